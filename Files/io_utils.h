@@ -1,0 +1,53 @@
+// The file layer: path conventions, tests, creation, renaming, deletion, case
+// repair, and the file references the shell and dialogs need.
+//
+// Paths use "/" only and a folder path ends in "/". Operations that can fail
+// return 0 or an error code for error_str().
+#pragma once
+
+#include <string>
+
+// A file reference: the canonical folder (realpath of the parent) joined with
+// the unresolved last component, so that links stay visible.
+struct FSRef {
+  std::string path;
+};
+typedef FSRef FSSpec;
+
+// The last component of a path, as the reference-making calls report it.
+struct HFSUniStr255 {
+  unsigned short length = 0;
+  unsigned short unicode[255] = {};
+};
+
+extern std::string sErrFile;
+extern int sErrLine;
+
+int file_exists(const std::string& path);
+int dir_exists(const std::string& path);
+int is_sim_link(const char* path, std::string* link_text);
+int delete_file(const std::string& path);
+int rename_file(const std::string& folder, const std::string& old_name, const std::string& new_name);
+int make_folder(const std::string& path);
+int show_del_err(int code);
+int show_make_dir_err(int code);
+void findPath(char* path);
+
+int FilePathToFSRefAndName(const char* path, FSRef* ref, HFSUniStr255* name);
+int FSSpecToFilePath(const FSSpec& spec, std::string& out);
+int FSRefToFilePath(const FSRef& ref, std::string& out);
+int FilePathToFSSpec(const char* path, FSSpec& spec);
+void ConvertPathToCFM(std::string& path);
+
+// The fatal "String too long!" alert of every fixed path buffer (500 bytes).
+void check_path_length(const std::string& text);
+
+// Digests, executables, launching.
+int calc_file_md5(const std::string& path, std::string& out);
+int make_file_executable(const char* path);
+int make_file_large_address_aware(const std::string& path);
+int load_bundle_by_filename(const char* name, int alert, void** bundle);
+int launch_app(const std::string& app, const std::string& dest_path);
+
+// The data-file writer: opens ouf and writes the common header.
+int ouf_open(const std::string& path, int kind, int version, const std::string& notice);

@@ -1,0 +1,17 @@
+# Installed dependencies, found through pkg-config where Debian ships a .pc file.
+pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+set(NIMBREL_ZIP_LIBS PkgConfig::MINIZIP ZLIB::ZLIB)
+
+pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+find_library(SQUISH_LIB squish REQUIRED)
+set(NIMBREL_IMAGE_LIBS PkgConfig::PNG ${SQUISH_LIB} ZLIB::ZLIB)
+
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(AVFORMAT IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
+set(NIMBREL_PLATFORM_LIBS PkgConfig::SDL2)
+if(AVFORMAT_FOUND)
+  list(APPEND NIMBREL_PLATFORM_LIBS PkgConfig::AVFORMAT)
+endif()
+
+find_library(MIMALLOC_LIB mimalloc REQUIRED)
+set(NIMBREL_ALWAYS_LIBS ${MIMALLOC_LIB})

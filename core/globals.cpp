@@ -1,0 +1,21 @@
+#include "core/globals.h"
+
+// Construction order matters: streams before the blocks that may log.
+std::string stl_global;
+std::string app_path;
+std::string dvd_path;
+std::ofstream ouf;
+std::ofstream xer;
+std::ofstream cyc;
+std::ofstream dat;
+stls_block stls;
+mnw_block mnw;
+ren_block ren;
+stg_block stg;
+unsigned char plg[76] = {};
+float wx = 0.0f, wy = 0.0f;
+
+const char* const kDefaultWebHost = NIMBREL_WEB_HOST;
+const char* const kDefaultShopHost = NIMBREL_SHOP_HOST;
+std::string web_host = NIMBREL_WEB_HOST;
+std::string shop_host = NIMBREL_SHOP_HOST;

@@ -1,0 +1,3 @@
+#include "net/http.h"
+
+http_class http;

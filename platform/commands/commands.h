@@ -1,0 +1,40 @@
+// The named command table: every user action has a '/'-separated path.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class cmnd_class {
+ public:
+  cmnd_class();
+
+  int get_cmnd_by_name(const std::string& path) const;
+  void get_cmds_in_path(const std::string& prefix, std::vector<std::string>& out) const;
+  int add_cmd(const std::string& path, const std::string& description);
+
+  // Key-binding hooks; this program binds no actions to them.
+  void press_one(int) {}
+  void release_one(int) {}
+  void press_always(int) {}
+  void single_press(int) {}
+
+  std::vector<std::string> name;
+  std::vector<std::string> path;
+  std::vector<std::string> description;
+  std::vector<int> type;
+};
+
+struct default_command {
+  const char* name;
+  const char* path;
+  const char* description;
+  int type;
+  int default_key;
+  int default_flags;
+};
+
+extern const default_command default_commands[1];
+extern cmnd_class cmnd;
+
+int get_plane_focus();
+void set_plane_focus(int focus);

@@ -1,0 +1,92 @@
+#include "platform/folders.h"
+
+#include <errno.h>
+#include <ftw.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/shell.h"
+
+static std::string g_temp_folder;
+
+static std::string home_folder() {
+  const char* home = getenv("HOME");
+  return home && *home ? home : "/";
+}
+
+static std::string with_slash(std::string p) {
+  if (p.empty() || p.back() != '/') p += '/';
+  return p;
+}
+
+// The desktop folder from the user's XDG settings file, else ~/Desktop.
+static std::string desktop_folder() {
+  std::string config = getenv("XDG_CONFIG_HOME") && *getenv("XDG_CONFIG_HOME")
+                           ? getenv("XDG_CONFIG_HOME")
+                           : home_folder() + "/.config";
+  FILE* f = fopen((config + "/user-dirs.dirs").c_str(), "r");
+  std::string result = home_folder() + "/Desktop";
+  if (f) {
+    char line[1024];
+    while (fgets(line, sizeof line, f)) {
+      std::string s = line;
+      const std::string key = "XDG_DESKTOP_DIR=\"";
+      if (s.compare(0, key.size(), key) != 0) continue;
+      size_t end = s.find('"', key.size());
+      if (end == std::string::npos) continue;
+      std::string v = s.substr(key.size(), end - key.size());
+      if (v.compare(0, 5, "$HOME") == 0) v = home_folder() + v.substr(5);
+      result = v;
+    }
+    fclose(f);
+  }
+  return result;
+}
+
+int PLAT_system_folder(int kind, std::string& out) {
+  switch (kind) {
+    case 0:
+      MACIBM_set_app_path(out);
+      return out.empty() ? ENOENT : 0;
+    case 1:
+      out = with_slash(desktop_folder());
+      return 0;
+    case 2:
+      out = with_slash(home_folder()) + "Applications/";
+      return 0;
+    case 3: {
+      if (g_temp_folder.empty()) {
+        // A private folder: fixed names in a shared /tmp would let another
+        // user plant links where we write.
+        const char* tmp = getenv("TMPDIR");
+        std::string templ = with_slash(tmp && *tmp ? tmp : "/tmp") + "nimbrel-XXXXXX";
+        if (!mkdtemp(&templ[0])) return errno;
+        g_temp_folder = with_slash(templ);
+      }
+      out = g_temp_folder;
+      return 0;
+    }
+    case 4: {
+      const char* cfg = getenv("XDG_CONFIG_HOME");
+      std::string folder = cfg && *cfg ? cfg : home_folder() + "/.config";
+      if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+      out = with_slash(folder);
+      return 0;
+    }
+    default:
+      return EINVAL;
+  }
+}
+
+static int remove_entry(const char* p, const struct stat*, int, struct FTW*) {
+  return remove(p);
+}
+
+void PLAT_remove_temp_folder() {
+  if (g_temp_folder.empty()) return;
+  nftw(g_temp_folder.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+  g_temp_folder.clear();
+}

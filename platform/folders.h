@@ -1,0 +1,10 @@
+// System folders of the user's session, each ending in "/".
+#pragma once
+
+#include <string>
+
+// kind 0 the executable's folder, 1 desktop, 2 applications, 3 this run's
+// private temporary folder, 4 preferences. Returns 0 or an errno.
+int PLAT_system_folder(int kind, std::string& out);
+// Removes the private temporary folder of this run, if one was made.
+void PLAT_remove_temp_folder();

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs the whole test suite: every test in the plain build, every test again in
+# the address/undefined sanitizer build, and the tests labelled "tsan" in the
+# thread sanitizer build. Fails when any of them fails.
+set -uo pipefail
+plain=$1 asan=$2 tsan=$3
+jobs=$(nproc)
+status=0
+
+run() {
+  local dir=$1; shift
+  echo "== ctest in $dir $*"
+  (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$jobs" "$@") || status=1
+}
+
+run "$plain"
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 run "$asan" -LE "script|bench"
+if [ -d "$tsan" ]; then
+  TSAN_OPTIONS=halt_on_error=1 run "$tsan" -L tsan
+fi
+exit $status
