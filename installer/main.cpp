@@ -1,9 +1,16 @@
 // The program's entry point.
+#include "platform/shell_full.h"
+
 #include "core/globals.h"
+#include "installer/start.h"
+#include "platform/frame.h"
 #include "platform/shell.h"
 
 int main(int argc, const char** argv) {
   MACIBM_init(argc, argv);
+  APP_start_run(argc, argv);
+  while (!app_done) MACIBM_event_proc();
   MACIBM_finishup(1);
+  next = next_struct();
   return 0;
 }

@@ -11,7 +11,9 @@
 #include "core/cmdline.h"
 #include "core/constants.h"
 #include "core/globals.h"
+#include "core/memory/crash.h"
 #include "core/prefs.h"
+#include "core/threads/threads.h"
 
 int app_done = 0;
 int g_case_sensitive = 0;
@@ -38,6 +40,7 @@ static void fill_random_table() {
 }
 
 void MACIBM_init(int argc, const char** argv) {
+  UTL_debug_init();
   std::string folder;
   MACIBM_set_app_path(folder);
   if (!folder.empty() && chdir(folder.c_str()) != 0) perror("chdir");
@@ -45,13 +48,20 @@ void MACIBM_init(int argc, const char** argv) {
   xer << build_name[0] << "\n";
   fill_random_table();
   cmdline.init_unix(argc, argv);
+  THREAD_init();
   g_case_sensitive = 1;  // Linux file systems are case-sensitive
+  // The window and its OpenGL capabilities come before the workers, which
+  // may ask for a shared context.
+  THREAD_make_workers();
 }
 
 void MACIBM_finishup(int save) {
   if (g_finished) return;
   g_finished = true;
   if (save && !cmdline.has_option("--fps_test")) pref.IO_set(11, 1);
+  // The workers stop before anything is torn down, so that a fatal alert's
+  // exit(1) never runs global destructors under a running thread.
+  if (save) THREAD_shutdown();
   if (xer.is_open()) xer.close();
   fflush(stdout);
 }

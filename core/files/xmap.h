@@ -33,6 +33,11 @@ class xmap_class {
   const char* map_begin = nullptr;
   const char* cursor = nullptr;
   const char* map_end = nullptr;
-  int fd = -1;
-  size_t map_length = 0;
+  int fd = -1;            // -1 when no file is open (0 is a valid descriptor)
+  size_t map_length = 0;  // bytes really mapped; 0 for an empty file
+
+ private:
+  void skip_blanks();
+  void skip_to_line_end();
+  void skip_white();
 };

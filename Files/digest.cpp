@@ -1,0 +1,196 @@
+// File digests, executable bits, the large-address flag of Windows programs,
+// loading system libraries by their framework name, and launching a program
+// in place of this one.
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/files/xmap.h"
+#include "core/globals.h"
+#include "core/util/md5.h"
+#include "Files/io_utils.h"
+#include "platform/alert.h"
+#include "platform/shell.h"
+
+// ---------------------------------------------------------------------------
+// Signature
+// ---------------------------------------------------------------------------
+
+static std::string md5_hex(const unsigned char* bytes, uint64_t length) {
+  MD5_CTX ctx;
+  MD5Init(&ctx);
+  MD5UpdateWide(&ctx, bytes, length);
+  MD5Final(&ctx);
+  char hex[33];
+  for (int i = 0; i < 16; ++i) snprintf(hex + 2 * i, 3, "%02x", ctx.digest[i]);
+  return std::string(hex, 32);
+}
+
+int calc_file_md5(const std::string& path, std::string& out) {
+  std::string link;
+  if (is_sim_link(path.c_str(), &link)) {
+    out = md5_hex(reinterpret_cast<const unsigned char*>(link.data()), link.size());
+    return 0;
+  }
+  xmap_class file(path.c_str());  // the reader puts app_path in front itself
+  if (!file.map_begin) return 20006;
+  out = md5_hex(reinterpret_cast<const unsigned char*>(file.map_begin),
+                static_cast<uint64_t>(file.map_end - file.map_begin));
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Executables
+// ---------------------------------------------------------------------------
+
+int make_file_executable(const char* path) {
+  std::string p = path ? path : "";
+  check_path_length(app_path);
+  check_path_length(p);
+  std::string full = app_path + p;
+  check_path_length(full);
+  return chmod(full.c_str(), 0755) == 0 ? 0 : errno;
+}
+
+static int close_keeping(FILE* f, int code) {
+  fclose(f);
+  return code;
+}
+
+int make_file_large_address_aware(const std::string& path) {
+  FILE* f = fopen(path.c_str(), "r+b");
+  if (!f) return errno;
+  unsigned char dos[64];
+  if (fread(dos, 1, 64, f) != 64) return close_keeping(f, 5);
+  if (dos[0] != 'M' || dos[1] != 'Z') return close_keeping(f, 20013);
+  // The header's fields are little-endian whatever machine reads them.
+  int32_t pe_offset = static_cast<int32_t>(dos[60] | dos[61] << 8 | dos[62] << 16 |
+                                           static_cast<uint32_t>(dos[63]) << 24);
+  if (fseek(f, pe_offset, SEEK_SET) != 0) return close_keeping(f, errno);
+  unsigned char pe[24];
+  if (fread(pe, 1, 24, f) != 24) return close_keeping(f, 5);
+  if (memcmp(pe, "PE\0\0", 4) != 0) return close_keeping(f, 20014);
+  pe[22] |= 0x20;  // characteristics, low byte: large address aware
+  if (fseek(f, pe_offset, SEEK_SET) != 0) return close_keeping(f, errno);
+  if (fwrite(pe, 1, 24, f) != 24) return close_keeping(f, 5);
+  if (fclose(f) != 0) return errno;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// System libraries by framework name
+// ---------------------------------------------------------------------------
+
+// Framework names the callers use, and the shared library that carries the
+// same code here. A name that already is a library file name is taken as is.
+static const char* library_for(const std::string& name) {
+  static const struct {
+    const char* framework;
+    const char* library;
+  } kMap[] = {
+      {"OpenGL.framework", "libGL.so.1"},
+  };
+  for (const auto& row : kMap)
+    if (name == row.framework) return row.library;
+  if (name.find(".so") != std::string::npos) return name.c_str();
+  return nullptr;
+}
+
+int load_bundle_by_filename(const char* name, int alert, void** bundle) {
+  std::string n = name ? name : "";
+  const char* library = library_for(n);
+  if (!library) {
+    if (alert) MACIBM_alert(0, "Could not find bundle in frameworks folder", "", "", n.c_str(), t_exit);
+    return -43;
+  }
+  void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    if (alert) MACIBM_alert(0, "Could not load code for framework", "", "", n.c_str(), t_exit);
+    return -37;
+  }
+  if (bundle)
+    *bundle = handle;
+  else
+    dlclose(handle);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Launching
+// ---------------------------------------------------------------------------
+
+// An application folder holds its program under the folder's own name (or
+// that name without its extension, "Tool.app/Tool").
+static std::string executable_of(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return path;
+  size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string inside = path + "/" + name;
+  if (stat(inside.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return inside;
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) {
+    std::string bare = path + "/" + name.substr(0, dot);
+    if (stat(bare.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return bare;
+  }
+  return inside;
+}
+
+int launch_app(const std::string& app, const std::string& dest_path) {
+  std::string path = app;
+  if (!path.empty() && path.back() == '/') path.pop_back();
+  path = executable_of(app_path + path);
+  xer << "Launching: " << path << " with " << dest_path << "\n";
+  xer.flush();
+
+  std::vector<std::string> args = {path};
+  if (!dest_path.empty()) {
+    args.push_back("-path");
+    args.push_back(dest_path);
+  }
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+
+  // The child tells us through this pipe why its exec failed; a successful
+  // exec closes the pipe unseen, so end-of-file means the program runs.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return errno;
+  pid_t pid = fork();
+  if (pid < 0) {
+    int err = errno;
+    close(report[0]);
+    close(report[1]);
+    return err;
+  }
+  if (pid == 0) {
+    close(report[0]);
+    execv(argv[0], argv.data());
+    int err = errno;
+    ssize_t ignored = write(report[1], &err, sizeof err);
+    (void)ignored;
+    _exit(err);
+  }
+  close(report[1]);
+  int err = 0;
+  ssize_t got;
+  do {
+    got = read(report[0], &err, sizeof err);
+  } while (got < 0 && errno == EINTR);
+  close(report[0]);
+  if (got == static_cast<ssize_t>(sizeof err)) {
+    waitpid(pid, nullptr, 0);
+    xer << "Launch failed: errno=" << err << "\n";
+    xer.flush();
+    return err;
+  }
+  MACIBM_finishup(1);
+  exit(1);
+}

@@ -1,0 +1,257 @@
+// The file layer on POSIX: path tests, creation, renaming, deletion, letter
+// case repair, and the file references that stand in for the Mac's.
+#include "Files/io_utils.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/globals.h"
+#include "platform/alert.h"
+#include "platform/shell.h"
+
+std::string sErrFile = "";
+int sErrLine = -1;
+
+// File Manager's "file not found": callers that came from the Mac compare
+// against it, so a missing object keeps that code here too.
+static const int kFileNotFound = -43;
+
+static int fail_here(const char* file, int line) {
+  int err = errno;
+  sErrFile = file;
+  sErrLine = line;
+  return err;
+}
+#define FAIL_ERRNO() fail_here(__FILE__, __LINE__)
+
+void check_path_length(const std::string& text) {
+  if (text.size() > 499) MACIBM_alert(0, "String too long!", text.c_str(), "", "", t_exit);
+}
+
+// Joins app_path and a path under the 500-byte buffer rule.
+static std::string prefixed(const std::string& path) {
+  check_path_length(app_path);
+  check_path_length(path);
+  std::string full = app_path + path;
+  check_path_length(full);
+  return full;
+}
+
+static bool stat_case_repaired(const std::string& path, struct stat* st) {
+  std::string full = app_path + path;
+  if (!g_case_sensitive) return stat(full.c_str(), st) == 0;
+  full = prefixed(path);
+  char buf[500];
+  memcpy(buf, full.c_str(), full.size() + 1);
+  findPath(buf);
+  return stat(buf, st) == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Tests
+// ---------------------------------------------------------------------------
+
+int file_exists(const std::string& path) {
+  struct stat st;
+  return stat_case_repaired(path, &st) && !S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+int dir_exists(const std::string& path) {
+  std::string p = path;
+  if (p.size() > 1 && p.back() == '/') p.pop_back();
+  struct stat st;
+  return stat_case_repaired(p, &st) && S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+int is_sim_link(const char* path, std::string* link_text) {
+  std::string full = prefixed(path ? path : "");
+  FSRef ref;
+  if (FilePathToFSRefAndName(full.c_str(), &ref, nullptr) != 0) return 0;
+  if (ref.path.size() > 499) return 0;
+  // A text that fills the whole buffer may have been cut: refuse it rather
+  // than hand back a different link.
+  char buf[PATH_MAX];
+  ssize_t n = readlink(ref.path.c_str(), buf, sizeof buf);
+  if (n <= 0 || n >= static_cast<ssize_t>(sizeof buf)) return 0;
+  if (link_text) link_text->assign(buf, n);
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Creation, renaming, deletion
+// ---------------------------------------------------------------------------
+
+int delete_file(const std::string& path) {
+  std::string full = app_path + path;
+  if (full.empty()) return 2;
+  if (full.back() == '/') {
+    full.pop_back();
+    if (rmdir(full.c_str()) != 0) return FAIL_ERRNO();
+  } else if (unlink(full.c_str()) != 0) {
+    return FAIL_ERRNO();
+  }
+  return 0;
+}
+
+int rename_file(const std::string& folder, const std::string& old_name, const std::string& new_name) {
+  std::string from = folder + old_name, to = folder + new_name;
+  if (rename(from.c_str(), to.c_str()) != 0) return FAIL_ERRNO();
+  return 0;
+}
+
+int make_folder(const std::string& path) {
+  std::string p = path;
+  if (!p.empty() && p.back() == '/') p.pop_back();
+  if (mkdir(p.c_str(), 0755) != 0) return FAIL_ERRNO();
+  return 0;
+}
+
+int show_del_err(int) { return 0; }
+
+int show_make_dir_err(int code) { return code == 0 || code == 17 || code == -48 ? 0 : 1; }
+
+// ---------------------------------------------------------------------------
+// Letter case repair
+// ---------------------------------------------------------------------------
+
+void findPath(char* path) {
+  struct stat st;
+  if (!path || stat(path, &st) == 0) return;
+  size_t len = strlen(path);
+  size_t start = 0;
+  while (start < len) {
+    if (path[start] == '/') {
+      ++start;
+      continue;
+    }
+    size_t end = start;
+    while (end < len && path[end] != '/') ++end;
+
+    std::string folder;
+    if (start == 0)
+      folder = ".";
+    else if (start == 1 && path[0] == '/')
+      folder = "/";
+    else
+      folder.assign(path, start - 1);
+    std::string component(path + start, end - start);
+
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    // readdir's order is arbitrary here, so an exact spelling wins over the
+    // first case-insensitive one when a folder holds both.
+    std::string match;
+    while (struct dirent* e = readdir(dir)) {
+      if (strcasecmp(e->d_name, component.c_str()) != 0) continue;
+      if (component == e->d_name) {
+        match = component;
+        break;
+      }
+      if (match.empty()) match = e->d_name;
+    }
+    closedir(dir);
+    if (match.size() != component.size()) return;
+    memcpy(path + start, match.data(), match.size());
+    start = end;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// File references
+// ---------------------------------------------------------------------------
+
+// realpath of the folder joined with the last component as given, so a link
+// at the end of a path stays a link. The folder must exist.
+static int canonical_path(const std::string& path, std::string& out) {
+  std::string p = path;
+  // "link/" names the folder the link points to, as the system reads it.
+  bool names_folder = p.size() > 1 && p.back() == '/';
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  if (p.empty()) return ENOENT;
+  size_t slash = p.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
+  std::string leaf = slash == std::string::npos ? p : p.substr(slash + 1);
+  if (p == "/" || leaf == "." || leaf == ".." || names_folder) {
+    folder = p;
+    leaf.clear();
+  }
+  char resolved[PATH_MAX];
+  if (!realpath(folder.c_str(), resolved)) return errno == ENOENT ? kFileNotFound : errno;
+  out = resolved;
+  if (!leaf.empty()) {
+    if (out.back() != '/') out += '/';
+    out += leaf;
+  }
+  return 0;
+}
+
+static int existing_ref(const std::string& path, FSRef* ref) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? kFileNotFound : errno;
+  return canonical_path(path, ref->path);
+}
+
+int FilePathToFSRefAndName(const char* path, FSRef* ref, HFSUniStr255* name) {
+  std::string p = path ? path : "";
+  if (!name) return existing_ref(p, ref);
+
+  // The object itself may not exist yet: the reference is its folder's.
+  size_t search_end = p.size();
+  if (search_end > 0 && p[search_end - 1] == '/') --search_end;
+  size_t slash = search_end == 0 ? std::string::npos : p.rfind('/', search_end - 1);
+  std::string leaf = slash == std::string::npos ? p : p.substr(slash + 1);
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
+  name->length = static_cast<unsigned short>(leaf.size() > 255 ? 255 : leaf.size());
+  for (unsigned short i = 0; i < name->length; ++i)
+    name->unicode[i] = static_cast<unsigned char>(leaf[i]);  // Latin-1 bytes map one to one
+  return existing_ref(folder, ref);
+}
+
+int FSSpecToFilePath(const FSSpec& spec, std::string& out) {
+  struct stat st;
+  if (lstat(spec.path.c_str(), &st) != 0) return errno == ENOENT ? kFileNotFound : errno;
+  if (spec.path.size() > 499) return ENAMETOOLONG;
+  out = spec.path;
+  return 0;
+}
+
+// The Mac walked parent folders up to the volume; here the root is a volume
+// with an empty name, so the walk's result is the absolute path itself.
+int FSRefToFilePath(const FSRef& ref, std::string& out) {
+  out.clear();
+  struct stat st;
+  if (lstat(ref.path.c_str(), &st) != 0) return errno == ENOENT ? kFileNotFound : errno;
+  out = ref.path;
+  return 0;
+}
+
+int FilePathToFSSpec(const char* path, FSSpec& spec) {
+  std::string p = path ? path : "";
+  // Colon-style parent steps: "vol:a:b::c" is "vol:a:c".
+  for (size_t dd; (dd = p.find("::")) != std::string::npos;) {
+    size_t colon = dd == 0 ? std::string::npos : p.rfind(':', dd - 1);
+    if (colon == std::string::npos) break;
+    p.erase(colon + 1, dd + 2 - (colon + 1));
+  }
+  if (p.size() >= 2 && p.back() == '/') p.pop_back();
+  return existing_ref(p, &spec);
+}
+
+// No call on Linux takes colon paths: the form the older file calls take is
+// the absolute "/" path, a folder keeping its trailing "/".
+void ConvertPathToCFM(std::string& path) {
+  if (path.empty()) return;
+  if (path[0] != '/') {
+    char cwd[PATH_MAX];
+    if (!getcwd(cwd, sizeof cwd)) return;
+    std::string base = cwd;
+    if (base.back() != '/') base += '/';
+    path = base + path;
+  }
+}

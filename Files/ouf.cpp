@@ -1,0 +1,56 @@
+// Opening the data-file stream ouf and writing the common header.
+#include <cstdint>
+
+#include "core/files/xmap.h"
+#include "core/globals.h"
+#include "Files/io_utils.h"
+#include "platform/alert.h"
+
+static bool ouf_attempt(const std::string& path, int kind, int version, const std::string& notice) {
+  ouf.clear();
+  if (ouf.is_open()) ouf.close();
+  ouf.clear();
+  if (kind == kind_text) {
+    ouf.open(path, std::ios::out | std::ios::trunc);
+    if (!ouf.is_open()) return false;
+    ouf.setf(std::ios::fixed, std::ios::floatfield);
+    ouf << "I\n" << version << " version";
+    if (notice != "no-copyright-string") ouf << notice;
+    ouf << "\n";
+  } else {
+    ouf.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!ouf.is_open()) return false;
+    int32_t v = version;  // native order: little-endian here
+    ouf.put('i');
+    ouf.write(reinterpret_cast<const char*>(&v), 4);
+  }
+  return ouf.good();
+}
+
+int ouf_open(const std::string& path, int kind, int version, const std::string& notice) {
+  if (kind != kind_binary && kind != kind_text)
+    MACIBM_alert(0, "Bad ouf_open type!", path.c_str(), "", "", t_exit);
+  std::string full = app_path + path;
+  // Extensions are always written in lower case.
+  if (full.size() >= 4)
+    for (size_t i = full.size() - 3; i < full.size(); ++i)
+      if (full[i] >= 'A' && full[i] <= 'Z') full[i] = static_cast<char>(full[i] - 'A' + 'a');
+  check_path_length(app_path);
+  check_path_length(path);
+  check_path_length(full);
+
+  if (ouf_attempt(full, kind, version, notice)) return 1;
+  size_t slash = full.rfind('/');
+  if (slash != std::string::npos) make_folder(full.substr(0, slash + 1));
+  if (ouf_attempt(full, kind, version, notice)) return 1;
+
+  MACIBM_alert(0,
+               "I could not save the file! Could the directory that the file sits in be missing? Or "
+               "flagged as READ-ONLY by the operating system? (Windows machines typically do this).",
+               full.c_str(),
+               "Could the file be flagged as read-only? This happens in Windows if you copy it from a CD!",
+               "Try putting this app in the background and then flag the file as NOT read-only, or "
+               "creating the folder listed in the path above.",
+               t_alert);
+  return 0;
+}

@@ -1,0 +1,435 @@
+// Single-file zip archives: packing a file or link with its resource fork, and
+// unpacking an archive that came over the network.
+//
+// Contents
+//   [SECTION] Shared helpers
+//   [SECTION] Packing
+//   [SECTION] Unpacking: entry data, names, links, forks, regular files
+#include "Files/zip.h"
+
+#include <fcntl.h>
+#include <minizip/zip.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <time.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "Files/io_utils.h"
+#include "core/files/xmap.h"
+#include "core/globals.h"
+
+// [SECTION] Shared helpers
+namespace {
+
+// "Version made by" Unix 2.0, so that other tools read our modes and links.
+const uLong kVersionMadeBy = (3 << 8) | 20;
+// Link type, mode 0755.
+const uLong kLinkAttributes = 0xA1ED0000UL;
+// The AppleDouble block up to the fork's length: header, two descriptors
+// (Finder information 32 bytes at 50, resource fork at 82).
+const unsigned char kMagicCrap[46] = {
+    0x00, 0x05, 0x16, 0x07, 0x00, 0x02, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0x00, 0x02,
+    0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 50,   0x00, 0x00, 0x00, 32,
+    0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 82};
+
+// minizip takes lengths as unsigned int: big buffers go in slices.
+const size_t kSlice = 1u << 30;
+
+void record_failure(int line) {
+  sErrFile = __FILE__;
+  sErrLine = line;
+}
+
+// delete_file puts app_path in front itself.
+std::string without_app_path(const std::string& path) {
+  if (!app_path.empty() && path.compare(0, app_path.size(), app_path) == 0)
+    return path.substr(app_path.size());
+  return path;
+}
+
+}  // namespace
+
+// [SECTION] Packing
+namespace {
+
+struct packing {
+  zipFile zf = nullptr;
+  unsigned char* fork = nullptr;
+
+  int fail(int code, int line) {
+    record_failure(line);
+    if (zf) zipClose(zf, nullptr);
+    zf = nullptr;
+    delete[] fork;
+    fork = nullptr;
+    xer << "file_to_zip failed with error " << code << ".\nfile = " << sErrFile
+        << " line = " << sErrLine << "\n";
+    return code;
+  }
+};
+
+int write_slices(zipFile zf, const void* data, size_t length) {
+  const char* p = static_cast<const char*>(data);
+  while (length > 0) {
+    unsigned n = (unsigned)(length < kSlice ? length : kSlice);
+    int err = zipWriteInFileInZip(zf, p, n);
+    if (err != ZIP_OK) return err;
+    p += n;
+    length -= n;
+  }
+  return ZIP_OK;
+}
+
+int open_entry(zipFile zf, const std::string& name, const zip_fileinfo& zi, int method,
+               size_t size) {
+  int zip64 = size >= 0xffffffffUL;
+  return zipOpenNewFileInZip4_64(zf, name.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, method,
+                                 Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,
+                                 Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, 0, zip64);
+}
+
+}  // namespace
+
+int file_to_zip(const std::string& src, const std::string& zip_path) {
+  std::string full_src = app_path + src;
+  std::string full_zip = app_path + zip_path;
+  size_t slash = full_src.rfind('/');
+  std::string name = slash == std::string::npos ? full_src : full_src.substr(slash + 1);
+  packing p;
+
+  FSRef ref;
+  int err = FilePathToFSRefAndName(full_src.c_str(), &ref, nullptr);
+  if (err) return p.fail(err, __LINE__);
+  if (ref.path.size() > 499) return p.fail(ENAMETOOLONG, __LINE__);
+  const std::string& canon = ref.path;
+
+  char link_text[499];
+  ssize_t link_len = readlink(canon.c_str(), link_text, sizeof link_text);
+  if (link_len >= 0) {
+    p.zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
+    if (!p.zf) return p.fail(20003, __LINE__);
+    zip_fileinfo zi = {};
+    zi.external_fa = kLinkAttributes;
+    if ((err = open_entry(p.zf, name, zi, 0, (size_t)link_len)) != ZIP_OK) return p.fail(err, __LINE__);
+    if ((err = write_slices(p.zf, link_text, (size_t)link_len)) != ZIP_OK) return p.fail(err, __LINE__);
+    if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+    err = zipClose(p.zf, nullptr);
+    p.zf = nullptr;
+    return err ? p.fail(err, __LINE__) : 0;
+  }
+
+  {
+    // The reader puts app_path in front itself.
+    xmap_class source(src.c_str());
+    if (!source.map_begin) return p.fail(20006, __LINE__);
+    // An empty file leaves begin and end equal (not necessarily null).
+    size_t size = source.map_end > source.map_begin ? (size_t)(source.map_end - source.map_begin) : 0;
+
+    p.zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
+    if (!p.zf) return p.fail(20003, __LINE__);
+    zip_fileinfo zi = {};
+    struct stat st;
+    if (stat(full_src.c_str(), &st) == 0) {
+      struct tm t;
+      localtime_r(&st.st_mtime, &t);
+      zi.tmz_date.tm_sec = t.tm_sec;
+      zi.tmz_date.tm_min = t.tm_min;
+      zi.tmz_date.tm_hour = t.tm_hour;
+      zi.tmz_date.tm_mday = t.tm_mday;
+      zi.tmz_date.tm_mon = t.tm_mon;
+      zi.tmz_date.tm_year = t.tm_year + 1900;
+      zi.external_fa = (uLong)st.st_mode << 16;
+    }
+    if ((err = open_entry(p.zf, name, zi, Z_DEFLATED, size)) != ZIP_OK) return p.fail(err, __LINE__);
+    if (size && (err = write_slices(p.zf, source.map_begin, size)) != ZIP_OK)
+      return p.fail(err, __LINE__);
+    if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+  }
+
+  size_t fork_length = 0;
+  unsigned char finder16[16];
+  if ((err = read_resource_fork(full_src, &p.fork, &fork_length, finder16)) != 0)
+    return p.fail(err, __LINE__);
+  if (fork_length >= 0x80000000UL) return p.fail(20005, __LINE__);
+  if (fork_length > 0) {
+    zip_fileinfo zi = {};
+    if ((err = open_entry(p.zf, "__MACOSX/._" + name, zi, Z_DEFLATED, fork_length + 82)) != ZIP_OK)
+      return p.fail(err, __LINE__);
+    unsigned char head[82];
+    memcpy(head, kMagicCrap, sizeof kMagicCrap);
+    head[46] = (unsigned char)(fork_length >> 24);
+    head[47] = (unsigned char)(fork_length >> 16);
+    head[48] = (unsigned char)(fork_length >> 8);
+    head[49] = (unsigned char)fork_length;
+    // Finder information is kept big-endian already, as the block wants it.
+    memcpy(head + 50, finder16, 16);
+    memset(head + 66, 0, 16);
+    if ((err = write_slices(p.zf, head, sizeof head)) != ZIP_OK) return p.fail(err, __LINE__);
+    if ((err = write_slices(p.zf, p.fork, fork_length)) != ZIP_OK) return p.fail(err, __LINE__);
+    if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+    delete[] p.fork;
+    p.fork = nullptr;
+  }
+
+  err = zipClose(p.zf, nullptr);
+  p.zf = nullptr;
+  return err ? p.fail(err, __LINE__) : 0;
+}
+
+// [SECTION] Unpacking: entry data, names, links, forks, regular files
+namespace {
+
+// The current entry, whole, in one nothrow allocation. Codes: minizip's for
+// open and close (a CRC mismatch shows at close), 12, 20002.
+int read_entry(unzFile uf, const unz_file_info_s& info, unsigned char** data) {
+  *data = nullptr;
+  int err = unzOpenCurrentFile(uf);
+  if (err != UNZ_OK) {
+    record_failure(__LINE__);
+    return err;
+  }
+  size_t size = info.uncompressed_size;
+  unsigned char* buf = new (std::nothrow) unsigned char[size ? size : 1];
+  if (!buf) {
+    unzCloseCurrentFile(uf);
+    record_failure(__LINE__);
+    return 12;
+  }
+  size_t got = 0;
+  while (got < size) {
+    unsigned want = (unsigned)(size - got < kSlice ? size - got : kSlice);
+    int n = unzReadCurrentFile(uf, buf + got, want);
+    if (n <= 0) break;
+    got += (size_t)n;
+  }
+  if (got < size) {
+    unzCloseCurrentFile(uf);
+    delete[] buf;
+    record_failure(__LINE__);
+    return 20002;
+  }
+  err = unzCloseCurrentFile(uf);
+  if (err != UNZ_OK) {
+    delete[] buf;
+    record_failure(__LINE__);
+    return err;
+  }
+  *data = buf;
+  return 0;
+}
+
+// Names come from the network: refuse absolute ones and any ".." component.
+bool name_is_safe(const std::string& name) {
+  if (name.empty() || name[0] == '/') return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// True when a folder on the way from base to base + rel is a symbolic link,
+// whether the archive made it or it was there before: we never write through one.
+bool crosses_link(const std::string& base, const std::string& rel) {
+  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+    if (slash == 0) continue;
+    struct stat st;
+    if (lstat((base + rel.substr(0, slash)).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return true;
+  }
+  return false;
+}
+
+void log_entry_failure(const char* what, int code, const std::string& target) {
+  xer << what << code << ". file = " << sErrFile << " line = " << sErrLine << ". inFile=" << target
+      << ".\n";
+}
+
+int unzip_regular(unzFile uf, const std::string& target, const unz_file_info_s& info) {
+  unsigned char* data;
+  int err = read_entry(uf, info, &data);
+  if (err) return err;
+  size_t size = info.uncompressed_size;
+  delete_file(without_app_path(target));
+  // O_NOFOLLOW: a link that appeared since the deletion is not written through.
+  int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    err = errno;
+    delete[] data;
+    record_failure(__LINE__);
+    return err;
+  }
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = write(fd, data + done, size - done);
+    if (n <= 0) {
+      err = n < 0 ? errno : EIO;
+      break;
+    }
+    done += (size_t)n;
+  }
+  delete[] data;
+  if (err) {
+    close(fd);
+    record_failure(__LINE__);
+    return err;
+  }
+  uLong attributes = info.external_fa;
+  // DOS hosts put their own bits (0x20, archive) in the low half: no mode there.
+  if ((attributes >> 16) != 0) fchmod(fd, (mode_t)((attributes >> 16) & 0777));
+  if (attributes != 0) {
+    time_t now = time(nullptr);
+    struct tm t;
+    localtime_r(&now, &t);
+    t.tm_sec = (int)info.tmu_date.tm_sec;
+    t.tm_min = (int)info.tmu_date.tm_min;
+    t.tm_hour = (int)info.tmu_date.tm_hour;
+    t.tm_mday = (int)info.tmu_date.tm_mday;
+    t.tm_mon = (int)info.tmu_date.tm_mon;
+    t.tm_year = (int)info.tmu_date.tm_year - 1900;
+    // The entry's own date decides summer time, not today's.
+    t.tm_isdst = -1;
+    struct timeval tv[2] = {};
+    tv[0].tv_sec = tv[1].tv_sec = mktime(&t);
+    if (futimes(fd, tv) != 0) {
+      close(fd);
+      record_failure(__LINE__);
+      return -1;
+    }
+  }
+  if (close(fd) != 0) {
+    record_failure(__LINE__);
+    return errno;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int unzip_symlink(unzFile uf, const std::string& target, const unz_file_info_s& info) {
+  unsigned char* data;
+  int err = read_entry(uf, info, &data);
+  if (!err) {
+    std::string text(reinterpret_cast<const char*>(data), info.uncompressed_size);
+    delete[] data;
+    delete_file(without_app_path(target));
+    if (symlink(text.c_str(), target.c_str()) != 0) {
+      record_failure(__LINE__);
+      err = -1;
+    }
+  }
+  if (err) log_entry_failure("Zip to symlink failed with error ", err, target);
+  return err;
+}
+
+int unzip_resource_fork(unzFile uf, const std::string& entry_target, const unz_file_info_s& info) {
+  // Only the last component loses its "._": "x._y" is a file of its own.
+  size_t slash = entry_target.rfind('/');
+  size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+  if (entry_target.compare(leaf, 2, "._") != 0) {
+    xer << "Skipping a __MACOSX entry that names no fork: " << entry_target << "\n";
+    return 0;
+  }
+  std::string target = entry_target.substr(0, leaf) + entry_target.substr(leaf + 2);
+
+  unsigned char* data;
+  int err = read_entry(uf, info, &data);
+  if (!err) {
+    apple_double_view view;
+    err = parse_apple_double(data, info.uncompressed_size, &view);
+    if (err) {
+      record_failure(__LINE__);
+    } else {
+      struct stat st;
+      if (lstat(target.c_str(), &st) == 0) err = write_resource_fork(target, data, info.uncompressed_size, view);
+    }
+    delete[] data;
+  }
+  if (err) log_entry_failure("Unzip RF failed with error ", err, target);
+  return err;
+}
+
+int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::string* first_name,
+                int use_given_name) {
+  std::string full_zip = app_path + zip_path;
+  std::string full_out = app_path + out_dir;
+  int err;
+
+  unzFile uf = unzOpen64(full_zip.c_str());
+  if (!uf) {
+    xer << "OK I am about to report that I could not open a zip file for extraction!\n"
+        << "That incoming file is " << full_zip << "\n"
+        << "In c-form, it is " << full_zip << "\n"
+        << "The size is " << full_zip.size() << "\n";
+    record_failure(__LINE__);
+    err = 20001;
+  } else {
+    bool first = true;
+    err = unzGoToFirstFile(uf);
+    while (err == UNZ_OK) {
+      unz_file_info_s info;
+      char name_buf[256];
+      err = unzGetCurrentFileInfo(uf, &info, name_buf, sizeof name_buf, nullptr, 0, nullptr, 0);
+      if (err != UNZ_OK) {
+        xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
+        record_failure(__LINE__);
+        break;
+      }
+      int result = 0;
+      // A name that does not fit the buffer is not terminated; one with a NUL
+      // inside would be read as a different, shorter name.
+      std::string name = info.size_filename < sizeof name_buf ? name_buf : "";
+      if (name.size() != info.size_filename) name.clear();
+      std::string target_name = name;
+      if (first && use_given_name && first_name) target_name = *first_name;
+      if (first && first_name) *first_name = name;
+      first = false;
+
+      bool is_fork = name.compare(0, 8, "__MACOSX") == 0;
+      std::string rel = target_name;
+      if (is_fork) rel = name.size() > 9 ? name.substr(9) : "";
+      bool is_folder = !name.empty() && name.back() == '/';
+
+      if (name.empty() || !name_is_safe(name) || (!is_folder && !rel.empty() && !name_is_safe(rel)) ||
+          crosses_link(full_out, rel)) {
+        xer << "Refusing zip entry " << (name.empty() ? "(bad name)" : name) << "\n";
+        record_failure(__LINE__);
+        result = kZipBadEntryName;
+      } else if (is_folder) {
+        if (!is_fork) {
+          result = make_folder(full_out + rel);
+          if (result == 17 || result == -48) result = 0;
+        }
+      } else if (is_fork) {
+        result = unzip_resource_fork(uf, full_out + rel, info);
+      } else if (((info.external_fa >> 16) & 0xA000) == 0xA000) {
+        result = unzip_symlink(uf, full_out + rel, info);
+      } else {
+        result = unzip_regular(uf, full_out + rel, info);
+        if (result) log_entry_failure("Zip to file failed with error ", result, full_out + rel);
+      }
+      if (result) {
+        xer << "UNZIP zip_to_file failed with err=" << result << "\n";
+        err = result;
+        break;
+      }
+      err = unzGoToNextFile(uf);
+    }
+    if (err == UNZ_END_OF_LIST_OF_FILE) err = 0;
+    unzClose(uf);
+  }
+  if (err) {
+    xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile
+        << " line = " << sErrLine << ". zip_file=" << full_zip << ", out_directory=" << full_out
+        << ".\n";
+  }
+  return err;
+}

@@ -1,0 +1,3 @@
+#include "OGL/extensions.h"
+
+OGL_extensions glExt;

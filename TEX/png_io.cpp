@@ -1,0 +1,276 @@
+// PNG reading from memory and writing to disk, driven through libpng.
+//
+// libpng reports errors by a long jump back to the recovery point, so every
+// resource a read holds lives in a plain struct that the recovery code frees;
+// nothing with a destructor lives between setjmp and the jump.
+#include "TEX/png_io.h"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "core/globals.h"
+#include "platform/alert.h"
+
+// [SECTION] libpng callbacks
+
+// libpng's allocations go through the program's allocator.
+static png_voidp my_malloc(png_structp, png_alloc_size_t size) {
+  return ::operator new(size, std::nothrow);
+}
+
+static void my_free(png_structp, png_voidp p) { ::operator delete(p); }
+
+static void my_error(png_structp png, png_const_charp message) {
+  MACIBM_alert(0, "PNG error!", message, "", "", t_alert);
+  png_longjmp(png, 1);
+}
+
+static void my_warning(png_structp, png_const_charp message) {
+  if (xer.is_open()) xer << "PNG warning! " << message << ", " << "\n";
+}
+
+namespace {
+// What one read works on; handed to libpng as its io pointer, so reads on
+// different threads do not share a global cursor.
+struct png_read_job {
+  const unsigned char* cursor = nullptr;
+  const unsigned char* end = nullptr;
+  png_bytep* rows = nullptr;        // the temporary row table
+  unsigned char* owned = nullptr;   // a buffer the reader allocated, until handed over
+};
+}  // namespace
+
+static void my_readbuf(png_structp png, png_bytep dest, png_size_t n) {
+  png_read_job* job = static_cast<png_read_job*>(png_get_io_ptr(png));
+  if (n > size_t(job->end - job->cursor)) png_error(png, "PNG Read Error, overran end of buffer!");
+  memcpy(dest, job->cursor, n);
+  job->cursor += n;
+}
+
+static size_t pow2_at_least(size_t v) {
+  size_t p = 1;
+  while (p < v) p <<= 1;
+  return p;
+}
+
+static void png_fatal(const char* condition, const char* path) {
+  MACIBM_alert(0, "PING-FILE ERROR!", condition, path, "", t_exit);
+}
+
+static void png_refuse(const char* path, const char* why) {
+  if (xer.is_open()) xer << "PNG refused: " << path << ": " << why << "\n";
+}
+
+// [SECTION] Reading
+
+static int png_decode(png_structp png, png_infop info, png_read_job& job, const char* path,
+                      unsigned char*& data, size_t capacity, int desired_format, int pad_width,
+                      int pad_pow2, int follow_alpha, TEX_image_desc& desc);
+
+int TEX_load_png_mem(const char* path, const unsigned char* bytes, size_t length,
+                     unsigned char*& data, size_t capacity, int desired_format, int pad_width,
+                     int pad_pow2, int follow_alpha, TEX_image_desc& desc) {
+  if (!path)
+    return TEX_load_png_mem("", bytes, length, data, capacity, desired_format, pad_width, pad_pow2,
+                            follow_alpha, desc);
+  if (!bytes || length < 8) return 0;
+
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error, my_warning,
+                                             nullptr, my_malloc, my_free);
+  if (!png) {
+    png_fatal("!png_ptr", path);
+    return 0;
+  }
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    png_fatal("!info_ptr", path);
+    return 0;
+  }
+  if (png_sig_cmp(bytes, 0, 8) != 0) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    png_fatal("is_png=!png_sig_cmp(png_io_buf,0,8)", path);
+    return 0;
+  }
+
+  png_read_job job;
+  job.cursor = bytes + 8;
+  job.end = bytes + length;
+  png_read_job* volatile jobp = &job;
+
+  if (setjmp(png_jmpbuf(png))) {
+    png_read_job* j = jobp;
+    ::operator delete(j->rows);
+    ::operator delete(j->owned);
+    png_destroy_read_struct(&png, &info, nullptr);
+    png_fatal("setjmp(png_ptr->jmpbuf", path);
+    return 0;
+  }
+  return png_decode(png, info, job, path, data, capacity, desired_format, pad_width, pad_pow2,
+                    follow_alpha, desc);
+}
+
+// Everything between the recovery point and a finished read; a libpng error
+// anywhere in here jumps back to TEX_load_png_mem.
+static int png_decode(png_structp png, png_infop info, png_read_job& job, const char* path,
+                      unsigned char*& data, size_t capacity, int desired_format, int pad_width,
+                      int pad_pow2, int follow_alpha, TEX_image_desc& desc) {
+  png_set_read_fn(png, &job, my_readbuf);
+  png_set_sig_bytes(png, 8);
+  png_read_info(png, info);
+
+  png_uint_32 width = 0, height = 0;
+  int bit_depth = 0, colour_type = 0;
+  png_get_IHDR(png, info, &width, &height, &bit_depth, &colour_type, nullptr, nullptr, nullptr);
+
+  int bpp = desired_format == GL_RGB ? 3 : desired_format == GL_RGBA ? 4 : desired_format == GL_ALPHA ? 1 : 0;
+  if (bpp == 0) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    MACIBM_alert(0, "Illegal bits per pixel", path, "", "", t_exit);
+    return 0;
+  }
+  if (width > TEX_max_side || height > TEX_max_side) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    png_refuse(path, "larger than 2048 pixels");
+    return 0;
+  }
+
+  // A file without gAMA passes unchanged: 1.8 x 1/1.8 is 1.
+  double file_gamma = 1.0 / 1.8;
+  if (png_get_valid(png, info, PNG_INFO_gAMA)) png_get_gAMA(png, info, &file_gamma);
+  png_set_gamma(png, 1.8, file_gamma);
+
+  const bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+  if (colour_type == PNG_COLOR_TYPE_PALETTE && bit_depth <= 8) png_set_expand(png);
+  if (colour_type == PNG_COLOR_TYPE_GRAY && bit_depth < 8) png_set_expand(png);
+  if (has_trns) png_set_expand(png);
+  if (bit_depth == 16) png_set_strip_16(png);
+  if (bit_depth < 8) png_set_packing(png);
+
+  const bool type_alpha = (colour_type & PNG_COLOR_MASK_ALPHA) != 0;
+  if (follow_alpha) {
+    if (type_alpha && desired_format == GL_RGB) desired_format = GL_RGBA;
+    else if (!type_alpha && desired_format == GL_RGBA) desired_format = GL_RGB;
+    bpp = desired_format == GL_RGBA ? 4 : 3;
+  }
+  // The rows carry alpha from the colour type or from an expanded tRNS; the
+  // filler is added only when they carry none, so a palette with tRNS stays
+  // at four bytes a pixel.
+  const bool rows_alpha = type_alpha || has_trns;
+  if (desired_format == GL_RGBA && !rows_alpha) png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+  if (desired_format != GL_RGBA && rows_alpha) png_set_strip_alpha(png);
+
+  const bool colour_file = (colour_type & PNG_COLOR_MASK_COLOR) != 0;
+  if (desired_format != GL_ALPHA && !colour_file) png_set_gray_to_rgb(png);
+  if (desired_format == GL_ALPHA && colour_file) png_set_rgb_to_gray(png, 1, -1.0, -1.0);
+
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+
+  // Whatever the transformations made of the file, the rows must be exactly
+  // what the buffer was sized for.
+  if (png_get_rowbytes(png, info) != size_t(width) * size_t(bpp)) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    png_refuse(path, "decoded rows do not match the format asked for");
+    return 0;
+  }
+
+  size_t row_pad = 0;
+  if (pad_width > 0 && size_t(pad_width) > width) row_pad = size_t(bpp) * (size_t(pad_width) - width);
+  if (pad_pow2) row_pad = size_t(bpp) * (pow2_at_least(width) - width);
+  const size_t row_len = size_t(width) * bpp + row_pad;
+  const size_t row_count = pad_pow2 ? pow2_at_least(height) : size_t(height);
+  const size_t total = row_len * row_count;
+  if (total > capacity) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    png_refuse(path, "image larger than the buffer");
+    return 0;
+  }
+
+  unsigned char* out = data;
+  if (!out) {
+    job.owned = static_cast<unsigned char*>(::operator new(total ? total : 1));
+    out = job.owned;
+  }
+  if (pad_pow2 && total > size_t(width) * bpp * height) memset(out, 0, total);
+
+  job.rows = static_cast<png_bytep*>(::operator new(sizeof(png_bytep) * (height ? height : 1)));
+  for (png_uint_32 i = 0; i < height; ++i) job.rows[i] = out + (size_t(height) - 1 - i) * row_len;
+  png_read_image(png, job.rows);
+  png_read_end(png, nullptr);
+
+  ::operator delete(job.rows);
+  job.rows = nullptr;
+  png_destroy_read_struct(&png, &info, nullptr);
+
+  desc.format = desired_format;
+  desc.dx = int(width);
+  desc.dy = int(height);
+  desc.row_pad = int(row_pad);
+  desc.has_mips = 0;
+  data = out;
+  return 1;
+}
+
+// [SECTION] Writing
+
+int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned char* data) {
+  const int bpp = desc.format == GL_RGB ? 3 : desc.format == GL_RGBA ? 4 : desc.format == GL_ALPHA ? 1 : 0;
+  if (bpp == 0) {
+    MACIBM_alert(0, "Illegal pixel format for png-write.", path, "", "", t_exit);
+    return 0;
+  }
+  const std::string full = app_path + path;
+  FILE* f = fopen(full.c_str(), "wb");
+  if (!f) return 0;
+  png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error, my_warning,
+                                              nullptr, my_malloc, my_free);
+  if (!png) {
+    fclose(f);
+    return 0;
+  }
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    fclose(f);
+    return 0;
+  }
+  png_bytep* volatile rows = nullptr;
+  if (setjmp(png_jmpbuf(png))) {
+    ::operator delete(rows);
+    png_destroy_write_struct(&png, &info);
+    fclose(f);
+    return 0;
+  }
+  png_init_io(png, f);
+  png_set_filter(png, 0, PNG_FILTER_NONE);
+  png_set_compression_level(png, 9);
+  png_set_compression_mem_level(png, 8);
+  png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
+  png_set_compression_window_bits(png, 15);
+  png_set_compression_method(png, 8);
+  png_set_compression_buffer_size(png, 8192);
+  png_set_gAMA(png, info, 1.0 / 1.8);
+  const int colour_type = bpp == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : bpp == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY;
+  png_set_IHDR(png, info, png_uint_32(desc.dx), png_uint_32(desc.dy), 8, colour_type,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+
+  const size_t row_len = size_t(desc.dx) * bpp + size_t(desc.row_pad);
+  rows = static_cast<png_bytep*>(::operator new(sizeof(png_bytep) * size_t(desc.dy > 0 ? desc.dy : 1)));
+  for (int i = 0; i < desc.dy; ++i)
+    rows[desc.dy - 1 - i] = const_cast<png_bytep>(data + size_t(i) * row_len);
+  png_write_image(png, rows);
+  png_write_end(png, info);
+
+  ::operator delete(rows);
+  png_destroy_write_struct(&png, &info);
+  fclose(f);
+  return 1;
+}

@@ -1,0 +1,312 @@
+#include "core/memory/memory_report.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#ifndef NIMBREL_NO_ALLOCATOR
+#include <mimalloc.h>
+#endif
+
+#include "core/globals.h"
+#include "core/stats.h"
+
+UTL_remote_cmd dump_mem_now("Dump Memory Info", DumpMemCmd);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Scaling and texts
+// ---------------------------------------------------------------------------
+uint64_t mem_to_number(uint64_t bytes) {
+  if (bytes > 0x380000000ULL) return bytes >> 30;
+  const double b = static_cast<double>(bytes);
+  if (b > 1468006.4) return bytes >> 20;
+  if (b > 1433.6) return bytes >> 10;
+  return bytes;
+}
+
+char mem_to_suffix(uint64_t bytes) {
+  if (bytes > 0x380000000ULL) return 'G';
+  const double b = static_cast<double>(bytes);
+  if (b > 1468006.4) return 'M';
+  if (b > 1433.6) return 'K';
+  return 'B';
+}
+
+const char* sm_string(uint8_t mode) {
+  static const char* const names[] = {"Unknown", "Copy-on-write", "Private", "Empty",
+                                      "Shared", "True-Shared", "Private-Aliased", "Shared-Aliased"};
+  return mode <= 7 ? names[mode] : "Unknown";
+}
+
+void DumpMemCmd() { dump_mem_stats("Remote Commanded Dump"); }
+
+bool mem_allocator_stat(const std::string& stats_text, const char* label, uint64_t* bytes) {
+  std::istringstream lines(stats_text);
+  std::string line;
+  const std::string key = std::string(label) + ":";
+  while (std::getline(lines, line)) {
+    size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line.compare(start, key.size(), key) != 0) continue;
+    // Columns: peak, total, freed, current; each a number with an optional
+    // unit word ("0" stands alone).
+    std::istringstream words(line.substr(start + key.size()));
+    std::vector<std::string> w;
+    for (std::string s; words >> s;) w.push_back(s);
+    int column = 0;
+    for (size_t i = 0; i < w.size(); ++i) {
+      char* end = nullptr;
+      double v = strtod(w[i].c_str(), &end);
+      if (end == w[i].c_str() || *end) return false;
+      double unit = 1;
+      if (i + 1 < w.size()) {
+        const std::string& u = w[i + 1];
+        if (u == "B") unit = 1, ++i;
+        else if (u == "KiB") unit = 1024.0, ++i;
+        else if (u == "MiB") unit = 1048576.0, ++i;
+        else if (u == "GiB") unit = 1073741824.0, ++i;
+        else if (u == "TiB") unit = 1099511627776.0, ++i;
+      }
+      if (++column == 4) {
+        *bytes = static_cast<uint64_t>(v * unit);
+        return true;
+      }
+    }
+    return false;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] The system's figures
+// ---------------------------------------------------------------------------
+namespace {
+
+// "Key:   1234 kB" lines of /proc files, in bytes.
+uint64_t proc_kb(const char* path, const char* key) {
+  std::ifstream in(path);
+  std::string line;
+  const size_t n = strlen(key);
+  while (std::getline(in, line)) {
+    if (line.compare(0, n, key) == 0 && line.size() > n && line[n] == ':')
+      return strtoull(line.c_str() + n + 1, nullptr, 10) * 1024ULL;
+  }
+  return 0;
+}
+
+struct region {
+  uint64_t lo = 0, hi = 0;
+  char perms[5] = {};
+  std::string path;
+  uint64_t private_bytes = 0, shared_bytes = 0;
+};
+
+std::vector<region> read_regions() {
+  std::vector<region> out;
+  std::ifstream in("/proc/self/smaps");
+  std::string line;
+  while (std::getline(in, line)) {
+    unsigned long long lo, hi;
+    char perms[5];
+    int consumed = 0;
+    if (sscanf(line.c_str(), "%llx-%llx %4s %*s %*s %*s%n", &lo, &hi, perms, &consumed) >= 3 &&
+        line.find('-') < line.find(' ')) {
+      region r;
+      r.lo = lo;
+      r.hi = hi;
+      memcpy(r.perms, perms, sizeof r.perms);
+      size_t p = line.find_first_not_of(' ', static_cast<size_t>(consumed));
+      if (consumed > 0 && p != std::string::npos) r.path = line.substr(p);
+      out.push_back(r);
+      continue;
+    }
+    if (out.empty()) continue;
+    char key[64];
+    unsigned long long kb;
+    if (sscanf(line.c_str(), "%63[^:]: %llu kB", key, &kb) != 2) continue;
+    if (!strcmp(key, "Private_Clean") || !strcmp(key, "Private_Dirty"))
+      out.back().private_bytes += kb * 1024ULL;
+    else if (!strcmp(key, "Shared_Clean") || !strcmp(key, "Shared_Dirty"))
+      out.back().shared_bytes += kb * 1024ULL;
+  }
+  return out;
+}
+
+// Linux keeps no sharing mode per region; the nearest reading of its
+// permissions and resident pages: reserved but inaccessible space is
+// "Empty", a shared mapping "Shared", a private one whose resident pages are
+// still shared with others "Copy-on-write", any other "Private".
+uint8_t sharing_mode(const region& r) {
+  if (r.perms[0] == '-' && r.perms[1] == '-' && r.perms[2] == '-') return 3;
+  if (r.perms[3] == 's') return 4;
+  if (r.shared_bytes) return 1;
+  return 2;
+}
+
+std::string image_name(const region& r) {
+  Dl_info di;
+  if (dladdr(reinterpret_cast<void*>(r.lo), &di)) {
+    if (!di.dli_fname || !*di.dli_fname) return "null";
+    const char* slash = strrchr(di.dli_fname, '/');
+    return slash ? slash + 1 : di.dli_fname;
+  }
+  // No loaded image holds it: the kernel's own name for the mapping
+  // ("[heap]", "[stack]", a mapped file), empty for anonymous memory.
+  size_t slash = r.path.rfind('/');
+  return slash == std::string::npos ? r.path : r.path.substr(slash + 1);
+}
+
+class report_file {
+ public:
+  explicit report_file(FILE* f) : f_(f) {}
+  // "% 5u%c": the scaled count right-aligned in five places, then the unit.
+  void sized(const char* before, uint64_t bytes, const char* after) {
+    fprintf(f_, "%s%5llu%c%s\n", before, static_cast<unsigned long long>(mem_to_number(bytes)),
+            mem_to_suffix(bytes), after);
+  }
+  FILE* f() { return f_; }
+
+ private:
+  FILE* f_;
+};
+
+#ifndef NIMBREL_NO_ALLOCATOR
+void append_text(const char* msg, void* arg) { static_cast<std::string*>(arg)->append(msg); }
+#endif
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// [SECTION] The report
+// ---------------------------------------------------------------------------
+int dump_mem_stats(const char* reason) {
+  static bool first_report = true;
+  xer << "OK check MemoryLog.txt! I just sent him a dump from " << reason << "\n";
+  FILE* file = fopen((app_path + "MemoryLog.txt").c_str(), first_report ? "w" : "a");
+  first_report = false;
+  const bool own_file = file != nullptr;
+  if (!file) file = stdout;
+  report_file out(file);
+
+  const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  const uint64_t vsize = proc_kb("/proc/self/status", "VmSize");
+  const uint64_t rsize = proc_kb("/proc/self/status", "VmRSS");
+  const uint64_t swap_total = proc_kb("/proc/meminfo", "SwapTotal");
+  const uint64_t swap_free = proc_kb("/proc/meminfo", "SwapFree");
+
+  fprintf(file, "dump_mem_stats: %s\n", reason);
+  fprintf(file, "Linux Info:\n");
+  out.sized("    Page size:        ", page, "      This is the size of one virtual memory page.");
+  out.sized("    Vsize (reported): ", vsize,
+            "      This is the total virtual address space used by Nimbrel (including empty regions).");
+  out.sized("    Rsize:            ", rsize,
+            "      This is the total amount of real RAM used by Nimbrel (virtual pages resident in RAM).");
+  out.sized("    Free pages:       ", proc_kb("/proc/meminfo", "MemFree"),
+            "      This is the total free RAM on the machine.");
+  out.sized("    Active Pages:     ", proc_kb("/proc/meminfo", "Active"),
+            "      This is the total actively used RAM among all apps - it probably can't be paged out "
+            "without causing huge performance problems.");
+  out.sized("    Inactive Pages:   ", proc_kb("/proc/meminfo", "Inactive"),
+            "      This is the total inactive RAM from all apps - pages that is elligible to be paged out "
+            "since it hasn't been used recently.");
+  // Linux's unevictable pages are what other systems call wired.
+  out.sized("    Wired Pages:      ", proc_kb("/proc/meminfo", "Unevictable"),
+            "      This is the total wired RAM - pages that are 'wired down' and cannot ever be paged out.");
+  // The kernel counts swap in bytes already, so nothing is multiplied.
+  out.sized("    Total Swap Pages: ", swap_total, "");
+  out.sized("    Avail Swap Pages: ", swap_free, "");
+  out.sized("    Used  Swap Pages: ", swap_total > swap_free ? swap_total - swap_free : 0, "");
+
+  fprintf(file, "    I will now print the entire map of virtual memory.\n");
+  fprintf(file,
+          "        Address                   Size    r-private r-shared sharing-mode (ref count: n/a on "
+          "Linux, shown as 0)\n");
+  uint64_t prev_end = 0, largest_gap = 0, total_gap = 0, largest_free = 0, total_free = 0;
+  uint64_t total_vsize = 0, private_total = 0, shared_total = 0;
+  for (const region& r : read_regions()) {
+    // The vsyscall page lies beyond the hole between the two halves of the
+    // 64-bit address space; that hole is no address space of the process.
+    const bool beyond_user_half = r.lo >= (uint64_t{1} << 47);
+    if (r.lo > prev_end && !beyond_user_half) {
+      const uint64_t gap = r.lo - prev_end;
+      fprintf(file, "        0x%016llX      %5llu%c               --------\n",
+              static_cast<unsigned long long>(prev_end),
+              static_cast<unsigned long long>(mem_to_number(gap)), mem_to_suffix(gap));
+      if (gap > largest_gap) largest_gap = gap;
+      total_gap += gap;
+    }
+    const uint64_t size = r.hi - r.lo;
+    const uint8_t mode = sharing_mode(r);
+    fprintf(file, "        0x%016llX      %5llu%c       %5llu%c %5llu%c   %20s (%3d)       %s\n",
+            static_cast<unsigned long long>(r.lo), static_cast<unsigned long long>(mem_to_number(size)),
+            mem_to_suffix(size), static_cast<unsigned long long>(mem_to_number(r.private_bytes)),
+            mem_to_suffix(r.private_bytes), static_cast<unsigned long long>(mem_to_number(r.shared_bytes)),
+            mem_to_suffix(r.shared_bytes), sm_string(mode), 0, image_name(r).c_str());
+    if (mode == 3) {
+      total_free += size;
+      if (size > largest_free) largest_free = size;
+    } else {
+      total_vsize += size;
+    }
+    private_total += r.private_bytes;
+    shared_total += r.shared_bytes;
+    prev_end = r.hi;
+  }
+  out.sized("    Total vsize:     ", total_vsize,
+            "      This is the total non-empty virtual address space used by Nimbrel.");
+  out.sized("    Total rsize:     ", private_total + shared_total,
+            "      This is the total amount of real memory used by Nimbrel (shared and exclusive).");
+  out.sized("    Shared rsize:    ", shared_total,
+            "      This is the total amonut of real memory used by Nimbrel that is shared with other "
+            "processes.");
+  out.sized("    Private rsize:   ", private_total,
+            "      This is the total amount of real memory used by Nimbrel exclusively (private).");
+  out.sized("    Largest free:    ", largest_free,
+            "      This is the largest empty region in Nimbrel's address space.");
+  out.sized("    Total free:      ", total_free,
+            "      This is the size of all empty regions in Nimbrel's address space.");
+  out.sized("    Largest gap:     ", largest_gap,
+            "      This is the size of the largest unused gap in Nimbrel's address space.");
+  out.sized("    Total gap:       ", total_gap,
+            "      This is the size of all of the gaps in Nimbrel's address space - that is, total unused "
+            "address space.");
+
+#ifdef NIMBREL_NO_ALLOCATOR
+  fprintf(file, "ALLOCATOR INFO:\n");
+  fprintf(file,
+          "    This build of Nimbrel is using the sanitizer's allocator, which reports no figures "
+          "here.\n");
+#else
+  size_t elapsed, user, sys, rss, peak_rss, commit = 0, peak_commit = 0, faults;
+  mi_process_info(&elapsed, &user, &sys, &rss, &peak_rss, &commit, &peak_commit, &faults);
+  std::string stats;
+  mi_stats_print_out(append_text, &stats);
+  uint64_t reserved = 0;
+  const bool have_reserved = mem_allocator_stat(stats, "reserved", &reserved);
+  fprintf(file, "MIMALLOC INFO:\n");
+  fprintf(file, "    This version of Nimbrel is using the mimalloc allocator.\n");
+  out.sized("    Arena:             ", 0, "     n/a with mimalloc: it maps all of its space.");
+  fprintf(file, "    Free Chunks:       %5u       n/a with mimalloc.\n", 0u);
+  out.sized("    Mapped Space:      ", reserved,
+            have_reserved ? "     This is the space mimalloc has reserved from the OS via mmap."
+                          : "     n/a: mimalloc's statistics did not list it.");
+  out.sized("    Max Alloc Space:   ", peak_commit,
+            "     This is the most space mimalloc ever had committed from the OS.");
+  out.sized("    Total Alloc Space: ", commit, "     This is the space mimalloc has committed now.");
+  out.sized("    Total Free Space:  ", 0,
+            "     n/a with mimalloc: this build of it does not count the bytes in use.");
+  out.sized("    Total Used Space:  ", 0,
+            "     n/a with mimalloc: this build of it does not count the bytes in use.");
+  out.sized("    Releasable Space:  ", 0, "     n/a with mimalloc: it returns free space by itself.");
+  fprintf(file, "    mimalloc's own statistics:\n");
+  std::istringstream lines(stats);
+  for (std::string line; std::getline(lines, line);) fprintf(file, "    %s\n", line.c_str());
+#endif
+  if (own_file) fclose(file);
+  else fflush(file);
+  return 0;
+}

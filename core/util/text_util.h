@@ -1,0 +1,23 @@
+// Small text and number conversions every subsystem may call.
+#pragma once
+
+#include <string>
+
+// buffer: at least 12 bytes. min_digits above 10 counts as 10; plus writes "+"
+// before a value of 0 or more.
+void int_to_str(int value, char* buffer, int min_digits, int plus);
+
+// -1 for text it does not accept (so also for the text "-1").
+int str_to_int(const std::string& text);
+
+// Fixed point with the integer part right-aligned in (width - decimals)
+// characters; main thread only. NaN gives "NaN", infinities "inf"/"-inf", and
+// an integer part beyond int range fills the field (and the decimals) with
+// '*'. Decimals above 9 count as 9; negative decimals leave *out unchanged.
+void flt_to_str(float value, std::string* out, int width, int decimals, int sign_flag);
+
+// The folder part of a path, with its trailing "/".
+void get_path_with_path(std::string& out, const std::string& path);
+
+// Menu texts written as decimal codes become two-byte glyph codes.
+void char_string_to_int_string(std::string* text);

@@ -1,0 +1,95 @@
+#include "draw/render_state.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include "core/globals.h"
+
+int num_units = 1;
+
+namespace {
+
+constexpr int kMaxUnits = 8;  // units beyond the eighth are never touched
+
+void set_cap(GLenum cap, bool on) {
+  if (on)
+    glEnable(cap);
+  else
+    glDisable(cap);
+}
+
+}  // namespace
+
+void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test,
+                  int depth_write) {
+  // Each seed has its own once-only guard, as the statics were added over
+  // time; the depth-write cache is never seeded: the context set-up turns
+  // depth writes off before the first call.
+  static int o_fog = glIsEnabled(GL_FOG) ? 0 : 1;
+  static int o_tex = glIsEnabled(GL_TEXTURE_2D) ? num_units : 0;
+  static int o_lit = glIsEnabled(GL_LIGHTING) ? 2 : 3;
+  static int o_alB = glIsEnabled(GL_BLEND) ? 1 : 0;
+  static int o_alT = glIsEnabled(GL_ALPHA_TEST) ? 1 : 0;
+  static int o_deR = glIsEnabled(GL_DEPTH_TEST) ? 8 : 9;
+  static int o_deW = 11;
+
+  if (fog != o_fog) set_cap(GL_FOG, fog == 0);
+
+  int n = tex_units;
+  if (n != o_tex) {
+    set_cap(GL_TEXTURE_2D, n > 0);
+    if (n < 0)
+      n = 0;
+    else if (n > ren.tex_units)
+      n = ren.tex_units;
+    num_units = n;
+    const int o = o_tex;
+    if (n > 1 || o > 1) {
+      for (int u = 0; u < kMaxUnits; ++u) {
+        if (o > u) continue;
+        if (n <= u) break;
+        glActiveTextureARB(GL_TEXTURE0_ARB + u);
+        glEnable(GL_TEXTURE_2D);
+      }
+      for (int u = 0; u < kMaxUnits; ++u) {
+        if (o > u && n <= u) {
+          glActiveTextureARB(GL_TEXTURE0_ARB + u);
+          glDisable(GL_TEXTURE_2D);
+        }
+      }
+      glActiveTextureARB(GL_TEXTURE0_ARB);
+    }
+  }
+
+  if (lighting != o_lit) {
+    set_cap(GL_LIGHTING, lighting == 2);
+    set_cap(GL_LIGHT0, lighting == 2);
+  }
+
+  // Each capability is compared with its own cache, not the requested code,
+  // so a code outside 4..7 changes nothing here yet records both as off.
+  const bool want_blend = alpha == 5 || alpha == 7;
+  const bool want_test = alpha == 6 || alpha == 7;
+  switch (alpha) {
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+      if (want_blend != (o_alB != 0)) set_cap(GL_BLEND, want_blend);
+      if (want_test != (o_alT != 0)) set_cap(GL_ALPHA_TEST, want_test);
+      break;
+    default:
+      break;
+  }
+
+  if (depth_test != o_deR) set_cap(GL_DEPTH_TEST, depth_test == 8);
+  if (depth_write != o_deW) glDepthMask(depth_write == 10 ? GL_TRUE : GL_FALSE);
+
+  o_fog = fog;
+  o_tex = n;
+  o_lit = lighting;
+  o_alB = want_blend ? 1 : 0;
+  o_alT = want_test ? 1 : 0;
+  o_deR = depth_test;
+  o_deW = depth_write;
+}

@@ -1,0 +1,26 @@
+// The render-state cache: every drawing routine states the whole
+// fixed-function state it needs, and only what differs from the last call
+// reaches OpenGL. Main thread only.
+#pragma once
+
+// Codes, in argument order: fog (nonzero off); texture units with 2-D
+// texturing on; lighting (2 on, 3 off); alpha (4 none, 5 blend, 6 test,
+// 7 both); depth test (8 on, 9 off); depth writes (10 on, 11 off).
+// The cache is seeded from OpenGL on the first call, so anything that sets
+// these capabilities directly must do so before that call.
+void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test,
+                  int depth_write);
+
+// Buffer bindings on the array and element-array targets, bound only when the
+// id differs from the last one bound there.
+void OGL_bind_vbo(unsigned long const& id);
+void OGL_bind_vbo_ind(unsigned long const& id);
+
+// The number of texture units the cache last enabled; the texture loader
+// borrows it around its own bind.
+extern int num_units;
+
+// How many binds reached OpenGL: the statistics "num_xdl_bind" and
+// "num_xdl_bind_ind", 0 until the first bind registers them.
+float OGL_bind_count();
+float OGL_bind_count_ind();

@@ -1,0 +1,115 @@
+#include "installer/start.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/prefs.h"
+#include "Files/folder_list.h"
+#include "installer/app.h"
+#include "installer/paths.h"
+#include "platform/dialogs/dialogs.h"
+
+std::string dest_dir_path;
+std::string temp_path;
+std::string install_name;
+std::string crnt_file_name, crnt_file_path;
+std::string server_name[10], server_path[10], server_desc[10];
+next_struct next;
+std::set<std::string> deleted_files;
+int this_install_has_exes = 0;
+
+void APP_handlemenu(int /*item*/) {}
+
+void function_key(int /*key*/) {}
+
+void trim_dest_folder(std::string& path) {
+  size_t slash = path.find('/');
+  if (slash != std::string::npos) path.erase(0, slash + 1);
+}
+
+int path_is_to_a_sim() {
+  std::vector<std::string> names;
+  std::vector<int> kinds;
+  opensave_getitems(dest_dir_path, 0, names, kinds);
+  bool airfoils = false, instructions = false, output = false, resources = false;
+  for (size_t i = 0; i < names.size() && i < kinds.size(); ++i) {
+    if (kinds[i] != 1) continue;
+    const std::string& n = names[i];
+    airfoils |= n.find("Airfoils") != std::string::npos;
+    instructions |= n.find("Instructions") != std::string::npos;
+    output |= n.find("Output") != std::string::npos;
+    resources |= n.find("Resources") != std::string::npos;
+  }
+  return airfoils && instructions && output && resources ? 1 : 0;
+}
+
+int pick_dest_path() {
+  std::string path = dest_dir_path;
+  if (!GetFilePathFromUser(2,
+                           "Pick a folder to install Nimbrel to! Be sure to pick your existing "
+                           "folder if you already have one!",
+                           "This is my Nimbrel destination", 1, dest_dir_path.c_str(), path))
+    return 0;
+  dest_dir_path = path;
+  if (dest_dir_path != "/") dest_dir_path += "/";
+  if (path_is_to_a_sim()) return 1;
+  dest_dir_path += "Nimbrel";
+  dest_dir_path += "/";
+  return 1;
+}
+
+static void set_stg_defaults() {
+  stg.dir_state = 0;
+  // The files of the platform the program runs on.
+  stg.download_os = 3;
+  stg.install_phase = 0;
+  stg.download_error = 0;
+  stg.install_error = 0;
+  stg.server_count = -1;
+  stg.server_index = 0;
+  stg.file_action = 3;
+  stg.file_fraction = 0.0f;
+  stg.use_max_cpu = 0;
+  stg.rename_folder = 1;
+  stg.stream_count = 0;
+  stg.always_ask_dir = 0;
+  stg.down_req = 0.0f;
+  stg.disk_req = 0.0f;
+}
+
+void APP_start_run(int argc, const char** argv) {
+  static const char* const labels[5] = {"os_dir_this_app\t\t=", "os_dir_desktop\t\t=",
+                                        "os_dir_default_apps\t=", "os_dir_temp\t\t\t=",
+                                        "os_dir_prefs\t\t\t="};
+  for (int which = 0; which < 5; ++which) {
+    std::string folder;
+    get_OS_abs_path(which, folder);
+    xer << labels[which] << folder << (which == 4 ? "\n\n" : "\n");
+  }
+
+  // The home folder, not the root the applications folder would give: a
+  // user cannot write beside the system's own folders.
+  std::string home;
+  const char* env_home = getenv("HOME");
+  home = env_home && *env_home ? env_home : "/";
+  if (home.back() != '/') home += '/';
+  dest_dir_path = home + "Nimbrel" + "/";
+  xer << "dest_dir_path=" << dest_dir_path << "\n";
+
+  get_OS_abs_path(3, temp_path);
+  stls.ok_label = "OK";
+  install_name = "Not Yet Scanned";
+  set_stg_defaults();
+  pref.IO_set(11, 0);
+  xer << "After searching, I think that dvd_path=" << dvd_path << "\n";
+
+  if (argc >= 3 && std::string(argv[1]) == "-path") {
+    dest_dir_path = argv[2];
+    // Without its "/" every file would land beside the folder, not in it.
+    if (dest_dir_path.empty() || dest_dir_path.back() != '/') dest_dir_path += "/";
+  } else if (stg.always_ask_dir) {
+    pick_dest_path();
+  }
+  xer.flush();
+}

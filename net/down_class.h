@@ -1,0 +1,64 @@
+// One HTTP/1.1 transfer: connects without waiting, sends one request, reads the
+// response head and writes the body to a local file, one step per poll.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+class PCSBSocket;
+
+// Response header names compare without regard to letter case, as HTTP
+// defines them: "content-length" is the same field as "Content-Length".
+struct header_name_less {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
+class down_class {
+ public:
+  down_class(const char* server, uint16_t port, const char* path, bool post,
+             const std::map<std::string, std::string>& fields, const char* body, int body_len,
+             const char* local_file);
+  ~down_class();
+  down_class(const down_class&) = delete;
+  down_class& operator=(const down_class&) = delete;
+
+  void DoProcessing();
+
+  // 0 no socket; 1 connecting; 2 socket error; 3 closed; 4 request going out;
+  // 5 reading the body; 6 waiting for the head.
+  int GetStat() const;
+  bool IsDone() const { return GetStat() == 3; }
+  // The whole announced body is on disk: written, flushed and closed.
+  bool IsComplete() const;
+  bool IsErr() const;
+  int GetOSErr() const;
+
+  // Percent-encodes every byte outside the unreserved set and "/".
+  static std::string encode_path(const std::string& path);
+
+  PCSBSocket* sock;
+  std::vector<char> send_buf;
+  std::vector<char> recv_buf;
+  bool headers_done;
+  int response_code;
+  std::string response_text;
+  std::map<std::string, std::string, header_name_less> headers;
+  FILE* file;
+  std::string file_path;
+  int error;
+  int64_t content_length;
+  int64_t written;
+  float last_activity;
+
+  // The output file was created by this transfer (so abandoning it may remove it).
+  bool OpenedFile() const { return opened_file_; }
+
+ private:
+  bool opened_file_ = false;
+  void scan_head();
+  void write_body();
+  void close_file();
+};

@@ -1,0 +1,139 @@
+#include "net/http.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "Sockets/PCSBSocket.h"
+#include "core/clock.h"
+#include "core/constants.h"
+#include "core/globals.h"
+#include "net/down_class.h"
+#include "platform/alert.h"
+
+http_class http;
+std::vector<std::string> gProxyExclude;
+
+namespace {
+
+bool ot_inited = false;
+
+// Server names and paths come from a downloaded server list, so a bad one must
+// fail that one transfer, not end the program. Only plain host-name characters
+// are let through: anything else could break the request's head.
+bool server_name_ok(const std::string& server) {
+  if (server.empty()) return false;
+  for (char c : server) {
+    bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+              c == '-' || c == '.' || c == '_';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::string agent_text() {
+  std::string version = build_name[0];
+  return "Installer-APL/" + version.substr(version.size() - 4);
+}
+
+}  // namespace
+
+// [SECTION] proxy settings
+
+bool http_class::UseProxy(const char* server, uint16_t /*port*/) const {
+  if (proxy_port_int == 0 || proxy_host.empty()) return false;
+  size_t len = strlen(server);
+  for (const std::string& ending : gProxyExclude)
+    if (ending.size() <= len && ending.compare(0, std::string::npos, server + len - ending.size()) == 0)
+      return false;
+  return true;
+}
+
+uint16_t http_class::ProxyPort(const char* server, uint16_t port) const {
+  return UseProxy(server, port) ? static_cast<uint16_t>(proxy_port_int & 0xFFFF) : port;
+}
+
+const char* http_class::ProxyHost(const char* server, uint16_t port) const {
+  return UseProxy(server, port) ? proxy_host.c_str() : server;
+}
+
+// [SECTION] download slots
+
+void http_class::net_abandon(int slot) {
+  if (slot < 0 || slot > 5 || !slots[slot]) return;
+  down_class* d = slots[slot];
+  std::string partial = d->OpenedFile() ? d->file_path : std::string();
+  delete d;  // closes the file first
+  slots[slot] = nullptr;
+  requests_[slot] = slot_request();
+  if (!partial.empty()) remove(partial.c_str());
+}
+
+int http_class::net_check(int slot, const std::string& server, const std::string& path,
+                          const std::string& local_file) {
+  if (slot < 0 || slot > 5)
+    MACIBM_alert(0, "Too many download objects requested!", "", "", "", t_exit);
+
+  static bool inited_any = false, soc_inited = false;
+  if (!inited_any) {
+    inited_any = true;
+    for (down_class*& s : slots) s = nullptr;
+    if (!soc_inited) {
+      PCSBSocket::StartupNetworking(!ot_inited);
+      ot_inited = true;
+      soc_inited = true;
+    }
+  }
+
+  slot_request& req = requests_[slot];
+  if (slots[slot] &&
+      (req.server != server || req.path != path || req.local_file != local_file))
+    net_abandon(slot);
+
+  if (!slots[slot]) {
+    if (!server_name_ok(server) || path.empty() || path[0] != '/') {
+      xer << "HTTP Error for " << local_file << "\n"
+          << "   server     =" << server << "\n"
+          << "   file       =" << path << "\n"
+          << "   a server is a bare host name and a path starts with a slash\n\n";
+      xer.flush();
+      return 2;
+    }
+    std::map<std::string, std::string> fields;
+    fields["Host"] = server;
+    fields["User-agent"] = agent_text();
+    fields["Connection"] = "close";
+    slots[slot] = new down_class(server.c_str(), 80, path.c_str(), false, fields, nullptr, 0,
+                                 local_file.c_str());
+    req = slot_request{server, path, local_file};
+  }
+
+  down_class* d = slots[slot];
+  d->DoProcessing();
+
+  int result;
+  if (!(d->IsDone() || d->IsComplete() || d->IsErr())) {
+    // Silence, not total time: last_activity moves with every body read.
+    if (static_cast<double>(xtim.act_time) <= static_cast<double>(d->last_activity) + 30.0)
+      return 0;
+    result = 2;
+  } else if (d->response_code >= 200 && d->response_code <= 299 && d->IsComplete() &&
+             !d->IsErr()) {
+    result = 1;
+  } else {
+    xer << "HTTP Error for " << local_file << "\n"
+        << "   server     =" << server << "\n"
+        << "   file       =" << path << "\n"
+        << "   IsDone     =" << (d->IsDone() ? 1 : 0) << "\n"
+        << "   IsComplete =" << (d->IsComplete() ? 1 : 0) << "\n"
+        << "   IsErr      =" << (d->IsErr() ? 1 : 0) << "\n"
+        << "   GetStat    =" << d->GetStat() << "\n"
+        << "   GetOSErr   =" << d->GetOSErr() << "\n"
+        << "   response   =" << d->response_text << " (#" << d->response_code << ")\n\n";
+    xer.flush();
+    result = 2;
+  }
+  delete d;
+  slots[slot] = nullptr;
+  req = slot_request();
+  return result;
+}

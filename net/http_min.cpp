@@ -1,3 +1,0 @@
-#include "net/http.h"
-
-http_class http;

@@ -1,0 +1,165 @@
+// The program-wide alert. With OpenGL up it is modal window 995 inside the
+// frame loop; before that, or when raised while another alert is showing, it
+// is the desktop's own message box.
+#include "platform/shell_full.h"
+
+#include <SDL2/SDL.h>
+
+#include <GL/gl.h>
+#include <cstdlib>
+#include <string>
+
+#include "core/cmdline.h"
+#include "core/exception.h"
+#include "core/globals.h"
+#include "core/memory/memory_report.h"
+#include "core/threads/threads.h"
+#include "draw/prims.h"
+#include "draw/text.h"
+#include "platform/alert.h"
+#include "platform/frame.h"
+#include "platform/shell.h"
+#include "platform/startup.h"
+#include "widgets/buttons.h"
+#include "widgets/frames.h"
+
+namespace {
+
+int in_alert = 0;
+
+// The box of the desktop: one message and its detail. Texts longer than the
+// old 499-character limit are cut; turning them into another alert recursed.
+void native_alert(const std::string& message, const std::string& detail) {
+  std::string text = message.substr(0, 499) + "\n\n" + detail.substr(0, 499);
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr) != 0) {
+    // No desktop to show it on (no display): the log has it, and the box
+    // counts as dismissed.
+    if (xer.is_open()) {
+      xer << "(no message box could be shown: " << SDL_GetError() << ")\n";
+      xer.flush();
+    }
+  }
+}
+
+void reset_gl_state() {
+  glEnd();
+  glEndList();
+  for (int i = 0; i < 30; ++i) glGetError();
+  OGL_nrml_colors();
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+void alert_window(int return_window, const std::string (&lines)[4], const std::string& where,
+                  int type) {
+  reset_gl_state();
+  const float mouse_x = mnw.mouse_x, mouse_y = mnw.mouse_y;
+  MACIBM_startwind(995);
+  while (mnw.cur_window == 995) {
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
+    std::string label = stls.ok_label;
+    if (type == t_note) {
+      BTN_is_int(mnw.window_dx * 0.5f - 25, 180, &mnw.lang, 0, "|English");
+      BTN_is_int(mnw.window_dx * 0.5f - 25, 160, &mnw.lang, 1, "|French");
+      stls.window_title = "Language/";
+      label = "Accept";
+    } else {
+      const float ys[4] = {205, 165, 125, 85};
+      for (int i = 0; i < 4; ++i)
+        OGL_string(43, mnw.window_dx * 0.5f, ys[i], lines[i], mnw.window_dx * 0.9f, 100, 1);
+      if (type == t_exit)
+        OGL_string(43, mnw.window_dx * 0.5f, 45, where, mnw.window_dx * 0.9f, 100, 1);
+    }
+    const int pressed = BTN_action(mnw.window_dx * 0.5f, 18, 0, 0, 1, label, "-");
+    if (pressed || return_hit) {
+      return_hit = 0;
+      if (type == t_exit) return;
+      MACIBM_startwind(return_window);
+      mnw.mouse_x = mouse_x;
+      mnw.mouse_y = mouse_y;
+      if (mnw.cur_window == 995) MACIBM_event_proc();
+      continue;
+    }
+    if (mnw.cur_window == 995) MACIBM_event_proc();
+  }
+}
+
+}  // namespace
+
+void __MACIBM_alert(int return_window, const char* line1, const char* line2, const char* line3,
+                    const char* line4, int type, const char* source_file, int source_line) {
+  const std::string lines[4] = {line1 ? line1 : "", line2 ? line2 : "", line3 ? line3 : "",
+                                line4 ? line4 : ""};
+  if (THREAD_is_inited() && !THREAD_is_main_thread()) {
+    THREAD_send_exception(
+        exce_class(lines[0], lines[1], lines[2], lines[3], source_file, source_line, type));
+    return;
+  }
+  const std::string where =
+      std::string("(") + (source_file ? source_file : "") + " line " + std::to_string(source_line) + ")";
+
+  if (cmdline.has_option("--fps_test")) {
+    for (const std::string& l : lines) xer << l << "\n";
+    xer << where << "\n";
+    xer.flush();
+    if (type == t_exit) exit(1);
+    return;
+  }
+
+  const int reentered = in_alert;
+  in_alert = 1;
+  if (ogl_inited && !reentered) {
+    bool all_empty = true;
+    for (const std::string& l : lines) all_empty &= l.empty();
+    if (!all_empty) alert_window(return_window, lines, where, type);
+  } else {
+    native_alert(lines[0] + " " + lines[1], lines[2] + " " + lines[3]);
+  }
+
+  if (type == t_alert || type == t_exit || reentered) {
+    dump_mem_stats(
+        "This is the dump_mem_stats call from the following code: if(type==t_exit || type == "
+        "t_alert || recursive_error)");
+    xer << "\n";
+    for (const std::string& l : lines) xer << l << "\n";
+    xer << where << "\n";
+    xer.flush();
+  }
+  if (type != t_exit && !reentered) {
+    in_alert = 0;
+    return;
+  }
+  MACIBM_finishup(0);
+  app_done = 1;
+  exit(1);
+}
+
+int MACIBM_nuke_alert(const std::string& name, int allow_third) {
+  MACIBM_startwind(996);
+  while (mnw.cur_window == 996) {
+    const std::string text = stls.nuke_msg_pre + name + " " + stls.nuke_msg_post;
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    OGL_string(43, 20, mnw.window_dy - 40, text, mnw.window_dx - 40, 100, 0);
+    float w = OGL_string_width(stls.nuke_btn_1, 100);
+    if (BTN_action(20 + w / 2, 60, 0, 0, 1, stls.nuke_btn_1, "-")) {
+      MACIBM_startwind(0);
+      return 1;
+    }
+    w = OGL_string_width(stls.nuke_btn_2, 100);
+    if (BTN_action(20 + w / 2, 25, 0, 0, 1, stls.nuke_btn_2, "-")) {
+      MACIBM_startwind(0);
+      return 2;
+    }
+    if (allow_third) {
+      w = OGL_string_width(stls.nuke_btn_3, 100);
+      if (BTN_action(mnw.window_dx - w / 2 - 20, 25, 0, 0, 1, stls.nuke_btn_3, "-")) {
+        MACIBM_startwind(0);
+        return 3;
+      }
+    }
+    MACIBM_event_proc();
+  }
+  return 3;
+}

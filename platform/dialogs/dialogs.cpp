@@ -1,0 +1,150 @@
+// The dialogs run zenity as a child process (never through a shell, so no
+// path or message is ever parsed as a command) and SDL's message boxes.
+#include "platform/dialogs/dialogs.h"
+
+#include <SDL2/SDL.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Runs the program found on PATH with the arguments; its standard output is
+// collected into *out. Returns its exit status, or -1 when it could not run.
+int run_child(const std::vector<std::string>& args, std::string* out) {
+  int pipe_fd[2];
+  if (pipe(pipe_fd) != 0) return -1;
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid < 0) {
+    close(pipe_fd[0]);
+    close(pipe_fd[1]);
+    return -1;
+  }
+  if (pid == 0) {
+    dup2(pipe_fd[1], 1);
+    close(pipe_fd[0]);
+    close(pipe_fd[1]);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(pipe_fd[1]);
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(pipe_fd[0], buf, sizeof buf)) != 0) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    out->append(buf, static_cast<size_t>(n));
+  }
+  close(pipe_fd[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string cut(const char* text, size_t limit) {
+  std::string s = text ? text : "";
+  if (s.size() > limit) s.resize(limit);
+  return s;
+}
+
+}  // namespace
+
+int GetFilePathFromUser(int mode, const char* message, const char* button_label,
+                        int /*preference_key*/, const char* default_folder, std::string& path_inout) {
+  if (mode < 0 || mode > 2) return 0;
+  std::vector<std::string> args = {"zenity", "--file-selection"};
+  if (mode == 1) args.push_back("--save");
+  if (mode == 2) args.push_back("--directory");
+  std::string title = message ? message : "";
+  if (button_label && *button_label) title += title.empty() ? button_label : std::string(" - ") + button_label;
+  args.push_back("--title=" + title);
+  std::string start;
+  if (default_folder && *default_folder) {
+    start = default_folder;
+    if (start.back() != '/') start += '/';
+  }
+  if (mode == 1) start += path_inout;
+  if (!start.empty()) args.push_back("--filename=" + start);
+
+  std::string chosen;
+  if (run_child(args, &chosen) != 0) return 0;
+  while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
+  if (chosen.empty()) return 0;
+  path_inout = chosen;
+  return 1;
+}
+
+void DoUserAlert(const char* message) {
+  std::string text = cut(message, 255);
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr);
+}
+
+bool ConfirmMessage(const char* message, const char* ok_label, const char* cancel_label) {
+  std::string text = cut(message, 255), ok = cut(ok_label, 255), cancel = cut(cancel_label, 255);
+  const SDL_MessageBoxButtonData buttons[2] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, ok.c_str()},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, cancel.c_str()}};
+  SDL_MessageBoxData data = {SDL_MESSAGEBOX_WARNING, nullptr, "Nimbrel", text.c_str(), 2, buttons,
+                             nullptr};
+  int chosen = 0;
+  if (SDL_ShowMessageBox(&data, &chosen) != 0) return false;
+  return chosen == 1;
+}
+
+void ShowProgressMessage(const char* text, float* fraction) {
+  // The window is made on the first call and stays for the run, as zenity
+  // reads its figures from our end of a pipe.
+  static FILE* wind = nullptr;
+  static int nPhase = 0;
+  if (!wind) {
+    int fd[2];
+    if (pipe(fd) != 0) return;
+    pid_t pid = fork();
+    if (pid < 0) {
+      close(fd[0]);
+      close(fd[1]);
+      return;
+    }
+    if (pid == 0) {
+      dup2(fd[0], 0);
+      close(fd[0]);
+      close(fd[1]);
+      execlp("zenity", "zenity", "--progress", "--title=Nimbrel", "--no-cancel", (char*)nullptr);
+      _exit(127);
+    }
+    close(fd[0]);
+    signal(SIGPIPE, SIG_IGN);
+    wind = fdopen(fd[1], "w");
+    if (!wind) return;
+  }
+  std::string line = text ? text : "";
+  for (char& c : line)
+    if (c == '\n') c = ' ';
+  fprintf(wind, "# %s\n", line.c_str());
+  if (fraction) {
+    // Without a figure the bar steps round as a sign of life.
+    int percent = *fraction >= 0 ? static_cast<int>(*fraction * 100.0f) : (nPhase++ * 5) % 100;
+    fprintf(wind, "%d\n", percent < 0 ? 0 : percent > 100 ? 100 : percent);
+  }
+  fflush(wind);
+}
+
+void EndianFlipShort(unsigned short* value) {
+  *value = static_cast<unsigned short>((*value >> 8) | (*value << 8));
+}
+
+unsigned int EndianFlipLong(unsigned int* value) {
+  unsigned int v = *value;
+  *value = (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+  return *value;
+}

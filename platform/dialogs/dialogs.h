@@ -1,0 +1,22 @@
+// The desktop's own dialogs, for what the OpenGL window cannot serve: the
+// file and folder chooser, plain message boxes and a progress window.
+#pragma once
+
+#include <string>
+
+// mode 0 choose an existing file, 1 name a file to save (path_inout holds the
+// proposed name), 2 choose a folder; any other mode shows nothing. The
+// message and the button's word make the title; preference_key is kept for
+// callers and unused here. 1 with the chosen path in path_inout; 0 on cancel
+// or failure, path_inout unchanged.
+int GetFilePathFromUser(int mode, const char* message, const char* button_label,
+                        int preference_key, const char* default_folder, std::string& path_inout);
+// A stop alert with the message (cut to 255 characters).
+void DoUserAlert(const char* message);
+// A two-button question; true when the ok button was chosen.
+bool ConfirmMessage(const char* message, const char* ok_label, const char* cancel_label);
+// Shows or updates the progress window; a negative fraction shows activity
+// without a figure; null leaves the bar as it is.
+void ShowProgressMessage(const char* text, float* fraction);
+void EndianFlipShort(unsigned short* value);
+unsigned int EndianFlipLong(unsigned int* value);

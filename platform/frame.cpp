@@ -1,0 +1,340 @@
+// The frame loop body and window ids. SDL events are pumped here; keys are
+// turned into the per-frame flags until the key bindings take them over.
+#include "platform/frame.h"
+
+#include <SDL2/SDL.h>
+
+#include <cmath>
+
+#include "core/clock.h"
+#include "core/exception.h"
+#include "core/globals.h"
+#include "draw/prims.h"
+#include "draw/text.h"
+#include "draw/tman.h"
+#include "installer/app.h"
+#include "platform/alert.h"
+#include "platform/gl_hooks.h"
+#include "platform/menus.h"
+#include "platform/shell.h"
+#include "widgets/focus.h"
+#include "widgets/frames.h"
+
+int return_hit = 0, escape_hit = 0, delete_hit = 0;
+int plot_init_lights = 0;
+int close_requested = 0;
+
+namespace {
+
+int win_started = 0;
+int OS_mouse_showing = 1;
+int mouse_was_plugin = 0;
+// A button event this frame already placed the mouse (events pushed by a test
+// carry their position but do not move SDL's own mouse state).
+bool mouse_placed_by_event = false;
+
+bool in_rect(float l, float b, float r, float t) {
+  return l <= mnw.mouse_x && mnw.mouse_x <= r && b <= mnw.mouse_y && mnw.mouse_y <= t;
+}
+
+float scale() { return mnw.scale > 0 ? mnw.scale : 1.0f; }
+
+void place_mouse(int h, int v) {
+  mnw.mouse_x = h / scale();
+  mnw.mouse_y = (mnw.pixel_dy - v) / scale();
+  mnw.mouse_window = mnw.main_window_id;
+  mnw.mouse_x -= mnw.origin_x;
+  mnw.mouse_y -= mnw.origin_y;
+}
+
+void handle_key(const SDL_KeyboardEvent& key) {
+  if (key.repeat == 0) mnw.key_held = 1;
+  mnw.key_hit = 1;
+  SDL_Keycode code = key.keysym.sym;
+  if (code > 0 && code < 127) mnw.key_char = static_cast<int>(code);
+  switch (code) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+      return_hit = 1;
+      if (mnw.cur_window != 0) MACIBM_handleclick(1);
+      break;
+    case SDLK_ESCAPE:
+      escape_hit = 1;
+      break;
+    case SDLK_BACKSPACE:
+    case SDLK_DELETE:
+      delete_hit = 1;
+      break;
+    default:
+      break;
+  }
+}
+
+void handle_event(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_QUIT:
+      close_requested = 1;
+      break;
+    case SDL_KEYDOWN:
+      handle_key(e.key);
+      break;
+    case SDL_KEYUP:
+      mnw.key_held = 0;
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      place_mouse(e.button.x, e.button.y);
+      mouse_placed_by_event = true;
+      mnw.mouse_down = 1;
+      MACIBM_handleclick(0);
+      break;
+    case SDL_MOUSEBUTTONUP:
+      place_mouse(e.button.x, e.button.y);
+      mouse_placed_by_event = true;
+      mnw.mouse_up = 1;
+      break;
+    case SDL_MOUSEWHEEL:
+      mnw.wheel += e.wheel.y;
+      break;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE) close_requested = 1;
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) MACIBM_startwind(mnw.cur_window);
+      break;
+    default:
+      break;
+  }
+}
+
+// Waits up to the given ticks (1/60 s) for the first event, then takes what
+// else is queued. Mouse motion is not dispatched: the mouse is read once per
+// frame after the pump.
+void pump_events(int ticks) {
+  SDL_Event e;
+  bool first = true;
+  for (;;) {
+    int got = first && ticks > 0 ? SDL_WaitEventTimeout(&e, ticks * 1000 / 60) : SDL_PollEvent(&e);
+    first = false;
+    if (!got) break;
+    if (e.type == SDL_MOUSEMOTION) continue;
+    handle_event(e);
+  }
+}
+
+void texture_failure_alerts() {
+  struct {
+    int* has;
+    int* mute;
+    const char* l1;
+    const char* l2;
+    int line;
+  } kinds[] = {
+      {&tman.has_scene_load_fail, &tman.mute_scene_load_fail,
+       "Some scenery textures could not be loaded.",
+       "This may be an installation problem or you may have a damaged add-on scenery package.", 1544},
+      {&tman.has_plane_load_fail, &tman.mute_plane_load_fail,
+       "Some textures for the aircraft you selected could not be loaded.",
+       "This may be an installation problem or you may have a damaged add-on aircraft package.", 1545},
+      {&tman.has_instl_load_fail, &tman.mute_instl_load_fail, "Some textures could not be loaded.",
+       "This may be an installation problem.  Run the installer/updater again to get these missing "
+       "textures.",
+       1546},
+  };
+  for (auto& k : kinds) {
+    if (!*k.has || *k.mute) continue;
+    *k.mute = 1;
+    __MACIBM_alert(0, k.l1, k.l2, "Please see the log.txt file for a detailed list of missing files.",
+                   "", 1, "mnw", k.line);
+  }
+}
+
+// Halves away from zero, as the window centring rounds.
+float round_half_away(float v) { return v < 0 ? -std::floor(-v + 0.5f) : std::floor(v + 0.5f); }
+
+}  // namespace
+
+void MACIBM_event_proc() {
+  xtim_class::profile_chart("init", 0);
+  return_hit = escape_hit = delete_hit = 0;
+  mnw.mouse_down = mnw.mouse_up = mnw.key_hit = 0;
+  if (mnw.cur_window == -1) mnw.cur_window = 0;
+  if (!win_started) {
+    win_started = 1;
+    MACIBM_startwind(mnw.cur_window);
+  }
+  xtim_class::profile_chart("startwin", 0);
+
+  int ticks = stg.use_max_cpu ? 0 : 1;
+  if (mnw.cur_window == 995) ticks = 10;
+  mouse_placed_by_event = false;
+  pump_events(ticks);
+  if (!mouse_placed_by_event && mnw.main_window) {
+    int h = 0, v = 0;
+    SDL_GetMouseState(&h, &v);
+    place_mouse(h, v);
+  }
+  xtim_class::profile_chart("event", 0);
+  xtim_class::profile_chart("netlist", 0);
+
+  // A close request quits like the quit button, but never from inside a
+  // modal window: it waits until that window has closed.
+  if (close_requested && mnw.cur_window == 0) app_done = 1;
+
+  if (mnw.cur_window == 0) {
+    THREAD_check_exception(1);
+    if (mnw.cur_window == 0) texture_failure_alerts();
+  }
+  xtim.xtim_update();
+  mnw.cursor_kind = 0;
+  if (mnw.open_menu >= 0) {
+    for (size_t i = 0; i < menu.size(); ++i) {
+      const menu_struct& m = menu[i];
+      if (m.parent == -1 && static_cast<int>(i) != mnw.open_menu && in_rect(m.l, m.b, m.r, m.t)) {
+        MACIBM_handleclick(0);
+        break;
+      }
+    }
+  }
+  xtim_class::profile_chart("menu", 0);
+  if (mnw.modal == 0) {
+    APP_update();
+    xtim.first_frame = 0;
+  }
+  mouse_help_per_wind(mnw.cur_window);
+  standard_gui();
+  OGL_sbuff();
+  xtim_class::profile_chart("sbuff", 0);
+  xtim.frame_count += 1;
+  xtim_class::profile_chart("oglwork", 0);
+  xtim_class::profile_chart("finish", 1);
+}
+
+void MACIBM_startwind(int id) {
+  plot_init_lights = 1;
+  mouse_help_per_wind(id);
+  PLAT_gl_viewport_full();
+  mnw.window_dx = static_cast<float>(mnw.pixel_dx);
+  mnw.window_dy = static_cast<float>(mnw.pixel_dy);
+  mnw.modal = 0;
+  struct {
+    int id;
+    float dx, dy;
+    const char* title;  // null: the stored title of the id
+  } sizes[] = {{1, 500, 300, "EULA"},     {2, 600, 380, "Prefs"},  {993, 561, 474, "Livery"},
+               {994, 600, 300, nullptr},  {995, 420, 250, nullptr}, {996, 300, 166, nullptr},
+               {997, 700, 146, nullptr},  {998, 561, 474, nullptr}, {999, 330, 474, nullptr}};
+  for (auto& s : sizes) {
+    if (s.id != id) continue;
+    stls.window_title = s.title ? s.title : stls.title_for(id);
+    mnw.window_dx = s.dx;
+    mnw.window_dy = s.dy;
+    mnw.modal = 1;
+  }
+  BTN_unfocus_any();
+  mnw.open_menu = -1;
+  mnw.cur_window = id;
+  mnw.main_window_id = id;
+  const float sc = scale();
+  float ox = round_half_away((mnw.pixel_dx - sc * mnw.window_dx) * 0.5f);
+  float oy = round_half_away((mnw.pixel_dy - sc * mnw.window_dy) * 0.5f);
+  mnw.origin_x = std::max(0.0f, std::trunc(ox / sc));
+  mnw.origin_y = std::max(0.0f, std::trunc(oy / sc));
+  mnw.mouse_held = mnw.mouse_down = mnw.wheel = 0;
+  if (menu.size() > 1519) {
+    menu_struct& popup = menu[1519];
+    popup.l = popup.b = popup.r = popup.t = -1;
+  }
+}
+
+void MACIBM_handleclick(int mode) {
+  const int cur = mnw.cur_window;
+  if (cur == 0) {
+    for (size_t i = 0; i < menu.size() && i < 1519; ++i) {
+      const menu_struct& m = menu[i];
+      if ((m.parent == -1 || m.parent == mnw.open_menu) && in_rect(m.l, m.b, m.r, m.t)) {
+        mnw.open_menu = static_cast<int>(i) == mnw.open_menu ? -1 : static_cast<int>(i);
+        mnw.mouse_down = 0;
+        return;
+      }
+    }
+  } else if (cur < 995 || cur > 999) {
+    const float dx = mnw.window_dx, dy = mnw.window_dy;
+    const bool corner = in_rect(0, dy - 20, 25, dy) || in_rect(dx - 25, dy - 20, dx, dy);
+    if (mode == 1 || (mode == 0 && corner)) {
+      BTN_zap_boxes(1);
+      OGL_sbuff();
+      return_hit = 0;
+      MACIBM_startwind(0);
+      return;
+    }
+  }
+  if (mnw.open_menu < 0 || mnw.open_menu >= static_cast<int>(menu.size())) {
+    mnw.open_menu = -1;
+    return;
+  }
+  for (const menu_item& item : menu[mnw.open_menu].items) {
+    if (item.text.empty() || item.text[0] == '-' || item.text[0] == '=') continue;
+    if (!in_rect(item.l, item.b, item.r, item.t)) continue;
+    if (mnw.open_menu == 1519) {
+      popup_menu_select = static_cast<int>(&item - menu[1519].items.data());
+      select_popup_code = active_popup_code;
+      active_popup_code = 0;
+    } else {
+      APP_handlemenu(item.id);
+    }
+    mnw.open_menu = -1;
+    mnw.mouse_down = 0;
+    return;
+  }
+  mnw.open_menu = -1;
+}
+
+void mouse_help_per_wind(int id) {
+  if (!stls.help_text.empty() && xtim.act_time - mnw.mouse_move_time > 1.0f) {
+    float h = 10.0f * static_cast<float>(stls.help_text.size() / 50) + 20.0f;
+    h = std::min(300.0f, std::max(60.0f, h));
+    float x = mnw.mouse_x - 415 < 10 - mnw.origin_x
+                  ? 10 - mnw.origin_x
+                  : std::min(mnw.pixel_dx - 410 - mnw.origin_x, mnw.mouse_x - 415);
+    float y = mnw.mouse_y + 15 < 10 - mnw.origin_y
+                  ? 10 - mnw.origin_y
+                  : std::min(mnw.pixel_dy - 20 - mnw.origin_y - h, mnw.mouse_y + 15);
+    BTN_frame2(14, x - 10, y - 10, 420, h + 20, "");
+    OGL_string(47, x + 3, y + h - 10, stls.help_text, 394, 100, 0);
+  }
+  stls.help_text.clear();
+  xtim_class::profile_chart("help", 0);
+  if (xtim.act_time - mnw.mouse_move_time > 10.0f && mnw.cur_window == 0) mnw.cursor_kind = 2;
+  if (id >= 993 && id <= 999) mnw.cursor_kind = 0;
+  if (mnw.cursor_kind <= 1 && !OS_mouse_showing) {
+    SDL_ShowCursor(SDL_ENABLE);
+    OS_mouse_showing = 1;
+  } else if (mnw.cursor_kind >= 2 && OS_mouse_showing) {
+    SDL_ShowCursor(SDL_DISABLE);
+    OS_mouse_showing = 0;
+  }
+  if (mnw.cursor_kind == 1) {
+    mouse_was_plugin = 1;
+  } else if (mouse_was_plugin) {
+    mouse_was_plugin = 0;
+    SDL_SetCursor(SDL_GetDefaultCursor());
+  }
+  if (mnw.cursor_kind > 2) {
+    static const int cells[12][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}, {2, 1}, {3, 1},
+                                     {2, 0}, {3, 0}, {4, 1}, {4, 0}, {-1, 1}, {-1, 0}};
+    int kind = mnw.cursor_kind > 14 ? 13 : mnw.cursor_kind;
+    int col = cells[kind - 3][0], row = cells[kind - 3][1];
+    if ((kind == 11 || kind == 12) && mnw.mouse_held) col = 5;
+    float s = (200.0f + 32.0f * col) / 512.0f, t = (293.0f + 32.0f * row) / 512.0f;
+    float d = 30.0f / 512.0f, x = mnw.mouse_x - 15, y = mnw.mouse_y - 15;
+    OGL_2dquad(388, 49, 1.0f, x, y, s, t, x, y + 30, s, t + d, x + 30, y + 30, s + d, t + d, x + 30,
+               y, s + d, t, 1, 5);
+  }
+}
+
+int MACIBM_load_mxy(void* /*window*/, int h, int v) {
+  place_mouse(h, v);
+  return mnw.mouse_window;
+}
+
+int has_optionkey() { return (SDL_GetModState() & KMOD_ALT) ? 1 : 0; }
+int has_shiftkey() { return (SDL_GetModState() & KMOD_SHIFT) ? 1 : 0; }
+int has_capslock() { return (SDL_GetModState() & KMOD_CAPS) ? 1 : 0; }

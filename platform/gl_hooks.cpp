@@ -1,0 +1,16 @@
+#include "platform/gl_hooks.h"
+
+#include "draw/render_state.h"
+#include "draw/viewport.h"
+
+int PLAT_gl_entry_points() { return 0; }
+
+void PLAT_gl_probe() {}
+
+void PLAT_gl_setstate(int fog, int units, int lighting, int alpha, int depth_test, int depth_write) {
+  OGL_setstate(fog, units, lighting, alpha, depth_test, depth_write);
+}
+
+void PLAT_gl_pix_specs(int mode) { OGL_pix_specs(mode); }
+
+void PLAT_gl_viewport_full() { OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0); }

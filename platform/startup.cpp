@@ -1,0 +1,258 @@
+// Start-up and orderly shut-down: from the entry point to a running window
+// with its OpenGL context, and back down again.
+#include "platform/shell_full.h"
+
+#include <limits.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "core/clock.h"
+#include "core/cmdline.h"
+#include "core/constants.h"
+#include "core/globals.h"
+#include "core/memory/crash.h"
+#include "core/prefs.h"
+#include "core/threads/threads.h"
+#include "draw/colors.h"
+#include "draw/prims.h"
+#include "draw/text.h"
+#include "draw/tman.h"
+#include "installer/ins_texes.h"
+#include "installer/paths.h"
+#include "platform/alert.h"
+#include "platform/folders.h"
+#include "platform/frame.h"
+#include "platform/gl_hooks.h"
+#include "platform/menus.h"
+#include "platform/shell.h"
+#include "platform/startup.h"
+#include "platform/window.h"
+#include "widgets/frames.h"
+
+int ogl_inited = 0;
+float lookup_sin[361], lookup_cos[361];
+
+namespace {
+
+bool g_finished = false;
+
+// "key : value" of the first line of a /proc file that starts with key.
+std::string proc_value(const char* file, const char* key) {
+  std::ifstream in(file);
+  std::string line;
+  const size_t n = strlen(key);
+  while (std::getline(in, line)) {
+    if (line.compare(0, n, key) != 0) continue;
+    size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    size_t start = line.find_first_not_of(" \t", colon + 1);
+    return start == std::string::npos ? "" : line.substr(start);
+  }
+  return "";
+}
+
+void fill_tables() {
+  srand(1);
+  for (float& r : randrat) r = static_cast<float>(rand()) * 4.656613e-10f * 0.9999f;
+  const unsigned seed = static_cast<unsigned>(xtim_class::microsecs() & 0xFFFFFFFFu);
+  srand(seed);
+  for (unsigned i = 0; i < seed % 1000; ++i) rand();
+  for (int i = 0; i <= 360; ++i) {
+    lookup_sin[i] = sinf(static_cast<float>(i) * degtorad);
+    lookup_cos[i] = cosf(static_cast<float>(i) * degtorad);
+  }
+}
+
+void write_log_header() {
+  xer << "log.txt for " << build_name[0] << " " << "Installer " << 90017 << " compiled on "
+      << __DATE__ << " " << __TIME__ << "\n\n";
+  xer << "This log file is generated automatically by Tessaly Works applications and contains "
+         "diagnostics about your graphics hardware, installation, and any error conditions.\n";
+  xer << "If you need to contact tech support or file a bug, please send us this file. NOTE: this "
+         "file is rewritten every time you start ANY of your Flyhouse applications.\n\n";
+  struct utsname u;
+  if (uname(&u) == 0)
+    xer << u.sysname << " " << u.release << "\n";
+  else
+    xer << "? ?\n";
+  // There is no processor-type number on this platform; the model name
+  // stands where the table's name would.
+  std::string model = proc_value("/proc/cpuinfo", "model name");
+  xer << "CPU type: " << "?" << " (" << (model.empty() ? "?" : model) << ") ";
+  std::string mhz = proc_value("/proc/cpuinfo", "cpu MHz");
+  std::string mem_kb = proc_value("/proc/meminfo", "MemTotal");
+  xer << "CPU speed (mhz): " << (mhz.empty() ? "?" : std::to_string(atoi(mhz.c_str()))) << " "
+      << "Bus speed (mhz): " << "?" << " "
+      << "RAM (MB): " << (mem_kb.empty() ? "?" : std::to_string(atol(mem_kb.c_str()) / 1024))
+      << "\n";
+  xer << "\nFlyhouse folder:'" << app_path << "', case sensitive=" << g_case_sensitive << "\n\n";
+  xer.flush();
+}
+
+void set_interface_colours() {
+  static const struct {
+    int colour;
+    int offset;
+  } rows[] = {{34, 318716}, {35, 302332}, {36, 285948}, {37, 269564}, {38, 253180},
+              {40, 236796}, {41, 220412}, {42, 204028}, {43, 187644}, {45, 171260},
+              {46, 154876}, {47, 138492}, {44, 237100}};
+  for (const auto& r : rows) {
+    const unsigned char* p = scratch_array + r.offset;
+    colr.assign(r.colour, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
+  }
+  colr.assign(39, (colr.rgb[35][0] + colr.rgb[38][0]) * 0.5f,
+              (colr.rgb[35][1] + colr.rgb[38][1]) * 0.5f, (colr.rgb[35][2] + colr.rgb[38][2]) * 0.5f);
+}
+
+}  // namespace
+
+void MACIBM_set_app_path(std::string& out) {
+  char buf[PATH_MAX + 1];
+  ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
+  g_case_sensitive = 1;
+  if (n > 0) {
+    buf[n] = 0;
+    out = buf;
+    size_t slash = out.rfind('/');
+    out.erase(slash == std::string::npos ? 0 : slash + 1);
+  }
+  app_path.clear();
+}
+
+void MACIBM_setres(int on) {
+  static int hres_orig = 0, vres_orig = 0, cres_orig = 0, sres_orig = -1;
+  mnw.pixel_dx = mnw.x_res_req;
+  mnw.pixel_dy = mnw.y_res_req;
+  mnw.pixel_depth = mnw.col_res_req;
+  int width = 0, height = 0, depth = 0;
+  PLAT_monitor_size(&width, &height, &depth);
+  if (on) xer << "Menu bar: none to hide on this platform.\n";
+  g_mon_x_res_now = width;
+  g_mon_y_res_now = height;
+  if (mnw.fit_to_monitor) {
+    mnw.x_res_req = mnw.pixel_dx = width - 40;
+    mnw.y_res_req = mnw.pixel_dy = height - 60;
+  }
+  const int allowed = height < 768 || width < 1024 ? 1 : mnw.may_switch_depth;
+  if (sres_orig == -1) {
+    hres_orig = width;
+    vres_orig = height;
+    cres_orig = depth;
+    sres_orig = allowed;
+  }
+  (void)hres_orig;
+  (void)vres_orig;
+  const int target = on ? mnw.col_res_req : cres_orig;
+  if (on ? !allowed : !sres_orig) return;
+  // The desktop's depth belongs to the display server, not to a program.
+  if (depth != target)
+    xer << "Screen depth switch from " << depth << " to " << target
+        << " bits: not done on this platform.\n";
+}
+
+void MACIBM_setupforlang() {
+  static const char* const folders[7] = {"text/english/", "text/french/",  "text/german/",
+                                         "text/italian/", "text/spanish/", "text/portugese/",
+                                         "text/korean/"};
+  const int lang = mnw.lang < 0 || mnw.lang > 6 ? 0 : mnw.lang;
+  std::string folder = folders[lang];
+  (void)folder;
+}
+
+void IBM_turnoff() {}
+
+void MACIBM_show_init(const char* text, float* fraction) {
+  static unsigned counter_now = 0;
+  if (!plot_init_lights) return;
+  const float x0 = mnw.design_off_x - mnw.origin_x, dy = -mnw.origin_y;
+  OGL_plot_back_col();
+  BTN_frame2(15, x0 + 10, 31 + dy, 320, 200, "");
+  OGL_string(49, x0 + 22, 210 + dy, "www.nimbrel.example", 300, 100, 0);
+  float p = fraction ? *fraction : static_cast<float>(counter_now++) / 100.0f;
+  p = p < 0.02f ? 0.02f : p > 1.0f ? 1.0f : p;
+  BTN_frame1(4, x0 + 512, 15 + dy, 1008, 0);
+  BTN_frame1(5, x0 + 8 + p * 1008 * 0.5f, 15 + dy, p * 1008, 0);
+  OGL_string(61, x0 + 22, 60 + dy, text ? text : "", 300, 100, 0);
+  OGL_sbuff();
+}
+
+void MACIBM_init(int argc, const char** argv) {
+  UTL_debug_init();
+  PLAT_video_init();
+  std::string folder;
+  MACIBM_set_app_path(folder);
+  // A failure leaves the working folder as it was, silently.
+  if (!folder.empty() && chdir(folder.c_str()) != 0) folder.clear();
+
+  std::string log_folder;
+  get_OS_abs_path(0, log_folder);
+  xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
+  xer.setf(std::ios::fixed, std::ios::floatfield);
+  fill_tables();
+  write_log_header();
+
+  cmdline.init_unix(argc, argv);
+  THREAD_init();
+  mnw.x_res_req = 1024;
+  mnw.y_res_req = 768;
+  mnw.tex_res = 5;
+  mnw.col_res_req = 32;
+  mnw.alias_req = 0;
+  mnw.lang = 0;
+  MACIBM_setres(1);
+  if (!MACIBM_make_context(0))
+    __MACIBM_alert(0,
+                   "I could not set up the graphics for Nimbrel! I hope your monitor is at 1024x768 "
+                   "or higher! It must be!",
+                   "You do not meet the system requirements or you do not have OpenGL drivers or you "
+                   "entered a bad resolution in Nimbrel!",
+                   "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D "
+                   "accelerator card!",
+                   "If you reset the resolution, you can try launching Nimbrel again, since I am "
+                   "resetting Nimbrel to default resolution now.",
+                   t_exit, __FILE__, 1358);
+  PLAT_gl_pix_specs(0);
+  PLAT_gl_probe();
+  THREAD_make_workers();
+  recall_ins_texes();
+  set_interface_colours();
+  MACIBM_clear_menus(1);
+  MACIBM_startwind(-1);
+  PLAT_gl_pix_specs(0);
+  ogl_inited = 1;
+  if (mnw.lang < 0) {
+    mnw.lang = 0;
+    __MACIBM_alert(-1, "-", "-", "-", "-", t_note, __FILE__, 1432);
+  }
+  MACIBM_setupforlang();
+  MACIBM_show_init("Will init plugins.", nullptr);
+  MACIBM_show_init("Starting application.", nullptr);
+}
+
+void MACIBM_finishup(int full) {
+  // Idempotent: the fatal path and the entry point may both come here, and
+  // it must hold before any window exists.
+  if (g_finished) return;
+  g_finished = true;
+  if (full && !cmdline.has_option("--fps_test")) pref.IO_set(11, 1);
+  // The worker pool stops on every path, the fatal one too, so no worker
+  // runs while the process exits and its globals are destroyed.
+  if (THREAD_is_inited() && THREAD_is_main_thread()) THREAD_shutdown();
+  MACIBM_setres(0);
+  if (mnw.aux_in_use) MACIBM_nuke_context(1);
+  MACIBM_nuke_context(0);
+  if (xer.is_open()) {
+    xer.close();
+    if (xer.fail()) xer.setstate(std::ios::failbit);
+  }
+  PLAT_video_quit();
+  PLAT_remove_temp_folder();
+  fflush(stdout);
+}

@@ -1,0 +1,31 @@
+// The one application window and its OpenGL context, and the extra contexts
+// that loader threads share objects through.
+#pragma once
+
+// slot 0 the main window, 1 a second window right of it (never made here).
+// 1 when the window and a current context stand, else 0.
+int MACIBM_make_context(int slot);
+// Disposes the window of the slot (and its context).
+void MACIBM_nuke_context(int slot);
+// Shows what was drawn this frame.
+void MACIBM_swap_buffers();
+
+// Brings up the window system; 0 when it cannot run (no display).
+int PLAT_video_init();
+// Takes the window system down again after the windows are gone.
+void PLAT_video_quit();
+// The monitor's size in pixels and colour depth; 0 when unknown.
+int PLAT_monitor_size(int* width, int* height, int* depth);
+
+// Whether a window of that pixel size, moved to y 40 below a title bar, fits
+// a monitor of that size; one that does not is made borderless at the top left.
+int PLAT_window_fits(int pixel_dx, int pixel_dy, int mon_x, int mon_y);
+
+// A context sharing objects with the main one, on its own hidden 1 by 1
+// window, made on the main thread (which keeps its own context current);
+// null when there is no main context or creation fails.
+void* PLAT_make_loader_context();
+// Makes a loader context current on the calling thread; 1 on success.
+int PLAT_set_loader_context(void* loader);
+
+extern int g_mon_x_res_now, g_mon_y_res_now;

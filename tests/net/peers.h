@@ -1,0 +1,183 @@
+// Real servers for the download client's tests: each one is started by the
+// test that needs it, on its own loopback address, and killed by its owner's
+// destructor, so a failing test still stops it (and PR_SET_PDEATHSIG stops it
+// if the test program itself dies).
+//
+// Loopback addresses of the net tests (each test case runs as its own process,
+// in parallel with the rest of the suite, so none shares an address):
+//   127.0.4.10-12  nginx        127.0.4.13     python3 http.server
+//   127.0.4.14-17  raw handlers 127.0.4.18-21  tinyproxy and its origins
+//   127.0.4.22-25  manager      127.0.4.30-32  single transfers
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Sockets/PCSBSocket.h"
+#include "core/globals.h"
+#include "net/down_class.h"
+#include "net/http.h"
+#include "tests/support/test_support.h"
+
+namespace net_peers {
+
+inline std::string peer_script() { return std::string(NIMBREL_SOURCE_DIR) + "/tests/net/http_peer.py"; }
+
+// One server process, ready once it accepts connections on host:port.
+class Peer {
+ public:
+  Peer(const std::vector<std::string>& argv, const std::string& host, int port,
+       const std::string& log_path)
+      : log_path_(log_path) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      int fd = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd >= 0) {
+        dup2(fd, 1);
+        dup2(fd, 2);
+      }
+      std::vector<char*> args;
+      for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        failure_ = argv[0] + " exited early: " + testing_support::read_file(log_path);
+        return;
+      }
+      if (accepts(host, port)) {
+        ready_ = true;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    failure_ = argv[0] + " did not listen on " + host + ":" + std::to_string(port);
+  }
+
+  ~Peer() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 300; i++) {
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+
+  Peer(const Peer&) = delete;
+  Peer& operator=(const Peer&) = delete;
+
+  bool ready() const { return ready_; }
+  const std::string& failure() const { return failure_; }
+
+  static bool accepts(const std::string& host, int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    inet_pton(AF_INET, host.c_str(), &a.sin_addr);
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    return ok;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool ready_ = false;
+  std::string log_path_;
+  std::string failure_;
+};
+
+inline std::vector<std::string> handler_argv(const std::string& host, int port) {
+  return {"python3", peer_script(), host, std::to_string(port)};
+}
+
+// nginx serving dir + "www/" on addr:80; /slow/ is sent at limit_rate.
+inline std::vector<std::string> nginx_argv(const std::string& dir, const std::string& addr,
+                                           const std::string& limit_rate = "64k") {
+  std::string conf = dir + "nginx.conf";
+  testing_support::write_file(
+      conf,
+      "daemon off;\n"
+      "master_process off;\n"  // one process, as our own user: it can read the temp folder
+      "pid " + dir + "nginx.pid;\n"
+      "error_log " + dir + "error.log;\n"
+      "events { worker_connections 64; }\n"
+      "http {\n"
+      "  access_log off;\n"
+      "  client_body_temp_path " + dir + "body;\n"
+      "  proxy_temp_path " + dir + "proxy;\n"
+      "  sendfile on;\n"
+      "  default_type application/octet-stream;\n"
+      "  server {\n"
+      "    listen " + addr + ":80;\n"
+      "    root " + dir + "www;\n"
+      "    location /slow/ { limit_rate " + limit_rate + "; }\n"
+      "  }\n"
+      "}\n");
+  return {"nginx", "-p", dir, "-e", dir + "error.log", "-c", conf};
+}
+
+// tinyproxy on addr:port, forwarding anywhere (origins are loopback addresses).
+inline std::vector<std::string> tinyproxy_argv(const std::string& dir, const std::string& addr,
+                                               int port) {
+  std::string conf = dir + "tinyproxy.conf";
+  testing_support::write_file(conf,
+                              "Port " + std::to_string(port) + "\n"
+                              "Listen " + addr + "\n"
+                              "Timeout 10\n"
+                              "MaxClients 16\n"
+                              "LogLevel Info\n"
+                              "Allow 127.0.0.0/8\n");
+  return {"tinyproxy", "-d", "-c", conf};
+}
+
+// Polls the slot like the frame loop does, but waits on the socket between
+// calls instead of spinning. Returns the first non-zero answer, or -1 when the
+// transfer is still busy after the given seconds.
+inline int run_slot(int slot, const std::string& server, const std::string& path,
+                    const std::string& file, double seconds = 20) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    int r = http.net_check(slot, server, path, file);
+    if (r != 0) return r;
+    down_class* d = http.slots[slot];
+    if (d && d->sock) {
+      bool reading = d->send_buf.empty() && d->sock->mStatus == PCSBSocket::StatusConnected;
+      pollfd p = {d->sock->mSocket, short(reading ? POLLIN : POLLOUT), 0};
+      poll(&p, 1, 10);
+    }
+  }
+  return -1;
+}
+
+// Sends the log to a file of the test's folder; text() reads what was written.
+struct LogCapture {
+  std::string path;
+  explicit LogCapture(const std::string& dir) : path(dir + "Log.txt") { xer.open(path); }
+  ~LogCapture() { xer.close(); }
+  std::string text() {
+    xer.flush();
+    return testing_support::read_file(path);
+  }
+};
+
+}  // namespace net_peers

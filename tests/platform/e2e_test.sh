@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The real installer under Xvfb, used as a person would: it opens its window,
+# draws, takes a click, and quits in order on SIGTERM and on SIGINT with
+# status 0, leaving its preferences file behind. A screenshot of the first
+# run is kept in the build folder.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-e2e-XXXXXX")
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; [ -f "$work/Log.txt" ] && sed 's/^/  log: /' "$work/Log.txt" >&2; exit 1; }
+
+# A display number nobody holds; Xvfb itself settles a race by failing.
+for n in $(seq 90 160); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+    export DISPLAY=":$n"
+    break
+  fi
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || fail "no display could be started"
+
+# The program writes its log beside itself, so it runs from a copy.
+cp "$build/nimbrel_installer" "$work/"
+mkdir -p "$work/home" "$work/config"
+
+run_once() {  # signal, screenshot or ""
+  local sig=$1 shot=$2
+  rm -f "$work/config/Nimbrel Installer.prf"
+  HOME="$work/home" XDG_CONFIG_HOME="$work/config" SDL_VIDEODRIVER=x11 \
+    "$work/nimbrel_installer" >"$work/out.txt" 2>&1 &
+  app_pid=$!
+  local wid=""
+  for _ in $(seq 100); do
+    wid=$(xdotool search --name '^Nimbrel$' 2>/dev/null | head -1 || true)
+    [ -n "$wid" ] && break
+    kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its window showed"
+    sleep 0.1
+  done
+  [ -n "$wid" ] || fail "no window appeared"
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  [ "$WIDTH" = 1024 ] && [ "$HEIGHT" = 768 ] || fail "window is ${WIDTH}x${HEIGHT}"
+  if [ -n "$shot" ]; then
+    import -window root "$shot"
+    # The frame function cleared the window to its dark blue.
+    local pixel
+    pixel=$(convert "$shot" -format "%[pixel:p{$((X + 512)),$((Y + 384))}]" info:)
+    case "$pixel" in
+      "srgb(33,46,69)"|"srgb(34,46,69)"|"srgb(33,46,68)") ;;
+      *) fail "window centre is $pixel, not the cleared colour" ;;
+    esac
+  fi
+  xdotool mousemove --window "$wid" 300 300 click 1
+  sleep 0.3
+  kill -0 "$app_pid" 2>/dev/null || fail "a click ended the program"
+  kill "-$sig" "$app_pid"
+  local status=0
+  wait "$app_pid" || status=$?
+  app_pid=""
+  [ "$status" = 0 ] || fail "SIG$sig ended the program with status $status: $(cat "$work/out.txt")"
+  grep -q "^_dest_dir_path" "$work/config/Nimbrel Installer.prf" ||
+    fail "no preferences written after SIG$sig"
+  grep -q "^dest_dir_path=$work/home/Nimbrel/\$" "$work/Log.txt" || fail "log lacks the destination"
+}
+
+run_once TERM "$build/e2e_screenshot.png"
+run_once INT ""
+echo "e2e: ok (screenshot $build/e2e_screenshot.png)"

@@ -1,0 +1,178 @@
+// Window ids and the frame loop, with a real window (SDL offscreen, Mesa) and
+// input pushed through SDL's own event queue.
+#include "platform/shell_full.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/globals.h"
+#include "platform/frame.h"
+#include "platform/shell.h"
+#include "platform/window.h"
+
+namespace {
+
+class Frame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mnw.pixel_dx = 1024;
+    mnw.pixel_dy = 768;
+    ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
+    mnw.cur_window = -1;
+    MACIBM_startwind(-1);
+  }
+  void TearDown() override {
+    MACIBM_nuke_context(0);
+    PLAT_video_quit();
+  }
+
+  // A press at a point of the current window (logical units, y up).
+  static void push_click(float x, float y) {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = static_cast<int>(x + mnw.origin_x);
+    e.button.y = static_cast<int>(mnw.pixel_dy - (y + mnw.origin_y));
+    SDL_PushEvent(&e);
+  }
+  static void push_key(SDL_Keycode key) {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+  }
+  static void push_quit() {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+  }
+};
+
+TEST_F(Frame, WindowIdsGetTheirSizeTitleAndCentredOrigin) {
+  struct {
+    int id;
+    float dx, dy;
+    int modal;
+    const char* title;
+    float ox, oy;
+  } cases[] = {
+      {0, 1024, 768, 0, nullptr, 0, 0},    {1, 500, 300, 1, "EULA", 262, 234},
+      {2, 600, 380, 1, "Prefs", 212, 194}, {993, 561, 474, 1, "Livery", 232, 147},
+      {995, 420, 250, 1, nullptr, 302, 259}, {997, 700, 146, 1, nullptr, 162, 311},
+      {999, 330, 474, 1, nullptr, 347, 147}, {42, 1024, 768, 0, nullptr, 0, 0},
+  };
+  stls.title_for(996) = "Question";
+  for (auto& c : cases) {
+    stls.window_title = "before";
+    MACIBM_startwind(c.id);
+    EXPECT_EQ(mnw.cur_window, c.id);
+    EXPECT_EQ(mnw.main_window_id, c.id);
+    EXPECT_EQ(mnw.window_dx, c.dx) << c.id;
+    EXPECT_EQ(mnw.window_dy, c.dy) << c.id;
+    EXPECT_EQ(mnw.modal, c.modal) << c.id;
+    EXPECT_EQ(mnw.origin_x, c.ox) << c.id;
+    EXPECT_EQ(mnw.origin_y, c.oy) << c.id;
+    if (c.title) EXPECT_EQ(stls.window_title, c.title) << c.id;
+    if (c.id == 997) EXPECT_EQ(stls.window_title, "Question");
+    if (!c.modal) EXPECT_EQ(stls.window_title, "before");
+  }
+}
+
+TEST_F(Frame, FirstFrameSwitchesFromStartUpToWindowZeroOnce) {
+  ASSERT_EQ(mnw.cur_window, -1);
+  MACIBM_event_proc();
+  EXPECT_EQ(mnw.cur_window, 0);
+  EXPECT_EQ(plot_init_lights, 1);
+  // The static flag is never reset: a later -1 just becomes 0 without a switch.
+  mnw.cur_window = -1;
+  mnw.open_menu = 5;
+  MACIBM_event_proc();
+  EXPECT_EQ(mnw.cur_window, 0);
+  EXPECT_EQ(mnw.open_menu, 5);
+  mnw.open_menu = -1;
+}
+
+TEST_F(Frame, APressIsMappedToTheCurrentWindowsUnits) {
+  MACIBM_startwind(2);
+  push_click(100, 50);
+  MACIBM_event_proc();
+  EXPECT_EQ(mnw.mouse_x, 100);
+  EXPECT_EQ(mnw.mouse_y, 50);
+  EXPECT_EQ(mnw.mouse_down, 1);
+  EXPECT_EQ(mnw.cur_window, 2);
+  // Cleared again at the start of the next frame.
+  MACIBM_event_proc();
+  EXPECT_EQ(mnw.mouse_down, 0);
+}
+
+TEST_F(Frame, CloseCornersAndReturnCloseOnlyTheInstallersWindows) {
+  struct {
+    int id;
+    float x, y;  // relative to the top corners: dx < 0 counts from the right
+    bool key;
+    int after;
+  } cases[] = {
+      {1, 10, -10, false, 0},    // top-left corner
+      {2, -10, -5, false, 0},    // top-right corner
+      {2, 300, -10, false, 2},   // top edge, between the corners
+      {1, 0, 0, true, 0},        // Return
+      {2, 0, 0, true, 0},
+      {995, 10, -10, false, 995},  // the framework's own dialogs close themselves
+      {997, 0, 0, true, 997},
+  };
+  for (auto& c : cases) {
+    MACIBM_startwind(c.id);
+    if (c.key) {
+      push_key(SDLK_RETURN);
+    } else {
+      float x = c.x < 0 ? mnw.window_dx + c.x : c.x;
+      push_click(x, mnw.window_dy + c.y);
+    }
+    MACIBM_event_proc();
+    EXPECT_EQ(mnw.cur_window, c.after) << "window " << c.id << (c.key ? " Return" : " click");
+    // Closing by Return leaves no Return for the window underneath.
+    if (c.key && c.after == 0) EXPECT_EQ(return_hit, 0);
+    if (c.key && c.after != 0) EXPECT_EQ(return_hit, 1);
+  }
+}
+
+TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
+  app_done = 0;
+  close_requested = 0;
+  MACIBM_startwind(2);
+  push_quit();
+  MACIBM_event_proc();
+  EXPECT_EQ(app_done, 0);
+  MACIBM_event_proc();
+  EXPECT_EQ(app_done, 0);
+  MACIBM_startwind(0);
+  MACIBM_event_proc();
+  EXPECT_EQ(app_done, 1);
+  app_done = 0;
+  close_requested = 0;
+}
+
+TEST_F(Frame, KeysSetThePerFrameFlags) {
+  MACIBM_startwind(0);
+  struct {
+    SDL_Keycode key;
+    int* flag;
+  } cases[] = {{SDLK_RETURN, &return_hit}, {SDLK_KP_ENTER, &return_hit}, {SDLK_ESCAPE, &escape_hit},
+               {SDLK_BACKSPACE, &delete_hit}, {SDLK_DELETE, &delete_hit}};
+  for (auto& c : cases) {
+    push_key(c.key);
+    MACIBM_event_proc();
+    EXPECT_EQ(*c.flag, 1) << SDL_GetKeyName(c.key);
+    EXPECT_EQ(mnw.key_hit, 1);
+    MACIBM_event_proc();
+    EXPECT_EQ(*c.flag, 0);
+    EXPECT_EQ(mnw.key_hit, 0);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// Start-up and shut-down of the whole shell, run in a copy of this test
+// program placed in a temp folder: the log is written beside the executable,
+// so each run needs a folder of its own.
+#include "platform/shell_full.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+
+#include "core/globals.h"
+#include "installer/start.h"
+#include "platform/alert.h"
+#include "platform/frame.h"
+#include "platform/shell.h"
+#include "platform/startup.h"
+#include "tests/support/test_support.h"
+
+using testing_support::make_temp_dir;
+using testing_support::read_file;
+using testing_support::run_command;
+
+namespace {
+
+// Scenarios run by the copy of this program; each returns the exit status.
+int scenario_run(int argc, const char** argv) {
+  MACIBM_init(argc, argv);
+  APP_start_run(argc, argv);
+  int frames = 0;
+  while (!app_done) {
+    // After a few frames the window is asked to close, as the window
+    // manager's close button or a SIGTERM would.
+    if (++frames == 5) {
+      SDL_Event quit;
+      SDL_zero(quit);
+      quit.type = SDL_QUIT;
+      SDL_PushEvent(&quit);
+    }
+    MACIBM_event_proc();
+  }
+  MACIBM_finishup(1);
+  return 0;
+}
+
+int scenario_fatal_in_window(int argc, const char** argv) {
+  MACIBM_init(argc, argv);
+  SDL_Event key;
+  SDL_zero(key);
+  key.type = SDL_KEYDOWN;
+  key.key.keysym.sym = SDLK_RETURN;
+  SDL_PushEvent(&key);
+  MACIBM_alert(0, "Disk on fire.", "Second line.", "", "Fourth line.", t_exit);
+  return 0;  // not reached
+}
+
+struct run_result {
+  int status;
+  std::string log;
+  std::string folder;
+  std::string prefs;
+};
+
+// Copies this program into a fresh folder and runs a scenario there with
+// HOME and the configuration folder inside it.
+run_result run_scenario(const std::string& name, const std::string& extra_env = "",
+                        const std::string& args = "") {
+  run_result r;
+  r.folder = make_temp_dir("startup");
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  self[n > 0 ? n : 0] = 0;
+  std::string exe = r.folder + "prog";
+  run_command("cp '" + std::string(self) + "' '" + exe + "'");
+  std::string cmd = "cd '" + r.folder + "' && env -u DISPLAY HOME='" + r.folder +
+                    "home' XDG_CONFIG_HOME='" + r.folder + "config' SDL_VIDEODRIVER=offscreen " +
+                    extra_env + " ./prog --scenario=" + name + " " + args + " >/dev/null 2>&1";
+  run_command("mkdir -p '" + r.folder + "home' '" + r.folder + "config'");
+  int status = 0;
+  run_command(cmd + "; echo $? > status", &status);
+  r.status = atoi(read_file(r.folder + "status").c_str());
+  r.log = read_file(r.folder + "Log.txt");
+  r.prefs = read_file(r.folder + "config/Nimbrel Installer.prf");
+  run_command("rm -rf '" + r.folder + "'");
+  return r;
+}
+
+TEST(Startup, RunsOpensTheWindowAndShutsDownInOrderOnACloseRequest) {
+  run_result r = run_scenario("run");
+  EXPECT_EQ(r.status, 0) << r.log;
+  // The header, in its fixed layout with this system's own figures.
+  std::regex header(
+      "^log\\.txt for Nimbrel [^\\n]* Installer 90017 compiled on [A-Z][a-z]{2} [ 0-9]\\d \\d{4} "
+      "\\d\\d:\\d\\d:\\d\\d\\n\\n"
+      "This log file is generated automatically by Tessaly Works applications[^\\n]*\\n"
+      "If you need to contact tech support[^\\n]*\\n\\n"
+      "Linux [^\\n]+\\n"
+      "CPU type: \\? \\([^\\n]+\\) CPU speed \\(mhz\\): (\\d+|\\?) Bus speed \\(mhz\\): \\? "
+      "RAM \\(MB\\): \\d+\\n"
+      "\\nFlyhouse folder:'', case sensitive=1\\n\\n");
+  EXPECT_TRUE(std::regex_search(r.log, header)) << r.log;
+  EXPECT_NE(r.log.find("AGL_DEPTH_SIZE   : "), std::string::npos);
+  EXPECT_NE(r.log.find("os_dir_this_app\t\t=" + r.folder + "\n"), std::string::npos) << r.log;
+  EXPECT_NE(r.log.find("dest_dir_path=" + r.folder + "home/Nimbrel/\n"), std::string::npos);
+  // The shut-down wrote the preferences.
+  EXPECT_NE(r.prefs.find("_dest_dir_path"), std::string::npos) << r.prefs;
+}
+
+TEST(Startup, FpsTestSkipsThePreferences) {
+  run_result r = run_scenario("run", "", "--fps_test");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.prefs, "");
+}
+
+TEST(Startup, ThreadedOptionIsLoggedWhenTheContextIsMade) {
+  run_result r = run_scenario("run", "", "--use_threaded_ogl");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.log.find("Enabling threaded OGL - got 0\n"), std::string::npos) << r.log;
+}
+
+TEST(Startup, NoGraphicsIsAFatalAlertWithStatusOne) {
+  run_result r = run_scenario("run", "SDL_VIDEODRIVER=no_such_driver");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.log.find("I could not set up the graphics for Nimbrel!"), std::string::npos) << r.log;
+  EXPECT_NE(r.log.find("since I am resetting Nimbrel to default resolution now.\n"),
+            std::string::npos);
+  EXPECT_TRUE(std::regex_search(r.log, std::regex("\\([^\\n]*startup\\.cpp line 1358\\)\\n")))
+      << r.log;
+}
+
+TEST(Startup, FatalAlertInTheWindowEndsWithStatusOneAfterReturn) {
+  run_result r = run_scenario("fatal_in_window");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.log.find("\nDisk on fire.\nSecond line.\n\nFourth line.\n("), std::string::npos)
+      << r.log;
+  EXPECT_TRUE(std::regex_search(r.log, std::regex("\\([^\\n]*startup_test\\.cpp line \\d+\\)\\n")));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]).rfind("--scenario=", 0) == 0) {
+    std::string name = std::string(argv[1]).substr(11);
+    // The scenario sees the remaining options as the program's own.
+    argv[1] = argv[0];
+    const char** args = const_cast<const char**>(argv + 1);
+    if (name == "run") return scenario_run(argc - 1, args);
+    if (name == "fatal_in_window") return scenario_fatal_in_window(argc - 1, args);
+    return 99;
+  }
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
