@@ -213,11 +213,11 @@ int FilePathToFSRefAndName(const char* path, FSRef* ref, HFSUniStr255* name) {
   return existing_ref(folder, ref);
 }
 
-int FSSpecToFilePath(const FSSpec& spec, std::string& out) {
+int FSSpecToFilePath(const FSSpec& file_spec, std::string& out) {
   struct stat st;
-  if (lstat(spec.path.c_str(), &st) != 0) return errno == ENOENT ? kFileNotFound : errno;
-  if (spec.path.size() > 499) return ENAMETOOLONG;
-  out = spec.path;
+  if (lstat(file_spec.path.c_str(), &st) != 0) return errno == ENOENT ? kFileNotFound : errno;
+  if (file_spec.path.size() > 499) return ENAMETOOLONG;
+  out = file_spec.path;
   return 0;
 }
 
@@ -231,7 +231,7 @@ int FSRefToFilePath(const FSRef& ref, std::string& out) {
   return 0;
 }
 
-int FilePathToFSSpec(const char* path, FSSpec& spec) {
+int FilePathToFSSpec(const char* path, FSSpec& file_spec) {
   std::string p = path ? path : "";
   // Colon-style parent steps: "vol:a:b::c" is "vol:a:c".
   for (size_t dd; (dd = p.find("::")) != std::string::npos;) {
@@ -240,7 +240,7 @@ int FilePathToFSSpec(const char* path, FSSpec& spec) {
     p.erase(colon + 1, dd + 2 - (colon + 1));
   }
   if (p.size() >= 2 && p.back() == '/') p.pop_back();
-  return existing_ref(p, &spec);
+  return existing_ref(p, &file_spec);
 }
 
 // No call on Linux takes colon paths: the form the older file calls take is

@@ -34,9 +34,9 @@ int show_make_dir_err(int code);
 void findPath(char* path);
 
 int FilePathToFSRefAndName(const char* path, FSRef* ref, HFSUniStr255* name);
-int FSSpecToFilePath(const FSSpec& spec, std::string& out);
+int FSSpecToFilePath(const FSSpec& file_spec, std::string& out);
 int FSRefToFilePath(const FSRef& ref, std::string& out);
-int FilePathToFSSpec(const char* path, FSSpec& spec);
+int FilePathToFSSpec(const char* path, FSSpec& file_spec);
 void ConvertPathToCFM(std::string& path);
 
 // The fatal "String too long!" alert of every fixed path buffer (500 bytes).

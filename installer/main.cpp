@@ -1,6 +1,4 @@
 // The program's entry point.
-#include "platform/shell_full.h"
-
 #include "core/globals.h"
 #include "installer/start.h"
 #include "platform/frame.h"

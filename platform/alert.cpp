@@ -1,12 +1,12 @@
 // The program-wide alert. With OpenGL up it is modal window 995 inside the
 // frame loop; before that, or when raised while another alert is showing, it
 // is the desktop's own message box.
-#include "platform/shell_full.h"
-
 #include <SDL2/SDL.h>
 
 #include <GL/gl.h>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/cmdline.h"
@@ -18,6 +18,7 @@
 #include "draw/text.h"
 #include "platform/alert.h"
 #include "platform/frame.h"
+#include "platform/gl_hooks.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
 #include "widgets/buttons.h"
@@ -29,16 +30,24 @@ int in_alert = 0;
 
 // The box of the desktop: one message and its detail. Texts longer than the
 // old 499-character limit are cut; turning them into another alert recursed.
+// A display to show a box on: none when SDL was told to draw off screen, or
+// when the session has no display server at all.
+bool have_display() {
+  const char* driver = getenv("SDL_VIDEODRIVER");
+  if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy"))) return false;
+  const char* x = getenv("DISPLAY");
+  const char* wayland = getenv("WAYLAND_DISPLAY");
+  return (x && *x) || (wayland && *wayland);
+}
+
 void native_alert(const std::string& message, const std::string& detail) {
   std::string text = message.substr(0, 499) + "\n\n" + detail.substr(0, 499);
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr) != 0) {
-    // No desktop to show it on (no display): the log has it, and the box
-    // counts as dismissed.
-    if (xer.is_open()) {
-      xer << "(no message box could be shown: " << SDL_GetError() << ")\n";
-      xer.flush();
-    }
-  }
+  if (have_display() &&
+      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr) == 0)
+    return;
+  // Nowhere to show it: the text goes to the standard error stream (the log
+  // gets it below), and the box counts as dismissed.
+  fprintf(stderr, "%s\n", text.c_str());
 }
 
 void reset_gl_state() {
@@ -46,6 +55,7 @@ void reset_gl_state() {
   glEndList();
   for (int i = 0; i < 30; ++i) glGetError();
   OGL_nrml_colors();
+  PLAT_gl_unbind_programs();
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 

@@ -11,3 +11,5 @@ void PLAT_gl_setstate(int fog, int units, int lighting, int alpha, int depth_tes
 void PLAT_gl_pix_specs(int mode);
 // Orthographic projection over the whole drawable.
 void PLAT_gl_viewport_full();
+// Back to the fixed-function pipeline and the window's own framebuffer.
+void PLAT_gl_unbind_programs();

@@ -1,8 +1,9 @@
-// Until the window and its context exist there is nothing to share with:
-// threads run without a context of their own. The window code replaces these
-// with real shared contexts.
+// Loader contexts live with the window (window.cpp): each has its own hidden
+// window, made on the main thread.
 #include "platform/gl_loader.h"
 
-void* MACIBM_make_context_loader() { return nullptr; }
+#include "platform/window.h"
 
-int MACIBM_set_context_loader(void* /*context*/) { return 0; }
+void* MACIBM_make_context_loader() { return PLAT_make_loader_context(); }
+
+int MACIBM_set_context_loader(void* context) { return PLAT_set_loader_context(context); }

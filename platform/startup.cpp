@@ -1,7 +1,5 @@
 // Start-up and orderly shut-down: from the entry point to a running window
 // with its OpenGL context, and back down again.
-#include "platform/shell_full.h"
-
 #include <limits.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -36,6 +34,9 @@
 #include "platform/window.h"
 #include "widgets/frames.h"
 
+int app_done = 0;
+int g_case_sensitive = 0;
+float randrat[10000];
 int ogl_inited = 0;
 float lookup_sin[361], lookup_cos[361];
 

@@ -171,18 +171,18 @@ TEST_F(IoUtilsTest, FileReferences) {
   EXPECT_EQ(leaf, "new file/");
   EXPECT_EQ(FilePathToFSRefAndName((dir + "nofolder/new").c_str(), &ref, &name), -43);
 
-  FSSpec spec;
+  FSSpec file_spec;
   std::string back;
-  EXPECT_EQ(FilePathToFSSpec((dir + "to_real/Sub/").c_str(), spec), 0);
-  EXPECT_EQ(FSSpecToFilePath(spec, back), 0);
+  EXPECT_EQ(FilePathToFSSpec((dir + "to_real/Sub/").c_str(), file_spec), 0);
+  EXPECT_EQ(FSSpecToFilePath(file_spec, back), 0);
   EXPECT_EQ(back, canon + "real/Sub");
-  EXPECT_EQ(FSRefToFilePath(spec, back), 0);
+  EXPECT_EQ(FSRefToFilePath(file_spec, back), 0);
   EXPECT_EQ(back, canon + "real/Sub");
   // ':' is a file-name byte here; colon-style parent steps still fold away.
   write_file(dir + "a:c", "");
-  EXPECT_EQ(FilePathToFSSpec((dir + "a:b::c").c_str(), spec), 0);
-  EXPECT_EQ(spec.path, canon + "a:c");
-  EXPECT_EQ(FilePathToFSSpec((dir + "missing").c_str(), spec), -43);
+  EXPECT_EQ(FilePathToFSSpec((dir + "a:b::c").c_str(), file_spec), 0);
+  EXPECT_EQ(file_spec.path, canon + "a:c");
+  EXPECT_EQ(FilePathToFSSpec((dir + "missing").c_str(), file_spec), -43);
 }
 
 TEST_F(IoUtilsTest, NativePathForm) {

@@ -33,10 +33,10 @@ printf 'P6\n5 3\n255\n' > "$work/in.ppm"
 head -c 45 /dev/urandom >> "$work/in.ppm"
 # Seeds: the first byte is the harness's option byte, the rest a real file.
 i=0
-for spec in "PNG24:" "PNG32:" "PNG8:" "PNG48:" "-interlace PNG PNG24:" "-colorspace Gray -define png:bit-depth=16 PNG:"; do
-  prefix="${spec##* }"
-  flags="${spec% *}"
-  [ "$flags" = "$spec" ] && flags=""
+for format in "PNG24:" "PNG32:" "PNG8:" "PNG48:" "-interlace PNG PNG24:" "-colorspace Gray -define png:bit-depth=16 PNG:"; do
+  prefix="${format##* }"
+  flags="${format% *}"
+  [ "$flags" = "$format" ] && flags=""
   convert "$work/in.ppm" -strip $flags "${prefix}$work/seed.png"
   { printf "\\x$(printf %02x $((i * 5)))"; cat "$work/seed.png"; } > "$work/png/seed$i"
   i=$((i + 1))

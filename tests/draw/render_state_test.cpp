@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "OGL/extensions.h"
 #include "core/globals.h"
 #include "tests/support/gl_context.h"
 
@@ -30,6 +31,12 @@ int active_unit() {
   GLint u = 0;
   glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &u);
   return u - GL_TEXTURE0_ARB;
+}
+
+GLuint binding(GLenum which) {
+  GLint id = 0;
+  glGetIntegerv(which, &id);
+  return GLuint(id);
 }
 
 bool unit_on(int u) {
@@ -200,6 +207,36 @@ TEST_F(RenderStateTest, UnknownAlphaCodeRecordsBothOff) {
   OGL_setstate(1, 0, 3, 7, 9, 11);
   EXPECT_TRUE(on(GL_BLEND));
   EXPECT_TRUE(on(GL_ALPHA_TEST));
+}
+
+TEST_F(RenderStateTest, BuffersBindOnlyWhenTheIdChanges) {
+  ASSERT_EQ(glExt.init_entry_points(), 0);
+  glExt.init_extensions();
+  ASSERT_EQ(glExt.vbo_avail, 1);
+  // Buffer 0 as the very first bind: already "bound", so nothing is counted.
+  OGL_bind_vbo(0);
+  OGL_bind_vbo_ind(0);
+  EXPECT_EQ(OGL_bind_count(), 0.0f);
+  EXPECT_EQ(OGL_bind_count_ind(), 0.0f);
+
+  GLuint ids[2] = {0, 0};
+  glExt.glGenBuffersARB(2, ids);
+  const unsigned long a = ids[0], b = ids[1];
+  OGL_bind_vbo(a);
+  OGL_bind_vbo(a);
+  EXPECT_EQ(OGL_bind_count(), 1.0f);
+  EXPECT_EQ(binding(GL_ARRAY_BUFFER_BINDING_ARB), ids[0]);
+  // Unbound behind the binder's back: the repeat makes no call.
+  glExt.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  OGL_bind_vbo(a);
+  EXPECT_EQ(binding(GL_ARRAY_BUFFER_BINDING_ARB), 0u);
+
+  // The element target keeps its own record and count.
+  OGL_bind_vbo_ind(b);
+  OGL_bind_vbo_ind(a);
+  EXPECT_EQ(OGL_bind_count_ind(), 2.0f);
+  EXPECT_EQ(binding(GL_ELEMENT_ARRAY_BUFFER_BINDING_ARB), ids[0]);
+  EXPECT_EQ(OGL_bind_count(), 1.0f);
 }
 
 }  // namespace

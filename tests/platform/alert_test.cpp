@@ -1,8 +1,6 @@
 // The program-wide alert: the desktop's box before OpenGL is up (no display
 // here, so it is logged and counts as dismissed), window 995 after, with
 // Return and clicks pushed through SDL's event queue.
-#include "platform/shell_full.h"
-
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -14,6 +12,7 @@
 
 #include "core/clock.h"
 #include "core/cmdline.h"
+#include "core/threads/threads.h"
 #include "core/globals.h"
 #include "platform/alert.h"
 #include "platform/frame.h"
@@ -151,6 +150,21 @@ TEST_F(Alert, FatalInTheWindowEndsAfterReturnWithStatusOne) {
   std::string text = log();
   EXPECT_TRUE(std::regex_search(text, std::regex("\\nFatal here\\.\\n\\n\\n\\n\\([^\\n]*alert_test\\.cpp line \\d+\\)\\n")))
       << text;
+}
+
+TEST_F(Alert, AWorkersAlertIsShownAtTheNextFrameOfWindowZero) {
+  open_window();
+  THREAD_init();
+  std::thread worker([] { MACIBM_alert(0, "From a worker.", "", "", "", t_alert); });
+  worker.join();
+  // Queued, not shown: nothing on the worker, nothing logged yet.
+  EXPECT_EQ(log().find("From a worker."), std::string::npos);
+  EXPECT_EQ(mnw.cur_window, 0);
+  push_return();
+  MACIBM_event_proc();
+  EXPECT_EQ(mnw.cur_window, 0);
+  EXPECT_NE(log().find("\nFrom a worker.\n"), std::string::npos) << log();
+  THREAD_shutdown();
 }
 
 }  // namespace

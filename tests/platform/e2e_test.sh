@@ -42,9 +42,13 @@ mkdir -p "$work/home" "$work/config"
 run_once() {  # signal, screenshot or ""
   local sig=$1 shot=$2
   rm -f "$work/config/Nimbrel Installer.prf"
+  # With job control on, the program keeps SIGINT as a terminal would give
+  # it; a plain background job would start with SIGINT ignored.
+  set -m
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" SDL_VIDEODRIVER=x11 \
     "$work/nimbrel_installer" >"$work/out.txt" 2>&1 &
   app_pid=$!
+  set +m
   local wid=""
   for _ in $(seq 100); do
     wid=$(xdotool search --name '^Nimbrel$' 2>/dev/null | head -1 || true)

@@ -1,7 +1,5 @@
 // Window ids and the frame loop, with a real window (SDL offscreen, Mesa) and
 // input pushed through SDL's own event queue.
-#include "platform/shell_full.h"
-
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
@@ -77,9 +75,15 @@ TEST_F(Frame, WindowIdsGetTheirSizeTitleAndCentredOrigin) {
     EXPECT_EQ(mnw.modal, c.modal) << c.id;
     EXPECT_EQ(mnw.origin_x, c.ox) << c.id;
     EXPECT_EQ(mnw.origin_y, c.oy) << c.id;
-    if (c.title) EXPECT_EQ(stls.window_title, c.title) << c.id;
-    if (c.id == 997) EXPECT_EQ(stls.window_title, "Question");
-    if (!c.modal) EXPECT_EQ(stls.window_title, "before");
+    if (c.title) {
+      EXPECT_EQ(stls.window_title, c.title) << c.id;
+    }
+    if (c.id == 997) {
+      EXPECT_EQ(stls.window_title, "Question");
+    }
+    if (!c.modal) {
+      EXPECT_EQ(stls.window_title, "before");
+    }
   }
 }
 
@@ -136,8 +140,12 @@ TEST_F(Frame, CloseCornersAndReturnCloseOnlyTheInstallersWindows) {
     MACIBM_event_proc();
     EXPECT_EQ(mnw.cur_window, c.after) << "window " << c.id << (c.key ? " Return" : " click");
     // Closing by Return leaves no Return for the window underneath.
-    if (c.key && c.after == 0) EXPECT_EQ(return_hit, 0);
-    if (c.key && c.after != 0) EXPECT_EQ(return_hit, 1);
+    if (c.key && c.after == 0) {
+      EXPECT_EQ(return_hit, 0);
+    }
+    if (c.key && c.after != 0) {
+      EXPECT_EQ(return_hit, 1);
+    }
   }
 }
 
