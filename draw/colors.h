@@ -1,17 +1,46 @@
-// The program-wide colour table: every colour a drawing call takes is an index
-// into it.
+// The program-wide colour table: drawing calls never pass red, green and
+// blue, only an index into this table and an alpha, turned into the OpenGL
+// colour by one rule (OGL_setcolor) that also applies the tint, the global
+// alpha and the monochrome mode.
 #pragma once
 
 class colr_class {
  public:
-  static constexpr int kCount = 128;
+  static constexpr int kCount = 104;
+  static constexpr int kSpectrum = 1000;
 
-  // Entries are RGB floats 0 to 1; indices outside the table are ignored.
+  // The default palette, tint (1, 1, 1), everything else zero.
+  colr_class();
+
+  // Sets entry index to the RGB floats 0 to 1. Indices outside the table are
+  // a caller error and are ignored rather than written past the table.
   void assign(int index, float r, float g, float b);
+  // Raises each tint component to at least 0.75.
+  void set_lites_for_interface();
+  // Entry 48 from a colour kind: 0 the tint lit by the first light level,
+  // 1 and 2 a grey at the first or second light level; any other kind is fatal.
+  void set_lit_col(int kind);
+  // Fills the spectrum: 0 a rainbow ramp, 1..3 a red, green or blue ramp;
+  // any other kind leaves it as it was.
+  void spectrum_init(int kind);
+  // A vertical scale bar 1000 units tall at (x, y) with its two end values.
+  void spectrum_plotscale(float x, float y, float lo, float hi, int decimals);
 
-  float rgb[kCount][3] = {};
+  float rgb[kCount][3];
+  // Multiplies the colours 0..45 only; the rest are never tinted.
+  float tint[3];
   // The current pulse level (0.4 to 1.0), written by the clock every frame.
-  float pulse = 1.0f;
+  float pulse;
+  float spec_lo, spec_hi, spec_range;
+  float spectrum[kSpectrum][3];
 };
 
 extern colr_class colr;
+
+// The colour rule: entry colour of colr (tinted when 45 or below), alpha times
+// the global alpha, green-only when monochrome. An alpha above 0.99 sets three
+// components, so drawing stays opaque.
+void OGL_setcolor(int colour, float alpha);
+
+// The current colour from a value 0..1 along a black-to-violet ramp.
+void OGL_spectrum_rgb(float t);

@@ -68,20 +68,17 @@ void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_tes
     set_cap(GL_LIGHT0, lighting == 2);
   }
 
-  // Each capability is compared with its own cache, not the requested code,
-  // so a code outside 4..7 changes nothing here yet records both as off.
-  const bool want_blend = alpha == 5 || alpha == 7;
-  const bool want_test = alpha == 6 || alpha == 7;
-  switch (alpha) {
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-      if (want_blend != (o_alB != 0)) set_cap(GL_BLEND, want_blend);
-      if (want_test != (o_alT != 0)) set_cap(GL_ALPHA_TEST, want_test);
-      break;
-    default:
-      break;
+  // Each capability is compared with its own cache, not the requested code.
+  // A code outside 4..7 leaves both OpenGL and the cache alone: recording it
+  // as "both off" would make the next request for blending or testing skip
+  // the call while OpenGL still has them on.
+  if (alpha >= 4 && alpha <= 7) {
+    const bool want_blend = alpha == 5 || alpha == 7;
+    const bool want_test = alpha == 6 || alpha == 7;
+    if (want_blend != (o_alB != 0)) set_cap(GL_BLEND, want_blend);
+    if (want_test != (o_alT != 0)) set_cap(GL_ALPHA_TEST, want_test);
+    o_alB = want_blend ? 1 : 0;
+    o_alT = want_test ? 1 : 0;
   }
 
   if (depth_test != o_deR) set_cap(GL_DEPTH_TEST, depth_test == 8);
@@ -90,8 +87,6 @@ void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_tes
   o_fog = fog;
   o_tex = n;
   o_lit = lighting;
-  o_alB = want_blend ? 1 : 0;
-  o_alT = want_test ? 1 : 0;
   o_deR = depth_test;
   o_deW = depth_write;
 }

@@ -1,9 +1,253 @@
 #include "draw/tman.h"
 
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "core/globals.h"
+#include "draw/tex_units.h"
+#include "platform/alert.h"
+#include "platform/startup.h"
+
 tman_class tman;
 
-alignas(16) static unsigned char scratch_array_storage[2048 * 2048 * 4 + 16];
+alignas(16) static unsigned char scratch_array_storage[2048 * 2048 * 4];
 unsigned char* scratch_array = scratch_array_storage;
 int scratch_dx = 0, scratch_dy = 0;
 
-int tman_class::load_texture(int, int, int, int, const char*) { return 0; }
+// [SECTION] Name registry
+
+namespace {
+
+struct tex_name_hasher {
+  size_t operator()(const std::string& name) const { return tex_hash_of(name); }
+};
+
+// Several slots may carry one name (a manual slot and a dynamic one loading
+// the same file), so the registry keeps every pair.
+std::unordered_multimap<std::string, int, tex_name_hasher>& tex_hash() {
+  static std::unordered_multimap<std::string, int, tex_name_hasher> map;
+  return map;
+}
+
+class tman_lock {
+ public:
+  explicit tman_lock(tman_class& t) : cs_(&t.lock) { UTL_critical_section_lock(cs_); }
+  ~tman_lock() { UTL_critical_section_unlock(cs_); }
+  tman_lock(const tman_lock&) = delete;
+  tman_lock& operator=(const tman_lock&) = delete;
+
+ private:
+  UTL_critical_section* cs_;
+};
+
+std::string number(const char* format, double v) {
+  char buf[64];
+  snprintf(buf, sizeof buf, format, v);
+  return buf;
+}
+
+void fatal_with_value(const char* message, const std::string& name, double value) {
+  MACIBM_alert(0, message, name.c_str(), "value:", number("%1.0f", value).c_str(), t_exit);
+}
+
+bool silent_slot(int slot) {
+  return slot == 0 || slot == 312 || slot == 388 || slot == 392 || (slot >= 423 && slot <= 438) ||
+         slot == tex_slot_blank;
+}
+
+}  // namespace
+
+size_t tex_hash_of(const std::string& name) {
+  size_t h = 0;
+  for (char c : name) h = h * 5 + size_t(static_cast<signed char>(c));
+  return h;
+}
+
+void tex_hash_add(const std::string& name, int slot) { tex_hash().emplace(name, slot); }
+
+void tex_hash_remove(const std::string& name, int slot) {
+  auto range = tex_hash().equal_range(name);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second == slot) {
+      tex_hash().erase(it);
+      return;
+    }
+  }
+}
+
+int tex_hash_find_dynamic(const std::string& name) {
+  auto range = tex_hash().equal_range(name);
+  for (auto it = range.first; it != range.second; ++it)
+    if (it->second >= tex_first_dynamic) return it->second;
+  return 0;
+}
+
+// [SECTION] Records
+
+tman_class::tman_class() {
+  UTL_critical_section_create(&lock);
+  tex_hash().clear();
+}
+
+// The lock is left to the process's end: the manager is destroyed only at
+// exit, and a fatal alert raised under the lock exits while holding it,
+// which would make destroying it fail.
+tman_class::~tman_class() {}
+
+ref_dat_struct tman_class::record(int ref) {
+  tman_lock hold(*this);
+  if (ref < 0 || size_t(ref) >= ref_dat.size()) return ref_dat_struct();
+  return ref_dat[size_t(ref)];
+}
+
+int tman_class::total_texes() {
+  tman_lock hold(*this);
+  return total_count;
+}
+
+int tman_class::loaded_texes() {
+  tman_lock hold(*this);
+  return loaded_count;
+}
+
+double tman_class::tot_vram() {
+  tman_lock hold(*this);
+  double bytes = double(mnw.pixel_dx) * mnw.pixel_dy * mnw.pixel_depth / 8;
+  for (const ref_dat_struct& r : ref_dat) bytes += r.vram;
+  return bytes;
+}
+
+void tman_class::unload_texture_internal(int ref) {
+  if (ref < 0 || size_t(ref) >= ref_dat.size()) return;
+  ref_dat_struct& r = ref_dat[size_t(ref)];
+  if (r.tex != 0 && r.tex != tex_slot_blank) {
+    const GLuint name = GLuint(r.tex);
+    glDeleteTextures(1, &name);
+  }
+  if (r.load_time == tex_load_now && r.vram) --loaded_count;
+  if (r.format) --total_count;
+  tex_hash_remove(r.name, ref);
+  r = ref_dat_struct();
+  r.load_time = tex_load_unloaded;
+}
+
+// [SECTION] Public operations
+
+int tman_class::load_texture(int fail_mode, int manual_ref, int flags, int load_time,
+                             const char* name) {
+  if (!name || !*name) return 0;
+  const std::string file = name;
+  const bool staged = file.compare(0, 13, "scratch_array") == 0;
+  if (load_time == tex_load_now && !staged && !silent_slot(manual_ref))
+    MACIBM_show_init(("Loading bitmap " + file + ".").c_str(), nullptr);
+
+  tman_lock hold(*this);
+  if (load_time < tex_load_now || load_time > tex_load_unloaded)
+    fatal_with_value("Trying to create an invalid texture load_time!", file, load_time);
+  if (manual_ref < 0 || manual_ref > tex_last_manual)
+    fatal_with_value("Trying to bind too low or high a manual_ref!", file, manual_ref);
+
+  int slot = manual_ref;
+  if (manual_ref == 0) {
+    const int found = tex_hash_find_dynamic(file);
+    if (found && size_t(found) < ref_dat.size()) {
+      ref_dat_struct& r = ref_dat[size_t(found)];
+      ++r.ref_count;
+      if (r.load_time == tex_load_now) return found;
+      return load_texture_int(fail_mode, found, flags, name, 0);
+    }
+    slot = 0;
+    for (size_t i = ref_dat.size(); i-- > size_t(tex_first_dynamic);) {
+      if (ref_dat[i].format == 0) {
+        slot = int(i);
+        break;
+      }
+    }
+    if (!slot) slot = ref_dat.size() > size_t(tex_first_dynamic) ? int(ref_dat.size()) : tex_first_dynamic;
+  }
+
+  if (ref_dat.size() <= size_t(slot)) ref_dat.resize(size_t(slot) + 1);
+  ref_dat_struct& r = ref_dat[size_t(slot)];
+  tex_hash_remove(r.name, slot);
+  tex_hash_add(file, slot);
+
+  if (r.format == 0) {
+    r.name = file;
+    r.load_time = tex_load_now;
+    r.dx = r.dy = r.tex_dx = r.tex_dy = 0;
+    r.vram = 0;
+    r.ref_count = manual_ref == 0 ? 1 : -1;
+    r.flags = flags;
+    r.fail_mode = fail_mode;
+    r.format = GL_RGBA;
+    ++total_count;
+  }
+
+  const int loaded = load_texture_int(fail_mode, slot, flags, name, 1);
+  return loaded == 0 && manual_ref != 0 ? 0 : slot;
+}
+
+void tman_class::bind_ref(int ref, int unit, int mode) {
+  tman_lock hold(*this);
+  // Slot 0, and a slot beyond the records, which nothing ever registered
+  // (there is no record to name in a warning): no texture.
+  if (ref <= 0 || size_t(ref) >= ref_dat.size()) {
+    TEX_bind_ref(0, unit, mode);
+    return;
+  }
+  const ref_dat_struct& r = ref_dat[size_t(ref)];
+  if (r.load_time == tex_load_now) {
+    TEX_bind_ref(r.tex, unit, mode);
+    return;
+  }
+  if (r.load_time != tex_load_deferred)
+    MACIBM_alert(0, "missing non-scenery texture - how?", "", number("ref=%6.0f", ref).c_str(),
+                 r.name.c_str(), t_alert);
+  // Without a blank texture registered the slot shows no texture at all.
+  int blank = 0;
+  if (size_t(tex_slot_blank) < ref_dat.size() && ref_dat[tex_slot_blank].load_time == tex_load_now)
+    blank = ref_dat[tex_slot_blank].tex;
+  TEX_bind_ref(blank, unit, mode);
+}
+
+void tman_class::unload_texture(int ref) {
+  tman_lock hold(*this);
+  if (ref > tex_last_manual)
+    MACIBM_alert(0, "Error: dynamic textures should be released, not unloaded.", "value:",
+                 number("%1.0f", ref).c_str(), "", t_exit);
+  unload_texture_internal(ref);
+}
+
+void tman_class::release_texture(int ref) {
+  tman_lock hold(*this);
+  if (ref < tex_first_dynamic)
+    MACIBM_alert(0, "Trying to release a manual texture - use unload_texture.", "value:",
+                 number("%1.0f", ref).c_str(), "", t_exit);
+  // A slot beyond the records was never handed out: its count reads -1.
+  int* count = size_t(ref) < ref_dat.size() ? &ref_dat[size_t(ref)].ref_count : nullptr;
+  if (!count || *count == -1)
+    MACIBM_alert(0, "Ref count is negative - was never reffed.", "value:",
+                 number("%1.0f", ref).c_str(), "", t_exit);
+  if (--*count < 0)
+    MACIBM_alert(0, "Ref count went negative", "value:", number("%1.0f", ref).c_str(), "", t_exit);
+}
+
+void tman_class::purge_unused_texes() {
+  tman_lock hold(*this);
+  for (size_t i = tex_first_dynamic; i < ref_dat.size(); ++i)
+    if (ref_dat[i].ref_count == 0) unload_texture_internal(int(i));
+}
+
+void tman_class::reset_bind() {
+  tman_lock hold(*this);
+  TEX_reset_bind();
+}
+
+void tman_class::set_blend_level(int unit, float level) {
+  tman_lock hold(*this);
+  TEX_set_blend_level(unit, level);
+}

@@ -1,22 +1,144 @@
-// The texture manager's numbered slots and the staging buffer that images
-// pass through on their way to a texture. Only the parts the shell reads so
-// far: loading comes with the drawing layer.
+// The texture manager: every OpenGL texture of the program lives in a
+// numbered slot ("ref") of tman. Manual slots 1..1129 have a fixed meaning
+// across the program (388 the widget atlas, 389-391 the installer's images,
+// 925 the blank texture); slot 0 asks for a dynamic slot (1130 and up) that is
+// handed out per file name and counted per user. The load itself (finding,
+// decoding, scaling, uploading) is in draw/tex_load.h.
 #pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/threads/locks.h"
+
+// What a failed load does.
+enum tex_fail_mode {
+  tex_fail_none = 0,
+  tex_fail_scenery = 1,    // raises the scenery flag
+  tex_fail_plane = 2,      // raises the aircraft flag
+  tex_fail_installer = 3,  // raises the installer flag
+  tex_fail_fatal = 4,
+};
+
+// When a texture loads; only these three are accepted.
+enum tex_load_time {
+  tex_load_now = 100,
+  tex_load_deferred = 101,  // registered for later; nothing in this program asks for it
+  tex_load_unloaded = 102,
+};
+
+// Bits of the flag word (below 16384); bits 0-2 are the colour mode:
+// 1 and 7 RGB, 2 RGBA, 3 alpha, 4 RGB or RGBA as the file has alpha (asked
+// RGB), 5 the same asked RGBA, 6 depth; 0 is invalid.
+enum {
+  tex_flag_colour_mask = 0x7,
+  tex_flag_mipmap = 0x8,
+  tex_flag_clamp = 0x10,     // both directions
+  tex_flag_clamp_s = 0x20,   // across only
+  tex_flag_sharper = 0x40,   // one resolution step sharper than the setting
+  tex_flag_softer = 0x80,    // one step softer
+  tex_flag_full_res = 0x100, // never reduced for the setting
+  tex_flag_scratch = 0x200,  // decode into and upload from scratch_array
+  tex_flag_carried = 0x400,  // stored, never tested
+  tex_flag_float16 = 0x800,
+  tex_flag_sized8 = 0x1000,  // sized 8-bit internal format, no hardware mipmaps
+  tex_flag_any_size = 0x2000 // sides need not be powers of two
+};
+
+// Slot ranges and the fixed slots the manager itself cares about.
+enum {
+  tex_first_dynamic = 1130,
+  tex_last_manual = 1129,
+  tex_slot_widgets = 388,
+  tex_slot_blank = 925,
+};
+
+struct ref_dat_struct {
+  std::string name = "un-inited";  // file path, or a name starting "scratch_array"
+  int tex = 0;                      // the OpenGL texture; the slot number once loaded
+  float dx = 0, dy = 0;             // the picture inside the texture, after scaling
+  float tex_dx = 0, tex_dy = 0;     // the OpenGL texture
+  int vram = 0;                     // video-memory bytes
+  int format = 0;                   // pixel format uploaded; 0 marks a free record
+  int load_time = 0;
+  int flags = 0;
+  int fail_mode = tex_fail_fatal;
+  int ref_count = -1;               // users of a dynamic slot; -1 for a manual one
+};
 
 class tman_class {
  public:
-  // Raised when a texture of that kind failed to load; the frame reports each
-  // kind once and mutes it.
-  int has_scene_load_fail = 0, has_plane_load_fail = 0, has_instl_load_fail = 0;
-  int mute_scene_load_fail = 0, mute_plane_load_fail = 0, mute_instl_load_fail = 0;
+  tman_class();
+  ~tman_class();
+  tman_class(const tman_class&) = delete;
+  tman_class& operator=(const tman_class&) = delete;
 
-  // Loads the image named (or staged, for a name starting "scratch_array")
-  // into a slot; 1 when loaded.
-  int load_texture(int fail_mode, int slot, int flags, int load_time, const char* name);
+  // Loads a file (DDS, PNG or BMP by content; the name's extension is only a
+  // hint) or, for a name starting "scratch_array", the image staged in
+  // scratch_array, into manual_ref, or into a dynamic slot when manual_ref is
+  // 0. Returns the slot, or 0 for an empty name or a failed manual load.
+  int load_texture(int fail_mode, int manual_ref, int flags, int load_time, const char* name);
+
+  // Binds the slot's texture on a texture unit with an environment mode
+  // (draw/tex_units.h). Slot 0 and slots beyond the records bind no
+  // texture; a registered slot that is not loaded binds the blank texture
+  // (none when slot 925 holds none) after a warning.
+  void bind_ref(int ref, int unit, int mode);
+
+  void unload_texture(int ref);   // manual slots only
+  void release_texture(int ref);  // dynamic slots only: one user fewer
+  void purge_unused_texes();      // frees dynamic slots nobody uses
+
+  void reset_bind();
+  void set_blend_level(int unit, float level);
+
+  // The failure flags: 0 none, 1 a failure not yet reported, 2 muted.
+  int has_scene_load_fail() const { return scene_load_fail == 1; }
+  int has_plane_load_fail() const { return plane_load_fail == 1; }
+  int has_instl_load_fail() const { return instl_load_fail == 1; }
+  void reset_scene_load_fail() { scene_load_fail = 0; }
+  void reset_plane_load_fail() { plane_load_fail = 0; }
+  void reset_instl_load_fail() { instl_load_fail = 0; }
+  void mute_scene_load_fail() { scene_load_fail = 2; }
+  void mute_plane_load_fail() { plane_load_fail = 2; }
+  void mute_instl_load_fail() { instl_load_fail = 2; }
+
+  int total_texes();
+  int loaded_texes();
+  // The drawable's bytes plus every texture's.
+  double tot_vram();
+
+  // A copy of the slot's record; a slot beyond the records reads as a fresh,
+  // never-loaded one (texture 0, no video memory).
+  ref_dat_struct record(int ref);
+
+  // The load stages (draw/tex_load.cpp). Called under the lock.
+  int load_texture_int(int fail_mode, int ref, int flags, const char* name, int deferred);
+
+  int loaded_count = 0;
+  int total_count = 0;
+  std::vector<ref_dat_struct> ref_dat;
+  int scene_load_fail = 0, plane_load_fail = 0, instl_load_fail = 0;
+
+  UTL_critical_section lock;
+
+ private:
+  void unload_texture_internal(int ref);
 };
 
 extern tman_class tman;
 
-// 2048 by 2048 pixels of 4 bytes, 16-byte aligned, and the staged image's size.
+// Registers a slot's name; a dynamic lookup only ever finds a dynamic slot,
+// so a manual slot that happens to load the same file is never shared.
+void tex_hash_add(const std::string& name, int slot);
+void tex_hash_remove(const std::string& name, int slot);
+// The dynamic slot registered for the name, or 0.
+int tex_hash_find_dynamic(const std::string& name);
+// h = h * 5 + byte, bytes taken as signed.
+size_t tex_hash_of(const std::string& name);
+
+// The staging buffer: 2048 by 2048 pixels of 4 bytes, 16-byte aligned, and
+// the size of the image staged in it. A staged image's rows are as wide as
+// the texture it becomes (its width rounded up to a power of two).
 extern unsigned char* scratch_array;
 extern int scratch_dx, scratch_dy;

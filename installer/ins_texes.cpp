@@ -2,13 +2,37 @@
 
 #include <cstring>
 
+#include "TEX/image_desc.h"
 #include "draw/tman.h"
+#include "installer/builtin_images.h"
 
-// Loading waits for the texture manager; until then the widget atlas is
-// staged blank, so the interface colours read as black.
+namespace {
+
+int pow2_at_least(int v) {
+  int p = 1;
+  while (p < v) p <<= 1;
+  return p;
+}
+
+}  // namespace
+
+void stage_builtin_image(const builtin_image& image) {
+  // The loader uploads whole texture rows from the staging buffer, so each
+  // image row goes into a row as wide as the texture, and what the image
+  // does not cover (the button atlas's right margin, the rows above a
+  // background) must read as transparent black, not as the last image.
+  const int row = pow2_at_least(image.dx);
+  memset(scratch_array, 0, TEX_max_image_bytes);
+  for (int y = 0; y < image.dy; ++y)
+    memcpy(scratch_array + size_t(y) * row * 4, image.pixels + size_t(y) * image.dx * 4,
+           size_t(image.dx) * 4);
+  scratch_dx = image.dx;
+  scratch_dy = image.dy;
+}
+
 void recall_ins_texes() {
-  scratch_dx = 512;
-  scratch_dy = 512;
-  memset(scratch_array, 0, 512 * 512 * 4);
-  tman.load_texture(4, 388, 1282, 100, "scratch_array:hardwired textures");
+  for (const builtin_image& image : kBuiltinImages) {
+    stage_builtin_image(image);
+    tman.load_texture(4, image.slot, 1282, 100, "scratch_array:hardwired textures");
+  }
 }

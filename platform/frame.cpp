@@ -121,26 +121,27 @@ void pump_events(int ticks) {
 
 void texture_failure_alerts() {
   struct {
-    int* has;
-    int* mute;
+    int (tman_class::*has)() const;
+    void (tman_class::*mute)();
     const char* l1;
     const char* l2;
     int line;
   } kinds[] = {
-      {&tman.has_scene_load_fail, &tman.mute_scene_load_fail,
+      {&tman_class::has_scene_load_fail, &tman_class::mute_scene_load_fail,
        "Some scenery textures could not be loaded.",
        "This may be an installation problem or you may have a damaged add-on scenery package.", 1544},
-      {&tman.has_plane_load_fail, &tman.mute_plane_load_fail,
+      {&tman_class::has_plane_load_fail, &tman_class::mute_plane_load_fail,
        "Some textures for the aircraft you selected could not be loaded.",
        "This may be an installation problem or you may have a damaged add-on aircraft package.", 1545},
-      {&tman.has_instl_load_fail, &tman.mute_instl_load_fail, "Some textures could not be loaded.",
+      {&tman_class::has_instl_load_fail, &tman_class::mute_instl_load_fail,
+       "Some textures could not be loaded.",
        "This may be an installation problem.  Run the installer/updater again to get these missing "
        "textures.",
        1546},
   };
   for (auto& k : kinds) {
-    if (!*k.has || *k.mute) continue;
-    *k.mute = 1;
+    if (!(tman.*k.has)()) continue;
+    (tman.*k.mute)();
     __MACIBM_alert(0, k.l1, k.l2, "Please see the log.txt file for a detailed list of missing files.",
                    "", 1, "mnw", k.line);
   }

@@ -97,22 +97,23 @@ void write_log_header() {
   xer.flush();
 }
 
-void set_interface_colours() {
+}  // namespace
+
+void MACIBM_take_interface_colours() {
+  // Texels of the widget atlas left staged by recall_ins_texes, counted from
+  // its first stored (bottom) row; its rows are 512 pixels wide.
   static const struct {
-    int colour;
-    int offset;
-  } rows[] = {{34, 318716}, {35, 302332}, {36, 285948}, {37, 269564}, {38, 253180},
-              {40, 236796}, {41, 220412}, {42, 204028}, {43, 187644}, {45, 171260},
-              {46, 154876}, {47, 138492}, {44, 237100}};
-  for (const auto& r : rows) {
-    const unsigned char* p = scratch_array + r.offset;
-    colr.assign(r.colour, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
+    int colour, column, row;
+  } swatches[] = {{34, 319, 155}, {35, 319, 147}, {36, 319, 139}, {37, 319, 131}, {38, 319, 123},
+                  {40, 319, 115}, {41, 319, 107}, {42, 319, 99},  {43, 319, 91},  {45, 319, 83},
+                  {46, 319, 75},  {47, 319, 67},  {44, 395, 115}};
+  for (const auto& s : swatches) {
+    const unsigned char* p = scratch_array + (size_t(s.row) * 512 + s.column) * 4;
+    colr.assign(s.colour, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
   }
   colr.assign(39, (colr.rgb[35][0] + colr.rgb[38][0]) * 0.5f,
               (colr.rgb[35][1] + colr.rgb[38][1]) * 0.5f, (colr.rgb[35][2] + colr.rgb[38][2]) * 0.5f);
 }
-
-}  // namespace
 
 void MACIBM_set_app_path(std::string& out) {
   char buf[PATH_MAX + 1];
@@ -223,7 +224,7 @@ void MACIBM_init(int argc, const char** argv) {
   PLAT_gl_probe();
   THREAD_make_workers();
   recall_ins_texes();
-  set_interface_colours();
+  MACIBM_take_interface_colours();
   MACIBM_clear_menus(1);
   MACIBM_startwind(-1);
   PLAT_gl_pix_specs(0);

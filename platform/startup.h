@@ -12,4 +12,7 @@ void MACIBM_setres(int on);
 // One start-up screen with the text and a progress bar (fraction may be null).
 void MACIBM_show_init(const char* text, float* fraction);
 void MACIBM_setupforlang();
+// Sets the interface colours 34 to 47 from the swatches of the widget atlas
+// that is still staged in scratch_array after recall_ins_texes.
+void MACIBM_take_interface_colours();
 void IBM_turnoff();

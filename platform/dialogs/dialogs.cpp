@@ -3,21 +3,27 @@
 #include "platform/dialogs/dialogs.h"
 
 #include <SDL2/SDL.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
+
+#include "core/globals.h"
 
 namespace {
 
 // Runs the program found on PATH with the arguments; its standard output is
 // collected into *out. Returns its exit status, or -1 when it could not run.
 int run_child(const std::vector<std::string>& args, std::string* out) {
+  // Close-on-exec, so no other child we start holds zenity's pipe open.
   int pipe_fd[2];
-  if (pipe(pipe_fd) != 0) return -1;
+  if (pipe2(pipe_fd, O_CLOEXEC) != 0) return -1;
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -51,10 +57,31 @@ int run_child(const std::vector<std::string>& args, std::string* out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The first `limit` characters of a UTF-8 text. Counting bytes would split a
+// character in two, and the box refuses a text that is not valid UTF-8, so
+// the message would not show at all.
 std::string cut(const char* text, size_t limit) {
   std::string s = text ? text : "";
-  if (s.size() > limit) s.resize(limit);
+  size_t chars = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;  // continuation byte
+    if (chars++ == limit) {
+      s.resize(i);
+      break;
+    }
+  }
   return s;
+}
+
+// SDL shows its boxes through zenity, which fails without a display yet
+// reads to SDL as a box closed without a choice; so look first. A program
+// told to draw off screen gets no box either.
+bool have_display() {
+  const char* driver = getenv("SDL_VIDEODRIVER");
+  if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy"))) return false;
+  const char* x = getenv("DISPLAY");
+  const char* wayland = getenv("WAYLAND_DISPLAY");
+  return (x && *x) || (wayland && *wayland);
 }
 
 }  // namespace
@@ -86,7 +113,14 @@ int GetFilePathFromUser(int mode, const char* message, const char* button_label,
 
 void DoUserAlert(const char* message) {
   std::string text = cut(message, 255);
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr);
+  if (have_display() &&
+      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr) == 0)
+    return;
+  // No box (no display, or no zenity for SDL to show it with): the message
+  // still reaches the log and the terminal.
+  fprintf(stderr, "%s\n", text.c_str());
+  xer << text << "\n";
+  xer.flush();
 }
 
 bool ConfirmMessage(const char* message, const char* ok_label, const char* cancel_label) {
@@ -97,18 +131,23 @@ bool ConfirmMessage(const char* message, const char* ok_label, const char* cance
   SDL_MessageBoxData data = {SDL_MESSAGEBOX_WARNING, nullptr, "Nimbrel", text.c_str(), 2, buttons,
                              nullptr};
   int chosen = 0;
-  if (SDL_ShowMessageBox(&data, &chosen) != 0) return false;
+  if (!have_display() || SDL_ShowMessageBox(&data, &chosen) != 0) return false;
   return chosen == 1;
 }
 
 void ShowProgressMessage(const char* text, float* fraction) {
   // The window is made on the first call and stays for the run, as zenity
-  // reads its figures from our end of a pipe.
+  // reads its figures from our end of a pipe. When it ends early (the user
+  // closed it, or there is no zenity) it is reaped and not started again: a
+  // window the user closed should not keep coming back.
   static FILE* wind = nullptr;
+  static pid_t zenity = 0;
+  static bool gone = false;
   static int nPhase = 0;
+  if (gone) return;
   if (!wind) {
     int fd[2];
-    if (pipe(fd) != 0) return;
+    if (pipe2(fd, O_CLOEXEC) != 0) return;
     pid_t pid = fork();
     if (pid < 0) {
       close(fd[0]);
@@ -117,24 +156,40 @@ void ShowProgressMessage(const char* text, float* fraction) {
     }
     if (pid == 0) {
       dup2(fd[0], 0);
-      close(fd[0]);
-      close(fd[1]);
       execlp("zenity", "zenity", "--progress", "--title=Nimbrel", "--no-cancel", (char*)nullptr);
       _exit(127);
     }
     close(fd[0]);
+    // A write after zenity ended must fail with EPIPE, not end the program.
     signal(SIGPIPE, SIG_IGN);
     wind = fdopen(fd[1], "w");
-    if (!wind) return;
+    zenity = pid;
+    if (!wind) {
+      close(fd[1]);
+      gone = true;
+      return;
+    }
+  }
+  int status;
+  if (waitpid(zenity, &status, WNOHANG) == zenity) {
+    fclose(wind);
+    wind = nullptr;
+    gone = true;
+    return;
   }
   std::string line = text ? text : "";
   for (char& c : line)
-    if (c == '\n') c = ' ';
+    if (c == '\n' || c == '\r') c = ' ';
   fprintf(wind, "# %s\n", line.c_str());
   if (fraction) {
-    // Without a figure the bar steps round as a sign of life.
-    int percent = *fraction >= 0 ? static_cast<int>(*fraction * 100.0f) : (nPhase++ * 5) % 100;
-    fprintf(wind, "%d\n", percent < 0 ? 0 : percent > 100 ? 100 : percent);
+    // Without a figure the bar steps round as a sign of life, short of 100,
+    // where zenity would take the work as done.
+    int percent = 0;
+    if (*fraction >= 0)
+      percent = *fraction >= 1.0f ? 100 : static_cast<int>(*fraction * 100.0f);
+    else
+      percent = (nPhase++ * 5) % 100;
+    fprintf(wind, "%d\n", percent);
   }
   fflush(wind);
 }

@@ -360,6 +360,18 @@ TEST_F(ZipTest, CraftedArchivesAreRefusedOrReadAsExpected) {
   }
 }
 
+// A damaged download must not cost the user the file it was meant to replace.
+TEST_F(ZipTest, DamagedEntryLeavesTheOldTargetAndNoStrayFile) {
+  py(std::string(kCraftPrelude) +
+     "w('f', b'NEW-CONTENT-' * 1000, method=zipfile.ZIP_STORED)\nz.close()\n"
+     "d = open('c.zip', 'rb').read().replace(b'NEW-CONTENT-NEW', b'NEW-CONTENT-BAD', 1)\n"
+     "open('c.zip', 'wb').write(d)\n");
+  write_file(dir_ + "out/f", "old and precious");
+  EXPECT_EQ(zip_to_file(dir_ + "c.zip", dir_ + "out/"), -105);
+  EXPECT_EQ(read_file(dir_ + "out/f"), "old and precious");
+  EXPECT_EQ(sh("ls -A out"), "f\n");
+}
+
 TEST_F(ZipTest, ForkTargetStripsOnlyTheLeadingDotUnderscore) {
   if (!xattrs_work()) GTEST_SKIP() << "file system refuses user attributes";
   py(std::string(kCraftPrelude) +

@@ -261,8 +261,12 @@ TEST(Clock, PulsingColours) {
   for (int c = 0; c < 6; ++c)
     for (int k = 0; k < 3; ++k)
       EXPECT_FLOAT_EQ(colr.rgb[78 + c][k], expected[c][k]) << "colour " << 78 + c;
-  EXPECT_EQ(colr.rgb[77][0], 0.0f);
-  EXPECT_EQ(colr.rgb[84][0], 0.0f);
+  // The neighbours keep their table defaults.
+  const colr_class defaults;
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(colr.rgb[77][k], defaults.rgb[77][k]);
+    EXPECT_EQ(colr.rgb[84][k], defaults.rgb[84][k]);
+  }
 }
 
 TEST(Clock, DelTimeAndProfileChart) {

@@ -194,19 +194,21 @@ TEST_F(RenderStateTest, AlphaLightingAndDepthCodes) {
   }
 }
 
-TEST_F(RenderStateTest, UnknownAlphaCodeRecordsBothOff) {
+TEST_F(RenderStateTest, UnknownAlphaCodeLeavesOpenGlAndCacheAlone) {
   OGL_setstate(1, 0, 3, 7, 9, 11);
   OGL_setstate(1, 0, 3, 9, 9, 11);
-  // OpenGL was not told anything...
   EXPECT_TRUE(on(GL_BLEND));
   EXPECT_TRUE(on(GL_ALPHA_TEST));
-  // ...but the cache now believes both off, so asking for both switches
-  // them on again after they were turned off behind its back.
-  glDisable(GL_BLEND);
-  glDisable(GL_ALPHA_TEST);
-  OGL_setstate(1, 0, 3, 7, 9, 11);
-  EXPECT_TRUE(on(GL_BLEND));
-  EXPECT_TRUE(on(GL_ALPHA_TEST));
+  // The cache still knows both are on, so the plain code turns them off; a
+  // cache that had recorded "both off" would skip the calls here.
+  OGL_setstate(1, 0, 3, 4, 9, 11);
+  EXPECT_FALSE(on(GL_BLEND));
+  EXPECT_FALSE(on(GL_ALPHA_TEST));
+  // And the other way round: from "none", an unknown code keeps "none".
+  OGL_setstate(1, 0, 3, 0, 9, 11);
+  glEnable(GL_BLEND);  // behind the cache's back
+  OGL_setstate(1, 0, 3, 4, 9, 11);
+  EXPECT_TRUE(on(GL_BLEND)) << "the cache should still hold blending off and make no call";
 }
 
 TEST_F(RenderStateTest, BuffersBindOnlyWhenTheIdChanges) {

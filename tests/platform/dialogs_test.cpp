@@ -1,10 +1,18 @@
 // The desktop dialogs, with a recording stand-in for zenity first on PATH: it
-// writes each argument it got on a line of its own and answers as told.
+// writes each argument it got on a line of its own and answers as told. As
+// the progress window it records what it reads on its standard input, and
+// with a "lines" file it reads only that many lines and ends, as zenity does
+// when the user closes its window.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/dialogs/dialogs.h"
@@ -23,6 +31,14 @@ class Dialogs : public ::testing::Test {
     write_file(folder_ + "zenity",
                "#!/bin/sh\n"
                "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/args\"\n"
+               "if [ \"$1\" = --progress ]; then\n"
+               "  d=$(dirname \"$0\")\n"
+               "  echo started >> \"$d/runs\"\n"
+               "  if [ -f \"$d/lines\" ]; then head -n \"$(cat \"$d/lines\")\" > \"$d/stdin\"\n"
+               "  else cat > \"$d/stdin\"; fi\n"
+               "  touch \"$d/ended\"\n"
+               "  exit 1\n"
+               "fi\n"
                "cat \"$(dirname \"$0\")/answer\" 2>/dev/null\n"
                "exit \"$(cat \"$(dirname \"$0\")/status\" 2>/dev/null || echo 0)\"\n");
     chmod((folder_ + "zenity").c_str(), 0755);
@@ -37,9 +53,10 @@ class Dialogs : public ::testing::Test {
     write_file(folder_ + "answer", text);
     write_file(folder_ + "status", std::to_string(status));
   }
-  std::vector<std::string> args() {
+  std::vector<std::string> args() { return lines_of("args"); }
+  std::vector<std::string> lines_of(const std::string& name) {
     std::vector<std::string> out;
-    std::string all = read_file(folder_ + "args"), line;
+    std::string all = read_file(folder_ + name), line;
     for (char c : all) {
       if (c == '\n') {
         out.push_back(line);
@@ -50,8 +67,25 @@ class Dialogs : public ::testing::Test {
     }
     return out;
   }
+  // Waits up to 10 s for the stand-in's progress window to end.
+  bool progress_ended() {
+    struct stat st;
+    for (int i = 0; i < 200; ++i) {
+      if (stat((folder_ + "ended").c_str(), &st) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
   std::string folder_, old_path_;
 };
+
+// Whether a child of this process has ended and waits to be reaped; -1 when
+// there is no child at all. The child is left as it is.
+int ended_child() {
+  siginfo_t info{};
+  if (waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0) return -1;
+  return info.si_pid != 0;
+}
 
 TEST_F(Dialogs, EachModeAsksZenityForItsKindOfChoice) {
   struct {
@@ -102,6 +136,89 @@ TEST_F(Dialogs, TextsReachZenityAsTheyAreNeverThroughAShell) {
   struct stat st;
   EXPECT_NE(stat((folder_ + "pwned").c_str(), &st), 0);
   EXPECT_NE(stat((folder_ + "pwned2").c_str(), &st), 0);
+}
+
+// The progress window keeps its state in statics for the run, so each case
+// runs in a fresh process; it ends by exiting, which closes zenity's input.
+TEST_F(Dialogs, ProgressFeedsOneZenityTheTextAndPercentages) {
+  auto show_all = [] {
+    struct {
+      const char* text;
+      float fraction;  // NAN: no figure
+    } calls[] = {{"Reading the list", NAN},  {"Copying\nfiles", 0.0f}, {"Copying files", 0.25f},
+                 {"Copying\r\nfiles", 0.999f}, {"Done", 1.0f},        {"Past done", 7.5f},
+                 {"Far past done", 1e10f}};
+    for (auto& c : calls) {
+      float f = c.fraction;
+      ShowProgressMessage(c.text, std::isnan(f) ? nullptr : &f);
+    }
+    exit(0);
+  };
+  EXPECT_EXIT(show_all(), ::testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(progress_ended());
+  EXPECT_EQ(args(), (std::vector<std::string>{"--progress", "--title=Nimbrel", "--no-cancel"}));
+  EXPECT_EQ(lines_of("runs").size(), 1u) << "every call updates the one window";
+  EXPECT_EQ(lines_of("stdin"),
+            (std::vector<std::string>{"# Reading the list", "# Copying files", "0", "# Copying files",
+                                      "25", "# Copying  files", "99", "# Done", "100", "# Past done",
+                                      "100", "# Far past done", "100"}));
+}
+
+TEST_F(Dialogs, ProgressWithoutAFigureStillMovesTheBar) {
+  EXPECT_EXIT(
+      {
+        float busy = -1.0f;
+        for (int i = 0; i < 25; ++i) ShowProgressMessage("Working", &busy);
+        exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(progress_ended());
+  std::vector<std::string> got = lines_of("stdin");
+  ASSERT_EQ(got.size(), 50u);
+  std::vector<int> figures;
+  for (size_t i = 0; i < got.size(); i += 2) {
+    EXPECT_EQ(got[i], "# Working");
+    figures.push_back(std::stoi(got[i + 1]));
+  }
+  for (size_t i = 0; i < figures.size(); ++i) {
+    // 100 would tell zenity the work is done.
+    EXPECT_GE(figures[i], 0);
+    EXPECT_LT(figures[i], 100);
+    if (i > 0) {
+      EXPECT_NE(figures[i], figures[i - 1]) << "call " << i << " left the bar still";
+    }
+  }
+}
+
+// Once zenity has ended, whether it never started or the user closed its
+// window, later calls neither end the program by a broken pipe nor start
+// another window, and the ended zenity is reaped.
+TEST_F(Dialogs, ProgressOutlivesItsWindow) {
+  struct {
+    const char* what;
+    bool missing;
+  } cases[] = {{"closed by the user", false}, {"zenity missing", true}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_file(folder_ + "lines", "2");
+    remove((folder_ + "runs").c_str());
+    if (c.missing) setenv("PATH", (folder_ + "empty").c_str(), 1);
+    EXPECT_EXIT(
+        {
+          float half = 0.5f;
+          ShowProgressMessage("First", &half);
+          for (int i = 0; i < 200 && ended_child() == 0; ++i) usleep(50000);
+          if (ended_child() != 1) exit(2);  // zenity never ended
+          for (int i = 0; i < 5; ++i) ShowProgressMessage("Later", &half);
+          exit(ended_child() == -1 ? 0 : 3);  // 3: an ended zenity left unreaped
+        },
+        ::testing::ExitedWithCode(0), "");
+    if (!c.missing) {
+      EXPECT_EQ(lines_of("stdin"), (std::vector<std::string>{"# First", "50"}));
+      EXPECT_EQ(lines_of("runs").size(), 1u);
+    }
+    setenv("PATH", (folder_ + ":" + old_path_).c_str(), 1);
+  }
 }
 
 TEST(ByteOrder, FlipsInPlace) {

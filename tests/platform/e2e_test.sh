@@ -5,6 +5,7 @@
 # run is kept in the build folder.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+src=$(cd "$2" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-e2e-XXXXXX")
 xvfb_pid=""
 app_pid=""
@@ -62,13 +63,16 @@ run_once() {  # signal, screenshot or ""
   [ "$WIDTH" = 1024 ] && [ "$HEIGHT" = 768 ] || fail "window is ${WIDTH}x${HEIGHT}"
   if [ -n "$shot" ]; then
     import -window root "$shot"
-    # The frame function cleared the window to its dark blue.
-    local pixel
-    pixel=$(convert "$shot" -format "%[pixel:p{$((X + 512)),$((Y + 384))}]" info:)
-    case "$pixel" in
-      "srgb(33,46,69)"|"srgb(34,46,69)"|"srgb(33,46,68)") ;;
-      *) fail "window centre is $pixel, not the cleared colour" ;;
-    esac
+    # The frame function drew the installer's background over the whole
+    # window, texel for pixel, and the build name near its top left.
+    local pixel want text_max
+    local rgb='%[fx:round(255*r)],%[fx:round(255*g)],%[fx:round(255*b)]'
+    pixel=$(convert "$shot" -format "$rgb" -crop "1x1+$((X + 512))+$((Y + 384))" info:)
+    want=$(convert "$src/assets/images/t_ins_back_1.png" -format "$rgb" -crop 1x1+512+384 info:)
+    [ "$pixel" = "$want" ] || fail "window centre is $pixel, not the background's $want"
+    text_max=$(convert "$shot" -crop "160x16+$((X + 20))+$((Y + 19))" -colorspace Gray \
+      -format "%[fx:maxima]" info:)
+    awk "BEGIN { exit !($text_max > 0.6) }" || fail "no bright text where the build name goes"
   fi
   xdotool mousemove --window "$wid" 300 300 click 1
   sleep 0.3

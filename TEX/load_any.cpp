@@ -1,0 +1,32 @@
+#include "TEX/load_any.h"
+
+#include <string>
+
+#include "TEX/bmp_read.h"
+#include "TEX/png_io.h"
+#include "core/files/xmap.h"
+
+int TEX_load_any(const char* path, unsigned char*& data, size_t capacity, int desired_format,
+                 int pad_width, int follow_alpha, TEX_image_desc& desc) {
+  xmap_class map(path ? path : "");
+  if (!map.map_begin) return 0;
+  if (map.map_end - map.map_begin > 1 && map.map_begin[0] == 'B' && map.map_begin[1] == 'M' &&
+      TEX_load_bmp(path, map, data, capacity, desired_format, pad_width, 0, desc))
+    return 1;
+  return TEX_load_png(path, map, data, capacity, desired_format, pad_width, 0, follow_alpha, desc);
+}
+
+int TEX_load_any_ext(const char* path, unsigned char*& data, size_t capacity, int desired_format,
+                     int pad_width, int follow_alpha, TEX_image_desc& desc) {
+  std::string base = path ? path : "";
+  if (base.size() > 4 && base[base.size() - 4] == '.') base.erase(base.size() - 4);
+  // This build reads no DDS files, and handing one to the PNG reader would
+  // be a fatal alert for a bad signature: the ".dds" variant is passed over.
+  int result = 0;
+  for (const char* ext : {".png", ".bmp"}) {
+    const std::string name = base + ext;
+    result = TEX_load_any(name.c_str(), data, capacity, desired_format, pad_width, follow_alpha, desc);
+    if (result) return 1;
+  }
+  return result;
+}

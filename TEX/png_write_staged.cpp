@@ -1,0 +1,16 @@
+// Saving the staging buffer as a PNG: apart from the readers and the writer,
+// so that they build on their own (the fuzzing harnesses link them alone).
+#include "TEX/png_io.h"
+#include "draw/tman.h"
+
+// A size that would read past the staging buffer writes nothing.
+int write_png_to_disk(const char* path, int width, int height, int channels) {
+  TEX_image_desc desc;
+  desc.format = channels == 4 ? GL_RGBA : GL_RGB;
+  desc.dx = width;
+  desc.dy = height;
+  if (width < 1 || height < 1 ||
+      size_t(width) * size_t(height) * (channels == 4 ? 4 : 3) > TEX_max_image_bytes)
+    return 0;
+  return TEX_save_png(path, desc, scratch_array);
+}

@@ -1,0 +1,454 @@
+#include "draw/tex_load.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "OGL/extensions.h"
+#include "TEX/bmp_read.h"
+#include "TEX/image_desc.h"
+#include "TEX/png_io.h"
+#include "core/cmdline.h"
+#include "core/files/xmap.h"
+#include "core/globals.h"
+#include "draw/render_state.h"
+#include "draw/tex_units.h"
+#include "draw/tman.h"
+#include "platform/alert.h"
+
+alignas(16) static unsigned char scratch_array_temp_storage[TEX_max_image_bytes];
+unsigned char* scratch_array_temp = scratch_array_temp_storage;
+
+namespace {
+
+std::string number(double v) {
+  char buf[64];
+  snprintf(buf, sizeof buf, "%1.0f", v);
+  return buf;
+}
+
+void fatal_with_value(const char* message, const std::string& name, double value) {
+  MACIBM_alert(0, message, name.c_str(), "value:", number(value).c_str(), t_exit);
+}
+
+int pow2_at_least(int v) {
+  int p = 1;
+  while (p < v) p <<= 1;
+  return p;
+}
+
+bool is_pow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
+
+// Moves an image of old_w by old_h pixels (rows old_w wide) to rows new_w
+// wide and new_h high, in place; what the old image does not cover becomes 0.
+void relayout(unsigned char* data, int bpp, int old_w, int old_h, int new_w, int new_h) {
+  const size_t old_pitch = size_t(old_w) * bpp, new_pitch = size_t(new_w) * bpp;
+  const int rows = std::min(old_h, new_h);
+  if (new_pitch <= old_pitch) {
+    for (int i = 0; i < rows; ++i) memmove(data + i * new_pitch, data + i * old_pitch, new_pitch);
+  } else {
+    for (int i = rows - 1; i >= 0; --i) {
+      memmove(data + i * new_pitch, data + i * old_pitch, old_pitch);
+      memset(data + i * new_pitch + old_pitch, 0, new_pitch - old_pitch);
+    }
+  }
+  if (new_h > rows) memset(data + rows * new_pitch, 0, (new_h - rows) * new_pitch);
+}
+
+// Gives every fully transparent pixel the mean colour of the visible pixels
+// around it, so that filtering at the edge of a cut-out does not pull in
+// whatever colour the transparent area happened to hold.
+void alpha_bleed(unsigned char* data, int w, int h) {
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      unsigned char* p = data + (size_t(y) * w + x) * 4;
+      if (p[3] != 0) continue;
+      unsigned r = 0, g = 0, b = 0, n = 0;
+      for (int yy = std::max(0, y - 2); yy <= std::min(h - 1, y + 2); ++yy) {
+        for (int xx = std::max(0, x - 2); xx <= std::min(w - 1, x + 2); ++xx) {
+          const unsigned char* q = data + (size_t(yy) * w + xx) * 4;
+          if (q[3] == 0) continue;
+          r += q[0];
+          g += q[1];
+          b += q[2];
+          ++n;
+        }
+      }
+      if (!n) continue;
+      p[0] = (unsigned char)(r / n);
+      p[1] = (unsigned char)(g / n);
+      p[2] = (unsigned char)(b / n);
+    }
+  }
+}
+
+bool nearest_slot(int slot) {
+  return slot == 388 || slot == 415 || slot == 421 || slot == 422 || (slot >= 423 && slot <= 438);
+}
+
+}  // namespace
+
+// [SECTION] Sizes
+
+float scale_rat() {
+  switch (mnw.tex_res) {
+    case 5: return 1.0f;
+    case 4: return 0.5f;
+    case 3: return 0.25f;
+    case 2: return 0.125f;
+    case 1: return 0.0625f;
+    case 0: return 0.03125f;
+    default: return 1.0f;
+  }
+}
+
+void check_dxy(float v, const char* name) {
+  if (v < 1 || v > 2048)
+    fatal_with_value("Trying to create a texture either less than 1 or greater than 2048!",
+                     name ? name : "", v);
+}
+
+float TEX_get_scale(const char* name, int dx, int dy, int /*ref*/, int flags, int& dx_out,
+                    int& dy_out, int& tex_dx, int& tex_dy, int mode) {
+  float s = scale_rat();
+  if (flags & tex_flag_sharper) s = std::min(1.0f, std::max(0.0f, s * 2));
+  if (flags & tex_flag_softer) s = std::min(1.0f, std::max(0.0f, s * 0.5f));
+  if ((flags & tex_flag_full_res) || mode == 1) s = 1;
+  if (dx > 0) s = std::max(s, 1.0f / dx);
+  if (dy > 0) s = std::max(s, 1.0f / dy);
+  // A context that reported no limit is taken as having none.
+  const int max_size = glExt.max_tex_size;
+  while (max_size > 0 && (s * dx > max_size || s * dy > max_size)) s *= 0.5f;
+  dx_out = int(s * dx);
+  dy_out = int(s * dy);
+  if (flags & tex_flag_any_size) {
+    tex_dx = dx_out;
+    tex_dy = dy_out;
+  } else {
+    tex_dx = dx_out < 2 ? 1 : pow2_at_least(dx_out);
+    tex_dy = dy_out < 2 ? 1 : pow2_at_least(dy_out);
+  }
+  check_dxy(dx, name);
+  check_dxy(dy, name);
+  check_dxy(dx_out, name);
+  check_dxy(dy_out, name);
+  check_dxy(tex_dx, name);
+  check_dxy(tex_dy, name);
+  return s;
+}
+
+// [SECTION] Decoding
+
+std::vector<std::string> tex_file_variants(const std::string& name, bool no_dds) {
+  const bool has_ext = name.size() > 4 && name[name.size() - 4] == '.';
+  auto with = [&](const char* ext) { return has_ext ? name.substr(0, name.size() - 4) + ext : name; };
+  std::vector<std::string> out;
+  if (!no_dds) out.push_back(with(".dds"));
+  if (no_dds) out.push_back(name);
+  if (!no_dds) out.push_back(with(".dds"));
+  out.push_back(with(".png"));
+  out.push_back(with(".bmp"));
+  return out;
+}
+
+int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
+                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out,
+                          int& tex_dx, int& tex_dy) {
+  if (bpp < 1 || bpp > 4) fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
+  unsigned char* dest = (flags & tex_flag_scratch) ? scratch_array : scratch_array_temp;
+
+  xmap_class map;
+  std::string used;
+  for (const std::string& variant : tex_file_variants(name, cmdline.has_option("--no_dds"))) {
+    map.retry(variant.c_str());
+    if (map.map_begin) {
+      used = variant;
+      break;
+    }
+  }
+  if (!map.map_begin) return 0;
+
+  const size_t length = size_t(map.map_end - map.map_begin);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(map.map_begin);
+  const int desired = bpp == 1 ? GL_ALPHA : bpp == 4 ? GL_RGBA : GL_RGB;
+  TEX_image_desc desc;
+  unsigned char* data = dest;
+  int ok = 0;
+  if (length > 7 && memcmp(bytes, "DDS ", 4) == 0) {
+    // This build has no DDS reader: such a file fails the load like any
+    // other file its reader rejects.
+    if (xer.is_open()) xer << "DDS textures are not read by this build: " << used << "\n";
+    return 0;
+  } else if (length >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+    ok = TEX_load_bmp_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1, desc);
+  } else if (length >= 8 && memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0) {
+    ok = TEX_load_png_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1,
+                          follow_alpha, desc);
+  }
+  if (!ok) return 0;
+
+  format = desc.format;
+  has_mips = desc.has_mips;
+  switch (format) {
+    case GL_RGBA:
+    case GL_BGRA:
+    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT:
+    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT:
+    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT:
+      bpp = 4;
+      break;
+    case GL_RGB:
+    case GL_BGR:
+    case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
+      bpp = 3;
+      break;
+    case GL_ALPHA:
+      bpp = 1;
+      break;
+    default:
+      break;
+  }
+
+  const float s = TEX_get_scale(name, desc.dx, desc.dy, ref, flags, dx_out, dy_out, tex_dx, tex_dy, 2);
+  const int f = int(1.0f / s);
+  // The reader padded the picture to power-of-two rows and columns with
+  // zeros; that whole padded block is what shrinks, so the picture keeps its
+  // place in the lower left, and it is then laid out in rows as wide as the
+  // texture (a shrink or the any-size flag can leave other widths).
+  int w = desc.dx + desc.row_pad / bpp;
+  int h = pow2_at_least(desc.dy);
+  if (f > 1) {
+    TEX_image_desc whole{format, w, h, 0, 0};
+    TEX_downscale(whole, dest, std::min(f, desc.dx), std::min(f, desc.dy));
+    w = whole.dx;
+    h = whole.dy;
+  }
+  relayout(dest, bpp, w, h, tex_dx, tex_dy);
+  return 1;
+}
+
+int load_texture_io(tex_load_vars& v) {
+  v.follow_alpha = 0;
+  switch (v.flags & tex_flag_colour_mask) {
+    case 2: v.format = GL_RGBA; v.bpp = 4; break;
+    case 3: v.format = GL_ALPHA; v.bpp = 1; break;
+    case 4: v.format = GL_RGB; v.bpp = 3; v.follow_alpha = 1; break;
+    case 5: v.format = GL_RGBA; v.bpp = 4; v.follow_alpha = 1; break;
+    case 6: v.format = GL_DEPTH_COMPONENT; v.bpp = 1; break;
+    case 0:
+      MACIBM_alert(0, "BAD color enum for tman - see tman for valid colors!  We cannot pass 0.",
+                   v.name.c_str(), "", "", t_exit);
+      break;
+    default: v.format = GL_RGB; v.bpp = 3; break;
+  }
+  v.has_mips = 0;
+  int result = 0;
+  if (v.name.compare(0, 13, "scratch_array") == 0) {
+    check_dxy(scratch_dx, v.name.c_str());
+    check_dxy(scratch_dy, v.name.c_str());
+    TEX_get_scale(v.name.c_str(), scratch_dx, scratch_dy, v.ref, v.flags, v.dx, v.dy, v.tex_dx,
+                  v.tex_dy, 1);
+    v.data = scratch_array;
+    result = 1;
+  } else if (!v.name.empty()) {
+    if (load_any_into_scratch(v.name.c_str(), v.ref, v.flags, v.format, v.has_mips, v.bpp,
+                              v.follow_alpha, v.dx, v.dy, v.tex_dx, v.tex_dy)) {
+      v.data = scratch_array_temp;
+      result = 2;
+    }
+  }
+  if (v.flags & tex_flag_scratch) v.data = scratch_array;
+  return result;
+}
+
+// [SECTION] Uploading
+
+int load_texture_ogl(tex_load_vars& v, int io_result) {
+  tman_class& t = tman;
+  if (v.ref < 0 || size_t(v.ref) >= t.ref_dat.size())
+    MACIBM_alert(0, "(manual_ref>=ref_dat.size()!",
+                 "maybe we tried to load some texture thatis not avail, and we have not loaded the "
+                 "t_blank_gray yet?",
+                 "", "", t_exit);
+  ref_dat_struct& r = t.ref_dat[size_t(v.ref)];
+
+  if (io_result == 0) {
+    // The slot shows the blank texture; with none registered it shows no
+    // texture at all and holds no video memory.
+    ref_dat_struct blank;
+    if (size_t(tex_slot_blank) < t.ref_dat.size() && v.ref != tex_slot_blank &&
+        t.ref_dat[tex_slot_blank].load_time == tex_load_now)
+      blank = t.ref_dat[tex_slot_blank];
+    if (r.tex == v.ref && v.ref != tex_slot_blank) {
+      const GLuint old = GLuint(r.tex);
+      glDeleteTextures(1, &old);
+    }
+    if (r.vram) --t.loaded_count;
+    r.tex = blank.tex;
+    r.dx = blank.dx;
+    r.dy = blank.dy;
+    r.tex_dx = blank.tex_dx;
+    r.tex_dy = blank.tex_dy;
+    if (blank.format) r.format = blank.format;
+    r.vram = 0;
+    r.load_time = tex_load_now;
+    if (v.fail_mode == tex_fail_none) return 0;
+    int* flag = v.fail_mode == tex_fail_scenery ? &t.scene_load_fail
+                : v.fail_mode == tex_fail_plane ? &t.plane_load_fail
+                : v.fail_mode == tex_fail_installer ? &t.instl_load_fail
+                                                    : nullptr;
+    if (flag && *flag == 0) *flag = 1;
+    if (v.fail_mode == tex_fail_fatal) {
+      const std::string ask =
+          "Please get a new download of the installer from " + web_host + ". The missing file is:";
+      MACIBM_alert(0, "Trying to load a texture that you do not have!",
+                   "This smacks of a mis-installed copy of Nimbrel!", ask.c_str(), v.name.c_str(),
+                   t_exit);
+    }
+    if (xer.is_open()) xer << "WARNING: we are missing the texture: " << v.name << "\n";
+    return 0;
+  }
+
+  const bool compressed = TEX_is_s3tc(v.format);
+  const bool bleed = v.bpp == 4 && io_result == 2 && !compressed && !v.has_mips;
+  const bool hw_mips = (v.flags & tex_flag_mipmap) && glExt.automini_avail && !compressed &&
+                       !(v.flags & tex_flag_sized8);
+  const bool sw_mips = (v.flags & tex_flag_mipmap) && !v.has_mips && !hw_mips;
+  const bool nearest = nearest_slot(v.ref);
+  const bool replace = r.load_time == tex_load_now && r.format == v.format &&
+                       int(r.tex_dx) == v.tex_dx && int(r.tex_dy) == v.tex_dy && r.tex == v.ref;
+
+  GLint internal = v.format == GL_BGRA ? GL_RGBA : v.format == GL_BGR ? GL_RGB : v.format;
+  if (v.flags & tex_flag_float16) {
+    if (internal == GL_RGB) internal = GL_RGB16F_ARB;
+    else if (internal == GL_RGBA) internal = GL_RGBA16F_ARB;
+    else if (internal == GL_ALPHA) internal = GL_ALPHA16F_ARB;
+  }
+  if (v.format == GL_DEPTH_COMPONENT) internal = GL_DEPTH_COMPONENT24;
+  if ((v.flags & tex_flag_sized8) && !compressed && !v.has_mips) {
+    if (internal == GL_RGB) internal = GL_RGB8;
+    else if (internal == GL_RGBA) internal = GL_RGBA8;
+  }
+
+  if (!r.vram) ++t.loaded_count;
+  r.name = v.name;
+  r.load_time = tex_load_now;
+  r.tex = v.ref;
+  r.dx = float(v.dx);
+  r.dy = float(v.dy);
+  r.tex_dx = float(v.tex_dx);
+  r.tex_dy = float(v.tex_dy);
+  r.format = v.format;
+  r.flags = v.flags;
+  r.vram = int(double(v.tex_dx) * v.tex_dy * v.bpp * ((v.flags & tex_flag_mipmap) ? 1.33 : 1.0));
+
+  if (bleed) alpha_bleed(v.data, v.tex_dx, v.tex_dy);
+
+  if (!(v.flags & tex_flag_any_size)) {
+    if (!is_pow2(v.tex_dx) || !is_pow2(v.tex_dy)) {
+      if (!is_pow2(v.tex_dx))
+        MACIBM_alert(0, "load_tex: Trying to read a texture that is not a power of 2!",
+                     v.name.c_str(), "", "", t_exit);
+      if (!is_pow2(v.tex_dy))
+        MACIBM_alert(0, "load_tex: Trying to read a texture that is not a power of 2!",
+                     v.name.c_str(), "", "", t_exit);
+    }
+  }
+  check_dxy(v.tex_dy, v.name.c_str());
+
+  const int units_before = num_units;
+  if (units_before == 0) {
+    glEnable(GL_TEXTURE_2D);
+    num_units = 1;
+  }
+  TEX_bind_ref(v.ref, 0, 0);
+  if (units_before == 0) {
+    glDisable(GL_TEXTURE_2D);
+    num_units = units_before;
+  }
+
+  // Rows of 3 or 1 bytes are not 4-byte aligned.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  if (hw_mips) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  const GLenum upload_format = v.format;
+  TEX_image_desc level{v.format, v.tex_dx, v.tex_dy, 0, 0};
+  unsigned char* pixels = v.data;
+  for (int lod = 0;; ++lod) {
+    const size_t bytes = TEX_bytes_needed_for_image(level);
+    if (compressed) {
+      if (replace)
+        glCompressedTexSubImage2D(GL_TEXTURE_2D, lod, 0, 0, level.dx, level.dy, upload_format,
+                                  GLsizei(bytes), pixels);
+      else
+        glCompressedTexImage2D(GL_TEXTURE_2D, lod, upload_format, level.dx, level.dy, 0,
+                               GLsizei(bytes), pixels);
+    } else if (replace) {
+      glTexSubImage2D(GL_TEXTURE_2D, lod, 0, 0, level.dx, level.dy, upload_format, GL_UNSIGNED_BYTE,
+                      pixels);
+    } else {
+      glTexImage2D(GL_TEXTURE_2D, lod, internal, level.dx, level.dy, 0, upload_format,
+                   GL_UNSIGNED_BYTE, pixels);
+    }
+    if (level.dx <= 1 && level.dy <= 1) break;
+    if (v.has_mips) {
+      pixels += bytes;
+      level.dx = std::max(1, level.dx / 2);
+      level.dy = std::max(1, level.dy / 2);
+    } else if (sw_mips) {
+      TEX_downscale(level, pixels, level.dx > 1 ? 2 : 1, level.dy > 1 ? 2 : 1);
+    } else {
+      break;
+    }
+  }
+
+  if (compressed) {
+    GLint is_compressed = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_ARB, &is_compressed);
+    if (is_compressed) {
+      GLint size = 0;
+      glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &size);
+      r.vram = int(double(size) * ((v.flags & tex_flag_mipmap) ? 1.33 : 1.0));
+    }
+  }
+
+  const GLint clamp = glExt.tex_clamp_avail ? GL_CLAMP_TO_EDGE : GL_CLAMP;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
+                  (v.flags & (tex_flag_clamp | tex_flag_clamp_s)) ? clamp : GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, (v.flags & tex_flag_clamp) ? clamp : GL_REPEAT);
+  if (glExt.aniso_avail) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
+  if (nearest) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  } else {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                    (v.flags & tex_flag_mipmap) ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+  }
+  if (v.format == GL_DEPTH_COMPONENT) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE_ARB, GL_COMPARE_R_TO_TEXTURE_ARB);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC_ARB, GL_LEQUAL);
+  }
+  return v.ref;
+}
+
+// [SECTION] The manager's entry into a load
+
+int tman_class::load_texture_int(int fail_mode, int ref, int flags, const char* name, int deferred) {
+  UTL_critical_section_lock(&lock);
+  if (flags < 0 || flags > 16383)
+    fatal_with_value("Trying to bind an invalid filter type!", name ? name : "", flags);
+  tex_load_vars v;
+  v.fail_mode = fail_mode;
+  v.ref = ref;
+  v.flags = flags;
+  v.deferred = deferred;
+  v.name = name ? name : "";
+  const int io = load_texture_io(v);
+  const int result = load_texture_ogl(v, io);
+  UTL_critical_section_unlock(&lock);
+  return result;
+}

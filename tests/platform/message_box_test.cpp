@@ -1,0 +1,284 @@
+// The message boxes for real: each box is shown by a child process on a
+// private Xvfb display and answered as a person would, with a key or a click
+// found on a screenshot of the box. Skipped where Xvfb or xdotool is missing.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/dialogs/dialogs.h"
+#include "tests/support/test_support.h"
+
+using testing_support::make_temp_dir;
+using testing_support::read_file;
+using testing_support::run_command;
+
+namespace {
+
+bool on_path(const std::string& tool) {
+  int status = 1;
+  run_command("command -v " + tool + " >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Ends a process (group) and reaps it; a no-op for 0.
+void stop(pid_t& pid, int sig, bool group) {
+  if (pid <= 0) return;
+  kill(group ? -pid : pid, sig);
+  int status;
+  waitpid(pid, &status, 0);
+  pid = 0;
+}
+
+struct Span {
+  int from, to;
+  int ink;  // dark pixels of the label in the button
+  int middle() const { return (from + to) / 2; }
+};
+
+class MessageBox : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!on_path("Xvfb") || !on_path("xdotool") || !on_path("import"))
+      GTEST_SKIP() << "needs Xvfb, xdotool and ImageMagick";
+    folder_ = make_temp_dir("message_box");
+    // -displayfd lets the server pick a free display number itself and tell
+    // us once it accepts clients, so parallel tests never race for one.
+    int fd[2];
+    ASSERT_EQ(pipe(fd), 0);
+    xvfb_ = fork();
+    ASSERT_GE(xvfb_, 0);
+    if (xvfb_ == 0) {
+      close(fd[0]);
+      int null_fd = open("/dev/null", O_WRONLY);
+      dup2(null_fd, 1);
+      dup2(null_fd, 2);
+      std::string out = std::to_string(fd[1]);
+      // Wide enough for a box with a long line that is never wrapped.
+      execlp("Xvfb", "Xvfb", "-displayfd", out.c_str(), "-screen", "0", "3200x1200x24", "-nolisten",
+             "tcp", (char*)nullptr);
+      _exit(127);
+    }
+    close(fd[1]);
+    std::string number;
+    pollfd p = {fd[0], POLLIN, 0};
+    char c;
+    while (poll(&p, 1, 15000) == 1 && read(fd[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fd[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    display_ = ":" + number;
+  }
+  void TearDown() override {
+    stop(box_, SIGKILL, true);
+    stop(xvfb_, SIGTERM, false);
+    if (!folder_.empty()) run_command("rm -rf '" + folder_ + "'");
+  }
+
+  std::string x(const std::string& command, int* status = nullptr) {
+    return run_command("DISPLAY=" + display_ + " timeout 10 " + command + " 2>/dev/null", status);
+  }
+
+  // Shows a box in a child process of its own group (SDL runs a helper
+  // for the box; killing the group ends both). Its exit status is what
+  // `body` returns. Returns the box's window id, or "" if none showed.
+  std::string show(const std::function<int()>& body) {
+    box_ = fork();
+    if (box_ == 0) {
+      setpgid(0, 0);
+      setenv("DISPLAY", display_.c_str(), 1);
+      setenv("SDL_VIDEODRIVER", "x11", 1);  // CTest sets offscreen for the test itself
+      _exit(body());
+    }
+    for (int i = 0; i < 150; ++i) {
+      std::string id = x("xdotool search --onlyvisible --name '^Nimbrel$'");
+      if (!id.empty()) {
+        id = id.substr(0, id.find('\n'));
+        pause_ms(500);  // let it draw before it is read or clicked
+        return id;
+      }
+      int status;
+      if (waitpid(box_, &status, WNOHANG) == box_) {
+        box_ = 0;
+        break;
+      }
+      pause_ms(100);
+    }
+    return "";
+  }
+
+  // The box's exit status once it has gone; -1 if it is still up after 10 s.
+  int result() {
+    for (int i = 0; i < 100; ++i) {
+      int status;
+      if (waitpid(box_, &status, WNOHANG) == box_) {
+        box_ = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      pause_ms(100);
+    }
+    return -1;
+  }
+
+  void key(const std::string& id, const std::string& name) {
+    x("xdotool windowfocus --sync " + id + " key " + name);
+  }
+
+  int width_of(const std::string& id) {
+    std::string shell = x("xdotool getwindowgeometry --shell " + id);
+    size_t at = shell.find("WIDTH=");
+    return at == std::string::npos ? -1 : std::stoi(shell.substr(at + 6));
+  }
+
+  // The buttons along the bottom of the box, left to right, with the row
+  // through their middle: the spans that differ from the box's background
+  // on the lowest block of rows that are not all background. Each has the
+  // ink of its label, which tells a long label from a short one.
+  std::vector<Span> buttons(const std::string& id, int* row) {
+    x("xdotool mousemove 0 0");  // nothing lit up under the pointer
+    pause_ms(300);
+    const std::string shot = folder_ + "box.ppm";
+    x("import -window " + id + " -depth 8 " + shot);
+    std::string ppm = read_file(shot);
+    int w = 0, h = 0, max = 0, header = 0;
+    if (sscanf(ppm.c_str(), "P6 %d %d %d%n", &w, &h, &max, &header) != 3 || max != 255) return {};
+    const unsigned char* px = reinterpret_cast<const unsigned char*>(ppm.data()) + header + 1;
+    if (ppm.size() < static_cast<size_t>(header + 1 + w * h * 3)) return {};
+    auto at = [&](int col, int line) { return px + (line * w + col) * 3; };
+    auto background = [&](int col, int line) {
+      const unsigned char *p = at(col, line), *bg = at(0, 0);
+      return p[0] == bg[0] && p[1] == bg[1] && p[2] == bg[2];
+    };
+    auto spans = [&](int line) {
+      std::vector<Span> out;
+      for (int col = 0; col < w; ++col) {
+        if (background(col, line)) continue;
+        int end = col;
+        while (end + 1 < w && !background(end + 1, line)) ++end;
+        if (end - col >= 20) out.push_back({col, end, 0});
+        col = end;
+      }
+      return out;
+    };
+    int bottom = h - 1;
+    while (bottom >= 0 && spans(bottom).empty()) --bottom;
+    int top = bottom;
+    while (top > 0 && !spans(top - 1).empty()) --top;
+    if (bottom < 0) return {};
+    *row = (top + bottom) / 2;
+    // The rounded corners keep the buttons apart on the block's top row.
+    std::vector<Span> found = spans(top);
+    for (Span& s : found)
+      for (int line = top; line <= bottom; ++line)
+        for (int col = s.from; col <= s.to; ++col)
+          if (at(col, line)[0] + at(col, line)[1] + at(col, line)[2] < 384) ++s.ink;
+    return found;
+  }
+
+  void click(const std::string& id, int col, int row) {
+    x("xdotool mousemove --window " + id + " " + std::to_string(col) + " " + std::to_string(row) +
+      " click 1");
+  }
+
+  std::string folder_, display_;
+  pid_t xvfb_ = 0, box_ = 0;
+};
+
+TEST_F(MessageBox, ConfirmMessageIsTrueOnlyForTheOkButton) {
+  // Labels of unlike length tell the buttons apart on the screenshot.
+  auto ask = [] { return ConfirmMessage("Install the scenery now?", "Install everything", "No") ? 1 : 0; };
+  struct {
+    const char* how;
+    int want;
+  } cases[] = {{"Return", 1}, {"Escape", 0}, {"click ok", 1}, {"click cancel", 0}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    std::string id = show(ask);
+    ASSERT_NE(id, "") << "no box showed";
+    std::string how = c.how;
+    if (how.rfind("click", 0) == 0) {
+      int row = 0;
+      std::vector<Span> found = buttons(id, &row);
+      ASSERT_EQ(found.size(), 2u) << "the box should show two buttons";
+      const Span& ok = found[0].ink > found[1].ink ? found[0] : found[1];
+      const Span& cancel = &ok == &found[0] ? found[1] : found[0];
+      click(id, (how == "click ok" ? ok : cancel).middle(), row);
+    } else {
+      key(id, how);
+    }
+    EXPECT_EQ(result(), c.want);
+    stop(box_, SIGKILL, true);
+  }
+}
+
+TEST_F(MessageBox, DoUserAlertEndsOnEachWayOfDismissingIt) {
+  auto alert = [] {
+    DoUserAlert("The disk is full.");
+    return 7;  // returned, not killed
+  };
+  for (const char* how : {"Return", "Escape", "click"}) {
+    SCOPED_TRACE(how);
+    std::string id = show(alert);
+    ASSERT_NE(id, "") << "no box showed";
+    if (std::string(how) == "click") {
+      int row = 0;
+      std::vector<Span> found = buttons(id, &row);
+      ASSERT_EQ(found.size(), 1u) << "the alert should show one button";
+      click(id, found[0].middle(), row);
+    } else {
+      key(id, how);
+    }
+    EXPECT_EQ(result(), 7);
+    stop(box_, SIGKILL, true);
+  }
+}
+
+// The box never wraps its line, so its width shows how much of the message
+// it got. Two-byte characters catch a cut that counts bytes.
+TEST_F(MessageBox, DoUserAlertShowsTheFirst255Characters) {
+  auto width_for = [&](int count) {
+    std::string message;
+    for (int i = 0; i < count; ++i) message += "\xC3\xA9";  // é
+    std::string id = show([&] {
+      DoUserAlert(message.c_str());
+      return 0;
+    });
+    int w = id.empty() ? -1 : width_of(id);
+    if (!id.empty()) key(id, "Return");
+    EXPECT_EQ(result(), 0) << count << " characters";
+    stop(box_, SIGKILL, true);
+    return w;
+  };
+  const int w254 = width_for(254), w255 = width_for(255), w300 = width_for(300);
+  ASSERT_GT(w254, 0) << "no box for 254 characters";
+  EXPECT_GT(w255, w254) << "a character was lost below the limit";
+  EXPECT_EQ(w300, w255) << "300 characters should show as 255";
+}
+
+// With no display to show a box on, nothing waits for an answer: the alert's
+// text goes to standard error and the question counts as declined.
+TEST(MessageBoxWithoutDisplay, AlertIsLoggedAndQuestionDeclined) {
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        DoUserAlert("The disk is full.");
+        exit(ConfirmMessage("Go on?", "Yes", "No") ? 3 : 0);
+      },
+      ::testing::ExitedWithCode(0), "The disk is full\\.");
+}
+
+}  // namespace
