@@ -23,6 +23,7 @@
 #include "Sockets/PCSBSocket.h"
 #include "net/down_class.h"
 #include "net/http.h"
+#include "tests/net/peers.h"
 
 namespace {
 
@@ -71,20 +72,7 @@ struct Fixture {
   }
 
   static void write_noise(const std::string& path, size_t bytes) {
-    std::ofstream out(path, std::ios::binary);
-    std::vector<uint64_t> block(1 << 16);
-    uint64_t x = 0x9E3779B97F4A7C15ull ^ bytes;
-    for (size_t done = 0; done < bytes;) {
-      for (uint64_t& w : block) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        w = x;
-      }
-      size_t n = std::min(bytes - done, block.size() * sizeof(uint64_t));
-      out.write(reinterpret_cast<const char*>(block.data()), n);
-      done += n;
-    }
+    net_peers::write_noise(path, bytes, 0x9E3779B97F4A7C15ull ^ bytes);
   }
 };
 
@@ -141,42 +129,43 @@ void report(benchmark::State& state, double cpu, size_t bytes) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
 }
 
-void BM_Client_BigFile(benchmark::State& state) {
+// The client fetches the paths once an iteration; cpu_s is this process's.
+void time_client(benchmark::State& state, const std::vector<std::string>& paths, size_t bytes) {
   Fixture& f = fixture();
-  if (!f.ok) return state.SkipWithError("nginx did not start");
-  double cpu = 0;
-  for (auto _ : state) {
-    double c0 = cpu_seconds(RUSAGE_SELF);
-    if (!fetch_with_slots({"/big.bin"}, f.dir + "out")) state.SkipWithError("fetch failed");
-    cpu += cpu_seconds(RUSAGE_SELF) - c0;
-  }
-  report(state, cpu, kBigSize);
-}
-
-void BM_Curl_BigFile(benchmark::State& state) {
-  Fixture& f = fixture();
-  if (!f.ok) return state.SkipWithError("nginx did not start");
-  double cpu = 0;
-  std::string cmd = "curl -sf -o " + f.dir + "out/big.bin http://" + kAddr + "/big.bin";
-  for (auto _ : state) {
-    double c0 = cpu_seconds(RUSAGE_CHILDREN);
-    if (system(cmd.c_str()) != 0) state.SkipWithError("curl failed");
-    cpu += cpu_seconds(RUSAGE_CHILDREN) - c0;
-  }
-  report(state, cpu, kBigSize);
-}
-
-void BM_Client_SmallFiles(benchmark::State& state) {
-  Fixture& f = fixture();
-  if (!f.ok) return state.SkipWithError("nginx did not start");
-  std::vector<std::string> paths = small_paths();
   double cpu = 0;
   for (auto _ : state) {
     double c0 = cpu_seconds(RUSAGE_SELF);
     if (!fetch_with_slots(paths, f.dir + "out")) state.SkipWithError("fetch failed");
     cpu += cpu_seconds(RUSAGE_SELF) - c0;
   }
-  report(state, cpu, kSmallSize * kSmallFiles);
+  report(state, cpu, bytes);
+}
+
+// The shell command runs once an iteration; cpu_s is its processes'.
+void time_curl(benchmark::State& state, const std::string& cmd, size_t bytes) {
+  double cpu = 0;
+  for (auto _ : state) {
+    double c0 = cpu_seconds(RUSAGE_CHILDREN);
+    if (system(cmd.c_str()) != 0) state.SkipWithError("curl failed");
+    cpu += cpu_seconds(RUSAGE_CHILDREN) - c0;
+  }
+  report(state, cpu, bytes);
+}
+
+void BM_Client_BigFile(benchmark::State& state) {
+  if (!fixture().ok) return state.SkipWithError("nginx did not start");
+  time_client(state, {"/big.bin"}, kBigSize);
+}
+
+void BM_Curl_BigFile(benchmark::State& state) {
+  Fixture& f = fixture();
+  if (!f.ok) return state.SkipWithError("nginx did not start");
+  time_curl(state, "curl -sf -o " + f.dir + "out/big.bin http://" + kAddr + "/big.bin", kBigSize);
+}
+
+void BM_Client_SmallFiles(benchmark::State& state) {
+  if (!fixture().ok) return state.SkipWithError("nginx did not start");
+  time_client(state, small_paths(), kSmallSize * kSmallFiles);
 }
 
 // One curl process per file, four running at a time.
@@ -185,13 +174,7 @@ void BM_Curl_SmallFiles_PerProcess(benchmark::State& state) {
   if (!f.ok) return state.SkipWithError("nginx did not start");
   std::string cmd = "seq 0 " + std::to_string(kSmallFiles - 1) + " | xargs -P 4 -I{} curl -sf -o " +
                     f.dir + "out/s/{}.bin http://" + kAddr + "/s/{}.bin";
-  double cpu = 0;
-  for (auto _ : state) {
-    double c0 = cpu_seconds(RUSAGE_CHILDREN);
-    if (system(cmd.c_str()) != 0) state.SkipWithError("curl failed");
-    cpu += cpu_seconds(RUSAGE_CHILDREN) - c0;
-  }
-  report(state, cpu, kSmallSize * kSmallFiles);
+  time_curl(state, cmd, kSmallSize * kSmallFiles);
 }
 
 // One curl process, four transfers at a time.
@@ -205,14 +188,8 @@ void BM_Curl_SmallFiles_Parallel(benchmark::State& state) {
       cfg << "url = \"http://" << kAddr << "/s/" << i << ".bin\"\noutput = \"" << f.dir << "out/s/"
           << i << ".bin\"\n";
   }
-  std::string cmd = "curl -sf --parallel --parallel-max 4 -K " + config + " 2>/dev/null";
-  double cpu = 0;
-  for (auto _ : state) {
-    double c0 = cpu_seconds(RUSAGE_CHILDREN);
-    if (system(cmd.c_str()) != 0) state.SkipWithError("curl failed");
-    cpu += cpu_seconds(RUSAGE_CHILDREN) - c0;
-  }
-  report(state, cpu, kSmallSize * kSmallFiles);
+  time_curl(state, "curl -sf --parallel --parallel-max 4 -K " + config + " 2>/dev/null",
+            kSmallSize * kSmallFiles);
 }
 
 }  // namespace

@@ -51,8 +51,10 @@ static int clamped_atoi(const std::string& text) {
   return static_cast<int>(total);
 }
 
-// The command line's "--pref:" option first, then the file's value.
+// The command line's "--pref:" option first, then the file's value; nothing
+// unless the scan reads.
 static bool lookup(const scan_class& scan, const std::string& key, std::string& value) {
+  if (scan.mode != 0) return false;
   std::string option = "--pref:" + key;
   if (cmdline.has_option(option.c_str())) {
     value = cmdline.get_option(option.c_str());
@@ -69,7 +71,6 @@ int scan_class::int_io(int* setting, const std::string& key) {
     ouf << key << " " << *setting << "\n";
     return 0;
   }
-  if (mode != 0) return 0;
   std::string value;
   if (!lookup(*this, key, value)) return 0;
   *setting = clamped_atoi(value);
@@ -92,7 +93,6 @@ int scan_class::str_io(std::string* setting, const std::string& key) {
     ouf << key << " " << *setting << "\n";
     return 0;
   }
-  if (mode != 0) return 0;
   std::string value;
   if (!lookup(*this, key, value)) return 0;
   *setting = value;

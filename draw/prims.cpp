@@ -14,6 +14,37 @@
 #include "platform/startup.h"
 #include "platform/window.h"
 
+namespace {
+
+void vertex(float x, float y) { glVertex2f(x, y); }
+void vertex(double x, double y) { glVertex2d(x, y); }
+
+// An untextured rectangle from (x, y), corners in the order of
+// OGL_quad_corners; in doubles where the outline needs them.
+template <typename T>
+void rect_corners(GLenum mode, T x, T y, T width, T height) {
+  glBegin(mode);
+  vertex(x, y);
+  vertex(x, y + height);
+  vertex(x + width, y + height);
+  vertex(x + width, y);
+  glEnd();
+}
+
+}  // namespace
+
+void OGL_quad_corners(float x, float y, float width, float height, float s, float t, float s_span,
+                      float t_span) {
+  glTexCoord2f(s, t);
+  glVertex2f(x, y);
+  glTexCoord2f(s, t + t_span);
+  glVertex2f(x, y + height);
+  glTexCoord2f(s + s_span, t + t_span);
+  glVertex2f(x + width, y + height);
+  glTexCoord2f(s + s_span, t);
+  glVertex2f(x + width, y);
+}
+
 void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2) {
   OGL_setstate(1, 0, 3, 5, 9, 11);
   OGL_setcolor(colour, alpha);
@@ -27,26 +58,14 @@ void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2) {
 void OGL_fillrect(int colour, float alpha, float x, float y, float width, float height) {
   OGL_setstate(1, 0, 3, 5, 9, 11);
   OGL_setcolor(colour, alpha);
-  x += mnw.origin_x;
-  y += mnw.origin_y;
-  glBegin(GL_QUADS);
-  glVertex2f(x, y);
-  glVertex2f(x, y + height);
-  glVertex2f(x + width, y + height);
-  glVertex2f(x + width, y);
-  glEnd();
+  rect_corners(GL_QUADS, x + mnw.origin_x, y + mnw.origin_y, width, height);
 }
 
 void OGL_framerect(int colour, float alpha, float x, float y, float width, float height) {
   OGL_setstate(1, 0, 3, 5, 9, 11);
   OGL_setcolor(colour, alpha);
   const double X = double(x) + mnw.origin_x + 0.5, Y = double(y) + mnw.origin_y + 0.5;
-  glBegin(GL_LINE_LOOP);
-  glVertex2d(X, Y);
-  glVertex2d(X, Y + height);
-  glVertex2d(X + width, Y + height);
-  glVertex2d(X + width, Y);
-  glEnd();
+  rect_corners<double>(GL_LINE_LOOP, X, Y, width, height);
 }
 
 void OGL_fillcircle(int colour, float x, float y, float radius) {
@@ -117,17 +136,8 @@ void OGL_2dquad_d(int slot, int colour, float alpha, float x, float y, float s, 
   OGL_setstate(1, 1, 3, alpha_mode, 9, 11);
   if (slot > 0) tman.bind_ref(slot, 0, 0);
   OGL_setcolor(colour, alpha);
-  x += mnw.origin_x;
-  y += mnw.origin_y;
   glBegin(GL_QUADS);
-  glTexCoord2f(s, t);
-  glVertex2f(x, y);
-  glTexCoord2f(s, t + t_span);
-  glVertex2f(x, y + height);
-  glTexCoord2f(s + s_span, t + t_span);
-  glVertex2f(x + width, y + height);
-  glTexCoord2f(s + s_span, t);
-  glVertex2f(x + width, y);
+  OGL_quad_corners(x + mnw.origin_x, y + mnw.origin_y, width, height, s, t, s_span, t_span);
   glEnd();
 }
 

@@ -29,6 +29,13 @@ void OGL_2dquad(int slot, int colour, float alpha, float x1, float y1, float s1,
 void OGL_2dquad_d(int slot, int colour, float alpha, float x, float y, float s, float t,
                   float width, float height, float s_span, float t_span, int alpha_mode);
 
+// The four corners of a textured rectangle, between glBegin(GL_QUADS) and
+// glEnd(): lower left, upper left, upper right, lower right, the texture
+// span laid out the same way. Coordinates as given: no window origin, no
+// render state.
+void OGL_quad_corners(float x, float y, float width, float height, float s, float t, float s_span,
+                      float t_span);
+
 // Fills the whole drawable with colour 34, the window background, whatever
 // the current window's origin.
 void OGL_plot_back_col();

@@ -79,14 +79,7 @@ void OGL_char(float x, float y, float s0, float t0, float cell_dx, float cell_dy
     w *= oglp;
     h *= oglp;
   }
-  glTexCoord2f(s, t);
-  glVertex2f(X, Y);
-  glTexCoord2f(s, t + th);
-  glVertex2f(X, Y + h);
-  glTexCoord2f(s + tw, t + th);
-  glVertex2f(X + w, Y + h);
-  glTexCoord2f(s + tw, t);
-  glVertex2f(X + w, Y);
+  OGL_quad_corners(X, Y, w, h, s, t, tw, th);
 }
 
 void str_one_line(int colour, float x, float y, const std::string& text, int charset, int align) {

@@ -6,7 +6,6 @@
 #include <GL/gl.h>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "core/cmdline.h"
@@ -17,6 +16,7 @@
 #include "draw/prims.h"
 #include "draw/text.h"
 #include "platform/alert.h"
+#include "platform/dialogs/dialogs.h"
 #include "platform/frame.h"
 #include "platform/gl_hooks.h"
 #include "platform/shell.h"
@@ -30,19 +30,9 @@ int in_alert = 0;
 
 // The box of the desktop: one message and its detail. Texts longer than the
 // old 499-character limit are cut; turning them into another alert recursed.
-// A display to show a box on: none when SDL was told to draw off screen, or
-// when the session has no display server at all.
-bool have_display() {
-  const char* driver = getenv("SDL_VIDEODRIVER");
-  if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy"))) return false;
-  const char* x = getenv("DISPLAY");
-  const char* wayland = getenv("WAYLAND_DISPLAY");
-  return (x && *x) || (wayland && *wayland);
-}
-
 void native_alert(const std::string& message, const std::string& detail) {
   std::string text = message.substr(0, 499) + "\n\n" + detail.substr(0, 499);
-  if (have_display() &&
+  if (PLAT_have_display() &&
       SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr) == 0)
     return;
   // Nowhere to show it: the text goes to the standard error stream (the log

@@ -4,6 +4,8 @@
 
 #include <SDL2/SDL.h>
 #include <dlfcn.h>
+
+#include <cstdint>
 #include <stdlib.h>
 
 #include <GL/gl.h>
@@ -75,8 +77,10 @@ void log_video_memory() {
   auto query = reinterpret_cast<query_fn>(dlsym(gl, "glXQueryCurrentRendererIntegerMESA"));
   unsigned int megabytes = 0;
   const int kVideoMemory = 0x8187;  // GLX_RENDERER_VIDEO_MEMORY_MESA
+  // In bytes, as the log always gave it; 64-bit, since a 32-bit figure goes
+  // negative past 2 GB and software renderers report all of system memory.
   if (query && query(kVideoMemory, &megabytes))
-    xer << "VRAM             : " << static_cast<int>(megabytes * 1024u * 1024u) << "\n";
+    xer << "VRAM             : " << static_cast<uint64_t>(megabytes) * 1024u * 1024u << "\n";
   dlclose(gl);
 }
 

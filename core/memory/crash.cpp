@@ -31,17 +31,7 @@ class fd_writer {
     if (len_ == sizeof buf_) flush();
     buf_[len_++] = c;
   }
-  void put_dec(long long v) {
-    char tmp[24];
-    int n = 0;
-    unsigned long long u = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : v;
-    do {
-      tmp[n++] = static_cast<char>('0' + u % 10);
-      u /= 10;
-    } while (u);
-    if (v < 0) put_char('-');
-    while (n) put_char(tmp[--n]);
-  }
+  void put_dec(long long v) { put_dec_width(v, 0); }
   // Right-aligned in width characters, like "% 2d".
   void put_dec_width(long long v, int width) {
     char tmp[24];

@@ -73,18 +73,18 @@ std::string cut(const char* text, size_t limit) {
   return s;
 }
 
+}  // namespace
+
 // SDL shows its boxes through zenity, which fails without a display yet
 // reads to SDL as a box closed without a choice; so look first. A program
 // told to draw off screen gets no box either.
-bool have_display() {
+bool PLAT_have_display() {
   const char* driver = getenv("SDL_VIDEODRIVER");
   if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy"))) return false;
   const char* x = getenv("DISPLAY");
   const char* wayland = getenv("WAYLAND_DISPLAY");
   return (x && *x) || (wayland && *wayland);
 }
-
-}  // namespace
 
 int GetFilePathFromUser(int mode, const char* message, const char* button_label,
                         int /*preference_key*/, const char* default_folder, std::string& path_inout) {
@@ -113,7 +113,7 @@ int GetFilePathFromUser(int mode, const char* message, const char* button_label,
 
 void DoUserAlert(const char* message) {
   std::string text = cut(message, 255);
-  if (have_display() &&
+  if (PLAT_have_display() &&
       SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr) == 0)
     return;
   // No box (no display, or no zenity for SDL to show it with): the message
@@ -131,7 +131,7 @@ bool ConfirmMessage(const char* message, const char* ok_label, const char* cance
   SDL_MessageBoxData data = {SDL_MESSAGEBOX_WARNING, nullptr, "Nimbrel", text.c_str(), 2, buttons,
                              nullptr};
   int chosen = 0;
-  if (!have_display() || SDL_ShowMessageBox(&data, &chosen) != 0) return false;
+  if (!PLAT_have_display() || SDL_ShowMessageBox(&data, &chosen) != 0) return false;
   return chosen == 1;
 }
 

@@ -11,6 +11,9 @@
 // or failure, path_inout unchanged.
 int GetFilePathFromUser(int mode, const char* message, const char* button_label,
                         int preference_key, const char* default_folder, std::string& path_inout);
+// Whether the desktop can show a message box: a display server is there and
+// SDL was not told to draw off screen.
+bool PLAT_have_display();
 // A stop alert with the message (cut to 255 characters).
 void DoUserAlert(const char* message);
 // A two-button question; true when the ok button was chosen.

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -14,36 +13,24 @@
 
 #include "core/globals.h"
 #include "Files/io_utils.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
-using testing_support::make_temp_dir;
 using testing_support::read_file;
 using testing_support::run_command;
 using testing_support::write_file;
 
 namespace {
 
-int remove_entry(const char* p, const struct stat*, int, struct FTW*) { return remove(p); }
-
-class DigestTest : public ::testing::Test {
+class DigestTest : public testing_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir = make_temp_dir("digest");
-    ASSERT_FALSE(dir.empty());
-    setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
-    app_path.clear();
-  }
-  void TearDown() override {
-    if (xer.is_open()) xer.close();
-    nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-  }
+  DigestTest() : TempFolderTest("digest") {}
   std::string md5sum(const std::string& path) {
     int status = -1;
     std::string out = run_command("md5sum < '" + path + "'", &status);
     EXPECT_EQ(status, 0);
     return out.substr(0, 32);
   }
-  std::string dir;
 };
 
 // ---------------------------------------------------------------------------

@@ -11,30 +11,25 @@
 
 #include "core/globals.h"
 #include "platform/commands/commands.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
-using testing_support::make_temp_dir;
-using testing_support::run_command;
 using testing_support::write_file;
 
 namespace {
 
-class FolderListTest : public ::testing::Test {
+class FolderListTest : public testing_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("folder");
-    ASSERT_FALSE(dir_.empty());
-  }
-  void TearDown() override { run_command("rm -rf '" + dir_ + "'"); }
+  FolderListTest() : TempFolderTest("folder") {}
 
-  void file(const std::string& name) { write_file(dir_ + name, "x"); }
-  void folder(const std::string& name) { ASSERT_EQ(mkdir((dir_ + name).c_str(), 0755), 0); }
+  void file(const std::string& name) { write_file(dir + name, "x"); }
+  void folder(const std::string& name) { ASSERT_EQ(mkdir((dir + name).c_str(), 0755), 0); }
 
   // "name:kind name:kind ..." of a listing, checking the count it returns.
   std::string list(int mode) {
     std::vector<std::string> names{"stale"};
     std::vector<int> kinds{99};
-    int n = opensave_getitems(dir_, mode, names, kinds);
+    int n = opensave_getitems(dir, mode, names, kinds);
     EXPECT_EQ(n, static_cast<int>(names.size()));
     EXPECT_EQ(names.size(), kinds.size());
     std::string out;
@@ -42,8 +37,6 @@ class FolderListTest : public ::testing::Test {
       out += (i ? " " : "") + names[i] + ":" + std::to_string(kinds[i]);
     return out;
   }
-
-  std::string dir_;
 };
 
 TEST_F(FolderListTest, ModesFilterTheExampleFolder) {
@@ -77,8 +70,8 @@ TEST_F(FolderListTest, ExtensionsDecideKindsForFilesAndFolders) {
 
 TEST_F(FolderListTest, LinkToFolderIsNoFolder) {
   folder("real");
-  ASSERT_EQ(symlink("real", (dir_ + "alias").c_str()), 0);
-  ASSERT_EQ(symlink("missing", (dir_ + "broken").c_str()), 0);
+  ASSERT_EQ(symlink("real", (dir + "alias").c_str()), 0);
+  ASSERT_EQ(symlink("missing", (dir + "broken").c_str()), 0);
   EXPECT_EQ(list(0), "alias:0 broken:0 real:1");
   EXPECT_EQ(list(19), "real:1");
 }
@@ -101,7 +94,7 @@ TEST_F(FolderListTest, PanelImagesAreDroppedInImageMode) {
 TEST_F(FolderListTest, MissingFolderListsNothing) {
   std::vector<std::string> names{"stale"};
   std::vector<int> kinds{1};
-  EXPECT_EQ(opensave_getitems(dir_ + "nowhere/", 0, names, kinds), 0);
+  EXPECT_EQ(opensave_getitems(dir + "nowhere/", 0, names, kinds), 0);
   EXPECT_TRUE(names.empty());
   EXPECT_TRUE(kinds.empty());
 }

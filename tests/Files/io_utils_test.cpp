@@ -3,7 +3,6 @@
 #include "Files/io_utils.h"
 
 #include <errno.h>
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -12,24 +11,20 @@
 
 #include "core/globals.h"
 #include "platform/shell.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
-using testing_support::make_temp_dir;
 using testing_support::write_file;
 
 namespace {
 
-int remove_entry(const char* p, const struct stat*, int, struct FTW*) { return remove(p); }
-
-class IoUtilsTest : public ::testing::Test {
+class IoUtilsTest : public testing_support::TempFolderTest {
  protected:
+  IoUtilsTest() : TempFolderTest("io") {}
   // dir/            real/file.txt  real/Sub/Data.TXT  empty/
   //   to_file -> real/file.txt   to_real -> real   dangling -> missing.txt
   void SetUp() override {
-    dir = make_temp_dir("io");
-    ASSERT_FALSE(dir.empty());
-    setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
-    app_path.clear();
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     g_case_sensitive = 0;
     sErrFile = "";
     sErrLine = -1;
@@ -42,8 +37,6 @@ class IoUtilsTest : public ::testing::Test {
     ASSERT_EQ(symlink("real", (dir + "to_real").c_str()), 0);
     ASSERT_EQ(symlink("missing.txt", (dir + "dangling").c_str()), 0);
   }
-  void TearDown() override { nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS); }
-  std::string dir;
 };
 
 TEST_F(IoUtilsTest, ExistenceTests) {

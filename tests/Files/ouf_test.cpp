@@ -1,6 +1,5 @@
 // Opening the data-file stream: file name, folder retry, the failure alert and
 // the one shared stream.
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -8,30 +7,16 @@
 #include "core/files/xmap.h"
 #include "core/globals.h"
 #include "Files/io_utils.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
-using testing_support::make_temp_dir;
 using testing_support::read_file;
 
 namespace {
 
-int remove_entry(const char* p, const struct stat*, int, struct FTW*) { return remove(p); }
-
-class OufTest : public ::testing::Test {
+class OufTest : public testing_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir = make_temp_dir("ouf");
-    ASSERT_FALSE(dir.empty());
-    setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
-    app_path.clear();
-    xer.open(dir + "Log.txt", std::ios::out | std::ios::trunc);
-  }
-  void TearDown() override {
-    if (xer.is_open()) xer.close();
-    if (ouf.is_open()) ouf.close();
-    nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-  }
-  std::string dir;
+  OufTest() : TempFolderTest("ouf", with_log) {}
 };
 
 TEST_F(OufTest, ExtensionIsLowerCased) {

@@ -14,55 +14,43 @@
 #include <string>
 
 #include "core/globals.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
-using testing_support::make_temp_dir;
 using testing_support::read_file;
 using testing_support::run_command;
 using testing_support::write_file;
 
 namespace {
 
-class ZipTest : public ::testing::Test {
+class ZipTest : public testing_support::TempFolderTest {
  protected:
+  ZipTest() : TempFolderTest("zip", with_log) {}
   void SetUp() override {
-    dir_ = make_temp_dir("zip");
-    ASSERT_FALSE(dir_.empty());
-    mkdir((dir_ + "src").c_str(), 0755);
-    mkdir((dir_ + "out").c_str(), 0755);
-    xer.open(dir_ + "Log.txt", std::ios::out | std::ios::trunc);
-  }
-  void TearDown() override {
-    xer.close();
-    run_command("rm -rf '" + dir_ + "'");
-  }
-
-  std::string log() {
-    xer.flush();
-    return read_file(dir_ + "Log.txt");
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    mkdir((dir + "src").c_str(), 0755);
+    mkdir((dir + "out").c_str(), 0755);
   }
 
   // Runs Python with zipfile at hand, in the test's folder; returns stdout.
   std::string py(const std::string& body) {
-    write_file(dir_ + "script.py", "import zipfile, os, sys, struct\nos.chdir(sys.argv[1])\n" + body);
+    write_file(dir + "script.py", "import zipfile, os, sys, struct\nos.chdir(sys.argv[1])\n" + body);
     int status = -1;
-    std::string out = run_command("python3 '" + dir_ + "script.py' '" + dir_ + "' 2>&1", &status);
+    std::string out = run_command("python3 '" + dir + "script.py' '" + dir + "' 2>&1", &status);
     EXPECT_EQ(status, 0) << out;
     return out;
   }
 
   std::string sh(const std::string& command, int* status = nullptr) {
-    return run_command("cd '" + dir_ + "' && " + command, status);
+    return run_command("cd '" + dir + "' && " + command, status);
   }
 
   // Extended attributes may be refused where the test's folder lives.
   bool xattrs_work() {
-    std::string probe = dir_ + "probe";
+    std::string probe = dir + "probe";
     write_file(probe, "x");
     return setxattr(probe.c_str(), "user.probe", "1", 1, 0) == 0;
   }
-
-  std::string dir_;
 };
 
 std::string hex(const std::string& bytes) {
@@ -137,13 +125,13 @@ std::string apple_double(const std::string& finder16, const std::string& fork) {
 
 TEST_F(ZipTest, PackedFileIsReadByInfoZipAndPython) {
   std::string content = "line of text\n" + pseudo_random(200000, 7);
-  std::string src = dir_ + "src/data.bin";
+  std::string src = dir + "src/data.bin";
   write_file(src, content);
   chmod(src.c_str(), 0640);
   time_t when = local_time(2019, 3, 14, 15, 9, 26);
   set_mtime(src, when);
 
-  ASSERT_EQ(file_to_zip(src, dir_ + "data.bin.zip"), 0);
+  ASSERT_EQ(file_to_zip(src, dir + "data.bin.zip"), 0);
 
   int status = -1;
   sh("unzip -tq data.bin.zip", &status);
@@ -160,18 +148,18 @@ TEST_F(ZipTest, PackedFileIsReadByInfoZipAndPython) {
 }
 
 TEST_F(ZipTest, PackedEmptyFileAndMissingSource) {
-  write_file(dir_ + "src/empty", "");
-  ASSERT_EQ(file_to_zip(dir_ + "src/empty", dir_ + "empty.zip"), 0);
+  write_file(dir + "src/empty", "");
+  ASSERT_EQ(file_to_zip(dir + "src/empty", dir + "empty.zip"), 0);
   EXPECT_EQ(py("i = zipfile.ZipFile('empty.zip').infolist()\nprint(len(i), i[0].filename, i[0].file_size)\n"),
             "1 empty 0\n");
 
-  EXPECT_EQ(file_to_zip(dir_ + "src/nothing", dir_ + "nothing.zip"), -43);
+  EXPECT_EQ(file_to_zip(dir + "src/nothing", dir + "nothing.zip"), -43);
   EXPECT_NE(log().find("file_to_zip failed with error -43.\nfile = "), std::string::npos);
 }
 
 TEST_F(ZipTest, LinkIsPackedAsItsTextAndRestoredOverAFile) {
-  ASSERT_EQ(symlink("../somewhere/target.txt", (dir_ + "src/lnk").c_str()), 0);
-  ASSERT_EQ(file_to_zip(dir_ + "src/lnk", dir_ + "lnk.zip"), 0);
+  ASSERT_EQ(symlink("../somewhere/target.txt", (dir + "src/lnk").c_str()), 0);
+  ASSERT_EQ(file_to_zip(dir + "src/lnk", dir + "lnk.zip"), 0);
 
   EXPECT_EQ(py("i = zipfile.ZipFile('lnk.zip').infolist()\n"
                "print(len(i), i[0].filename, i[0].compress_type, hex(i[0].external_attr))\n"
@@ -179,10 +167,10 @@ TEST_F(ZipTest, LinkIsPackedAsItsTextAndRestoredOverAFile) {
             "1 lnk 0 0xa1ed0000\n../somewhere/target.txt\n");
   EXPECT_EQ(sh("zipinfo lnk.zip lnk | cut -c1-10"), "lrwxr-xr-x\n");
 
-  write_file(dir_ + "out/lnk", "a plain file in the way");
-  ASSERT_EQ(zip_to_file(dir_ + "lnk.zip", dir_ + "out/"), 0);
+  write_file(dir + "out/lnk", "a plain file in the way");
+  ASSERT_EQ(zip_to_file(dir + "lnk.zip", dir + "out/"), 0);
   char text[100] = {};
-  ASSERT_GT(readlink((dir_ + "out/lnk").c_str(), text, sizeof text - 1), 0);
+  ASSERT_GT(readlink((dir + "out/lnk").c_str(), text, sizeof text - 1), 0);
   EXPECT_STREQ(text, "../somewhere/target.txt");
 }
 
@@ -191,29 +179,29 @@ TEST_F(ZipTest, LinkIsPackedAsItsTextAndRestoredOverAFile) {
 
 TEST_F(ZipTest, RoundTripKeepsBytesModeAndReplacesReadOnlyTarget) {
   std::string content = pseudo_random(3 << 20, 11);
-  std::string src = dir_ + "src/tool";
+  std::string src = dir + "src/tool";
   write_file(src, content);
   chmod(src.c_str(), 0751);
-  ASSERT_EQ(file_to_zip(src, dir_ + "tool.zip"), 0);
+  ASSERT_EQ(file_to_zip(src, dir + "tool.zip"), 0);
 
-  std::string out = dir_ + "out/tool";
+  std::string out = dir + "out/tool";
   write_file(out, "old");
   chmod(out.c_str(), 0444);
   std::string first;
-  ASSERT_EQ(zip_to_file(dir_ + "tool.zip", dir_ + "out/", &first), 0);
+  ASSERT_EQ(zip_to_file(dir + "tool.zip", dir + "out/", &first), 0);
   EXPECT_EQ(first, "tool");
   EXPECT_EQ(read_file(out), content);
   EXPECT_EQ(lstat_of(out).st_mode & 07777, 0751u);
 }
 
 TEST_F(ZipTest, UseGivenNameWritesFirstEntryUnderThatName) {
-  write_file(dir_ + "src/a.txt", "alpha");
-  ASSERT_EQ(file_to_zip(dir_ + "src/a.txt", dir_ + "a.zip"), 0);
+  write_file(dir + "src/a.txt", "alpha");
+  ASSERT_EQ(file_to_zip(dir + "src/a.txt", dir + "a.zip"), 0);
   std::string name = "renamed.txt";
-  ASSERT_EQ(zip_to_file(dir_ + "a.zip", dir_ + "out/", &name, 1), 0);
+  ASSERT_EQ(zip_to_file(dir + "a.zip", dir + "out/", &name, 1), 0);
   EXPECT_EQ(name, "a.txt");
-  EXPECT_EQ(read_file(dir_ + "out/renamed.txt"), "alpha");
-  EXPECT_NE(access((dir_ + "out/a.txt").c_str(), F_OK), 0);
+  EXPECT_EQ(read_file(dir + "out/renamed.txt"), "alpha");
+  EXPECT_NE(access((dir + "out/a.txt").c_str(), F_OK), 0);
 }
 
 // The entry's own date decides summer time: a winter file unpacked in summer
@@ -224,12 +212,12 @@ TEST_F(ZipTest, DatesSurviveDaylightSavingChange) {
   const time_t dates[] = {local_time(2021, 1, 15, 12, 30, 10), local_time(2021, 7, 15, 12, 30, 10),
                           local_time(2021, 3, 28, 1, 59, 58), local_time(2021, 10, 31, 4, 0, 0)};
   for (time_t when : dates) {
-    std::string src = dir_ + "src/dated";
+    std::string src = dir + "src/dated";
     write_file(src, "x");
     set_mtime(src, when);
-    ASSERT_EQ(file_to_zip(src, dir_ + "dated.zip"), 0);
-    ASSERT_EQ(zip_to_file(dir_ + "dated.zip", dir_ + "out/"), 0);
-    EXPECT_EQ(lstat_of(dir_ + "out/dated").st_mtime, when) << ctime(&when);
+    ASSERT_EQ(file_to_zip(src, dir + "dated.zip"), 0);
+    ASSERT_EQ(zip_to_file(dir + "dated.zip", dir + "out/"), 0);
+    EXPECT_EQ(lstat_of(dir + "out/dated").st_mtime, when) << ctime(&when);
   }
 }
 
@@ -238,21 +226,21 @@ TEST_F(ZipTest, DatesSurviveDaylightSavingChange) {
 
 TEST_F(ZipTest, ForkAndFinderInfoRoundTripThroughAttributes) {
   if (!xattrs_work()) GTEST_SKIP() << "file system refuses user attributes";
-  std::string src = dir_ + "src/doc";
+  std::string src = dir + "src/doc";
   write_file(src, "data fork");
   std::string fork = "0123456789";
   std::string finder = std::string("TEXTnimb\x01\x00\x00\x10\x00\x20\x00\x00", 16) + "EXTENDEDHALF1234";
   ASSERT_EQ(setxattr(src.c_str(), "user.com.apple.ResourceFork", fork.data(), fork.size(), 0), 0);
   ASSERT_EQ(setxattr(src.c_str(), "user.com.apple.FinderInfo", finder.data(), 32, 0), 0);
-  ASSERT_EQ(file_to_zip(src, dir_ + "doc.zip"), 0);
+  ASSERT_EQ(file_to_zip(src, dir + "doc.zip"), 0);
 
   EXPECT_EQ(py("z = zipfile.ZipFile('doc.zip')\n"
                "print(z.namelist(), z.getinfo('__MACOSX/._doc').file_size)\n"
                "print(z.read('__MACOSX/._doc').hex())\n"),
             "['doc', '__MACOSX/._doc'] 92\n" + hex(apple_double(finder.substr(0, 16), fork)) + "\n");
 
-  std::string out = dir_ + "out/doc";
-  ASSERT_EQ(zip_to_file(dir_ + "doc.zip", dir_ + "out/"), 0);
+  std::string out = dir + "out/doc";
+  ASSERT_EQ(zip_to_file(dir + "doc.zip", dir + "out/"), 0);
   EXPECT_EQ(read_file(out), "data fork");
   EXPECT_EQ(sh("getfattr --only-values -n user.com.apple.ResourceFork out/doc"), fork);
   // Only the classic half travels; the extended half of a new file is zero.
@@ -266,35 +254,35 @@ TEST_F(ZipTest, OversizedForkFallsBackToAppleDoubleFile) {
   std::string fork = pseudo_random(70000, 3);
   std::string finder16 = std::string("APPLnimb") + std::string(8, '\0');
   std::string block = apple_double(finder16, fork);
-  write_file(dir_ + "src/big", "data");
-  write_file(dir_ + "src/._big", block);
-  ASSERT_EQ(file_to_zip(dir_ + "src/big", dir_ + "big.zip"), 0);
+  write_file(dir + "src/big", "data");
+  write_file(dir + "src/._big", block);
+  ASSERT_EQ(file_to_zip(dir + "src/big", dir + "big.zip"), 0);
   EXPECT_TRUE(py("print(zipfile.ZipFile('big.zip').read('__MACOSX/._big').hex())\n") == hex(block) + "\n");
 
-  ASSERT_EQ(zip_to_file(dir_ + "big.zip", dir_ + "out/"), 0);
-  EXPECT_EQ(read_file(dir_ + "out/big"), "data");
-  EXPECT_TRUE(read_file(dir_ + "out/._big") == block);
-  EXPECT_NE(log().find("kept in " + dir_ + "out/._big"), std::string::npos) << log();
+  ASSERT_EQ(zip_to_file(dir + "big.zip", dir + "out/"), 0);
+  EXPECT_EQ(read_file(dir + "out/big"), "data");
+  EXPECT_TRUE(read_file(dir + "out/._big") == block);
+  EXPECT_NE(log().find("kept in " + dir + "out/._big"), std::string::npos) << log();
 }
 
 // ---------------------------------------------------------------------------
 // Archives made by Info-ZIP
 
 TEST_F(ZipTest, UnpacksInfoZipTreeWithFoldersModesAndLinks) {
-  mkdir((dir_ + "tree").c_str(), 0755);
-  mkdir((dir_ + "tree/sub").c_str(), 0755);
-  write_file(dir_ + "tree/sub/run.sh", "#!/bin/sh\n");
-  chmod((dir_ + "tree/sub/run.sh").c_str(), 0700);
-  ASSERT_EQ(symlink("sub/run.sh", (dir_ + "tree/go").c_str()), 0);
+  mkdir((dir + "tree").c_str(), 0755);
+  mkdir((dir + "tree/sub").c_str(), 0755);
+  write_file(dir + "tree/sub/run.sh", "#!/bin/sh\n");
+  chmod((dir + "tree/sub/run.sh").c_str(), 0700);
+  ASSERT_EQ(symlink("sub/run.sh", (dir + "tree/go").c_str()), 0);
   int status = -1;
   sh("zip -qry tree.zip tree", &status);
   ASSERT_EQ(status, 0);
 
-  ASSERT_EQ(zip_to_file(dir_ + "tree.zip", dir_ + "out/"), 0);
-  EXPECT_EQ(read_file(dir_ + "out/tree/sub/run.sh"), "#!/bin/sh\n");
-  EXPECT_EQ(lstat_of(dir_ + "out/tree/sub/run.sh").st_mode & 0777, 0700u);
-  EXPECT_TRUE(S_ISLNK(lstat_of(dir_ + "out/tree/go").st_mode));
-  EXPECT_EQ(read_file(dir_ + "out/tree/go"), "#!/bin/sh\n");
+  ASSERT_EQ(zip_to_file(dir + "tree.zip", dir + "out/"), 0);
+  EXPECT_EQ(read_file(dir + "out/tree/sub/run.sh"), "#!/bin/sh\n");
+  EXPECT_EQ(lstat_of(dir + "out/tree/sub/run.sh").st_mode & 0777, 0700u);
+  EXPECT_TRUE(S_ISLNK(lstat_of(dir + "out/tree/go").st_mode));
+  EXPECT_EQ(read_file(dir + "out/tree/go"), "#!/bin/sh\n");
 }
 
 // ---------------------------------------------------------------------------
@@ -353,9 +341,9 @@ TEST_F(ZipTest, CraftedArchivesAreRefusedOrReadAsExpected) {
     SCOPED_TRACE(c.label);
     sh("rm -rf out c.zip evil ._evil && mkdir out");
     py(std::string(kCraftPrelude) + c.python + "\nif z.fp: z.close()\n");
-    EXPECT_EQ(zip_to_file(dir_ + "c.zip", dir_ + "out/"), c.expected);
+    EXPECT_EQ(zip_to_file(dir + "c.zip", dir + "out/"), c.expected);
     if (*c.must_not_exist) {
-      EXPECT_NE(access((dir_ + c.must_not_exist).c_str(), F_OK), 0);
+      EXPECT_NE(access((dir + c.must_not_exist).c_str(), F_OK), 0);
     }
   }
 }
@@ -366,9 +354,9 @@ TEST_F(ZipTest, DamagedEntryLeavesTheOldTargetAndNoStrayFile) {
      "w('f', b'NEW-CONTENT-' * 1000, method=zipfile.ZIP_STORED)\nz.close()\n"
      "d = open('c.zip', 'rb').read().replace(b'NEW-CONTENT-NEW', b'NEW-CONTENT-BAD', 1)\n"
      "open('c.zip', 'wb').write(d)\n");
-  write_file(dir_ + "out/f", "old and precious");
-  EXPECT_EQ(zip_to_file(dir_ + "c.zip", dir_ + "out/"), -105);
-  EXPECT_EQ(read_file(dir_ + "out/f"), "old and precious");
+  write_file(dir + "out/f", "old and precious");
+  EXPECT_EQ(zip_to_file(dir + "c.zip", dir + "out/"), -105);
+  EXPECT_EQ(read_file(dir + "out/f"), "old and precious");
   EXPECT_EQ(sh("ls -A out"), "f\n");
 }
 
@@ -378,10 +366,10 @@ TEST_F(ZipTest, ForkTargetStripsOnlyTheLeadingDotUnderscore) {
      "w('x._y', b'file')\nw('dir/', b'', attr=0o40755 << 16)\nw('dir/name', b'file')\n"
      "w('__MACOSX/._x._y', ad(1, [(2, 38, 3)], b'one'))\n"
      "w('__MACOSX/dir/._name', ad(1, [(2, 38, 3)], b'two'))\nz.close()\n");
-  ASSERT_EQ(zip_to_file(dir_ + "c.zip", dir_ + "out/"), 0);
+  ASSERT_EQ(zip_to_file(dir + "c.zip", dir + "out/"), 0);
   EXPECT_EQ(sh("getfattr --only-values -n user.com.apple.ResourceFork out/x._y"), "one");
   EXPECT_EQ(sh("getfattr --only-values -n user.com.apple.ResourceFork out/dir/name"), "two");
-  EXPECT_NE(access((dir_ + "out/x.y").c_str(), F_OK), 0);
+  EXPECT_NE(access((dir + "out/x.y").c_str(), F_OK), 0);
 }
 
 // DOS hosts leave the upper half empty: such bits are no mode, but the date
@@ -391,10 +379,10 @@ TEST_F(ZipTest, AttributesFromDosHostsKeepDefaultMode) {
      // zipfile will not write attributes of zero itself.
      "set_attr(1, 0)\n");
   time_t before = time(nullptr);
-  ASSERT_EQ(zip_to_file(dir_ + "c.zip", dir_ + "out/"), 0);
+  ASSERT_EQ(zip_to_file(dir + "c.zip", dir + "out/"), 0);
   mode_t mask = umask(0);
   umask(mask);
-  struct stat dos = lstat_of(dir_ + "out/dos"), zero = lstat_of(dir_ + "out/zero");
+  struct stat dos = lstat_of(dir + "out/dos"), zero = lstat_of(dir + "out/zero");
   EXPECT_EQ(dos.st_mode & 0777, 0666u & ~mask);
   EXPECT_EQ(dos.st_mtime, local_time(2001, 2, 3, 4, 5, 6));
   EXPECT_EQ(zero.st_mode & 0777, 0666u & ~mask);
@@ -402,9 +390,9 @@ TEST_F(ZipTest, AttributesFromDosHostsKeepDefaultMode) {
 }
 
 TEST_F(ZipTest, MissingArchiveLogsAndReturns20001) {
-  EXPECT_EQ(zip_to_file(dir_ + "none.zip", dir_ + "out/"), 20001);
+  EXPECT_EQ(zip_to_file(dir + "none.zip", dir + "out/"), 20001);
   std::string text = log();
-  std::string path = dir_ + "none.zip";
+  std::string path = dir + "none.zip";
   EXPECT_NE(text.find("OK I am about to report that I could not open a zip file for extraction!\n"
                       "That incoming file is " + path + "\nIn c-form, it is " + path +
                       "\nThe size is " + std::to_string(path.size()) + "\n"),

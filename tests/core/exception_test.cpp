@@ -15,6 +15,7 @@
 #include "core/threads/threads.h"
 #include "platform/alert.h"
 #include "platform/shell.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
@@ -37,39 +38,19 @@ void run_thread(UTL_thread_func fn, void* arg) {
   UTL_thread_join(t, join);
 }
 
-// A death test's child may run the test again from its start in a fresh
-// process; the folder travels in the environment so both sides share it.
-std::string death_dir(const char* tag) {
-  const std::string var = std::string("NIMBREL_DEATH_DIR_") + tag;
-  if (const char* d = getenv(var.c_str())) return d;
-  std::string dir = make_temp_dir(tag);
-  setenv(var.c_str(), dir.c_str(), 1);
-  return dir;
-}
-
-void isolate_home(const std::string& dir) {
-  setenv("HOME", dir.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-}
-
 }  // namespace
 
-class ErrorRecords : public testing::Test {
+class ErrorRecords : public TempFolderTest {
  protected:
+  ErrorRecords() : TempFolderTest("exce", with_log) {}
   void SetUp() override {
-    dir_ = make_temp_dir("exce");
-    xer.open(dir_ + "Log.txt", std::ios::out | std::ios::trunc);
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     THREAD_init();
   }
   void TearDown() override {
     THREAD_shutdown();
-    xer.close();
+    TempFolderTest::TearDown();
   }
-  std::string log() {
-    xer.flush();
-    return read_file(dir_ + "Log.txt");
-  }
-  std::string dir_;
 };
 
 TEST(ErrorRecord, ConstructionAndCopy) {
@@ -102,7 +83,7 @@ TEST_F(ErrorRecords, LogAndContinueNamesTheSeverity) {
     EXPECT_NE(text.find(c.word), std::string::npos) << c.severity;
     EXPECT_NE(text.find(" thrown from file: x.cpp, line 7.\none\ntwo\nthree\nfour\n"), std::string::npos);
     xer.close();
-    xer.open(dir_ + "Log.txt", std::ios::out | std::ios::trunc);
+    xer.open(dir + "Log.txt", std::ios::out | std::ios::trunc);
   }
 }
 
@@ -219,7 +200,7 @@ TEST_F(ErrorRecords, FatalRecordIsReportedFirstAndEndsTheProgram) {
   const std::string child_log = death_dir("fatal-first") + "child.txt";
   EXPECT_EXIT(
       {
-        isolate_home(dir_);
+        isolate_home(dir);
         xer.close();
         xer.open(child_log);
         THREAD_make_workers();

@@ -2,7 +2,6 @@
 // values that could not read back, and the display file's size rules.
 #include "core/prefs.h"
 
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -14,28 +13,29 @@
 #include "core/globals.h"
 #include "installer/start.h"
 #include "net/http.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
-using testing_support::make_temp_dir;
 using testing_support::read_file;
 using testing_support::write_file;
 
 namespace {
 
-int remove_entry(const char* p, const struct stat*, int, struct FTW*) { return remove(p); }
-
 const char kHeader[] = "I\n9001 version\n";
 
-class PrefsTest : public ::testing::Test {
+class PrefsTest : public testing_support::TempFolderTest {
  protected:
+  PrefsTest() : TempFolderTest("prefs", with_log) {}
   void SetUp() override {
-    dir = make_temp_dir("prefs");
-    ASSERT_FALSE(dir.empty());
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     config = dir + "config/";  // made by the preferences' own folder lookup
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     prf = config + "Nimbrel Installer.prf";
-    app_path.clear();
     cmdline.clear();
+    reset_settings();
+  }
+  // Every setting the installer's file holds, back to its default.
+  static void reset_settings() {
     stg = stg_block();
     stg.rename_folder = 1;
     dest_dir_path = "/default/Nimbrel/";
@@ -44,22 +44,12 @@ class PrefsTest : public ::testing::Test {
     http.proxy_port_int = 0;
     web_host = kDefaultWebHost;
     shop_host = kDefaultShopHost;
-    xer.open(dir + "Log.txt", std::ios::out | std::ios::trunc);
-  }
-  void TearDown() override {
-    if (xer.is_open()) xer.close();
-    if (ouf.is_open()) ouf.close();
-    nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
   }
   void write_prefs(const std::string& body) {
     mkdir(config.c_str(), 0700);
     write_file(prf, body);
   }
-  std::string log() {
-    xer.flush();
-    return read_file(dir + "Log.txt");
-  }
-  std::string dir, config, prf;
+  std::string config, prf;
 };
 
 TEST_F(PrefsTest, WritesEveryKeyInOrder) {
@@ -184,12 +174,7 @@ TEST_F(PrefsTest, RoundTrip) {
   web_host = "www.other.test";
   pref.IO_set(11, 1);
 
-  stg = stg_block();
-  dest_dir_path.clear();
-  http.proxy_host.clear();
-  http.proxy_port.clear();
-  http.proxy_port_int = 0;
-  web_host = kDefaultWebHost;
+  reset_settings();
   pref.IO_set(11, 0);
   EXPECT_EQ(stg.use_max_cpu, 1);
   EXPECT_EQ(stg.rename_folder, 0);

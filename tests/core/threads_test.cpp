@@ -15,6 +15,7 @@
 #include "core/globals.h"
 #include "core/threads/locks.h"
 #include "core/threads/threads.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
@@ -26,22 +27,6 @@ void* msg(uintptr_t v) { return reinterpret_cast<void*>(v); }
 
 long long ms_since(clk::time_point t0) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(clk::now() - t0).count();
-}
-
-// A death test's child may run the test again from its start in a fresh
-// process; the folder travels in the environment so both sides share it.
-std::string death_dir(const char* tag) {
-  const std::string var = std::string("NIMBREL_DEATH_DIR_") + tag;
-  if (const char* d = getenv(var.c_str())) return d;
-  std::string dir = make_temp_dir(tag);
-  setenv(var.c_str(), dir.c_str(), 1);
-  return dir;
-}
-
-// The child of a death test must not write preferences into the real home.
-void isolate_home(const std::string& dir) {
-  setenv("HOME", dir.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
 }
 
 }  // namespace
@@ -243,21 +228,13 @@ TEST(LazyMempool, BlocksAreCountedWhileHeld) {
 // ---------------------------------------------------------------------------
 // Thread layer and worker pool
 // ---------------------------------------------------------------------------
-class ThreadLayer : public testing::Test {
+class ThreadLayer : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = make_temp_dir("threads");
-    xer.open(dir_ + "Log.txt", std::ios::out | std::ios::trunc);
-  }
+  ThreadLayer() : TempFolderTest("threads", with_log) {}
   void TearDown() override {
     THREAD_shutdown();
-    xer.close();
+    TempFolderTest::TearDown();
   }
-  std::string log() {
-    xer.flush();
-    return read_file(dir_ + "Log.txt");
-  }
-  std::string dir_;
 };
 
 namespace {
@@ -335,7 +312,7 @@ TEST_F(ThreadLayer, CleanupOfCallNeverSeenDoneIsFatal) {
   const std::string child_log = death_dir("cleanup-death") + "child.txt";
   EXPECT_EXIT(
       {
-        isolate_home(dir_);
+        isolate_home(dir);
         xer.close();
         xer.open(child_log);
         THREAD_init();

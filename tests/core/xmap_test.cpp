@@ -3,7 +3,6 @@
 #include "core/files/xmap.h"
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -14,37 +13,25 @@
 #include "core/globals.h"
 #include "Files/io_utils.h"
 #include "platform/shell.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
-using testing_support::make_temp_dir;
 using testing_support::read_file;
 using testing_support::write_file;
 
 namespace {
 
-int remove_entry(const char* p, const struct stat*, int, struct FTW*) { return remove(p); }
-
-class XmapTest : public ::testing::Test {
+class XmapTest : public testing_support::TempFolderTest {
  protected:
+  XmapTest() : TempFolderTest("xmap") {}
   void SetUp() override {
-    dir = make_temp_dir("xmap");
-    ASSERT_FALSE(dir.empty());
-    // A fatal alert shuts down in order, which saves the preferences: keep
-    // them in the scratch folder.
-    setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
-    app_path.clear();
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     g_case_sensitive = 0;
-  }
-  void TearDown() override {
-    if (xer.is_open()) xer.close();
-    if (ouf.is_open()) ouf.close();
-    nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
   }
   std::string file(const std::string& name, const std::string& bytes) {
     write_file(dir + name, bytes);
     return dir + name;
   }
-  std::string dir;
 };
 
 const int k900[] = {900, 0};

@@ -42,8 +42,11 @@ TEST(ColourTable, AssignWritesOneEntryAndIgnoresIndicesOutsideTheTable) {
   EXPECT_EQ(c.rgb[102][1], 0.5f);
   c.assign(-1, 9, 9, 9);
   c.assign(colr_class::kCount, 9, 9, 9);
-  for (int i = 0; i < colr_class::kCount; ++i)
-    if (i != 102) EXPECT_EQ(c.rgb[i][0], before.rgb[i][0]) << i;
+  for (int i = 0; i < colr_class::kCount; ++i) {
+    if (i != 102) {
+      EXPECT_EQ(c.rgb[i][0], before.rgb[i][0]) << i;
+    }
+  }
 }
 
 TEST_F(DrawTest, ColourRule) {

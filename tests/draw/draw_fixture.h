@@ -112,8 +112,7 @@ class AtlasTest : public DrawTest {
  protected:
   void SetUp() override {
     DrawTest::SetUp();
-    ASSERT_EQ(glExt.init_entry_points(), 0);
-    glExt.init_extensions();
+    ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
     ren.tex_units = 1;
     mnw.tex_res = 5;
     memset(scratch_array, 0, size_t(512) * 512 * 4);

@@ -212,8 +212,7 @@ TEST_F(RenderStateTest, UnknownAlphaCodeLeavesOpenGlAndCacheAlone) {
 }
 
 TEST_F(RenderStateTest, BuffersBindOnlyWhenTheIdChanges) {
-  ASSERT_EQ(glExt.init_entry_points(), 0);
-  glExt.init_extensions();
+  ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
   ASSERT_EQ(glExt.vbo_avail, 1);
   // Buffer 0 as the very first bind: already "bound", so nothing is counted.
   OGL_bind_vbo(0);

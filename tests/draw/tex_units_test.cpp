@@ -53,9 +53,7 @@ float env_colour_on(int unit) {
 class TexUnitsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(gl_.ok()) << gl_.error();
-    ASSERT_EQ(glExt.init_entry_points(), 0);
-    glExt.init_extensions();
+    ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
     ASSERT_GE(ren.tex_units, 4);
     TEX_reset_bind();
   }

@@ -76,9 +76,7 @@ void stage_coded(int dx, int dy, int pitch) {
 class TmanTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(gl_.ok()) << gl_.error();
-    ASSERT_EQ(glExt.init_entry_points(), 0);
-    glExt.init_extensions();
+    ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
     mnw.tex_res = 5;
     dir_ = make_temp_dir("tman");
   }

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "OGL/extensions.h"
 #include "TEX/image_desc.h"
 #include "core/globals.h"
 #include "draw/colors.h"
@@ -36,9 +35,7 @@ std::vector<unsigned char> texels(int slot, int& w, int& h) {
 class InsTexes : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(gl_.ok()) << gl_.error();
-    ASSERT_EQ(glExt.init_entry_points(), 0);
-    glExt.init_extensions();
+    ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
     mnw.tex_res = 5;
   }
   GLContext gl_{64, 64};

@@ -3,13 +3,13 @@
 // the installer's path helpers.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <string>
 
 #include "core/cmdline.h"
 #include "core/globals.h"
 #include "installer/start.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
 using testing_support::make_temp_dir;
@@ -26,14 +26,12 @@ class Start : public ::testing::Test {
     run_command("mkdir -p '" + folder_ + "home' '" + folder_ + "config' '" + folder_ + "bin'");
     setenv("HOME", (folder_ + "home").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (folder_ + "config").c_str(), 1);
-    write_file(folder_ + "bin/zenity",
-               "#!/bin/sh\n"
-               "echo called >> \"$(dirname \"$0\")/calls\"\n"
-               "cat \"$(dirname \"$0\")/answer\" 2>/dev/null\n"
-               "exit \"$(cat \"$(dirname \"$0\")/status\" 2>/dev/null || echo 0)\"\n");
-    chmod((folder_ + "bin/zenity").c_str(), 0755);
-    old_path_ = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", (folder_ + "bin:" + old_path_).c_str(), 1);
+    old_path_ = testing_support::stand_in_on_path(
+        folder_ + "bin", "zenity",
+        "#!/bin/sh\n"
+        "echo called >> \"$(dirname \"$0\")/calls\"\n"
+        "cat \"$(dirname \"$0\")/answer\" 2>/dev/null\n"
+        "exit \"$(cat \"$(dirname \"$0\")/status\" 2>/dev/null || echo 0)\"\n");
     xer.open(folder_ + "Log.txt");
   }
   void TearDown() override {

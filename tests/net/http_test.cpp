@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <set>
 #include <thread>
 
@@ -18,6 +17,7 @@
 using net_peers::LogCapture;
 using net_peers::Peer;
 using net_peers::run_slot;
+using net_peers::write_noise;
 using testing_support::make_temp_dir;
 using testing_support::read_file;
 using testing_support::run_command;
@@ -29,24 +29,6 @@ bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 std::string md5_of(const std::string& path) {
   return run_command("md5sum < '" + path + "'").substr(0, 32);
-}
-
-// Pseudo-random bytes, so a lost, doubled or shifted block shows in the digest.
-void write_noise(const std::string& path, size_t bytes) {
-  std::ofstream out(path, std::ios::binary);
-  std::vector<uint64_t> block(1 << 16);
-  uint64_t x = 88172645463325252ull;
-  for (size_t done = 0; done < bytes;) {
-    for (uint64_t& w : block) {
-      x ^= x << 13;
-      x ^= x >> 7;
-      x ^= x << 17;
-      w = x;
-    }
-    size_t n = std::min(bytes - done, block.size() * sizeof(uint64_t));
-    out.write(reinterpret_cast<const char*>(block.data()), n);
-    done += n;
-  }
 }
 
 }  // namespace

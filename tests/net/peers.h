@@ -19,7 +19,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +34,26 @@
 #include "tests/support/test_support.h"
 
 namespace net_peers {
+
+// Pseudo-random bytes, so a lost, doubled or shifted block shows in the
+// digest; the seed makes files of one size differ where that matters.
+inline void write_noise(const std::string& path, size_t bytes,
+                        uint64_t seed = 88172645463325252ull) {
+  std::ofstream out(path, std::ios::binary);
+  std::vector<uint64_t> block(1 << 16);
+  uint64_t x = seed;
+  for (size_t done = 0; done < bytes;) {
+    for (uint64_t& w : block) {
+      x ^= x << 13;
+      x ^= x >> 7;
+      x ^= x << 17;
+      w = x;
+    }
+    size_t n = std::min(bytes - done, block.size() * sizeof(uint64_t));
+    out.write(reinterpret_cast<const char*>(block.data()), n);
+    done += n;
+  }
+}
 
 inline std::string peer_script() { return std::string(NIMBREL_SOURCE_DIR) + "/tests/net/http_peer.py"; }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/dialogs/dialogs.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
 using testing_support::make_temp_dir;
@@ -28,22 +29,20 @@ class Dialogs : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = make_temp_dir("dialogs");
-    write_file(folder_ + "zenity",
-               "#!/bin/sh\n"
-               "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/args\"\n"
-               "if [ \"$1\" = --progress ]; then\n"
-               "  d=$(dirname \"$0\")\n"
-               "  echo started >> \"$d/runs\"\n"
-               "  if [ -f \"$d/lines\" ]; then head -n \"$(cat \"$d/lines\")\" > \"$d/stdin\"\n"
-               "  else cat > \"$d/stdin\"; fi\n"
-               "  touch \"$d/ended\"\n"
-               "  exit 1\n"
-               "fi\n"
-               "cat \"$(dirname \"$0\")/answer\" 2>/dev/null\n"
-               "exit \"$(cat \"$(dirname \"$0\")/status\" 2>/dev/null || echo 0)\"\n");
-    chmod((folder_ + "zenity").c_str(), 0755);
-    old_path_ = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", (folder_ + ":" + old_path_).c_str(), 1);
+    old_path_ = testing_support::stand_in_on_path(
+        folder_, "zenity",
+        "#!/bin/sh\n"
+        "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/args\"\n"
+        "if [ \"$1\" = --progress ]; then\n"
+        "  d=$(dirname \"$0\")\n"
+        "  echo started >> \"$d/runs\"\n"
+        "  if [ -f \"$d/lines\" ]; then head -n \"$(cat \"$d/lines\")\" > \"$d/stdin\"\n"
+        "  else cat > \"$d/stdin\"; fi\n"
+        "  touch \"$d/ended\"\n"
+        "  exit 1\n"
+        "fi\n"
+        "cat \"$(dirname \"$0\")/answer\" 2>/dev/null\n"
+        "exit \"$(cat \"$(dirname \"$0\")/status\" 2>/dev/null || echo 0)\"\n");
   }
   void TearDown() override {
     setenv("PATH", old_path_.c_str(), 1);

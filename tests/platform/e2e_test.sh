@@ -85,6 +85,10 @@ run_once() {  # signal, screenshot or ""
   grep -q "^_dest_dir_path" "$work/config/Nimbrel Installer.prf" ||
     fail "no preferences written after SIG$sig"
   grep -q "^dest_dir_path=$work/home/Nimbrel/\$" "$work/Log.txt" || fail "log lacks the destination"
+  # Software renderers report all of system memory: the figure must not wrap.
+  if grep -q "^VRAM " "$work/Log.txt"; then
+    grep -Eq "^VRAM +: [0-9]+\$" "$work/Log.txt" || fail "bad video memory line: $(grep '^VRAM ' "$work/Log.txt")"
+  fi
 }
 
 run_once TERM "$build/e2e_screenshot.png"

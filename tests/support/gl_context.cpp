@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "OGL/extensions.h"
 
 namespace testing_support {
 
@@ -53,6 +56,12 @@ int GLContext::pixel_height() const {
   int w = 0, h = 0;
   if (window_) SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(window_), &w, &h);
   return h;
+}
+
+void load_gl_extensions(const GLContext& gl) {
+  ASSERT_TRUE(gl.ok()) << gl.error();
+  ASSERT_EQ(glExt.init_entry_points(), 0);
+  glExt.init_extensions();
 }
 
 void* glu_symbol(const char* name) {

@@ -29,6 +29,10 @@ class GLContext {
   std::string error_;
 };
 
+// Fails the test fatally unless the context is up, then loads the extension
+// entry points and reads the capabilities the texture code asks about.
+void load_gl_extensions(const GLContext& gl);
+
 // An entry point of the system's GLU library (gluLookAt, gluProject...),
 // loaded on first use; null when it is missing. Tests compare our matrix code
 // with it.

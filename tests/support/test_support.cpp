@@ -16,6 +16,19 @@ std::string make_temp_dir(const std::string& tag) {
   return templ + "/";
 }
 
+std::string death_dir(const char* tag) {
+  const std::string var = std::string("NIMBREL_DEATH_DIR_") + tag;
+  if (const char* d = getenv(var.c_str())) return d;
+  std::string dir = make_temp_dir(tag);
+  setenv(var.c_str(), dir.c_str(), 1);
+  return dir;
+}
+
+void isolate_home(const std::string& dir) {
+  setenv("HOME", dir.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

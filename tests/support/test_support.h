@@ -10,6 +10,12 @@ std::string make_temp_dir(const std::string& tag);
 // Whole file as bytes; "" when missing.
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
+// A death test's child may run the test again from its start in a fresh
+// process; the folder (named by tag) travels in the environment so both
+// sides share it.
+std::string death_dir(const char* tag);
+// The child of a death test must not write preferences into the real home.
+void isolate_home(const std::string& dir);
 // Runs a shell command and returns its standard output; status in *status.
 std::string run_command(const std::string& command, int* status = nullptr);
 
