@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -71,13 +72,20 @@ struct OverrideCase {
 void probe_child(const OverrideCase& c) {
   for (const auto& kv : c.env) setenv(kv.first, kv.second, 1);
   std::string log = open_log("ogl_override");
+  // The child made the folder, so the child removes it: _exit runs no clean-up.
+  auto finish = [&](int code) {
+    xer.close();
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(log).parent_path(), ignored);
+    _exit(code);
+  };
   GLContext gl(64, 64);
   if (!gl.ok()) {
     fprintf(stderr, "no context: %s\n", gl.error().c_str());
-    _exit(2);
+    finish(2);
   }
   set_options(c.options);
-  if (glExt.init_entry_points() != 0) _exit(2);
+  if (glExt.init_entry_points() != 0) finish(2);
   glExt.init_extensions();
   xer.flush();
   std::string text = read_file(log);
@@ -100,7 +108,7 @@ void probe_child(const OverrideCase& c) {
       ok = false;
     }
   if (!ok) fprintf(stderr, "--- log:\n%s\n", text.c_str());
-  _exit(ok ? 0 : 1);
+  finish(ok ? 0 : 1);
 }
 
 TEST(ExtensionsTest, VersionNumbers) {

@@ -192,6 +192,18 @@ class MessageBox : public ::testing::Test {
     return found;
   }
 
+  // A busy machine may show the box a while before it has drawn its
+  // buttons: look again for up to 5 s until the expected number is there.
+  std::vector<Span> buttons_when_drawn(const std::string& id, size_t expected, int* row) {
+    std::vector<Span> found;
+    for (int i = 0; i < 10; ++i) {
+      found = buttons(id, row);
+      if (found.size() == expected) break;
+      pause_ms(500);
+    }
+    return found;
+  }
+
   void click(const std::string& id, int col, int row) {
     x("xdotool mousemove --window " + id + " " + std::to_string(col) + " " + std::to_string(row) +
       " click 1");
@@ -215,7 +227,7 @@ TEST_F(MessageBox, ConfirmMessageIsTrueOnlyForTheOkButton) {
     std::string how = c.how;
     if (how.rfind("click", 0) == 0) {
       int row = 0;
-      std::vector<Span> found = buttons(id, &row);
+      std::vector<Span> found = buttons_when_drawn(id, 2, &row);
       ASSERT_EQ(found.size(), 2u) << "the box should show two buttons";
       const Span& ok = found[0].ink > found[1].ink ? found[0] : found[1];
       const Span& cancel = &ok == &found[0] ? found[1] : found[0];
@@ -239,7 +251,7 @@ TEST_F(MessageBox, DoUserAlertEndsOnEachWayOfDismissingIt) {
     ASSERT_NE(id, "") << "no box showed";
     if (std::string(how) == "click") {
       int row = 0;
-      std::vector<Span> found = buttons(id, &row);
+      std::vector<Span> found = buttons_when_drawn(id, 1, &row);
       ASSERT_EQ(found.size(), 1u) << "the alert should show one button";
       EXPECT_EQ(answer([&] { click(id, found[0].middle(), row); }), 7);
     } else {

@@ -1,18 +1,56 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
+
+#include "platform/folders.h"
 
 namespace testing_support {
 
+namespace {
+
+struct made_folder {
+  std::string path;
+  pid_t owner;
+};
+
+std::vector<made_folder>& made_folders() {
+  static std::vector<made_folder> folders;
+  return folders;
+}
+
+// Scratch folders go when the test program ends normally, with the private
+// temporary folder the program makes for itself. Only the process that made
+// a folder removes it: a death test's child shares the list but not the folder.
+class ScratchCleanup : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    std::error_code ignored;
+    for (const made_folder& f : made_folders())
+      if (f.owner == getpid()) std::filesystem::remove_all(f.path, ignored);
+    made_folders().clear();
+    PLAT_remove_temp_folder();
+  }
+};
+
+const bool registered = (::testing::AddGlobalTestEnvironment(new ScratchCleanup), true);
+
+}  // namespace
+
 std::string make_temp_dir(const std::string& tag) {
+  (void)registered;
   const char* tmp = getenv("TMPDIR");
   std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/nimbrel-test-" + tag + "-XXXXXX";
   if (!mkdtemp(&templ[0])) return "";
+  made_folders().push_back({templ, getpid()});
   return templ + "/";
 }
 
