@@ -90,7 +90,8 @@ TEST_F(DrawTest, SpectrumRampsAndScale) {
   struct Entry {
     int k;
     float r, g, b, tolerance;
-  } rainbow[] = {  // the last entry is t = 0.999, just short of violet{0, 1, 0, 0, 1e-6f},       {200, 1, 0.32f, 0.08f, 1e-5f},
+  } rainbow[] = {  // the last entry is t = 0.999, just short of violet
+                 {0, 1, 0, 0, 1e-6f},       {200, 1, 0.32f, 0.08f, 1e-5f},
                  {300, 1, 0.66f, 0.04f, 1e-5f}, {999, 0.796f, 0, 0.801f, 1e-4f}};
   for (const Entry& e : rainbow) {
     EXPECT_NEAR(colr.spectrum[e.k][0], e.r, e.tolerance) << e.k;

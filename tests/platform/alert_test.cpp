@@ -102,6 +102,10 @@ TEST_F(Alert, FpsTestShowsNothingAndAFatalOneExitsAtOnce) {
   EXPECT_EQ(mnw.cur_window, 0);
   EXPECT_NE(log().find("Only logged.\n"), std::string::npos);
   EXPECT_EXIT(MACIBM_alert(0, "Gone.", "", "", "", t_exit), ::testing::ExitedWithCode(1), "");
+  // The child logged its lines and where before it left.
+  std::string text = log();
+  EXPECT_TRUE(std::regex_search(text, std::regex("\\nGone\\.\\n\\n\\n\\n\\([^\\n]*alert_test\\.cpp line \\d+\\)\\n")))
+      << text;
 }
 
 TEST_F(Alert, ReturnOrAClickOnTheButtonDismissesTheWindow) {
