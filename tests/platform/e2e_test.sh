@@ -21,7 +21,8 @@ fail() { echo "FAIL: $*" >&2; [ -f "$work/Log.txt" ] && sed 's/^/  log: /' "$wor
 # A display number nobody holds; Xvfb itself settles a race by failing.
 for n in $(seq 90 160); do
   [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # -noreset: a reset after xdotool's last call would drop a client connecting then.
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 50); do
     [ -e "/tmp/.X11-unix/X$n" ] && break

@@ -68,8 +68,10 @@ class MessageBox : public ::testing::Test {
       dup2(null_fd, 2);
       std::string out = std::to_string(fd[1]);
       // Wide enough for a box with a long line that is never wrapped.
+      // -noreset: by default the server resets when its last client leaves,
+      // and a box connecting during that reset finds no display.
       execlp("Xvfb", "Xvfb", "-displayfd", out.c_str(), "-screen", "0", "3200x1200x24", "-nolisten",
-             "tcp", (char*)nullptr);
+             "tcp", "-noreset", (char*)nullptr);
       _exit(127);
     }
     close(fd[1]);
@@ -80,6 +82,14 @@ class MessageBox : public ::testing::Test {
     close(fd[0]);
     ASSERT_FALSE(number.empty()) << "Xvfb did not start";
     display_ = ":" + number;
+    // The number comes as the server starts listening; make sure a client
+    // really gets through before a box is shown on it.
+    int status = -1;
+    for (int i = 0; i < 50 && status != 0; ++i) {
+      x("xdotool getdisplaygeometry", &status);
+      if (status != 0) pause_ms(100);
+    }
+    ASSERT_EQ(status, 0) << "no client can reach " << display_;
   }
   void TearDown() override {
     stop(box_, SIGKILL, true);

@@ -1,1 +1,0 @@
-// Keeps the library non-empty while its folder has no sources of its own.
