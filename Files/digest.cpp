@@ -51,11 +51,7 @@ int calc_file_md5(const std::string& path, std::string& out) {
 // ---------------------------------------------------------------------------
 
 int make_file_executable(const char* path) {
-  std::string p = path ? path : "";
-  check_path_length(app_path);
-  check_path_length(p);
-  std::string full = app_path + p;
-  check_path_length(full);
+  std::string full = prefixed_path(path ? path : "");
   return chmod(full.c_str(), 0755) == 0 ? 0 : errno;
 }
 

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <numeric>
 
-#include "Files/io_utils.h"
 #include "core/globals.h"
 #include "platform/alert.h"
 #include "platform/commands/commands.h"
@@ -94,10 +93,9 @@ int opensave_getitems(const std::string& folder, int mode, std::vector<std::stri
   if (!d) return 0;
   while (struct dirent* e = readdir(d)) {
     std::string name = e->d_name;
-    // A link to a folder counts as a folder here, then as a plain entry below.
+    // lstat does not follow links: a link to a folder is listed as a plain entry.
     struct stat st;
-    int kind = stat((path + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
-    if (kind == 1 && is_sim_link((folder + name).c_str(), nullptr)) kind = 0;
+    int kind = lstat((path + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
     if (opensave_takeit(folder, name, mode, kind)) {
       names.push_back(name);
       kinds.push_back(kind);

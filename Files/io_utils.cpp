@@ -34,8 +34,7 @@ void check_path_length(const std::string& text) {
   if (text.size() > 499) MACIBM_alert(0, "String too long!", text.c_str(), "", "", t_exit);
 }
 
-// Joins app_path and a path under the 500-byte buffer rule.
-static std::string prefixed(const std::string& path) {
+std::string prefixed_path(const std::string& path) {
   check_path_length(app_path);
   check_path_length(path);
   std::string full = app_path + path;
@@ -44,9 +43,8 @@ static std::string prefixed(const std::string& path) {
 }
 
 static bool stat_case_repaired(const std::string& path, struct stat* st) {
-  std::string full = app_path + path;
-  if (!g_case_sensitive) return stat(full.c_str(), st) == 0;
-  full = prefixed(path);
+  if (!g_case_sensitive) return stat((app_path + path).c_str(), st) == 0;
+  std::string full = prefixed_path(path);
   char buf[500];
   memcpy(buf, full.c_str(), full.size() + 1);
   findPath(buf);
@@ -70,7 +68,7 @@ int dir_exists(const std::string& path) {
 }
 
 int is_sim_link(const char* path, std::string* link_text) {
-  std::string full = prefixed(path ? path : "");
+  std::string full = prefixed_path(path ? path : "");
   FSRef ref;
   if (FilePathToFSRefAndName(full.c_str(), &ref, nullptr) != 0) return 0;
   if (ref.path.size() > 499) return 0;

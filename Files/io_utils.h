@@ -41,6 +41,8 @@ void ConvertPathToCFM(std::string& path);
 
 // The fatal "String too long!" alert of every fixed path buffer (500 bytes).
 void check_path_length(const std::string& text);
+// app_path + path, each part and the whole under that same rule.
+std::string prefixed_path(const std::string& path);
 
 // Digests, executables, launching.
 int calc_file_md5(const std::string& path, std::string& out);

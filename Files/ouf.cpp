@@ -30,14 +30,11 @@ static bool ouf_attempt(const std::string& path, int kind, int version, const st
 int ouf_open(const std::string& path, int kind, int version, const std::string& notice) {
   if (kind != kind_binary && kind != kind_text)
     MACIBM_alert(0, "Bad ouf_open type!", path.c_str(), "", "", t_exit);
-  std::string full = app_path + path;
+  std::string full = prefixed_path(path);
   // Extensions are always written in lower case.
   if (full.size() >= 4)
     for (size_t i = full.size() - 3; i < full.size(); ++i)
       if (full[i] >= 'A' && full[i] <= 'Z') full[i] = static_cast<char>(full[i] - 'A' + 'a');
-  check_path_length(app_path);
-  check_path_length(path);
-  check_path_length(full);
 
   if (ouf_attempt(full, kind, version, notice)) return 1;
   size_t slash = full.rfind('/');

@@ -46,13 +46,6 @@ void record_failure(int line) {
   sErrLine = line;
 }
 
-// delete_file puts app_path in front itself.
-std::string without_app_path(const std::string& path) {
-  if (!app_path.empty() && path.compare(0, app_path.size(), app_path) == 0)
-    return path.substr(app_path.size());
-  return path;
-}
-
 }  // namespace
 
 // [SECTION] Packing
@@ -139,7 +132,7 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
     if (!p.zf) return p.fail(20003, __LINE__);
     zip_fileinfo zi = {};
     struct stat st;
-    if (stat(full_src.c_str(), &st) == 0) {
+    if (fstat(source.fd, &st) == 0) {
       struct tm t;
       localtime_r(&st.st_mtime, &t);
       zi.tmz_date.tm_sec = t.tm_sec;
@@ -290,7 +283,7 @@ struct entry_output {
         return 0;
       }
     }
-    delete_file(without_app_path(target));
+    unlink(target.c_str());
     // O_NOFOLLOW: a link that appeared since the deletion is not written through.
     fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     return fd < 0 ? errno : 0;
@@ -310,7 +303,7 @@ struct entry_output {
   // Gives the unnamed file the target's name, replacing whatever was there.
   int publish() {
     if (!unnamed) return 0;
-    delete_file(without_app_path(target));
+    unlink(target.c_str());
     std::string self = "/proc/self/fd/" + std::to_string(fd);
     if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       unnamed = false;
@@ -419,7 +412,7 @@ int unzip_symlink(unzFile uf, const std::string& target, const unz_file_info_s& 
   if (!err) {
     std::string text(reinterpret_cast<const char*>(data), info.uncompressed_size);
     delete[] data;
-    delete_file(without_app_path(target));
+    unlink(target.c_str());
     if (symlink(text.c_str(), target.c_str()) != 0) {
       record_failure(__LINE__);
       err = -1;

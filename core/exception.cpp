@@ -20,16 +20,7 @@ exce_class::exce_class(std::string m1, std::string m2, std::string m3, std::stri
 
 exce_class::exce_class(const exce_class& other) = default;
 
-exce_class& exce_class::operator=(const exce_class& other) {
-  file = other.file;
-  line = other.line;
-  severity = other.severity;
-  msg1 = other.msg1;
-  msg2 = other.msg2;
-  msg3 = other.msg3;
-  msg4 = other.msg4;
-  return *this;
-}
+exce_class& exce_class::operator=(const exce_class& other) = default;
 
 exce_class::~exce_class() = default;
 

@@ -162,7 +162,13 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
 
   xmap_class map;
   std::string used;
-  for (const std::string& variant : tex_file_variants(name, cmdline.has_option("--no_dds"))) {
+  const std::vector<std::string> variants = tex_file_variants(name, cmdline.has_option("--no_dds"));
+  for (size_t i = 0; i < variants.size(); ++i) {
+    const std::string& variant = variants[i];
+    // The list repeats a name when there is no extension to swap (or the
+    // swap gives the same name): a file that was missing a moment ago is not
+    // looked for again.
+    if (i > 0 && variant == variants[i - 1]) continue;
     map.retry(variant.c_str());
     if (map.map_begin) {
       used = variant;

@@ -102,14 +102,15 @@ void str_one_line(int colour, float x, float y, const std::string& text, int cha
 
 float OGL_string(int colour, float x, float y, const std::string& text, float wrap, int charset,
                  int align) {
-  float s0, t0, cw, ch;
-  const int fixed = OGL_strtex(charset, colour, &s0, &t0, &cw, &ch);
   const float X = std::round(x + mnw.origin_x);
   float Y = std::round(y + mnw.origin_y - 2);
+  // One line sets its own text state; only the wrapping needs the pitch.
   if (wrap <= 0 || wrap >= 9999) {
     str_one_line(colour, X, Y, text, charset, align);
     return Y - mnw.origin_y + 2;
   }
+  float s0, t0, cw, ch;
+  const int fixed = OGL_strtex(charset, colour, &s0, &t0, &cw, &ch);
 
   const float right = X + wrap;
   float pen = X;

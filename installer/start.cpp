@@ -1,6 +1,5 @@
 #include "installer/start.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "core/globals.h"
@@ -9,6 +8,7 @@
 #include "installer/app.h"
 #include "installer/paths.h"
 #include "platform/dialogs/dialogs.h"
+#include "platform/folders.h"
 
 std::string dest_dir_path;
 std::string temp_path;
@@ -90,11 +90,7 @@ void APP_start_run(int argc, const char** argv) {
 
   // The home folder, not the root the applications folder would give: a
   // user cannot write beside the system's own folders.
-  std::string home;
-  const char* env_home = getenv("HOME");
-  home = env_home && *env_home ? env_home : "/";
-  if (home.back() != '/') home += '/';
-  dest_dir_path = home + "Nimbrel" + "/";
+  dest_dir_path = PLAT_home_folder() + "Nimbrel" + "/";
   xer << "dest_dir_path=" << dest_dir_path << "\n";
 
   get_OS_abs_path(3, temp_path);

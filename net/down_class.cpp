@@ -196,7 +196,6 @@ void down_class::write_body() {
 
   // With no output file the body stays in recv_buf and does not count as written.
   if (file && !recv_buf.empty()) {
-    last_activity = xtim.act_time;
     written += static_cast<int64_t>(recv_buf.size());
     errno = 0;
     if (fwrite(recv_buf.data(), 1, recv_buf.size(), file) != recv_buf.size())

@@ -15,8 +15,6 @@ std::vector<std::string> gProxyExclude;
 
 namespace {
 
-bool ot_inited = false;
-
 // Server names and paths come from a downloaded server list, so a bad one must
 // fail that one transfer, not end the program. Only plain host-name characters
 // are let through: anything else could break the request's head.
@@ -73,15 +71,10 @@ int http_class::net_check(int slot, const std::string& server, const std::string
   if (slot < 0 || slot > 5)
     MACIBM_alert(0, "Too many download objects requested!", "", "", "", t_exit);
 
-  static bool inited_any = false, soc_inited = false;
-  if (!inited_any) {
-    inited_any = true;
-    for (down_class*& s : slots) s = nullptr;
-    if (!soc_inited) {
-      PCSBSocket::StartupNetworking(!ot_inited);
-      ot_inited = true;
-      soc_inited = true;
-    }
+  static bool networking_started = false;
+  if (!networking_started) {
+    networking_started = true;
+    PCSBSocket::StartupNetworking(true);
   }
 
   slot_request& req = requests_[slot];

@@ -22,6 +22,8 @@ static std::string with_slash(std::string p) {
   return p;
 }
 
+std::string PLAT_home_folder() { return with_slash(home_folder()); }
+
 // The desktop folder from the user's XDG settings file, else ~/Desktop.
 static std::string desktop_folder() {
   std::string config = getenv("XDG_CONFIG_HOME") && *getenv("XDG_CONFIG_HOME")
@@ -55,7 +57,7 @@ int PLAT_system_folder(int kind, std::string& out) {
       out = with_slash(desktop_folder());
       return 0;
     case 2:
-      out = with_slash(home_folder()) + "Applications/";
+      out = PLAT_home_folder() + "Applications/";
       return 0;
     case 3: {
       if (g_temp_folder.empty()) {

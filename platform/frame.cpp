@@ -33,10 +33,6 @@ int mouse_was_plugin = 0;
 // carry their position but do not move SDL's own mouse state).
 bool mouse_placed_by_event = false;
 
-bool in_rect(float l, float b, float r, float t) {
-  return l <= mnw.mouse_x && mnw.mouse_x <= r && b <= mnw.mouse_y && mnw.mouse_y <= t;
-}
-
 float scale() { return mnw.scale > 0 ? mnw.scale : 1.0f; }
 
 void place_mouse(int h, int v) {
@@ -120,7 +116,7 @@ void pump_events(int ticks) {
 }
 
 void texture_failure_alerts() {
-  struct {
+  static const struct {
     int (tman_class::*has)() const;
     void (tman_class::*mute)();
     const char* l1;
@@ -139,7 +135,7 @@ void texture_failure_alerts() {
        "textures.",
        1546},
   };
-  for (auto& k : kinds) {
+  for (const auto& k : kinds) {
     if (!(tman.*k.has)()) continue;
     (tman.*k.mute)();
     __MACIBM_alert(0, k.l1, k.l2, "Please see the log.txt file for a detailed list of missing files.",
@@ -188,7 +184,8 @@ void MACIBM_event_proc() {
   if (mnw.open_menu >= 0) {
     for (size_t i = 0; i < menu.size(); ++i) {
       const menu_struct& m = menu[i];
-      if (m.parent == -1 && static_cast<int>(i) != mnw.open_menu && in_rect(m.l, m.b, m.r, m.t)) {
+      if (m.parent == -1 && static_cast<int>(i) != mnw.open_menu &&
+          BTN_mouse_in(m.l, m.b, m.r, m.t)) {
         MACIBM_handleclick(0);
         break;
       }
@@ -250,7 +247,7 @@ void MACIBM_handleclick(int mode) {
   if (cur == 0) {
     for (size_t i = 0; i < menu.size() && i < 1519; ++i) {
       const menu_struct& m = menu[i];
-      if ((m.parent == -1 || m.parent == mnw.open_menu) && in_rect(m.l, m.b, m.r, m.t)) {
+      if ((m.parent == -1 || m.parent == mnw.open_menu) && BTN_mouse_in(m.l, m.b, m.r, m.t)) {
         mnw.open_menu = static_cast<int>(i) == mnw.open_menu ? -1 : static_cast<int>(i);
         mnw.mouse_down = 0;
         return;
@@ -258,7 +255,7 @@ void MACIBM_handleclick(int mode) {
     }
   } else if (cur < 995 || cur > 999) {
     const float dx = mnw.window_dx, dy = mnw.window_dy;
-    const bool corner = in_rect(0, dy - 20, 25, dy) || in_rect(dx - 25, dy - 20, dx, dy);
+    const bool corner = BTN_mouse_in(0, dy - 20, 25, dy) || BTN_mouse_in(dx - 25, dy - 20, dx, dy);
     if (mode == 1 || (mode == 0 && corner)) {
       BTN_zap_boxes(1);
       OGL_sbuff();
@@ -273,7 +270,7 @@ void MACIBM_handleclick(int mode) {
   }
   for (const menu_item& item : menu[mnw.open_menu].items) {
     if (item.text.empty() || item.text[0] == '-' || item.text[0] == '=') continue;
-    if (!in_rect(item.l, item.b, item.r, item.t)) continue;
+    if (!BTN_mouse_in(item.l, item.b, item.r, item.t)) continue;
     if (mnw.open_menu == 1519) {
       popup_menu_select = static_cast<int>(&item - menu[1519].items.data());
       select_popup_code = active_popup_code;

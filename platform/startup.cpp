@@ -9,7 +9,9 @@
 #include <cstring>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "core/clock.h"
 #include "core/cmdline.h"
@@ -44,19 +46,24 @@ namespace {
 
 bool g_finished = false;
 
-// "key : value" of the first line of a /proc file that starts with key.
-std::string proc_value(const char* file, const char* key) {
+// The values ("key : value") of the first lines of a /proc file that start
+// with each key, read in one pass; a key not found leaves its value empty.
+void proc_values(const char* file,
+                 std::initializer_list<std::pair<const char*, std::string*>> keys) {
   std::ifstream in(file);
   std::string line;
-  const size_t n = strlen(key);
+  std::vector<bool> found(keys.size());
   while (std::getline(in, line)) {
-    if (line.compare(0, n, key) != 0) continue;
-    size_t colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    size_t start = line.find_first_not_of(" \t", colon + 1);
-    return start == std::string::npos ? "" : line.substr(start);
+    size_t i = 0;
+    for (const auto& k : keys) {
+      if (found[i++] || line.compare(0, strlen(k.first), k.first) != 0) continue;
+      size_t colon = line.find(':');
+      if (colon == std::string::npos) continue;
+      found[i - 1] = true;
+      size_t start = line.find_first_not_of(" \t", colon + 1);
+      *k.second = start == std::string::npos ? "" : line.substr(start);
+    }
   }
-  return "";
 }
 
 void fill_tables() {
@@ -85,10 +92,10 @@ void write_log_header() {
     xer << "? ?\n";
   // There is no processor-type number on this platform; the model name
   // stands where the table's name would.
-  std::string model = proc_value("/proc/cpuinfo", "model name");
+  std::string model, mhz, mem_kb;
+  proc_values("/proc/cpuinfo", {{"model name", &model}, {"cpu MHz", &mhz}});
+  proc_values("/proc/meminfo", {{"MemTotal", &mem_kb}});
   xer << "CPU type: " << "?" << " (" << (model.empty() ? "?" : model) << ") ";
-  std::string mhz = proc_value("/proc/cpuinfo", "cpu MHz");
-  std::string mem_kb = proc_value("/proc/meminfo", "MemTotal");
   xer << "CPU speed (mhz): " << (mhz.empty() ? "?" : std::to_string(atoi(mhz.c_str()))) << " "
       << "Bus speed (mhz): " << "?" << " "
       << "RAM (MB): " << (mem_kb.empty() ? "?" : std::to_string(atol(mem_kb.c_str()) / 1024))

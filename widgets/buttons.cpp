@@ -8,8 +8,7 @@ namespace {
 // A click counts when no menu is open, the button went down this frame and
 // the mouse lies inside the box, edges included.
 bool clicked(float l, float b, float r, float t) {
-  return mnw.open_menu == -1 && mnw.mouse_down && mnw.mouse_x >= l && mnw.mouse_x <= r &&
-         mnw.mouse_y >= b && mnw.mouse_y <= t;
+  return mnw.open_menu == -1 && mnw.mouse_down && BTN_mouse_in(l, b, r, t);
 }
 
 std::string left_part(const std::string& label) {

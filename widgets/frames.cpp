@@ -6,11 +6,11 @@
 
 namespace {
 int frame_colour(int kind) { return kind == 14 ? 46 : 35; }
+}  // namespace
 
-bool in_box(float l, float b, float r, float t) {
+bool BTN_mouse_in(float l, float b, float r, float t) {
   return mnw.mouse_x >= l && mnw.mouse_x <= r && mnw.mouse_y >= b && mnw.mouse_y <= t;
 }
-}  // namespace
 
 void BTN_frame1(int kind, float x, float y, float w, int /*colour*/) {
   OGL_fillrect(frame_colour(kind), 1.0f, x - w * 0.5f, y - 10, w, 20);
@@ -45,7 +45,7 @@ void BTN_subwin(float top_margin, int kind, float x, float y, float w, float h,
 int BTN_zap_boxes(int lit) {
   const float top = mnw.window_dy - 1, bottom = mnw.window_dy - 19;
   OGL_fillrect(lit ? 43 : 36, 1.0f, 7, bottom, 18, 18);
-  if (mnw.mouse_down && in_box(7, bottom, 25, top)) return 1;
+  if (mnw.mouse_down && BTN_mouse_in(7, bottom, 25, top)) return 1;
   OGL_fillrect(lit ? 43 : 36, 1.0f, mnw.window_dx - 25, bottom, 18, 18);
-  return mnw.mouse_down && in_box(mnw.window_dx - 25, bottom, mnw.window_dx - 7, top) ? 1 : 0;
+  return mnw.mouse_down && BTN_mouse_in(mnw.window_dx - 25, bottom, mnw.window_dx - 7, top) ? 1 : 0;
 }

@@ -4,6 +4,9 @@
 
 #include <string>
 
+// Whether the mouse lies in the box, edges included: the one hit test of
+// widgets, close boxes and menus.
+bool BTN_mouse_in(float l, float b, float r, float t);
 // A bar of a frame kind centred on (x, y), w wide.
 void BTN_frame1(int kind, float x, float y, float w, int colour);
 // A framed box, lower-left corner (x, y), w by h, with a title.

@@ -344,8 +344,7 @@ void fatal_signal_handler(int sig, siginfo_t* info, void* context) {
     (void)uc;
 #endif
   }
-  if (frame || pc) UTL_dump_stack(fd, frame, pc);
-  else UTL_dump_stack(fd, nullptr, nullptr);
+  UTL_dump_stack(fd, frame, pc);
   if (own_file) close(fd);
   // The log's stream buffer cannot be touched here; the notice is appended to
   // the log file itself, which the start-up opened in the working folder.

@@ -21,21 +21,22 @@ UTL_remote_cmd dump_mem_now("Dump Memory Info", DumpMemCmd);
 // ---------------------------------------------------------------------------
 // [SECTION] Scaling and texts
 // ---------------------------------------------------------------------------
-uint64_t mem_to_number(uint64_t bytes) {
-  if (bytes > 0x380000000ULL) return bytes >> 30;
+namespace {
+
+// How far a byte count is shifted for the report: 30, 20, 10 or 0 bits.
+int mem_shift(uint64_t bytes) {
+  if (bytes > 0x380000000ULL) return 30;
   const double b = static_cast<double>(bytes);
-  if (b > 1468006.4) return bytes >> 20;
-  if (b > 1433.6) return bytes >> 10;
-  return bytes;
+  if (b > 1468006.4) return 20;
+  if (b > 1433.6) return 10;
+  return 0;
 }
 
-char mem_to_suffix(uint64_t bytes) {
-  if (bytes > 0x380000000ULL) return 'G';
-  const double b = static_cast<double>(bytes);
-  if (b > 1468006.4) return 'M';
-  if (b > 1433.6) return 'K';
-  return 'B';
-}
+}  // namespace
+
+uint64_t mem_to_number(uint64_t bytes) { return bytes >> mem_shift(bytes); }
+
+char mem_to_suffix(uint64_t bytes) { return "BKMG"[mem_shift(bytes) / 10]; }
 
 const char* sm_string(uint8_t mode) {
   static const char* const names[] = {"Unknown", "Copy-on-write", "Private", "Empty",
@@ -86,9 +87,17 @@ bool mem_allocator_stat(const std::string& stats_text, const char* label, uint64
 // ---------------------------------------------------------------------------
 namespace {
 
-// "Key:   1234 kB" lines of /proc files, in bytes.
-uint64_t proc_kb(const char* path, const char* key) {
+// A whole /proc file, read once for all the keys the report takes from it.
+std::string proc_text(const char* path) {
   std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The "Key:   1234 kB" line of a /proc file's text, in bytes.
+uint64_t proc_kb(const std::string& text, const char* key) {
+  std::istringstream in(text);
   std::string line;
   const size_t n = strlen(key);
   while (std::getline(in, line)) {
@@ -193,10 +202,12 @@ int dump_mem_stats(const char* reason) {
   report_file out(file);
 
   const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-  const uint64_t vsize = proc_kb("/proc/self/status", "VmSize");
-  const uint64_t rsize = proc_kb("/proc/self/status", "VmRSS");
-  const uint64_t swap_total = proc_kb("/proc/meminfo", "SwapTotal");
-  const uint64_t swap_free = proc_kb("/proc/meminfo", "SwapFree");
+  const std::string status = proc_text("/proc/self/status");
+  const std::string meminfo = proc_text("/proc/meminfo");
+  const uint64_t vsize = proc_kb(status, "VmSize");
+  const uint64_t rsize = proc_kb(status, "VmRSS");
+  const uint64_t swap_total = proc_kb(meminfo, "SwapTotal");
+  const uint64_t swap_free = proc_kb(meminfo, "SwapFree");
 
   fprintf(file, "dump_mem_stats: %s\n", reason);
   fprintf(file, "Linux Info:\n");
@@ -205,16 +216,16 @@ int dump_mem_stats(const char* reason) {
             "      This is the total virtual address space used by Nimbrel (including empty regions).");
   out.sized("    Rsize:            ", rsize,
             "      This is the total amount of real RAM used by Nimbrel (virtual pages resident in RAM).");
-  out.sized("    Free pages:       ", proc_kb("/proc/meminfo", "MemFree"),
+  out.sized("    Free pages:       ", proc_kb(meminfo, "MemFree"),
             "      This is the total free RAM on the machine.");
-  out.sized("    Active Pages:     ", proc_kb("/proc/meminfo", "Active"),
+  out.sized("    Active Pages:     ", proc_kb(meminfo, "Active"),
             "      This is the total actively used RAM among all apps - it probably can't be paged out "
             "without causing huge performance problems.");
-  out.sized("    Inactive Pages:   ", proc_kb("/proc/meminfo", "Inactive"),
+  out.sized("    Inactive Pages:   ", proc_kb(meminfo, "Inactive"),
             "      This is the total inactive RAM from all apps - pages that is elligible to be paged out "
             "since it hasn't been used recently.");
   // Linux's unevictable pages are what other systems call wired.
-  out.sized("    Wired Pages:      ", proc_kb("/proc/meminfo", "Unevictable"),
+  out.sized("    Wired Pages:      ", proc_kb(meminfo, "Unevictable"),
             "      This is the total wired RAM - pages that are 'wired down' and cannot ever be paged out.");
   // The kernel counts swap in bytes already, so nothing is multiplied.
   out.sized("    Total Swap Pages: ", swap_total, "");

@@ -28,7 +28,6 @@ static UTL_critical_section free_calls_lock;
 unsigned next_cookie = 0;
 static std::vector<UTL_thread> worker_threads;
 static std::vector<UTL_thread_join_rec> worker_threads_join;
-static std::vector<UTL_thread_id> worker_threads_id;
 
 // The quit message for the workers: all bits set, never a real call.
 static void* const kQuitMessage = reinterpret_cast<void*>(~static_cast<uintptr_t>(0));
@@ -158,7 +157,6 @@ void THREAD_make_workers() {
     THREAD_create(xtaskproc, nullptr, &thread, &id, &join, 1);
     worker_threads.push_back(thread);
     worker_threads_join.push_back(join);
-    worker_threads_id.push_back(id);
   }
 }
 
@@ -202,11 +200,9 @@ void* THREAD_cleanup(THREAD_call* call) {
   THREAD_check_exception(0);
   UTL_critical_section_lock(&call->lock);
   int done = call->done;
-  UTL_critical_section_unlock(&call->lock);
-  if (!done) __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, __FILE__, 484);
-  UTL_critical_section_lock(&call->lock);
   void* result = call->result;
   UTL_critical_section_unlock(&call->lock);
+  if (!done) __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, __FILE__, 484);
   UTL_critical_section_lock(&free_calls_lock);
   call->next = free_calls;
   free_calls = call;
@@ -226,7 +222,6 @@ void THREAD_shutdown() {
   // same process never join a stopped thread twice.
   worker_threads.clear();
   worker_threads_join.clear();
-  worker_threads_id.clear();
   UTL_critical_section_destroy(&free_calls_lock);
   UTL_message_queue_destroy(call_queue);
   call_queue = nullptr;
