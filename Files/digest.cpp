@@ -103,7 +103,8 @@ int load_bundle_by_filename(const char* name, int alert, void** bundle) {
   std::string n = name ? name : "";
   const char* library = library_for(n);
   if (!library) {
-    if (alert) MACIBM_alert(0, "Could not find bundle in frameworks folder", "", "", n.c_str(), t_exit);
+    if (alert)
+      MACIBM_alert(0, "Could not find bundle in frameworks folder", "", "", n.c_str(), t_exit);
     return -43;
   }
   void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL);

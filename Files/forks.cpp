@@ -11,9 +11,9 @@
 #include <cstring>
 #include <new>
 
+#include "core/globals.h"
 #include "Files/io_utils.h"
 #include "Files/zip.h"
-#include "core/globals.h"
 
 namespace {
 
@@ -156,8 +156,7 @@ int write_resource_fork(const std::string& target, const unsigned char* block, s
 
   // Whatever the reason, a fork is never worth failing an install for.
   std::string side = sidecar_path(target);
-  xer << "Resource fork of " << target << " kept in " << side << " (" << strerror(refused)
-      << ")\n";
+  xer << "Resource fork of " << target << " kept in " << side << " (" << strerror(refused) << ")\n";
   unlink(side.c_str());
   int fd = open(side.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {

@@ -97,7 +97,8 @@ int delete_file(const std::string& path) {
   return 0;
 }
 
-int rename_file(const std::string& folder, const std::string& old_name, const std::string& new_name) {
+int rename_file(const std::string& folder, const std::string& old_name,
+                const std::string& new_name) {
   std::string from = folder + old_name, to = folder + new_name;
   if (rename(from.c_str(), to.c_str()) != 0) return FAIL_ERRNO();
   return 0;
@@ -191,7 +192,8 @@ static int canonical_path(const std::string& path, std::string& out) {
 
 static int existing_ref(const std::string& path, FSRef* ref) {
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? kFileNotFound : errno;
+  if (lstat(path.c_str(), &st) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? kFileNotFound : errno;
   return canonical_path(path, ref->path);
 }
 

@@ -27,7 +27,8 @@ int file_exists(const std::string& path);
 int dir_exists(const std::string& path);
 int is_sim_link(const char* path, std::string* link_text);
 int delete_file(const std::string& path);
-int rename_file(const std::string& folder, const std::string& old_name, const std::string& new_name);
+int rename_file(const std::string& folder, const std::string& old_name,
+                const std::string& new_name);
 int make_folder(const std::string& path);
 int show_del_err(int code);
 int show_make_dir_err(int code);

@@ -41,13 +41,14 @@ int ouf_open(const std::string& path, int kind, int version, const std::string& 
   if (slash != std::string::npos) make_folder(full.substr(0, slash + 1));
   if (ouf_attempt(full, kind, version, notice)) return 1;
 
-  MACIBM_alert(0,
-               "I could not save the file! Could the directory that the file sits in be missing? Or "
-               "flagged as READ-ONLY by the operating system? (Windows machines typically do this).",
-               full.c_str(),
-               "Could the file be flagged as read-only? This happens in Windows if you copy it from a CD!",
-               "Try putting this app in the background and then flag the file as NOT read-only, or "
-               "creating the folder listed in the path above.",
-               t_alert);
+  MACIBM_alert(
+      0,
+      "I could not save the file! Could the directory that the file sits in be missing? Or "
+      "flagged as READ-ONLY by the operating system? (Windows machines typically do this).",
+      full.c_str(),
+      "Could the file be flagged as read-only? This happens in Windows if you copy it from a CD!",
+      "Try putting this app in the background and then flag the file as NOT read-only, or "
+      "creating the folder listed in the path above.",
+      t_alert);
   return 0;
 }

@@ -19,9 +19,9 @@
 #include <cstring>
 #include <new>
 
-#include "Files/io_utils.h"
 #include "core/files/xmap.h"
 #include "core/globals.h"
+#include "Files/io_utils.h"
 
 // [SECTION] Shared helpers
 namespace {
@@ -33,10 +33,9 @@ const uLong kLinkAttributes = 0xA1ED0000UL;
 // The AppleDouble block up to the fork's length: header, two descriptors
 // (Finder information 32 bytes at 50, resource fork at 82).
 const unsigned char kMagicCrap[46] = {
-    0x00, 0x05, 0x16, 0x07, 0x00, 0x02, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0,
-    0,    0,    0,    0,    0,    0,    0,    0,    0x00, 0x02,
-    0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 50,   0x00, 0x00, 0x00, 32,
-    0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 82};
+    0x00, 0x05, 0x16, 0x07, 0x00, 0x02, 0x00, 0x00, 0,    0,    0,    0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0,    0,    0x00, 0x02, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00,
+    0x00, 50,   0x00, 0x00, 0x00, 32,   0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 82};
 
 // minizip takes lengths as unsigned int: big buffers go in slices.
 const size_t kSlice = 1u << 30;
@@ -113,8 +112,10 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
     if (!p.zf) return p.fail(20003, __LINE__);
     zip_fileinfo zi = {};
     zi.external_fa = kLinkAttributes;
-    if ((err = open_entry(p.zf, name, zi, 0, (size_t)link_len)) != ZIP_OK) return p.fail(err, __LINE__);
-    if ((err = write_slices(p.zf, link_text, (size_t)link_len)) != ZIP_OK) return p.fail(err, __LINE__);
+    if ((err = open_entry(p.zf, name, zi, 0, (size_t)link_len)) != ZIP_OK)
+      return p.fail(err, __LINE__);
+    if ((err = write_slices(p.zf, link_text, (size_t)link_len)) != ZIP_OK)
+      return p.fail(err, __LINE__);
     if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
     err = zipClose(p.zf, nullptr);
     p.zf = nullptr;
@@ -126,7 +127,8 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
     xmap_class source(src.c_str());
     if (!source.map_begin) return p.fail(20006, __LINE__);
     // An empty file leaves begin and end equal (not necessarily null).
-    size_t size = source.map_end > source.map_begin ? (size_t)(source.map_end - source.map_begin) : 0;
+    size_t size =
+        source.map_end > source.map_begin ? (size_t)(source.map_end - source.map_begin) : 0;
 
     p.zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
     if (!p.zf) return p.fail(20003, __LINE__);
@@ -143,7 +145,8 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
       zi.tmz_date.tm_year = t.tm_year + 1900;
       zi.external_fa = (uLong)st.st_mode << 16;
     }
-    if ((err = open_entry(p.zf, name, zi, Z_DEFLATED, size)) != ZIP_OK) return p.fail(err, __LINE__);
+    if ((err = open_entry(p.zf, name, zi, Z_DEFLATED, size)) != ZIP_OK)
+      return p.fail(err, __LINE__);
     if (size && (err = write_slices(p.zf, source.map_begin, size)) != ZIP_OK)
       return p.fail(err, __LINE__);
     if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
@@ -441,7 +444,8 @@ int unzip_resource_fork(unzFile uf, const std::string& entry_target, const unz_f
       record_failure(__LINE__);
     } else {
       struct stat st;
-      if (lstat(target.c_str(), &st) == 0) err = write_resource_fork(target, data, info.uncompressed_size, view);
+      if (lstat(target.c_str(), &st) == 0)
+        err = write_resource_fork(target, data, info.uncompressed_size, view);
     }
     delete[] data;
   }
@@ -490,8 +494,8 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::st
       if (is_fork) rel = name.size() > 9 ? name.substr(9) : "";
       bool is_folder = !name.empty() && name.back() == '/';
 
-      if (name.empty() || !name_is_safe(name) || (!is_folder && !rel.empty() && !name_is_safe(rel)) ||
-          crosses_link(full_out, rel)) {
+      if (name.empty() || !name_is_safe(name) ||
+          (!is_folder && !rel.empty() && !name_is_safe(rel)) || crosses_link(full_out, rel)) {
         xer << "Refusing zip entry " << (name.empty() ? "(bad name)" : name) << "\n";
         record_failure(__LINE__);
         result = kZipBadEntryName;

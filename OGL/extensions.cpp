@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "Files/io_utils.h"
 #include "core/cmdline.h"
 #include "core/globals.h"
+#include "Files/io_utils.h"
 #include "platform/alert.h"
 
 OGL_extensions glExt;
@@ -41,11 +41,11 @@ const char* gl_string(GLenum which) {
 
 // Looks every name of one group up; each missing one is logged and clears
 // the group's flag, the others stay in place.
-#define OGL_LOOKUP_ENTRY_POINT(type, name)                            \
-  this->name = reinterpret_cast<type>(OGL_proc_lookup(#name));        \
-  if (!this->name) {                                                  \
-    xer << "WARNING: extension missing proc " << #name << "\n";       \
-    flag = 0;                                                         \
+#define OGL_LOOKUP_ENTRY_POINT(type, name)                      \
+  this->name = reinterpret_cast<type>(OGL_proc_lookup(#name));  \
+  if (!this->name) {                                            \
+    xer << "WARNING: extension missing proc " << #name << "\n"; \
+    flag = 0;                                                   \
   }
 
 // The maker's support address, derived from its web host.
@@ -96,9 +96,10 @@ void OGL_extensions::init_extensions() {
   multitex_avail = ver >= 130 || has(ext, "GL_ARB_multitexture");
   tex_clamp_avail =
       ver >= 120 || has(ext, "GL_EXT_texture_edge_clamp") || has(ext, "GL_SGIS_texture_edge_clamp");
-  add_env_avail = ver >= 130 || has(ext, "GL_ARB_texture_env_add") || has(ext, "GL_EXT_texture_env_add");
-  combine_avail =
-      ver >= 130 || has(ext, "GL_ARB_texture_env_combine") || has(ext, "GL_EXT_texture_env_combine");
+  add_env_avail =
+      ver >= 130 || has(ext, "GL_ARB_texture_env_add") || has(ext, "GL_EXT_texture_env_add");
+  combine_avail = ver >= 130 || has(ext, "GL_ARB_texture_env_combine") ||
+                  has(ext, "GL_EXT_texture_env_combine");
   dis_fog_avail = has(ext, "GL_NV_fog_distance");
   tex_comp_avail = ver >= 130 || has(ext, "GL_ARB_texture_compression");
   vbo_avail = ver >= 150 || has(ext, "GL_ARB_vertex_buffer_object");
@@ -124,20 +125,23 @@ void OGL_extensions::init_extensions() {
   const bool os_known = os_version_query(&os_version);
   if (occlude_avail && os_known && os_version <= 0x103F &&
       has(ren.gl_renderer, "NVIDIA NV34MAP OpenGL Engine") && !has_opt("--use_pixel_counters")) {
-    xer << "Disabling occlusion queries on OS X 10.3 for nVidia." << "\n";
+    xer << "Disabling occlusion queries on OS X 10.3 for nVidia."
+        << "\n";
     occlude_avail = 0;
   }
   if (occlude_avail && os_known && os_version <= 0x1048 &&
       has(ren.gl_renderer, "NVIDIA GeForce 7300 GT OpenGL Engine") &&
       !has_opt("--use_pixel_counters")) {
-    xer << "Disabling occlusion queries on OS X 10.4 for nVidia 7300 GT on 10.4.8." << "\n";
+    xer << "Disabling occlusion queries on OS X 10.4 for nVidia 7300 GT on 10.4.8."
+        << "\n";
     occlude_avail = 0;
   }
 
   // GLSL driver rules.
   if (glsl_avail) {
     if (has(ren.gl_renderer, "Intel GMA 950 OpenGL Engine") && !has_opt("--use_glsl")) {
-      xer << "Disabling GLSL for GMA 950." << "\n";
+      xer << "Disabling GLSL for GMA 950."
+          << "\n";
       glsl_avail = 0;
     } else if (has(ren.gl_vendor, "NVIDIA") && !has(ext, "GL_NV_fragment_program2")) {
       first_gen_shaders = 1;

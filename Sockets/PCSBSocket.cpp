@@ -41,8 +41,12 @@ void set_non_blocking(int fd) {
 }  // namespace
 
 PCSBSocket::PCSBSocket(uint16_t inPort, bool inListen)
-    : mSocket(-1), mStatus(StatusUnconnected), mOSError(0), mReceivedRelease(false),
-      mSentRelease(false), mIsListener(false) {
+    : mSocket(-1),
+      mStatus(StatusUnconnected),
+      mOSError(0),
+      mReceivedRelease(false),
+      mSentRelease(false),
+      mIsListener(false) {
   // Close-on-exec so that programs we launch do not keep our connections open.
   mSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (mSocket == -1) {
@@ -76,8 +80,12 @@ PCSBSocket::PCSBSocket(uint16_t inPort, bool inListen)
 }
 
 PCSBSocket::PCSBSocket(int inAcceptedSocket)
-    : mSocket(inAcceptedSocket), mStatus(StatusConnected), mOSError(0), mReceivedRelease(false),
-      mSentRelease(false), mIsListener(false) {
+    : mSocket(inAcceptedSocket),
+      mStatus(StatusConnected),
+      mOSError(0),
+      mReceivedRelease(false),
+      mSentRelease(false),
+      mIsListener(false) {
   set_non_blocking(mSocket);
 }
 

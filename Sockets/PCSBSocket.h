@@ -11,7 +11,7 @@ class PCSBSocket {
     StatusConnecting = 2,   // connect under way; a listener with a connection waiting
     StatusConnected = 3,
     StatusClosed = 4,
-    StatusError = 5         // mOSError holds the error number
+    StatusError = 5  // mOSError holds the error number
   };
 
   struct ConnectionData {

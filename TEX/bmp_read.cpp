@@ -10,7 +10,8 @@
 // Little-endian fields; a field past the end of the file reads as 0.
 static unsigned read_u32(const unsigned char* b, size_t length, size_t at) {
   if (at + 4 > length) return 0;
-  return b[at] | (unsigned(b[at + 1]) << 8) | (unsigned(b[at + 2]) << 16) | (unsigned(b[at + 3]) << 24);
+  return b[at] | (unsigned(b[at + 1]) << 8) | (unsigned(b[at + 2]) << 16) |
+         (unsigned(b[at + 3]) << 24);
 }
 
 static unsigned read_u16(const unsigned char* b, size_t length, size_t at) {
@@ -34,7 +35,10 @@ int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length
                      int pad_pow2, TEX_image_desc& desc) {
   if (!path) path = "";
   if (!bytes || length == 0) return 0;
-  const int bpp = desired_format == GL_RGB ? 3 : desired_format == GL_RGBA ? 4 : desired_format == GL_ALPHA ? 1 : 0;
+  const int bpp = desired_format == GL_RGB     ? 3
+                  : desired_format == GL_RGBA  ? 4
+                  : desired_format == GL_ALPHA ? 1
+                                               : 0;
   if (bpp == 0) {
     MACIBM_alert(0, "Illegal desired format for bmp.", path, "", "", t_exit);
     return 0;
@@ -43,7 +47,8 @@ int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length
   const int width = int(read_u32(bytes, length, 18));
   const int height = int(read_u32(bytes, length, 22));
   if (read_u16(bytes, length, 28) != 24) {
-    MACIBM_alert(0, "Wrong bitmap color depth for texture!", "We need 24-bit color.", path, "", t_exit);
+    MACIBM_alert(0, "Wrong bitmap color depth for texture!", "We need 24-bit color.", path, "",
+                 t_exit);
     return 0;
   }
   if (read_u32(bytes, length, 30) != 0) {
@@ -57,7 +62,8 @@ int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length
 
   const size_t w = size_t(width), h = size_t(height);
   const size_t stride = (w * 3 + 3) & ~size_t(3);
-  if (h != 0 && stride > (length - offset) / h) return bmp_refuse(path, "pixel rows past the end of the file");
+  if (h != 0 && stride > (length - offset) / h)
+    return bmp_refuse(path, "pixel rows past the end of the file");
 
   size_t row_pad = 0;
   if (pad_width > 0 && size_t(pad_width) > w) row_pad = size_t(bpp) * (size_t(pad_width) - w);

@@ -3,8 +3,8 @@
 
 #include <cstddef>
 
-#include "TEX/image_desc.h"
 #include "core/files/xmap.h"
+#include "TEX/image_desc.h"
 
 // Converts the bitmap in bytes[0, length) into a buffer of the desired format
 // (GL_RGB, GL_RGBA or GL_ALPHA); rows stay bottom-up as the file stores them.
@@ -20,7 +20,8 @@ int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length
 inline int TEX_load_bmp(const char* path, xmap_class& map, unsigned char*& data, size_t capacity,
                         int desired_format, int pad_width, int pad_pow2, TEX_image_desc& desc) {
   map.byte_swap = 0;
-  size_t length = map.map_begin && map.map_end > map.map_begin ? size_t(map.map_end - map.map_begin) : 0;
+  size_t length =
+      map.map_begin && map.map_end > map.map_begin ? size_t(map.map_end - map.map_begin) : 0;
   return TEX_load_bmp_mem(path, reinterpret_cast<const unsigned char*>(map.map_begin), length, data,
                           capacity, desired_format, pad_width, pad_pow2, desc);
 }

@@ -12,12 +12,16 @@
 
 int TEX_bytes_per_pixel(int format) {
   switch (format) {
-    case GL_ALPHA: return 1;
+    case GL_ALPHA:
+      return 1;
     case GL_RGB:
-    case GL_BGR: return 3;
+    case GL_BGR:
+      return 3;
     case GL_RGBA:
-    case GL_BGRA: return 4;
-    default: return 0;
+    case GL_BGRA:
+      return 4;
+    default:
+      return 0;
   }
 }
 
@@ -29,15 +33,20 @@ bool TEX_is_s3tc(int format) {
 static int squish_flags(int format) {
   switch (format) {
     case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
-    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT: return squish::kDxt1;
-    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT: return squish::kDxt3;
-    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT: return squish::kDxt5;
-    default: return 0;
+    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT:
+      return squish::kDxt1;
+    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT:
+      return squish::kDxt3;
+    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT:
+      return squish::kDxt5;
+    default:
+      return 0;
   }
 }
 
 static size_t level_bytes(int format, int dx, int dy, int row_pad) {
-  if (TEX_is_s3tc(format)) return size_t(squish::GetStorageRequirements(dx, dy, squish_flags(format)));
+  if (TEX_is_s3tc(format))
+    return size_t(squish::GetStorageRequirements(dx, dy, squish_flags(format)));
   int bpp = TEX_bytes_per_pixel(format);
   if (bpp == 0) return 0;
   return (size_t(dx) * size_t(bpp) + size_t(row_pad)) * size_t(dy);
@@ -168,8 +177,10 @@ static void flip_short_blocks(int format, unsigned char* blocks, int count, int 
       if (block_bytes == 8) {
         swap_colour_rows(blocks, r, r2);
       } else {
-        if (format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT) swap_dxt3_alpha_rows(blocks, r, r2);
-        else swap_dxt5_alpha_rows(blocks, r, r2);
+        if (format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT)
+          swap_dxt3_alpha_rows(blocks, r, r2);
+        else
+          swap_dxt5_alpha_rows(blocks, r, r2);
         swap_colour_rows(blocks + 8, r, r2);
       }
     }
@@ -178,9 +189,15 @@ static void flip_short_blocks(int format, unsigned char* blocks, int count, int 
 
 static void flip_block_row(int format, unsigned char* row, int count) {
   switch (squish_flags(format)) {
-    case squish::kDxt1: nv_flip_blocks_dxtc1(row, count); break;
-    case squish::kDxt3: nv_flip_blocks_dxtc3(row, count); break;
-    default: nv_flip_blocks_dxtc5(row, count); break;
+    case squish::kDxt1:
+      nv_flip_blocks_dxtc1(row, count);
+      break;
+    case squish::kDxt3:
+      nv_flip_blocks_dxtc3(row, count);
+      break;
+    default:
+      nv_flip_blocks_dxtc5(row, count);
+      break;
   }
 }
 
@@ -188,7 +205,8 @@ void nv_flip(int format, unsigned char* data, int dx, int dy, size_t bytes) {
   if (TEX_bytes_per_pixel(format) != 0) {
     if (dy <= 0) return;
     const size_t row = bytes / size_t(dy);
-    for (int i = 0; i < dy / 2; ++i) nv_swap(data + size_t(i) * row, data + size_t(dy - 1 - i) * row, row);
+    for (int i = 0; i < dy / 2; ++i)
+      nv_swap(data + size_t(i) * row, data + size_t(dy - 1 - i) * row, row);
     return;
   }
   if (!TEX_is_s3tc(format)) {
@@ -258,8 +276,10 @@ void TEX_composite(const TEX_image_desc& src_desc, const TEX_image_desc& dst_des
       float w[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
       const unsigned char* sp[4] = {};
       for (int k = 0; k < 4; ++k) {
-        if (nx[k] < 0 || ny[k] < 0 || nx[k] >= src_desc.dx || ny[k] >= src_desc.dy) w[k] = 0;
-        else sp[k] = src_data + size_t(ny[k]) * src_row + size_t(nx[k]) * sc;
+        if (nx[k] < 0 || ny[k] < 0 || nx[k] >= src_desc.dx || ny[k] >= src_desc.dy)
+          w[k] = 0;
+        else
+          sp[k] = src_data + size_t(ny[k]) * src_row + size_t(nx[k]) * sc;
       }
       unsigned char* dp = dst_data + size_t(y) * dst_row + size_t(x) * dc;
       if (sc == 4) {

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "core/files/xmap.h"
 #include "TEX/bmp_read.h"
 #include "TEX/png_io.h"
-#include "core/files/xmap.h"
 
 int TEX_load_any(const char* path, unsigned char*& data, size_t capacity, int desired_format,
                  int pad_width, int follow_alpha, TEX_image_desc& desc) {
@@ -25,7 +25,8 @@ int TEX_load_any_ext(const char* path, unsigned char*& data, size_t capacity, in
   int result = 0;
   for (const char* ext : {".png", ".bmp"}) {
     const std::string name = base + ext;
-    result = TEX_load_any(name.c_str(), data, capacity, desired_format, pad_width, follow_alpha, desc);
+    result =
+        TEX_load_any(name.c_str(), data, capacity, desired_format, pad_width, follow_alpha, desc);
     if (result) return 1;
   }
   return result;

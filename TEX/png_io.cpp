@@ -32,7 +32,9 @@ static void my_error(png_structp png, png_const_charp message) {
 }
 
 static void my_warning(png_structp, png_const_charp message) {
-  if (xer.is_open()) xer << "PNG warning! " << message << ", " << "\n";
+  if (xer.is_open())
+    xer << "PNG warning! " << message << ", "
+        << "\n";
 }
 
 namespace {
@@ -41,8 +43,8 @@ namespace {
 struct png_read_job {
   const unsigned char* cursor = nullptr;
   const unsigned char* end = nullptr;
-  png_bytep* rows = nullptr;        // the temporary row table
-  unsigned char* owned = nullptr;   // a buffer the reader allocated, until handed over
+  png_bytep* rows = nullptr;       // the temporary row table
+  unsigned char* owned = nullptr;  // a buffer the reader allocated, until handed over
 };
 }  // namespace
 
@@ -129,7 +131,10 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
   int bit_depth = 0, colour_type = 0;
   png_get_IHDR(png, info, &width, &height, &bit_depth, &colour_type, nullptr, nullptr, nullptr);
 
-  int bpp = desired_format == GL_RGB ? 3 : desired_format == GL_RGBA ? 4 : desired_format == GL_ALPHA ? 1 : 0;
+  int bpp = desired_format == GL_RGB     ? 3
+            : desired_format == GL_RGBA  ? 4
+            : desired_format == GL_ALPHA ? 1
+                                         : 0;
   if (bpp == 0) {
     png_destroy_read_struct(&png, &info, nullptr);
     MACIBM_alert(0, "Illegal bits per pixel", path, "", "", t_exit);
@@ -155,8 +160,10 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
 
   const bool type_alpha = (colour_type & PNG_COLOR_MASK_ALPHA) != 0;
   if (follow_alpha) {
-    if (type_alpha && desired_format == GL_RGB) desired_format = GL_RGBA;
-    else if (!type_alpha && desired_format == GL_RGBA) desired_format = GL_RGB;
+    if (type_alpha && desired_format == GL_RGB)
+      desired_format = GL_RGBA;
+    else if (!type_alpha && desired_format == GL_RGBA)
+      desired_format = GL_RGB;
     bpp = desired_format == GL_RGBA ? 4 : 3;
   }
   // The rows carry alpha from the colour type or from an expanded tRNS; the
@@ -182,7 +189,8 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
   }
 
   size_t row_pad = 0;
-  if (pad_width > 0 && size_t(pad_width) > width) row_pad = size_t(bpp) * (size_t(pad_width) - width);
+  if (pad_width > 0 && size_t(pad_width) > width)
+    row_pad = size_t(bpp) * (size_t(pad_width) - width);
   if (pad_pow2) row_pad = size_t(bpp) * (pow2_at_least(width) - width);
   const size_t row_len = size_t(width) * bpp + row_pad;
   const size_t row_count = pad_pow2 ? pow2_at_least(height) : size_t(height);
@@ -221,7 +229,10 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
 // [SECTION] Writing
 
 int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned char* data) {
-  const int bpp = desc.format == GL_RGB ? 3 : desc.format == GL_RGBA ? 4 : desc.format == GL_ALPHA ? 1 : 0;
+  const int bpp = desc.format == GL_RGB     ? 3
+                  : desc.format == GL_RGBA  ? 4
+                  : desc.format == GL_ALPHA ? 1
+                                            : 0;
   if (bpp == 0) {
     MACIBM_alert(0, "Illegal pixel format for png-write.", path, "", "", t_exit);
     return 0;
@@ -257,13 +268,16 @@ int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned ch
   png_set_compression_method(png, 8);
   png_set_compression_buffer_size(png, 8192);
   png_set_gAMA(png, info, 1.0 / 1.8);
-  const int colour_type = bpp == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : bpp == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY;
+  const int colour_type = bpp == 4   ? PNG_COLOR_TYPE_RGB_ALPHA
+                          : bpp == 3 ? PNG_COLOR_TYPE_RGB
+                                     : PNG_COLOR_TYPE_GRAY;
   png_set_IHDR(png, info, png_uint_32(desc.dx), png_uint_32(desc.dy), 8, colour_type,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
 
   const size_t row_len = size_t(desc.dx) * bpp + size_t(desc.row_pad);
-  rows = static_cast<png_bytep*>(::operator new(sizeof(png_bytep) * size_t(desc.dy > 0 ? desc.dy : 1)));
+  rows = static_cast<png_bytep*>(
+      ::operator new(sizeof(png_bytep) * size_t(desc.dy > 0 ? desc.dy : 1)));
   for (int i = 0; i < desc.dy; ++i)
     rows[desc.dy - 1 - i] = const_cast<png_bytep>(data + size_t(i) * row_len);
   png_write_image(png, rows);

@@ -3,8 +3,8 @@
 
 #include <cstddef>
 
-#include "TEX/image_desc.h"
 #include "core/files/xmap.h"
+#include "TEX/image_desc.h"
 
 // Decodes the PNG held in bytes[0, length) into a bottom-up buffer of the
 // desired format (GL_RGB, GL_RGBA or GL_ALPHA). capacity is the size of the

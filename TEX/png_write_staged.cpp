@@ -1,7 +1,7 @@
 // Saving the staging buffer as a PNG: apart from the readers and the writer,
 // so that they build on their own (the fuzzing harnesses link them alone).
-#include "TEX/png_io.h"
 #include "draw/tman.h"
+#include "TEX/png_io.h"
 
 // A size that would read past the staging buffer writes nothing.
 int write_png_to_disk(const char* path, int width, int height, int channels) {

@@ -1,8 +1,8 @@
 // The drawing layer's hot paths: the render-state cache, which every 2-D draw
 // calls (a repeated state must cost only comparisons), and the matrix helpers
 // the camera runs.
-#include <SDL.h>
 #include <benchmark/benchmark.h>
+#include <SDL.h>
 
 #include <cstdlib>
 

@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "Sockets/PCSBSocket.h"
 #include "net/down_class.h"
 #include "net/http.h"
+#include "Sockets/PCSBSocket.h"
 #include "tests/net/peers.h"
 
 namespace {
@@ -197,7 +197,10 @@ void BM_Curl_SmallFiles_Parallel(benchmark::State& state) {
 BENCHMARK(BM_Client_BigFile)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Curl_BigFile)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Client_SmallFiles)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Curl_SmallFiles_PerProcess)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Curl_SmallFiles_PerProcess)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Curl_SmallFiles_Parallel)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

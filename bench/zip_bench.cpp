@@ -62,8 +62,8 @@ const corpus& the_corpus() {
     mkdir((c.root + sub).c_str(), 0755);
   const char* count_text = getenv("NIMBREL_ZIP_BENCH_FILES");
   int count = count_text ? atoi(count_text) : 1000;
-  static const char* const words[] = {"runway ", "heading ", "altitude ", "flaps ", "trim\n",
-                                      "throttle ", "mixture ", "rudder ", "aileron ", "gear\n"};
+  static const char* const words[] = {"runway ",   "heading ", "altitude ", "flaps ",   "trim\n",
+                                      "throttle ", "mixture ", "rudder ",   "aileron ", "gear\n"};
   unsigned seed = 12345;
   for (int i = 0; i < count; ++i) {
     double t = count > 1 ? double(i) / (count - 1) : 0.0;
@@ -108,7 +108,8 @@ void BM_pack_ours(benchmark::State& state) {
   for (auto _ : state) {
     auto start = settle_then_start();
     for (const std::string& n : c.names)
-      if (file_to_zip(c.root + "src/" + n, c.root + "ours/" + n + ".zip")) state.SkipWithError("pack");
+      if (file_to_zip(c.root + "src/" + n, c.root + "ours/" + n + ".zip"))
+        state.SkipWithError("pack");
     finish(state, "pack_ours", since(start));
   }
 }
@@ -118,7 +119,8 @@ void BM_unpack_ours(benchmark::State& state) {
   for (auto _ : state) {
     auto start = settle_then_start();
     for (const std::string& n : c.names)
-      if (zip_to_file(c.root + "ours/" + n + ".zip", c.root + "ours_out/")) state.SkipWithError("unpack");
+      if (zip_to_file(c.root + "ours/" + n + ".zip", c.root + "ours_out/"))
+        state.SkipWithError("unpack");
     finish(state, "unpack_ours", since(start));
   }
 }
@@ -126,7 +128,8 @@ void BM_unpack_ours(benchmark::State& state) {
 void python(benchmark::State& state, const char* label, const std::string& body) {
   const corpus& c = the_corpus();
   std::string script = c.root + label + ".py";
-  std::ofstream(script) << "import zipfile, sys, os\nroot = sys.argv[1]\nnames = sys.argv[2:]\n" << body;
+  std::ofstream(script) << "import zipfile, sys, os\nroot = sys.argv[1]\nnames = sys.argv[2:]\n"
+                        << body;
   std::vector<std::string> argv = {"python3", script, c.root};
   argv.insert(argv.end(), c.names.begin(), c.names.end());
   for (auto _ : state) {

@@ -175,13 +175,26 @@ void xtim_class::xtim_update() {
         else
           prd_flt = 0.0f;
         break;
-      case 2: prd_flt = -5.0f * p; break;
-      case 3: prd_flt = -p; break;
-      case 4: prd_flt = -0.2f * p; break;
-      case 5: prd_flt = 0.0f; break;
-      case 6: prd_flt = 0.2f * p; break;
-      case 8: prd_flt = 5.0f * p; break;
-      default: break;
+      case 2:
+        prd_flt = -5.0f * p;
+        break;
+      case 3:
+        prd_flt = -p;
+        break;
+      case 4:
+        prd_flt = -0.2f * p;
+        break;
+      case 5:
+        prd_flt = 0.0f;
+        break;
+      case 6:
+        prd_flt = 0.2f * p;
+        break;
+      case 8:
+        prd_flt = 5.0f * p;
+        break;
+      default:
+        break;
     }
     u.last_time_UI = act_time;
   }

@@ -34,7 +34,7 @@ class xtim_class {
   float prd_flt;    // signed period for the speed mode
   float prd_ratio;  // last correction ratio, 0.5 to 1.5
   int frame_count;
-  float act_time;   // seconds since the first update
+  float act_time;  // seconds since the first update
   float sim_time;
   float time_of_day_a;
   float time_of_day_b;

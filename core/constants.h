@@ -28,6 +28,14 @@ inline constexpr const char* apt_path_def = "LOWI";
 inline constexpr const char* data_path = "Resources/default data/";
 inline constexpr const char* no_install_name = "Not Yet Scanned";
 
-inline constexpr const char* build_name[11] = {
-    "Nimbrel 9.00 Beta-17", "South America", "USA", "Canada", "Africa", "Europe",
-    "Asia", "Australia", "West Mars", "East Mars", "Moon"};
+inline constexpr const char* build_name[11] = {"Nimbrel 9.00 Beta-17",
+                                               "South America",
+                                               "USA",
+                                               "Canada",
+                                               "Africa",
+                                               "Europe",
+                                               "Asia",
+                                               "Australia",
+                                               "West Mars",
+                                               "East Mars",
+                                               "Moon"};

@@ -15,8 +15,13 @@ exce_class::exce_class() : file("no exception"), line(0), severity(2) {}
 
 exce_class::exce_class(std::string m1, std::string m2, std::string m3, std::string m4,
                        const char* f, int l, int s)
-    : msg1(std::move(m1)), msg2(std::move(m2)), msg3(std::move(m3)), msg4(std::move(m4)),
-      file(f), line(l), severity(s) {}
+    : msg1(std::move(m1)),
+      msg2(std::move(m2)),
+      msg3(std::move(m3)),
+      msg4(std::move(m4)),
+      file(f),
+      line(l),
+      severity(s) {}
 
 exce_class::exce_class(const exce_class& other) = default;
 
@@ -29,7 +34,10 @@ void exce_class::MakeFatal() { severity = 2; }
 void exce_class::Report() {
   if (THREAD_is_inited() && !THREAD_is_main_thread()) {
     xer << "EXCEPTION REPORTED FROM THREAD!!  File: " << file << ", line " << line << ".\n"
-        << msg1 << "\n" << msg2 << "\n" << msg3 << "\n" << msg4 << "\n";
+        << msg1 << "\n"
+        << msg2 << "\n"
+        << msg3 << "\n"
+        << msg4 << "\n";
     xer.flush();
     // The shut-down tears down the thread layer and joins the workers, which
     // only the main thread may do: hand the record over instead. A fatal one
@@ -41,9 +49,12 @@ void exce_class::Report() {
 }
 
 void exce_class::LogAndContinue() {
-  xer << "Logging " << (severity >= 2 ? "fatal" : "non-fatal") << " Exception thrown from file: "
-      << file << ", line " << line << ".\n"
-      << msg1 << "\n" << msg2 << "\n" << msg3 << "\n" << msg4 << "\n";
+  xer << "Logging " << (severity >= 2 ? "fatal" : "non-fatal")
+      << " Exception thrown from file: " << file << ", line " << line << ".\n"
+      << msg1 << "\n"
+      << msg2 << "\n"
+      << msg3 << "\n"
+      << msg4 << "\n";
   xer.flush();
 }
 

@@ -25,7 +25,7 @@ class exce_class {
   std::string msg1, msg2, msg3, msg4;
   const char* file;  // static text of the raising source file; never freed
   int line;
-  int severity;      // 1 warning, 2 fatal; 0 a note that never crosses threads
+  int severity;  // 1 warning, 2 fatal; 0 a note that never crosses threads
 };
 
 // Records waiting for the main thread: warnings and fatal ones. Made by

@@ -11,22 +11,22 @@
 // The installer's settings and state. Defaults here are the "all zero" start;
 // the entry point sets the real defaults before reading the preferences.
 struct stg_block {
-  int dir_state = 0;       // 0 fetching, 1 fetched and to be read, 2 no usable version, 3 read
-  int download_os = 0;     // 1 Macintosh, 2 Windows, 3 Linux
+  int dir_state = 0;    // 0 fetching, 1 fetched and to be read, 2 no usable version, 3 read
+  int download_os = 0;  // 1 Macintosh, 2 Windows, 3 Linux
   int log_actions = 0;
-  int install_phase = 0;   // 0 idle, 1 installing, 2 finished or stopped
+  int install_phase = 0;  // 0 idle, 1 installing, 2 finished or stopped
   int download_error = 0;
   int install_error = 0;
-  int server_count = 0;    // -1 until the server list is fetched
+  int server_count = 0;  // -1 until the server list is fetched
   int server_index = 0;
-  int file_action = 0;     // 0 deleting, 1 downloading, 2 skipping current, 3 skipping other
+  int file_action = 0;  // 0 deleting, 1 downloading, 2 skipping current, 3 skipping other
   float file_fraction = 0.0f;
   int use_max_cpu = 0;
   int rename_folder = 0;
-  int stream_count = 0;    // 0 automatic, 1 to 4
+  int stream_count = 0;  // 0 automatic, 1 to 4
   int always_ask_dir = 0;
-  float down_req = 0.0f;   // kilobytes to download
-  float disk_req = 0.0f;   // kilobytes on disk
+  float down_req = 0.0f;  // kilobytes to download
+  float disk_req = 0.0f;  // kilobytes on disk
 };
 
 // The platform block, written by the platform shell.
@@ -72,9 +72,9 @@ struct mnw_block {
   int lang = 0;
   int keylist_up = 1;
   int keys_blocked = 0;
-  int speed_mode = 0;      // simulation speed mode read by the clock; always 0 here
-  int profiling = 0;       // timed sections are written to the log
-  int prefs_found = 0;     // a display preferences file was written
+  int speed_mode = 0;   // simulation speed mode read by the clock; always 0 here
+  int profiling = 0;    // timed sections are written to the log
+  int prefs_found = 0;  // a display preferences file was written
 };
 
 // The render-state block, owned by the drawing layer.
@@ -97,10 +97,10 @@ struct ren_block {
 // Interface strings.
 struct stls_block {
   std::string window_title;
-  std::string help_text;      // hover help of this frame
-  std::string ok_label;       // the alert's button label
+  std::string help_text;  // hover help of this frame
+  std::string ok_label;   // the alert's button label
   std::string nuke_msg_pre, nuke_msg_post, nuke_btn_1, nuke_btn_2, nuke_btn_3;
-  std::string modal_title[6]; // ids 994 to 999; 996 and 997 share one
+  std::string modal_title[6];  // ids 994 to 999; 996 and 997 share one
   std::string str[1800];
 
   std::string& title_for(int id) {

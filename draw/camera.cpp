@@ -259,7 +259,7 @@ bool xcam_class::GetFrustumBounds(double d, double y_lo, double y_hi, double* lo
   double inv_mv[16];
   invertMatrix(inv_mv, modelview);
   double corners[8][4];
-  static const int kCube[8][3] = {{-1, 1, -1}, {-1, 1, 1},  {1, 1, -1},  {1, 1, 1},
+  static const int kCube[8][3] = {{-1, 1, -1},  {-1, 1, 1},  {1, 1, -1},  {1, 1, 1},
                                   {-1, -1, -1}, {-1, -1, 1}, {1, -1, -1}, {1, -1, 1}};
   if (!ortho) {
     double inv_proj[16];

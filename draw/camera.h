@@ -16,8 +16,7 @@ class xcam_class {
   xcam_class& operator=(const xcam_class& other) = default;
 
   void SetupOrtho(double left, double right, double bottom, double top, double near, double far);
-  void SetupFrustum(double left, double right, double bottom, double top, double near,
-                    double far);
+  void SetupFrustum(double left, double right, double bottom, double top, double near, double far);
   void SetupPerspective(double fovy, double aspect, double near, double far);
 
   void LookAtPtFromPt(double ex, double ey, double ez, double cx, double cy, double cz, double ux,

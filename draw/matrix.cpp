@@ -211,8 +211,7 @@ void vec3_assign(double* v, double x, double y, double z) {
 
 void printMatrix(const char* label, const double* m) {
   printf("%s\n", label);
-  for (int r = 0; r < 4; ++r)
-    printf(" [ %f %f %f %f ]\n", m[r], m[4 + r], m[8 + r], m[12 + r]);
+  for (int r = 0; r < 4; ++r) printf(" [ %f %f %f %f ]\n", m[r], m[4 + r], m[8 + r], m[12 + r]);
   printf("\n");
 }
 

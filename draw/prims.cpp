@@ -81,7 +81,8 @@ void OGL_framecircle(int colour, float x, float y, float radius) {
   OGL_setcolor(colour, 1.0f);
   const float X = x + mnw.origin_x + 0.5f, Y = y + mnw.origin_y + 0.5f;
   glBegin(GL_LINE_STRIP);
-  for (int a = 0; a <= 360; a += 5) glVertex2f(X + radius * lookup_sin[a], Y + radius * lookup_cos[a]);
+  for (int a = 0; a <= 360; a += 5)
+    glVertex2f(X + radius * lookup_sin[a], Y + radius * lookup_cos[a]);
   glEnd();
 }
 

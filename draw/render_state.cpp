@@ -3,9 +3,9 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include "OGL/extensions.h"
 #include "core/globals.h"
 #include "core/stats.h"
+#include "OGL/extensions.h"
 
 int num_units = 1;
 

@@ -8,8 +8,7 @@
 // 7 both); depth test (8 on, 9 off); depth writes (10 on, 11 off).
 // The cache is seeded from OpenGL on the first call, so anything that sets
 // these capabilities directly must do so before that call.
-void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test,
-                  int depth_write);
+void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write);
 
 // Buffer bindings on the array and element-array targets, bound only when the
 // id differs from the last one bound there.

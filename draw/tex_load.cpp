@@ -7,17 +7,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "OGL/extensions.h"
-#include "TEX/bmp_read.h"
-#include "TEX/image_desc.h"
-#include "TEX/png_io.h"
 #include "core/cmdline.h"
 #include "core/files/xmap.h"
 #include "core/globals.h"
 #include "draw/render_state.h"
 #include "draw/tex_units.h"
 #include "draw/tman.h"
+#include "OGL/extensions.h"
 #include "platform/alert.h"
+#include "TEX/bmp_read.h"
+#include "TEX/image_desc.h"
+#include "TEX/png_io.h"
 
 alignas(16) static unsigned char scratch_array_temp_storage[TEX_max_image_bytes];
 unsigned char* scratch_array_temp = scratch_array_temp_storage;
@@ -95,13 +95,20 @@ bool nearest_slot(int slot) {
 
 float scale_rat() {
   switch (mnw.tex_res) {
-    case 5: return 1.0f;
-    case 4: return 0.5f;
-    case 3: return 0.25f;
-    case 2: return 0.125f;
-    case 1: return 0.0625f;
-    case 0: return 0.03125f;
-    default: return 1.0f;
+    case 5:
+      return 1.0f;
+    case 4:
+      return 0.5f;
+    case 3:
+      return 0.25f;
+    case 2:
+      return 0.125f;
+    case 1:
+      return 0.0625f;
+    case 0:
+      return 0.03125f;
+    default:
+      return 1.0f;
   }
 }
 
@@ -144,7 +151,9 @@ float TEX_get_scale(const char* name, int dx, int dy, int /*ref*/, int flags, in
 
 std::vector<std::string> tex_file_variants(const std::string& name, bool no_dds) {
   const bool has_ext = name.size() > 4 && name[name.size() - 4] == '.';
-  auto with = [&](const char* ext) { return has_ext ? name.substr(0, name.size() - 4) + ext : name; };
+  auto with = [&](const char* ext) {
+    return has_ext ? name.substr(0, name.size() - 4) + ext : name;
+  };
   std::vector<std::string> out;
   if (!no_dds) out.push_back(with(".dds"));
   if (no_dds) out.push_back(name);
@@ -155,9 +164,10 @@ std::vector<std::string> tex_file_variants(const std::string& name, bool no_dds)
 }
 
 int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
-                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out,
-                          int& tex_dx, int& tex_dy) {
-  if (bpp < 1 || bpp > 4) fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
+                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
+                          int& tex_dy) {
+  if (bpp < 1 || bpp > 4)
+    fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
   unsigned char* dest = (flags & tex_flag_scratch) ? scratch_array : scratch_array_temp;
 
   xmap_class map;
@@ -189,7 +199,8 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
     if (xer.is_open()) xer << "DDS textures are not read by this build: " << used << "\n";
     return 0;
   } else if (length >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
-    ok = TEX_load_bmp_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1, desc);
+    ok = TEX_load_bmp_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1,
+                          desc);
   } else if (length >= 8 && memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0) {
     ok = TEX_load_png_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1,
                           follow_alpha, desc);
@@ -218,7 +229,8 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
       break;
   }
 
-  const float s = TEX_get_scale(name, desc.dx, desc.dy, ref, flags, dx_out, dy_out, tex_dx, tex_dy, 2);
+  const float s =
+      TEX_get_scale(name, desc.dx, desc.dy, ref, flags, dx_out, dy_out, tex_dx, tex_dy, 2);
   const int f = int(1.0f / s);
   // The reader padded the picture to power-of-two rows and columns with
   // zeros; that whole padded block is what shrinks, so the picture keeps its
@@ -239,16 +251,36 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
 int load_texture_io(tex_load_vars& v) {
   v.follow_alpha = 0;
   switch (v.flags & tex_flag_colour_mask) {
-    case 2: v.format = GL_RGBA; v.bpp = 4; break;
-    case 3: v.format = GL_ALPHA; v.bpp = 1; break;
-    case 4: v.format = GL_RGB; v.bpp = 3; v.follow_alpha = 1; break;
-    case 5: v.format = GL_RGBA; v.bpp = 4; v.follow_alpha = 1; break;
-    case 6: v.format = GL_DEPTH_COMPONENT; v.bpp = 1; break;
+    case 2:
+      v.format = GL_RGBA;
+      v.bpp = 4;
+      break;
+    case 3:
+      v.format = GL_ALPHA;
+      v.bpp = 1;
+      break;
+    case 4:
+      v.format = GL_RGB;
+      v.bpp = 3;
+      v.follow_alpha = 1;
+      break;
+    case 5:
+      v.format = GL_RGBA;
+      v.bpp = 4;
+      v.follow_alpha = 1;
+      break;
+    case 6:
+      v.format = GL_DEPTH_COMPONENT;
+      v.bpp = 1;
+      break;
     case 0:
       MACIBM_alert(0, "BAD color enum for tman - see tman for valid colors!  We cannot pass 0.",
                    v.name.c_str(), "", "", t_exit);
       break;
-    default: v.format = GL_RGB; v.bpp = 3; break;
+    default:
+      v.format = GL_RGB;
+      v.bpp = 3;
+      break;
   }
   v.has_mips = 0;
   int result = 0;
@@ -302,8 +334,8 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
     r.vram = 0;
     r.load_time = tex_load_now;
     if (v.fail_mode == tex_fail_none) return 0;
-    int* flag = v.fail_mode == tex_fail_scenery ? &t.scene_load_fail
-                : v.fail_mode == tex_fail_plane ? &t.plane_load_fail
+    int* flag = v.fail_mode == tex_fail_scenery     ? &t.scene_load_fail
+                : v.fail_mode == tex_fail_plane     ? &t.plane_load_fail
                 : v.fail_mode == tex_fail_installer ? &t.instl_load_fail
                                                     : nullptr;
     if (flag && *flag == 0) *flag = 1;
@@ -329,14 +361,19 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
 
   GLint internal = v.format == GL_BGRA ? GL_RGBA : v.format == GL_BGR ? GL_RGB : v.format;
   if (v.flags & tex_flag_float16) {
-    if (internal == GL_RGB) internal = GL_RGB16F_ARB;
-    else if (internal == GL_RGBA) internal = GL_RGBA16F_ARB;
-    else if (internal == GL_ALPHA) internal = GL_ALPHA16F_ARB;
+    if (internal == GL_RGB)
+      internal = GL_RGB16F_ARB;
+    else if (internal == GL_RGBA)
+      internal = GL_RGBA16F_ARB;
+    else if (internal == GL_ALPHA)
+      internal = GL_ALPHA16F_ARB;
   }
   if (v.format == GL_DEPTH_COMPONENT) internal = GL_DEPTH_COMPONENT24;
   if ((v.flags & tex_flag_sized8) && !compressed && !v.has_mips) {
-    if (internal == GL_RGB) internal = GL_RGB8;
-    else if (internal == GL_RGBA) internal = GL_RGBA8;
+    if (internal == GL_RGB)
+      internal = GL_RGB8;
+    else if (internal == GL_RGBA)
+      internal = GL_RGBA8;
   }
 
   if (!r.vram) ++t.loaded_count;
@@ -443,7 +480,8 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
 
 // [SECTION] The manager's entry into a load
 
-int tman_class::load_texture_int(int fail_mode, int ref, int flags, const char* name, int deferred) {
+int tman_class::load_texture_int(int fail_mode, int ref, int flags, const char* name,
+                                 int deferred) {
   UTL_critical_section_lock(&lock);
   if (flags < 0 || flags > 16383)
     fatal_with_value("Trying to bind an invalid filter type!", name ? name : "", flags);

@@ -13,12 +13,12 @@ struct tex_load_vars {
   int ref = 0;
   int flags = 0;
   int deferred = 0;
-  int format = 0;       // pixel format found
-  int has_mips = 0;     // the file carries its mipmap chain
-  signed char bpp = 0;  // bytes per pixel
-  int follow_alpha = 0; // colour modes 4 and 5: the file chooses RGB or RGBA
-  int dx = 0, dy = 0;           // the picture
-  int tex_dx = 0, tex_dy = 0;   // the texture
+  int format = 0;              // pixel format found
+  int has_mips = 0;            // the file carries its mipmap chain
+  signed char bpp = 0;         // bytes per pixel
+  int follow_alpha = 0;        // colour modes 4 and 5: the file chooses RGB or RGBA
+  int dx = 0, dy = 0;          // the picture
+  int tex_dx = 0, tex_dy = 0;  // the texture
   std::string name;
   // tex_dx by tex_dy pixels, rows bottom-up, each row tex_dx pixels wide.
   unsigned char* data = nullptr;
@@ -44,8 +44,8 @@ std::vector<std::string> tex_file_variants(const std::string& name, bool no_dds)
 // buffer (scratch_array_temp, or scratch_array with the scratch flag), scaled
 // and laid out as the texture will be. 1 on success, 0 on failure.
 int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
-                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out,
-                          int& tex_dx, int& tex_dy);
+                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
+                          int& tex_dy);
 
 // Decode: 0 failed, 1 the staged image, 2 a file. Needs no OpenGL.
 int load_texture_io(tex_load_vars& vars);

@@ -167,7 +167,8 @@ int tman_class::load_texture(int fail_mode, int manual_ref, int flags, int load_
         break;
       }
     }
-    if (!slot) slot = ref_dat.size() > size_t(tex_first_dynamic) ? int(ref_dat.size()) : tex_first_dynamic;
+    if (!slot)
+      slot = ref_dat.size() > size_t(tex_first_dynamic) ? int(ref_dat.size()) : tex_first_dynamic;
   }
 
   if (ref_dat.size() <= size_t(slot)) ref_dat.resize(size_t(slot) + 1);
@@ -217,21 +218,21 @@ void tman_class::bind_ref(int ref, int unit, int mode) {
 void tman_class::unload_texture(int ref) {
   tman_lock hold(*this);
   if (ref > tex_last_manual)
-    MACIBM_alert(0, "Error: dynamic textures should be released, not unloaded.", "value:",
-                 number("%1.0f", ref).c_str(), "", t_exit);
+    MACIBM_alert(0, "Error: dynamic textures should be released, not unloaded.",
+                 "value:", number("%1.0f", ref).c_str(), "", t_exit);
   unload_texture_internal(ref);
 }
 
 void tman_class::release_texture(int ref) {
   tman_lock hold(*this);
   if (ref < tex_first_dynamic)
-    MACIBM_alert(0, "Trying to release a manual texture - use unload_texture.", "value:",
-                 number("%1.0f", ref).c_str(), "", t_exit);
+    MACIBM_alert(0, "Trying to release a manual texture - use unload_texture.",
+                 "value:", number("%1.0f", ref).c_str(), "", t_exit);
   // A slot beyond the records was never handed out: its count reads -1.
   int* count = size_t(ref) < ref_dat.size() ? &ref_dat[size_t(ref)].ref_count : nullptr;
   if (!count || *count == -1)
-    MACIBM_alert(0, "Ref count is negative - was never reffed.", "value:",
-                 number("%1.0f", ref).c_str(), "", t_exit);
+    MACIBM_alert(0, "Ref count is negative - was never reffed.",
+                 "value:", number("%1.0f", ref).c_str(), "", t_exit);
   if (--*count < 0)
     MACIBM_alert(0, "Ref count went negative", "value:", number("%1.0f", ref).c_str(), "", t_exit);
 }

@@ -33,16 +33,16 @@ enum tex_load_time {
 enum {
   tex_flag_colour_mask = 0x7,
   tex_flag_mipmap = 0x8,
-  tex_flag_clamp = 0x10,     // both directions
-  tex_flag_clamp_s = 0x20,   // across only
-  tex_flag_sharper = 0x40,   // one resolution step sharper than the setting
-  tex_flag_softer = 0x80,    // one step softer
-  tex_flag_full_res = 0x100, // never reduced for the setting
-  tex_flag_scratch = 0x200,  // decode into and upload from scratch_array
-  tex_flag_carried = 0x400,  // stored, never tested
+  tex_flag_clamp = 0x10,      // both directions
+  tex_flag_clamp_s = 0x20,    // across only
+  tex_flag_sharper = 0x40,    // one resolution step sharper than the setting
+  tex_flag_softer = 0x80,     // one step softer
+  tex_flag_full_res = 0x100,  // never reduced for the setting
+  tex_flag_scratch = 0x200,   // decode into and upload from scratch_array
+  tex_flag_carried = 0x400,   // stored, never tested
   tex_flag_float16 = 0x800,
-  tex_flag_sized8 = 0x1000,  // sized 8-bit internal format, no hardware mipmaps
-  tex_flag_any_size = 0x2000 // sides need not be powers of two
+  tex_flag_sized8 = 0x1000,   // sized 8-bit internal format, no hardware mipmaps
+  tex_flag_any_size = 0x2000  // sides need not be powers of two
 };
 
 // Slot ranges and the fixed slots the manager itself cares about.
@@ -55,15 +55,15 @@ enum {
 
 struct ref_dat_struct {
   std::string name = "un-inited";  // file path, or a name starting "scratch_array"
-  int tex = 0;                      // the OpenGL texture; the slot number once loaded
-  float dx = 0, dy = 0;             // the picture inside the texture, after scaling
-  float tex_dx = 0, tex_dy = 0;     // the OpenGL texture
-  int vram = 0;                     // video-memory bytes
-  int format = 0;                   // pixel format uploaded; 0 marks a free record
+  int tex = 0;                     // the OpenGL texture; the slot number once loaded
+  float dx = 0, dy = 0;            // the picture inside the texture, after scaling
+  float tex_dx = 0, tex_dy = 0;    // the OpenGL texture
+  int vram = 0;                    // video-memory bytes
+  int format = 0;                  // pixel format uploaded; 0 marks a free record
   int load_time = 0;
   int flags = 0;
   int fail_mode = tex_fail_fatal;
-  int ref_count = -1;               // users of a dynamic slot; -1 for a manual one
+  int ref_count = -1;  // users of a dynamic slot; -1 for a manual one
 };
 
 class tman_class {

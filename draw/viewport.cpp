@@ -17,9 +17,8 @@ void OGL_pix_specs(int /*unused*/) {
   if (mnw.cur_window >= 0) OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);
 }
 
-void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, float right,
-                  float vx1, float near, float top, float vy1, float far, float zoom,
-                  int aspect) {
+void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, float right, float vx1,
+                  float near, float top, float vy1, float far, float zoom, int aspect) {
   if (mode == 2) {
     left = mnw.area_left;
     bottom = mnw.area_bottom;

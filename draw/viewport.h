@@ -10,9 +10,8 @@ void OGL_pix_specs(int unused);
 // mode 2: orthographic over the logical area, coordinates ignored;
 // mode 3: perspective frustum (left..top scaled by near, corners by scale);
 // other modes: the arguments as given, the camera's projection kept.
-void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, float right,
-                  float vx1, float near, float top, float vy1, float far, float zoom,
-                  int aspect);
+void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, float right, float vx1,
+                  float near, float top, float vy1, float far, float zoom, int aspect);
 // Sets only the OpenGL viewport.
 void OGL_screensize(int mode, float x0, float y0, float x1, float y1);
 

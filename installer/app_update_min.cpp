@@ -9,7 +9,6 @@
 void APP_update() {
   // The 1024 x 768 background fills the lower three quarters of its
   // 1024 x 1024 texture.
-  OGL_2dquad(390, 49, 1.0f, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f, 1024, 0, 1, 0, 1,
-             5);
+  OGL_2dquad(390, 49, 1.0f, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f, 1024, 0, 1, 0, 1, 5);
   OGL_string(46, 20, 740, build_name[0], 9999, 100, 0);
 }

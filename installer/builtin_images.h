@@ -35,4 +35,6 @@ inline const builtin_image kBuiltinImages[4] = {
     {t_interface_dat, 512, 512, 388},
 };
 
-inline size_t builtin_image_bytes(const builtin_image& image) { return size_t(image.dx) * image.dy * 4; }
+inline size_t builtin_image_bytes(const builtin_image& image) {
+  return size_t(image.dx) * image.dy * 4;
+}

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "TEX/image_desc.h"
 #include "draw/tman.h"
 #include "installer/builtin_images.h"
+#include "TEX/image_desc.h"
 
 namespace {
 

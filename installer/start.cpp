@@ -79,9 +79,9 @@ static void set_stg_defaults() {
 }
 
 void APP_start_run(int argc, const char** argv) {
-  static const char* const labels[5] = {"os_dir_this_app\t\t=", "os_dir_desktop\t\t=",
-                                        "os_dir_default_apps\t=", "os_dir_temp\t\t\t=",
-                                        "os_dir_prefs\t\t\t="};
+  static const char* const labels[5] = {
+      "os_dir_this_app\t\t=", "os_dir_desktop\t\t=", "os_dir_default_apps\t=", "os_dir_temp\t\t\t=",
+      "os_dir_prefs\t\t\t="};
   for (int which = 0; which < 5; ++which) {
     std::string folder;
     get_OS_abs_path(which, folder);

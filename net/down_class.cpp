@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Sockets/PCSBSocket.h"
 #include "core/clock.h"
 #include "core/globals.h"
 #include "net/http.h"
+#include "Sockets/PCSBSocket.h"
 
 // [SECTION] helpers
 
@@ -86,8 +86,8 @@ down_class::down_class(const char* server, uint16_t port, const char* path, bool
   unsigned long addr = PCSBSocket::LookupAddress(proxied ? http.ProxyHost(server, port) : server);
   if (addr == 0) {
     const unsigned char* b = reinterpret_cast<const unsigned char*>(&addr);
-    xer << "Translated server " << server << " to IP addy: " << int(b[0]) << "." << int(b[1])
-        << "." << int(b[2]) << "." << int(b[3]) << " and port = " << port << "\n";
+    xer << "Translated server " << server << " to IP addy: " << int(b[0]) << "." << int(b[1]) << "."
+        << int(b[2]) << "." << int(b[3]) << " and port = " << port << "\n";
     error = 20011;
     return;
   }
@@ -182,7 +182,8 @@ void down_class::scan_head() {
       response_text = text;
     } else {
       size_t colon = line.find(": ");
-      if (colon != std::string::npos) headers.emplace(line.substr(0, colon), line.substr(colon + 2));
+      if (colon != std::string::npos)
+        headers.emplace(line.substr(0, colon), line.substr(colon + 2));
     }
     recv_buf.erase(recv_buf.begin(), recv_buf.begin() + eol + 2);
   }
@@ -220,10 +221,14 @@ void down_class::close_file() {
 int down_class::GetStat() const {
   if (!sock) return 0;
   switch (sock->mStatus) {
-    case PCSBSocket::StatusConnecting: return 1;
-    case PCSBSocket::StatusError: return 2;
-    case PCSBSocket::StatusClosed: return 3;
-    default: break;
+    case PCSBSocket::StatusConnecting:
+      return 1;
+    case PCSBSocket::StatusError:
+      return 2;
+    case PCSBSocket::StatusClosed:
+      return 3;
+    default:
+      break;
   }
   if (!send_buf.empty()) return 4;
   return headers_done ? 5 : 6;

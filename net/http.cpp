@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Sockets/PCSBSocket.h"
 #include "core/clock.h"
 #include "core/constants.h"
 #include "core/globals.h"
 #include "net/down_class.h"
 #include "platform/alert.h"
+#include "Sockets/PCSBSocket.h"
 
 http_class http;
 std::vector<std::string> gProxyExclude;
@@ -41,7 +41,8 @@ bool http_class::UseProxy(const char* server, uint16_t /*port*/) const {
   if (proxy_port_int == 0 || proxy_host.empty()) return false;
   size_t len = strlen(server);
   for (const std::string& ending : gProxyExclude)
-    if (ending.size() <= len && ending.compare(0, std::string::npos, server + len - ending.size()) == 0)
+    if (ending.size() <= len &&
+        ending.compare(0, std::string::npos, server + len - ending.size()) == 0)
       return false;
   return true;
 }
@@ -78,8 +79,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
   }
 
   slot_request& req = requests_[slot];
-  if (slots[slot] &&
-      (req.server != server || req.path != path || req.local_file != local_file))
+  if (slots[slot] && (req.server != server || req.path != path || req.local_file != local_file))
     net_abandon(slot);
 
   if (!slots[slot]) {
@@ -109,8 +109,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
     if (static_cast<double>(xtim.act_time) <= static_cast<double>(d->last_activity) + 30.0)
       return 0;
     result = 2;
-  } else if (d->response_code >= 200 && d->response_code <= 299 && d->IsComplete() &&
-             !d->IsErr()) {
+  } else if (d->response_code >= 200 && d->response_code <= 299 && d->IsComplete() && !d->IsErr()) {
     result = 1;
   } else {
     xer << "HTTP Error for " << local_file << "\n"

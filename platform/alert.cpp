@@ -96,8 +96,8 @@ void __MACIBM_alert(int return_window, const char* line1, const char* line2, con
         exce_class(lines[0], lines[1], lines[2], lines[3], source_file, source_line, type));
     return;
   }
-  const std::string where =
-      std::string("(") + (source_file ? source_file : "") + " line " + std::to_string(source_line) + ")";
+  const std::string where = std::string("(") + (source_file ? source_file : "") + " line " +
+                            std::to_string(source_line) + ")";
 
   if (cmdline.has_option("--fps_test")) {
     for (const std::string& l : lines) xer << l << "\n";

@@ -83,9 +83,7 @@ int PLAT_system_folder(int kind, std::string& out) {
   }
 }
 
-static int remove_entry(const char* p, const struct stat*, int, struct FTW*) {
-  return remove(p);
-}
+static int remove_entry(const char* p, const struct stat*, int, struct FTW*) { return remove(p); }
 
 void PLAT_remove_temp_folder() {
   if (g_temp_folder.empty()) return;

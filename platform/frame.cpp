@@ -125,10 +125,12 @@ void texture_failure_alerts() {
   } kinds[] = {
       {&tman_class::has_scene_load_fail, &tman_class::mute_scene_load_fail,
        "Some scenery textures could not be loaded.",
-       "This may be an installation problem or you may have a damaged add-on scenery package.", 1544},
+       "This may be an installation problem or you may have a damaged add-on scenery package.",
+       1544},
       {&tman_class::has_plane_load_fail, &tman_class::mute_plane_load_fail,
        "Some textures for the aircraft you selected could not be loaded.",
-       "This may be an installation problem or you may have a damaged add-on aircraft package.", 1545},
+       "This may be an installation problem or you may have a damaged add-on aircraft package.",
+       1545},
       {&tman_class::has_instl_load_fail, &tman_class::mute_instl_load_fail,
        "Some textures could not be loaded.",
        "This may be an installation problem.  Run the installer/updater again to get these missing "
@@ -138,8 +140,9 @@ void texture_failure_alerts() {
   for (const auto& k : kinds) {
     if (!(tman.*k.has)()) continue;
     (tman.*k.mute)();
-    __MACIBM_alert(0, k.l1, k.l2, "Please see the log.txt file for a detailed list of missing files.",
-                   "", 1, "mnw", k.line);
+    __MACIBM_alert(0, k.l1, k.l2,
+                   "Please see the log.txt file for a detailed list of missing files.", "", 1,
+                   "mnw", k.line);
   }
 }
 
@@ -216,9 +219,9 @@ void MACIBM_startwind(int id) {
     int id;
     float dx, dy;
     const char* title;  // null: the stored title of the id
-  } sizes[] = {{1, 500, 300, "EULA"},     {2, 600, 380, "Prefs"},  {993, 561, 474, "Livery"},
-               {994, 600, 300, nullptr},  {995, 420, 250, nullptr}, {996, 300, 166, nullptr},
-               {997, 700, 146, nullptr},  {998, 561, 474, nullptr}, {999, 330, 474, nullptr}};
+  } sizes[] = {{1, 500, 300, "EULA"},    {2, 600, 380, "Prefs"},   {993, 561, 474, "Livery"},
+               {994, 600, 300, nullptr}, {995, 420, 250, nullptr}, {996, 300, 166, nullptr},
+               {997, 700, 146, nullptr}, {998, 561, 474, nullptr}, {999, 330, 474, nullptr}};
   for (auto& s : sizes) {
     if (s.id != id) continue;
     stls.window_title = s.title ? s.title : stls.title_for(id);
@@ -316,7 +319,7 @@ void mouse_help_per_wind(int id) {
     SDL_SetCursor(SDL_GetDefaultCursor());
   }
   if (mnw.cursor_kind > 2) {
-    static const int cells[12][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}, {2, 1}, {3, 1},
+    static const int cells[12][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}, {2, 1},  {3, 1},
                                      {2, 0}, {3, 0}, {4, 1}, {4, 0}, {-1, 1}, {-1, 0}};
     int kind = mnw.cursor_kind > 14 ? 13 : mnw.cursor_kind;
     int col = cells[kind - 3][0], row = cells[kind - 3][1];

@@ -1,14 +1,15 @@
 #include "platform/gl_hooks.h"
 
-#include "OGL/extensions.h"
 #include "draw/render_state.h"
 #include "draw/viewport.h"
+#include "OGL/extensions.h"
 
 int PLAT_gl_entry_points() { return glExt.init_entry_points(); }
 
 void PLAT_gl_probe() { glExt.init_extensions(); }
 
-void PLAT_gl_setstate(int fog, int units, int lighting, int alpha, int depth_test, int depth_write) {
+void PLAT_gl_setstate(int fog, int units, int lighting, int alpha, int depth_test,
+                      int depth_write) {
   OGL_setstate(fog, units, lighting, alpha, depth_test, depth_write);
 }
 

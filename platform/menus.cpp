@@ -3,8 +3,6 @@
 std::vector<menu_struct> menu;
 int popup_menu_select = 0, select_popup_code = 0, active_popup_code = 0;
 
-void MACIBM_clear_menus(int full) {
-  menu.assign(full ? 1520 : 0, menu_struct());
-}
+void MACIBM_clear_menus(int full) { menu.assign(full ? 1520 : 0, menu_struct()); }
 
 void standard_gui() {}

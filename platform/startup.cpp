@@ -6,8 +6,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
 #include <utility>
@@ -79,8 +79,8 @@ void fill_tables() {
 }
 
 void write_log_header() {
-  xer << "log.txt for " << build_name[0] << " " << "Installer " << 90017 << " compiled on "
-      << __DATE__ << " " << __TIME__ << "\n\n";
+  xer << "log.txt for " << build_name[0] << " "
+      << "Installer " << 90017 << " compiled on " << __DATE__ << " " << __TIME__ << "\n\n";
   xer << "This log file is generated automatically by Tessaly Works applications and contains "
          "diagnostics about your graphics hardware, installation, and any error conditions.\n";
   xer << "If you need to contact tech support or file a bug, please send us this file. NOTE: this "
@@ -95,9 +95,13 @@ void write_log_header() {
   std::string model, mhz, mem_kb;
   proc_values("/proc/cpuinfo", {{"model name", &model}, {"cpu MHz", &mhz}});
   proc_values("/proc/meminfo", {{"MemTotal", &mem_kb}});
-  xer << "CPU type: " << "?" << " (" << (model.empty() ? "?" : model) << ") ";
+  xer << "CPU type: "
+      << "?"
+      << " (" << (model.empty() ? "?" : model) << ") ";
   xer << "CPU speed (mhz): " << (mhz.empty() ? "?" : std::to_string(atoi(mhz.c_str()))) << " "
-      << "Bus speed (mhz): " << "?" << " "
+      << "Bus speed (mhz): "
+      << "?"
+      << " "
       << "RAM (MB): " << (mem_kb.empty() ? "?" : std::to_string(atol(mem_kb.c_str()) / 1024))
       << "\n";
   xer << "\nFlyhouse folder:'" << app_path << "', case sensitive=" << g_case_sensitive << "\n\n";
@@ -119,7 +123,8 @@ void MACIBM_take_interface_colours() {
     colr.assign(s.colour, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
   }
   colr.assign(39, (colr.rgb[35][0] + colr.rgb[38][0]) * 0.5f,
-              (colr.rgb[35][1] + colr.rgb[38][1]) * 0.5f, (colr.rgb[35][2] + colr.rgb[38][2]) * 0.5f);
+              (colr.rgb[35][1] + colr.rgb[38][1]) * 0.5f,
+              (colr.rgb[35][2] + colr.rgb[38][2]) * 0.5f);
 }
 
 void MACIBM_set_app_path(std::string& out) {
@@ -217,16 +222,17 @@ void MACIBM_init(int argc, const char** argv) {
   mnw.lang = 0;
   MACIBM_setres(1);
   if (!MACIBM_make_context(0))
-    __MACIBM_alert(0,
-                   "I could not set up the graphics for Nimbrel! I hope your monitor is at 1024x768 "
-                   "or higher! It must be!",
-                   "You do not meet the system requirements or you do not have OpenGL drivers or you "
-                   "entered a bad resolution in Nimbrel!",
-                   "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D "
-                   "accelerator card!",
-                   "If you reset the resolution, you can try launching Nimbrel again, since I am "
-                   "resetting Nimbrel to default resolution now.",
-                   t_exit, __FILE__, 1358);
+    __MACIBM_alert(
+        0,
+        "I could not set up the graphics for Nimbrel! I hope your monitor is at 1024x768 "
+        "or higher! It must be!",
+        "You do not meet the system requirements or you do not have OpenGL drivers or you "
+        "entered a bad resolution in Nimbrel!",
+        "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D "
+        "accelerator card!",
+        "If you reset the resolution, you can try launching Nimbrel again, since I am "
+        "resetting Nimbrel to default resolution now.",
+        t_exit, __FILE__, 1358);
   PLAT_gl_pix_specs(0);
   PLAT_gl_probe();
   THREAD_make_workers();

@@ -2,11 +2,11 @@
 // "windows" are logical ids drawn inside it (frame.cpp).
 #include "platform/window.h"
 
-#include <SDL2/SDL.h>
 #include <dlfcn.h>
+#include <SDL2/SDL.h>
 
-#include <cstdint>
 #include <stdlib.h>
+#include <cstdint>
 
 #include <GL/gl.h>
 
@@ -56,9 +56,10 @@ void log_format() {
   struct {
     const char* label;
     SDL_GLattr attr;
-  } rows[] = {{"AGL_DOUBLEBUFFER : ", SDL_GL_DOUBLEBUFFER}, {"AGL_RED_SIZE     : ", SDL_GL_RED_SIZE},
-              {"AGL_GREEN_SIZE   : ", SDL_GL_GREEN_SIZE},  {"AGL_BLUE_SIZE    : ", SDL_GL_BLUE_SIZE},
-              {"AGL_ALPHA_SIZE   : ", SDL_GL_ALPHA_SIZE},  {"AGL_DEPTH_SIZE   : ", SDL_GL_DEPTH_SIZE}};
+  } rows[] = {
+      {"AGL_DOUBLEBUFFER : ", SDL_GL_DOUBLEBUFFER}, {"AGL_RED_SIZE     : ", SDL_GL_RED_SIZE},
+      {"AGL_GREEN_SIZE   : ", SDL_GL_GREEN_SIZE},   {"AGL_BLUE_SIZE    : ", SDL_GL_BLUE_SIZE},
+      {"AGL_ALPHA_SIZE   : ", SDL_GL_ALPHA_SIZE},   {"AGL_DEPTH_SIZE   : ", SDL_GL_DEPTH_SIZE}};
   // Every format SDL hands out is RGBA.
   xer << "AGL_RGBA         : " << 1 << "\n";
   for (auto& r : rows) {

@@ -29,8 +29,9 @@ int BTN_action(float x, float y, float w, int is_on, int /*mode*/, const std::st
 
 int BTN_bool(float x, float y, int* value, const std::string& label, int /*alt*/) {
   BTN_frame2(*value ? 43 : 36, x - 9, y + 3 - 9, 18, 18, "");
-  OGL_string(41, x + 12, y, label.substr(label.find('|') == std::string::npos ? 0 : label.find('|') + 1),
-             0, 100, 0);
+  OGL_string(41, x + 12, y,
+             label.substr(label.find('|') == std::string::npos ? 0 : label.find('|') + 1), 0, 100,
+             0);
   if (clicked(x - 8, y - 4, x + 8, y + 12)) {
     *value = *value ? 0 : 1;
     return 1;

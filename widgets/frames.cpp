@@ -19,7 +19,8 @@ void BTN_frame1(int kind, float x, float y, float w, int /*colour*/) {
 void BTN_frame2(int kind, float x, float y, float w, float h, const std::string& title) {
   OGL_fillrect(frame_colour(kind), 1.0f, x, y, w, h);
   if (!title.empty())
-    OGL_string(41, x + w * 0.5f - OGL_string_width(title, 100) * 0.5f, y + h - 14, title, 0, 100, 0);
+    OGL_string(41, x + w * 0.5f - OGL_string_width(title, 100) * 0.5f, y + h - 14, title, 0, 100,
+               0);
 }
 
 void BTN_fillwin(int active, int kind) {

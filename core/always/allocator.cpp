@@ -55,8 +55,12 @@ void* core_new_nothrow(std::size_t size, std::size_t align) noexcept {
 // [SECTION] Plain forms
 void* operator new(std::size_t size) { return core_new(size, 0); }
 void* operator new[](std::size_t size) { return core_new(size, 0); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return core_new_nothrow(size, 0); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return core_new_nothrow(size, 0); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return core_new_nothrow(size, 0);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return core_new_nothrow(size, 0);
+}
 void operator delete(void* p) noexcept { mi_free(p); }
 void operator delete[](void* p) noexcept { mi_free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { mi_free(p); }
@@ -98,7 +102,9 @@ void* operator new[](std::size_t size, const std::nothrow_t& nt, const char*, in
 }
 void operator delete(void* p, const char*, int) noexcept { ::operator delete(p); }
 void operator delete[](void* p, const char*, int) noexcept { ::operator delete[](p); }
-void operator delete(void* p, const std::nothrow_t&, const char*, int) noexcept { ::operator delete(p); }
+void operator delete(void* p, const std::nothrow_t&, const char*, int) noexcept {
+  ::operator delete(p);
+}
 void operator delete[](void* p, const std::nothrow_t&, const char*, int) noexcept {
   ::operator delete[](p);
 }

@@ -43,13 +43,13 @@ const char* xmap_class::retry(const char* p) {
   std::string given = p ? p : "";
   if (!app_path.empty() && given.find(app_path) != std::string::npos)
     MACIBM_alert(0, "retry: We are getting a file string that is not Flyhouse relative!",
-                 "This is illegal! All paths must be Flyhouse relative!", "The path in question is:",
-                 given.c_str(), t_exit);
+                 "This is illegal! All paths must be Flyhouse relative!",
+                 "The path in question is:", given.c_str(), t_exit);
   // ':' is an ordinary file-name byte on Linux; only the backslash betrays a
   // path built for another system.
   if (given.find('\\') != std::string::npos)
-    MACIBM_alert(0, "OOPS!", "I got a bad dirchar! I only want '/'!", "The path in question is:",
-                 given.c_str(), t_exit);
+    MACIBM_alert(0, "OOPS!", "I got a bad dirchar! I only want '/'!",
+                 "The path in question is:", given.c_str(), t_exit);
 
   std::string full = app_path + given;
   check_path_length(full);

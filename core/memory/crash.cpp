@@ -51,7 +51,9 @@ class fd_writer {
     for (int i = digits - 1; i >= 0; --i) put_char(hex[(v >> (4 * i)) & 0xf]);
   }
   // Addresses are printed in full: 16 digits on a 64-bit system.
-  void put_addr(const void* p) { put_hex(reinterpret_cast<uintptr_t>(p), 2 * sizeof(void*), false); }
+  void put_addr(const void* p) {
+    put_hex(reinterpret_cast<uintptr_t>(p), 2 * sizeof(void*), false);
+  }
   void flush() {
     size_t off = 0;
     while (off < len_) {
@@ -119,9 +121,12 @@ class maps_reader {
   uintptr_t read_hex(int c) {
     uintptr_t v = 0;
     for (;; c = getc()) {
-      if (c >= '0' && c <= '9') v = v * 16 + (c - '0');
-      else if (c >= 'a' && c <= 'f') v = v * 16 + (c - 'a' + 10);
-      else return v;
+      if (c >= '0' && c <= '9')
+        v = v * 16 + (c - '0');
+      else if (c >= 'a' && c <= 'f')
+        v = v * 16 + (c - 'a' + 10);
+      else
+        return v;
     }
   }
   int fd_;
@@ -187,7 +192,8 @@ void print_symbol(int fd, const void* address) {
   fd_writer out(fd);
   const uintptr_t a = reinterpret_cast<uintptr_t>(address);
   if (info.symbol_address) {
-    const long long dist = static_cast<long long>(a - reinterpret_cast<uintptr_t>(info.symbol_address));
+    const long long dist =
+        static_cast<long long>(a - reinterpret_cast<uintptr_t>(info.symbol_address));
     if (info.symbol_name[0]) {
       out.put(info.symbol_name);
     } else {
@@ -262,15 +268,20 @@ void dump_hex(int fd, const void* start, int count) {
     out.put(" ");
     for (int i = 0; i < 16; ++i) {
       if (i && i % 4 == 0) out.put(" ");
-      if (i < left) out.put_hex(p[row + i], 2, true);
-      else out.put("  ");
+      if (i < left)
+        out.put_hex(p[row + i], 2, true);
+      else
+        out.put("  ");
     }
     out.put("     ");
     for (int i = 0; i < 16; ++i) {
       if (i == 4 || i == 8 || i == 12) out.put(" ");
-      if (i >= left) out.put_char(' ');
-      else if (p[row + i] >= 0x20 && p[row + i] < 0x7f) out.put_char(static_cast<char>(p[row + i]));
-      else out.put_char('.');
+      if (i >= left)
+        out.put_char(' ');
+      else if (p[row + i] >= 0x20 && p[row + i] < 0x7f)
+        out.put_char(static_cast<char>(p[row + i]));
+      else
+        out.put_char('.');
     }
     out.put("\n");
   }
@@ -351,7 +362,8 @@ void fatal_signal_handler(int sig, siginfo_t* info, void* context) {
   int log = open("Log.txt", O_WRONLY | O_APPEND | O_CLOEXEC);
   if (log >= 0) {
     fd_writer out(log);
-    out.put("This application has crashed.  Please send the file crash_log.txt to Tessaly Works.\n");
+    out.put(
+        "This application has crashed.  Please send the file crash_log.txt to Tessaly Works.\n");
     out.flush();
     close(log);
   }
@@ -365,7 +377,7 @@ void UTL_debug_init() {
   ss.ss_sp = g_main_alt_stack;
   ss.ss_size = sizeof g_main_alt_stack;
   sigaltstack(&ss, nullptr);
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_sigaction = fatal_signal_handler;
   sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&sa.sa_mask);

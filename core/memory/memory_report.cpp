@@ -39,8 +39,9 @@ uint64_t mem_to_number(uint64_t bytes) { return bytes >> mem_shift(bytes); }
 char mem_to_suffix(uint64_t bytes) { return "BKMG"[mem_shift(bytes) / 10]; }
 
 const char* sm_string(uint8_t mode) {
-  static const char* const names[] = {"Unknown", "Copy-on-write", "Private", "Empty",
-                                      "Shared", "True-Shared", "Private-Aliased", "Shared-Aliased"};
+  static const char* const names[] = {"Unknown",         "Copy-on-write", "Private",
+                                      "Empty",           "Shared",        "True-Shared",
+                                      "Private-Aliased", "Shared-Aliased"};
   return mode <= 7 ? names[mode] : "Unknown";
 }
 
@@ -66,11 +67,16 @@ bool mem_allocator_stat(const std::string& stats_text, const char* label, uint64
       double unit = 1;
       if (i + 1 < w.size()) {
         const std::string& u = w[i + 1];
-        if (u == "B") unit = 1, ++i;
-        else if (u == "KiB") unit = 1024.0, ++i;
-        else if (u == "MiB") unit = 1048576.0, ++i;
-        else if (u == "GiB") unit = 1073741824.0, ++i;
-        else if (u == "TiB") unit = 1099511627776.0, ++i;
+        if (u == "B")
+          unit = 1, ++i;
+        else if (u == "KiB")
+          unit = 1024.0, ++i;
+        else if (u == "MiB")
+          unit = 1048576.0, ++i;
+        else if (u == "GiB")
+          unit = 1073741824.0, ++i;
+        else if (u == "TiB")
+          unit = 1099511627776.0, ++i;
       }
       if (++column == 4) {
         *bytes = static_cast<uint64_t>(v * unit);
@@ -212,21 +218,26 @@ int dump_mem_stats(const char* reason) {
   fprintf(file, "dump_mem_stats: %s\n", reason);
   fprintf(file, "Linux Info:\n");
   out.sized("    Page size:        ", page, "      This is the size of one virtual memory page.");
-  out.sized("    Vsize (reported): ", vsize,
-            "      This is the total virtual address space used by Nimbrel (including empty regions).");
+  out.sized(
+      "    Vsize (reported): ", vsize,
+      "      This is the total virtual address space used by Nimbrel (including empty regions).");
   out.sized("    Rsize:            ", rsize,
-            "      This is the total amount of real RAM used by Nimbrel (virtual pages resident in RAM).");
+            "      This is the total amount of real RAM used by Nimbrel (virtual pages resident in "
+            "RAM).");
   out.sized("    Free pages:       ", proc_kb(meminfo, "MemFree"),
             "      This is the total free RAM on the machine.");
-  out.sized("    Active Pages:     ", proc_kb(meminfo, "Active"),
-            "      This is the total actively used RAM among all apps - it probably can't be paged out "
-            "without causing huge performance problems.");
+  out.sized(
+      "    Active Pages:     ", proc_kb(meminfo, "Active"),
+      "      This is the total actively used RAM among all apps - it probably can't be paged out "
+      "without causing huge performance problems.");
   out.sized("    Inactive Pages:   ", proc_kb(meminfo, "Inactive"),
-            "      This is the total inactive RAM from all apps - pages that is elligible to be paged out "
+            "      This is the total inactive RAM from all apps - pages that is elligible to be "
+            "paged out "
             "since it hasn't been used recently.");
   // Linux's unevictable pages are what other systems call wired.
   out.sized("    Wired Pages:      ", proc_kb(meminfo, "Unevictable"),
-            "      This is the total wired RAM - pages that are 'wired down' and cannot ever be paged out.");
+            "      This is the total wired RAM - pages that are 'wired down' and cannot ever be "
+            "paged out.");
   // The kernel counts swap in bytes already, so nothing is multiplied.
   out.sized("    Total Swap Pages: ", swap_total, "");
   out.sized("    Avail Swap Pages: ", swap_free, "");
@@ -234,7 +245,8 @@ int dump_mem_stats(const char* reason) {
 
   fprintf(file, "    I will now print the entire map of virtual memory.\n");
   fprintf(file,
-          "        Address                   Size    r-private r-shared sharing-mode (ref count: n/a on "
+          "        Address                   Size    r-private r-shared sharing-mode (ref count: "
+          "n/a on "
           "Linux, shown as 0)\n");
   uint64_t prev_end = 0, largest_gap = 0, total_gap = 0, largest_free = 0, total_free = 0;
   uint64_t total_vsize = 0, private_total = 0, shared_total = 0;
@@ -253,9 +265,11 @@ int dump_mem_stats(const char* reason) {
     const uint64_t size = r.hi - r.lo;
     const uint8_t mode = sharing_mode(r);
     fprintf(file, "        0x%016llX      %5llu%c       %5llu%c %5llu%c   %20s (%3d)       %s\n",
-            static_cast<unsigned long long>(r.lo), static_cast<unsigned long long>(mem_to_number(size)),
-            mem_to_suffix(size), static_cast<unsigned long long>(mem_to_number(r.private_bytes)),
-            mem_to_suffix(r.private_bytes), static_cast<unsigned long long>(mem_to_number(r.shared_bytes)),
+            static_cast<unsigned long long>(r.lo),
+            static_cast<unsigned long long>(mem_to_number(size)), mem_to_suffix(size),
+            static_cast<unsigned long long>(mem_to_number(r.private_bytes)),
+            mem_to_suffix(r.private_bytes),
+            static_cast<unsigned long long>(mem_to_number(r.shared_bytes)),
             mem_to_suffix(r.shared_bytes), sm_string(mode), 0, image_name(r).c_str());
     if (mode == 3) {
       total_free += size;
@@ -269,11 +283,13 @@ int dump_mem_stats(const char* reason) {
   }
   out.sized("    Total vsize:     ", total_vsize,
             "      This is the total non-empty virtual address space used by Nimbrel.");
-  out.sized("    Total rsize:     ", private_total + shared_total,
-            "      This is the total amount of real memory used by Nimbrel (shared and exclusive).");
-  out.sized("    Shared rsize:    ", shared_total,
-            "      This is the total amonut of real memory used by Nimbrel that is shared with other "
-            "processes.");
+  out.sized(
+      "    Total rsize:     ", private_total + shared_total,
+      "      This is the total amount of real memory used by Nimbrel (shared and exclusive).");
+  out.sized(
+      "    Shared rsize:    ", shared_total,
+      "      This is the total amonut of real memory used by Nimbrel that is shared with other "
+      "processes.");
   out.sized("    Private rsize:   ", private_total,
             "      This is the total amount of real memory used by Nimbrel exclusively (private).");
   out.sized("    Largest free:    ", largest_free,
@@ -283,7 +299,8 @@ int dump_mem_stats(const char* reason) {
   out.sized("    Largest gap:     ", largest_gap,
             "      This is the size of the largest unused gap in Nimbrel's address space.");
   out.sized("    Total gap:       ", total_gap,
-            "      This is the size of all of the gaps in Nimbrel's address space - that is, total unused "
+            "      This is the size of all of the gaps in Nimbrel's address space - that is, total "
+            "unused "
             "address space.");
 
 #ifdef NIMBREL_NO_ALLOCATOR
@@ -307,17 +324,21 @@ int dump_mem_stats(const char* reason) {
                           : "     n/a: mimalloc's statistics did not list it.");
   out.sized("    Max Alloc Space:   ", peak_commit,
             "     This is the most space mimalloc ever had committed from the OS.");
-  out.sized("    Total Alloc Space: ", commit, "     This is the space mimalloc has committed now.");
+  out.sized("    Total Alloc Space: ", commit,
+            "     This is the space mimalloc has committed now.");
   out.sized("    Total Free Space:  ", 0,
             "     n/a with mimalloc: this build of it does not count the bytes in use.");
   out.sized("    Total Used Space:  ", 0,
             "     n/a with mimalloc: this build of it does not count the bytes in use.");
-  out.sized("    Releasable Space:  ", 0, "     n/a with mimalloc: it returns free space by itself.");
+  out.sized("    Releasable Space:  ", 0,
+            "     n/a with mimalloc: it returns free space by itself.");
   fprintf(file, "    mimalloc's own statistics:\n");
   std::istringstream lines(stats);
   for (std::string line; std::getline(lines, line);) fprintf(file, "    %s\n", line.c_str());
 #endif
-  if (own_file) fclose(file);
-  else fflush(file);
+  if (own_file)
+    fclose(file);
+  else
+    fflush(file);
   return 0;
 }

@@ -193,8 +193,8 @@ void UTL_sleep(int milliseconds) {
 // ---------------------------------------------------------------------------
 float UTL_lazy_mempool::global_total = 0.0f;
 
-std::unique_ptr<UTL_stat> g_memory_used(
-    new UTL_stat(&UTL_lazy_mempool::global_total, "memory/lazy_pools", stat_memory));
+std::unique_ptr<UTL_stat> g_memory_used(new UTL_stat(&UTL_lazy_mempool::global_total,
+                                                     "memory/lazy_pools", stat_memory));
 
 UTL_lazy_mempool::~UTL_lazy_mempool() {
   while (blocks) {

@@ -72,8 +72,8 @@ class UTL_lazy_mempool {
 
   uint32_t total_allocated = 0;
   uint32_t total_wasted = 0;
-  void* blocks = nullptr;    // each block's first word links to the next
-  uintptr_t cursor = 0;      // next free byte in the newest block
+  void* blocks = nullptr;  // each block's first word links to the next
+  uintptr_t cursor = 0;    // next free byte in the newest block
   uint32_t total_ready = 0;
 
   // Bytes held by every pool's blocks.

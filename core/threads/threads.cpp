@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "OGL/extensions.h"
 #include "core/exception.h"
 #include "core/globals.h"
+#include "OGL/extensions.h"
 #include "platform/alert.h"
 #include "platform/gl_loader.h"
 
@@ -143,7 +143,8 @@ static void* xtaskproc(void*) {
     UTL_critical_section_lock(&call->lock);
     call->result = result;
     UTL_critical_section_unlock(&call->lock);
-    UTL_message_queue_write(call->reply, reinterpret_cast<void*>(static_cast<uintptr_t>(call->cookie)));
+    UTL_message_queue_write(call->reply,
+                            reinterpret_cast<void*>(static_cast<uintptr_t>(call->cookie)));
   }
 }
 
@@ -202,7 +203,8 @@ void* THREAD_cleanup(THREAD_call* call) {
   int done = call->done;
   void* result = call->result;
   UTL_critical_section_unlock(&call->lock);
-  if (!done) __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, __FILE__, 484);
+  if (!done)
+    __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, __FILE__, 484);
   UTL_critical_section_lock(&free_calls_lock);
   call->next = free_calls;
   free_calls = call;
@@ -215,7 +217,8 @@ void* THREAD_cleanup(THREAD_call* call) {
 // ---------------------------------------------------------------------------
 void THREAD_shutdown() {
   if (!threads_inited.load()) return;
-  for (size_t i = 0; i < worker_threads.size(); ++i) UTL_message_queue_write(call_queue, kQuitMessage);
+  for (size_t i = 0; i < worker_threads.size(); ++i)
+    UTL_message_queue_write(call_queue, kQuitMessage);
   for (size_t i = 0; i < worker_threads.size(); ++i)
     UTL_thread_join(worker_threads[i], worker_threads_join[i]);
   // Forgotten here so that a later THREAD_init and THREAD_make_workers in the

@@ -13,7 +13,7 @@ struct THREAD_call {
   void* arg;
   void* result;
   int done;
-  unsigned cookie;            // a multiple of 4, never 0
+  unsigned cookie;  // a multiple of 4, never 0
 };
 
 void THREAD_init();

@@ -12,7 +12,7 @@ static inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n
 #define MD5_G(x, y, z) (((x) & (z)) | ((y) & ~(z)))
 #define MD5_H(x, y, z) ((x) ^ (y) ^ (z))
 #define MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
-#define MD5_STEP(f, a, b, c, d, x, s, ac) \
+#define MD5_STEP(f, a, b, c, d, x, s, ac)         \
   (a) += f((b), (c), (d)) + (x) + (uint32_t)(ac); \
   (a) = rotl((a), (s)) + (b)
 
@@ -100,8 +100,8 @@ static void transform_block(MD5_CTX* ctx) {
   uint32_t words[16];
   for (int k = 0; k < 16; ++k) {
     const unsigned char* p = ctx->in + 4 * k;
-    words[k] = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) |
-               ((uint32_t)p[3] << 24);
+    words[k] =
+        (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
   }
   Transform(ctx->buf, words);
 }

@@ -4,9 +4,9 @@
 #include <cstdint>
 
 struct MD5_CTX {
-  uint32_t i[2];        // bit count, low word first
-  uint32_t buf[4];      // state A, B, C, D
-  unsigned char in[64]; // current block
+  uint32_t i[2];         // bit count, low word first
+  uint32_t buf[4];       // state A, B, C, D
+  unsigned char in[64];  // current block
   unsigned char digest[16];
 };
 

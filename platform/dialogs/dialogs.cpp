@@ -2,8 +2,8 @@
 // path or message is ever parsed as a command) and SDL's message boxes.
 #include "platform/dialogs/dialogs.h"
 
-#include <SDL2/SDL.h>
 #include <fcntl.h>
+#include <SDL2/SDL.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,13 +87,15 @@ bool PLAT_have_display() {
 }
 
 int GetFilePathFromUser(int mode, const char* message, const char* button_label,
-                        int /*preference_key*/, const char* default_folder, std::string& path_inout) {
+                        int /*preference_key*/, const char* default_folder,
+                        std::string& path_inout) {
   if (mode < 0 || mode > 2) return 0;
   std::vector<std::string> args = {"zenity", "--file-selection"};
   if (mode == 1) args.push_back("--save");
   if (mode == 2) args.push_back("--directory");
   std::string title = message ? message : "";
-  if (button_label && *button_label) title += title.empty() ? button_label : std::string(" - ") + button_label;
+  if (button_label && *button_label)
+    title += title.empty() ? button_label : std::string(" - ") + button_label;
   args.push_back("--title=" + title);
   std::string start;
   if (default_folder && *default_folder) {
@@ -128,8 +130,8 @@ bool ConfirmMessage(const char* message, const char* ok_label, const char* cance
   const SDL_MessageBoxButtonData buttons[2] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, ok.c_str()},
       {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, cancel.c_str()}};
-  SDL_MessageBoxData data = {SDL_MESSAGEBOX_WARNING, nullptr, "Nimbrel", text.c_str(), 2, buttons,
-                             nullptr};
+  SDL_MessageBoxData data = {
+      SDL_MESSAGEBOX_WARNING, nullptr, "Nimbrel", text.c_str(), 2, buttons, nullptr};
   int chosen = 0;
   if (!PLAT_have_display() || SDL_ShowMessageBox(&data, &chosen) != 0) return false;
   return chosen == 1;

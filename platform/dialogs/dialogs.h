@@ -9,8 +9,8 @@
 // message and the button's word make the title; preference_key is kept for
 // callers and unused here. 1 with the chosen path in path_inout; 0 on cancel
 // or failure, path_inout unchanged.
-int GetFilePathFromUser(int mode, const char* message, const char* button_label,
-                        int preference_key, const char* default_folder, std::string& path_inout);
+int GetFilePathFromUser(int mode, const char* message, const char* button_label, int preference_key,
+                        const char* default_folder, std::string& path_inout);
 // Whether the desktop can show a message box: a display server is there and
 // SDL was not told to draw off screen.
 bool PLAT_have_display();

@@ -151,8 +151,8 @@ TEST_F(DigestTest, LoadBundleByFilename) {
   EXPECT_EQ(load_bundle_by_filename("OpenGL.framework", 1, nullptr), 0);
   EXPECT_EQ(load_bundle_by_filename("Nothing.framework", 0, &handle), -43);
   EXPECT_EQ(load_bundle_by_filename("libnimbrel-absent.so.1", 0, &handle), -37);
-  EXPECT_EXIT(load_bundle_by_filename("Nothing.framework", 1, nullptr), ::testing::ExitedWithCode(1),
-              "Could not find bundle in frameworks folder");
+  EXPECT_EXIT(load_bundle_by_filename("Nothing.framework", 1, nullptr),
+              ::testing::ExitedWithCode(1), "Could not find bundle in frameworks folder");
   EXPECT_EXIT(load_bundle_by_filename("libnimbrel-absent.so.1", 1, nullptr),
               ::testing::ExitedWithCode(1), "Could not load code for framework");
 }
@@ -164,8 +164,8 @@ TEST_F(DigestTest, LoadBundleByFilename) {
 // A program that records its arguments, then moves the record into place so
 // the test never reads half a file.
 void write_recorder(const std::string& program, const std::string& record) {
-  write_file(program, "#!/bin/sh\nprintf '%s|' \"$#\" \"$0\" \"$@\" > '" + record + ".part' && mv '" + record +
-                          ".part' '" + record + "'\n");
+  write_file(program, "#!/bin/sh\nprintf '%s|' \"$#\" \"$0\" \"$@\" > '" + record +
+                          ".part' && mv '" + record + ".part' '" + record + "'\n");
   ASSERT_EQ(chmod(program.c_str(), 0755), 0);
 }
 
@@ -199,7 +199,8 @@ TEST_F(DigestTest, FailedLaunchIsReportedAndTheProgramGoesOn) {
   xer.close();
   std::string log = read_file(dir + "Log.txt");
   EXPECT_NE(log.find("Launching: " + dir + "not_executable with /x/\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("Launching: " + dir + "Empty.app/Empty.app with \n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Launching: " + dir + "Empty.app/Empty.app with \n"), std::string::npos)
+      << log;
 }
 
 }  // namespace

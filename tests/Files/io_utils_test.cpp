@@ -44,9 +44,9 @@ TEST_F(IoUtilsTest, ExistenceTests) {
     const char* path;
     int file, folder, link;
   } cases[] = {
-      {"real/file.txt", 1, 0, 0},   {"real", 0, 1, 0},         {"real/", 0, 1, 0},
-      {"to_file", 1, 0, 1},         {"to_real", 0, 1, 1},      {"to_real/", 0, 1, 0},
-      {"to_real/file.txt", 1, 0, 0}, {"dangling", 0, 0, 1},    {"missing", 0, 0, 0},
+      {"real/file.txt", 1, 0, 0},    {"real", 0, 1, 0},     {"real/", 0, 1, 0},
+      {"to_file", 1, 0, 1},          {"to_real", 0, 1, 1},  {"to_real/", 0, 1, 0},
+      {"to_real/file.txt", 1, 0, 0}, {"dangling", 0, 0, 1}, {"missing", 0, 0, 0},
   };
   for (const Case& c : cases) {
     std::string p = dir + c.path;
@@ -206,8 +206,10 @@ TEST_F(IoUtilsTest, PathLengthLimit) {
   std::string too_long = ok + "a";
   EXPECT_EXIT(file_exists(too_long), ::testing::ExitedWithCode(1), "String too long!");
   EXPECT_EXIT(dir_exists(too_long), ::testing::ExitedWithCode(1), "String too long!");
-  EXPECT_EXIT(is_sim_link(too_long.c_str(), nullptr), ::testing::ExitedWithCode(1), "String too long!");
-  EXPECT_EXIT(make_file_executable(too_long.c_str()), ::testing::ExitedWithCode(1), "String too long!");
+  EXPECT_EXIT(is_sim_link(too_long.c_str(), nullptr), ::testing::ExitedWithCode(1),
+              "String too long!");
+  EXPECT_EXIT(make_file_executable(too_long.c_str()), ::testing::ExitedWithCode(1),
+              "String too long!");
   // app_path counts: a short path behind a long prefix is too long as well.
   EXPECT_EXIT(
       {

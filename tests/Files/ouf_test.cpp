@@ -71,11 +71,12 @@ TEST_F(OufTest, ExistingLongerFileIsTruncated) {
 }
 
 TEST_F(OufTest, FatalAlerts) {
-  EXPECT_EXIT(ouf_open(dir + "x.dat", 10002, 1, "no-copyright-string"), ::testing::ExitedWithCode(1),
-              "Bad ouf_open type!");
+  EXPECT_EXIT(ouf_open(dir + "x.dat", 10002, 1, "no-copyright-string"),
+              ::testing::ExitedWithCode(1), "Bad ouf_open type!");
   std::string ok = "/nonexistent-" + std::string(499 - 13, 'a');
   ASSERT_EQ(ok.size(), 499u);
-  EXPECT_EQ(ouf_open(ok, kind_text, 1, "no-copyright-string"), 0);  // no such folder: alert, no exit
+  EXPECT_EQ(ouf_open(ok, kind_text, 1, "no-copyright-string"),
+            0);  // no such folder: alert, no exit
   EXPECT_EXIT(ouf_open(ok + "a", kind_text, 1, "no-copyright-string"), ::testing::ExitedWithCode(1),
               "String too long!");
 }

@@ -34,7 +34,8 @@ class ZipTest : public testing_support::TempFolderTest {
 
   // Runs Python with zipfile at hand, in the test's folder; returns stdout.
   std::string py(const std::string& body) {
-    write_file(dir + "script.py", "import zipfile, os, sys, struct\nos.chdir(sys.argv[1])\n" + body);
+    write_file(dir + "script.py",
+               "import zipfile, os, sys, struct\nos.chdir(sys.argv[1])\n" + body);
     int status = -1;
     std::string out = run_command("python3 '" + dir + "script.py' '" + dir + "' 2>&1", &status);
     EXPECT_EQ(status, 0) << out;
@@ -109,8 +110,14 @@ struct stat lstat_of(const std::string& path) {
 std::string apple_double(const std::string& finder16, const std::string& fork) {
   std::string b("\x00\x05\x16\x07\x00\x02\x00\x00", 8);
   b += std::string(16, '\0');
-  b += std::string("\x00\x02" "\x00\x00\x00\x09" "\x00\x00\x00\x32" "\x00\x00\x00\x20"
-                   "\x00\x00\x00\x02" "\x00\x00\x00\x52", 22);
+  b += std::string(
+      "\x00\x02"
+      "\x00\x00\x00\x09"
+      "\x00\x00\x00\x32"
+      "\x00\x00\x00\x20"
+      "\x00\x00\x00\x02"
+      "\x00\x00\x00\x52",
+      22);
   size_t n = fork.size();
   b += static_cast<char>(n >> 24);
   b += static_cast<char>(n >> 16);
@@ -143,14 +150,16 @@ TEST_F(ZipTest, PackedFileIsReadByInfoZipAndPython) {
   EXPECT_EQ(field(info, "compression method:"), "deflated");
   EXPECT_EQ(py("z = zipfile.ZipFile('data.bin.zip')\n"
                "i = z.infolist()\n"
-               "print(len(i), i[0].filename, i[0].create_system, oct(i[0].external_attr >> 16), i[0].date_time)\n"),
+               "print(len(i), i[0].filename, i[0].create_system, oct(i[0].external_attr >> 16), "
+               "i[0].date_time)\n"),
             "1 data.bin 3 0o100640 (2019, 3, 14, 15, 9, 26)\n");
 }
 
 TEST_F(ZipTest, PackedEmptyFileAndMissingSource) {
   write_file(dir + "src/empty", "");
   ASSERT_EQ(file_to_zip(dir + "src/empty", dir + "empty.zip"), 0);
-  EXPECT_EQ(py("i = zipfile.ZipFile('empty.zip').infolist()\nprint(len(i), i[0].filename, i[0].file_size)\n"),
+  EXPECT_EQ(py("i = zipfile.ZipFile('empty.zip').infolist()\nprint(len(i), i[0].filename, "
+               "i[0].file_size)\n"),
             "1 empty 0\n");
 
   EXPECT_EQ(file_to_zip(dir + "src/nothing", dir + "nothing.zip"), -43);
@@ -229,23 +238,26 @@ TEST_F(ZipTest, ForkAndFinderInfoRoundTripThroughAttributes) {
   std::string src = dir + "src/doc";
   write_file(src, "data fork");
   std::string fork = "0123456789";
-  std::string finder = std::string("TEXTnimb\x01\x00\x00\x10\x00\x20\x00\x00", 16) + "EXTENDEDHALF1234";
+  std::string finder =
+      std::string("TEXTnimb\x01\x00\x00\x10\x00\x20\x00\x00", 16) + "EXTENDEDHALF1234";
   ASSERT_EQ(setxattr(src.c_str(), "user.com.apple.ResourceFork", fork.data(), fork.size(), 0), 0);
   ASSERT_EQ(setxattr(src.c_str(), "user.com.apple.FinderInfo", finder.data(), 32, 0), 0);
   ASSERT_EQ(file_to_zip(src, dir + "doc.zip"), 0);
 
-  EXPECT_EQ(py("z = zipfile.ZipFile('doc.zip')\n"
-               "print(z.namelist(), z.getinfo('__MACOSX/._doc').file_size)\n"
-               "print(z.read('__MACOSX/._doc').hex())\n"),
-            "['doc', '__MACOSX/._doc'] 92\n" + hex(apple_double(finder.substr(0, 16), fork)) + "\n");
+  EXPECT_EQ(
+      py("z = zipfile.ZipFile('doc.zip')\n"
+         "print(z.namelist(), z.getinfo('__MACOSX/._doc').file_size)\n"
+         "print(z.read('__MACOSX/._doc').hex())\n"),
+      "['doc', '__MACOSX/._doc'] 92\n" + hex(apple_double(finder.substr(0, 16), fork)) + "\n");
 
   std::string out = dir + "out/doc";
   ASSERT_EQ(zip_to_file(dir + "doc.zip", dir + "out/"), 0);
   EXPECT_EQ(read_file(out), "data fork");
   EXPECT_EQ(sh("getfattr --only-values -n user.com.apple.ResourceFork out/doc"), fork);
   // Only the classic half travels; the extended half of a new file is zero.
-  EXPECT_EQ(sh("getfattr -e hex -n user.com.apple.FinderInfo out/doc | grep ="),
-            "user.com.apple.FinderInfo=0x" + hex(finder.substr(0, 16)) + std::string(32, '0') + "\n");
+  EXPECT_EQ(
+      sh("getfattr -e hex -n user.com.apple.FinderInfo out/doc | grep ="),
+      "user.com.apple.FinderInfo=0x" + hex(finder.substr(0, 16)) + std::string(32, '0') + "\n");
 }
 
 // A fork larger than any file system takes as one attribute (64 KiB) is kept
@@ -257,7 +269,8 @@ TEST_F(ZipTest, OversizedForkFallsBackToAppleDoubleFile) {
   write_file(dir + "src/big", "data");
   write_file(dir + "src/._big", block);
   ASSERT_EQ(file_to_zip(dir + "src/big", dir + "big.zip"), 0);
-  EXPECT_TRUE(py("print(zipfile.ZipFile('big.zip').read('__MACOSX/._big').hex())\n") == hex(block) + "\n");
+  EXPECT_TRUE(py("print(zipfile.ZipFile('big.zip').read('__MACOSX/._big').hex())\n") ==
+              hex(block) + "\n");
 
   ASSERT_EQ(zip_to_file(dir + "big.zip", dir + "out/"), 0);
   EXPECT_EQ(read_file(dir + "out/big"), "data");
@@ -297,7 +310,8 @@ struct crafted_case {
 
 const char kCraftPrelude[] =
     "z = zipfile.ZipFile('c.zip', 'w')\n"
-    "def w(name, data, attr=0o100644 << 16, system=3, method=zipfile.ZIP_DEFLATED, date=(2001, 2, 3, 4, 5, 6)):\n"
+    "def w(name, data, attr=0o100644 << 16, system=3, method=zipfile.ZIP_DEFLATED, date=(2001, 2, "
+    "3, 4, 5, 6)):\n"
     "    i = zipfile.ZipInfo(name, date)\n"
     "    i.external_attr = attr\n"
     "    i.create_system = system\n"
@@ -318,19 +332,25 @@ TEST_F(ZipTest, CraftedArchivesAreRefusedOrReadAsExpected) {
       {"parent step", "w('../evil', b'x')", kZipBadEntryName, "evil"},
       {"inner parent step", "w('a/../../evil', b'x')", kZipBadEntryName, "evil"},
       {"absolute", "w('/' + os.getcwd().lstrip('/') + '/evil', b'x')", kZipBadEntryName, "evil"},
-      {"link then file", "w('lnk', b'..', attr=0o120777 << 16)\nw('lnk/evil', b'x')", kZipBadEntryName, "evil"},
+      {"link then file", "w('lnk', b'..', attr=0o120777 << 16)\nw('lnk/evil', b'x')",
+       kZipBadEntryName, "evil"},
       {"link then fork", "w('lnk', b'..', attr=0o120777 << 16)\nw('__MACOSX/lnk/._evil', b'x')",
        kZipBadEntryName, "._evil"},
       {"256-byte name", "w('n' * 256, b'x')", kZipBadEntryName, ""},
       {"255-byte name", "w('n' * 255, b'x')", 0, ""},
       {"no folder entry", "w('nodir/file', b'x')", 2, ""},
-      {"short AppleDouble", "w('f', b'x')\nw('__MACOSX/._f', b'\\x00\\x05\\x16\\x07\\x00\\x02')", 20012, ""},
+      {"short AppleDouble", "w('f', b'x')\nw('__MACOSX/._f', b'\\x00\\x05\\x16\\x07\\x00\\x02')",
+       20012, ""},
       {"bad magic", "w('f', b'x')\nw('__MACOSX/._f', ad(0, [], magic=b'ABCD'))", 20012, ""},
       {"lying count", "w('f', b'x')\nw('__MACOSX/._f', ad(3, [(2, 50, 1)]))", 20012, ""},
-      {"lying fork length", "w('f', b'x')\nw('__MACOSX/._f', ad(1, [(2, 38, 4000)], b'abc'))", 20012, ""},
-      {"wrapping offset", "w('f', b'x')\nw('__MACOSX/._f', ad(1, [(2, 0xffffffff, 2)], b'abc'))", 20012, ""},
-      {"fork for a missing file", "w('__MACOSX/._ghost', ad(1, [(2, 38, 3)], b'abc'))", 0, "out/ghost"},
-      {"macosx folder entry", "w('__MACOSX/', b'', attr=0o40755 << 16)\nw('f', b'x')", 0, "out/__MACOSX"},
+      {"lying fork length", "w('f', b'x')\nw('__MACOSX/._f', ad(1, [(2, 38, 4000)], b'abc'))",
+       20012, ""},
+      {"wrapping offset", "w('f', b'x')\nw('__MACOSX/._f', ad(1, [(2, 0xffffffff, 2)], b'abc'))",
+       20012, ""},
+      {"fork for a missing file", "w('__MACOSX/._ghost', ad(1, [(2, 38, 3)], b'abc'))", 0,
+       "out/ghost"},
+      {"macosx folder entry", "w('__MACOSX/', b'', attr=0o40755 << 16)\nw('f', b'x')", 0,
+       "out/__MACOSX"},
       {"corrupt stored byte",
        "w('f', b'HELLO-CRC-TEST', method=zipfile.ZIP_STORED)\nz.close()\n"
        "d = open('c.zip', 'rb').read().replace(b'HELLO-CRC', b'HELLO-CRX')\n"
@@ -375,7 +395,8 @@ TEST_F(ZipTest, ForkTargetStripsOnlyTheLeadingDotUnderscore) {
 // DOS hosts leave the upper half empty: such bits are no mode, but the date
 // still counts; attributes of zero keep the system's mode and time.
 TEST_F(ZipTest, AttributesFromDosHostsKeepDefaultMode) {
-  py(std::string(kCraftPrelude) + "w('dos', b'x', attr=0x20, system=0)\nw('zero', b'x', system=0)\nz.close()\n"
+  py(std::string(kCraftPrelude) +
+     "w('dos', b'x', attr=0x20, system=0)\nw('zero', b'x', system=0)\nz.close()\n"
      // zipfile will not write attributes of zero itself.
      "set_attr(1, 0)\n");
   time_t before = time(nullptr);
@@ -394,8 +415,9 @@ TEST_F(ZipTest, MissingArchiveLogsAndReturns20001) {
   std::string text = log();
   std::string path = dir + "none.zip";
   EXPECT_NE(text.find("OK I am about to report that I could not open a zip file for extraction!\n"
-                      "That incoming file is " + path + "\nIn c-form, it is " + path +
-                      "\nThe size is " + std::to_string(path.size()) + "\n"),
+                      "That incoming file is " +
+                      path + "\nIn c-form, it is " + path + "\nThe size is " +
+                      std::to_string(path.size()) + "\n"),
             std::string::npos)
       << text;
   EXPECT_NE(text.find("Zip to file failed with error err = 20001. file = "), std::string::npos);

@@ -38,16 +38,26 @@ void set_options(std::vector<const char*> options) {
 }
 
 std::map<std::string, int> flags_of(const OGL_extensions& e) {
-  return {{"multitex", e.multitex_avail},     {"vbo", e.vbo_avail},
-          {"pbo", e.pbo_avail},               {"vprog", e.vprog_avail},
-          {"fprog", e.fprog_avail},           {"aniso", e.aniso_avail},
-          {"occlude", e.occlude_avail},       {"shad_objs", e.shad_objs_avail},
-          {"vshader", e.vshader_avail},       {"fshader", e.fshader_avail},
-          {"gshader", e.gshader_avail},       {"glsl", e.glsl_avail},
-          {"first_gen", e.first_gen_shaders}, {"framebuf", e.framebuf_avail},
-          {"sblend", e.sblend_avail},         {"threaded", e.threaded_avail},
-          {"sprites", e.sprites_avail},       {"automini", e.automini_avail},
-          {"tex_comp", e.tex_comp_avail},     {"depth_tex", e.depth_tex_avail}};
+  return {{"multitex", e.multitex_avail},
+          {"vbo", e.vbo_avail},
+          {"pbo", e.pbo_avail},
+          {"vprog", e.vprog_avail},
+          {"fprog", e.fprog_avail},
+          {"aniso", e.aniso_avail},
+          {"occlude", e.occlude_avail},
+          {"shad_objs", e.shad_objs_avail},
+          {"vshader", e.vshader_avail},
+          {"fshader", e.fshader_avail},
+          {"gshader", e.gshader_avail},
+          {"glsl", e.glsl_avail},
+          {"first_gen", e.first_gen_shaders},
+          {"framebuf", e.framebuf_avail},
+          {"sblend", e.sblend_avail},
+          {"threaded", e.threaded_avail},
+          {"sprites", e.sprites_avail},
+          {"automini", e.automini_avail},
+          {"tex_comp", e.tex_comp_avail},
+          {"depth_tex", e.depth_tex_avail}};
 }
 
 // Opens the log in a fresh folder; returns its path.
@@ -115,9 +125,13 @@ TEST(ExtensionsTest, VersionNumbers) {
   struct Case {
     const char* text;
     int number;
-  } cases[] = {{"2.1 NVIDIA-1.5.36", 210}, {"1.5", 150},       {"1.10", 200},
+  } cases[] = {{"2.1 NVIDIA-1.5.36", 210},
+               {"1.5", 150},
+               {"1.10", 200},
                {"4.5 (Compatibility Profile) Mesa 22.3.6", 450},
-               {"1.3 Mesa", 130},          {"OpenGL ES", 100}, {"", 100},
+               {"1.3 Mesa", 130},
+               {"OpenGL ES", 100},
+               {"", 100},
                {"3", 100}};
   for (const Case& c : cases) EXPECT_EQ(OGL_version_number(c.text), c.number) << c.text;
   EXPECT_EQ(OGL_version_number(nullptr), 100);
@@ -146,7 +160,8 @@ TEST(ExtensionsTest, ProbesMesaAndReports) {
   EXPECT_EQ(glExt.pbo_avail, 1);
   EXPECT_EQ(glExt.glsl_avail, 1);
   EXPECT_EQ(glExt.threaded_avail, 1);
-  EXPECT_EQ(glExt.aniso_avail, int(ext.find("GL_EXT_texture_filter_anisotropic") != std::string::npos));
+  EXPECT_EQ(glExt.aniso_avail,
+            int(ext.find("GL_EXT_texture_filter_anisotropic") != std::string::npos));
   EXPECT_EQ(glExt.gshader_avail, int(ext.find("GL_EXT_geometry_shader4") != std::string::npos));
   EXPECT_EQ(glExt.dis_fog_avail, int(ext.find("GL_NV_fog_distance") != std::string::npos));
   EXPECT_EQ(glExt.framebuf_avail, int(ext.find("GL_EXT_framebuffer_object") != std::string::npos));
@@ -180,17 +195,18 @@ TEST(ExtensionsTest, ProbesMesaAndReports) {
             std::string::npos)
       << text;
   // Every report line, in order.
-  const char* labels[] = {"OpenGL Vendor    : ", "OpenGL Render    : ", "OpenGL Version   : ",
-                          "OpenGL Extensions: ", "tex_clamp_avail  : ", "add_env_avail    : ",
-                          "combine_avail    : ", "dis_fog_avail    : ", "tex_comp_avail   : ",
-                          "vbo_avail        : 1\n", "pbo_avail        : 1\n", "vprog_avail      : 1 (",
-                          "fprog_avail      : 1 (", "automini_avail   : ", "aniso_avail      : ",
-                          "fsaa_avail       : ", "sprites_avail    : ", "depth_tex_avail  : ",
-                          "occlude_avail    : ", "shad_objs_avail  : ", "vshader_avail    : 1 (",
-                          "fshader_avail    : 1 (", "gshader_avail    : ", "glsl_avail       : 1 (",
-                          "framebuf_avail   : ", "sblend_avail     : ", "threaded_avail   : 1\n",
-                          "first-gen shaders: ", "max tex units    : ", "max iso filtering: ",
-                          "max texture size : ", "max point size   : "};
+  const char* labels[] = {
+      "OpenGL Vendor    : ",    "OpenGL Render    : ",    "OpenGL Version   : ",
+      "OpenGL Extensions: ",    "tex_clamp_avail  : ",    "add_env_avail    : ",
+      "combine_avail    : ",    "dis_fog_avail    : ",    "tex_comp_avail   : ",
+      "vbo_avail        : 1\n", "pbo_avail        : 1\n", "vprog_avail      : 1 (",
+      "fprog_avail      : 1 (", "automini_avail   : ",    "aniso_avail      : ",
+      "fsaa_avail       : ",    "sprites_avail    : ",    "depth_tex_avail  : ",
+      "occlude_avail    : ",    "shad_objs_avail  : ",    "vshader_avail    : 1 (",
+      "fshader_avail    : 1 (", "gshader_avail    : ",    "glsl_avail       : 1 (",
+      "framebuf_avail   : ",    "sblend_avail     : ",    "threaded_avail   : 1\n",
+      "first-gen shaders: ",    "max tex units    : ",    "max iso filtering: ",
+      "max texture size : ",    "max point size   : "};
   size_t at = 0;
   for (const char* label : labels) {
     size_t found = text.find(label, at);
@@ -227,7 +243,8 @@ TEST(ExtensionsTest, OptionsOnlySwitchOff) {
     OGL_extensions caps;
     caps.init_extensions();
     auto flags = flags_of(caps);
-    for (const auto& kv : c.want) EXPECT_EQ(flags.at(kv.first), kv.second) << c.option << " " << kv.first;
+    for (const auto& kv : c.want)
+      EXPECT_EQ(flags.at(kv.first), kv.second) << c.option << " " << kv.first;
   }
 
   // Anisotropic filtering off: the limit falls back to 1, and the report says so.
@@ -267,7 +284,8 @@ TEST(ExtensionsTest, MissingEntryPointSwitchesItsGroupOff) {
   EXPECT_NE(caps.glGetQueryObjectuivARB, nullptr);
   EXPECT_EQ(caps.vbo_avail, 1);
   const std::string text = read_file(log);
-  EXPECT_NE(text.find("WARNING: extension missing proc glGetQueryObjectivARB\n"), std::string::npos);
+  EXPECT_NE(text.find("WARNING: extension missing proc glGetQueryObjectivARB\n"),
+            std::string::npos);
   EXPECT_NE(text.find("occlude_avail    : 0\n"), std::string::npos);
 }
 
@@ -294,8 +312,15 @@ INSTANTIATE_TEST_SUITE_P(
                       {"MESA_EXTENSION_OVERRIDE",
                        "-GL_ARB_vertex_buffer_object -GL_ARB_point_sprite -GL_ARB_shader_objects"}},
                      {},
-                     {{"multitex", 1}, {"tex_comp", 1}, {"vbo", 0}, {"pbo", 0}, {"sprites", 0},
-                      {"shad_objs", 0}, {"vshader", 0}, {"fshader", 0}, {"glsl", 0}},
+                     {{"multitex", 1},
+                      {"tex_comp", 1},
+                      {"vbo", 0},
+                      {"pbo", 0},
+                      {"sprites", 0},
+                      {"shad_objs", 0},
+                      {"vshader", 0},
+                      {"fshader", 0},
+                      {"glsl", 0}},
                      {" (130)\n",
                       "Disabling PBOs because VBOs are not available.  This probably means that "
                       "VBOs are disabled for compatibility reasons.\n",
@@ -353,7 +378,8 @@ void probe_without_context(bool force, const std::string& log) {
   xer.flush();
   const std::string text = read_file(log);
   const bool ok = std::strcmp(ren.gl_vendor, "") == 0 && std::strcmp(ren.gl_extensions, "") == 0 &&
-                  ren.tex_units == 1 && text.find("OpenGL Version   :  (100)\n") != std::string::npos;
+                  ren.tex_units == 1 &&
+                  text.find("OpenGL Version   :  (100)\n") != std::string::npos;
   fprintf(stderr, "%s\n", ok ? "probe went on" : text.c_str());
   _exit(ok ? 0 : 1);
 }

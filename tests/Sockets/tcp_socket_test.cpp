@@ -80,7 +80,7 @@ TEST(TcpSocket, ListenerAcceptsAndDataFlowsBothWays) {
   PCSBSocket::ConnectionData c = {}, s = {};
   p.client->GetAddresses(&c);
   p.server->GetAddresses(&s);
-  EXPECT_EQ(c.remoteAddress, kLoopback);  // network order
+  EXPECT_EQ(c.remoteAddress, kLoopback);   // network order
   EXPECT_EQ(c.localAddress, 0x7f000001u);  // host order
   EXPECT_EQ(c.remotePort, local_port(*p.listener));
   EXPECT_EQ(s.remotePort, c.localPort);
@@ -97,7 +97,8 @@ TEST(TcpSocket, HalfCloseKeepsTheOtherDirectionOpen) {
 
   p.client->Release();
   char buf[16];
-  ASSERT_TRUE(poll_until([&] { return p.server->ReadData(buf, sizeof buf) != 0 || p.server->ReceivedRelease(); }));
+  ASSERT_TRUE(poll_until(
+      [&] { return p.server->ReadData(buf, sizeof buf) != 0 || p.server->ReceivedRelease(); }));
   // The peer's release is an end of stream, but this side has not released:
   // the socket stays connected and may still send.
   EXPECT_TRUE(p.server->ReceivedRelease());
@@ -166,6 +167,7 @@ TEST(TcpSocket, DisconnectIsFinal) {
   p.client->Disconnect();
   EXPECT_EQ(p.client->GetStatus(), PCSBSocket::StatusClosed);
   char buf[8];
-  ASSERT_TRUE(poll_until([&] { return p.server->ReadData(buf, sizeof buf) != 0 || p.server->ReceivedRelease(); }));
+  ASSERT_TRUE(poll_until(
+      [&] { return p.server->ReadData(buf, sizeof buf) != 0 || p.server->ReceivedRelease(); }));
   EXPECT_TRUE(p.server->ReceivedRelease());
 }

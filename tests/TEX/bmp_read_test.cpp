@@ -35,8 +35,8 @@ std::string make_bmp(const std::string& dir) {
 int load(const std::string& file, std::vector<unsigned char>& out, TEX_image_desc& desc, int format,
          int pad_pow2 = 0, size_t capacity = TEX_max_image_bytes) {
   unsigned char* data = nullptr;
-  int ok = TEX_load_bmp_mem("t.bmp", reinterpret_cast<const unsigned char*>(file.data()), file.size(), data,
-                            capacity, format, 0, pad_pow2, desc);
+  int ok = TEX_load_bmp_mem("t.bmp", reinterpret_cast<const unsigned char*>(file.data()),
+                            file.size(), data, capacity, format, 0, pad_pow2, desc);
   if (ok) {
     const size_t rows = pad_pow2 ? (desc.dy > 1 ? 2 : 1) : size_t(desc.dy);
     out.assign(data, data + rows * (size_t(desc.dx) * TEX_bytes_per_pixel(format) + desc.row_pad));
@@ -77,14 +77,23 @@ TEST(BmpRead, ConvertsImageMagickFileInEveryFormat) {
   ASSERT_EQ(load(file, px, desc, GL_RGB, 1), 1);
   EXPECT_EQ(desc.row_pad, 3);
   ASSERT_EQ(px.size(), 24u);
-  EXPECT_EQ(std::vector<unsigned char>(px.begin(), px.begin() + 9), std::vector<unsigned char>(want.begin(), want.begin() + 9));
-  EXPECT_EQ(std::vector<unsigned char>(px.begin() + 9, px.begin() + 12), std::vector<unsigned char>(3, 0));
-  EXPECT_EQ(std::vector<unsigned char>(px.begin() + 21, px.end()), std::vector<unsigned char>(3, 0));
+  EXPECT_EQ(std::vector<unsigned char>(px.begin(), px.begin() + 9),
+            std::vector<unsigned char>(want.begin(), want.begin() + 9));
+  EXPECT_EQ(std::vector<unsigned char>(px.begin() + 9, px.begin() + 12),
+            std::vector<unsigned char>(3, 0));
+  EXPECT_EQ(std::vector<unsigned char>(px.begin() + 21, px.end()),
+            std::vector<unsigned char>(3, 0));
 }
 
 TEST(BmpRead, RefusesHostileHeadersBeforeWriting) {
   const std::string good = make_bmp(make_temp_dir("bmp-hostile"));
-  struct Case { const char* what; size_t field; unsigned value; size_t capacity; int ok; } cases[] = {
+  struct Case {
+    const char* what;
+    size_t field;
+    unsigned value;
+    size_t capacity;
+    int ok;
+  } cases[] = {
       {"negative width", 18, 0xFFFFFFFDu, TEX_max_image_bytes, 0},
       {"negative height", 22, 0x80000000u, TEX_max_image_bytes, 0},
       {"huge width, rows past the end", 18, 0x7FFFFFFFu, TEX_max_image_bytes, 0},
@@ -101,10 +110,11 @@ TEST(BmpRead, RefusesHostileHeadersBeforeWriting) {
     std::vector<unsigned char> buf(32, 0xAB);
     unsigned char* data = buf.data();
     TEX_image_desc desc;
-    int ok = TEX_load_bmp_mem("t.bmp", reinterpret_cast<const unsigned char*>(file.data()), file.size(), data,
-                              c.capacity, GL_RGB, 0, 0, desc);
+    int ok = TEX_load_bmp_mem("t.bmp", reinterpret_cast<const unsigned char*>(file.data()),
+                              file.size(), data, c.capacity, GL_RGB, 0, 0, desc);
     EXPECT_EQ(ok, c.ok) << c.what;
-    for (size_t i = c.ok ? c.capacity : 0; i < buf.size(); ++i) ASSERT_EQ(buf[i], 0xAB) << c.what << " byte " << i;
+    for (size_t i = c.ok ? c.capacity : 0; i < buf.size(); ++i)
+      ASSERT_EQ(buf[i], 0xAB) << c.what << " byte " << i;
   }
 }
 
@@ -116,8 +126,9 @@ TEST(BmpRead, NoColumnsAndHugeRowCountReturnsAtOnce) {
   put32(file, 22, 0x7FFFFFFFu);
   unsigned char* data = nullptr;
   TEX_image_desc desc;
-  EXPECT_EQ(TEX_load_bmp_mem("t.bmp", reinterpret_cast<const unsigned char*>(file.data()), file.size(), data,
-                             TEX_max_image_bytes, GL_RGB, 0, 0, desc), 1);
+  EXPECT_EQ(TEX_load_bmp_mem("t.bmp", reinterpret_cast<const unsigned char*>(file.data()),
+                             file.size(), data, TEX_max_image_bytes, GL_RGB, 0, 0, desc),
+            1);
   EXPECT_EQ(desc.dy, 0x7FFFFFFF);
   ::operator delete(data);
 }
@@ -126,16 +137,19 @@ TEST(BmpReadDeathTest, UnsupportedFilesAreFatal) {
   const std::string good = make_bmp(make_temp_dir("bmp-fatal"));
   auto load_with = [&](size_t at, unsigned value, int format) {
     std::string file = good;
-    if (at == 28) file[28] = char(value);
-    else if (at) put32(file, at, value);
+    if (at == 28)
+      file[28] = char(value);
+    else if (at)
+      put32(file, at, value);
     unsigned char* data = nullptr;
     TEX_image_desc desc;
-    TEX_load_bmp_mem("t.bmp", reinterpret_cast<const unsigned char*>(file.data()), file.size(), data,
-                     TEX_max_image_bytes, format, 0, 0, desc);
+    TEX_load_bmp_mem("t.bmp", reinterpret_cast<const unsigned char*>(file.data()), file.size(),
+                     data, TEX_max_image_bytes, format, 0, 0, desc);
   };
   EXPECT_EXIT(load_with(28, 8, GL_RGB), testing::ExitedWithCode(1), "Wrong bitmap color depth");
   EXPECT_EXIT(load_with(30, 1, GL_RGB), testing::ExitedWithCode(1), "Bitmap is compressed!");
-  EXPECT_EXIT(load_with(0, 0, GL_BGR), testing::ExitedWithCode(1), "Illegal desired format for bmp.");
+  EXPECT_EXIT(load_with(0, 0, GL_BGR), testing::ExitedWithCode(1),
+              "Illegal desired format for bmp.");
   // A header cut short reads its missing fields as 0: a depth of 0 is refused.
   auto load_short = [&] {
     unsigned char* data = nullptr;

@@ -18,8 +18,12 @@ const int kDxt5 = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
 }  // namespace
 
 TEST(ImageDesc, BytesNeeded) {
-  struct Case { TEX_image_desc desc; size_t bytes; } cases[] = {
-      {{GL_RGBA, 256, 64, 0, 1}, 4u * (256 * 64 + 128 * 32 + 64 * 16 + 32 * 8 + 16 * 4 + 8 * 2 + 4 + 2 + 1)},
+  struct Case {
+    TEX_image_desc desc;
+    size_t bytes;
+  } cases[] = {
+      {{GL_RGBA, 256, 64, 0, 1},
+       4u * (256 * 64 + 128 * 32 + 64 * 16 + 32 * 8 + 16 * 4 + 8 * 2 + 4 + 2 + 1)},
       {{GL_RGBA, 256, 64, 0, 0}, 4u * 256 * 64},
       {{GL_RGB, 5, 3, 1, 0}, (15u + 1) * 3},
       {{GL_BGR, 5, 3, 0, 0}, 45u},
@@ -30,7 +34,8 @@ TEST(ImageDesc, BytesNeeded) {
       {{kDxt3, 12, 4, 5, 0}, 3u * 16},  // row padding means nothing to blocks
       {{0x1234, 8, 8, 0, 0}, 0u},
   };
-  for (const Case& c : cases) EXPECT_EQ(TEX_bytes_needed_for_image(c.desc), c.bytes) << c.desc.format;
+  for (const Case& c : cases)
+    EXPECT_EQ(TEX_bytes_needed_for_image(c.desc), c.bytes) << c.desc.format;
   // Sizes past 32 bits do not wrap.
   EXPECT_EQ(TEX_bytes_needed_for_image({GL_RGBA, 65536, 65536, 0, 0}), size_t(1) << 34);
 }
@@ -89,9 +94,11 @@ TEST(ImageDesc, FlipUncompressedKeepsMiddleRowAndWalksMips) {
 // must be the decompressed original upside down, for every block format and
 // for heights with an odd count of block rows or a single short row.
 TEST(ImageDesc, FlipS3tcMatchesTheDecodedPicture) {
-  struct Case { int format, flags, dx, dy; } cases[] = {
-      {kDxt1, squish::kDxt1, 8, 8},  {kDxt3, squish::kDxt3, 8, 12}, {kDxt5, squish::kDxt5, 12, 8},
-      {kDxt5, squish::kDxt5, 4, 4},  {kDxt1a, squish::kDxt1, 8, 2}, {kDxt5, squish::kDxt5, 8, 2},
+  struct Case {
+    int format, flags, dx, dy;
+  } cases[] = {
+      {kDxt1, squish::kDxt1, 8, 8}, {kDxt3, squish::kDxt3, 8, 12}, {kDxt5, squish::kDxt5, 12, 8},
+      {kDxt5, squish::kDxt5, 4, 4}, {kDxt1a, squish::kDxt1, 8, 2}, {kDxt5, squish::kDxt5, 8, 2},
       {kDxt3, squish::kDxt3, 4, 2},
   };
   for (const Case& c : cases) {
@@ -111,7 +118,8 @@ TEST(ImageDesc, FlipS3tcMatchesTheDecodedPicture) {
     nv_flip(c.format, blocks.data(), c.dx, c.dy, blocks.size());
     squish::DecompressImage(after.data(), c.dx, c.dy, blocks.data(), c.flags);
     for (int y = 0; y < c.dy; ++y)
-      ASSERT_EQ(0, memcmp(&after[size_t(y) * c.dx * 4], &before[size_t(c.dy - 1 - y) * c.dx * 4], size_t(c.dx) * 4))
+      ASSERT_EQ(0, memcmp(&after[size_t(y) * c.dx * 4], &before[size_t(c.dy - 1 - y) * c.dx * 4],
+                          size_t(c.dx) * 4))
           << "format " << c.format << " " << c.dx << "x" << c.dy << " row " << y;
   }
 }

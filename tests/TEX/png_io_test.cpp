@@ -37,7 +37,8 @@ Decoded decode(const std::string& bytes, int format, int pad_pow2 = 0, int follo
     size_t rows = pad_pow2 ? 1 : size_t(d.desc.dy);
     if (pad_pow2)
       while (rows < size_t(d.desc.dy)) rows <<= 1;
-    d.pixels.assign(data, data + rows * (size_t(d.desc.dx) * TEX_bytes_per_pixel(d.desc.format) + d.desc.row_pad));
+    d.pixels.assign(data, data + rows * (size_t(d.desc.dx) * TEX_bytes_per_pixel(d.desc.format) +
+                                         d.desc.row_pad));
     ::operator delete(data);
   }
   return d;
@@ -50,7 +51,8 @@ unsigned char sample(int x, int y, int c) {
 }
 
 std::string write_ppm(const std::string& path, int w, int h, bool grey) {
-  std::string s = std::string(grey ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  std::string s =
+      std::string(grey ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       for (int c = 0; c < (grey ? 1 : 3); ++c) s += char(sample(x, y, c));
@@ -78,7 +80,8 @@ std::string convert(const std::string& dir, const std::string& input, const std:
   }
   int status = -1;
   std::string out = dir + name;
-  run_command("convert '" + input + "' -strip " + flags + " " + prefix + "'" + out + "' 2>&1", &status);
+  run_command("convert '" + input + "' -strip " + flags + " " + prefix + "'" + out + "' 2>&1",
+              &status);
   EXPECT_EQ(status, 0) << options;
   return read_file(out);
 }
@@ -87,8 +90,9 @@ std::string convert(const std::string& dir, const std::string& input, const std:
 
 TEST(PngIo, SaveThenLoadIsExact) {
   const std::string dir = make_temp_dir("png-round");
-  struct Case { int format, dx, dy, row_pad; } cases[] = {
-      {GL_RGBA, 13, 7, 0}, {GL_RGB, 5, 9, 3}, {GL_ALPHA, 17, 4, 2}, {GL_RGBA, 1, 1, 0}};
+  struct Case {
+    int format, dx, dy, row_pad;
+  } cases[] = {{GL_RGBA, 13, 7, 0}, {GL_RGB, 5, 9, 3}, {GL_ALPHA, 17, 4, 2}, {GL_RGBA, 1, 1, 0}};
   for (const Case& c : cases) {
     TEX_image_desc desc;
     desc.format = c.format;
@@ -102,21 +106,25 @@ TEST(PngIo, SaveThenLoadIsExact) {
     const std::string path = dir + "r" + std::to_string(c.format) + ".png";
     ASSERT_EQ(TEX_save_png(path.c_str(), desc, px.data()), 1);
     const std::string file = read_file(path);
-    EXPECT_EQ(ihdr(file), c.format == GL_RGBA ? "ct6 bd8 il0" : c.format == GL_RGB ? "ct2 bd8 il0" : "ct0 bd8 il0");
+    EXPECT_EQ(ihdr(file), c.format == GL_RGBA  ? "ct6 bd8 il0"
+                          : c.format == GL_RGB ? "ct2 bd8 il0"
+                                               : "ct0 bd8 il0");
     Decoded d = decode(file, c.format);
     ASSERT_EQ(d.ok, 1);
     EXPECT_EQ(d.desc.dx, c.dx);
     EXPECT_EQ(d.desc.dy, c.dy);
     EXPECT_EQ(d.desc.row_pad, 0);
     for (int y = 0; y < c.dy; ++y)
-      ASSERT_EQ(0, memcmp(d.pixels.data() + size_t(y) * c.dx * bpp, px.data() + y * row, size_t(c.dx) * bpp))
+      ASSERT_EQ(0, memcmp(d.pixels.data() + size_t(y) * c.dx * bpp, px.data() + y * row,
+                          size_t(c.dx) * bpp))
           << "format " << c.format << " row " << y;
   }
   // The saved file is upright: ImageMagick sees the buffer's last row at the top.
   TEX_image_desc desc{GL_RGB, 2, 2, 0, 0};
   const unsigned char px[] = {1, 2, 3, 4, 5, 6, 200, 201, 202, 7, 8, 9};
   ASSERT_EQ(TEX_save_png((dir + "up.png").c_str(), desc, px), 1);
-  EXPECT_EQ(run_command("convert '" + dir + "up.png' -format '%[pixel:p{0,0}]' info:"), "srgb(200,201,202)");
+  EXPECT_EQ(run_command("convert '" + dir + "up.png' -format '%[pixel:p{0,0}]' info:"),
+            "srgb(200,201,202)");
 }
 
 TEST(PngIo, ReadsImageMagickFilesOfEveryColourType) {
@@ -124,13 +132,20 @@ TEST(PngIo, ReadsImageMagickFilesOfEveryColourType) {
   const int w = 37, h = 23;
   const std::string rgb = write_ppm(dir + "in.ppm", w, h, false);
   const std::string grey = write_ppm(dir + "in.pgm", w, h, true);
-  struct Case { const char* name; std::string input; const char* options; const char* header; bool grey_src; } cases[] = {
+  struct Case {
+    const char* name;
+    std::string input;
+    const char* options;
+    const char* header;
+    bool grey_src;
+  } cases[] = {
       {"rgb8.png", rgb, "PNG24:", "ct2 bd8 il0", false},
       {"rgb16.png", rgb, "PNG48:", "ct2 bd16 il0", false},
       {"rgba8.png", rgb, "-alpha set PNG32:", "ct6 bd8 il0", false},
       {"interlaced.png", rgb, "-interlace PNG PNG24:", "ct2 bd8 il1", false},
       {"grey8.png", grey, "-define png:color-type=0 -define png:bit-depth=8", "ct0 bd8 il0", true},
-      {"grey16.png", grey, "-define png:color-type=0 -define png:bit-depth=16", "ct0 bd16 il0", true},
+      {"grey16.png", grey, "-define png:color-type=0 -define png:bit-depth=16", "ct0 bd16 il0",
+       true},
   };
   for (const Case& c : cases) {
     const std::string file = convert(dir, c.input, c.options, c.name);
@@ -158,7 +173,8 @@ TEST(PngIo, ReadsImageMagickFilesOfEveryColourType) {
             continue;
           }
           for (int k = 0; k < 3; ++k)
-            ASSERT_EQ(p[k], c.grey_src ? sample(x, y, 0) : sample(x, y, k)) << c.name << " at " << x << "," << y;
+            ASSERT_EQ(p[k], c.grey_src ? sample(x, y, 0) : sample(x, y, k))
+                << c.name << " at " << x << "," << y;
           if (format == GL_RGBA) {
             ASSERT_EQ(p[3], 255) << c.name;
           }
@@ -173,8 +189,10 @@ TEST(PngIo, PaletteWithTransparencyKeepsItsBytesPerPixel) {
   std::string ppm = "P6\n6 4\n255\n";
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 6; ++x) {
-      if (x == 2) ppm += std::string("\xff\x00\xff", 3);
-      else ppm += std::string{char(x * 40), char(y * 60), char(100)};
+      if (x == 2)
+        ppm += std::string("\xff\x00\xff", 3);
+      else
+        ppm += std::string{char(x * 40), char(y * 60), char(100)};
     }
   write_file(dir + "in.ppm", ppm);
   const std::string file = convert(dir, dir + "in.ppm", "-transparent '#ff00ff' PNG8:", "pal.png");
@@ -203,7 +221,8 @@ TEST(PngIo, PaletteWithTransparencyKeepsItsBytesPerPixel) {
   Decoded followed = decode(file, GL_RGBA, 0, 1);
   EXPECT_EQ(followed.desc.format, GL_RGB);
   EXPECT_EQ(followed.pixels.size(), 6u * 4 * 3);
-  Decoded rgba_file = decode(convert(dir, dir + "in.ppm", "-alpha set PNG32:", "a.png"), GL_RGB, 0, 1);
+  Decoded rgba_file =
+      decode(convert(dir, dir + "in.ppm", "-alpha set PNG32:", "a.png"), GL_RGB, 0, 1);
   EXPECT_EQ(rgba_file.desc.format, GL_RGBA);
 }
 
@@ -237,11 +256,16 @@ TEST(PngIo, RefusesWhatWouldNotFitBeforeWriting) {
   const std::string small = convert(dir, write_ppm(dir + "in.ppm", 5, 3, false), "PNG24:", "s.png");
 
   std::vector<unsigned char> buf(64, 0xAB);
-  struct Case { const std::string* file; size_t capacity; int pad_pow2; int ok; } cases[] = {
+  struct Case {
+    const std::string* file;
+    size_t capacity;
+    int pad_pow2;
+    int ok;
+  } cases[] = {
       {&wide, TEX_max_image_bytes, 0, 0},  // over 2048 pixels a side
       {&small, 44, 0, 0},                  // 5 x 3 x 3 = 45 bytes needed
       {&small, 45, 0, 1},
-      {&small, 64, 1, 0},                  // padded to 8 x 4 x 3 = 96
+      {&small, 64, 1, 0},  // padded to 8 x 4 x 3 = 96
   };
   for (const Case& c : cases) {
     std::fill(buf.begin(), buf.end(), 0xAB);
@@ -256,8 +280,9 @@ TEST(PngIo, RefusesWhatWouldNotFitBeforeWriting) {
   // A null buffer is allocated only up to the capacity.
   unsigned char* data = nullptr;
   TEX_image_desc desc;
-  EXPECT_EQ(TEX_load_png_mem("t.png", reinterpret_cast<const unsigned char*>(small.data()), small.size(),
-                             data, 10, GL_RGB, 0, 0, 0, desc), 0);
+  EXPECT_EQ(TEX_load_png_mem("t.png", reinterpret_cast<const unsigned char*>(small.data()),
+                             small.size(), data, 10, GL_RGB, 0, 0, 0, desc),
+            0);
   EXPECT_EQ(data, nullptr);
 }
 
@@ -265,21 +290,26 @@ TEST(PngIo, ShortFileIsQuietlyRefused) {
   unsigned char* data = nullptr;
   TEX_image_desc desc;
   const unsigned char sig[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a};
-  EXPECT_EQ(TEX_load_png_mem("s.png", sig, sizeof sig, data, TEX_max_image_bytes, GL_RGB, 0, 0, 0, desc), 0);
-  EXPECT_EQ(TEX_load_png_mem("s.png", nullptr, 0, data, TEX_max_image_bytes, GL_RGB, 0, 0, 0, desc), 0);
+  EXPECT_EQ(
+      TEX_load_png_mem("s.png", sig, sizeof sig, data, TEX_max_image_bytes, GL_RGB, 0, 0, 0, desc),
+      0);
+  EXPECT_EQ(TEX_load_png_mem("s.png", nullptr, 0, data, TEX_max_image_bytes, GL_RGB, 0, 0, 0, desc),
+            0);
 }
 
 TEST(PngIoDeathTest, BadFilesAreFatal) {
   const std::string dir = make_temp_dir("png-bad");
-  const std::string good = convert(dir, write_ppm(dir + "in.ppm", 37, 23, false), "PNG24:", "g.png");
+  const std::string good =
+      convert(dir, write_ppm(dir + "in.ppm", 37, 23, false), "PNG24:", "g.png");
   auto load = [](const std::string& bytes, int format) {
     unsigned char* data = nullptr;
     TEX_image_desc desc;
-    TEX_load_png_mem("bad.png", reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), data,
-                     TEX_max_image_bytes, format, 0, 0, 0, desc);
+    TEX_load_png_mem("bad.png", reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                     data, TEX_max_image_bytes, format, 0, 0, 0, desc);
   };
   EXPECT_EXIT(load("GIF89a-not-a-png", GL_RGB), testing::ExitedWithCode(1), "PING-FILE ERROR!");
-  EXPECT_EXIT(load(good.substr(0, good.size() / 2), GL_RGB), testing::ExitedWithCode(1), "overran end of buffer");
+  EXPECT_EXIT(load(good.substr(0, good.size() / 2), GL_RGB), testing::ExitedWithCode(1),
+              "overran end of buffer");
   EXPECT_EXIT(load(good, GL_BGRA), testing::ExitedWithCode(1), "Illegal bits per pixel");
   TEX_image_desc desc{GL_BGR, 1, 1, 0, 0};
   const unsigned char px[3] = {};

@@ -318,8 +318,8 @@ TEST(Clock, CalendarHelpers) {
   struct Day {
     int day_of_year, month, day;
   };
-  const Day days[] = {{0, 0, 1},   {30, 0, 31}, {31, 1, 1},  {58, 1, 28},
-                      {59, 2, 1},  {90, 3, 1},  {333, 10, 30}, {364, 11, 31}};
+  const Day days[] = {{0, 0, 1},  {30, 0, 31}, {31, 1, 1},    {58, 1, 28},
+                      {59, 2, 1}, {90, 3, 1},  {333, 10, 30}, {364, 11, 31}};
   for (const Day& d : days) {
     xtim_class t;
     t.day_of_year = d.day_of_year;
@@ -333,8 +333,11 @@ TEST(Clock, CalendarHelpers) {
   struct Split {
     float t, h, m, s;
   };
-  const Split splits[] = {{3725.9f, 1, 2, 5}, {59.99f, 0, 0, 59}, {7200.0f, 2, 0, 0},
-                          {86399.0f, 23, 59, 59}, {0.0f, 0, 0, 0}};
+  const Split splits[] = {{3725.9f, 1, 2, 5},
+                          {59.99f, 0, 0, 59},
+                          {7200.0f, 2, 0, 0},
+                          {86399.0f, 23, 59, 59},
+                          {0.0f, 0, 0, 0}};
   for (const Split& c : splits) {
     float h = -1, m = -1, s = -1;
     xtim_class::xtim_hrs_min_sec(c.t, &h, &m, &s);

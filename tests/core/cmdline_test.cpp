@@ -27,9 +27,9 @@ std::string parse_logged(UTL_cmdline& cl, std::vector<const char*> args) {
 
 TEST(Cmdline, ArgumentsBecomeNamesAndValuesAndAreLogged) {
   UTL_cmdline cl;
-  std::string log = parse_logged(cl, {"nimbrel_installer", "--x=1", "--fps_test", "--x=2",
-                                      "--pref:_lang=2", "--v=a=b", "--e=", "-path",
-                                      "/home/pilot/Nimbrel 9"});
+  std::string log =
+      parse_logged(cl, {"nimbrel_installer", "--x=1", "--fps_test", "--x=2", "--pref:_lang=2",
+                        "--v=a=b", "--e=", "-path", "/home/pilot/Nimbrel 9"});
   EXPECT_EQ(log,
             "     '--x'='1'\n"
             "     '--fps_test'\n"
@@ -105,12 +105,28 @@ TEST(CmdlineDeathTest, HelpPrintsTheUsageAndExitsZero) {
     EXPECT_NE(usage.find("Nimbrel"), std::string::npos);
     EXPECT_GT(usage.size(), 3500u);
     EXPECT_LT(usage.size(), 4500u);
-    for (const char* option :
-         {"--help", "-h", "--no_sound", "--no_vbos", "--no_fbos", "--no_pbos", "--no_sprites",
-          "--no_pixel_counters", "--no_aniso_filtering", "--no_hw_mipmap", "--no_fshaders",
-          "--no_vshaders", "--no_glsl", "--no_threaded_ogl", "--use_vbos", "--use_sprites",
-          "--use_fshaders", "--use_vshaders", "--use_glsl", "--force_run", "--fps_test=n",
-          "--require_fps=n"})
+    for (const char* option : {"--help",
+                               "-h",
+                               "--no_sound",
+                               "--no_vbos",
+                               "--no_fbos",
+                               "--no_pbos",
+                               "--no_sprites",
+                               "--no_pixel_counters",
+                               "--no_aniso_filtering",
+                               "--no_hw_mipmap",
+                               "--no_fshaders",
+                               "--no_vshaders",
+                               "--no_glsl",
+                               "--no_threaded_ogl",
+                               "--use_vbos",
+                               "--use_sprites",
+                               "--use_fshaders",
+                               "--use_vshaders",
+                               "--use_glsl",
+                               "--force_run",
+                               "--fps_test=n",
+                               "--require_fps=n"})
       EXPECT_TRUE(usage.find(std::string(" ") + option + "\n") != std::string::npos ||
                   usage.find(std::string(" ") + option + ",") != std::string::npos)
           << option << " has no entry of its own";

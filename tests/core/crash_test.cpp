@@ -2,8 +2,8 @@
 // symbol lines and memory helpers it is built from.
 #include "core/memory/crash.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -90,7 +90,8 @@ TEST(CrashHandler, CrashingChildrenLeaveASymbolisedLogAndAbort) {
     const char* signal_line;
     const char* function;
   } cases[] = {
-      {"null", [] { crash_null_deref(); }, "SEGV (Segmentation fault)\nSig no: 11,", "crash_null_deref"},
+      {"null", [] { crash_null_deref(); }, "SEGV (Segmentation fault)\nSig no: 11,",
+       "crash_null_deref"},
       {"divide", [] { crash_divide_by_zero(); }, "FPE (Floating point exception)\nSig no: 8,",
        "crash_divide_by_zero"},
       // The overflow hits the guard page: only the alternate stack can run the handler.
@@ -103,12 +104,14 @@ TEST(CrashHandler, CrashingChildrenLeaveASymbolisedLogAndAbort) {
     EXPECT_EQ(r.crash_log.rfind(c.signal_line, 0), 0u) << c.name << "\n" << r.crash_log;
     EXPECT_TRUE(std::regex_search(r.crash_log, std::regex("\nAddy: 0x[0-9a-f]{16}\n"))) << c.name;
     // Line 0 is the faulting instruction, in the named function of this program.
-    std::regex first_line(std::string("\n  0\\) _Z[0-9]+") + c.function +
-                          "[^ ]* \\+ [0-9]+ \\(file and line unknown\\) \\(core_crash_test \\+ [0-9]+\\)\n");
+    std::regex first_line(
+        std::string("\n  0\\) _Z[0-9]+") + c.function +
+        "[^ ]* \\+ [0-9]+ \\(file and line unknown\\) \\(core_crash_test \\+ [0-9]+\\)\n");
     EXPECT_TRUE(std::regex_search(r.crash_log, first_line)) << c.name << "\n" << r.crash_log;
     EXPECT_GE(numbered_lines(r.crash_log), 2) << c.name;
-    EXPECT_EQ(r.log, "log header\nThis application has crashed.  Please send the file crash_log.txt to "
-                     "Tessaly Works.\n")
+    EXPECT_EQ(r.log,
+              "log header\nThis application has crashed.  Please send the file crash_log.txt to "
+              "Tessaly Works.\n")
         << c.name;
   }
 }
@@ -123,7 +126,8 @@ TEST(CrashHandler, DeepStackStopsAtOneHundredLines) {
 TEST(CrashHandler, UnknownSignalIsNamedByNumber) {
   ChildResult r = crash_child([] { fatal_signal_handler(40, nullptr, nullptr); });
   EXPECT_EQ(r.term_signal, SIGABRT);
-  EXPECT_EQ(r.crash_log.rfind("An unknown signal 40 has been caught.\nSig no: 40, sig err: 0,", 0), 0u)
+  EXPECT_EQ(r.crash_log.rfind("An unknown signal 40 has been caught.\nSig no: 40, sig err: 0,", 0),
+            0u)
       << r.crash_log;
 }
 
@@ -165,8 +169,9 @@ std::string written_by(const std::function<void(int)>& write_to) {
 TEST(StackWalk, SymbolLineNamesFunctionAndImage) {
   const char* fn = reinterpret_cast<const char*>(&crash_divide_by_zero);
   std::string line = written_by([&](int fd) { print_symbol(fd, fn + 4); });
-  EXPECT_TRUE(std::regex_match(line, std::regex("_Z20crash_divide_by_zerov \\+ 4 \\(file and line unknown\\) "
-                                                "\\(core_crash_test \\+ [0-9]+\\)\n")))
+  EXPECT_TRUE(std::regex_match(
+      line, std::regex("_Z20crash_divide_by_zerov \\+ 4 \\(file and line unknown\\) "
+                       "\\(core_crash_test \\+ [0-9]+\\)\n")))
       << line;
   line = written_by([](int fd) { print_symbol(fd, reinterpret_cast<void*>(0x10)); });
   EXPECT_EQ(line, "0x0000000000000010 (?\?\?)\n");
@@ -187,7 +192,8 @@ TEST(StackWalk, FrameChainEndsWhereItStopsLeadingUpwards) {
       {"deeper than 100 with pc", [] {}, ret, 100},
       {"loop", [&] { frames[1].caller = &frames[0]; }, nullptr, 2},
       {"null caller", [&] { frames[3].caller = nullptr; }, ret, 5},
-      {"unmapped caller", [&] { frames[0].caller = reinterpret_cast<stack_frame*>(0x1000); }, nullptr, 1},
+      {"unmapped caller", [&] { frames[0].caller = reinterpret_cast<stack_frame*>(0x1000); },
+       nullptr, 1},
   };
   for (const Case& c : cases) {
     for (int i = 0; i < 160; ++i) frames[i] = {i + 1 < 160 ? &frames[i + 1] : nullptr, ret};
@@ -223,7 +229,8 @@ TEST(MemoryHelpers, HexDumpRows) {
 
 TEST(MemoryHelpers, ValidMemoryFollowsTheMapAndItsRights) {
   const long page = sysconf(_SC_PAGESIZE);
-  char* two = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  char* two = static_cast<char*>(
+      mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
   ASSERT_NE(two, MAP_FAILED);
   int local = 0;
   static const char kReadOnly[] = "constant text";

@@ -76,12 +76,14 @@ TEST_F(ErrorRecords, LogAndContinueNamesTheSeverity) {
   struct Case {
     int severity;
     const char* word;
-  } cases[] = {{1, "Logging non-fatal Exception"}, {2, "Logging fatal Exception"}, {0, "Logging non-fatal"}};
+  } cases[] = {
+      {1, "Logging non-fatal Exception"}, {2, "Logging fatal Exception"}, {0, "Logging non-fatal"}};
   for (const Case& c : cases) {
     exce_class("one", "two", "three", "four", "x.cpp", 7, c.severity).LogAndContinue();
     std::string text = log();
     EXPECT_NE(text.find(c.word), std::string::npos) << c.severity;
-    EXPECT_NE(text.find(" thrown from file: x.cpp, line 7.\none\ntwo\nthree\nfour\n"), std::string::npos);
+    EXPECT_NE(text.find(" thrown from file: x.cpp, line 7.\none\ntwo\nthree\nfour\n"),
+              std::string::npos);
     xer.close();
     xer.open(dir + "Log.txt", std::ios::out | std::ios::trunc);
   }
@@ -183,9 +185,7 @@ TEST_F(ErrorRecords, WarningsWaitForAFlaggedCheckThenShowAsAlerts) {
 }
 
 TEST_F(ErrorRecords, ReportOffTheMainThreadHandsTheRecordOver) {
-  std::thread([] {
-    exce_class("late", "", "", "", "w.cpp", 9, 1).Report();
-  }).join();
+  std::thread([] { exce_class("late", "", "", "", "w.cpp", 9, 1).Report(); }).join();
   EXPECT_EQ(app_done, 0);
   EXPECT_TRUE(xer.is_open());
   EXPECT_NE(log().find("EXCEPTION REPORTED FROM THREAD!!  File: w.cpp, line 9.\nlate\n"),
@@ -215,7 +215,8 @@ TEST_F(ErrorRecords, FatalRecordIsReportedFirstAndEndsTheProgram) {
       testing::ExitedWithCode(1), "");
   std::string text = read_file(child_log);
   EXPECT_NE(text.find("the fatal one\nsecond line\n"), std::string::npos) << text;
-  EXPECT_EQ(text.find("warning A"), std::string::npos) << "warnings behind a fatal record are never shown";
+  EXPECT_EQ(text.find("warning A"), std::string::npos)
+      << "warnings behind a fatal record are never shown";
   // The fatal path stopped the workers before the process ended.
   EXPECT_NE(text.find("Clean exit from threads."), std::string::npos) << text;
 }

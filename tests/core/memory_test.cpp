@@ -38,7 +38,7 @@ TEST(MemoryReport, ScalingTable) {
       {1468007, 1, 'M'},
       {15032385536ULL, 14336, 'M'},  // exactly 14 GiB
       {15032385537ULL, 14, 'G'},
-      {1ULL << 47, 131072, 'G'},     // a 64-bit address space gap, in full
+      {1ULL << 47, 131072, 'G'},  // a 64-bit address space gap, in full
   };
   for (const Case& c : cases) {
     EXPECT_EQ(mem_to_number(c.bytes), c.number) << c.bytes;
@@ -47,9 +47,8 @@ TEST(MemoryReport, ScalingTable) {
 }
 
 TEST(MemoryReport, SharingModeTexts) {
-  const char* expected[] = {"Unknown", "Copy-on-write", "Private",         "Empty",
-                            "Shared",  "True-Shared",   "Private-Aliased", "Shared-Aliased",
-                            "Unknown"};
+  const char* expected[] = {"Unknown",     "Copy-on-write",   "Private",        "Empty",  "Shared",
+                            "True-Shared", "Private-Aliased", "Shared-Aliased", "Unknown"};
   for (int mode = 0; mode <= 8; ++mode) EXPECT_STREQ(sm_string(mode), expected[mode]) << mode;
   EXPECT_STREQ(sm_string(255), "Unknown");
 }
@@ -85,7 +84,8 @@ uint64_t status_bytes(const char* key) {
   std::ifstream in("/proc/self/status");
   std::string line;
   while (std::getline(in, line))
-    if (line.rfind(std::string(key) + ":", 0) == 0) return strtoull(line.c_str() + strlen(key) + 1, nullptr, 10) * 1024;
+    if (line.rfind(std::string(key) + ":", 0) == 0)
+      return strtoull(line.c_str() + strlen(key) + 1, nullptr, 10) * 1024;
   return 0;
 }
 
@@ -139,7 +139,8 @@ TEST(MemoryReport, FiguresMatchTheSystemAndSecondReportAppends) {
 #ifdef NIMBREL_NO_ALLOCATOR
   EXPECT_NE(report.find("sanitizer's allocator"), std::string::npos);
 #else
-  EXPECT_NE(report.find("This version of Nimbrel is using the mimalloc allocator.\n"), std::string::npos);
+  EXPECT_NE(report.find("This version of Nimbrel is using the mimalloc allocator.\n"),
+            std::string::npos);
   ASSERT_TRUE(figure(report, "Total Alloc Space:", &n, &unit));
   EXPECT_GT(n, 0u);
   EXPECT_NE(report.find("Total Used Space:      0B     n/a with mimalloc"), std::string::npos);
@@ -152,7 +153,8 @@ TEST(MemoryReport, FiguresMatchTheSystemAndSecondReportAppends) {
   ASSERT_NE(second, std::string::npos);
   EXPECT_LT(first, second);
   xer.close();
-  EXPECT_NE(read_file(dir + "Log.txt").find("OK check MemoryLog.txt! I just sent him a dump from first reason\n"),
+  EXPECT_NE(read_file(dir + "Log.txt")
+                .find("OK check MemoryLog.txt! I just sent him a dump from first reason\n"),
             std::string::npos);
 }
 
@@ -186,8 +188,8 @@ TEST(Allocator, EveryFormIsServedByTheAllocator) {
   void* zero_a = ::operator new(0);
   void* zero_b = ::operator new(0);
   for (void* p : {static_cast<void*>(one), static_cast<void*>(many), static_cast<void*>(quiet),
-                  static_cast<void*>(wide), static_cast<void*>(wides), static_cast<void*>(tagged), zero_a,
-                  zero_b}) {
+                  static_cast<void*>(wide), static_cast<void*>(wides), static_cast<void*>(tagged),
+                  zero_a, zero_b}) {
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(mi_is_in_heap_region(p));
   }
@@ -204,7 +206,7 @@ TEST(Allocator, EveryFormIsServedByTheAllocator) {
   delete[] wides;
   delete[] tagged;
   ::operator delete(zero_a);
-  ::operator delete(zero_b, size_t{0});
+  ::operator delete (zero_b, size_t{0});
 #endif
 }
 

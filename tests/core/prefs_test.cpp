@@ -103,7 +103,7 @@ TEST_F(PrefsTest, ReadingIsLenient) {
   pref.IO_set(11, 0);
   EXPECT_EQ(stg.stream_count, 2);  // the later line counts
   EXPECT_EQ(stg.log_actions, 1);
-  EXPECT_EQ(stg.use_max_cpu, 0);   // no comments: "#" is just a key nobody asks for
+  EXPECT_EQ(stg.use_max_cpu, 0);     // no comments: "#" is just a key nobody asks for
   EXPECT_EQ(stg.always_ask_dir, 0);  // a key without a value reads as 0
   EXPECT_EQ(stg.rename_folder, 1);   // absent: default kept
   EXPECT_EQ(dest_dir_path, "/Volumes/Big Disk/Nimbrel/  ");
@@ -119,9 +119,14 @@ TEST_F(PrefsTest, NumbersConvertLikeAtoiWithoutOverflow) {
     const char* text;
     int value;
   } cases[] = {
-      {"7", 7},         {" -12", -12},  {"+4x", 4},  {"x4", 0},
-      {"2147483647", INT_MAX},  {"99999999999999999999", INT_MAX},
-      {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN},
+      {"7", 7},
+      {" -12", -12},
+      {"+4x", 4},
+      {"x4", 0},
+      {"2147483647", INT_MAX},
+      {"99999999999999999999", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"-99999999999999999999", INT_MIN},
   };
   for (const Case& c : cases) {
     write_prefs(std::string(kHeader) + "_stream_count " + c.text + "\n");
@@ -148,7 +153,8 @@ TEST_F(PrefsTest, UnusableFilesChangeNothing) {
 }
 
 TEST_F(PrefsTest, CommandLineOverrides) {
-  write_prefs(std::string(kHeader) + "_use_max_cpu 0\n_log_actions 1\n_dest_dir_path /from/file/\n");
+  write_prefs(std::string(kHeader) +
+              "_use_max_cpu 0\n_log_actions 1\n_dest_dir_path /from/file/\n");
   cmdline["--pref:_use_max_cpu"] = "1";
   cmdline["--pref:_log_actions"] = "";
   cmdline["--pref:_dest_dir_path"] = "/from/options/";

@@ -17,13 +17,20 @@ TEST(TextUtil, IntToStr) {
     const char* text;
   };
   const Case cases[] = {
-      {7, 3, 1, "+007"},          {-42, 0, 0, "-42"},      {0, 0, 0, "0"},
-      {0, 0, 1, "+0"},            {5, 1, 0, "5"},          {5, -4, 0, "5"},
-      {1234567, 3, 0, "1234567"}, {42, 12, 0, "0000000042"}, {-9, 4, 1, "-0009"},
+      {7, 3, 1, "+007"},
+      {-42, 0, 0, "-42"},
+      {0, 0, 0, "0"},
+      {0, 0, 1, "+0"},
+      {5, 1, 0, "5"},
+      {5, -4, 0, "5"},
+      {1234567, 3, 0, "1234567"},
+      {42, 12, 0, "0000000042"},
+      {-9, 4, 1, "-0009"},
       {INT_MAX, 0, 1, "+2147483647"},
       // The most negative int has no positive counterpart: its magnitude must
       // still come out right.
-      {INT_MIN, 0, 0, "-2147483648"}, {INT_MIN, 12, 1, "-2147483648"},
+      {INT_MIN, 0, 0, "-2147483648"},
+      {INT_MIN, 12, 1, "-2147483648"},
   };
   for (const Case& c : cases) {
     char buf[16];
@@ -39,13 +46,27 @@ TEST(TextUtil, StrToInt) {
     int value;
   };
   const Case cases[] = {
-      {"80", 80}, {"-15", -15}, {"+7", 7}, {"000123", 123},
+      {"80", 80},
+      {"-15", -15},
+      {"+7", 7},
+      {"000123", 123},
       {"1-2", 92},  // "-" inside counts minus one at its place
-      {"1+2", 112}, {"-1", -1}, {"12345678", 12345678}, {"999999999", 999999999},
+      {"1+2", 112},
+      {"-1", -1},
+      {"12345678", 12345678},
+      {"999999999", 999999999},
       {"-999999999", -999999999},
       // rejected
-      {"", -1}, {"+", -1}, {"-", -1}, {"1234567890", -1}, {"-1234567890", -1},
-      {" 5", -1}, {"5 ", -1}, {"1a", -1}, {"0x10", -1}, {"3.5", -1},
+      {"", -1},
+      {"+", -1},
+      {"-", -1},
+      {"1234567890", -1},
+      {"-1234567890", -1},
+      {" 5", -1},
+      {"5 ", -1},
+      {"1a", -1},
+      {"0x10", -1},
+      {"3.5", -1},
       {"99999999999999999999999", -1},
   };
   for (const Case& c : cases) EXPECT_EQ(str_to_int(c.text), c.value) << '"' << c.text << '"';
@@ -62,13 +83,13 @@ TEST(TextUtil, FltToStr) {
   const Case cases[] = {
       {3.14159f, 5, 2, 0, "  3.14"},
       {12.5f, 3, 1, 0, "12.5"},
-      {0.25f, 2, 1, 0, "0.3"},   // halves away from zero
+      {0.25f, 2, 1, 0, "0.3"},  // halves away from zero
       {-0.5f, 2, 1, 0, "-0.5"},
       {7.0f, 3, 0, 1, "   7"},   // sign column, then the field of two blanks and 7
       {9.96f, 3, 1, 0, "10.0"},  // the rounded fraction carries into the integer
       {1.999f, 3, 2, 0, "2.00"},
       {-1.999f, 4, 2, 0, "- 2.00"},
-      {2.7f, 1, 0, 0, "2"},      // no decimals: the fraction is dropped
+      {2.7f, 1, 0, 0, "2"},  // no decimals: the fraction is dropped
       {0.0f, 1, 0, 0, "0"},
       {0.0f, 3, 0, 0, "  0"},
       {45.6f, 4, 1, 1, "  45.6"},
@@ -99,8 +120,9 @@ TEST(TextUtil, GetPathWithPath) {
     const char* folder;
   };
   const Case cases[] = {
-      {"a/b/c.txt", "a/b/"}, {"a/b/", "a/"}, {"name", ""}, {"/c", "/"}, {"a/", "a/"},
-      {"", ""},              {"/", "/"},     {"/a/", "/"}, {"ab/", ""},
+      {"a/b/c.txt", "a/b/"}, {"a/b/", "a/"}, {"name", ""}, {"/c", "/"},
+      {"a/", "a/"},          {"", ""},       {"/", "/"},   {"/a/", "/"},
+      {"ab/", ""},
   };
   for (const Case& c : cases) {
     std::string out = "junk";
@@ -121,8 +143,8 @@ TEST(TextUtil, CharStringToIntString) {
       {"1234", std::string("\x01\x7c\x01\x05")},  // a fourth digit starts a new number
       {"5  \t7", std::string("\x01\x06\x01\x08")},
       {"7 -5 3", std::string("\x01\x08\x01\x04")},  // a negative number gives nothing
-      {"+2", std::string("\x01\x0d")},             // "+" weighs one: 10 + 2
-      {"-5", "-5"},                                // separator items stay as they are
+      {"+2", std::string("\x01\x0d")},              // "+" weighs one: 10 + 2
+      {"-5", "-5"},                                 // separator items stay as they are
       {"=", "="},
       {"", ""},
   };

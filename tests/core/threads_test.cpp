@@ -330,7 +330,8 @@ TEST_F(ThreadLayer, CleanupOfCallNeverSeenDoneIsFatal) {
         _exit(7);  // not reached
       },
       testing::ExitedWithCode(1), "");
-  EXPECT_NE(read_file(child_log).find("Thread cleanup called on not-done call.\n"), std::string::npos);
+  EXPECT_NE(read_file(child_log).find("Thread cleanup called on not-done call.\n"),
+            std::string::npos);
 }
 
 TEST(TsanThreads, PoolServesCallsFromSeveralThreads) {
@@ -342,8 +343,8 @@ TEST(TsanThreads, PoolServesCallsFromSeveralThreads) {
     callers.emplace_back([&, t] {
       for (int i = 0; i < 200; ++i) {
         uintptr_t in = t * 1000 + i;
-        THREAD_call* c = THREAD_run_async(
-            [](void* a) -> void* { return static_cast<char*>(a) + 3; }, msg(in));
+        THREAD_call* c =
+            THREAD_run_async([](void* a) -> void* { return static_cast<char*>(a) + 3; }, msg(in));
         if (THREAD_is_done(c, 5000) != 1 || THREAD_cleanup(c) != msg(in + 3)) wrong.fetch_add(1);
       }
     });

@@ -124,7 +124,9 @@ TEST_F(XmapTest, CheckFileCases) {
 }
 
 TEST_F(XmapTest, BinaryHeaderOfOtherByteOrderSwapsWords) {
-  std::string path = file("swapped.bin", std::string("a\x00\x00\x03\x84" "ABCDEF", 11));
+  std::string path = file("swapped.bin", std::string("a\x00\x00\x03\x84"
+                                                     "ABCDEF",
+                                                     11));
   xmap_class m(path.c_str());
   EXPECT_EQ(m.check_file(kind_binary, k900, nullptr, nullptr), 900);
   EXPECT_EQ(m.byte_swap, 1);
@@ -137,9 +139,9 @@ TEST_F(XmapTest, BinaryHeaderOfOtherByteOrderSwapsWords) {
     std::string bytes;
     int result;
   } refused[] = {
-      {std::string("i\x84\x03", 3), 0},              // ends before the version
-      {std::string("I\x84\x03\x00\x00", 5), 0},      // text letter in a binary file
-      {std::string("i\x00\x00\x03\x84", 5), 0},      // 900 in the other order is no listed version
+      {std::string("i\x84\x03", 3), 0},          // ends before the version
+      {std::string("I\x84\x03\x00\x00", 5), 0},  // text letter in a binary file
+      {std::string("i\x00\x00\x03\x84", 5), 0},  // 900 in the other order is no listed version
   };
   for (const Case& c : refused) {
     xmap_class r(file("refused.bin", c.bytes).c_str());
@@ -239,7 +241,9 @@ TEST_F(XmapTest, IoFileOpenBothWays) {
 // ---------------------------------------------------------------------------
 
 TEST_F(XmapTest, FatalAlerts) {
-  std::string path = file("data.bin", std::string("i\x84\x03\x00\x00" "xy", 7));
+  std::string path = file("data.bin", std::string("i\x84\x03\x00\x00"
+                                                  "xy",
+                                                  7));
   EXPECT_EXIT(
       {
         xmap_class m(path.c_str());

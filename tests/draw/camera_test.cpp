@@ -20,7 +20,8 @@ void gl_matrix(GLenum which, double* out) { glGetDoublev(which, out); }
 
 void expect_near16(const double* want, const double* got, const char* what) {
   for (int i = 0; i < 16; ++i)
-    EXPECT_NEAR(want[i], got[i], 2e-5 * std::max(1.0, std::fabs(want[i]))) << what << " [" << i << "]";
+    EXPECT_NEAR(want[i], got[i], 2e-5 * std::max(1.0, std::fabs(want[i])))
+        << what << " [" << i << "]";
 }
 
 TEST(CameraTest, SetupMatchesGlOrthoAndGlFrustum) {
@@ -61,8 +62,8 @@ TEST(CameraTest, SetupMatchesGlOrthoAndGlFrustum) {
   const double a = 30 * M_PI / 180, b = 20 * M_PI / 180;
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  glu_look_at(10 + 50 * cos(a) * cos(b), 2 + 50 * sin(b), -3 + 50 * sin(a) * cos(b), 10, 2, -3, 0, 1,
-              0);
+  glu_look_at(10 + 50 * cos(a) * cos(b), 2 + 50 * sin(b), -3 + 50 * sin(a) * cos(b), 10, 2, -3, 0,
+              1, 0);
   glTranslated(1, 2, 3);
   glRotated(45, 0, 1, 0);
   gl_matrix(GL_MODELVIEW_MATRIX, ref);
@@ -72,9 +73,9 @@ TEST(CameraTest, SetupMatchesGlOrthoAndGlFrustum) {
 TEST(CameraTest, MtrToPixAgreesWithGluProject) {
   GLContext gl(320, 240);
   ASSERT_TRUE(gl.ok()) << gl.error();
-  auto glu_project = reinterpret_cast<int (*)(double, double, double, const double*, const double*,
-                                              const int*, double*, double*, double*)>(
-      glu_symbol("gluProject"));
+  auto glu_project =
+      reinterpret_cast<int (*)(double, double, double, const double*, const double*, const int*,
+                               double*, double*, double*)>(glu_symbol("gluProject"));
   ASSERT_NE(glu_project, nullptr);
   xcam_class cam;
   cam.SetupPerspective(50, 320.0 / 240.0, 1, 100);
@@ -215,7 +216,8 @@ TEST(CameraTest, LookAtCameraEnclosesTheOtherVolume) {
     double c[4] = {i & 1 ? 1.0 : -1.0, i & 2 ? 1.0 : -1.0, i & 4 ? 1.0 : -1.0, 1.0}, e[4], w[4],
            clip[4];
     for (int r = 0; r < 4; ++r)
-      e[r] = inv_proj[r] * c[0] + inv_proj[4 + r] * c[1] + inv_proj[8 + r] * c[2] + inv_proj[12 + r];
+      e[r] =
+          inv_proj[r] * c[0] + inv_proj[4 + r] * c[1] + inv_proj[8 + r] * c[2] + inv_proj[12 + r];
     for (double& x : e) x /= e[3];
     for (int r = 0; r < 4; ++r)
       w[r] = inv_mv[r] * e[0] + inv_mv[4 + r] * e[1] + inv_mv[8 + r] * e[2] + inv_mv[12 + r];

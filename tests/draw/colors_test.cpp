@@ -16,10 +16,10 @@ TEST(ColourTable, DefaultsFillTheTableAndLeaveTheRestBlack) {
     int index;
     float r, g, b;
   } cases[] = {
-      {0, 1, 1, 1},          {1, 1, 0.2f, 0.2f},  {17, 0, 0, 0.6f},  {33, 1, 1, 1},
-      {34, 0, 0, 0},         {49, 1, 1, 1},       {72, 0.49f, 0.43f, 0.24f},
-      {77, 0.44f, 0.53f, 0.54f}, {78, 0, 0, 0},   {84, 1, 0, 1},     {101, 1, 1, 0.9f},
-      {102, 0, 0, 0},        {103, 0, 0, 0},
+      {0, 1, 1, 1},   {1, 1, 0.2f, 0.2f}, {17, 0, 0, 0.6f},          {33, 1, 1, 1},
+      {34, 0, 0, 0},  {49, 1, 1, 1},      {72, 0.49f, 0.43f, 0.24f}, {77, 0.44f, 0.53f, 0.54f},
+      {78, 0, 0, 0},  {84, 1, 0, 1},      {101, 1, 1, 0.9f},         {102, 0, 0, 0},
+      {103, 0, 0, 0},
   };
   for (const Case& k : cases) {
     EXPECT_FLOAT_EQ(c.rgb[k.index][0], k.r) << "entry " << k.index;
@@ -81,7 +81,8 @@ TEST_F(DrawTest, ColourRule) {
     colr.tint[0] = colr.tint[1] = colr.tint[2] = k.tint;
     OGL_setcolor(k.colour, k.alpha);
     const auto c = current_colour();
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(c[i], k.expect[i], 1e-6f) << k.what << ", component " << i;
+    for (int i = 0; i < 4; ++i)
+      EXPECT_NEAR(c[i], k.expect[i], 1e-6f) << k.what << ", component " << i;
   }
 }
 
@@ -90,9 +91,11 @@ TEST_F(DrawTest, SpectrumRampsAndScale) {
   struct Entry {
     int k;
     float r, g, b, tolerance;
-  } rainbow[] = {  // the last entry is t = 0.999, just short of violet
-                 {0, 1, 0, 0, 1e-6f},       {200, 1, 0.32f, 0.08f, 1e-5f},
-                 {300, 1, 0.66f, 0.04f, 1e-5f}, {999, 0.796f, 0, 0.801f, 1e-4f}};
+  } rainbow[] = {// the last entry is t = 0.999, just short of violet
+                 {0, 1, 0, 0, 1e-6f},
+                 {200, 1, 0.32f, 0.08f, 1e-5f},
+                 {300, 1, 0.66f, 0.04f, 1e-5f},
+                 {999, 0.796f, 0, 0.801f, 1e-4f}};
   for (const Entry& e : rainbow) {
     EXPECT_NEAR(colr.spectrum[e.k][0], e.r, e.tolerance) << e.k;
     EXPECT_NEAR(colr.spectrum[e.k][1], e.g, e.tolerance) << e.k;
@@ -108,8 +111,8 @@ TEST_F(DrawTest, SpectrumRampsAndScale) {
   struct Ramp {
     float t;
     std::array<float, 3> rgb;
-  } ramp[] = {{0.5f, {1, 1, 0}}, {-0.1f, {0, 0, 0}}, {2.0f, {0.8f, 0, 0.8f}},
-              {1.0f / 12, {0.5f, 0, 0}}};
+  } ramp[] = {
+      {0.5f, {1, 1, 0}}, {-0.1f, {0, 0, 0}}, {2.0f, {0.8f, 0, 0.8f}}, {1.0f / 12, {0.5f, 0, 0}}};
   ren.global_alpha = 0.75f;
   for (const Ramp& r : ramp) {
     OGL_spectrum_rgb(r.t);
@@ -152,7 +155,8 @@ TEST_F(TallDrawTest, ScaleBarPointsFollowTheSpectrum) {
   EXPECT_FLOAT_EQ(colr.spec_lo, 0.0f);
   EXPECT_FLOAT_EQ(colr.spec_hi, 100.0f);
   // Points of size 4 centred on (20, 30 + i).
-  const int low = pixel(20, 30 + 100)[0], mid = pixel(20, 30 + 500)[0], high = pixel(20, 30 + 996)[0];
+  const int low = pixel(20, 30 + 100)[0], mid = pixel(20, 30 + 500)[0],
+            high = pixel(20, 30 + 996)[0];
   EXPECT_NEAR(low, 0.1 * 255, 3);
   EXPECT_NEAR(mid, 0.5 * 255, 3);
   EXPECT_NEAR(high, 0.997 * 255, 3);

@@ -8,17 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
-#include <cstdlib>
 
 #include "core/globals.h"
-#include "OGL/extensions.h"
 #include "draw/colors.h"
 #include "draw/font_widths.h"
-#include "draw/tman.h"
 #include "draw/render_state.h"
 #include "draw/tex_units.h"
+#include "draw/tman.h"
+#include "OGL/extensions.h"
 #include "tests/support/gl_context.h"
 
 namespace draw_testing {

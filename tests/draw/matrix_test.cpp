@@ -45,7 +45,8 @@ TEST(MatrixTest, BuildersMatchMesa) {
     std::function<void()> theirs;
   };
   const Case cases[] = {
-      {"ortho of the 1024x768 window", [](double* m) { buildOrthoMatrix(m, 0, 1024, 0, 768, -1, 1); },
+      {"ortho of the 1024x768 window",
+       [](double* m) { buildOrthoMatrix(m, 0, 1024, 0, 768, -1, 1); },
        [] { glOrtho(0, 1024, 0, 768, -1, 1); }},
       {"ortho off centre", [](double* m) { buildOrthoMatrix(m, -30, 70, 5, 25, 2, 90); },
        [] { glOrtho(-30, 70, 5, 25, 2, 90); }},
@@ -59,8 +60,7 @@ TEST(MatrixTest, BuildersMatchMesa) {
          double h = std::tan(M_PI * 60 / 360.0) * 0.5;
          glFrustum(-h * 4 / 3, h * 4 / 3, -h, h, 0.5, 500);
        }},
-      {"look-at from above",
-       [](double* m) { buildLookAtMatrix(m, 3, 10, -4, 1, 0, 2, 0, 1, 0); },
+      {"look-at from above", [](double* m) { buildLookAtMatrix(m, 3, 10, -4, 1, 0, 2, 0, 1, 0); },
        [&] { glu_look_at(3, 10, -4, 1, 0, 2, 0, 1, 0); }},
       {"look-at with a tilted, unnormalised up",
        [](double* m) { buildLookAtMatrix(m, -5, 2, 7, 0, 0, 0, 0.3, 2, 0.1); },
@@ -125,7 +125,7 @@ TEST(MatrixTest, TransposeAndAdd) {
   double m[16], t[16], sum[16];
   for (int i = 0; i < 16; ++i) m[i] = i;
   transposeMatrix(t, m);
-  EXPECT_EQ(t[1], 4.0);   // (row 1, column 0) of t is (row 0, column 1) of m
+  EXPECT_EQ(t[1], 4.0);  // (row 1, column 0) of t is (row 0, column 1) of m
   EXPECT_EQ(t[14], 11.0);
   addMatrices(sum, m, t);
   for (int r = 0; r < 4; ++r)
@@ -154,9 +154,9 @@ TEST(MatrixTest, RotationAxisEdgeCases) {
     double x, y, z;
     bool identity;
   } cases[] = {
-      {0, 0, 0, true},          // no axis at all
-      {5e-5, 5e-5, 0, true},    // two components, too short to normalise
-      {1e-6, 0, 0, false},      // one component: rotates whatever its length
+      {0, 0, 0, true},        // no axis at all
+      {5e-5, 5e-5, 0, true},  // two components, too short to normalise
+      {1e-6, 0, 0, false},    // one component: rotates whatever its length
       {0, 0, -1e-9, false},
   };
   for (const Case& c : cases) {

@@ -51,42 +51,77 @@ TEST_F(PrimsTest, ShapesLandOnTheirPixels) {
     std::function<void()> draw;
     pixels on, off;
   } cases[] = {
-      {"line through pixel centres", 0, 0, [] { OGL_line(0, 1, 0, 0, 10, 0); },
-       {{0, 0}, {9, 0}}, {{10, 0}, {0, 1}}},
-      {"line moved by the origin", 100, 50, [] { OGL_line(0, 1, 0, 0, 10, 0); },
-       {{100, 50}, {109, 50}}, {{110, 50}, {99, 50}, {0, 0}}},
-      {"filled rectangle", 0, 0, [] { OGL_fillrect(0, 1, 10, 20, 30, 40); },
-       {{10, 20}, {39, 59}}, {{9, 20}, {40, 20}, {10, 60}, {10, 19}}},
-      {"negative width mirrors", 0, 0, [] { OGL_fillrect(0, 1, 50, 20, -10, 5); },
-       {{40, 20}, {49, 24}}, {{50, 20}, {39, 20}, {45, 25}}},
-      {"frame one pixel beyond the size", 20, 20, [] { OGL_framerect(0, 1, 0, 0, 10, 5); },
+      {"line through pixel centres",
+       0,
+       0,
+       [] { OGL_line(0, 1, 0, 0, 10, 0); },
+       {{0, 0}, {9, 0}},
+       {{10, 0}, {0, 1}}},
+      {"line moved by the origin",
+       100,
+       50,
+       [] { OGL_line(0, 1, 0, 0, 10, 0); },
+       {{100, 50}, {109, 50}},
+       {{110, 50}, {99, 50}, {0, 0}}},
+      {"filled rectangle",
+       0,
+       0,
+       [] { OGL_fillrect(0, 1, 10, 20, 30, 40); },
+       {{10, 20}, {39, 59}},
+       {{9, 20}, {40, 20}, {10, 60}, {10, 19}}},
+      {"negative width mirrors",
+       0,
+       0,
+       [] { OGL_fillrect(0, 1, 50, 20, -10, 5); },
+       {{40, 20}, {49, 24}},
+       {{50, 20}, {39, 20}, {45, 25}}},
+      {"frame one pixel beyond the size",
+       20,
+       20,
+       [] { OGL_framerect(0, 1, 0, 0, 10, 5); },
        {{20, 20}, {30, 20}, {30, 25}, {20, 25}, {25, 20}, {20, 22}},
        {{25, 22}, {31, 20}, {20, 26}, {19, 20}}},
-      {"grey box in colour 12", 0, 0,
+      {"grey box in colour 12",
+       0,
+       0,
        [] {
          colr.assign(12, 1, 1, 1);
          OGL_grayrect(10, 10, 20, 15, 1);
        },
-       {{10, 10}, {19, 14}}, {{20, 10}, {10, 15}}},
-      {"filled circle", 0, 0, [] { OGL_fillcircle(0, 50, 50, 3); },
-       {{50, 50}, {48, 50}, {50, 52}, {50, 48}}, {{54, 50}, {50, 54}, {46, 50}, {50, 46}}},
+       {{10, 10}, {19, 14}},
+       {{20, 10}, {10, 15}}},
+      {"filled circle",
+       0,
+       0,
+       [] { OGL_fillcircle(0, 50, 50, 3); },
+       {{50, 50}, {48, 50}, {50, 52}, {50, 48}},
+       {{54, 50}, {50, 54}, {46, 50}, {50, 46}}},
       {"negative radius", 0, 0, [] { OGL_fillcircle(0, 50, 50, -3); }, {}, {{50, 50}}},
-      {"circle outline", 0, 0, [] { OGL_framecircle(0, 50, 50, 10); },
-       {{50, 60}, {60, 50}, {50, 40}, {40, 50}}, {{50, 50}, {55, 55}}},
-      {"background covers the drawable", 100, 50,
+      {"circle outline",
+       0,
+       0,
+       [] { OGL_framecircle(0, 50, 50, 10); },
+       {{50, 60}, {60, 50}, {50, 40}, {40, 50}},
+       {{50, 50}, {55, 55}}},
+      {"background covers the drawable",
+       100,
+       50,
        [] {
          colr.assign(34, 0, 0, 1);
          OGL_plot_back_col();
        },
-       {{0, 0}, {255, 255}, {0, 255}, {255, 0}}, {}},
+       {{0, 0}, {255, 255}, {0, 255}, {255, 0}},
+       {}},
   };
   for (const Case& c : cases) {
     glClear(GL_COLOR_BUFFER_BIT);
     mnw.origin_x = c.origin_x;
     mnw.origin_y = c.origin_y;
     c.draw();
-    for (const auto& p : c.on) EXPECT_TRUE(lit(p.first, p.second)) << c.what << " at " << p.first << "," << p.second;
-    for (const auto& p : c.off) EXPECT_FALSE(lit(p.first, p.second)) << c.what << " at " << p.first << "," << p.second;
+    for (const auto& p : c.on)
+      EXPECT_TRUE(lit(p.first, p.second)) << c.what << " at " << p.first << "," << p.second;
+    for (const auto& p : c.off)
+      EXPECT_FALSE(lit(p.first, p.second)) << c.what << " at " << p.first << "," << p.second;
   }
 }
 
@@ -118,8 +153,8 @@ TEST_F(PrimsTest, ArcStaysInItsSector) {
 // Quads from the texture already bound: a 2 x 2 texture of four colours,
 // drawn twice as large as the window's 20 x 20 quad.
 TEST_F(PrimsTest, TexturedQuadWithoutASlotUsesTheBoundTexture) {
-  const unsigned char texels[16] = {255, 255, 255, 255, 255, 0, 0, 255,  // bottom row
-                                    0, 255, 0, 255,     0, 0, 255, 255};
+  const unsigned char texels[16] = {255, 255, 255, 255, 255, 0, 0,   255,  // bottom row
+                                    0,   255, 0,   255, 0,   0, 255, 255};
   GLuint tex = 0;
   glGenTextures(1, &tex);
   glBindTexture(GL_TEXTURE_2D, tex);

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <string>
 
-#include "OGL/extensions.h"
 #include "core/globals.h"
+#include "OGL/extensions.h"
 #include "tests/support/gl_context.h"
 
 namespace {
@@ -100,8 +100,7 @@ void seed_and_report() {
 TEST(RenderStateSeedTest, FirstCallReadsOpenGlButAssumesDepthWritesOff) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   // Depth writes were on, but the cache takes them for off: no call.
-  EXPECT_EXIT(seed_and_report(), ::testing::ExitedWithCode(0),
-              "seeded=1 depth_mask=1 num_units=0");
+  EXPECT_EXIT(seed_and_report(), ::testing::ExitedWithCode(0), "seeded=1 depth_mask=1 num_units=0");
 }
 
 TEST_F(RenderStateTest, RepeatedStateMakesNoCall) {
@@ -155,12 +154,9 @@ TEST_F(RenderStateTest, UnitCountsAreClampedAndWalked) {
     const char* units;
     int cached;
   } steps[] = {
-      {2, 1, "10000000", 1},
-      {2, 3, "11000000", 2},   // clamped to what the implementation offers
-      {8, 4, "11110000", 4},
-      {8, 2, "11000000", 2},
-      {8, 8, "11111111", 8},
-      {8, -1, "00000000", 0},  // negative counts as none
+      {2, 1, "10000000", 1},  {2, 3, "11000000", 2},  // clamped to what the implementation offers
+      {8, 4, "11110000", 4},  {8, 2, "11000000", 2},
+      {8, 8, "11111111", 8},  {8, -1, "00000000", 0},  // negative counts as none
       {8, 12, "11111111", 8},
   };
   for (const Step& s : steps) {

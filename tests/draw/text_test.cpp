@@ -33,20 +33,45 @@ TEST_F(TextTest, PlacementAlignmentAndPitch) {
     std::string text;
     float x, y, origin_x, origin_y;
     int charset, align;
-    int bottom;                                  // the glyphs' bottom row
+    int bottom;                                // the glyphs' bottom row
     std::vector<std::pair<char, int>> glyphs;  // each glyph's left edge
   } cases[] = {
       {"left", "Mi", 100, 100, 0, 0, 100, 0, 94, {{'M', 100}, {'i', 110}}},
-      {"centred: 13 wide starts at 93.5, cut to 93", "Mi", 100, 100, 0, 0, 100, 1, 94,
+      {"centred: 13 wide starts at 93.5, cut to 93",
+       "Mi",
+       100,
+       100,
+       0,
+       0,
+       100,
+       1,
+       94,
        {{'M', 93}, {'i', 103}}},
       {"ending at x", "Mi", 100, 100, 0, 0, 100, 2, 94, {{'M', 87}, {'i', 97}}},
       {"window origin added", "Ab", 10, 40, 30, 20, 100, 0, 54, {{'A', 40}, {'b', 48}}},
       {"position rounded half away from zero", "A", 100.5f, 100.5f, 0, 0, 100, 0, 95, {{'A', 101}}},
       {"digit pitch", "12", 100, 100, 0, 0, 102, 0, 94, {{'1', 100}, {'2', 110}}},
-      {"digit pitch centred by the font's widths", "11", 100, 100, 0, 0, 102, 1, 94,
+      {"digit pitch centred by the font's widths",
+       "11",
+       100,
+       100,
+       0,
+       0,
+       102,
+       1,
+       94,
        {{'1', 94}, {'1', 104}}},
       {"a double quote takes no room", "A\"B", 50, 100, 0, 0, 100, 0, 94, {{'A', 50}, {'B', 58}}},
-      {"tab and carriage return skipped", "a\t\rb", 50, 100, 0, 0, 100, 0, 94, {{'a', 50}, {'b', 56}}},
+      {"tab and carriage return skipped",
+       "a\t\rb",
+       50,
+       100,
+       0,
+       0,
+       100,
+       0,
+       94,
+       {{'a', 50}, {'b', 56}}},
       {"accented letter", "\xE9x", 50, 100, 0, 0, 100, 0, 94, {{'\xE9', 50}, {'x', 56}}},
   };
   for (const Case& c : cases) {
@@ -95,7 +120,8 @@ TEST_F(TextTest, WrappingBreaksAfterSpacesAndLineFeeds) {
       {"break on - and /", "aaaa-bbbb/cccc", 40, 70},
       {"empty", "", 400, 100},
   };
-  for (const Case& c : cases) EXPECT_FLOAT_EQ(OGL_string(0, 20, 100, c.text, c.wrap, 100, 0), c.result) << c.what;
+  for (const Case& c : cases)
+    EXPECT_FLOAT_EQ(OGL_string(0, 20, 100, c.text, c.wrap, 100, 0), c.result) << c.what;
 
   glClear(GL_COLOR_BUFFER_BIT);
   OGL_string(0, 20, 100, "ab\ncd", 400, 100, 0);

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "OGL/extensions.h"
 #include "core/cmdline.h"
 #include "core/globals.h"
 #include "draw/tex_load.h"
 #include "draw/tex_units.h"
+#include "OGL/extensions.h"
 #include "tests/support/gl_context.h"
 #include "tests/support/test_support.h"
 
@@ -194,8 +194,7 @@ TEST_F(TmanTest, FilesAreScaledForTheSettingAndKeepTheirPlace) {
     int tex_res, flags;
     int dx, dy, tex_dx, tex_dy;
   } cases[] = {
-      {5, 0x001, 300, 200, 512, 256},
-      {4, 0x001, 150, 100, 256, 128},
+      {5, 0x001, 300, 200, 512, 256},  {4, 0x001, 150, 100, 256, 128},
       {4, 0x101, 300, 200, 512, 256},   // never reduced
       {5, 0x081, 150, 100, 256, 128},   // a step softer
       {4, 0x041, 300, 200, 512, 256},   // a step sharper
@@ -255,8 +254,8 @@ TEST_F(TmanTest, BitmapsAndTheFileAlphaChoice) {
   struct {
     const std::string& file;
     int flags, format;
-  } cases[] = {{opaque, 4, GL_RGB}, {opaque, 5, GL_RGB}, {clear, 4, GL_RGBA}, {clear, 5, GL_RGBA},
-               {clear, 1, GL_RGB}, {opaque, 2, GL_RGBA}};
+  } cases[] = {{opaque, 4, GL_RGB}, {opaque, 5, GL_RGB}, {clear, 4, GL_RGBA},
+               {clear, 5, GL_RGBA}, {clear, 1, GL_RGB},  {opaque, 2, GL_RGBA}};
   int slot = 410;
   for (const auto& c : cases) {
     SCOPED_TRACE(slot);
@@ -446,7 +445,7 @@ TEST_F(TmanTest, ScaleFollowsTheSettingTheFlagsAndTheHardwareLimit) {
       {4, 0x000, 0, 2, 1024, 512, 512, 256, 512, 256},
       {4, 0x100, 0, 2, 1024, 512, 1024, 512, 1024, 512},
       {5, 0x100, 1024, 2, 2048, 2048, 1024, 1024, 1024, 1024},
-      {0, 0x000, 0, 2, 16, 64, 1, 4, 1, 4},    // never below one pixel
+      {0, 0x000, 0, 2, 16, 64, 1, 4, 1, 4},            // never below one pixel
       {0, 0x000, 0, 1, 300, 200, 300, 200, 512, 256},  // staged images keep their size
       {3, 0x040, 0, 2, 64, 64, 32, 32, 32, 32},
       {5, 0x2000, 0, 2, 300, 3, 300, 3, 300, 3},
@@ -475,18 +474,19 @@ TEST_F(TmanDeathTest, MisuseIsFatal) {
       {"dynamic textures should be released", [] { tman.unload_texture(1130); }},
       {"Trying to release a manual texture", [] { tman.release_texture(1129); }},
       {"Ref count is negative - was never reffed", [] { tman.release_texture(1500); }},
-      {"too low or high a manual_ref", [] { tman.load_texture(4, 1130, 2, 100, "scratch_array:x"); }},
+      {"too low or high a manual_ref",
+       [] { tman.load_texture(4, 1130, 2, 100, "scratch_array:x"); }},
       {"invalid texture load_time", [] { tman.load_texture(4, 3, 2, 103, "scratch_array:x"); }},
       {"invalid filter type", [] { tman.load_texture(4, 3, 16384, 100, "scratch_array:x"); }},
       {"BAD color enum for tman", [] { tman.load_texture(4, 3, 0x500, 100, "scratch_array:x"); }},
-      {"either less than 1 or greater than 2048", [] {
+      {"either less than 1 or greater than 2048",
+       [] {
          scratch_dx = 4096;
          scratch_dy = 4;
          tman.load_texture(4, 3, 2, 100, "scratch_array:x");
        }},
-      {"Trying to load a texture that you do not have", [&] {
-         tman.load_texture(4, 3, 2, 100, missing.c_str());
-       }},
+      {"Trying to load a texture that you do not have",
+       [&] { tman.load_texture(4, 3, 2, 100, missing.c_str()); }},
   };
   for (const auto& c : cases)
     EXPECT_EXIT(c.call(), ::testing::ExitedWithCode(1), c.message) << c.message;

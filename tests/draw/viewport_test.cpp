@@ -141,8 +141,8 @@ TEST_F(ViewportTest, ScissorBoxes) {
     int px, py, pw, ph;
   } cases[] = {
       {10, 20, 100, 12, 30, 40, 1, 40, 60, 100, 12},
-      {10, 20, 0, 12, 0, 0, 1, 10, 20, 0, 12},      // zero width: nothing drawn
-      {10, 20, 50, -5, 0, 0, 1, 10, 20, 50, 0},     // negative height
+      {10, 20, 0, 12, 0, 0, 1, 10, 20, 0, 12},   // zero width: nothing drawn
+      {10, 20, 50, -5, 0, 0, 1, 10, 20, 50, 0},  // negative height
       {2.6f, 3.9f, 10.2f, 4.4f, 0, 0, 2, 5, 7, 20, 8},
   };
   for (const Case& c : cases) {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "TEX/png_io.h"
 #include "draw/font_widths.h"
 #include "tests/support/test_support.h"
+#include "TEX/png_io.h"
 
 using testing_support::make_temp_dir;
 using testing_support::read_file;
@@ -40,8 +40,8 @@ Image load(const std::string& path) {
   const std::string bytes = read_file(path);
   unsigned char* data = nullptr;
   TEX_image_desc desc;
-  if (TEX_load_png_mem(path.c_str(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), data,
-                       TEX_max_image_bytes, GL_RGBA, 0, 0, 0, desc)) {
+  if (TEX_load_png_mem(path.c_str(), reinterpret_cast<const unsigned char*>(bytes.data()),
+                       bytes.size(), data, TEX_max_image_bytes, GL_RGBA, 0, 0, 0, desc)) {
     img.dx = desc.dx;
     img.dy = desc.dy;
     img.px.assign(data, data + size_t(desc.dx) * desc.dy * 4);
@@ -55,7 +55,10 @@ const Image& committed(const std::string& name) {
   static std::map<std::string, Image> cache;
   auto it = cache.find(name);
   if (it == cache.end())
-    it = cache.emplace(name, load(std::string(NIMBREL_SOURCE_DIR) + "/assets/images/" + name + ".png")).first;
+    it = cache
+             .emplace(name,
+                      load(std::string(NIMBREL_SOURCE_DIR) + "/assets/images/" + name + ".png"))
+             .first;
   return it->second;
 }
 
@@ -85,13 +88,20 @@ double luminance(const unsigned char* p) {
   return 0.2126 * lin(p[0]) + 0.7152 * lin(p[1]) + 0.0722 * lin(p[2]);
 }
 
-double contrast(double l1, double l2) { return (std::max(l1, l2) + 0.05) / (std::min(l1, l2) + 0.05); }
+double contrast(double l1, double l2) {
+  return (std::max(l1, l2) + 0.05) / (std::min(l1, l2) + 0.05);
+}
 
 }  // namespace
 
 TEST(BuiltinImages, CommittedPngsHaveTheirSizes) {
-  const struct { const char* name; int dx, dy; } sizes[] = {
-      {"t_installer", 1010, 764}, {"t_ins_back_1", 1024, 768}, {"t_ins_back_2", 1024, 768}, {"t_interface", 512, 512}};
+  const struct {
+    const char* name;
+    int dx, dy;
+  } sizes[] = {{"t_installer", 1010, 764},
+               {"t_ins_back_1", 1024, 768},
+               {"t_ins_back_2", 1024, 768},
+               {"t_interface", 512, 512}};
   for (auto& s : sizes) {
     const Image& img = committed(s.name);
     EXPECT_EQ(img.dx, s.dx) << s.name;
@@ -138,38 +148,51 @@ TEST(BuiltinImages, WidgetElementsSitWhereTheWidgetsReadThem) {
   const Image& a = committed("t_interface");
   ASSERT_EQ(a.dx, 512);
   // Horizontal bars: origin, A, M, B, H; the middle tile must repeat seamlessly.
-  struct Bar { int s0, t0, A, M, B, H; } bars[] = {
-      {1, 487, 10, 90, 100, 25},   {102, 487, 20, 80, 100, 25}, {304, 486, 10, 42, 52, 26},
-      {304, 459, 10, 42, 52, 26},  {112, 161, 10, 18, 28, 16},  {83, 161, 10, 18, 28, 16},
-      {240, 242, 10, 55, 65, 24},  {289, 219, 7, 9, 16, 16},    {262, 133, 10, 41, 51, 26},
-      {357, 488, 26, 42, 68, 24}};
+  struct Bar {
+    int s0, t0, A, M, B, H;
+  } bars[] = {{1, 487, 10, 90, 100, 25},  {102, 487, 20, 80, 100, 25}, {304, 486, 10, 42, 52, 26},
+              {304, 459, 10, 42, 52, 26}, {112, 161, 10, 18, 28, 16},  {83, 161, 10, 18, 28, 16},
+              {240, 242, 10, 55, 65, 24}, {289, 219, 7, 9, 16, 16},    {262, 133, 10, 41, 51, 26},
+              {357, 488, 26, 42, 68, 24}};
   for (const Bar& b : bars) {
-    EXPECT_GT(coverage(a, b.s0, b.t0, b.s0 + b.B, b.t0 + b.H), 0.1) << "bar at " << b.s0 << "," << b.t0;
+    EXPECT_GT(coverage(a, b.s0, b.t0, b.s0 + b.B, b.t0 + b.H), 0.1)
+        << "bar at " << b.s0 << "," << b.t0;
     for (int s = b.s0 + b.A + 1; s < b.s0 + b.M; ++s)
-      ASSERT_TRUE(columns_equal(a, b.s0 + b.A, s, b.t0, b.t0 + b.H)) << "bar at " << b.s0 << "," << b.t0 << " column " << s;
+      ASSERT_TRUE(columns_equal(a, b.s0 + b.A, s, b.t0, b.t0 + b.H))
+          << "bar at " << b.s0 << "," << b.t0 << " column " << s;
   }
   // Boxes: origin and side; caps of 0.35 and 0.3 of the side leave a middle
   // column and row that tile.
-  struct Box { int s0, t0, B; } boxes[] = {{1, 358, 100},   {102, 358, 100}, {203, 358, 100}, {304, 358, 100},
-                                          {405, 358, 100}, {1, 289, 68},    {113, 315, 42},  {440, 12, 44}};
+  struct Box {
+    int s0, t0, B;
+  } boxes[] = {{1, 358, 100},   {102, 358, 100}, {203, 358, 100}, {304, 358, 100},
+               {405, 358, 100}, {1, 289, 68},    {113, 315, 42},  {440, 12, 44}};
   for (const Box& b : boxes) {
-    EXPECT_GT(coverage(a, b.s0, b.t0, b.s0 + b.B, b.t0 + b.B), 0.6) << "box at " << b.s0 << "," << b.t0;
+    EXPECT_GT(coverage(a, b.s0, b.t0, b.s0 + b.B, b.t0 + b.B), 0.6)
+        << "box at " << b.s0 << "," << b.t0;
     const int c0 = b.s0 + int(std::ceil(0.35 * b.B)), c1 = b.s0 + int(0.65 * b.B);
     const int r0 = b.t0 + int(std::ceil(0.3 * b.B)), r1 = b.t0 + int(0.7 * b.B);
-    for (int s = c0 + 1; s < c1; ++s) ASSERT_TRUE(columns_equal(a, c0, s, b.t0, b.t0 + b.B)) << "box " << b.s0 << "," << b.t0;
-    for (int t = r0 + 1; t < r1; ++t) ASSERT_TRUE(rows_equal(a, r0, t, b.s0, b.s0 + b.B)) << "box " << b.s0 << "," << b.t0;
+    for (int s = c0 + 1; s < c1; ++s)
+      ASSERT_TRUE(columns_equal(a, c0, s, b.t0, b.t0 + b.B)) << "box " << b.s0 << "," << b.t0;
+    for (int t = r0 + 1; t < r1; ++t)
+      ASSERT_TRUE(rows_equal(a, r0, t, b.s0, b.s0 + b.B)) << "box " << b.s0 << "," << b.t0;
   }
   // Kind 17's middle is two texels wide and high at 20..22 and 26..28.
   EXPECT_TRUE(columns_equal(a, 70 + 20, 70 + 21, 315, 357));
   EXPECT_TRUE(rows_equal(a, 315 + 26, 315 + 27, 70, 112));
 
   // Small cells: close boxes, check box, radio, arrows, sliders, dial, folder.
-  struct Cell { int s0, t0, s1, t1; const char* what; } cells[] = {
-      {120, 178, 138, 196, "close box"},   {120, 197, 138, 215, "lit close box"}, {139, 178, 157, 196, "check box"},
-      {139, 197, 157, 215, "tick"},         {83, 123, 101, 141, "radio"},           {83, 142, 101, 160, "radio dot"},
-      {83, 178, 97, 196, "down arrow"},     {83, 197, 97, 215, "up arrow"},         {83, 216, 101, 238, "slider down"},
-      {83, 240, 101, 264, "slider thumb"}, {83, 266, 101, 288, "slider up"},       {262, 267, 282, 289, "h thumb"},
-      {102, 248, 122, 288, "scroll track"}, {178, 160, 234, 218, "dial"},          {208, 133, 234, 159, "folder"}};
+  struct Cell {
+    int s0, t0, s1, t1;
+    const char* what;
+  } cells[] = {{120, 178, 138, 196, "close box"},    {120, 197, 138, 215, "lit close box"},
+               {139, 178, 157, 196, "check box"},    {139, 197, 157, 215, "tick"},
+               {83, 123, 101, 141, "radio"},         {83, 142, 101, 160, "radio dot"},
+               {83, 178, 97, 196, "down arrow"},     {83, 197, 97, 215, "up arrow"},
+               {83, 216, 101, 238, "slider down"},   {83, 240, 101, 264, "slider thumb"},
+               {83, 266, 101, 288, "slider up"},     {262, 267, 282, 289, "h thumb"},
+               {102, 248, 122, 288, "scroll track"}, {178, 160, 234, 218, "dial"},
+               {208, 133, 234, 159, "folder"}};
   for (const Cell& c : cells) EXPECT_GT(coverage(a, c.s0, c.t0, c.s1, c.t1), 0.05) << c.what;
   for (int row = 0; row < 2; ++row)
     for (int col = -1; col <= 5; ++col)
@@ -188,13 +211,17 @@ TEST(BuiltinImages, InterfaceColoursStandOutFromTheArt) {
 
   // Text colours (38, 40, 43, 45, 46, 47) against the surfaces they are drawn on.
   const int text_rows[] = {123, 115, 91, 83, 75, 67};
-  struct Surface { int s, t; const char* what; } surfaces[] = {
-      {51, 408, "window"}, {253, 408, "panel"}, {455, 408, "alert panel"}, {354, 408, "help box"}, {35, 323, "terms panel"},
-      {287, 146, "value field"}, {330, 499, "button"}, {390, 500, "pop-up box"}};
+  struct Surface {
+    int s, t;
+    const char* what;
+  } surfaces[] = {{51, 408, "window"},    {253, 408, "panel"},      {455, 408, "alert panel"},
+                  {354, 408, "help box"}, {35, 323, "terms panel"}, {287, 146, "value field"},
+                  {330, 499, "button"},   {390, 500, "pop-up box"}};
   for (const Surface& s : surfaces) {
     ASSERT_GT(a.alpha(s.s, s.t), 200) << s.what;
     for (int t : text_rows)
-      EXPECT_GE(contrast(luminance(a.at(319, t)), luminance(a.at(s.s, s.t))), 4.5) << s.what << " vs swatch row " << t;
+      EXPECT_GE(contrast(luminance(a.at(319, t)), luminance(a.at(s.s, s.t))), 4.5)
+          << s.what << " vs swatch row " << t;
   }
   // Installer text (46) on the background, wherever the screen writes.
   double brightest = 0;
@@ -208,14 +235,18 @@ TEST(BuiltinImages, InterfaceColoursStandOutFromTheArt) {
 TEST(BuiltinImages, InstallerAtlasHoldsButtonsIconsAndPanel) {
   const Image& a = committed("t_installer");
   ASSERT_EQ(a.dx, 1010);
-  struct Button { int u, v, w, h; const char* what; } buttons[] = {
-      {513, 166, 126, 22, "DESTINATION"}, {640, 166, 83, 22, "INSTALL"}, {822, 235, 116, 22, "shop"},
-      {780, 166, 51, 22, "QUIT"},         {832, 166, 85, 22, "decline"}, {918, 166, 59, 22, "agree"}};
+  struct Button {
+    int u, v, w, h;
+    const char* what;
+  } buttons[] = {{513, 166, 126, 22, "DESTINATION"}, {640, 166, 83, 22, "INSTALL"},
+                 {822, 235, 116, 22, "shop"},        {780, 166, 51, 22, "QUIT"},
+                 {832, 166, 85, 22, "decline"},      {918, 166, 59, 22, "agree"}};
   for (const Button& b : buttons) {
     std::vector<std::vector<unsigned char>> looks;
     for (int k = 0; k < 3; ++k) {
       const int v = b.v - k * (b.h + 1);
-      EXPECT_GT(coverage(a, b.u + 2, v + 2, b.u + b.w - 2, v + b.h - 2), 0.99) << b.what << " look " << k;
+      EXPECT_GT(coverage(a, b.u + 2, v + 2, b.u + b.w - 2, v + b.h - 2), 0.99)
+          << b.what << " look " << k;
       int label = 0;
       for (int t = v + 4; t < v + b.h - 4; ++t)
         for (int s = b.u + 4; s < b.u + b.w - 4; ++s) label += luminance(a.at(s, t)) > 0.7;
@@ -271,6 +302,7 @@ TEST(BuiltinImages, GeneratorReproducesTheCommittedPngs) {
   ASSERT_EQ(status, 0);
   for (const char* name : {"t_installer", "t_ins_back_1", "t_ins_back_2", "t_interface"}) {
     const Image fresh = load(dir + name + ".png");
-    EXPECT_EQ(fresh.px, committed(name).px) << name << ": run the nimbrel_images target and review the PNGs";
+    EXPECT_EQ(fresh.px, committed(name).px)
+        << name << ": run the nimbrel_images target and review the PNGs";
   }
 }

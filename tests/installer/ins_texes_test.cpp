@@ -10,13 +10,13 @@
 #include <cstring>
 #include <vector>
 
-#include "TEX/image_desc.h"
 #include "core/globals.h"
 #include "draw/colors.h"
 #include "draw/tman.h"
 #include "installer/builtin_images.h"
 #include "platform/startup.h"
 #include "tests/support/gl_context.h"
+#include "TEX/image_desc.h"
 
 namespace {
 

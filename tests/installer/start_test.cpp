@@ -71,7 +71,7 @@ TEST_F(Start, DestinationFromDefaultsPathOptionAndPreferences) {
       {{"-path", "/x/Sim/"}, "/x/Sim/", 0},
       {{"-path", "/x/Sim", "--pref:_always_ask_dir=1"}, "/x/Sim/", 0},  // no dialog with -path
       {{"-path"}, "~/Nimbrel/", 0},                                     // ignored alone
-      {{"--pref:_always_ask_dir=1", "-path"}, "/picked/Nimbrel/", 1},  // not first: no -path
+      {{"--pref:_always_ask_dir=1", "-path"}, "/picked/Nimbrel/", 1},   // not first: no -path
       {{"--pref:_always_ask_dir=1"}, "/picked/Nimbrel/", 1},
   };
   const std::string home = folder_ + "home/";
@@ -96,8 +96,9 @@ TEST_F(Start, LogsTheSystemFoldersAndTheDestination) {
   start({});
   xer.flush();
   std::string log = read_file(folder_ + "Log.txt");
-  for (const char* label : {"os_dir_this_app\t\t=/", "\nos_dir_desktop\t\t=/", "\nos_dir_default_apps\t=/",
-                            "\nos_dir_temp\t\t\t=/", "\nos_dir_prefs\t\t\t=" })
+  for (const char* label :
+       {"os_dir_this_app\t\t=/", "\nos_dir_desktop\t\t=/", "\nos_dir_default_apps\t=/",
+        "\nos_dir_temp\t\t\t=/", "\nos_dir_prefs\t\t\t="})
     EXPECT_NE(log.find(label), std::string::npos) << label;
   EXPECT_NE(log.find("os_dir_prefs\t\t\t=" + folder_ + "config/\n\ndest_dir_path=" + folder_ +
                      "home/Nimbrel/\n"),
@@ -140,8 +141,11 @@ TEST(TrimDestFolder, DropsThePlatformFolder) {
   struct {
     const char* in;
     const char* out;
-  } cases[] = {{"All/Resources/x.txt", "Resources/x.txt"}, {"Linux/", ""}, {"nofolder", "nofolder"},
-               {"/abs", "abs"}, {"", ""}};
+  } cases[] = {{"All/Resources/x.txt", "Resources/x.txt"},
+               {"Linux/", ""},
+               {"nofolder", "nofolder"},
+               {"/abs", "abs"},
+               {"", ""}};
   for (auto& c : cases) {
     std::string s = c.in;
     trim_dest_folder(s);

@@ -60,8 +60,7 @@ TEST(HttpNginx, ProgressGrowsUnderLimitRate) {
   ASSERT_EQ(system(("mkdir -p '" + dir + "www/slow'").c_str()), 0);
   const int64_t size = 700 * 1000;
   write_noise(dir + "www/slow/f.bin", size);
-  Peer nginx(net_peers::nginx_argv(dir, "127.0.4.11", "300k"), "127.0.4.11", 80,
-             dir + "nginx.out");
+  Peer nginx(net_peers::nginx_argv(dir, "127.0.4.11", "300k"), "127.0.4.11", 80, dir + "nginx.out");
   ASSERT_TRUE(nginx.ready()) << nginx.failure();
 
   std::vector<int64_t> seen;
@@ -91,16 +90,16 @@ TEST(HttpNginx, NotFoundFailsWithLogBlock) {
   ASSERT_TRUE(nginx.ready()) << nginx.failure();
 
   EXPECT_EQ(run_slot(0, "127.0.4.12", "/missing.txt", dir + "m.txt"), 2);
-  EXPECT_EQ(log.text(),
-            "HTTP Error for " + dir + "m.txt\n"
-            "   server     =127.0.4.12\n"
-            "   file       =/missing.txt\n"
-            "   IsDone     =1\n"
-            "   IsComplete =1\n"
-            "   IsErr      =0\n"
-            "   GetStat    =3\n"
-            "   GetOSErr   =0\n"
-            "   response   =Not Found (#404)\n\n");
+  EXPECT_EQ(log.text(), "HTTP Error for " + dir +
+                            "m.txt\n"
+                            "   server     =127.0.4.12\n"
+                            "   file       =/missing.txt\n"
+                            "   IsDone     =1\n"
+                            "   IsComplete =1\n"
+                            "   IsErr      =0\n"
+                            "   GetStat    =3\n"
+                            "   GetOSErr   =0\n"
+                            "   response   =Not Found (#404)\n\n");
   // Any final status opens the file: the error page is what it holds.
   EXPECT_NE(read_file(dir + "m.txt").find("404"), std::string::npos);
 }
@@ -157,8 +156,8 @@ TEST(HttpHandlers, ReplyShapes) {
 }
 
 // Replies that never complete: no length, chunked framing (not decoded), a
-// body cut short, and one far beyond 32 bits of length. They end only by the 30-second idle rule, measured on the
-// frame clock, which the test moves by hand.
+// body cut short, and one far beyond 32 bits of length. They end only by the 30-second idle rule,
+// measured on the frame clock, which the test moves by hand.
 TEST(HttpHandlers, IdleTimeoutEndsStalledTransfers) {
   std::string dir = make_temp_dir("net-idle");
   LogCapture log(dir);
@@ -233,9 +232,9 @@ TEST(HttpProxy, TinyproxyCarriesTheDownload) {
   std::string dir = make_temp_dir("net-tiny");
   ASSERT_EQ(system(("mkdir -p '" + dir + "www'").c_str()), 0);
   write_noise(dir + "www/f.bin", 300 * 1000);
-  Peer origin({"python3", "-m", "http.server", "80", "--bind", "127.0.4.19", "--directory",
-               dir + "www"},
-              "127.0.4.19", 80, dir + "origin.out");
+  Peer origin(
+      {"python3", "-m", "http.server", "80", "--bind", "127.0.4.19", "--directory", dir + "www"},
+      "127.0.4.19", 80, dir + "origin.out");
   ASSERT_TRUE(origin.ready()) << origin.failure();
   Peer proxy(net_peers::tinyproxy_argv(dir, "127.0.4.18", 8888), "127.0.4.18", 8888,
              dir + "tinyproxy.out");
@@ -285,10 +284,10 @@ TEST(HttpProxy, Rules) {
     bool proxied;
   } cases[] = {
       {"www.example.org", true},
-      {"mirror.example", false},      // equal to an entry
-      {"eu.mirror.example", false},   // ends with an entry
-      {"internal.example.org", true}, // contains one, but not at its end
-      {"example", true},              // shorter than the entries
+      {"mirror.example", false},       // equal to an entry
+      {"eu.mirror.example", false},    // ends with an entry
+      {"internal.example.org", true},  // contains one, but not at its end
+      {"example", true},               // shorter than the entries
   };
   for (const Case& c : cases) {
     EXPECT_EQ(http.UseProxy(c.server, 80), c.proxied) << c.server;
@@ -348,8 +347,8 @@ TEST(HttpManager, MalformedArgumentsFailOnlyThatTransfer) {
     const char* server;
     const char* path;
   } cases[] = {
-      {"host.example/", "/f"}, {"", "/f"},          {"bad host", "/f"},
-      {"a\r\nX: y", "/f"},     {"host.example", "f"}, {"host.example", ""},
+      {"host.example/", "/f"}, {"", "/f"},           {"bad host", "/f"}, {"a\r\nX: y", "/f"},
+      {"host.example", "f"},   {"host.example", ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(http.net_check(1, c.server, c.path, dir + "f"), 2) << c.server << " " << c.path;

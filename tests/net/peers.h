@@ -27,10 +27,10 @@
 #include <thread>
 #include <vector>
 
-#include "Sockets/PCSBSocket.h"
 #include "core/globals.h"
 #include "net/down_class.h"
 #include "net/http.h"
+#include "Sockets/PCSBSocket.h"
 #include "tests/support/test_support.h"
 
 namespace net_peers {
@@ -55,7 +55,9 @@ inline void write_noise(const std::string& path, size_t bytes,
   }
 }
 
-inline std::string peer_script() { return std::string(NIMBREL_SOURCE_DIR) + "/tests/net/http_peer.py"; }
+inline std::string peer_script() {
+  return std::string(NIMBREL_SOURCE_DIR) + "/tests/net/http_peer.py";
+}
 
 // One server process, ready once it accepts connections on host:port.
 class Peer {
@@ -141,21 +143,35 @@ inline std::vector<std::string> nginx_argv(const std::string& dir, const std::st
       conf,
       "daemon off;\n"
       "master_process off;\n"  // one process, as our own user: it can read the temp folder
-      "pid " + dir + "nginx.pid;\n"
-      "error_log " + dir + "error.log;\n"
-      "events { worker_connections 64; }\n"
-      "http {\n"
-      "  access_log off;\n"
-      "  client_body_temp_path " + dir + "body;\n"
-      "  proxy_temp_path " + dir + "proxy;\n"
-      "  sendfile on;\n"
-      "  default_type application/octet-stream;\n"
-      "  server {\n"
-      "    listen " + addr + ":80;\n"
-      "    root " + dir + "www;\n"
-      "    location /slow/ { limit_rate " + limit_rate + "; }\n"
-      "  }\n"
-      "}\n");
+      "pid " +
+          dir +
+          "nginx.pid;\n"
+          "error_log " +
+          dir +
+          "error.log;\n"
+          "events { worker_connections 64; }\n"
+          "http {\n"
+          "  access_log off;\n"
+          "  client_body_temp_path " +
+          dir +
+          "body;\n"
+          "  proxy_temp_path " +
+          dir +
+          "proxy;\n"
+          "  sendfile on;\n"
+          "  default_type application/octet-stream;\n"
+          "  server {\n"
+          "    listen " +
+          addr +
+          ":80;\n"
+          "    root " +
+          dir +
+          "www;\n"
+          "    location /slow/ { limit_rate " +
+          limit_rate +
+          "; }\n"
+          "  }\n"
+          "}\n");
   return {"nginx", "-p", dir, "-e", dir + "error.log", "-c", conf};
 }
 
@@ -163,13 +179,15 @@ inline std::vector<std::string> nginx_argv(const std::string& dir, const std::st
 inline std::vector<std::string> tinyproxy_argv(const std::string& dir, const std::string& addr,
                                                int port) {
   std::string conf = dir + "tinyproxy.conf";
-  testing_support::write_file(conf,
-                              "Port " + std::to_string(port) + "\n"
-                              "Listen " + addr + "\n"
-                              "Timeout 10\n"
-                              "MaxClients 16\n"
-                              "LogLevel Info\n"
-                              "Allow 127.0.0.0/8\n");
+  testing_support::write_file(conf, "Port " + std::to_string(port) +
+                                        "\n"
+                                        "Listen " +
+                                        addr +
+                                        "\n"
+                                        "Timeout 10\n"
+                                        "MaxClients 16\n"
+                                        "LogLevel Info\n"
+                                        "Allow 127.0.0.0/8\n");
   return {"tinyproxy", "-d", "-c", conf};
 }
 

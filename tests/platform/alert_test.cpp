@@ -1,8 +1,8 @@
 // The program-wide alert: the desktop's box before OpenGL is up (no display
 // here, so it is logged and counts as dismissed), window 995 after, with
 // Return and clicks pushed through SDL's event queue.
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
+#include <SDL2/SDL.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -12,8 +12,8 @@
 
 #include "core/clock.h"
 #include "core/cmdline.h"
-#include "core/threads/threads.h"
 #include "core/globals.h"
+#include "core/threads/threads.h"
 #include "platform/alert.h"
 #include "platform/frame.h"
 #include "platform/shell.h"
@@ -80,8 +80,9 @@ TEST_F(Alert, FatalBeforeTheWindowLogsTheLinesAndWhereThenExitsWithOne) {
               ::testing::ExitedWithCode(1), "");
   std::string text = log();
   EXPECT_TRUE(std::regex_search(
-      text, std::regex("\\nFirst\\.\\nSecond\\.\\nThird\\.\\nFourth\\.\\n\\([^\\n]*alert_test\\.cpp "
-                       "line \\d+\\)\\n")))
+      text,
+      std::regex("\\nFirst\\.\\nSecond\\.\\nThird\\.\\nFourth\\.\\n\\([^\\n]*alert_test\\.cpp "
+                 "line \\d+\\)\\n")))
       << text;
 }
 
@@ -104,7 +105,8 @@ TEST_F(Alert, FpsTestShowsNothingAndAFatalOneExitsAtOnce) {
   EXPECT_EXIT(MACIBM_alert(0, "Gone.", "", "", "", t_exit), ::testing::ExitedWithCode(1), "");
   // The child logged its lines and where before it left.
   std::string text = log();
-  EXPECT_TRUE(std::regex_search(text, std::regex("\\nGone\\.\\n\\n\\n\\n\\([^\\n]*alert_test\\.cpp line \\d+\\)\\n")))
+  EXPECT_TRUE(std::regex_search(
+      text, std::regex("\\nGone\\.\\n\\n\\n\\n\\([^\\n]*alert_test\\.cpp line \\d+\\)\\n")))
       << text;
 }
 
@@ -152,7 +154,8 @@ TEST_F(Alert, FatalInTheWindowEndsAfterReturnWithStatusOne) {
       },
       ::testing::ExitedWithCode(1), "");
   std::string text = log();
-  EXPECT_TRUE(std::regex_search(text, std::regex("\\nFatal here\\.\\n\\n\\n\\n\\([^\\n]*alert_test\\.cpp line \\d+\\)\\n")))
+  EXPECT_TRUE(std::regex_search(
+      text, std::regex("\\nFatal here\\.\\n\\n\\n\\n\\([^\\n]*alert_test\\.cpp line \\d+\\)\\n")))
       << text;
 }
 

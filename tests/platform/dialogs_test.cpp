@@ -93,8 +93,13 @@ TEST_F(Dialogs, EachModeAsksZenityForItsKindOfChoice) {
     const char* proposed;
     std::vector<std::string> want;
   } cases[] = {
-      {0, "/data/In Here", "", {"--file-selection", "--title=Open it - Open", "--filename=/data/In Here/"}},
-      {1, "/data/out/", "name.txt",
+      {0,
+       "/data/In Here",
+       "",
+       {"--file-selection", "--title=Open it - Open", "--filename=/data/In Here/"}},
+      {1,
+       "/data/out/",
+       "name.txt",
        {"--file-selection", "--save", "--title=Open it - Open", "--filename=/data/out/name.txt"}},
       {2, nullptr, "", {"--file-selection", "--directory", "--title=Open it - Open"}},
   };
@@ -144,8 +149,8 @@ TEST_F(Dialogs, ProgressFeedsOneZenityTheTextAndPercentages) {
     struct {
       const char* text;
       float fraction;  // NAN: no figure
-    } calls[] = {{"Reading the list", NAN},  {"Copying\nfiles", 0.0f}, {"Copying files", 0.25f},
-                 {"Copying\r\nfiles", 0.999f}, {"Done", 1.0f},        {"Past done", 7.5f},
+    } calls[] = {{"Reading the list", NAN},    {"Copying\nfiles", 0.0f}, {"Copying files", 0.25f},
+                 {"Copying\r\nfiles", 0.999f}, {"Done", 1.0f},           {"Past done", 7.5f},
                  {"Far past done", 1e10f}};
     for (auto& c : calls) {
       float f = c.fraction;
@@ -158,9 +163,9 @@ TEST_F(Dialogs, ProgressFeedsOneZenityTheTextAndPercentages) {
   EXPECT_EQ(args(), (std::vector<std::string>{"--progress", "--title=Nimbrel", "--no-cancel"}));
   EXPECT_EQ(lines_of("runs").size(), 1u) << "every call updates the one window";
   EXPECT_EQ(lines_of("stdin"),
-            (std::vector<std::string>{"# Reading the list", "# Copying files", "0", "# Copying files",
-                                      "25", "# Copying  files", "99", "# Done", "100", "# Past done",
-                                      "100", "# Far past done", "100"}));
+            (std::vector<std::string>{"# Reading the list", "# Copying files", "0",
+                                      "# Copying files", "25", "# Copying  files", "99", "# Done",
+                                      "100", "# Past done", "100", "# Far past done", "100"}));
 }
 
 TEST_F(Dialogs, ProgressWithoutAFigureStillMovesTheBar) {

@@ -1,7 +1,7 @@
 // Window ids and the frame loop, with a real window (SDL offscreen, Mesa) and
 // input pushed through SDL's own event queue.
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
+#include <SDL2/SDL.h>
 
 #include <string>
 
@@ -59,8 +59,8 @@ TEST_F(Frame, WindowIdsGetTheirSizeTitleAndCentredOrigin) {
     const char* title;
     float ox, oy;
   } cases[] = {
-      {0, 1024, 768, 0, nullptr, 0, 0},    {1, 500, 300, 1, "EULA", 262, 234},
-      {2, 600, 380, 1, "Prefs", 212, 194}, {993, 561, 474, 1, "Livery", 232, 147},
+      {0, 1024, 768, 0, nullptr, 0, 0},      {1, 500, 300, 1, "EULA", 262, 234},
+      {2, 600, 380, 1, "Prefs", 212, 194},   {993, 561, 474, 1, "Livery", 232, 147},
       {995, 420, 250, 1, nullptr, 302, 259}, {997, 700, 146, 1, nullptr, 162, 311},
       {999, 330, 474, 1, nullptr, 347, 147}, {42, 1024, 768, 0, nullptr, 0, 0},
   };
@@ -121,10 +121,10 @@ TEST_F(Frame, CloseCornersAndReturnCloseOnlyTheInstallersWindows) {
     bool key;
     int after;
   } cases[] = {
-      {1, 10, -10, false, 0},    // top-left corner
-      {2, -10, -5, false, 0},    // top-right corner
-      {2, 300, -10, false, 2},   // top edge, between the corners
-      {1, 0, 0, true, 0},        // Return
+      {1, 10, -10, false, 0},   // top-left corner
+      {2, -10, -5, false, 0},   // top-right corner
+      {2, 300, -10, false, 2},  // top edge, between the corners
+      {1, 0, 0, true, 0},       // Return
       {2, 0, 0, true, 0},
       {995, 10, -10, false, 995},  // the framework's own dialogs close themselves
       {997, 0, 0, true, 997},
@@ -170,8 +170,11 @@ TEST_F(Frame, KeysSetThePerFrameFlags) {
   struct {
     SDL_Keycode key;
     int* flag;
-  } cases[] = {{SDLK_RETURN, &return_hit}, {SDLK_KP_ENTER, &return_hit}, {SDLK_ESCAPE, &escape_hit},
-               {SDLK_BACKSPACE, &delete_hit}, {SDLK_DELETE, &delete_hit}};
+  } cases[] = {{SDLK_RETURN, &return_hit},
+               {SDLK_KP_ENTER, &return_hit},
+               {SDLK_ESCAPE, &escape_hit},
+               {SDLK_BACKSPACE, &delete_hit},
+               {SDLK_DELETE, &delete_hit}};
   for (auto& c : cases) {
     push_key(c.key);
     MACIBM_event_proc();

@@ -1,8 +1,8 @@
 // The message boxes for real: each box is shown by a child process on a
 // private Xvfb display and answered as a person would, with a key or a click
 // found on a screenshot of the box. Skipped where Xvfb or xdotool is missing.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -225,7 +225,9 @@ class MessageBox : public ::testing::Test {
 
 TEST_F(MessageBox, ConfirmMessageIsTrueOnlyForTheOkButton) {
   // Labels of unlike length tell the buttons apart on the screenshot.
-  auto ask = [] { return ConfirmMessage("Install the scenery now?", "Install everything", "No") ? 1 : 0; };
+  auto ask = [] {
+    return ConfirmMessage("Install the scenery now?", "Install everything", "No") ? 1 : 0;
+  };
   struct {
     const char* how;
     int want;

@@ -1,8 +1,8 @@
 // Start-up and shut-down of the whole shell, run in a copy of this test
 // program placed in a temp folder: the log is written beside the executable,
 // so each run needs a folder of its own.
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
+#include <SDL2/SDL.h>
 #include <unistd.h>
 
 #include <regex>

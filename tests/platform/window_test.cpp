@@ -1,7 +1,7 @@
 // The window and its OpenGL context, made for real with SDL's offscreen
 // driver and Mesa.
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
+#include <SDL2/SDL.h>
 
 #include <GL/gl.h>
 #include <thread>
@@ -19,9 +19,9 @@ TEST(Window, FitTestCountsTheTitleBarAndTheDropFromTheTop) {
       {1024, 768, 1280, 1024, 1},
       {1024, 768, 1044, 1024, 0},  // 20 pixels to spare across is not enough
       {1024, 768, 1045, 1024, 1},
-      {1024, 768, 1280, 800, 0},   // fits the old strict test, not at y 40 with a title bar
+      {1024, 768, 1280, 800, 0},  // fits the old strict test, not at y 40 with a title bar
       {1024, 768, 1024, 768, 0},
-      {1024, 768, 0, 0, 0},        // monitor unknown
+      {1024, 768, 0, 0, 0},  // monitor unknown
   };
   for (auto& c : cases)
     EXPECT_EQ(PLAT_window_fits(c.dx, c.dy, c.mon_x, c.mon_y), c.fits)
@@ -58,12 +58,20 @@ TEST_F(WindowContext, LogsTheFormatAndSetsTheDefaultState) {
   struct {
     GLenum name;
     GLint want;
-  } ints[] = {{GL_UNPACK_ALIGNMENT, 1}, {GL_PACK_ALIGNMENT, 1},        {GL_ALPHA_TEST_FUNC, GL_GREATER},
-              {GL_BLEND_SRC, GL_SRC_ALPHA}, {GL_BLEND_DST, GL_ONE_MINUS_SRC_ALPHA},
-              {GL_DEPTH_FUNC, GL_LEQUAL}, {GL_FOG_MODE, GL_LINEAR},    {GL_FOG_HINT, GL_FASTEST},
-              {GL_FRONT_FACE, GL_CW},     {GL_CULL_FACE_MODE, GL_BACK}, {GL_SHADE_MODEL, GL_SMOOTH},
+  } ints[] = {{GL_UNPACK_ALIGNMENT, 1},
+              {GL_PACK_ALIGNMENT, 1},
+              {GL_ALPHA_TEST_FUNC, GL_GREATER},
+              {GL_BLEND_SRC, GL_SRC_ALPHA},
+              {GL_BLEND_DST, GL_ONE_MINUS_SRC_ALPHA},
+              {GL_DEPTH_FUNC, GL_LEQUAL},
+              {GL_FOG_MODE, GL_LINEAR},
+              {GL_FOG_HINT, GL_FASTEST},
+              {GL_FRONT_FACE, GL_CW},
+              {GL_CULL_FACE_MODE, GL_BACK},
+              {GL_SHADE_MODEL, GL_SMOOTH},
               {GL_COLOR_MATERIAL_FACE, GL_FRONT},
-              {GL_COLOR_MATERIAL_PARAMETER, GL_AMBIENT_AND_DIFFUSE}, {GL_DEPTH_WRITEMASK, GL_FALSE}};
+              {GL_COLOR_MATERIAL_PARAMETER, GL_AMBIENT_AND_DIFFUSE},
+              {GL_DEPTH_WRITEMASK, GL_FALSE}};
   for (auto& c : ints) {
     GLint v = -1;
     glGetIntegerv(c.name, &v);
@@ -72,9 +80,15 @@ TEST_F(WindowContext, LogsTheFormatAndSetsTheDefaultState) {
   struct {
     GLenum cap;
     GLboolean on;
-  } caps[] = {{GL_CULL_FACE, GL_TRUE},   {GL_DITHER, GL_TRUE},        {GL_COLOR_MATERIAL, GL_TRUE},
-              {GL_COLOR_LOGIC_OP, GL_FALSE}, {GL_STENCIL_TEST, GL_FALSE}, {GL_TEXTURE_1D, GL_FALSE},
-              {GL_NORMALIZE, GL_FALSE},  {GL_SCISSOR_TEST, GL_FALSE}, {0x809D /* multisample */, GL_FALSE}};
+  } caps[] = {{GL_CULL_FACE, GL_TRUE},
+              {GL_DITHER, GL_TRUE},
+              {GL_COLOR_MATERIAL, GL_TRUE},
+              {GL_COLOR_LOGIC_OP, GL_FALSE},
+              {GL_STENCIL_TEST, GL_FALSE},
+              {GL_TEXTURE_1D, GL_FALSE},
+              {GL_NORMALIZE, GL_FALSE},
+              {GL_SCISSOR_TEST, GL_FALSE},
+              {0x809D /* multisample */, GL_FALSE}};
   for (auto& c : caps) EXPECT_EQ(glIsEnabled(c.cap), c.on) << "cap 0x" << std::hex << c.cap;
   GLfloat ambient[4] = {1, 1, 1, 1};
   glGetFloatv(GL_LIGHT_MODEL_AMBIENT, ambient);

@@ -1,8 +1,8 @@
 #include "tests/support/gl_context.h"
 
-#include <SDL.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <SDL.h>
 
 #include "OGL/extensions.h"
 

@@ -27,7 +27,8 @@ inline Rgba rgb(int hex, float a = 1.0f) {
 
 inline Rgba mix(Rgba p, Rgba q, float t) {
   t = std::clamp(t, 0.0f, 1.0f);
-  return {p.r + (q.r - p.r) * t, p.g + (q.g - p.g) * t, p.b + (q.b - p.b) * t, p.a + (q.a - p.a) * t};
+  return {p.r + (q.r - p.r) * t, p.g + (q.g - p.g) * t, p.b + (q.b - p.b) * t,
+          p.a + (q.a - p.a) * t};
 }
 
 // Premultiplied storage so that layers compose with the usual "over".
@@ -132,7 +133,8 @@ inline float sd_circle(float px, float py, float cx, float cy, float r) {
   return std::hypot(px - cx, py - cy) - r;
 }
 
-inline float sd_segment(float px, float py, float ax, float ay, float bx, float by, float half_width) {
+inline float sd_segment(float px, float py, float ax, float ay, float bx, float by,
+                        float half_width) {
   float vx = bx - ax, vy = by - ay, wx = px - ax, wy = py - ay;
   float t = std::clamp((wx * vx + wy * vy) / (vx * vx + vy * vy), 0.0f, 1.0f);
   return std::hypot(wx - vx * t, wy - vy * t) - half_width;
@@ -185,7 +187,8 @@ class Font {
   }
 
   // Draws text with its baseline at y; align 0 left, 1 centred on x.
-  void draw(Canvas& c, const std::string& text, float size, float x, float y, Rgba colour, int align = 0) {
+  void draw(Canvas& c, const std::string& text, float size, float x, float y, Rgba colour,
+            int align = 0) {
     float pen = align == 1 ? x - advance(text, size) * 0.5f : x;
     pen = std::round(pen);
     for (unsigned char ch : text) {
@@ -194,7 +197,9 @@ class Font {
       for (unsigned r = 0; r < bm.rows; ++r)
         for (unsigned k = 0; k < bm.width; ++k) {
           float cov = bm.buffer[r * bm.pitch + k] / 255.0f;
-          if (cov > 0) c.over(int(pen) + g->bitmap_left + int(k), int(y) + g->bitmap_top - 1 - int(r), colour, cov);
+          if (cov > 0)
+            c.over(int(pen) + g->bitmap_left + int(k), int(y) + g->bitmap_top - 1 - int(r), colour,
+                   cov);
         }
       pen += g->advance.x / 64.0f;
     }

@@ -21,14 +21,16 @@ int main(int argc, char** argv) {
   }
   const unsigned w = unsigned(atoi(argv[3])), h = unsigned(atoi(argv[4]));
   if (image.width != w || image.height != h) {
-    fprintf(stderr, "embed_image: %s is %ux%u, expected %ux%u\n", argv[1], image.width, image.height, w, h);
+    fprintf(stderr, "embed_image: %s is %ux%u, expected %ux%u\n", argv[1], image.width,
+            image.height, w, h);
     png_image_free(&image);
     return 1;
   }
   image.format = PNG_FORMAT_RGBA;
   std::vector<unsigned char> px(PNG_IMAGE_SIZE(image));
   // A negative stride makes libpng fill the buffer from its last row up.
-  if (!png_image_finish_read(&image, nullptr, px.data(), -png_int_32(PNG_IMAGE_ROW_STRIDE(image)), nullptr)) {
+  if (!png_image_finish_read(&image, nullptr, px.data(), -png_int_32(PNG_IMAGE_ROW_STRIDE(image)),
+                             nullptr)) {
     fprintf(stderr, "embed_image: %s: %s\n", argv[1], image.message);
     return 1;
   }

@@ -14,14 +14,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   unsigned char* data = nullptr;
   TEX_image_desc desc;
   try {
-    if (TEX_load_bmp_mem("fuzz.bmp", bytes + 1, size - 1, data, size_t(4) << 20, format, pad_width, pad_pow2, desc))
+    if (TEX_load_bmp_mem("fuzz.bmp", bytes + 1, size - 1, data, size_t(4) << 20, format, pad_width,
+                         pad_pow2, desc))
       ::operator delete(data);
   } catch (const std::runtime_error&) {
   }
   static unsigned char small[4096];
   unsigned char* into = small;
   try {
-    TEX_load_bmp_mem("fuzz.bmp", bytes + 1, size - 1, into, sizeof small, format, pad_width, pad_pow2, desc);
+    TEX_load_bmp_mem("fuzz.bmp", bytes + 1, size - 1, into, sizeof small, format, pad_width,
+                     pad_pow2, desc);
   } catch (const std::runtime_error&) {
   }
   return 0;

@@ -11,6 +11,7 @@
 std::ofstream xer;
 std::string app_path;
 
-void __MACIBM_alert(int, const char*, const char*, const char*, const char*, int type, const char*, int) {
+void __MACIBM_alert(int, const char*, const char*, const char*, const char*, int type, const char*,
+                    int) {
   if (type == t_exit) throw std::runtime_error("fatal alert");
 }
