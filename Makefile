@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 
-.PHONY: run test setup build build-asan build-tsan clean demo
+.PHONY: run test setup build build-asan build-tsan clean
 
 setup:
 	@bash tools/setup.sh

@@ -12,12 +12,13 @@
 #include <cstring>
 #include <vector>
 
+#include "core/alert.h"
 #include "core/files/xmap.h"
 #include "core/globals.h"
+#include "core/hooks.h"
 #include "core/util/md5.h"
 #include "Files/io_utils.h"
-#include "platform/alert.h"
-#include "platform/shell.h"
+#include "Files/spawn.h"
 
 // ---------------------------------------------------------------------------
 // Signature
@@ -152,42 +153,12 @@ int launch_app(const std::string& app, const std::string& dest_path) {
     args.push_back("-path");
     args.push_back(dest_path);
   }
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-
-  // The child tells us through this pipe why its exec failed; a successful
-  // exec closes the pipe unseen, so end-of-file means the program runs.
-  int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) return errno;
-  pid_t pid = fork();
-  if (pid < 0) {
-    int err = errno;
-    close(report[0]);
-    close(report[1]);
-    return err;
-  }
-  if (pid == 0) {
-    close(report[0]);
-    execv(argv[0], argv.data());
-    int err = errno;
-    ssize_t ignored = write(report[1], &err, sizeof err);
-    (void)ignored;
-    _exit(err);
-  }
-  close(report[1]);
-  int err = 0;
-  ssize_t got;
-  do {
-    got = read(report[0], &err, sizeof err);
-  } while (got < 0 && errno == EINTR);
-  close(report[0]);
-  if (got == static_cast<ssize_t>(sizeof err)) {
-    waitpid(pid, nullptr, 0);
+  spawned_child child;
+  if (int err = UTL_spawn(args, 0, &child)) {
     xer << "Launch failed: errno=" << err << "\n";
     xer.flush();
     return err;
   }
-  MACIBM_finishup(1);
+  if (g_core_hooks.finishup) g_core_hooks.finishup(1);
   exit(1);
 }

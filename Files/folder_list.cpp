@@ -10,9 +10,9 @@
 #include <cstring>
 #include <numeric>
 
+#include "core/alert.h"
+#include "core/commands.h"
 #include "core/globals.h"
-#include "platform/alert.h"
-#include "platform/commands/commands.h"
 
 namespace {
 

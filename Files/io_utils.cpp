@@ -11,9 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/alert.h"
 #include "core/globals.h"
-#include "platform/alert.h"
-#include "platform/shell.h"
 
 std::string sErrFile = "";
 int sErrLine = -1;

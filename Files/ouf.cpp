@@ -1,10 +1,10 @@
 // Opening the data-file stream ouf and writing the common header.
 #include <cstdint>
 
+#include "core/alert.h"
 #include "core/files/xmap.h"
 #include "core/globals.h"
 #include "Files/io_utils.h"
-#include "platform/alert.h"
 
 static bool ouf_attempt(const std::string& path, int kind, int version, const std::string& notice) {
   ouf.clear();

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
+#include "core/alert.h"
 #include "core/cmdline.h"
 #include "core/globals.h"
 #include "Files/io_utils.h"
-#include "platform/alert.h"
 
 OGL_extensions glExt;
 

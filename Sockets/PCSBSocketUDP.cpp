@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "platform/alert.h"
+#include "core/alert.h"
 
 PCSBSocketUDP::PCSBSocketUDP() : mWinSocket(-1) { memset(&mSockAddr, 0, sizeof mSockAddr); }
 

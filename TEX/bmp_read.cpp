@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/alert.h"
 #include "core/globals.h"
-#include "platform/alert.h"
 
 // Little-endian fields; a field past the end of the file reads as 0.
 static unsigned read_u32(const unsigned char* b, size_t length, size_t at) {

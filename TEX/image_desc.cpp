@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/alert.h"
+#include "core/alert.h"
 
 int TEX_bytes_per_pixel(int format) {
   switch (format) {

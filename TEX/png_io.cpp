@@ -14,8 +14,8 @@
 #include <new>
 #include <string>
 
+#include "core/alert.h"
 #include "core/globals.h"
-#include "platform/alert.h"
 
 // [SECTION] libpng callbacks
 

@@ -32,8 +32,3 @@ inline int TEX_load_png(const char* path, xmap_class& map, unsigned char*& data,
 // Writes GL_RGB, GL_RGBA or GL_ALPHA pixels (bottom-up rows) as an upright
 // 8-bit PNG at app_path + path. 1 on success, 0 on failure.
 int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned char* data);
-
-// Writes the image staged in scratch_array (width by height, bottom-up rows
-// without padding) as RGBA when channels is 4, else RGB. 0 when the size is
-// empty or larger than the staging buffer, or the write fails.
-int write_png_to_disk(const char* path, int width, int height, int channels);

@@ -24,6 +24,7 @@
 #include "net/http.h"
 #include "Sockets/PCSBSocket.h"
 #include "tests/net/peers.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -38,9 +39,8 @@ struct Fixture {
   bool ok = false;
 
   Fixture() {
-    char templ[] = "/tmp/nimbrel-net-bench-XXXXXX";
-    if (!mkdtemp(templ)) return;
-    dir = std::string(templ) + "/";
+    dir = testing_support::make_temp_dir("net-bench");
+    if (dir.empty()) return;
     if (system(("mkdir -p " + dir + "www/s " + dir + "out/s").c_str()) != 0) return;
     write_noise(dir + "www/big.bin", kBigSize);
     for (int i = 0; i < kSmallFiles; i++)
@@ -68,7 +68,7 @@ struct Fixture {
       kill(nginx, SIGTERM);
       waitpid(nginx, nullptr, 0);
     }
-    if (!dir.empty()) system(("rm -rf '" + dir + "'").c_str());
+    testing_support::remove_temp_dirs();
   }
 
   static void write_noise(const std::string& path, size_t bytes) {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "Files/zip.h"
+#include "tests/support/test_support.h"
 
 extern char** environ;
 
@@ -37,7 +38,6 @@ struct corpus {
 };
 
 std::map<std::string, double> g_seconds;
-std::string g_made_root;  // removed at the end when the corpus was made
 
 int run(const std::vector<std::string>& argv) {
   std::vector<char*> args;
@@ -53,11 +53,8 @@ int run(const std::vector<std::string>& argv) {
 const corpus& the_corpus() {
   static corpus c;
   if (!c.root.empty()) return c;
-  const char* tmp = getenv("TMPDIR");
-  std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/nimbrel-zipbench-XXXXXX";
-  if (!mkdtemp(&templ[0])) abort();
-  c.root = templ + "/";
-  g_made_root = c.root;
+  c.root = testing_support::make_temp_dir("zip-bench");
+  if (c.root.empty()) abort();
   for (const char* sub : {"src", "ours", "ours_out", "py", "py_out", "iz", "iz_out"})
     mkdir((c.root + sub).c_str(), 0755);
   const char* count_text = getenv("NIMBREL_ZIP_BENCH_FILES");
@@ -246,6 +243,6 @@ int main(int argc, char** argv) {
   ratio("unpack_ours", "inflate_zlib");
   ratio("unpack_ours", "inflate_crc_zlib");
   benchmark::Shutdown();
-  if (!g_made_root.empty()) run({"rm", "-rf", g_made_root});
+  testing_support::remove_temp_dirs();
   return 0;
 }

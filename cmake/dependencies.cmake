@@ -7,16 +7,11 @@ find_library(SQUISH_LIB squish REQUIRED)
 set(NIMBREL_IMAGE_LIBS PkgConfig::PNG ${SQUISH_LIB} ZLIB::ZLIB)
 
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
-pkg_check_modules(AVFORMAT IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
 set(NIMBREL_PLATFORM_LIBS PkgConfig::SDL2)
 # The core GL 1.x calls link against libGL; extension entry points are still
 # looked up by name at run time, so a missing one can be seen.
 set(OpenGL_GL_PREFERENCE LEGACY)
 find_package(OpenGL REQUIRED)
-list(APPEND NIMBREL_PLATFORM_LIBS OpenGL::GL)
-if(AVFORMAT_FOUND)
-  list(APPEND NIMBREL_PLATFORM_LIBS PkgConfig::AVFORMAT)
-endif()
 
 find_library(MIMALLOC_LIB mimalloc REQUIRED)
 set(NIMBREL_ALWAYS_LIBS ${MIMALLOC_LIB})

@@ -6,8 +6,7 @@
 #include <cstdio>
 
 #include "core/globals.h"
-#include "draw/colors.h"
-#include "widgets/focus.h"
+#include "core/hooks.h"
 
 xtim_class xtim;
 
@@ -208,7 +207,7 @@ void xtim_class::xtim_update() {
   if (mnw.mouse_down) {
     mnw.mouse_held = 1;
     mnw.mouse_move_time = mnw.mouse_down_time = act_time;
-    BTN_unfocus_any();
+    if (g_core_hooks.mouse_pressed) g_core_hooks.mouse_pressed();
   }
   if (mnw.mouse_up) {
     mnw.mouse_held = 0;
@@ -220,13 +219,7 @@ void xtim_class::xtim_update() {
   u.my = mnw.mouse_y;
 
   float p = std::sin(20.0f * act_time) * 0.3f + 0.7f;
-  colr.assign(78, p, p, p);
-  colr.assign(79, p, 0.5f * p, 0.0f);
-  colr.assign(80, p, 0.3f * p, 0.3f * p);
-  colr.assign(81, 0.3f * p, 0.3f * p, p);
-  colr.assign(82, 0.2f * p, 0.8f * p, 0.2f * p);
-  colr.assign(83, 0.7f * p, 0.7f * p, 0.2f * p);
-  colr.pulse = p;
+  if (g_core_hooks.pulse) g_core_hooks.pulse(p);
 }
 
 void xtim_class::current_month_day(int* month, int* day) const {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/commands.h"
 #include "core/globals.h"
-#include "platform/commands/commands.h"
 
 UTL_cmdline cmdline;
 

@@ -3,10 +3,10 @@
 #include <memory>
 #include <utility>
 
+#include "core/alert.h"
 #include "core/globals.h"
 #include "core/threads/locks.h"
 #include "core/threads/threads.h"
-#include "platform/alert.h"
 
 UTL_message_queue* warn_exce = nullptr;
 UTL_message_queue* quit_exce = nullptr;

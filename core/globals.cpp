@@ -1,5 +1,7 @@
 #include "core/globals.h"
 
+#include "core/hooks.h"
+
 // Construction order matters: streams before the blocks that may log.
 std::string stl_global;
 std::string app_path;
@@ -14,6 +16,12 @@ ren_block ren;
 stg_block stg;
 unsigned char plg[76] = {};
 float wx = 0.0f, wy = 0.0f;
+
+int app_done = 0;
+int g_case_sensitive = 0;
+float randrat[10000];
+float lookup_sin[361], lookup_cos[361];
+core_hooks g_core_hooks;
 
 const char* const kDefaultWebHost = NIMBREL_WEB_HOST;
 const char* const kDefaultShopHost = NIMBREL_SHOP_HOST;

@@ -125,6 +125,15 @@ extern stg_block stg;
 extern unsigned char plg[76];
 extern float wx, wy;
 
+// The frame loop of the entry point ends once this is 1.
+extern int app_done;
+// 1 when the volume that holds the program is case-sensitive (set at start-up).
+extern int g_case_sensitive;
+// Filled once at start-up: randrat from the C generator seeded with 1, each
+// entry in [0, 0.9999); the sine and cosine of every whole degree 0 to 360.
+extern float randrat[10000];
+extern float lookup_sin[361], lookup_cos[361];
+
 // Hosts of the maker's web site and shop: configuration values, overridden by
 // the preferences "_web_host" and "_shop_host".
 extern std::string web_host;

@@ -1,5 +1,6 @@
 // Preference files: read into a key map, or written key by key, by the same
-// routine so a file holds exactly the keys it lists, in its order.
+// routines so a file holds exactly the keys it lists, in its order; and the
+// table of sets the modules register their keys with.
 #include "core/prefs.h"
 
 #include <cctype>
@@ -9,9 +10,6 @@
 #include "core/files/xmap.h"
 #include "core/globals.h"
 #include "Files/io_utils.h"
-#include "installer/paths.h"
-#include "installer/start.h"
-#include "net/http.h"
 
 pref_class pref;
 
@@ -99,74 +97,31 @@ int scan_class::str_io(std::string* setting, const std::string& key) {
   return 1;
 }
 
-void pref_class::IO_set(int which, int mode) {
-  static int x_res_req_pln = 0, y_res_req_pln = 0, x_res_req_wrl = 0, y_res_req_wrl = 0,
-             x_res_req_all = 0, y_res_req_all = 0;
+void pref_class::set_path(int which, pref_path_fn path) { sets_[which].path = path; }
 
-  std::string path;
-  if (which == 10) {
-    path = "Resources/preferences/Res Flyhouse.prf";
-  } else if (which == 11) {
-    std::string folder;
-    // No preferences folder: neither read nor write, rather than scatter the
-    // file somewhere the next run will not look.
-    if (int err = get_OS_abs_path(4, folder)) {
-      xer << "No preferences folder (error " << err << "): installer preferences not "
+void pref_class::add_keys(int which, pref_io_fn io) {
+  std::vector<pref_io_fn>& keys = sets_[which].keys;
+  for (pref_io_fn f : keys)
+    if (f == io) return;
+  keys.push_back(io);
+}
+
+void pref_class::IO_set(int which, int mode) {
+  auto found = sets_.find(which);
+  if (found == sets_.end()) return;
+  const set_def& set = found->second;
+
+  std::string path = "Resources/preferences/Res Flyhouse.prf";
+  if (set.path) {
+    // No folder for the file: neither read nor write, rather than scatter
+    // the file somewhere the next run will not look.
+    if (int err = set.path(path)) {
+      xer << "No preferences folder (error " << err
+          << "): " << (which == pref_set_installer ? "installer" : "display") << " preferences not "
           << (mode == 1 ? "written" : "read") << ".\n";
       return;
     }
-    path = folder + "Nimbrel Installer.prf";
-  } else {
-    return;
   }
-
   scan_class scan(path, mode);
-  if (which == 10) {
-    if (mode == 1) {
-      mnw.prefs_found = 1;
-      x_res_req_all = mnw.x_res_req;
-      y_res_req_all = mnw.y_res_req;
-    }
-    scan.int_io(&x_res_req_pln, "_x_res_req_PLN");
-    scan.int_io(&y_res_req_pln, "_y_res_req_PLN");
-    scan.int_io(&x_res_req_wrl, "_x_res_req_WRL");
-    scan.int_io(&y_res_req_wrl, "_y_res_req_WRL");
-    scan.int_io(&x_res_req_all, "_x_res_req_ALL");
-    scan.int_io(&y_res_req_all, "_y_res_req_ALL");
-    if (mode == 0) {
-      mnw.x_res_req = x_res_req_all;
-      mnw.y_res_req = y_res_req_all;
-    }
-    scan.int_io(&mnw.col_res_req, "_col_res_req");
-    scan.int_io(&mnw.may_switch_depth, "_set_res");
-    scan.int_io(&mnw.lang, "_lang");
-    scan.int_io(&mnw.alias_req, "_alias_req");
-    scan.int_io(&mnw.keylist_up, "_keylist_up");
-    scan.int_io(&mnw.sec_mon_inuse, "_sec_mon_inuse");
-    scan.int_io(&mnw.prefs_found, "_prefs_found");
-    if (mnw.x_res_req < 600 || mnw.x_res_req > 9999) mnw.x_res_req = 1024;
-    if (mnw.y_res_req < 600 || mnw.y_res_req > 9999) mnw.y_res_req = 768;
-    return;
-  }
-
-  scan.int_io(&stg.use_max_cpu, "_use_max_cpu");
-  scan.int_io(&stg.rename_folder, "_rename_folder");
-  scan.int_io(&stg.stream_count, "_stream_count");
-  scan.int_io(&stg.log_actions, "_log_actions");
-  scan.int_io(&stg.always_ask_dir, "_always_ask_dir");
-  scan.str_io(&dest_dir_path, "_dest_dir_path");
-  scan.str_io(&http.proxy_host, "_proxy_host");
-  scan.str_io(&http.proxy_port, "_proxy_port");
-  scan.int_io(&http.proxy_port_int, "_proxy_port_int");
-  // The maker's hosts: written only when changed from the built-in ones, so
-  // a new build's defaults reach users who never touched them.
-  if (mode == 0) {
-    scan.str_io(&web_host, "_web_host");
-    scan.str_io(&shop_host, "_shop_host");
-  } else {
-    std::string web = web_host == kDefaultWebHost ? "" : web_host;
-    std::string shop = shop_host == kDefaultShopHost ? "" : shop_host;
-    scan.str_io(&web, "_web_host");
-    scan.str_io(&shop, "_shop_host");
-  }
+  for (pref_io_fn io : set.keys) io(scan);
 }

@@ -5,12 +5,22 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/alert.h"
 #include "core/globals.h"
 #include "draw/numbers.h"
 #include "draw/render_state.h"
-#include "platform/alert.h"
 
 colr_class colr;
+
+void colr_class::set_pulse(float p) {
+  assign(78, p, p, p);
+  assign(79, p, 0.5f * p, 0.0f);
+  assign(80, p, 0.3f * p, 0.3f * p);
+  assign(81, 0.3f * p, 0.3f * p, p);
+  assign(82, 0.2f * p, 0.8f * p, 0.2f * p);
+  assign(83, 0.7f * p, 0.7f * p, 0.2f * p);
+  pulse = p;
+}
 
 namespace {
 

@@ -23,6 +23,8 @@ class colr_class {
   // Fills the spectrum: 0 a rainbow ramp, 1..3 a red, green or blue ramp;
   // any other kind leaves it as it was.
   void spectrum_init(int kind);
+  // The pulse level of this frame (0.4 to 1.0) into the pulsing entries.
+  void set_pulse(float level);
   // A vertical scale bar 1000 units tall at (x, y) with its two end values.
   void spectrum_plotscale(float x, float y, float lo, float hi, int decimals);
 

@@ -9,10 +9,9 @@
 #include "core/constants.h"
 #include "core/globals.h"
 #include "draw/colors.h"
+#include "draw/hooks.h"
 #include "draw/render_state.h"
 #include "draw/tman.h"
-#include "platform/startup.h"
-#include "platform/window.h"
 
 namespace {
 
@@ -142,6 +141,8 @@ void OGL_2dquad_d(int slot, int colour, float alpha, float x, float y, float s, 
   glEnd();
 }
 
+draw_hooks g_draw_hooks;
+
 void OGL_plot_back_col() {
   OGL_fillrect(34, 1.0f, -mnw.origin_x, -mnw.origin_y, float(mnw.pixel_dx), float(mnw.pixel_dy));
 }
@@ -153,7 +154,7 @@ void OGL_sbuff() {
   else
     glColor4f(1.0f, 1.0f, 1.0f, ren.global_alpha);
   xtim_class::profile_chart("sb1", 0);
-  MACIBM_swap_buffers();
+  if (g_draw_hooks.swap_buffers) g_draw_hooks.swap_buffers();
   xtim_class::profile_chart("sb2", 0);
 }
 

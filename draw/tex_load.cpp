@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/alert.h"
 #include "core/cmdline.h"
 #include "core/files/xmap.h"
 #include "core/globals.h"
@@ -14,7 +15,6 @@
 #include "draw/tex_units.h"
 #include "draw/tman.h"
 #include "OGL/extensions.h"
-#include "platform/alert.h"
 #include "TEX/bmp_read.h"
 #include "TEX/image_desc.h"
 #include "TEX/png_io.h"
@@ -23,16 +23,6 @@ alignas(16) static unsigned char scratch_array_temp_storage[TEX_max_image_bytes]
 unsigned char* scratch_array_temp = scratch_array_temp_storage;
 
 namespace {
-
-std::string number(double v) {
-  char buf[64];
-  snprintf(buf, sizeof buf, "%1.0f", v);
-  return buf;
-}
-
-void fatal_with_value(const char* message, const std::string& name, double value) {
-  MACIBM_alert(0, message, name.c_str(), "value:", number(value).c_str(), t_exit);
-}
 
 int pow2_at_least(int v) {
   int p = 1;
@@ -114,8 +104,8 @@ float scale_rat() {
 
 void check_dxy(float v, const char* name) {
   if (v < 1 || v > 2048)
-    fatal_with_value("Trying to create a texture either less than 1 or greater than 2048!",
-                     name ? name : "", v);
+    tman_fatal_with_value("Trying to create a texture either less than 1 or greater than 2048!",
+                          name ? name : "", v);
 }
 
 float TEX_get_scale(const char* name, int dx, int dy, int /*ref*/, int flags, int& dx_out,
@@ -167,7 +157,7 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
                           signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
                           int& tex_dy) {
   if (bpp < 1 || bpp > 4)
-    fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
+    tman_fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
   unsigned char* dest = (flags & tex_flag_scratch) ? scratch_array : scratch_array_temp;
 
   xmap_class map;
@@ -482,9 +472,9 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
 
 int tman_class::load_texture_int(int fail_mode, int ref, int flags, const char* name,
                                  int deferred) {
-  UTL_critical_section_lock(&lock);
+  UTL_scoped_lock hold(&lock);
   if (flags < 0 || flags > 16383)
-    fatal_with_value("Trying to bind an invalid filter type!", name ? name : "", flags);
+    tman_fatal_with_value("Trying to bind an invalid filter type!", name ? name : "", flags);
   tex_load_vars v;
   v.fail_mode = fail_mode;
   v.ref = ref;
@@ -492,7 +482,5 @@ int tman_class::load_texture_int(int fail_mode, int ref, int flags, const char* 
   v.deferred = deferred;
   v.name = name ? name : "";
   const int io = load_texture_io(v);
-  const int result = load_texture_ogl(v, io);
-  UTL_critical_section_unlock(&lock);
-  return result;
+  return load_texture_ogl(v, io);
 }

@@ -4,13 +4,13 @@
 
 #include <cmath>
 
+#include "core/alert.h"
 #include "core/globals.h"
 #include "draw/colors.h"
 #include "draw/font_widths.h"
 #include "draw/prims.h"
 #include "draw/render_state.h"
 #include "draw/tman.h"
-#include "platform/alert.h"
 
 float oglp = 1.0f;
 

@@ -7,10 +7,11 @@
 #include <string>
 #include <unordered_map>
 
+#include "core/alert.h"
 #include "core/globals.h"
+#include "core/util/text_util.h"
+#include "draw/hooks.h"
 #include "draw/tex_units.h"
-#include "platform/alert.h"
-#include "platform/startup.h"
 
 tman_class tman;
 
@@ -33,33 +34,17 @@ std::unordered_multimap<std::string, int, tex_name_hasher>& tex_hash() {
   return map;
 }
 
-class tman_lock {
- public:
-  explicit tman_lock(tman_class& t) : cs_(&t.lock) { UTL_critical_section_lock(cs_); }
-  ~tman_lock() { UTL_critical_section_unlock(cs_); }
-  tman_lock(const tman_lock&) = delete;
-  tman_lock& operator=(const tman_lock&) = delete;
-
- private:
-  UTL_critical_section* cs_;
-};
-
-std::string number(const char* format, double v) {
-  char buf[64];
-  snprintf(buf, sizeof buf, format, v);
-  return buf;
-}
-
-void fatal_with_value(const char* message, const std::string& name, double value) {
-  MACIBM_alert(0, message, name.c_str(), "value:", number("%1.0f", value).c_str(), t_exit);
-}
-
 bool silent_slot(int slot) {
   return slot == 0 || slot == 312 || slot == 388 || slot == 392 || (slot >= 423 && slot <= 438) ||
          slot == tex_slot_blank;
 }
 
 }  // namespace
+
+void tman_fatal_with_value(const char* message, const std::string& name, double value) {
+  MACIBM_alert(0, message, name.c_str(), "value:", UTL_format_number("%1.0f", value).c_str(),
+               t_exit);
+}
 
 size_t tex_hash_of(const std::string& name) {
   size_t h = 0;
@@ -99,23 +84,23 @@ tman_class::tman_class() {
 tman_class::~tman_class() {}
 
 ref_dat_struct tman_class::record(int ref) {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   if (ref < 0 || size_t(ref) >= ref_dat.size()) return ref_dat_struct();
   return ref_dat[size_t(ref)];
 }
 
 int tman_class::total_texes() {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   return total_count;
 }
 
 int tman_class::loaded_texes() {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   return loaded_count;
 }
 
 double tman_class::tot_vram() {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   double bytes = double(mnw.pixel_dx) * mnw.pixel_dy * mnw.pixel_depth / 8;
   for (const ref_dat_struct& r : ref_dat) bytes += r.vram;
   return bytes;
@@ -142,14 +127,14 @@ int tman_class::load_texture(int fail_mode, int manual_ref, int flags, int load_
   if (!name || !*name) return 0;
   const std::string file = name;
   const bool staged = file.compare(0, 13, "scratch_array") == 0;
-  if (load_time == tex_load_now && !staged && !silent_slot(manual_ref))
-    MACIBM_show_init(("Loading bitmap " + file + ".").c_str(), nullptr);
+  if (load_time == tex_load_now && !staged && !silent_slot(manual_ref) && g_draw_hooks.show_init)
+    g_draw_hooks.show_init(("Loading bitmap " + file + ".").c_str(), nullptr);
 
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   if (load_time < tex_load_now || load_time > tex_load_unloaded)
-    fatal_with_value("Trying to create an invalid texture load_time!", file, load_time);
+    tman_fatal_with_value("Trying to create an invalid texture load_time!", file, load_time);
   if (manual_ref < 0 || manual_ref > tex_last_manual)
-    fatal_with_value("Trying to bind too low or high a manual_ref!", file, manual_ref);
+    tman_fatal_with_value("Trying to bind too low or high a manual_ref!", file, manual_ref);
 
   int slot = manual_ref;
   if (manual_ref == 0) {
@@ -193,7 +178,7 @@ int tman_class::load_texture(int fail_mode, int manual_ref, int flags, int load_
 }
 
 void tman_class::bind_ref(int ref, int unit, int mode) {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   // Slot 0, and a slot beyond the records, which nothing ever registered
   // (there is no record to name in a warning): no texture.
   if (ref <= 0 || size_t(ref) >= ref_dat.size()) {
@@ -206,8 +191,8 @@ void tman_class::bind_ref(int ref, int unit, int mode) {
     return;
   }
   if (r.load_time != tex_load_deferred)
-    MACIBM_alert(0, "missing non-scenery texture - how?", "", number("ref=%6.0f", ref).c_str(),
-                 r.name.c_str(), t_alert);
+    MACIBM_alert(0, "missing non-scenery texture - how?", "",
+                 UTL_format_number("ref=%6.0f", ref).c_str(), r.name.c_str(), t_alert);
   // Without a blank texture registered the slot shows no texture at all.
   int blank = 0;
   if (size_t(tex_slot_blank) < ref_dat.size() && ref_dat[tex_slot_blank].load_time == tex_load_now)
@@ -216,39 +201,40 @@ void tman_class::bind_ref(int ref, int unit, int mode) {
 }
 
 void tman_class::unload_texture(int ref) {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   if (ref > tex_last_manual)
     MACIBM_alert(0, "Error: dynamic textures should be released, not unloaded.",
-                 "value:", number("%1.0f", ref).c_str(), "", t_exit);
+                 "value:", UTL_format_number("%1.0f", ref).c_str(), "", t_exit);
   unload_texture_internal(ref);
 }
 
 void tman_class::release_texture(int ref) {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   if (ref < tex_first_dynamic)
     MACIBM_alert(0, "Trying to release a manual texture - use unload_texture.",
-                 "value:", number("%1.0f", ref).c_str(), "", t_exit);
+                 "value:", UTL_format_number("%1.0f", ref).c_str(), "", t_exit);
   // A slot beyond the records was never handed out: its count reads -1.
   int* count = size_t(ref) < ref_dat.size() ? &ref_dat[size_t(ref)].ref_count : nullptr;
   if (!count || *count == -1)
     MACIBM_alert(0, "Ref count is negative - was never reffed.",
-                 "value:", number("%1.0f", ref).c_str(), "", t_exit);
+                 "value:", UTL_format_number("%1.0f", ref).c_str(), "", t_exit);
   if (--*count < 0)
-    MACIBM_alert(0, "Ref count went negative", "value:", number("%1.0f", ref).c_str(), "", t_exit);
+    MACIBM_alert(0, "Ref count went negative", "value:", UTL_format_number("%1.0f", ref).c_str(),
+                 "", t_exit);
 }
 
 void tman_class::purge_unused_texes() {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   for (size_t i = tex_first_dynamic; i < ref_dat.size(); ++i)
     if (ref_dat[i].ref_count == 0) unload_texture_internal(int(i));
 }
 
 void tman_class::reset_bind() {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   TEX_reset_bind();
 }
 
 void tman_class::set_blend_level(int unit, float level) {
-  tman_lock hold(*this);
+  UTL_scoped_lock hold(&lock);
   TEX_set_blend_level(unit, level);
 }

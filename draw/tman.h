@@ -142,3 +142,12 @@ size_t tex_hash_of(const std::string& name);
 // the texture it becomes (its width rounded up to a power of two).
 extern unsigned char* scratch_array;
 extern int scratch_dx, scratch_dy;
+
+// Writes the image staged in scratch_array (width by height, bottom-up rows
+// without padding) as RGBA when channels is 4, else RGB. 0 when the size is
+// empty or larger than the staging buffer, or the write fails.
+int write_png_to_disk(const char* path, int width, int height, int channels);
+
+// The fatal alert of a texture request with a bad value: the message, the
+// texture's name and the value as a whole number.
+void tman_fatal_with_value(const char* message, const std::string& name, double value);

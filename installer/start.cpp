@@ -6,9 +6,12 @@
 #include "core/prefs.h"
 #include "Files/folder_list.h"
 #include "installer/app.h"
+#include "installer/ins_texes.h"
 #include "installer/paths.h"
+#include "net/http.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/folders.h"
+#include "platform/shell.h"
 
 std::string dest_dir_path;
 std::string temp_path;
@@ -20,6 +23,12 @@ std::set<std::string> deleted_files;
 int this_install_has_exes = 0;
 
 void APP_handlemenu(int /*item*/) {}
+
+void APP_register_hooks() {
+  g_app_hooks.update = APP_update;
+  g_app_hooks.handlemenu = APP_handlemenu;
+  g_app_hooks.load_images = recall_ins_texes;
+}
 
 void function_key(int /*key*/) {}
 
@@ -78,6 +87,32 @@ static void set_stg_defaults() {
   stg.disk_req = 0.0f;
 }
 
+namespace {
+
+int installer_prefs_path(std::string& path) {
+  std::string folder;
+  if (int err = get_OS_abs_path(4, folder)) return err;
+  path = folder + "Nimbrel Installer.prf";
+  return 0;
+}
+
+void installer_prefs_io(scan_class& scan) {
+  scan.int_io(&stg.use_max_cpu, "_use_max_cpu");
+  scan.int_io(&stg.rename_folder, "_rename_folder");
+  scan.int_io(&stg.stream_count, "_stream_count");
+  scan.int_io(&stg.log_actions, "_log_actions");
+  scan.int_io(&stg.always_ask_dir, "_always_ask_dir");
+  scan.str_io(&dest_dir_path, "_dest_dir_path");
+}
+
+}  // namespace
+
+void APP_register_prefs() {
+  pref.set_path(pref_set_installer, installer_prefs_path);
+  pref.add_keys(pref_set_installer, installer_prefs_io);
+  http_register_prefs(pref_set_installer);
+}
+
 void APP_start_run(int argc, const char** argv) {
   static const char* const labels[5] = {
       "os_dir_this_app\t\t=", "os_dir_desktop\t\t=", "os_dir_default_apps\t=", "os_dir_temp\t\t\t=",
@@ -97,7 +132,8 @@ void APP_start_run(int argc, const char** argv) {
   stls.ok_label = "OK";
   install_name = "Not Yet Scanned";
   set_stg_defaults();
-  pref.IO_set(11, 0);
+  APP_register_prefs();
+  pref.IO_set(pref_set_installer, 0);
   xer << "After searching, I think that dvd_path=" << dvd_path << "\n";
 
   if (argc >= 3 && std::string(argv[1]) == "-path") {

@@ -28,6 +28,9 @@ extern next_struct next;
 extern std::set<std::string> deleted_files;
 extern int this_install_has_exes;
 
+// Binds the installer's settings (and the download manager's) to the keys of
+// its preferences file, in the file's order.
+void APP_register_prefs();
 // Everything between the shell's start-up and the first frame: the system
 // folders in the log, the defaults, the preferences and the destination.
 void APP_start_run(int argc, const char** argv);

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/alert.h"
 #include "core/clock.h"
 #include "core/constants.h"
 #include "core/globals.h"
+#include "core/prefs.h"
 #include "net/down_class.h"
-#include "platform/alert.h"
 #include "Sockets/PCSBSocket.h"
 
 http_class http;
@@ -129,3 +130,28 @@ int http_class::net_check(int slot, const std::string& server, const std::string
   req = slot_request();
   return result;
 }
+
+// [SECTION] Preferences
+
+namespace {
+
+void http_prefs_io(scan_class& scan) {
+  scan.str_io(&http.proxy_host, "_proxy_host");
+  scan.str_io(&http.proxy_port, "_proxy_port");
+  scan.int_io(&http.proxy_port_int, "_proxy_port_int");
+  // The maker's hosts: written only when changed from the built-in ones, so
+  // a new build's defaults reach users who never touched them.
+  if (scan.mode == 0) {
+    scan.str_io(&web_host, "_web_host");
+    scan.str_io(&shop_host, "_shop_host");
+  } else {
+    std::string web = web_host == kDefaultWebHost ? "" : web_host;
+    std::string shop = shop_host == kDefaultShopHost ? "" : shop_host;
+    scan.str_io(&web, "_web_host");
+    scan.str_io(&shop, "_shop_host");
+  }
+}
+
+}  // namespace
+
+void http_register_prefs(int which) { pref.add_keys(which, http_prefs_io); }

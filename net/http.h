@@ -35,5 +35,8 @@ class http_class {
 
 extern http_class http;
 
+// Binds the proxy settings and the maker's hosts to keys of a preference set.
+void http_register_prefs(int which);
+
 // Server-name endings that never go through the proxy.
 extern std::vector<std::string> gProxyExclude;

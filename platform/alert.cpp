@@ -87,18 +87,8 @@ void alert_window(int return_window, const std::string (&lines)[4], const std::s
 
 }  // namespace
 
-void __MACIBM_alert(int return_window, const char* line1, const char* line2, const char* line3,
-                    const char* line4, int type, const char* source_file, int source_line) {
-  const std::string lines[4] = {line1 ? line1 : "", line2 ? line2 : "", line3 ? line3 : "",
-                                line4 ? line4 : ""};
-  if (THREAD_is_inited() && !THREAD_is_main_thread()) {
-    THREAD_send_exception(
-        exce_class(lines[0], lines[1], lines[2], lines[3], source_file, source_line, type));
-    return;
-  }
-  const std::string where = std::string("(") + (source_file ? source_file : "") + " line " +
-                            std::to_string(source_line) + ")";
-
+void PLAT_show_alert(int return_window, const std::string (&lines)[4], const std::string& where,
+                     int type) {
   if (cmdline.has_option("--fps_test")) {
     for (const std::string& l : lines) xer << l << "\n";
     xer << where << "\n";

@@ -12,7 +12,6 @@
 #include "draw/prims.h"
 #include "draw/text.h"
 #include "draw/tman.h"
-#include "installer/app.h"
 #include "platform/alert.h"
 #include "platform/gl_hooks.h"
 #include "platform/menus.h"
@@ -196,7 +195,7 @@ void MACIBM_event_proc() {
   }
   xtim_class::profile_chart("menu", 0);
   if (mnw.modal == 0) {
-    APP_update();
+    if (g_app_hooks.update) g_app_hooks.update();
     xtim.first_frame = 0;
   }
   mouse_help_per_wind(mnw.cur_window);
@@ -279,7 +278,7 @@ void MACIBM_handleclick(int mode) {
       select_popup_code = active_popup_code;
       active_popup_code = 0;
     } else {
-      APP_handlemenu(item.id);
+      if (g_app_hooks.handlemenu) g_app_hooks.handlemenu(item.id);
     }
     mnw.open_menu = -1;
     mnw.mouse_down = 0;

@@ -4,13 +4,28 @@
 
 #include <string>
 
+// What the shell calls of the application above it. The entry point registers
+// them before MACIBM_init; one left null is skipped.
+struct app_hooks {
+  // The application's frame function (APP_update): once per frame while no
+  // modal window is current.
+  void (*update)() = nullptr;
+  // A bar-menu item was picked (APP_handlemenu).
+  void (*handlemenu)(int item) = nullptr;
+  // Loads the built-in images at start-up, leaving the widget atlas staged in
+  // scratch_array for the interface colours.
+  void (*load_images)() = nullptr;
+};
+extern app_hooks g_app_hooks;
+
+// Installs the seams of the lower layers (the alert handler, the core's and
+// the drawing layer's hooks). MACIBM_init calls it first; tests that drive a
+// layer without the whole start-up call it themselves.
+void PLAT_install_hooks();
+
 void MACIBM_init(int argc, const char** argv);
 // Idempotent; safe before any window exists. save: write the preferences.
 void MACIBM_finishup(int save);
 // Writes the folder that holds the executable (ending in "/") into out and
 // empties app_path.
 void MACIBM_set_app_path(std::string& out);
-
-extern int app_done;
-extern int g_case_sensitive;
-extern float randrat[10000];

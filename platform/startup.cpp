@@ -24,8 +24,6 @@
 #include "draw/prims.h"
 #include "draw/text.h"
 #include "draw/tman.h"
-#include "installer/ins_texes.h"
-#include "installer/paths.h"
 #include "platform/alert.h"
 #include "platform/folders.h"
 #include "platform/frame.h"
@@ -36,11 +34,7 @@
 #include "platform/window.h"
 #include "widgets/frames.h"
 
-int app_done = 0;
-int g_case_sensitive = 0;
-float randrat[10000];
 int ogl_inited = 0;
-float lookup_sin[361], lookup_cos[361];
 
 namespace {
 
@@ -198,6 +192,7 @@ void MACIBM_show_init(const char* text, float* fraction) {
 }
 
 void MACIBM_init(int argc, const char** argv) {
+  PLAT_install_hooks();
   UTL_debug_init();
   PLAT_video_init();
   std::string folder;
@@ -206,7 +201,7 @@ void MACIBM_init(int argc, const char** argv) {
   if (!folder.empty() && chdir(folder.c_str()) != 0) folder.clear();
 
   std::string log_folder;
-  get_OS_abs_path(0, log_folder);
+  PLAT_system_folder(0, log_folder);
   xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
   xer.setf(std::ios::fixed, std::ios::floatfield);
   fill_tables();
@@ -236,7 +231,7 @@ void MACIBM_init(int argc, const char** argv) {
   PLAT_gl_pix_specs(0);
   PLAT_gl_probe();
   THREAD_make_workers();
-  recall_ins_texes();
+  if (g_app_hooks.load_images) g_app_hooks.load_images();
   MACIBM_take_interface_colours();
   MACIBM_clear_menus(1);
   MACIBM_startwind(-1);
@@ -256,7 +251,7 @@ void MACIBM_finishup(int full) {
   // it must hold before any window exists.
   if (g_finished) return;
   g_finished = true;
-  if (full && !cmdline.has_option("--fps_test")) pref.IO_set(11, 1);
+  if (full && !cmdline.has_option("--fps_test")) pref.IO_set(pref_set_installer, 1);
   // The worker pool stops on every path, the fatal one too, so no worker
   // runs while the process exits and its globals are destroyed.
   if (THREAD_is_inited() && THREAD_is_main_thread()) THREAD_shutdown();

@@ -4,7 +4,6 @@
 // 1 once the window, its context and the built-in images stand; alerts use
 // the OpenGL window only from then on.
 extern int ogl_inited;
-extern float lookup_sin[361], lookup_cos[361];
 
 // 1 at start-up applies the requested size; 0 at shut-down restores the
 // screen as found. Depth switches are logged, never made.

@@ -13,10 +13,9 @@
 #include <cstring>
 #include <utility>
 
+#include "core/alert.h"
 #include "core/globals.h"
 #include "Files/io_utils.h"
-#include "platform/alert.h"
-#include "platform/shell.h"
 
 // An empty file cannot be mapped; its range points here instead, so callers
 // still see a non-null, zero-length file.

@@ -9,9 +9,9 @@
 #include <list>
 #include <memory>
 
+#include "core/alert.h"
 #include "core/globals.h"
 #include "core/stats.h"
-#include "platform/alert.h"
 
 namespace {
 

@@ -19,6 +19,18 @@ void UTL_critical_section_destroy(UTL_critical_section* cs);
 void UTL_critical_section_lock(UTL_critical_section* cs);
 void UTL_critical_section_unlock(UTL_critical_section* cs);
 
+// Holds a critical section for the life of the object.
+class UTL_scoped_lock {
+ public:
+  explicit UTL_scoped_lock(UTL_critical_section* cs) : cs_(cs) { UTL_critical_section_lock(cs_); }
+  ~UTL_scoped_lock() { UTL_critical_section_unlock(cs_); }
+  UTL_scoped_lock(const UTL_scoped_lock&) = delete;
+  UTL_scoped_lock& operator=(const UTL_scoped_lock&) = delete;
+
+ private:
+  UTL_critical_section* cs_;
+};
+
 // ---------------------------------------------------------------------------
 // Message queues: first-in first-out queues of untyped pointers.
 // ---------------------------------------------------------------------------

@@ -10,11 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include "core/alert.h"
 #include "core/exception.h"
 #include "core/globals.h"
-#include "OGL/extensions.h"
-#include "platform/alert.h"
-#include "platform/gl_loader.h"
+#include "core/hooks.h"
 
 // ---------------------------------------------------------------------------
 // Program-wide state
@@ -92,7 +91,8 @@ class alt_signal_stack {
 // null-reference check would take for a fault in the rethrow clause below.
 __attribute__((no_sanitize("null"))) void* THREAD_launch(void* start_arg) {
   thread_start* start = static_cast<thread_start*>(start_arg);
-  if (start->wants_context && start->context) MACIBM_set_context_loader(start->context);
+  if (start->wants_context && start->context && g_core_hooks.set_thread_context)
+    g_core_hooks.set_thread_context(start->context);
   UTL_thread_func fn = start->fn;
   void* arg = start->arg;
   UTL_message_queue_write(start->started, nullptr);
@@ -121,9 +121,9 @@ __attribute__((no_sanitize("null"))) void* THREAD_launch(void* start_arg) {
 void THREAD_create(UTL_thread_func fn, void* arg, UTL_thread* thread, UTL_thread_id* id,
                    UTL_thread_join_rec* join, int wants_context) {
   thread_start start{fn, arg, nullptr, 0, nullptr};
-  if (wants_context && glExt.threaded_avail) {
+  if (wants_context && g_core_hooks.make_thread_context) {
     start.wants_context = 1;
-    start.context = MACIBM_make_context_loader();
+    start.context = g_core_hooks.make_thread_context();
   }
   UTL_message_queue_create(&start.started);
   UTL_thread_create(THREAD_launch, &start, thread, id, join);
@@ -140,9 +140,10 @@ static void* xtaskproc(void*) {
     if (m == kQuitMessage) return nullptr;
     THREAD_call* call = static_cast<THREAD_call*>(m);
     void* result = call->fn(call->arg);
-    UTL_critical_section_lock(&call->lock);
-    call->result = result;
-    UTL_critical_section_unlock(&call->lock);
+    {
+      UTL_scoped_lock hold(&call->lock);
+      call->result = result;
+    }
     UTL_message_queue_write(call->reply,
                             reinterpret_cast<void*>(static_cast<uintptr_t>(call->cookie)));
   }
@@ -164,13 +165,16 @@ void THREAD_make_workers() {
 int THREAD_worker_count() { return static_cast<int>(worker_threads.size()); }
 
 THREAD_call* THREAD_run_async(void* (*fn)(void*), void* arg) {
-  UTL_critical_section_lock(&free_calls_lock);
-  next_cookie += 4;  // unsigned: wraps past the top without overflow
-  if (next_cookie == 0) next_cookie = 4;
-  unsigned cookie = next_cookie;
-  THREAD_call* call = free_calls;
-  if (call) free_calls = call->next;
-  UTL_critical_section_unlock(&free_calls_lock);
+  unsigned cookie;
+  THREAD_call* call;
+  {
+    UTL_scoped_lock hold(&free_calls_lock);
+    next_cookie += 4;  // unsigned: wraps past the top without overflow
+    if (next_cookie == 0) next_cookie = 4;
+    cookie = next_cookie;
+    call = free_calls;
+    if (call) free_calls = call->next;
+  }
   if (!call) {
     call = new THREAD_call{};
     UTL_message_queue_create(&call->reply);
@@ -191,24 +195,25 @@ int THREAD_is_done(THREAD_call* call, int timeout_ms) {
   void* reply = UTL_message_queue_read(call->reply, timeout_ms);
   THREAD_check_exception(0);
   if (!reply) return 0;
-  UTL_critical_section_lock(&call->lock);
+  UTL_scoped_lock hold(&call->lock);
   call->done = 1;
-  UTL_critical_section_unlock(&call->lock);
   return 1;
 }
 
 void* THREAD_cleanup(THREAD_call* call) {
   THREAD_check_exception(0);
-  UTL_critical_section_lock(&call->lock);
-  int done = call->done;
-  void* result = call->result;
-  UTL_critical_section_unlock(&call->lock);
+  int done;
+  void* result;
+  {
+    UTL_scoped_lock hold(&call->lock);
+    done = call->done;
+    result = call->result;
+  }
   if (!done)
     __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, __FILE__, 484);
-  UTL_critical_section_lock(&free_calls_lock);
+  UTL_scoped_lock hold(&free_calls_lock);
   call->next = free_calls;
   free_calls = call;
-  UTL_critical_section_unlock(&free_calls_lock);
   return result;
 }
 

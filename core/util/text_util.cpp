@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 void int_to_str(int value, char* buffer, int min_digits, int plus) {
   char* p = buffer;
@@ -142,4 +143,10 @@ void char_string_to_int_string(std::string* text) {
     coded += static_cast<char>(n % 127 + 1);
   }
   *text = coded;
+}
+
+std::string UTL_format_number(const char* format, double value) {
+  char buf[64];
+  snprintf(buf, sizeof buf, format, value);
+  return buf;
 }

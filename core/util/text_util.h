@@ -16,6 +16,10 @@ int str_to_int(const std::string& text);
 // '*'. Decimals above 9 count as 9; negative decimals leave *out unchanged.
 void flt_to_str(float value, std::string* out, int width, int decimals, int sign_flag);
 
+// One number through a printf format that takes a double ("%1.0f"), for the
+// lines of alerts.
+std::string UTL_format_number(const char* format, double value);
+
 // The folder part of a path, with its trailing "/".
 void get_path_with_path(std::string& out, const std::string& path);
 

@@ -15,46 +15,17 @@
 #include <vector>
 
 #include "core/globals.h"
+#include "Files/spawn.h"
 
 namespace {
 
 // Runs the program found on PATH with the arguments; its standard output is
 // collected into *out. Returns its exit status, or -1 when it could not run.
 int run_child(const std::vector<std::string>& args, std::string* out) {
-  // Close-on-exec, so no other child we start holds zenity's pipe open.
-  int pipe_fd[2];
-  if (pipe2(pipe_fd, O_CLOEXEC) != 0) return -1;
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = fork();
-  if (pid < 0) {
-    close(pipe_fd[0]);
-    close(pipe_fd[1]);
-    return -1;
-  }
-  if (pid == 0) {
-    dup2(pipe_fd[1], 1);
-    close(pipe_fd[0]);
-    close(pipe_fd[1]);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  close(pipe_fd[1]);
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(pipe_fd[0], buf, sizeof buf)) != 0) {
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    out->append(buf, static_cast<size_t>(n));
-  }
-  close(pipe_fd[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  spawned_child child;
+  if (UTL_spawn(args, spawn_search_path | spawn_pipe_stdout, &child) != 0) return -1;
+  UTL_read_to_end(child.stdout_fd, out);
+  return UTL_wait_child(child.pid);
 }
 
 // The first `limit` characters of a UTF-8 text. Counting bytes would split a
@@ -148,26 +119,18 @@ void ShowProgressMessage(const char* text, float* fraction) {
   static int nPhase = 0;
   if (gone) return;
   if (!wind) {
-    int fd[2];
-    if (pipe2(fd, O_CLOEXEC) != 0) return;
-    pid_t pid = fork();
-    if (pid < 0) {
-      close(fd[0]);
-      close(fd[1]);
+    spawned_child child;
+    if (UTL_spawn({"zenity", "--progress", "--title=Nimbrel", "--no-cancel"},
+                  spawn_search_path | spawn_pipe_stdin, &child) != 0) {
+      gone = true;
       return;
     }
-    if (pid == 0) {
-      dup2(fd[0], 0);
-      execlp("zenity", "zenity", "--progress", "--title=Nimbrel", "--no-cancel", (char*)nullptr);
-      _exit(127);
-    }
-    close(fd[0]);
     // A write after zenity ended must fail with EPIPE, not end the program.
     signal(SIGPIPE, SIG_IGN);
-    wind = fdopen(fd[1], "w");
-    zenity = pid;
+    wind = fdopen(child.stdin_fd, "w");
+    zenity = child.pid;
     if (!wind) {
-      close(fd[1]);
+      close(child.stdin_fd);
       gone = true;
       return;
     }

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/commands.h"
 #include "core/globals.h"
-#include "platform/commands/commands.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes the PNG and BMP readers for a short while each with libFuzzer,
-# starting from a small corpus of real files. The harnesses are built with
-# clang++ into the build folder when missing or older than the readers.
+# starting from a small corpus of real files, after running the inputs that
+# once hung or crashed a reader (fuzz/regressions/<kind>/). The harnesses are
+# built with clang++ into the build folder when missing or older than the
+# readers; whatever a run finds is kept in the build folder's fuzz/artifacts/.
 # Usage: fuzz_readers_test.sh BUILD_DIR SOURCE_DIR [SECONDS]
 set -euo pipefail
 build="$1"
@@ -46,9 +48,18 @@ for opt in 00 01 06 1a; do
   { printf "\\x$opt"; cat "$work/seed.bmp"; } > "$work/bmp/seed$opt"
 done
 
+mkdir -p "$out/artifacts"
 for kind in png bmp; do
+  regressions="$src/tests/TEX/fuzz/regressions/$kind"
+  if [ -d "$regressions" ]; then
+    echo "running the $kind reader's regression inputs"
+    "$out/${kind}_fuzz" -timeout=10 -rss_limit_mb=2048 "$regressions"/* 2>"$work/$kind.regress.log" ||
+      { tail -60 "$work/$kind.regress.log"; exit 1; }
+    cp "$regressions"/* "$work/$kind/"
+  fi
   echo "fuzzing the $kind reader for $seconds s"
   "$out/${kind}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$out/artifacts/${kind}-" \
     "$work/$kind" 2>"$work/$kind.log" || { tail -60 "$work/$kind.log"; exit 1; }
   grep -E "stat::number_of_executed_units|Done" "$work/$kind.log" | head -3
 done

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/commands.h"
 #include "core/globals.h"
-#include "platform/commands/commands.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;

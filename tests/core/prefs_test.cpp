@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "installer/start.h"
 #include "net/http.h"
+#include "platform/shell.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
@@ -33,6 +34,9 @@ class PrefsTest : public testing_support::TempFolderTest {
     prf = config + "Nimbrel Installer.prf";
     cmdline.clear();
     reset_settings();
+    // The keys as the installer and the shell register them at start-up.
+    APP_register_prefs();
+    PLAT_install_hooks();
   }
   // Every setting the installer's file holds, back to its default.
   static void reset_settings() {
@@ -58,7 +62,7 @@ TEST_F(PrefsTest, WritesEveryKeyInOrder) {
   stg.log_actions = -2;
   dest_dir_path = "/home/u/My Sims/";
   http.proxy_port_int = 8080;
-  pref.IO_set(11, 1);
+  pref.IO_set(pref_set_installer, 1);
   EXPECT_FALSE(ouf.is_open());
   EXPECT_EQ(read_file(prf), std::string(kHeader) +
                                 "_use_max_cpu 1\n"
@@ -73,7 +77,7 @@ TEST_F(PrefsTest, WritesEveryKeyInOrder) {
   http.proxy_host = "proxy.lan";
   http.proxy_port = "3128";
   shop_host = "shop.test";
-  pref.IO_set(11, 1);
+  pref.IO_set(pref_set_installer, 1);
   EXPECT_EQ(read_file(prf), std::string(kHeader) +
                                 "_use_max_cpu 1\n"
                                 "_rename_folder 1\n"
@@ -100,7 +104,7 @@ TEST_F(PrefsTest, ReadingIsLenient) {
               "_proxy_port_int 12abc\n"
               "_web_host www.mirror.test\n");
   stg.always_ask_dir = 5;
-  pref.IO_set(11, 0);
+  pref.IO_set(pref_set_installer, 0);
   EXPECT_EQ(stg.stream_count, 2);  // the later line counts
   EXPECT_EQ(stg.log_actions, 1);
   EXPECT_EQ(stg.use_max_cpu, 0);     // no comments: "#" is just a key nobody asks for
@@ -130,7 +134,7 @@ TEST_F(PrefsTest, NumbersConvertLikeAtoiWithoutOverflow) {
   };
   for (const Case& c : cases) {
     write_prefs(std::string(kHeader) + "_stream_count " + c.text + "\n");
-    pref.IO_set(11, 0);
+    pref.IO_set(pref_set_installer, 0);
     EXPECT_EQ(stg.stream_count, c.value) << c.text;
   }
 }
@@ -143,12 +147,12 @@ TEST_F(PrefsTest, UnusableFilesChangeNothing) {
   };
   for (const char* body : bodies) {
     write_prefs(body);
-    pref.IO_set(11, 0);
+    pref.IO_set(pref_set_installer, 0);
     EXPECT_EQ(stg.stream_count, 0) << body;
     EXPECT_EQ(dest_dir_path, "/default/Nimbrel/") << body;
   }
   unlink(prf.c_str());
-  pref.IO_set(11, 0);
+  pref.IO_set(pref_set_installer, 0);
   EXPECT_EQ(stg.rename_folder, 1);
 }
 
@@ -159,7 +163,7 @@ TEST_F(PrefsTest, CommandLineOverrides) {
   cmdline["--pref:_log_actions"] = "";
   cmdline["--pref:_dest_dir_path"] = "/from/options/";
   cmdline["--pref:_shop_host"] = "shop.option.test";
-  pref.IO_set(11, 0);
+  pref.IO_set(pref_set_installer, 0);
   EXPECT_EQ(stg.use_max_cpu, 1);
   EXPECT_EQ(stg.log_actions, 0);  // the option without a value
   EXPECT_EQ(dest_dir_path, "/from/options/");
@@ -178,10 +182,10 @@ TEST_F(PrefsTest, RoundTrip) {
   http.proxy_port = "8080";
   http.proxy_port_int = 8080;
   web_host = "www.other.test";
-  pref.IO_set(11, 1);
+  pref.IO_set(pref_set_installer, 1);
 
   reset_settings();
-  pref.IO_set(11, 0);
+  pref.IO_set(pref_set_installer, 0);
   EXPECT_EQ(stg.use_max_cpu, 1);
   EXPECT_EQ(stg.rename_folder, 0);
   EXPECT_EQ(stg.stream_count, 4);
@@ -208,7 +212,7 @@ TEST_F(PrefsTest, ValuesThatCannotReadBackAreLeftOut) {
     SCOPED_TRACE(value);
     dest_dir_path = value;
     http.proxy_host = "ok.host";
-    pref.IO_set(11, 1);
+    pref.IO_set(pref_set_installer, 1);
     std::string written = read_file(prf);
     EXPECT_EQ(written.find("_dest_dir_path"), std::string::npos) << written;
     EXPECT_NE(written.find("_proxy_host ok.host\n"), std::string::npos) << written;
@@ -216,7 +220,7 @@ TEST_F(PrefsTest, ValuesThatCannotReadBackAreLeftOut) {
 
     stg.stream_count = 0;
     dest_dir_path = "/default/Nimbrel/";
-    pref.IO_set(11, 0);
+    pref.IO_set(pref_set_installer, 0);
     EXPECT_EQ(dest_dir_path, "/default/Nimbrel/");
     EXPECT_EQ(stg.stream_count, 0);
   }
@@ -226,8 +230,8 @@ TEST_F(PrefsTest, NoPreferencesFolder) {
   write_file(dir + "plain_file", "");
   setenv("XDG_CONFIG_HOME", (dir + "plain_file/sub").c_str(), 1);
   stg.stream_count = 2;
-  pref.IO_set(11, 1);
-  pref.IO_set(11, 0);
+  pref.IO_set(pref_set_installer, 1);
+  pref.IO_set(pref_set_installer, 0);
   EXPECT_EQ(stg.stream_count, 2);
   EXPECT_NE(log().find("No preferences folder"), std::string::npos);
 }
@@ -237,7 +241,7 @@ TEST_F(PrefsTest, DisplayFile) {
   // No file at all: the requested size falls back to 1024 by 768.
   mnw.x_res_req = 1600;
   mnw.y_res_req = 1200;
-  pref.IO_set(10, 0);
+  pref.IO_set(pref_set_display, 0);
   EXPECT_EQ(mnw.x_res_req, 1024);
   EXPECT_EQ(mnw.y_res_req, 768);
 
@@ -247,7 +251,7 @@ TEST_F(PrefsTest, DisplayFile) {
   mnw.lang = 2;
   mnw.keylist_up = 1;
   mnw.prefs_found = 0;
-  pref.IO_set(10, 1);  // makes the missing "preferences" folder itself
+  pref.IO_set(pref_set_display, 1);  // makes the missing "preferences" folder itself
   EXPECT_EQ(read_file("Resources/preferences/Res Flyhouse.prf"),
             std::string(kHeader) +
                 "_x_res_req_PLN 0\n_y_res_req_PLN 0\n_x_res_req_WRL 0\n_y_res_req_WRL 0\n"
@@ -256,7 +260,7 @@ TEST_F(PrefsTest, DisplayFile) {
 
   write_file("Resources/preferences/Res Flyhouse.prf",
              std::string(kHeader) + "_x_res_req_ALL 500\n_y_res_req_ALL 9999\n_lang 5\n");
-  pref.IO_set(10, 0);
+  pref.IO_set(pref_set_display, 0);
   EXPECT_EQ(mnw.x_res_req, 1024);
   EXPECT_EQ(mnw.y_res_req, 9999);
   EXPECT_EQ(mnw.lang, 5);

@@ -63,13 +63,18 @@ run_once() {  # signal, screenshot or ""
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   [ "$WIDTH" = 1024 ] && [ "$HEIGHT" = 768 ] || fail "window is ${WIDTH}x${HEIGHT}"
   if [ -n "$shot" ]; then
-    import -window root "$shot"
-    # The frame function drew the installer's background over the whole
-    # window, texel for pixel, and the build name near its top left.
+    # The frame function draws the installer's background over the whole
+    # window, texel for pixel, and the build name near its top left. On a
+    # loaded machine the first frames may take a while: wait for them.
     local pixel want text_max
     local rgb='%[fx:round(255*r)],%[fx:round(255*g)],%[fx:round(255*b)]'
-    pixel=$(convert "$shot" -format "$rgb" -crop "1x1+$((X + 512))+$((Y + 384))" info:)
     want=$(convert "$src/assets/images/t_ins_back_1.png" -format "$rgb" -crop 1x1+512+384 info:)
+    for _ in $(seq 40); do
+      import -window root "$shot"
+      pixel=$(convert "$shot" -format "$rgb" -crop "1x1+$((X + 512))+$((Y + 384))" info:)
+      [ "$pixel" = "$want" ] && break
+      sleep 0.25
+    done
     [ "$pixel" = "$want" ] || fail "window centre is $pixel, not the background's $want"
     text_max=$(convert "$shot" -crop "160x16+$((X + 20))+$((Y + 19))" -colorspace Gray \
       -format "%[fx:maxima]" info:)

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/globals.h"
+#include "installer/app.h"
 #include "installer/start.h"
 #include "platform/alert.h"
 #include "platform/frame.h"
@@ -24,6 +25,7 @@ namespace {
 
 // Scenarios run by the copy of this program; each returns the exit status.
 int scenario_run(int argc, const char** argv) {
+  APP_register_hooks();
   MACIBM_init(argc, argv);
   APP_start_run(argc, argv);
   int frames = 0;
@@ -43,6 +45,7 @@ int scenario_run(int argc, const char** argv) {
 }
 
 int scenario_fatal_in_window(int argc, const char** argv) {
+  APP_register_hooks();
   MACIBM_init(argc, argv);
   SDL_Event key;
   SDL_zero(key);

@@ -32,18 +32,20 @@ std::vector<made_folder>& made_folders() {
 // a folder removes it: a death test's child shares the list but not the folder.
 class ScratchCleanup : public ::testing::Environment {
  public:
-  void TearDown() override {
-    std::error_code ignored;
-    for (const made_folder& f : made_folders())
-      if (f.owner == getpid()) std::filesystem::remove_all(f.path, ignored);
-    made_folders().clear();
-    PLAT_remove_temp_folder();
-  }
+  void TearDown() override { remove_temp_dirs(); }
 };
 
 const bool registered = (::testing::AddGlobalTestEnvironment(new ScratchCleanup), true);
 
 }  // namespace
+
+void remove_temp_dirs() {
+  std::error_code ignored;
+  for (const made_folder& f : made_folders())
+    if (f.owner == getpid()) std::filesystem::remove_all(f.path, ignored);
+  made_folders().clear();
+  PLAT_remove_temp_folder();
+}
 
 std::string make_temp_dir(const std::string& tag) {
   (void)registered;

@@ -7,6 +7,9 @@ namespace testing_support {
 
 // A fresh, empty folder under the build's scratch area; ends in "/".
 std::string make_temp_dir(const std::string& tag);
+// Removes the folders this process made (test programs do it when they end;
+// programs without the test runner call it themselves).
+void remove_temp_dirs();
 // Whole file as bytes; "" when missing.
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/alert.h"
+#include "core/alert.h"
 
 std::ofstream xer;
 std::string app_path;

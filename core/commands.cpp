@@ -1,4 +1,5 @@
-#include "platform/commands/commands.h"
+// The named command table and the plane focus that key bindings act on.
+#include "core/commands.h"
 
 #include <set>
 

@@ -1,4 +1,6 @@
-// The named command table: every user action has a '/'-separated path.
+// The named command table: every user action has a "/"-separated path. A
+// registry on the ground floor, since the command line and the folder listing
+// read it and the key bindings above fill it.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
-// Saving the staging buffer as a PNG: apart from the readers and the writer,
-// so that they build on their own (the fuzzing harnesses link them alone).
+// Saving the staging buffer as a PNG, beside the texture manager that owns
+// the buffer.
 #include "draw/tman.h"
 #include "TEX/png_io.h"
 
