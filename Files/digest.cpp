@@ -20,9 +20,7 @@
 #include "Files/io_utils.h"
 #include "Files/spawn.h"
 
-// ---------------------------------------------------------------------------
-// Signature
-// ---------------------------------------------------------------------------
+// [SECTION] Signature
 
 static std::string md5_hex(const unsigned char* bytes, uint64_t length) {
   MD5_CTX ctx;
@@ -47,9 +45,7 @@ int calc_file_md5(const std::string& path, std::string& out) {
   return 0;
 }
 
-// ---------------------------------------------------------------------------
-// Executables
-// ---------------------------------------------------------------------------
+// [SECTION] Executables
 
 int make_file_executable(const char* path) {
   std::string full = prefixed_path(path ? path : "");
@@ -81,9 +77,7 @@ int make_file_large_address_aware(const std::string& path) {
   return 0;
 }
 
-// ---------------------------------------------------------------------------
-// System libraries by framework name
-// ---------------------------------------------------------------------------
+// [SECTION] System libraries by framework name
 
 // Framework names the callers use, and the shared library that carries the
 // same code here. A name that already is a library file name is taken as is.
@@ -120,9 +114,7 @@ int load_bundle_by_filename(const char* name, int alert, void** bundle) {
   return 0;
 }
 
-// ---------------------------------------------------------------------------
-// Launching
-// ---------------------------------------------------------------------------
+// [SECTION] Launching
 
 // An application folder holds its program under the folder's own name (or
 // that name without its extension, "Tool.app/Tool").

@@ -50,9 +50,7 @@ static bool stat_case_repaired(const std::string& path, struct stat* st) {
   return stat(buf, st) == 0;
 }
 
-// ---------------------------------------------------------------------------
-// Tests
-// ---------------------------------------------------------------------------
+// [SECTION] Tests
 
 int file_exists(const std::string& path) {
   struct stat st;
@@ -80,9 +78,7 @@ int is_sim_link(const char* path, std::string* link_text) {
   return 1;
 }
 
-// ---------------------------------------------------------------------------
-// Creation, renaming, deletion
-// ---------------------------------------------------------------------------
+// [SECTION] Creation, renaming, deletion
 
 int delete_file(const std::string& path) {
   std::string full = app_path + path;
@@ -114,9 +110,7 @@ int show_del_err(int) { return 0; }
 
 int show_make_dir_err(int code) { return code == 0 || code == 17 || code == -48 ? 0 : 1; }
 
-// ---------------------------------------------------------------------------
-// Letter case repair
-// ---------------------------------------------------------------------------
+// [SECTION] Letter case repair
 
 void findPath(char* path) {
   struct stat st;
@@ -160,9 +154,7 @@ void findPath(char* path) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// File references
-// ---------------------------------------------------------------------------
+// [SECTION] File references
 
 // realpath of the folder joined with the last component as given, so a link
 // at the end of a path stays a link. The folder must exist.

@@ -32,8 +32,7 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir,
 int unzip_resource_fork(unzFile uf, const std::string& target, const unz_file_info_s& info);
 int unzip_symlink(unzFile uf, const std::string& target, const unz_file_info_s& info);
 
-// ---------------------------------------------------------------------------
-// Resource forks and Finder information on this platform (Files/forks.cpp).
+// [SECTION] Resource forks and Finder information on this platform (Files/forks.cpp)
 
 // The parts of an AppleDouble block that we use. Offsets are into the block.
 struct apple_double_view {

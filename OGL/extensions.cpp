@@ -1,3 +1,6 @@
+// The capability probe behind glExt: the implementation's strings and limits,
+// the driver rules and command-line switches that turn capabilities off, and
+// the extension entry points looked up by name.
 #include "OGL/extensions.h"
 
 #include <dlfcn.h>
@@ -12,6 +15,8 @@
 #include "Files/io_utils.h"
 
 OGL_extensions glExt;
+
+// [SECTION] Helpers
 
 namespace {
 
@@ -61,6 +66,8 @@ void* (*OGL_proc_lookup)(const char* name) = lookup_in_bundle;
 
 void* aglGetProcAddress(const char* name) { return OGL_proc_lookup(name); }
 
+// [SECTION] Version and entry points
+
 int OGL_version_number(const char* version) {
   if (!version) version = "";
   int major = 0, minor = 0;
@@ -80,6 +87,8 @@ OGL_extensions::OGL_extensions() = default;
 int OGL_extensions::init_entry_points() {
   return load_bundle_by_filename("OpenGL.framework", 1, &g_gl_bundle);
 }
+
+// [SECTION] The capability probe
 
 void OGL_extensions::init_extensions() {
   // Identification.

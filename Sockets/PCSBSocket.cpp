@@ -1,3 +1,5 @@
+// The TCP socket over BSD sockets: connects without waiting, polls with a
+// zero time-out, and reports its state in five values.
 #include "Sockets/PCSBSocket.h"
 
 #include <arpa/inet.h>

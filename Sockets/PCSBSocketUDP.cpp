@@ -1,3 +1,5 @@
+// The UDP socket over BSD sockets: bound to a local port, one datagram per
+// call, never waiting.
 #include "Sockets/PCSBSocketUDP.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,5 @@
+// Image files of either kind: the kind from the file's first bytes, and the
+// name variants (.dds, .png, .bmp) tried in turn.
 #include "TEX/load_any.h"
 
 #include <string>

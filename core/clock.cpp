@@ -1,3 +1,5 @@
+// The clock: monotonic time, the smoothed frame period, the once-every
+// flags, the mouse timing words, and the pulse handed to the colour table.
 #include "core/clock.h"
 
 #include <time.h>

@@ -1,3 +1,5 @@
+// The error record and its two queues to the main thread, which reports
+// them at the start of a frame, fatal ones first.
 #include "core/exception.h"
 
 #include <memory>

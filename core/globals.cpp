@@ -1,3 +1,5 @@
+// The program-wide blocks, streams and tables, constructed before the entry
+// point: streams first, so the blocks may log.
 #include "core/globals.h"
 
 #include "core/hooks.h"

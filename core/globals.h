@@ -29,6 +29,22 @@ struct stg_block {
   float disk_req = 0.0f;  // kilobytes on disk
 };
 
+// Window ids (mnw.cur_window): 0 is the application's screen, every other id
+// a modal window that its owner runs until it makes 0 current again.
+enum window_id {
+  wind_startup = -1,  // before the first screen
+  wind_main = 0,
+  wind_terms = 1,        // the installer's terms of use
+  wind_prefs = 2,        // the installer's preferences
+  wind_first_own = 993,  // 993 to 999: the framework's own dialogs
+  wind_about = 994,
+  wind_alert = 995,
+  wind_message = 996,   // the three-button message box
+  wind_question = 997,  // the installer's keep/overwrite/delete question
+  wind_browse_a = 998,  // the open/save browser's two windows
+  wind_browse_b = 999,
+};
+
 // The platform block, written by the platform shell.
 struct mnw_block {
   int alias_req = 0;

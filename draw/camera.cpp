@@ -1,3 +1,5 @@
+// The camera's matrices, clipping distances and culling planes, kept in
+// the layout OpenGL loads.
 #include "draw/camera.h"
 
 #include <GL/gl.h>
@@ -10,6 +12,8 @@
 xcam_class xcam;
 UTL_stat gKillCull("perf/kill_cull", stat_perf, 0.0f);
 UTL_stat gKillClip("perf/kill_clip", stat_perf, 0.0f);
+
+// [SECTION] Vector helpers
 
 namespace {
 
@@ -47,6 +51,8 @@ void central_tenth(double a, double b, double* lo, double* hi) {
 }
 
 }  // namespace
+
+// [SECTION] Matrices
 
 xcam_class::xcam_class() {
   setIdentityMatrix(proj);
@@ -159,6 +165,8 @@ void xcam_class::read_gl_modelview_if_stale() {
   changed = true;
 }
 
+// [SECTION] Directions and billboards
+
 void xcam_class::CalcUp(double* out) {
   read_gl_modelview_if_stale();
   double t[16], r[4];
@@ -205,6 +213,8 @@ void xcam_class::CalcBillboardCamera(float* a, float* b) {
   normalise_if_long(va);
   for (int i = 0; i < 3; ++i) a[i] = float(va[i]), b[i] = float(up[i]);
 }
+
+// [SECTION] Projection and culling
 
 void xcam_class::mtr_to_pix(const double* p, double* out) {
   double mvp[16], clip[4];

@@ -1,3 +1,5 @@
+// The colour table's defaults, the pulse, the spectrum and scale bar, and
+// the one colour rule every primitive applies.
 #include "draw/colors.h"
 
 #include <GL/gl.h>
@@ -9,6 +11,7 @@
 #include "core/globals.h"
 #include "draw/numbers.h"
 #include "draw/render_state.h"
+#include "draw/text.h"
 
 colr_class colr;
 
@@ -163,9 +166,9 @@ void colr_class::spectrum_init(int kind) {
 
 void colr_class::spectrum_plotscale(float x, float y, float lo, float hi, int decimals) {
   spec_hi = hi;
-  OGL_number(0, x + 4, y + 1000 - 4, hi, 5, decimals, 100);
+  OGL_number(colr_white, x + 4, y + 1000 - 4, hi, 5, decimals, charset_ui);
   spec_lo = lo;
-  OGL_number(0, x + 4, y - 4, lo, 5, decimals, 100);
+  OGL_number(colr_white, x + 4, y - 4, lo, 5, decimals, charset_ui);
   spec_range = hi - lo;
 
   OGL_setstate(1, 0, 3, 5, 9, 11);

@@ -4,6 +4,37 @@
 // alpha and the monochrome mode.
 #pragma once
 
+// The entries of the table that callers name. The interface palette 34..47
+// comes from the widget atlas at start-up; the pulsing entries change every
+// frame; the rest keep the defaults of the table.
+enum colr_index {
+  colr_white = 0,          // untinted art; the builder's status background
+  colr_failure = 1,        // failure statuses
+  colr_dark_text = 12,     // the builder's status text; the grey text box
+  colr_success = 13,       // success statuses
+  colr_back = 34,          // the window background
+  colr_ui_first = 34,      // first entry of the interface palette
+  colr_frame_fill = 36,    // frames and boxes
+  colr_mean = 39,          // the mean of 35 and 38
+  colr_widget_text = 41,   // buttons' and titles' text
+  colr_label = 43,         // widget labels, alert and question text
+  colr_path_text = 45,     // path text, outlines, digit fields, the caret; the last tinted entry
+  colr_normal_text = 46,   // the installer's text
+  colr_help_text = 47,     // hover help
+  colr_ui_last = 47,       // last entry of the interface palette
+  colr_lit = 48,           // set_lit_col's entry
+  colr_art = 49,           // images drawn untinted
+  colr_grey_text = 61,     // start-up messages
+  colr_error_text = 69,    // error message lines
+  colr_pulse_white = 78,   // first of the six pulsing entries 78..83
+  colr_pulse_orange = 79,
+  colr_pulse_red = 80,
+  colr_pulse_blue = 81,
+  colr_pulse_green = 82,
+  colr_pulse_yellow = 83,
+  colr_image_tint = 102,   // the installer's per-image tint
+};
+
 class colr_class {
  public:
   static constexpr int kCount = 104;

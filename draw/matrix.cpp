@@ -1,3 +1,5 @@
+// 4x4 matrix builders and products that match the fixed-function calls of
+// the same purpose.
 #include "draw/matrix.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// Numbers in fixed digit cells: the text of a value with its sign, point
+// and separators, and its drawing.
 #include "draw/numbers.h"
 
 #include <GL/gl.h>
@@ -5,6 +7,7 @@
 #include <cmath>
 
 #include "core/globals.h"
+#include "draw/colors.h"
 #include "draw/text.h"
 
 namespace {
@@ -79,7 +82,7 @@ std::string OGL_number_text(float value, int digits, int decimals) {
 
 void OGL_number(int colour, float x, float y, float value, int digits, int decimals, int charset) {
   if (charset != 102) {
-    OGL_string(colour, x, y, OGL_number_text(value, digits, decimals), 9999, charset, 0);
+    OGL_string(colour, x, y, OGL_number_text(value, digits, decimals), 9999, charset, align_left);
     return;
   }
   const number_parts n(value, decimals);

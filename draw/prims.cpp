@@ -1,3 +1,5 @@
+// 2-D primitives in window units: each states its render state and colour,
+// then draws with the window's origin added.
 #include "draw/prims.h"
 
 #include <GL/gl.h>
@@ -101,7 +103,7 @@ void OGL_arc(int colour, float x, float y, float inner, float outer, float start
 
 void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha) {
   OGL_setstate(1, 0, 3, 5, 9, 11);
-  OGL_setcolor(12, alpha);
+  OGL_setcolor(colr_dark_text, alpha);
   const float ox = mnw.origin_x, oy = mnw.origin_y;
   glBegin(GL_QUADS);
   glVertex2f(x1 + ox, y1 + oy);
@@ -144,7 +146,8 @@ void OGL_2dquad_d(int slot, int colour, float alpha, float x, float y, float s, 
 draw_hooks g_draw_hooks;
 
 void OGL_plot_back_col() {
-  OGL_fillrect(34, 1.0f, -mnw.origin_x, -mnw.origin_y, float(mnw.pixel_dx), float(mnw.pixel_dy));
+  OGL_fillrect(colr_back, 1.0f, -mnw.origin_x, -mnw.origin_y, float(mnw.pixel_dx),
+               float(mnw.pixel_dy));
 }
 
 void OGL_sbuff() {

@@ -1,3 +1,5 @@
+// The render-state cache: compares the requested fixed-function state with
+// the last one and sends only what changed.
 #include "draw/render_state.h"
 
 #include <GL/gl.h>

@@ -1,3 +1,5 @@
+// One texture load, step by step: find and decode the file, pick the sizes
+// for the setting and the hardware, upload into the slot.
 #include "draw/tex_load.h"
 
 #include <GL/gl.h>

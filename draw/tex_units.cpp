@@ -1,3 +1,5 @@
+// The texture-unit binding cache: per unit, the texture and environment
+// preset last set, so a repeated bind costs nothing.
 #include "draw/tex_units.h"
 
 #include <GL/gl.h>
@@ -5,6 +7,7 @@
 
 #include "core/globals.h"
 #include "core/stats.h"
+#include "draw/tman.h"
 #include "OGL/extensions.h"
 
 namespace {
@@ -173,7 +176,7 @@ UTL_stat& TEX_kill_tex_stat() { return gKillTex; }
 void TEX_bind_ref(int tex, int unit, int mode) {
   if (unit < 0 || unit >= kUnits) return;
   if (mode == 0) mode = GL_MODULATE;
-  if (gKillTex.own_value != 0.0f && tex != 388) tex = 925;
+  if (gKillTex.own_value != 0.0f && tex != tex_slot_widgets) tex = tex_slot_blank;
   if (tex == o_tex[unit] && mode == o_mod[unit]) return;
 
   if (unit > 0) glActiveTextureARB(GL_TEXTURE0_ARB + unit);

@@ -1,3 +1,5 @@
+// Bitmap-font text: the charsets' atlas cells, one quad per glyph, lines
+// broken at spaces, dashes and slashes, and three alignments.
 #include "draw/text.h"
 
 #include <GL/gl.h>
@@ -31,16 +33,16 @@ int advance_of(char c, int fixed) { return fixed > 0 ? fixed : OGL_glyph_width((
 }  // namespace
 
 int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_dx, float* cell_dy) {
-  int slot = 388, advance = 0;
+  int slot = tex_slot_widgets, advance = 0;
   float dx = OGL_glyph_cell_dx, dy = OGL_glyph_cell_dy;
   switch (charset) {
-    case 100:
+    case charset_ui:
       break;
-    case 102:
+    case charset_fixed:
       advance = 10;
       break;
-    case 103:
-      slot = 392;
+    case charset_grid:
+      slot = tex_slot_grid_font;
       dx = dy = 13;
       advance = 15;
       break;
@@ -157,5 +159,5 @@ void OGL_gray_string(int colour, float x, float y, const std::string& text) {
   const float half = OGL_string_width(text, 100) / 2;
   const float left = x - half;
   OGL_grayrect(left - 2, y - 2, x + half + 2, y + 8, 0.5f);
-  OGL_string(colour, left, y, text, 9999, 100, 0);
+  OGL_string(colour, left, y, text, 9999, charset_ui, align_left);
 }

@@ -10,6 +10,20 @@
 
 #include <string>
 
+// The charset argument of every text call.
+enum text_charset {
+  charset_ui = 100,     // the interface font, proportional
+  charset_fixed = 102,  // the same glyphs on a fixed 10-unit pitch
+  charset_grid = 103,   // the 13 by 13 grid font of slot 392
+};
+
+// The align argument of every text call.
+enum text_align {
+  align_left = 0,    // starting at x
+  align_centre = 1,  // centred on x
+  align_right = 2,   // ending at x
+};
+
 // Glyph scale: above 1 every glyph's quad is that many times larger (the
 // texture cell stays the same).
 extern float oglp;

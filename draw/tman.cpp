@@ -1,3 +1,5 @@
+// The texture manager's slots and name registry: load, unload, reference
+// counts, and the records the loader fills.
 #include "draw/tman.h"
 
 #include <GL/gl.h>

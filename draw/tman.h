@@ -45,12 +45,16 @@ enum {
   tex_flag_any_size = 0x2000  // sides need not be powers of two
 };
 
-// Slot ranges and the fixed slots the manager itself cares about.
-enum {
+// Slot ranges and the manual slots with a meaning of their own.
+enum tex_slot {
   tex_first_dynamic = 1130,
   tex_last_manual = 1129,
-  tex_slot_widgets = 388,
-  tex_slot_blank = 925,
+  tex_slot_widgets = 388,     // the widget atlas with the interface font
+  tex_slot_installer = 389,   // the installer's buttons and icons
+  tex_slot_ins_back_1 = 390,  // the installer screen's background
+  tex_slot_ins_back_2 = 391,  // a second background
+  tex_slot_grid_font = 392,   // the grid font of charset 103
+  tex_slot_blank = 925,       // shown in place of a texture that failed to load
 };
 
 struct ref_dat_struct {

@@ -1,3 +1,5 @@
+// Window pixels, the design offset, the 2-D projection over the drawable
+// and scissor boxes in window units.
 #include "draw/viewport.h"
 
 #include <GL/gl.h>

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "draw/tman.h"
+
 extern "C" {
 // The installer's button and icon atlas, 1010 x 764 (slot 389). Buttons
 // stack three looks downwards (normal at v, hover at v - (h + 1), pressed at
@@ -29,10 +31,10 @@ struct builtin_image {
 // In the order the start-up loads them: the widget atlas last, so that its
 // pixels stay staged for the interface colours.
 inline const builtin_image kBuiltinImages[4] = {
-    {t_installer_dat, 1010, 764, 389},
-    {t_ins_back_1_dat, 1024, 768, 390},
-    {t_ins_back_2_dat, 1024, 768, 391},
-    {t_interface_dat, 512, 512, 388},
+    {t_installer_dat, 1010, 764, tex_slot_installer},
+    {t_ins_back_1_dat, 1024, 768, tex_slot_ins_back_1},
+    {t_ins_back_2_dat, 1024, 768, tex_slot_ins_back_2},
+    {t_interface_dat, 512, 512, tex_slot_widgets},
 };
 
 inline size_t builtin_image_bytes(const builtin_image& image) {

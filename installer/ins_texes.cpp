@@ -1,3 +1,5 @@
+// The four built-in images staged and loaded into their slots at start-up,
+// the widget atlas last.
 #include "installer/ins_texes.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The system folders as the installer names them, each ending in "/".
 #include "installer/paths.h"
 
 #include "platform/folders.h"

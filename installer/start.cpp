@@ -1,3 +1,6 @@
+// The start of the run: the installer's globals, its preference keys and
+// defaults, and the destination from the command line, the preferences or
+// the folder dialog.
 #include "installer/start.h"
 
 #include <vector>
@@ -22,6 +25,7 @@ next_struct next;
 std::set<std::string> deleted_files;
 int this_install_has_exes = 0;
 
+// Empty on purpose: the installer shows no bar menus.
 void APP_handlemenu(int /*item*/) {}
 
 void APP_register_hooks() {
@@ -30,6 +34,7 @@ void APP_register_hooks() {
   g_app_hooks.load_images = recall_ins_texes;
 }
 
+// Empty on purpose: the installer binds nothing to function keys.
 void function_key(int /*key*/) {}
 
 void trim_dest_folder(std::string& path) {

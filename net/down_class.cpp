@@ -1,3 +1,5 @@
+// One HTTP/1.1 transfer, a step per poll: connect, send the request, read
+// the head, write the body to its file, and succeed only with it whole.
 #include "net/down_class.h"
 
 #include <errno.h>

@@ -1,3 +1,5 @@
+// The download manager: proxy choice, the six slots driven from the frame,
+// the "HTTP Error for" log blocks, and the network preference keys.
 #include "net/http.h"
 
 #include <cstdio>

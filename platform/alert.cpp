@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "core/memory/memory_report.h"
 #include "core/threads/threads.h"
+#include "draw/colors.h"
 #include "draw/prims.h"
 #include "draw/text.h"
 #include "platform/alert.h"
@@ -53,8 +54,8 @@ void alert_window(int return_window, const std::string (&lines)[4], const std::s
                   int type) {
   reset_gl_state();
   const float mouse_x = mnw.mouse_x, mouse_y = mnw.mouse_y;
-  MACIBM_startwind(995);
-  while (mnw.cur_window == 995) {
+  MACIBM_startwind(wind_alert);
+  while (mnw.cur_window == wind_alert) {
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
     BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
@@ -67,9 +68,11 @@ void alert_window(int return_window, const std::string (&lines)[4], const std::s
     } else {
       const float ys[4] = {205, 165, 125, 85};
       for (int i = 0; i < 4; ++i)
-        OGL_string(43, mnw.window_dx * 0.5f, ys[i], lines[i], mnw.window_dx * 0.9f, 100, 1);
+        OGL_string(colr_label, mnw.window_dx * 0.5f, ys[i], lines[i], mnw.window_dx * 0.9f,
+                   charset_ui, align_centre);
       if (type == t_exit)
-        OGL_string(43, mnw.window_dx * 0.5f, 45, where, mnw.window_dx * 0.9f, 100, 1);
+        OGL_string(colr_label, mnw.window_dx * 0.5f, 45, where, mnw.window_dx * 0.9f, charset_ui,
+                   align_centre);
     }
     const int pressed = BTN_action(mnw.window_dx * 0.5f, 18, 0, 0, 1, label, "-");
     if (pressed || return_hit) {
@@ -78,10 +81,10 @@ void alert_window(int return_window, const std::string (&lines)[4], const std::s
       MACIBM_startwind(return_window);
       mnw.mouse_x = mouse_x;
       mnw.mouse_y = mouse_y;
-      if (mnw.cur_window == 995) MACIBM_event_proc();
+      if (mnw.cur_window == wind_alert) MACIBM_event_proc();
       continue;
     }
-    if (mnw.cur_window == 995) MACIBM_event_proc();
+    if (mnw.cur_window == wind_alert) MACIBM_event_proc();
   }
 }
 
@@ -126,26 +129,27 @@ void PLAT_show_alert(int return_window, const std::string (&lines)[4], const std
 }
 
 int MACIBM_nuke_alert(const std::string& name, int allow_third) {
-  MACIBM_startwind(996);
-  while (mnw.cur_window == 996) {
+  MACIBM_startwind(wind_message);
+  while (mnw.cur_window == wind_message) {
     const std::string text = stls.nuke_msg_pre + name + " " + stls.nuke_msg_post;
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
-    OGL_string(43, 20, mnw.window_dy - 40, text, mnw.window_dx - 40, 100, 0);
-    float w = OGL_string_width(stls.nuke_btn_1, 100);
+    OGL_string(colr_label, 20, mnw.window_dy - 40, text, mnw.window_dx - 40, charset_ui,
+               align_left);
+    float w = OGL_string_width(stls.nuke_btn_1, charset_ui);
     if (BTN_action(20 + w / 2, 60, 0, 0, 1, stls.nuke_btn_1, "-")) {
-      MACIBM_startwind(0);
+      MACIBM_startwind(wind_main);
       return 1;
     }
-    w = OGL_string_width(stls.nuke_btn_2, 100);
+    w = OGL_string_width(stls.nuke_btn_2, charset_ui);
     if (BTN_action(20 + w / 2, 25, 0, 0, 1, stls.nuke_btn_2, "-")) {
-      MACIBM_startwind(0);
+      MACIBM_startwind(wind_main);
       return 2;
     }
     if (allow_third) {
-      w = OGL_string_width(stls.nuke_btn_3, 100);
+      w = OGL_string_width(stls.nuke_btn_3, charset_ui);
       if (BTN_action(mnw.window_dx - w / 2 - 20, 25, 0, 0, 1, stls.nuke_btn_3, "-")) {
-        MACIBM_startwind(0);
+        MACIBM_startwind(wind_main);
         return 3;
       }
     }

@@ -1,3 +1,5 @@
+// The user's folders from the XDG variables and the home folder, and the
+// run's private temporary folder.
 #include "platform/folders.h"
 
 #include <errno.h>

@@ -9,6 +9,7 @@
 #include "core/clock.h"
 #include "core/exception.h"
 #include "core/globals.h"
+#include "draw/colors.h"
 #include "draw/prims.h"
 #include "draw/text.h"
 #include "draw/tman.h"
@@ -22,6 +23,8 @@
 int return_hit = 0, escape_hit = 0, delete_hit = 0;
 int plot_init_lights = 0;
 int close_requested = 0;
+
+// [SECTION] Events
 
 namespace {
 
@@ -150,6 +153,8 @@ float round_half_away(float v) { return v < 0 ? -std::floor(-v + 0.5f) : std::fl
 
 }  // namespace
 
+// [SECTION] The frame
+
 void MACIBM_event_proc() {
   xtim_class::profile_chart("init", 0);
   return_hit = escape_hit = delete_hit = 0;
@@ -162,7 +167,7 @@ void MACIBM_event_proc() {
   xtim_class::profile_chart("startwin", 0);
 
   int ticks = stg.use_max_cpu ? 0 : 1;
-  if (mnw.cur_window == 995) ticks = 10;
+  if (mnw.cur_window == wind_alert) ticks = 10;
   mouse_placed_by_event = false;
   pump_events(ticks);
   if (!mouse_placed_by_event && mnw.main_window) {
@@ -206,6 +211,8 @@ void MACIBM_event_proc() {
   xtim_class::profile_chart("oglwork", 0);
   xtim_class::profile_chart("finish", 1);
 }
+
+// [SECTION] Windows and clicks
 
 void MACIBM_startwind(int id) {
   plot_init_lights = 1;
@@ -255,7 +262,7 @@ void MACIBM_handleclick(int mode) {
         return;
       }
     }
-  } else if (cur < 995 || cur > 999) {
+  } else if (cur < wind_alert || cur > wind_browse_b) {
     const float dx = mnw.window_dx, dy = mnw.window_dy;
     const bool corner = BTN_mouse_in(0, dy - 20, 25, dy) || BTN_mouse_in(dx - 25, dy - 20, dx, dy);
     if (mode == 1 || (mode == 0 && corner)) {
@@ -287,6 +294,8 @@ void MACIBM_handleclick(int mode) {
   mnw.open_menu = -1;
 }
 
+// [SECTION] Hover help, the cursor and the mouse
+
 void mouse_help_per_wind(int id) {
   if (!stls.help_text.empty() && xtim.act_time - mnw.mouse_move_time > 1.0f) {
     float h = 10.0f * static_cast<float>(stls.help_text.size() / 50) + 20.0f;
@@ -298,12 +307,12 @@ void mouse_help_per_wind(int id) {
                   ? 10 - mnw.origin_y
                   : std::min(mnw.pixel_dy - 20 - mnw.origin_y - h, mnw.mouse_y + 15);
     BTN_frame2(14, x - 10, y - 10, 420, h + 20, "");
-    OGL_string(47, x + 3, y + h - 10, stls.help_text, 394, 100, 0);
+    OGL_string(colr_help_text, x + 3, y + h - 10, stls.help_text, 394, charset_ui, align_left);
   }
   stls.help_text.clear();
   xtim_class::profile_chart("help", 0);
   if (xtim.act_time - mnw.mouse_move_time > 10.0f && mnw.cur_window == 0) mnw.cursor_kind = 2;
-  if (id >= 993 && id <= 999) mnw.cursor_kind = 0;
+  if (id >= wind_first_own && id <= wind_browse_b) mnw.cursor_kind = 0;
   if (mnw.cursor_kind <= 1 && !OS_mouse_showing) {
     SDL_ShowCursor(SDL_ENABLE);
     OS_mouse_showing = 1;
@@ -325,8 +334,8 @@ void mouse_help_per_wind(int id) {
     if ((kind == 11 || kind == 12) && mnw.mouse_held) col = 5;
     float s = (200.0f + 32.0f * col) / 512.0f, t = (293.0f + 32.0f * row) / 512.0f;
     float d = 30.0f / 512.0f, x = mnw.mouse_x - 15, y = mnw.mouse_y - 15;
-    OGL_2dquad(388, 49, 1.0f, x, y, s, t, x, y + 30, s, t + d, x + 30, y + 30, s + d, t + d, x + 30,
-               y, s + d, t, 1, 5);
+    OGL_2dquad(tex_slot_widgets, colr_art, 1.0f, x, y, s, t, x, y + 30, s, t + d, x + 30, y + 30,
+               s + d, t + d, x + 30, y, s + d, t, 1, 5);
   }
 }
 

@@ -1,3 +1,4 @@
+// The shell's calls into the drawing layer's OpenGL set-up.
 #include "platform/gl_hooks.h"
 
 #include "draw/render_state.h"

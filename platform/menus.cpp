@@ -1,3 +1,5 @@
+// The menu table and its per-frame drawing; reading menu files comes with
+// the menus themselves.
 #include "platform/menus.h"
 
 std::vector<menu_struct> menu;

@@ -36,6 +36,8 @@
 
 int ogl_inited = 0;
 
+// [SECTION] Tables and the log header
+
 namespace {
 
 bool g_finished = false;
@@ -103,6 +105,8 @@ void write_log_header() {
 }
 
 }  // namespace
+
+// [SECTION] Start-up pieces
 
 void MACIBM_take_interface_colours() {
   // Texels of the widget atlas left staged by recall_ins_texes, counted from
@@ -174,6 +178,7 @@ void MACIBM_setupforlang() {
   (void)folder;
 }
 
+// Kept empty on purpose: there is no screen saver or power setting to undo here.
 void IBM_turnoff() {}
 
 void MACIBM_show_init(const char* text, float* fraction) {
@@ -182,14 +187,16 @@ void MACIBM_show_init(const char* text, float* fraction) {
   const float x0 = mnw.design_off_x - mnw.origin_x, dy = -mnw.origin_y;
   OGL_plot_back_col();
   BTN_frame2(15, x0 + 10, 31 + dy, 320, 200, "");
-  OGL_string(49, x0 + 22, 210 + dy, "www.nimbrel.example", 300, 100, 0);
+  OGL_string(colr_art, x0 + 22, 210 + dy, "www.nimbrel.example", 300, charset_ui, align_left);
   float p = fraction ? *fraction : static_cast<float>(counter_now++) / 100.0f;
   p = p < 0.02f ? 0.02f : p > 1.0f ? 1.0f : p;
   BTN_frame1(4, x0 + 512, 15 + dy, 1008, 0);
   BTN_frame1(5, x0 + 8 + p * 1008 * 0.5f, 15 + dy, p * 1008, 0);
-  OGL_string(61, x0 + 22, 60 + dy, text ? text : "", 300, 100, 0);
+  OGL_string(colr_grey_text, x0 + 22, 60 + dy, text ? text : "", 300, charset_ui, align_left);
   OGL_sbuff();
 }
+
+// [SECTION] Start-up and shut-down
 
 void MACIBM_init(int argc, const char** argv) {
   PLAT_install_hooks();
@@ -216,6 +223,8 @@ void MACIBM_init(int argc, const char** argv) {
   mnw.alias_req = 0;
   mnw.lang = 0;
   MACIBM_setres(1);
+  // The fixed line numbers of these two alerts are the ones users have always
+  // reported; they are kept on purpose.
   if (!MACIBM_make_context(0))
     __MACIBM_alert(
         0,
@@ -234,7 +243,7 @@ void MACIBM_init(int argc, const char** argv) {
   if (g_app_hooks.load_images) g_app_hooks.load_images();
   MACIBM_take_interface_colours();
   MACIBM_clear_menus(1);
-  MACIBM_startwind(-1);
+  MACIBM_startwind(wind_startup);
   PLAT_gl_pix_specs(0);
   ogl_inited = 1;
   if (mnw.lang < 0) {

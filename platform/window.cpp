@@ -17,6 +17,8 @@
 
 int g_mon_x_res_now = 0, g_mon_y_res_now = 0;
 
+// [SECTION] Pixel format and default state
+
 namespace {
 
 // What the pixel-format record of the mnw block points at: the attributes the
@@ -117,6 +119,8 @@ void set_default_gl_state() {
 
 }  // namespace
 
+// [SECTION] The video system
+
 int PLAT_window_fits(int pixel_dx, int pixel_dy, int mon_x, int mon_y) {
   return pixel_dx + 20 < mon_x && 40 + kTitleBar + pixel_dy < mon_y;
 }
@@ -145,6 +149,8 @@ int PLAT_monitor_size(int* width, int* height, int* depth) {
   *depth = SDL_BITSPERPIXEL(mode.format);
   return 1;
 }
+
+// [SECTION] Contexts
 
 int MACIBM_make_context(int slot) {
   if (slot < 0 || slot > 1) return 0;
@@ -202,7 +208,8 @@ int MACIBM_make_context(int slot) {
   if (err) {
     char line[64];
     snprintf(line, sizeof line, "Error=%f", static_cast<double>(err));
-    __MACIBM_alert(0, "Could not open OpenGL framework", "", line, "", 2, __FILE__, 580);
+    // Line 580 on purpose: the line this alert has always named.
+    __MACIBM_alert(0, "Could not open OpenGL framework", "", line, "", t_exit, __FILE__, 580);
   }
   if (threaded) {
     // Mesa reports nothing back, so the line always shows success.

@@ -1,3 +1,5 @@
+// Push buttons, check boxes and radio items: drawn and hit-tested in the
+// frame they are called.
 #include "widgets/buttons.h"
 
 #include "core/globals.h"

@@ -1,3 +1,4 @@
+// The keyboard focus: the id of the one widget that takes the keys.
 #include "widgets/focus.h"
 
 int BTN_focus_id = 0;

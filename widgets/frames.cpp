@@ -1,3 +1,5 @@
+// Window frames, panels and close boxes, and the one mouse hit test of
+// the widgets.
 #include "widgets/frames.h"
 
 #include "core/globals.h"

@@ -34,9 +34,7 @@ xmap_class::~xmap_class() {
   if (fd >= 0) close(fd);
 }
 
-// ---------------------------------------------------------------------------
-// Mapping
-// ---------------------------------------------------------------------------
+// [SECTION] Mapping
 
 const char* xmap_class::retry(const char* p) {
   std::string given = p ? p : "";
@@ -98,9 +96,7 @@ const char* xmap_class::retry(const char* p) {
   return map_begin;
 }
 
-// ---------------------------------------------------------------------------
-// Data-file header
-// ---------------------------------------------------------------------------
+// [SECTION] Data-file header
 
 void xmap_class::skip_blanks() {
   while (cursor < map_end && is_blank(*cursor)) ++cursor;
@@ -204,9 +200,7 @@ void xmap_class::io_file_close() {
   if (io_mode == 1) ouf.close();
 }
 
-// ---------------------------------------------------------------------------
-// Text scanning
-// ---------------------------------------------------------------------------
+// [SECTION] Text scanning
 
 void xmap_class::TXT_str_scan_space(std::string* out) {
   skip_blanks();

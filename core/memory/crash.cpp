@@ -14,9 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-// ---------------------------------------------------------------------------
 // [SECTION] Signal-safe output
-// ---------------------------------------------------------------------------
 namespace {
 
 class fd_writer {
@@ -84,9 +82,7 @@ void copy_text(char* dst, size_t cap, const char* src) {
   dst[i] = 0;
 }
 
-// ---------------------------------------------------------------------------
 // [SECTION] Memory map walk (/proc/self/maps, read without allocating)
-// ---------------------------------------------------------------------------
 class maps_reader {
  public:
   maps_reader() : fd_(open("/proc/self/maps", O_RDONLY | O_CLOEXEC)) {}
@@ -168,9 +164,7 @@ alignas(16) char g_main_alt_stack[65536];
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
 // [SECTION] Symbols and the stack walk
-// ---------------------------------------------------------------------------
 int UTL_get_debug_symbol(const void* address, symbol_info* info) {
   info->image_path[0] = info->symbol_name[0] = info->source_file[0] = 0;
   info->image_base = info->symbol_address = nullptr;
@@ -257,9 +251,7 @@ void UTL_dump_stack(int fd, stack_frame* frame, void* pc) {
   }
 }
 
-// ---------------------------------------------------------------------------
 // [SECTION] Memory helpers
-// ---------------------------------------------------------------------------
 void dump_hex(int fd, const void* start, int count) {
   const unsigned char* p = static_cast<const unsigned char*>(start);
   fd_writer out(fd);
@@ -291,9 +283,7 @@ int UTL_valid_memory(const void* start, size_t count, int read, int write) {
   return valid_range(reinterpret_cast<uintptr_t>(start), count, read, write, nullptr, nullptr);
 }
 
-// ---------------------------------------------------------------------------
 // [SECTION] The handler
-// ---------------------------------------------------------------------------
 bool UTL_sanitizer_owns_signals() {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   return true;

@@ -1,3 +1,5 @@
+// The memory report: the process's and the machine's figures from /proc,
+// the address-space map with totals, and mimalloc's own statistics.
 #include "core/memory/memory_report.h"
 
 #include <dlfcn.h>
@@ -18,9 +20,7 @@
 
 UTL_remote_cmd dump_mem_now("Dump Memory Info", DumpMemCmd);
 
-// ---------------------------------------------------------------------------
 // [SECTION] Scaling and texts
-// ---------------------------------------------------------------------------
 namespace {
 
 // How far a byte count is shifted for the report: 30, 20, 10 or 0 bits.
@@ -88,9 +88,7 @@ bool mem_allocator_stat(const std::string& stats_text, const char* label, uint64
   return false;
 }
 
-// ---------------------------------------------------------------------------
 // [SECTION] The system's figures
-// ---------------------------------------------------------------------------
 namespace {
 
 // A whole /proc file, read once for all the keys the report takes from it.
@@ -195,9 +193,7 @@ void append_text(const char* msg, void* arg) { static_cast<std::string*>(arg)->a
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
 // [SECTION] The report
-// ---------------------------------------------------------------------------
 int dump_mem_stats(const char* reason) {
   static bool first_report = true;
   xer << "OK check MemoryLog.txt! I just sent him a dump from " << reason << "\n";

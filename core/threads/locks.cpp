@@ -1,3 +1,5 @@
+// Recursive mutexes, message queues on a condition variable, threads and
+// the lazy memory pool, over POSIX threads; a failing call is a fatal alert.
 #include "core/threads/locks.h"
 
 #include <errno.h>
@@ -25,9 +27,7 @@ void os_fail(const char* call, int err, int line) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Critical sections
-// ---------------------------------------------------------------------------
+// [SECTION] Critical sections
 void UTL_critical_section_create(UTL_critical_section* cs) {
   pthread_mutexattr_t attr;
   int rc = pthread_mutexattr_init(&attr);
@@ -55,9 +55,7 @@ void UTL_critical_section_unlock(UTL_critical_section* cs) {
   if (rc) os_fail("\"pthread_mutex_unlock\" OS error", rc, 224);
 }
 
-// ---------------------------------------------------------------------------
-// Message queues
-// ---------------------------------------------------------------------------
+// [SECTION] Message queues
 struct UTL_message_queue {
   pthread_mutex_t mutex;
   pthread_cond_t condition;
@@ -142,9 +140,7 @@ void* UTL_message_queue_read(UTL_message_queue* queue, int timeout_ms) {
   return nullptr;
 }
 
-// ---------------------------------------------------------------------------
-// Threads
-// ---------------------------------------------------------------------------
+// [SECTION] Threads
 void UTL_thread_create(UTL_thread_func fn, void* arg, UTL_thread* thread, UTL_thread_id* id,
                        UTL_thread_join_rec* join) {
   pthread_t t;
@@ -188,9 +184,7 @@ void UTL_sleep(int milliseconds) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Lazy memory pool
-// ---------------------------------------------------------------------------
+// [SECTION] Lazy memory pool
 float UTL_lazy_mempool::global_total = 0.0f;
 
 std::unique_ptr<UTL_stat> g_memory_used(new UTL_stat(&UTL_lazy_mempool::global_total,

@@ -9,9 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// ---------------------------------------------------------------------------
-// Critical sections: recursive mutexes, embedded by value in their owners.
-// ---------------------------------------------------------------------------
+// [SECTION] Critical sections: recursive mutexes, embedded by value in their owners
 typedef pthread_mutex_t UTL_critical_section;
 
 void UTL_critical_section_create(UTL_critical_section* cs);
@@ -31,9 +29,7 @@ class UTL_scoped_lock {
   UTL_critical_section* cs_;
 };
 
-// ---------------------------------------------------------------------------
-// Message queues: first-in first-out queues of untyped pointers.
-// ---------------------------------------------------------------------------
+// [SECTION] Message queues: first-in first-out queues of untyped pointers
 struct UTL_message_queue;
 
 void UTL_message_queue_create(UTL_message_queue** queue);
@@ -45,9 +41,7 @@ void UTL_message_queue_write(UTL_message_queue* queue, void* message);
 // message cannot be told from that).
 void* UTL_message_queue_read(UTL_message_queue* queue, int timeout_ms);
 
-// ---------------------------------------------------------------------------
-// Threads.
-// ---------------------------------------------------------------------------
+// [SECTION] Threads
 typedef pthread_t UTL_thread;
 typedef pthread_t UTL_thread_id;
 typedef pthread_t UTL_thread_join_rec;
@@ -64,11 +58,9 @@ UTL_thread UTL_get_current_thread();
 int UTL_count_processors();
 void UTL_sleep(int milliseconds);
 
-// ---------------------------------------------------------------------------
-// Lazily growing memory pool: bump allocation from chained 32768-byte blocks.
-// Nothing in the installer takes memory from one; its byte count is kept for
-// the debug statistics.
-// ---------------------------------------------------------------------------
+// [SECTION] Lazily growing memory pool
+// Bump allocation from chained 32768-byte blocks. Nothing in the installer
+// takes memory from one; its byte count is kept for the debug statistics.
 class UTL_lazy_mempool {
  public:
   static constexpr uint32_t kBlockSize = 32768;

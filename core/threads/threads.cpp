@@ -1,3 +1,5 @@
+// Every thread starts here: the error records of a thread that fails, the
+// main thread's identity, and the worker pool fed through one call queue.
 #include "core/threads/threads.h"
 
 #include <cxxabi.h>
@@ -15,9 +17,7 @@
 #include "core/globals.h"
 #include "core/hooks.h"
 
-// ---------------------------------------------------------------------------
-// Program-wide state
-// ---------------------------------------------------------------------------
+// [SECTION] Program-wide state
 static std::atomic<int> threads_inited{0};
 static std::atomic<bool> main_known{false};
 static std::atomic<pthread_t> main_thread{};
@@ -39,9 +39,7 @@ struct thread_start {
   void* context;
 };
 
-// ---------------------------------------------------------------------------
-// Start and identity
-// ---------------------------------------------------------------------------
+// [SECTION] Start and identity
 void THREAD_init() {
   // POSIX threads are always there on Linux, so there is no readiness check.
   main_thread.store(pthread_self());
@@ -59,9 +57,7 @@ int THREAD_is_main_thread() {
   return main_known.load() && pthread_equal(pthread_self(), main_thread.load()) ? 1 : 0;
 }
 
-// ---------------------------------------------------------------------------
-// Thread entry
-// ---------------------------------------------------------------------------
+// [SECTION] Thread entry
 namespace {
 
 // Each thread gets its own alternate signal stack, so that a stack overflow
@@ -107,6 +103,7 @@ __attribute__((no_sanitize("null"))) void* THREAD_launch(void* start_arg) {
     e.MakeFatal();
     THREAD_send_exception(e);
   } catch (std::exception& e) {
+    // The fixed line numbers are the ones these records have always carried.
     THREAD_send_exception(
         exce_class("Caught an unhandled C++ exception", e.what(), "", "", __FILE__, 302, 2));
   } catch (...) {
@@ -131,9 +128,7 @@ void THREAD_create(UTL_thread_func fn, void* arg, UTL_thread* thread, UTL_thread
   UTL_message_queue_destroy(start.started);
 }
 
-// ---------------------------------------------------------------------------
-// Worker pool
-// ---------------------------------------------------------------------------
+// [SECTION] Worker pool
 static void* xtaskproc(void*) {
   for (;;) {
     void* m = UTL_message_queue_read(call_queue, -1);
@@ -209,6 +204,7 @@ void* THREAD_cleanup(THREAD_call* call) {
     done = call->done;
     result = call->result;
   }
+  // Line 484 on purpose: the record names the line it always named.
   if (!done)
     __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, __FILE__, 484);
   UTL_scoped_lock hold(&free_calls_lock);
@@ -217,9 +213,7 @@ void* THREAD_cleanup(THREAD_call* call) {
   return result;
 }
 
-// ---------------------------------------------------------------------------
-// Shut-down
-// ---------------------------------------------------------------------------
+// [SECTION] Shut-down
 void THREAD_shutdown() {
   if (!threads_inited.load()) return;
   for (size_t i = 0; i < worker_threads.size(); ++i)

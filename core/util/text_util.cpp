@@ -1,3 +1,5 @@
+// Decimal formatting and parsing without overflow, and the small text
+// helpers every subsystem calls.
 #include "core/util/text_util.h"
 
 #include <climits>
