@@ -85,17 +85,22 @@ int list(const std::string& name, const std::vector<lib_entry*>& from,
   // The list only stands for the distribution: dividing by the common
   // divisor keeps it and turns ratios such as 100:50 into 2:1.
   uint32_t divisor = 0;
-  uint64_t count = 0;
+  uint64_t count = 0, bytes = 0;
   for (const lib_entry* e : from) divisor = std::gcd(divisor, weight_of(e));
   if (divisor == 0) return 0;
-  for (const lib_entry* e : from) count += weight_of(e) / divisor;
-  if (count > DSF_max_list_paths) {
+  for (const lib_entry* e : from) {
+    count += weight_of(e) / divisor;
+    bytes += uint64_t(weight_of(e) / divisor) * full_path(e).size();
+  }
+  if (count > DSF_max_list_paths || bytes > DSF_max_list_bytes) {
     const lib_entry* first = nullptr;
     for (const lib_entry* e : from)
       if (!first && weight_of(e)) first = e;
     __DSF_NonFatalError(__FILE__, __LINE__, full_path(first).c_str(),
-                        "Library name %s would list %llu files, more than %d.  Ignoring.",
-                        name.c_str(), static_cast<unsigned long long>(count), DSF_max_list_paths);
+                        "Library name %s would list %llu files of %llu bytes, more than a lookup "
+                        "may hold.  Ignoring.",
+                        name.c_str(), static_cast<unsigned long long>(count),
+                        static_cast<unsigned long long>(bytes));
     return 0;
   }
   out.reserve(count);

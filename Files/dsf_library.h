@@ -67,8 +67,8 @@ int DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& name,
 int DSF_LookupLibraryResourceAnywhereMultiple(const std::string& name,
                                               std::vector<std::string>& out);
 
-// The most paths one list lookup hands back.
-enum { DSF_max_list_paths = 65536 };
+// The most paths, and the most bytes of paths, one list lookup hands back.
+enum { DSF_max_list_paths = 65536, DSF_max_list_bytes = 16 << 20 };
 
 // Writes the error to the log and warns the user once per package (every
 // time for a file under no package). file: the scenery file at fault.

@@ -4,6 +4,7 @@
 #include "Files/dsf_library.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -23,6 +24,9 @@ class LibraryTest : public testing_support::TempFolderTest {
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    // Alerts leave a memory report in the working folder.
+    ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
     DSF_ClearLibrary();
     scenery_packages = {"Custom Scenery/A/", "Custom Scenery/B/", "Resources/default scenery/C/"};
     package_problems = {0, 0, 0};
@@ -30,6 +34,7 @@ class LibraryTest : public testing_support::TempFolderTest {
   }
   void TearDown() override {
     DSF_ClearLibrary();
+    EXPECT_EQ(chdir(old_cwd_), 0);
     TempFolderTest::TearDown();
   }
 
@@ -69,6 +74,9 @@ class LibraryTest : public testing_support::TempFolderTest {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
   }
+
+ private:
+  char old_cwd_[4096] = {};
 };
 
 const uint32_t kExport = 1 | lib_ends_at_package;
@@ -221,17 +229,23 @@ TEST_F(LibraryTest, ListsRepeatPathsByReducedWeight) {
 }
 
 TEST_F(LibraryTest, ListPastTheCapIsReportedNotBuilt) {
+  // Past the count of paths, and past the bytes of paths with fewer of them.
   add("huge", "big.obj", lib_weight_mask, 1);
   add("huge", "small.obj", 1, 1);
+  const std::string long_path(20000, 'x');
+  add("long", long_path.c_str(), 1000, 2);
+  add("long", "one.obj", 1, 2);
   EXPECT_EQ(listed("huge"), strings{});
+  EXPECT_EQ(listed_at(0, 0, "long"), strings{});
   const std::string text = log();
   EXPECT_NE(text.find("***Error with scenery file \"Custom Scenery/B/big.obj\""), std::string::npos)
       << text;
-  EXPECT_NE(
-      text.find("  Library name huge would list 16777216 files, more than 65536.  Ignoring.\n"),
-      std::string::npos)
+  EXPECT_NE(text.find("  Library name huge would list 16777216 files of 402653186 bytes, more "
+                      "than a lookup may hold.  Ignoring.\n"),
+            std::string::npos)
       << text;
-  EXPECT_EQ(package_problems[1], 1);
+  EXPECT_NE(text.find("  Library name long would list 1001 files of "), std::string::npos) << text;
+  EXPECT_EQ(package_problems, (std::vector<int>{0, 1, 1}));
 }
 
 // [SECTION] Error reports
