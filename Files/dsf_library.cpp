@@ -199,13 +199,6 @@ std::string format_message(const char* format, va_list args) {
   return text;
 }
 
-void log_error(const char* source_file, int source_line, const char* file,
-               const std::string& message) {
-  xer << "***Error with scenery file \"" << file << "\" (" << source_file << ": " << source_line
-      << ".)\n  " << message << "\n";
-  xer.flush();
-}
-
 // The first package whose folder and the file agree as far as the shorter
 // reaches: a file inside a package folder blames that package.
 int blamed_package(const char* file) {
@@ -216,6 +209,15 @@ int blamed_package(const char* file) {
     if (p.compare(0, n, file, n) == 0) return static_cast<int>(i);
   }
   return -1;
+}
+
+// Logs the formatted error; returns the package to blame, or -1.
+int log_and_blame(const char* source_file, int source_line, const char* file, const char* format,
+                  va_list args) {
+  xer << "***Error with scenery file \"" << file << "\" (" << source_file << ": " << source_line
+      << ".)\n  " << format_message(format, args) << "\n";
+  xer.flush();
+  return blamed_package(file);
 }
 
 int& problem_of(int package) {
@@ -234,11 +236,8 @@ void __DSF_NonFatalError(const char* source_file, int source_line, const char* f
                          const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string message = format_message(format, args);
+  const int package = log_and_blame(source_file, source_line, file, format, args);
   va_end(args);
-  log_error(source_file, source_line, file, message);
-
-  const int package = blamed_package(file);
   if (package < 0) {
     __MACIBM_alert(0, kHeadLine, file, "The scenery may not look correct.", kSeeLog, t_alert,
                    __FILE__, 481);
@@ -254,11 +253,8 @@ void __DSF_FatalError(const char* source_file, int source_line, const char* file
                       const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::string message = format_message(format, args);
+  const int package = log_and_blame(source_file, source_line, file, format, args);
   va_end(args);
-  log_error(source_file, source_line, file, message);
-
-  const int package = blamed_package(file);
   if (package < 0) {
     __MACIBM_alert(0, kHeadLine, file, "Nimbrel cannot run with this corrupt file.", kSeeLog,
                    t_exit, __FILE__, 516);

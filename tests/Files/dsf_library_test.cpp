@@ -4,38 +4,27 @@
 #include "Files/dsf_library.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/globals.h"
-#include "tests/support/temp_folder.h"
-#include "tests/support/test_support.h"
+#include "tests/Files/scenery_fixture.h"
 
 namespace {
 
 using strings = std::vector<std::string>;
 
-class LibraryTest : public testing_support::TempFolderTest {
+class LibraryTest : public SceneryFolderTest {
  protected:
-  LibraryTest() : TempFolderTest("dsf-library", with_log) {}
+  LibraryTest() : SceneryFolderTest("dsf-library") {}
 
   void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
-    // Alerts leave a memory report in the working folder.
-    ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    DSF_ClearLibrary();
+    ASSERT_NO_FATAL_FAILURE(SceneryFolderTest::SetUp());
     scenery_packages = {"Custom Scenery/A/", "Custom Scenery/B/", "Resources/default scenery/C/"};
     package_problems = {0, 0, 0};
     package_is_custom = {1, 1, 0};
-  }
-  void TearDown() override {
-    DSF_ClearLibrary();
-    EXPECT_EQ(chdir(old_cwd_), 0);
-    TempFolderTest::TearDown();
   }
 
   static lib_entry* add(const char* name, const char* path, uint32_t flags, int package = 0,
@@ -74,9 +63,6 @@ class LibraryTest : public testing_support::TempFolderTest {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
   }
-
- private:
-  char old_cwd_[4096] = {};
 };
 
 const uint32_t kExport = 1 | lib_ends_at_package;

@@ -4,36 +4,26 @@
 #include "Files/dsf_resource.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "core/globals.h"
 #include "Files/dsf_library.h"
-#include "tests/support/temp_folder.h"
+#include "tests/Files/scenery_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using strings = std::vector<std::string>;
 
-class ResourceTest : public testing_support::TempFolderTest {
+class ResourceTest : public SceneryFolderTest {
  protected:
-  ResourceTest() : TempFolderTest("dsf-resource", with_log) {}
+  ResourceTest() : SceneryFolderTest("dsf-resource") {}
 
-  void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
-    ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    DSF_ClearLibrary();
-  }
   void TearDown() override {
-    DSF_ClearLibrary();
-    scenery_packages.clear();
     g_case_sensitive = 0;
-    EXPECT_EQ(chdir(old_cwd_), 0);
-    TempFolderTest::TearDown();
+    SceneryFolderTest::TearDown();
   }
 
   // Makes the file and the folders on its way.
@@ -69,7 +59,6 @@ class ResourceTest : public testing_support::TempFolderTest {
   }
 
  private:
-  char old_cwd_[4096] = {};
   size_t seen_ = 0;
 };
 

@@ -12,7 +12,7 @@
 
 #include "core/globals.h"
 #include "Files/dsf_library.h"
-#include "tests/support/temp_folder.h"
+#include "tests/Files/scenery_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -23,22 +23,14 @@ using testing_support::write_file;
 
 const char* const kHeader = "I\n800 version\nLIBRARY\n\n";
 
-class ScanTest : public testing_support::TempFolderTest {
+class ScanTest : public SceneryFolderTest {
  protected:
-  ScanTest() : TempFolderTest("dsf-scan", with_log) {}
+  ScanTest() : SceneryFolderTest("dsf-scan") {}
 
   void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
-    ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
+    ASSERT_NO_FATAL_FAILURE(SceneryFolderTest::SetUp());
     for (const char* f : {"Custom Scenery", "Resources", "Resources/default scenery"})
       ASSERT_EQ(mkdir(f, 0755), 0);
-  }
-  void TearDown() override {
-    DSF_ClearLibrary();
-    scenery_packages.clear();
-    EXPECT_EQ(chdir(old_cwd_), 0);
-    TempFolderTest::TearDown();
   }
 
   // A package folder under the scratch folder, with a library file unless
@@ -94,9 +86,6 @@ class ScanTest : public testing_support::TempFolderTest {
     for (unsigned char c : r->cells) n += c != 0;
     return n;
   }
-
- private:
-  char old_cwd_[4096] = {};
 };
 
 // [SECTION] Packages and their order
