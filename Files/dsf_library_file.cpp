@@ -4,6 +4,8 @@
 //
 // Library files come from third-party packages: nothing in one may read past
 // the file, overflow, or end the run; every fault is reported and skipped.
+// The reports carry the fixed source lines that users quote from their logs
+// when they report a broken package; they are kept on purpose.
 #include "Files/dsf_library_file.h"
 
 #include <cstdint>
@@ -17,6 +19,8 @@
 #include "Files/dsf_library.h"
 
 namespace {
+
+// [SECTION] Statements
 
 enum statement {
   st_export,
@@ -132,6 +136,8 @@ void library_reader::run() {
   }
 }
 
+// [SECTION] Exports
+
 void library_reader::read_export(statement s) {
   uint32_t flags = 1 | lib_ends_at_package;
   if (s == st_export_extend) flags = 1;
@@ -160,6 +166,8 @@ void library_reader::read_export(statement s) {
   entry->path = path;
   DSF_RegisterEntry(name.c_str(), entry);
 }
+
+// [SECTION] Regions
 
 void library_reader::read_region_rect() {
   if (!defining) {
@@ -220,8 +228,8 @@ void library_reader::read_region_bitmap() {
 
 }  // namespace
 
-// The messages carry the source lines that users quote from their logs when
-// they report a broken package; they are kept on purpose.
+// [SECTION] Reading a file
+
 void DSF_ReadLibrary(xmap_class& map, int p) {
   const std::string folder =
       p >= 0 && size_t(p) < scenery_packages.size() ? scenery_packages[size_t(p)] : std::string();
