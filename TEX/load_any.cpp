@@ -33,3 +33,14 @@ int TEX_load_any_ext(const char* path, unsigned char*& data, size_t capacity, in
   }
   return result;
 }
+
+int TEX_load_alpha_ext(const char* path, unsigned char** pixels, int* width, int* height) {
+  unsigned char* data = nullptr;
+  TEX_image_desc desc;
+  // No padding asked, so the rows come packed.
+  if (!TEX_load_any_ext(path, data, TEX_max_image_bytes, GL_ALPHA, 0, 0, desc)) return 0;
+  *pixels = data;
+  *width = desc.dx;
+  *height = desc.dy;
+  return 1;
+}

@@ -19,3 +19,8 @@ int TEX_load_any(const char* path, unsigned char*& data, size_t capacity, int de
 // reads no DDS files.)
 int TEX_load_any_ext(const char* path, unsigned char*& data, size_t capacity, int desired_format,
                      int pad_width, int follow_alpha, TEX_image_desc& desc);
+
+// The image at path (its variants as above) as GL_ALPHA rows without
+// padding, for readers below the texture layer: pixels is the caller's to
+// free with ::operator delete. 1 on success.
+int TEX_load_alpha_ext(const char* path, unsigned char** pixels, int* width, int* height);
