@@ -323,6 +323,6 @@ int MACIBM_load_mxy(void* /*window*/, int h, int v) {
   return mnw.mouse_window;
 }
 
-int has_optionkey() { return (SDL_GetModState() & KMOD_ALT) ? 1 : 0; }
+int has_optionkey() { return (SDL_GetModState() & KMOD_LALT) ? 1 : 0; }
 int has_shiftkey() { return (SDL_GetModState() & KMOD_SHIFT) ? 1 : 0; }
 int has_capslock() { return (SDL_GetModState() & KMOD_CAPS) ? 1 : 0; }

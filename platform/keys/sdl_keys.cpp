@@ -6,6 +6,8 @@
 #include <SDL2/SDL.h>
 
 #include <array>
+#include <cstring>
+#include <string>
 
 #include "core/globals.h"
 #include "platform/keys/keys.h"
@@ -266,8 +268,11 @@ void each_code_point(const char* text, F&& f) {
 }
 
 SDL_Scancode scancode_of(const SDL_KeyboardEvent& key) {
-  // Events made by other programs may name only the key symbol.
-  if (key.keysym.scancode != SDL_SCANCODE_UNKNOWN) return key.keysym.scancode;
+  // Events made by other programs may name only the key symbol, or carry
+  // anything at all.
+  const SDL_Scancode s = key.keysym.scancode;
+  if (s > SDL_SCANCODE_UNKNOWN && s < SDL_NUM_SCANCODES) return s;
+  if (s != SDL_SCANCODE_UNKNOWN) return SDL_SCANCODE_UNKNOWN;
   return SDL_GetScancodeFromKey(key.keysym.sym);
 }
 
@@ -347,7 +352,8 @@ bool PLAT_key_event(const SDL_Event& e) {
       key_up(e.key);
       return true;
     case SDL_TEXTINPUT:
-      text(e.text.text);
+      // Pushed events need not end their text; SDL's own always do.
+      text(std::string(e.text.text, strnlen(e.text.text, sizeof e.text.text)).c_str());
       return true;
     default:
       PLAT_key_flush();

@@ -43,6 +43,27 @@ int width_of(const std::string& text) {
   return w;
 }
 
+// Fills the pop-up slot as the pop-up selector does: rows of 12 units
+// downwards from the one at `first_b`, all from l to r.
+void fill_popup(float l, float r, float first_b, const std::vector<std::string>& texts) {
+  menu_struct& p = menu[1519];
+  p.parent = -1;
+  p.l = l;
+  p.r = r;
+  p.t = first_b + 12;
+  p.b = first_b - 12 * static_cast<float>(texts.size() - 1);
+  p.items.clear();
+  for (size_t i = 0; i < texts.size(); ++i) {
+    menu_item it;
+    it.text = texts[i];
+    it.l = l;
+    it.r = r;
+    it.b = first_b - 12 * static_cast<float>(i);
+    it.t = it.b + 12;
+    p.items.push_back(it);
+  }
+}
+
 // [SECTION] Menu files and the table
 
 class MenuFile : public TempFolderTest {
@@ -290,11 +311,7 @@ TEST_F(MenuClicks, SeparatorsLockedItemsAndEmptyPlacesChooseNothing) {
 
 TEST_F(MenuClicks, HoveringOverAnotherTitleSwitchesMenus) {
   // Where a pop-up list was: its rectangle stays until the next window switch.
-  menu[1519].parent = -1;
-  menu[1519].l = 400;
-  menu[1519].r = 500;
-  menu[1519].b = 400;
-  menu[1519].t = 500;
+  fill_popup(400, 500, 440, {"gone"});
   click_in(menu[0]);
   SDL_WarpMouseInWindow(static_cast<SDL_Window*>(mnw.main_window), 450, 768 - 450);
   MACIBM_event_proc();
@@ -308,22 +325,7 @@ TEST_F(MenuClicks, HoveringOverAnotherTitleSwitchesMenus) {
 TEST_F(MenuClicks, PopUpSlotHandsTheChoiceToItsSelector) {
   // What the pop-up selector does while its list is open, frame after frame.
   auto fill = [] {
-    menu_struct& p = menu[1519];
-    p.parent = -1;
-    p.l = 300;
-    p.r = 380;
-    p.b = 300;
-    p.t = 336;
-    p.items.clear();
-    for (int i = 0; i < 3; ++i) {
-      menu_item it;
-      it.text = "item";
-      it.l = 300;
-      it.r = 380;
-      it.b = 324 - 12 * i;
-      it.t = it.b + 12;
-      p.items.push_back(it);
-    }
+    fill_popup(300, 380, 324, {"one", "two", "three"});
     active_popup_code = 4242;
     mnw.open_menu = 1519;
   };
@@ -470,21 +472,7 @@ TEST_F(MenuDrawing, OnlyChoosableItemsLightUnderTheMouse) {
 }
 
 TEST_F(MenuDrawing, PopUpListDrawsNoBar) {
-  menu_struct& p = menu[1519];
-  p.parent = -1;
-  p.l = 50;
-  p.r = 120;
-  p.b = 60;
-  p.t = 84;
-  for (const char* text : {"North", "South"}) {
-    menu_item it;
-    it.text = text;
-    it.l = 50;
-    it.r = 120;
-    it.b = p.items.empty() ? 72 : 60;
-    it.t = it.b + 12;
-    p.items.push_back(it);
-  }
+  fill_popup(50, 120, 72, {"North", "South"});
   mnw.open_menu = 1519;
   const frame f = draw_menus();
   for (int x = 0; x < width_; x += 7)
