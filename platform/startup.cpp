@@ -28,6 +28,7 @@
 #include "platform/folders.h"
 #include "platform/frame.h"
 #include "platform/gl_hooks.h"
+#include "platform/keys/keys.h"
 #include "platform/menus.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
@@ -260,7 +261,10 @@ void MACIBM_finishup(int full) {
   // it must hold before any window exists.
   if (g_finished) return;
   g_finished = true;
-  if (full && !cmdline.has_option("--fps_test")) pref.IO_set(pref_set_installer, 1);
+  if (full && !cmdline.has_option("--fps_test")) {
+    pref.IO_set(pref_set_installer, 1);
+    keys.keys_io(1);
+  }
   // The worker pool stops on every path, the fatal one too, so no worker
   // runs while the process exits and its globals are destroyed.
   if (THREAD_is_inited() && THREAD_is_main_thread()) THREAD_shutdown();
