@@ -500,6 +500,9 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
 int tman_class::load_texture_int(int fail_mode, int ref, int flags, const char* name,
                                  int deferred) {
   UTL_scoped_lock hold(&lock);
+  // A pending background decode owns the decode buffer: it finishes and is
+  // uploaded before a file load reuses the buffer.
+  if (name && strncmp(name, "scratch_array", 13) != 0) load_scenery_async_finalize();
   if (flags < 0 || flags > 16383)
     tman_fatal_with_value("Trying to bind an invalid filter type!", name ? name : "", flags);
   tex_load_vars v;
