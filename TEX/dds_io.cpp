@@ -34,18 +34,6 @@ void write_u32(unsigned char* p, unsigned v) {
   p[3] = (unsigned char)(v >> 24);
 }
 
-int squish_format(int format) {
-  switch (format) {
-    case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
-    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT:
-      return squish::kDxt1;
-    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT:
-      return squish::kDxt3;
-    default:
-      return squish::kDxt5;
-  }
-}
-
 int squish_fit(int quality) {
   switch (quality) {
     case s3tc_range_fit:
@@ -126,8 +114,8 @@ int TEX_encode_s3tc(const TEX_image_desc& src_desc, const TEX_image_desc& dst_de
                     const unsigned char* rgba, unsigned char* blocks, int quality) {
   // libsquish reads four bytes a pixel: three-byte rows would be over-read.
   if (src_desc.format != GL_RGBA && src_desc.format != GL_BGRA) return 0;
-  if (src_desc.dx < 1 || src_desc.dy < 1) return 0;
-  const int flags = squish_format(dst_desc.format) | squish_fit(quality);
+  if (src_desc.dx < 1 || src_desc.dy < 1 || !TEX_is_s3tc(dst_desc.format)) return 0;
+  const int flags = TEX_squish_flags(dst_desc.format) | squish_fit(quality);
   const int pitch = src_desc.dx * 4 + src_desc.row_pad;
   if (src_desc.format == GL_RGBA) {
     squish::CompressImage(rgba, src_desc.dx, src_desc.dy, pitch, blocks, flags);
@@ -155,7 +143,7 @@ int TEX_decode_s3tc(const TEX_image_desc& src_desc, const TEX_image_desc& dst_de
   if (!TEX_is_s3tc(src_desc.format) || src_desc.dx < 1 || src_desc.dy < 1) return 0;
   const int pitch = src_desc.dx * 4 + dst_desc.row_pad;
   squish::DecompressImage(rgba, src_desc.dx, src_desc.dy, pitch, blocks,
-                          squish_format(src_desc.format));
+                          TEX_squish_flags(src_desc.format));
   return 1;
 }
 

@@ -184,15 +184,25 @@ double CalcMaxInset(const Polygon2& poly, const double* ratios, bool closed) {
   return best;
 }
 
-void InsetPolygon(const Polygon2& poly, const double* ratios, double inset, bool closed,
-                  Polygon2& out, void (*doubled_back)(int, void*), void* ref) {
+namespace {
+
+bool same_point(const Point2& a, const Point2& b) { return a.x == b.x && a.y == b.y; }
+bool same_point(const Point3& a, const Point3& b) { return same3(a, b); }
+
+// The inset walk shared by both dimensions: offset(segment, distance, out)
+// moves an edge to its left, meet(edge before, edge, moved before, moved,
+// point) finds the junction, and capped(index) hears of each cap made
+// where the outline doubles back.
+template <class Point, class Segment, class Offset, class Meet, class Capped>
+void inset_outline(const std::vector<Point>& poly, const double* ratios, double inset, bool closed,
+                   std::vector<Point>& out, Offset offset, Meet meet, Capped capped) {
   out.clear();
   const size_t n = poly.size();
   if (n < 2) return;
-  std::vector<Segment2> edges(n), moved(n);
+  std::vector<Segment> edges(n), moved(n);
   for (size_t i = 0; i < n; ++i) {
     edges[i] = {poly[i], poly[(i + 1) % n]};
-    MoveSegLeft(edges[i], inset * (ratios ? ratios[i] : 1.0), moved[i]);
+    offset(edges[i], inset * (ratios ? ratios[i] : 1.0), moved[i]);
   }
   for (size_t j = 0; j < n; ++j) {
     const size_t k = j == 0 ? n - 1 : j - 1;
@@ -200,49 +210,51 @@ void InsetPolygon(const Polygon2& poly, const double* ratios, double inset, bool
       out.push_back(moved[0].p1);
     } else if (!closed && j == n - 1) {
       out.push_back(moved[k].p2);
-    } else if (edges[k].p1.x == edges[j].p2.x && edges[k].p1.y == edges[j].p2.y) {
-      Segment2 cap;
-      MoveSegLeft({moved[k].p2, moved[j].p1}, inset * (ratios ? ratios[j] : 1.0), cap);
-      if (doubled_back) doubled_back(int(out.size()), ref);
+    } else if (same_point(edges[k].p1, edges[j].p2)) {
+      Segment cap;
+      offset(Segment{moved[k].p2, moved[j].p1}, inset * (ratios ? ratios[j] : 1.0), cap);
+      capped(int(out.size()));
       out.push_back(cap.p1);
       out.push_back(cap.p2);
     } else {
-      Point2 p;
-      if (line_meet(moved[k], moved[j], p)) out.push_back(p);
+      Point p;
+      if (meet(edges[k], edges[j], moved[k], moved[j], p)) out.push_back(p);
     }
   }
 }
 
+}  // namespace
+
+void InsetPolygon(const Polygon2& poly, const double* ratios, double inset, bool closed,
+                  Polygon2& out, void (*doubled_back)(int, void*), void* ref) {
+  inset_outline<Point2, Segment2>(
+      poly, ratios, inset, closed, out,
+      [](const Segment2& s, double d, Segment2& o) { MoveSegLeft(s, d, o); },
+      [](const Segment2&, const Segment2&, const Segment2& a, const Segment2& b, Point2& p) {
+        return line_meet(a, b, p);
+      },
+      [&](int index) {
+        if (doubled_back) doubled_back(index, ref);
+      });
+}
+
+// The junction is where the moved edge, as a ray from its start, meets the
+// plane through the moved edge before it that stands across that edge.
 void InsetPolygon(const Polygon3& poly, const double* ratios, double inset, bool closed,
                   const Vector3& up, Polygon3& out) {
-  out.clear();
-  const size_t n = poly.size();
-  if (n < 2) return;
-  std::vector<Segment3> edges(n), moved(n);
-  for (size_t i = 0; i < n; ++i) {
-    edges[i] = {poly[i], poly[(i + 1) % n]};
-    MoveSegLeft(edges[i], inset * (ratios ? ratios[i] : 1.0), moved[i], up);
-  }
-  for (size_t j = 0; j < n; ++j) {
-    const size_t k = j == 0 ? n - 1 : j - 1;
-    if (!closed && j == 0) {
-      out.push_back(moved[0].p1);
-    } else if (!closed && j == n - 1) {
-      out.push_back(moved[k].p2);
-    } else if (same3(edges[k].p1, edges[j].p2)) {
-      Segment3 cap;
-      MoveSegLeft({moved[k].p2, moved[j].p1}, inset * (ratios ? ratios[j] : 1.0), cap, up);
-      out.push_back(cap.p1);
-      out.push_back(cap.p2);
-    } else {
-      const Vector3 dir = sub3(moved[j].p2, moved[j].p1);
-      const Vector3 nrm = normalize3(cross3(sub3(edges[k].p2, edges[k].p1), up));
-      const double den = dot3(nrm, dir);
-      if (den == 0) continue;
-      const double t = dot3(nrm, sub3(moved[k].p2, moved[j].p1)) / den;
-      out.push_back(add3(moved[j].p1, dir, t));
-    }
-  }
+  inset_outline<Point3, Segment3>(
+      poly, ratios, inset, closed, out,
+      [&](const Segment3& s, double d, Segment3& o) { MoveSegLeft(s, d, o, up); },
+      [&](const Segment3& before, const Segment3&, const Segment3& moved_before,
+          const Segment3& moved, Point3& p) {
+        const Vector3 dir = sub3(moved.p2, moved.p1);
+        const Vector3 nrm = normalize3(cross3(sub3(before.p2, before.p1), up));
+        const double den = dot3(nrm, dir);
+        if (den == 0) return false;
+        p = add3(moved.p1, dir, dot3(nrm, sub3(moved_before.p2, moved.p1)) / den);
+        return true;
+      },
+      [](int) {});
 }
 
 void ClipToHalfPlane3(const Polygon3& poly, const Plane3& plane, Polygon3& out) {

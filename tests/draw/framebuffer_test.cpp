@@ -18,17 +18,8 @@ using draw_testing::rgba;
 
 constexpr int kSlot = 400;
 
-// Level `level` of the slot's texture as RGBA texels, bottom row first.
 std::vector<unsigned char> texels(int level, int* w = nullptr) {
-  tman.bind_ref(kSlot, 0, 0);
-  GLint tw = 0, th = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &tw);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &th);
-  if (w) *w = tw;
-  std::vector<unsigned char> out(size_t(tw) * th * 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  if (!out.empty()) glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
-  return out;
+  return draw_testing::slot_texels(kSlot, level, w);
 }
 
 rgba texel(const std::vector<unsigned char>& t, int w, int x, int y) {

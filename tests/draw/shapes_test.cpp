@@ -119,10 +119,7 @@ class BackgroundTest : public draw_testing::DrawTest {
     ASSERT_EQ(TEX_save_png("Resources/bitmaps/intro.png", {GL_RGBA, w, h, 0, 0}, px.data()), 1);
   }
   static rgba tile_texel(int slot, int x, int y) {
-    tman.bind_ref(slot, 0, 0);
-    std::vector<unsigned char> t(512 * 512 * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, t.data());
+    const std::vector<unsigned char> t = draw_testing::slot_texels(slot, 0);
     const unsigned char* p = &t[(size_t(y) * 512 + x) * 4];
     return {p[0], p[1], p[2], p[3]};
   }

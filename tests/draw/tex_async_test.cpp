@@ -13,6 +13,7 @@
 #include "core/threads/threads.h"
 #include "draw/hooks.h"
 #include "draw/tman.h"
+#include "tests/draw/draw_fixture.h"
 #include "tests/support/gl_context.h"
 #include "tests/support/test_support.h"
 #include "TEX/png_io.h"
@@ -23,14 +24,8 @@ using testing_support::make_temp_dir;
 
 // The first texel of the slot's texture (red, green, blue).
 std::vector<int> first_texel(int slot) {
-  tman.bind_ref(slot, 0, 0);
-  GLint w = 0, h = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-  if (w < 1 || h < 1) return {};
-  std::vector<unsigned char> t(size_t(w) * h * 4);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, t.data());
+  const std::vector<unsigned char> t = draw_testing::slot_texels(slot, 0);
+  if (t.empty()) return {};
   return {t[0], t[1], t[2]};
 }
 

@@ -13,6 +13,7 @@
 #include "core/globals.h"
 #include "draw/tman.h"
 #include "OGL/extensions.h"
+#include "tests/draw/draw_fixture.h"
 #include "tests/support/gl_context.h"
 #include "tests/support/test_support.h"
 #include "TEX/dds_io.h"
@@ -43,15 +44,8 @@ class DdsTextureTest : public ::testing::Test {
     mnw.tex_res = 5;
     dir_ = make_temp_dir("dds-tex");
   }
-  // Level `level` of the slot's texture as RGBA, bottom row first.
   static std::vector<unsigned char> texels(int slot, int level, int* w, int* h) {
-    tman.bind_ref(slot, 0, 0);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, h);
-    std::vector<unsigned char> t(size_t(*w) * *h * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    if (!t.empty()) glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, t.data());
-    return t;
+    return draw_testing::slot_texels(slot, level, w, h);
   }
   // The file's level (top row first) decoded by libsquish, compared with the
   // texture's level (bottom row first).
