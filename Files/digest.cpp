@@ -58,7 +58,7 @@ static int close_keeping(FILE* f, int code) {
 }
 
 int make_file_large_address_aware(const std::string& path) {
-  FILE* f = fopen(path.c_str(), "r+b");
+  FILE* f = UTL_fopen_regular(path.c_str(), "r+b");
   if (!f) return errno;
   unsigned char dos[64];
   if (fread(dos, 1, 64, f) != 64) return close_keeping(f, 5);

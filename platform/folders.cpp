@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "platform/shell.h"
+#include "Files/io_utils.h"
 
 static std::string g_temp_folder;
 
@@ -31,7 +32,7 @@ static std::string desktop_folder() {
   std::string config = getenv("XDG_CONFIG_HOME") && *getenv("XDG_CONFIG_HOME")
                            ? getenv("XDG_CONFIG_HOME")
                            : home_folder() + "/.config";
-  FILE* f = fopen((config + "/user-dirs.dirs").c_str(), "r");
+  FILE* f = UTL_fopen_regular((config + "/user-dirs.dirs").c_str(), "r");
   std::string result = home_folder() + "/Desktop";
   if (f) {
     char line[1024];

@@ -18,6 +18,7 @@
 #include "core/constants.h"
 #include "core/globals.h"
 #include "core/memory/crash.h"
+#include "Files/io_utils.h"
 #include "core/prefs.h"
 #include "core/threads/threads.h"
 #include "draw/colors.h"
@@ -209,7 +210,9 @@ void MACIBM_init(int argc, const char** argv) {
 
   std::string log_folder;
   PLAT_system_folder(0, log_folder);
-  xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
+  // A FIFO in the log's place would hold the start for ever: then no log.
+  if (UTL_make_regular((log_folder + "Log.txt").c_str()) == 0)
+    xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
   xer.setf(std::ios::fixed, std::ios::floatfield);
   fill_tables();
   write_log_header();

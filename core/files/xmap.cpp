@@ -60,14 +60,15 @@ const char* xmap_class::retry(const char* p) {
   map_begin = cursor = map_end = nullptr;
   map_length = 0;
 
-  fd = open(c_path, O_RDONLY | O_CLOEXEC);
+  // A folder, a device or a FIFO is not a file to read: it counts as missing,
+  // and opening a FIFO must not wait for a writer that never comes.
+  fd = UTL_open_regular(c_path, O_RDONLY);
   if (fd < 0) {
     fd = -1;
     return nullptr;
   }
   struct stat st;
-  // A folder or a device opens but is not a file to read: treat it as missing.
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
     close(fd);
     fd = -1;
     return nullptr;

@@ -7,11 +7,15 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
 
+#include "core/alert.h"
 #include "core/globals.h"
 #include "draw/colors.h"
 #include "draw/font_widths.h"
@@ -24,6 +28,14 @@
 namespace draw_testing {
 
 using rgba = std::array<int, 4>;
+
+// An alert handler for death tests: the first line and the source location
+// on one line of the standard error stream, then exit status 1.
+inline void print_alert_and_exit(int, const std::string (&lines)[4], const std::string& where,
+                                 int) {
+  fprintf(stderr, "%s %s\n", lines[0].c_str(), where.c_str());
+  _exit(1);
+}
 
 class DrawTest : public ::testing::Test {
  protected:
