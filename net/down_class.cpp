@@ -144,6 +144,7 @@ void down_class::DoProcessing() {
 
 void down_class::receive(const char* data, size_t length) {
   if (length == 0 || refused_) return;
+  if (headers_done && !file && recv_buf.size() + length > kMaxBodyInHand) return refuse();
   recv_buf.insert(recv_buf.end(), data, data + length);
   if (!headers_done) {
     scan_head();
@@ -225,6 +226,7 @@ void down_class::scan_head() {
 // it. Time: one write per read.
 void down_class::write_body() {
   last_activity = xtim.act_time;
+  // The part of the last read that followed the head counts as well.
   if (!file && recv_buf.size() > kMaxBodyInHand) return refuse();
   bool reached = content_length != -1 && static_cast<uint64_t>(recv_buf.size() + written) >=
                                              static_cast<uint64_t>(content_length);
