@@ -213,8 +213,7 @@ class entry_stream {
   // 0, or a code: minizip's when it cannot open the entry, its "bad zip
   // file" for a method or an encryption we do not read, 12 without memory.
   int open(unzFile uf, const unz_file_info_s& info) {
-    if ((info.compression_method != 0 && info.compression_method != Z_DEFLATED) ||
-        (info.flag & 1))
+    if ((info.compression_method != 0 && info.compression_method != Z_DEFLATED) || (info.flag & 1))
       return fail(UNZ_BADZIPFILE, __LINE__);
     int method = 0, level = 0;
     int err = unzOpenCurrentFile2(uf, &method, &level, 1);
@@ -579,7 +578,8 @@ int unzip_resource_fork(unzFile uf, const std::string& entry_target, const unz_f
       record_failure(__LINE__);
     } else {
       struct stat st;
-      if (lstat(target.c_str(), &st) == 0) err = write_resource_fork(target, data, block.size(), view);
+      if (lstat(target.c_str(), &st) == 0)
+        err = write_resource_fork(target, data, block.size(), view);
     }
   }
   if (err) log_entry_failure("Unzip RF failed with error ", err, target);

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "core/alert.h"
-#include "Files/io_utils.h"
 #include "core/globals.h"
+#include "Files/io_utils.h"
 
 // [SECTION] libpng callbacks
 
@@ -132,8 +132,9 @@ int TEX_load_png_mem(const char* path, const unsigned char* bytes, size_t length
 static int png_decode(png_structp png, png_infop info, png_read_job& job, const char* path,
                       unsigned char*& data, size_t capacity, int desired_format, int pad_width,
                       int pad_pow2, int follow_alpha, TEX_image_desc& desc) {
-  static const png_byte kSkipped[] = "bKGD\0cHRM\0eXIf\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
-                                     "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+  static const png_byte kSkipped[] =
+      "bKGD\0cHRM\0eXIf\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+      "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, int(sizeof kSkipped / 5));
   png_set_read_fn(png, &job, my_readbuf);

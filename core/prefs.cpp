@@ -13,6 +13,9 @@
 
 pref_class pref;
 
+// The file is the user's. Memory: each line's key and value once in the map
+// (the file's size plus a map node per distinct key; a key given again
+// replaces its value). Time: one pass over the file.
 scan_class::scan_class(const std::string& path, int m) : mode(m) {
   if (mode == 1) {
     ouf_open(path, kind_text, 9001, "no-copyright-string");

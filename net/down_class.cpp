@@ -11,8 +11,8 @@
 
 #include "core/clock.h"
 #include "core/globals.h"
-#include "net/http.h"
 #include "Files/io_utils.h"
+#include "net/http.h"
 #include "Sockets/PCSBSocket.h"
 
 // [SECTION] helpers

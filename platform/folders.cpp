@@ -10,8 +10,8 @@
 
 #include <cstdio>
 
-#include "platform/shell.h"
 #include "Files/io_utils.h"
+#include "platform/shell.h"
 
 static std::string g_temp_folder;
 
@@ -28,6 +28,8 @@ static std::string with_slash(std::string p) {
 std::string PLAT_home_folder() { return with_slash(home_folder()); }
 
 // The desktop folder from the user's XDG settings file, else ~/Desktop.
+// Memory: one line of up to 1 KiB at a time (a longer one is read in
+// pieces, none of which matches the key); time: one pass over the file.
 static std::string desktop_folder() {
   std::string config = getenv("XDG_CONFIG_HOME") && *getenv("XDG_CONFIG_HOME")
                            ? getenv("XDG_CONFIG_HOME")

@@ -36,6 +36,9 @@ xmap_class::~xmap_class() {
 
 // [SECTION] Mapping
 
+// Memory: the file's pages are mapped, never copied, and count as address
+// space only as far as they are read. Time: opening never waits (a FIFO or
+// a device counts as missing); reading is the caller's.
 const char* xmap_class::retry(const char* p) {
   std::string given = p ? p : "";
   if (!app_path.empty() && given.find(app_path) != std::string::npos)
@@ -111,6 +114,10 @@ void xmap_class::skip_white() {
   while (cursor < map_end && is_white(*cursor)) ++cursor;
 }
 
+// Files read this way may come from a mirror (the server list, the
+// manifest) or from the user. Memory: the rest of the version line when
+// `out` is given, at most the file. Time: the header's bytes once, stopping
+// at the end of the mapping.
 int xmap_class::check_file(int kind, const int* versions, const char* kind_word, std::string* out) {
   if (kind != kind_binary && kind != kind_text)
     MACIBM_alert(0, "Bad check_file type!", path.c_str(), "", "", t_exit);
@@ -202,6 +209,10 @@ void xmap_class::io_file_close() {
 }
 
 // [SECTION] Text scanning
+// Each scanner looks at each byte once and stops at the end of the mapping;
+// what it hands back is at most the token or line it read. TXT_xer_line
+// counts the lines before the cursor again on every call: it serves only
+// the log's error lines.
 
 void xmap_class::TXT_str_scan_space(std::string* out) {
   skip_blanks();

@@ -160,7 +160,8 @@ void DoUserAlert(const char* message) {
 
 bool ConfirmMessage(const char* message, const char* ok_label, const char* cancel_label) {
   std::string text = PLAT_box_text(message ? message : "", 255);
-  std::string ok = cut(ok_label ? ok_label : "", 255), cancel = cut(cancel_label ? cancel_label : "", 255);
+  std::string ok = cut(ok_label ? ok_label : "", 255),
+              cancel = cut(cancel_label ? cancel_label : "", 255);
   const SDL_MessageBoxButtonData buttons[2] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, ok.c_str()},
       {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, cancel.c_str()}};

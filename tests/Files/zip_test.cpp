@@ -194,9 +194,9 @@ TEST_F(ZipTest, LongLinksKeepTheirWholeTextAndOversizedForksAreNotPacked) {
     std::string link = dir + "src/long" + std::to_string(length);
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
     ASSERT_EQ(file_to_zip(link, dir + "long.zip"), 0);
-    EXPECT_EQ(py("print(len(zipfile.ZipFile('long.zip').read('long" + std::to_string(length) +
-                 "')))\n"),
-              std::to_string(length) + "\n");
+    EXPECT_EQ(
+        py("print(len(zipfile.ZipFile('long.zip').read('long" + std::to_string(length) + "')))\n"),
+        std::to_string(length) + "\n");
     ASSERT_EQ(zip_to_file(dir + "long.zip", dir + "out/"), 0);
     char back[5000] = {};
     EXPECT_EQ(readlink((dir + "out/long" + std::to_string(length)).c_str(), back, sizeof back),

@@ -75,7 +75,7 @@ TEST_F(Start, DestinationFromDefaultsPathOptionAndPreferences) {
       {{"-path", "", "--pref:_always_ask_dir=1"}, "/picked/Nimbrel/", 1},
       {{"--pref:_dest_dir_path="}, "~/Nimbrel/", 0},
       {{"--pref:_dest_dir_path=/y/Sim"}, "/y/Sim/", 0},
-      {{"--pref:_always_ask_dir=1", "-path"}, "/picked/Nimbrel/", 1},   // not first: no -path
+      {{"--pref:_always_ask_dir=1", "-path"}, "/picked/Nimbrel/", 1},  // not first: no -path
       {{"--pref:_always_ask_dir=1"}, "/picked/Nimbrel/", 1},
   };
   const std::string home = folder_ + "home/";

@@ -259,20 +259,26 @@ TEST(BoxText, WrapsAtEightyCharactersAndCutsAtTheLimit) {
       {std::string(78, 'a') + " b", 255, {std::string(78, 'a') + " b"}},
       {std::string(80, 'a') + " b", 255, {std::string(80, 'a'), "b"}},
       {std::string(170, 'c'), 255, {std::string(80, 'c'), std::string(80, 'c'), "cccccccccc"}},
-      {"x " + std::string(300, 'd'), 255,
-       {"x", std::string(80, 'd'), std::string(80, 'd'), std::string(80, 'd'), std::string(13, 'd')}},
+      {"x " + std::string(300, 'd'),
+       255,
+       {"x", std::string(80, 'd'), std::string(80, 'd'), std::string(80, 'd'),
+        std::string(13, 'd')}},
       {startup, 499, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 40));
     const std::vector<std::string> lines = box_lines(PLAT_box_text(c.text, c.limit));
-    if (!c.lines.empty()) EXPECT_EQ(lines, c.lines);
+    if (!c.lines.empty()) {
+      EXPECT_EQ(lines, c.lines);
+    }
     std::string words;
     for (const std::string& l : lines) {
       EXPECT_LE(utf8_chars(l), kBoxLineChars) << l;
       words += (words.empty() ? "" : " ") + l;
     }
-    if (c.lines.empty()) EXPECT_EQ(words, c.text) << "only blanks become line feeds";
+    if (c.lines.empty()) {
+      EXPECT_EQ(words, c.text) << "only blanks become line feeds";
+    }
   }
   // Two-byte characters count once and are never split.
   std::string e_acute;
