@@ -7,16 +7,9 @@
 # folder's fuzz/artifacts/.
 # Usage: fuzz_readers_test.sh BUILD_DIR SOURCE_DIR [SECONDS]
 set -euo pipefail
-build="$1"
-SRC="$2"
+source "$2/tests/support/fuzz_lib.sh" "$@"
 src="$SRC"
-seconds="${3:-20}"
-out="$build/fuzz"
-mkdir -p "$out"
-WORK=$(mktemp -d)
 work="$WORK"
-trap 'rm -rf "$WORK"' EXIT
-source "$SRC/tests/support/fuzz_lib.sh"
 
 readers=("$src/TEX/image_desc.cpp" "$src/TEX/png_io.cpp" "$src/TEX/bmp_read.cpp"
   "$src/Files/io_utils.cpp" "$src/tests/TEX/fuzz/fuzz_support.cpp")

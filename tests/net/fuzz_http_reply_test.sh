@@ -6,14 +6,7 @@
 # that once broke the parser run first (fuzz/regressions/).
 # Usage: fuzz_http_reply_test.sh BUILD_DIR SOURCE_DIR [SECONDS]
 set -euo pipefail
-build="$1"
-SRC="$2"
-seconds="${3:-18}"
-out="$build/fuzz"
-mkdir -p "$out"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-source "$SRC/tests/support/fuzz_lib.sh"
+source "$2/tests/support/fuzz_lib.sh" "$@"
 
 mapfile -t sources < <(ls "$SRC"/core/*.cpp "$SRC"/core/*/*.cpp "$SRC"/Files/*.cpp \
   "$SRC"/Sockets/*.cpp "$SRC"/net/*.cpp | grep -v /always/)

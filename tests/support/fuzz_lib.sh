@@ -1,4 +1,8 @@
-# Shared steps of the fuzzing script tests, sourced by them.
+# Shared steps of the fuzzing script tests, sourced by them with the test's
+# own arguments (BUILD_DIR SOURCE_DIR [SECONDS]). Sourcing sets SRC (the
+# source tree), out (the build folder's fuzz/, where harnesses, and their
+# findings under artifacts/, are kept), seconds (18 unless given) and WORK
+# (a scratch folder removed when the test ends).
 #
 # fuzz_build BIN SOURCES... [-- LIBS...]
 #   Builds a libFuzzer harness with clang++ when BIN is missing or older than
@@ -9,7 +13,13 @@
 #   Runs BIN on the regression inputs (each must pass), then fuzzes for
 #   SECONDS from CORPUS with a memory limit of RSS_MB, for one allocation as
 #   for the whole process. Findings go to BIN's folder's artifacts/.
-# SRC must name the source tree; WORK a scratch folder of the test.
+
+SRC="$2"
+out="$1/fuzz"
+seconds="${3:-18}"
+mkdir -p "$out"
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
 
 FUZZ_FLAGS=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
   -DNIMBREL_NO_ALLOCATOR=1 -DNIMBREL_BUILDER=0 -DNIMBREL_WEB_HOST="\"fuzz.example\""
