@@ -389,6 +389,7 @@ TEST_F(ZipTest, CraftedArchivesAreRefusedOrReadAsExpected) {
        "out/__MACOSX"},
       // What an entry declares is what it must inflate to, and links and
       // forks past their bounds are refused before they are read.
+      {"empty entries", "w('e1', b'')\nw('e2', b'', method=zipfile.ZIP_STORED)", 0, ""},
       {"declares less than inflates",
        "w('f', b'A' * 100)\nz.close()\nimport zlib\npatch(0, crc=zlib.crc32(b'A' * 50), usize=50)",
        20002, "out/f"},
