@@ -337,10 +337,7 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
     if (size_t(tex_slot_blank) < t.ref_dat.size() && v.ref != tex_slot_blank &&
         t.ref_dat[tex_slot_blank].load_time == tex_load_now)
       blank = t.ref_dat[tex_slot_blank];
-    if (r.tex == v.ref && v.ref != tex_slot_blank) {
-      const GLuint old = GLuint(r.tex);
-      glDeleteTextures(1, &old);
-    }
+    if (r.tex == v.ref && v.ref != tex_slot_blank) TEX_delete_texture(r.tex);
     if (r.vram) --t.loaded_count;
     r.tex = blank.tex;
     r.dx = blank.dx;

@@ -113,10 +113,7 @@ double tman_class::tot_vram() {
 void tman_class::unload_texture_internal(int ref) {
   if (ref < 0 || size_t(ref) >= ref_dat.size()) return;
   ref_dat_struct& r = ref_dat[size_t(ref)];
-  if (r.tex != 0 && r.tex != tex_slot_blank) {
-    const GLuint name = GLuint(r.tex);
-    glDeleteTextures(1, &name);
-  }
+  if (r.tex != 0 && r.tex != tex_slot_blank) TEX_delete_texture(r.tex);
   if (r.load_time == tex_load_now && r.vram) --loaded_count;
   if (r.format) --total_count;
   tex_hash_remove(r.name, ref);

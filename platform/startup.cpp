@@ -24,6 +24,7 @@
 #include "draw/prims.h"
 #include "draw/text.h"
 #include "draw/tman.h"
+#include "Files/io_utils.h"
 #include "platform/alert.h"
 #include "platform/folders.h"
 #include "platform/frame.h"
@@ -210,7 +211,9 @@ void MACIBM_init(int argc, const char** argv) {
 
   std::string log_folder;
   PLAT_system_folder(0, log_folder);
-  xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
+  // A FIFO in the log's place would hold the start for ever: then no log.
+  if (UTL_make_regular((log_folder + "Log.txt").c_str()) == 0)
+    xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
   xer.setf(std::ios::fixed, std::ios::floatfield);
   fill_tables();
   write_log_header();

@@ -7,12 +7,16 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <vector>
 
+#include "core/alert.h"
 #include "core/globals.h"
 #include "draw/colors.h"
 #include "draw/font_widths.h"
@@ -40,6 +44,14 @@ inline std::vector<unsigned char> slot_texels(int slot, int level, int* w = null
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   if (!out.empty()) glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
   return out;
+}
+
+// An alert handler for death tests: the first line and the source location
+// on one line of the standard error stream, then exit status 1.
+inline void print_alert_and_exit(int, const std::string (&lines)[4], const std::string& where,
+                                 int) {
+  fprintf(stderr, "%s %s\n", lines[0].c_str(), where.c_str());
+  _exit(1);
 }
 
 class DrawTest : public ::testing::Test {
