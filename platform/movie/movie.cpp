@@ -220,7 +220,7 @@ void mov_startrecord() {
     do {
       movie_take += 1;
       movie_name = "Nimbrel movie take-" + std::to_string(movie_take) + ".mov";
-    } while (file_exists(prefixed_path(movie_name)));
+    } while (file_exists(movie_name));  // under app_path, as every file-layer path
     movie_path = prefixed_path(movie_name);
     if (comp->movie) {
       q.state = 0;
@@ -408,7 +408,7 @@ int qtim_class::mov_add_frame() {
   const float now = xtim.act_time;
   if (now == start_time) return 0;
   if (!comp) {
-    state = 0;
+    finish_take(false);
     return 0;
   }
   while (void* back = UTL_message_queue_read(comp->q_from_thread, 0)) {
