@@ -8,10 +8,12 @@
 #include "OGL/extensions.h"
 #include "platform/alert.h"
 #include "platform/gl_loader.h"
+#include "platform/menus.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
 #include "platform/window.h"
 #include "widgets/focus.h"
+#include "widgets/hooks.h"
 
 app_hooks g_app_hooks;
 
@@ -61,5 +63,6 @@ void PLAT_install_hooks() {
   g_core_hooks.set_thread_context = MACIBM_set_context_loader;
   g_draw_hooks.swap_buffers = MACIBM_swap_buffers;
   g_draw_hooks.show_init = MACIBM_show_init;
+  g_widget_hooks.fill_popup = MACIBM_fill_popup_slot;
   pref.add_keys(pref_set_display, display_prefs_io);
 }
