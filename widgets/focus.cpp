@@ -2,6 +2,7 @@
 // key events to the focused widget's queue, and the queues themselves.
 #include "widgets/focus.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
@@ -115,6 +116,11 @@ void BTN_window_has_focus() { wind_focus = 1; }
 int BTN_no_focus_yet() { return !wind_focus && focus_id == 0 ? 1 : 0; }
 
 BTN_key_queue::BTN_key_queue() { all_queues().push_back(this); }
+
+BTN_key_queue::~BTN_key_queue() {
+  std::vector<BTN_key_queue*>& queues = all_queues();
+  queues.erase(std::remove(queues.begin(), queues.end(), this), queues.end());
+}
 
 int BTN_key_queue::register_focus(int id, int mask, int grab) {
   return BTN_register_focus(id, char_slot, vkey_slot, flag_slot, id_slot, &ctr_slot, kCapacity,

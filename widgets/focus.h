@@ -118,6 +118,7 @@ struct BTN_key_queue {
   int ctr_slot = 0;
 
   BTN_key_queue();
+  ~BTN_key_queue();
   BTN_key_queue(const BTN_key_queue&) = delete;
   BTN_key_queue& operator=(const BTN_key_queue&) = delete;
 

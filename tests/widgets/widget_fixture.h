@@ -1,13 +1,14 @@
 // The widgets driven a frame at a time on a real context: mnw gets this
 // frame's mouse, the focus ring starts afresh, and keys go through the same
 // hand-off the key handling uses. The widget atlas slot holds the coded atlas
-// of the drawing tests, so a drawn pixel tells which atlas texel landed
-// there.
+// of the drawing tests made opaque throughout, so every drawn pixel tells
+// which atlas texel landed there.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "core/globals.h"
+#include "draw/colors.h"
 #include "tests/draw/draw_fixture.h"
 #include "widgets/focus.h"
 #include "widgets/popup.h"
@@ -18,6 +19,18 @@ class WidgetTest : public draw_testing::AtlasTest {
  protected:
   void SetUp() override {
     AtlasTest::SetUp();
+    tman.unload_texture(tex_slot_widgets);
+    for (size_t i = 3; i < size_t(512) * 512 * 4; i += 4) scratch_array[i] = 255;
+    ASSERT_EQ(tman.load_texture(4, tex_slot_widgets, 1282, 100, "scratch_array:opaque atlas"),
+              tex_slot_widgets);
+    glBindTexture(GL_TEXTURE_2D, GLuint(tman.record(tex_slot_widgets).tex));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    TEX_reset_bind();
+    // The interface colours white, so text passes the atlas's code unchanged.
+    for (int c = colr_ui_first; c <= colr_ui_last; ++c) colr.assign(c, 1, 1, 1);
+    colr.assign(colr_pulse_red, 1, 1, 1);
     mnw.scale = 1;
     mnw.open_menu = -1;
     mnw.cur_window = wind_main;
@@ -44,6 +57,10 @@ class WidgetTest : public draw_testing::AtlasTest {
     if (down) BTN_unfocus_any();
     BTN_begin_focus_ring();
   }
+  // The atlas texel (s, t) as the pixel reads it.
+  static draw_testing::texel atlas(int s, int t) { return {s, t}; }
+  static draw_testing::texel nothing() { return {}; }
+
   // A frame with the mouse far from every widget.
   static void idle_frame() { frame(-1000, -1000); }
 
