@@ -27,18 +27,23 @@ int BTN_action(float x, float y, float w, int is_on, int mode, const std::string
 int BTN_bool(float x, float y, int* value, const std::string& label, int alt) {
   std::string left, right, help;
   BTN_expand_label(label, &left, &right, &help);
-  // Atlas columns of the box and its mark: the radio look or the check box.
+  int used = 0;
+  if (mnw.open_menu == -1 && BTN_mouse_in(x - 8, y - 4, x + 8, y + 12)) {
+    stls.help_text = help;
+    if (mnw.mouse_down) {
+      *value = *value == 0 ? 1 : 0;
+      used = 1;
+    }
+  }
+  // Drawn after the press, so a box shows what it holds from the frame it
+  // was clicked on.
   const float s0 = alt ? 83 : 139, box_t = alt ? 123 : 178, mark_t = alt ? 142 : 197;
   BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, s0, box_t, s0 + 18, box_t + 18, colr_white);
   if (*value)
     BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, s0, mark_t, s0 + 18, mark_t + 18, colr_white);
   BTN_util_draw_label(x - 12, y, 0, left, 0);
   BTN_util_draw_label(x + 12, y, 2, right, 0);
-  if (mnw.open_menu != -1 || !BTN_mouse_in(x - 8, y - 4, x + 8, y + 12)) return 0;
-  stls.help_text = help;
-  if (!mnw.mouse_down) return 0;
-  *value = *value == 0 ? 1 : 0;
-  return 1;
+  return used;
 }
 
 namespace {
