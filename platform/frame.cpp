@@ -211,6 +211,9 @@ void release_key(const SDL_KeyboardEvent& key) {
 // Typed text, UTF-8: each character of Latin-1 is one key; others have no
 // byte to travel as.
 void text_typed(const char* text) {
+  // The text answers the key waiting for it, even when none of it fits a byte.
+  bool from_key = typing.waiting;
+  typing.waiting = false;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   while (*p) {
     unsigned cp = *p++;
@@ -221,13 +224,13 @@ void text_typed(const char* text) {
       continue;
     }
     int vkey = typing.vkey, flags = typing.flags;
-    if (!typing.waiting) {
-      vkey = cp >= 'a' && cp <= 'z'                                 ? int(cp - 'a' + 'A')
-             : (cp >= '0' && cp <= '9') || (cp >= 'A' && cp <= 'Z') ? int(cp)
-                                                                    : 0;
+    if (!from_key) {
+      const bool letter = cp >= 'a' && cp <= 'z';
+      const bool plain = (cp >= '0' && cp <= '9') || (cp >= 'A' && cp <= 'Z');
+      vkey = letter ? int(cp - 'a' + 'A') : plain ? int(cp) : 0;
       flags = key_press;
     }
-    typing.waiting = false;
+    from_key = false;
     key_event(static_cast<int>(cp), vkey, flags);
   }
 }
