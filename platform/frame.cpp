@@ -26,7 +26,7 @@ int return_hit = 0, escape_hit = 0, delete_hit = 0;
 int plot_init_lights = 0;
 int close_requested = 0;
 
-// [SECTION] Events
+// [SECTION] Frame state and the mouse's place
 
 namespace {
 
@@ -234,6 +234,8 @@ void text_typed(const char* text) {
     key_event(static_cast<int>(cp), vkey, flags);
   }
 }
+
+// [SECTION] The event pump
 
 void handle_event(const SDL_Event& e) {
   switch (e.type) {
