@@ -53,6 +53,18 @@ void draw_focus_mark(float x, float y, int hot) {
 
 int wrap(int i, int n) { return i < 0 ? n - 1 : i >= n ? 0 : i; }
 
+// Left and right move the hot cell of n, wrapping at both ends; true when the
+// key was one of them.
+bool move_hot(int vkey, int* hot, int n) {
+  if (vkey == VYKO_VK_LEFT)
+    *hot = wrap(*hot - 1, n);
+  else if (vkey == VYKO_VK_RIGHT)
+    *hot = wrap(*hot + 1, n);
+  else
+    return false;
+  return true;
+}
+
 // [SECTION] Float field and wrappers
 
 BTN_key_queue flt_keys;
@@ -107,14 +119,8 @@ int BTN_flt_range(float x, float y, float* value, int digits, int decimals, floa
   auto place = [&](int cell) { return float(top_place / std::pow(10.0, cell)); };
   int changed = 0;
   flt_keys.drain(id, focused, [&](int c, int vkey, int) {
-    if (digits < 1) return;
+    if (digits < 1 || move_hot(vkey, &hot_digit, digits)) return;
     switch (vkey) {
-      case VYKO_VK_LEFT:
-        hot_digit = wrap(hot_digit - 1, digits);
-        return;
-      case VYKO_VK_RIGHT:
-        hot_digit = wrap(hot_digit + 1, digits);
-        return;
       case VYKO_VK_UP:
         *value += place(hot_digit);
         changed = 1;
@@ -256,14 +262,8 @@ void BTN_chars(float x, float y, char* text, int n, const std::string& label) {
   const bool focused = chars_keys.register_focus(id, kCharsMask, ask);
   if (focused) chars_hot = std::clamp(chars_hot, 0, std::max(n - 1, 0));
   chars_keys.drain(id, focused, [&](int c, int vkey, int) {
-    if (n < 1) return;
+    if (n < 1 || move_hot(vkey, &chars_hot, n)) return;
     switch (vkey) {
-      case VYKO_VK_LEFT:
-        chars_hot = wrap(chars_hot - 1, n);
-        return;
-      case VYKO_VK_RIGHT:
-        chars_hot = wrap(chars_hot + 1, n);
-        return;
       case VYKO_VK_UP:
         step_char(&text[chars_hot], -1);
         return;
