@@ -52,6 +52,8 @@ class Gallery : public draw_testing::DrawTest {
     mnw.tex_res = 5;
     recall_ins_texes();
     MACIBM_take_interface_colours();
+    // The pulsing colours at their brightest: a lit label, the caret.
+    colr.set_pulse(1.0f);
     MACIBM_clear_menus(1);
     mnw.scale = 1;
     mnw.pixel_dx = kWidth;
