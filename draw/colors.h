@@ -15,10 +15,10 @@ enum colr_index {
   colr_success = 13,       // success statuses
   colr_back = 34,          // the window background
   colr_ui_first = 34,      // first entry of the interface palette
-  colr_bevel_dark = 35,    // the dark line of menu dividers
-  colr_frame_fill = 36,    // frames and boxes; the lit menu row
-  colr_bevel_light = 37,   // the light line of menu dividers
-  colr_menu_text = 38,     // pop-up and menu items
+  colr_line_dark = 35,     // the dark line of separators and dividers
+  colr_frame_fill = 36,    // frames and boxes; the lit menu title and item
+  colr_line_light = 37,    // the light line of separators and dividers
+  colr_menu_text = 38,     // menu titles and items, pop-up rows
   colr_mean = 39,          // the mean of 35 and 38
   colr_window_title = 40,  // the title of the active window
   colr_widget_text = 41,   // buttons' and titles' text; the selected tab

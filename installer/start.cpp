@@ -130,7 +130,8 @@ void APP_start_run(int argc, const char** argv) {
 
   // The home folder, not the root the applications folder would give: a
   // user cannot write beside the system's own folders.
-  dest_dir_path = PLAT_home_folder() + "Nimbrel" + "/";
+  const std::string default_dest = PLAT_home_folder() + "Nimbrel" + "/";
+  dest_dir_path = default_dest;
   xer << "dest_dir_path=" << dest_dir_path << "\n";
 
   get_OS_abs_path(3, temp_path);
@@ -141,12 +142,15 @@ void APP_start_run(int argc, const char** argv) {
   pref.IO_set(pref_set_installer, 0);
   xer << "After searching, I think that dvd_path=" << dvd_path << "\n";
 
-  if (argc >= 3 && std::string(argv[1]) == "-path") {
+  // An empty folder, from the command line or the preferences, names no
+  // folder: it would become "/" and the install would land in the root.
+  if (dest_dir_path.empty()) dest_dir_path = default_dest;
+  if (argc >= 3 && std::string(argv[1]) == "-path" && argv[2][0] != '\0') {
     dest_dir_path = argv[2];
-    // Without its "/" every file would land beside the folder, not in it.
-    if (dest_dir_path.empty() || dest_dir_path.back() != '/') dest_dir_path += "/";
   } else if (stg.always_ask_dir) {
     pick_dest_path();
   }
+  // Without its "/" every file would land beside the folder, not in it.
+  if (dest_dir_path.back() != '/') dest_dir_path += "/";
   xer.flush();
 }

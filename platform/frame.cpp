@@ -1,6 +1,5 @@
-// The frame loop body and window ids. SDL events are pumped here; keys are
-// turned into a virtual key, a character and flags, offered to the widgets'
-// focus ring, and what it does not take sets the per-frame flags.
+// The frame loop body and window ids. SDL events are pumped here; keys go
+// to the key translation, everything else is handled in place.
 #include "platform/frame.h"
 
 #include <SDL2/SDL.h>
@@ -16,6 +15,8 @@
 #include "draw/tman.h"
 #include "platform/alert.h"
 #include "platform/gl_hooks.h"
+#include "platform/keys/keys.h"
+#include "platform/keys/sdl_keys.h"
 #include "platform/menus.h"
 #include "platform/shell.h"
 #include "widgets/focus.h"
@@ -26,7 +27,7 @@ int return_hit = 0, escape_hit = 0, delete_hit = 0;
 int plot_init_lights = 0;
 int close_requested = 0;
 
-// [SECTION] Frame state and the mouse's place
+// [SECTION] Events
 
 namespace {
 
@@ -47,209 +48,10 @@ void place_mouse(int h, int v) {
   mnw.mouse_y -= mnw.origin_y;
 }
 
-// [SECTION] Keys
-
-// The virtual key of an SDL key; 0 for a key without one.
-int vkey_of(SDL_Keycode sym) {
-  if (sym >= SDLK_a && sym <= SDLK_z) return 'A' + (sym - SDLK_a);
-  if (sym >= SDLK_0 && sym <= SDLK_9) return '0' + (sym - SDLK_0);
-  if (sym >= SDLK_F1 && sym <= SDLK_F12) return 112 + (sym - SDLK_F1);
-  if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9) return 97 + (sym - SDLK_KP_1);
-  static const struct {
-    SDL_Keycode sym;
-    int vkey;
-  } keys[] = {
-      {SDLK_BACKSPACE, VYKO_VK_BACK},
-      {SDLK_TAB, VYKO_VK_TAB},
-      {SDLK_RETURN, VYKO_VK_RETURN},
-      {SDLK_ESCAPE, VYKO_VK_ESCAPE},
-      {SDLK_SPACE, VYKO_VK_SPACE},
-      {SDLK_PAGEUP, VYKO_VK_PRIOR},
-      {SDLK_PAGEDOWN, VYKO_VK_NEXT},
-      {SDLK_END, VYKO_VK_END},
-      {SDLK_HOME, VYKO_VK_HOME},
-      {SDLK_LEFT, VYKO_VK_LEFT},
-      {SDLK_UP, VYKO_VK_UP},
-      {SDLK_RIGHT, VYKO_VK_RIGHT},
-      {SDLK_DOWN, VYKO_VK_DOWN},
-      {SDLK_INSERT, 45},
-      {SDLK_DELETE, VYKO_VK_DELETE},
-      {SDLK_KP_0, 96},
-      {SDLK_KP_MULTIPLY, 106},
-      {SDLK_KP_PLUS, 107},
-      {SDLK_KP_MINUS, 109},
-      {SDLK_KP_PERIOD, 110},
-      {SDLK_KP_DIVIDE, 111},
-      {SDLK_EQUALS, 176},
-      {SDLK_MINUS, 177},
-      {SDLK_RIGHTBRACKET, 178},
-      {SDLK_LEFTBRACKET, 179},
-      {SDLK_QUOTE, 180},
-      {SDLK_SEMICOLON, 181},
-      {SDLK_BACKSLASH, 182},
-      {SDLK_COMMA, 183},
-      {SDLK_SLASH, 184},
-      {SDLK_PERIOD, 185},
-      {SDLK_BACKQUOTE, 186},
-      {SDLK_KP_ENTER, VYKO_VK_ENTER},
-      {SDLK_KP_EQUALS, 189},
-  };
-  for (const auto& k : keys)
-    if (k.sym == sym) return k.vkey;
-  return 0;
-}
-
-// The character a key sends when it types nothing printable.
-int control_char(SDL_Keycode sym) {
-  switch (sym) {
-    case SDLK_RETURN:
-      return mac_return;
-    case SDLK_KP_ENTER:
-      return mac_enter;
-    case SDLK_TAB:
-      return mac_tab;
-    case SDLK_BACKSPACE:
-      return mac_back;
-    case SDLK_ESCAPE:
-      return mac_escape;
-    case SDLK_LEFT:
-      return mac_left;
-    case SDLK_RIGHT:
-      return mac_right;
-    case SDLK_UP:
-      return mac_up;
-    case SDLK_DOWN:
-      return mac_down;
-    case SDLK_DELETE:
-      return mac_delete;
-    case SDLK_HOME:
-      return mac_home;
-    case SDLK_END:
-      return mac_end;
-    case SDLK_PAGEUP:
-      return mac_page_up;
-    case SDLK_PAGEDOWN:
-      return mac_page_down;
-    default:
-      return 0;
-  }
-}
-
-// Keys whose character arrives as text after the key itself.
-bool types_text(SDL_Keycode sym) {
-  return (sym >= 32 && sym < 127) || (sym >= SDLK_KP_DIVIDE && sym <= SDLK_KP_PLUS) ||
-         (sym >= SDLK_KP_1 && sym <= SDLK_KP_PERIOD);
-}
-
-int modifier_flags(Uint16 mod) {
-  return ((mod & KMOD_SHIFT) ? key_shift : 0) | ((mod & KMOD_ALT) ? key_option : 0) |
-         ((mod & KMOD_CTRL) ? key_control : 0);
-}
-
-// With Command, Option or Control held a key sends no character.
-bool sends_no_char(Uint16 mod) { return (mod & (KMOD_GUI | KMOD_ALT | KMOD_CTRL)) != 0; }
-
-// One key event: the widgets' focus ring first, then the per-frame flags; in
-// a modal window Return closes it.
-void key_event(int c, int vkey, int flags) {
-  if (!c && !vkey && !flags) return;
-  if (BTN_dispatch_to_focus(c, vkey, flags)) return;
-  if (flags & key_release) return;
-  if (vkey == VYKO_VK_RETURN || vkey == VYKO_VK_ENTER) return_hit = 1;
-  if (vkey == VYKO_VK_ESCAPE) escape_hit = 1;
-  if (vkey == VYKO_VK_DELETE || vkey == VYKO_VK_BACK) delete_hit = 1;
-  if (mnw.cur_window != 0 && return_hit) {
-    MACIBM_handleclick(1);
-    return;
-  }
-  if (c) mnw.key_char = c;
-}
-
-// A key that types waits for its text, which carries the character the
-// keyboard layout made of it.
-struct {
-  bool waiting = false;
-  SDL_Keycode sym = 0;
-  int vkey = 0, flags = 0;
-} typing;
-
-// The key's own character when no text came for it (text input off).
-void flush_typing() {
-  if (!typing.waiting) return;
-  typing.waiting = false;
-  int c = typing.sym < 127 ? static_cast<int>(typing.sym) : 0;
-  if ((typing.flags & key_shift) && c >= 'a' && c <= 'z') c -= 'a' - 'A';
-  key_event(c, typing.vkey, typing.flags);
-}
-
-void press_key(const SDL_KeyboardEvent& key) {
-  flush_typing();
-  if (key.repeat == 0) mnw.key_held = 1;
-  mnw.key_hit = 1;
-  const SDL_Keycode sym = key.keysym.sym;
-  const int flags = modifier_flags(key.keysym.mod) | (key.repeat ? 0 : key_press);
-  if (!sends_no_char(key.keysym.mod) && types_text(sym)) {
-    typing.waiting = true;
-    typing.sym = sym;
-    typing.vkey = vkey_of(sym);
-    typing.flags = flags;
-    return;
-  }
-  key_event(sends_no_char(key.keysym.mod) ? 0 : control_char(sym), vkey_of(sym), flags);
-}
-
-void release_key(const SDL_KeyboardEvent& key) {
-  flush_typing();
-  mnw.key_held = 0;
-  const SDL_Keycode sym = key.keysym.sym;
-  int c = control_char(sym);
-  if (!c && sym >= 32 && sym < 127) c = static_cast<int>(sym);
-  if (sends_no_char(key.keysym.mod)) c = 0;
-  key_event(c, vkey_of(sym), modifier_flags(key.keysym.mod) | key_release);
-}
-
-// Typed text, UTF-8: each character of Latin-1 is one key; others have no
-// byte to travel as.
-void text_typed(const char* text) {
-  // The text answers the key waiting for it, even when none of it fits a byte.
-  bool from_key = typing.waiting;
-  typing.waiting = false;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p) {
-    unsigned cp = *p++;
-    if (cp >= 0xC0 && cp < 0xE0 && (*p & 0xC0) == 0x80) {
-      cp = ((cp & 0x1F) << 6) | (*p++ & 0x3F);
-    } else if (cp >= 0x80) {
-      while ((*p & 0xC0) == 0x80) ++p;
-      continue;
-    }
-    int vkey = typing.vkey, flags = typing.flags;
-    if (!from_key) {
-      const bool letter = cp >= 'a' && cp <= 'z';
-      const bool plain = (cp >= '0' && cp <= '9') || (cp >= 'A' && cp <= 'Z');
-      vkey = letter ? int(cp - 'a' + 'A') : plain ? int(cp) : 0;
-      flags = key_press;
-    }
-    from_key = false;
-    key_event(static_cast<int>(cp), vkey, flags);
-  }
-}
-
-// [SECTION] The event pump
-
 void handle_event(const SDL_Event& e) {
   switch (e.type) {
     case SDL_QUIT:
       close_requested = 1;
-      break;
-    case SDL_KEYDOWN:
-      press_key(e.key);
-      break;
-    case SDL_KEYUP:
-      release_key(e.key);
-      break;
-    case SDL_TEXTINPUT:
-      text_typed(e.text.text);
       break;
     case SDL_MOUSEBUTTONDOWN:
       place_mouse(e.button.x, e.button.y);
@@ -267,7 +69,8 @@ void handle_event(const SDL_Event& e) {
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) close_requested = 1;
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) MACIBM_startwind(mnw.cur_window);
+      // An expose only asks for a redraw, which every frame makes anyway;
+      // it is no window switch (that would drop the focus and the pop-up).
       break;
     default:
       break;
@@ -285,9 +88,9 @@ void pump_events(int ticks) {
     first = false;
     if (!got) break;
     if (e.type == SDL_MOUSEMOTION) continue;
-    handle_event(e);
+    if (!PLAT_key_event(e)) handle_event(e);
   }
-  flush_typing();
+  PLAT_key_flush();
 }
 
 void texture_failure_alerts() {
@@ -342,6 +145,7 @@ void MACIBM_event_proc() {
     MACIBM_startwind(mnw.cur_window);
   }
   xtim_class::profile_chart("startwin", 0);
+  keys.apply_edits();
 
   int ticks = stg.use_max_cpu ? 0 : 1;
   if (mnw.cur_window == wind_alert) ticks = 10;
@@ -364,9 +168,11 @@ void MACIBM_event_proc() {
     if (mnw.cur_window == 0) texture_failure_alerts();
   }
   xtim.xtim_update();
+  keys.run_repeat_keys();
   mnw.cursor_kind = 0;
   if (mnw.open_menu >= 0) {
-    for (size_t i = 0; i < menu.size(); ++i) {
+    // The pop-up slot is no bar title: its rectangle outlives its list.
+    for (size_t i = 0; i < menu.size() && i < kPopupMenuSlot; ++i) {
       const menu_struct& m = menu[i];
       if (m.parent == -1 && static_cast<int>(i) != mnw.open_menu &&
           BTN_mouse_in(m.l, m.b, m.r, m.t)) {
@@ -459,7 +265,7 @@ void MACIBM_handleclick(int mode) {
     mnw.open_menu = -1;
     return;
   }
-  for (const item_struct& item : menu[mnw.open_menu].items) {
+  for (const menu_item& item : menu[mnw.open_menu].items) {
     if (item.text.empty() || item.text[0] == '-' || item.text[0] == '=') continue;
     if (!BTN_mouse_in(item.l, item.b, item.r, item.t)) continue;
     if (mnw.open_menu == kPopupMenuSlot) {
@@ -532,6 +338,6 @@ int MACIBM_load_mxy(void* /*window*/, int h, int v) {
   return mnw.mouse_window;
 }
 
-int has_optionkey() { return (SDL_GetModState() & KMOD_ALT) ? 1 : 0; }
+int has_optionkey() { return (SDL_GetModState() & KMOD_LALT) ? 1 : 0; }
 int has_shiftkey() { return (SDL_GetModState() & KMOD_SHIFT) ? 1 : 0; }
 int has_capslock() { return (SDL_GetModState() & KMOD_CAPS) ? 1 : 0; }

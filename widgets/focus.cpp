@@ -77,7 +77,7 @@ int BTN_register_focus(int id, int* chars, int* vkeys, int* flags, int* ids, int
 int BTN_dispatch_to_focus(int c, int vkey, int flags) {
   if (mnw.cur_window == wind_alert) return 0;
   const bool tab = vkey == VYKO_VK_TAB;
-  const bool release = (flags & key_release) != 0;
+  const bool release = (flags & vyko_UpFlag) != 0;
   if (focus_id == 0) return tab && !release ? focus_first() : 0;
   int p = 0;
   const int n = static_cast<int>(focus_ring.size());
@@ -90,7 +90,7 @@ int BTN_dispatch_to_focus(int c, int vkey, int flags) {
   const focus_info_t& e = focus_ring[p];
   if (tab && !(e.mask & accept_tab)) {
     if (release) return 0;
-    p += (flags & key_shift) ? -1 : 1;
+    p += (flags & vyko_ShiftFlag) ? -1 : 1;
     p = (p % n + n) % n;
     focus_id = focus_ring[p].id;
     return 1;

@@ -8,34 +8,7 @@
 
 #include <vector>
 
-// Virtual keys the widgets and the key handling name.
-enum vyko_vk {
-  VYKO_VK_BACK = 8,
-  VYKO_VK_TAB = 9,
-  VYKO_VK_RETURN = 13,
-  VYKO_VK_ESCAPE = 27,
-  VYKO_VK_SPACE = 32,
-  VYKO_VK_PRIOR = 33,  // Page Up
-  VYKO_VK_NEXT = 34,   // Page Down
-  VYKO_VK_END = 35,
-  VYKO_VK_HOME = 36,
-  VYKO_VK_LEFT = 37,
-  VYKO_VK_UP = 38,
-  VYKO_VK_RIGHT = 39,
-  VYKO_VK_DOWN = 40,
-  VYKO_VK_DELETE = 46,  // forward delete
-  VYKO_VK_ENTER = 187,
-};
-
-// Modifier and direction bits of a key event; an auto-repeat has neither 8
-// nor 16.
-enum key_flag {
-  key_shift = 1,
-  key_option = 2,
-  key_control = 4,
-  key_press = 8,
-  key_release = 16,
-};
+#include "core/vkeys.h"
 
 // The characters the keyboard sends for keys that type nothing printable.
 enum mac_char {
@@ -137,7 +110,7 @@ struct BTN_key_queue {
       const int owner = id_slot[i];
       if (owner == 0) continue;
       if (owner == id) {
-        if (focused && !(flag_slot[i] & key_release) && (char_slot[i] || vkey_slot[i]))
+        if (focused && !(flag_slot[i] & vyko_UpFlag) && (char_slot[i] || vkey_slot[i]))
           apply(char_slot[i], vkey_slot[i], flag_slot[i]);
         clear(i);
       } else if (owner != focus_id) {

@@ -40,7 +40,7 @@ void jump(int pos, int shift) {
 // arrows; forward Delete, Home and End are done here, control bytes never
 // reach the text, and a character that would pass max_len is refused.
 void apply_key(int c, int vkey, int flags, int max_len) {
-  const int shift = flags & key_shift;
+  const int shift = flags & vyko_ShiftFlag;
   switch (vkey) {
     case VYKO_VK_LEFT:
       return OGLE_Key(ogle, mac_left, shift);

@@ -43,19 +43,20 @@ class Focus : public ::testing::Test {
 };
 
 TEST_F(Focus, TabMovesAlongTheRingInDrawingOrder) {
-  EXPECT_EQ(BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, key_press), 0) << "empty ring";
+  EXPECT_EQ(BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, vyko_DownFlag), 0) << "empty ring";
   ring({11, 22, 33});
   struct {
     const char* what;
     int from, flags, taken, to;
   } cases[] = {
-      {"no focus: the first widget", 0, key_press, 1, 11},
-      {"the next one", 11, key_press, 1, 22},
-      {"from the last to the first", 33, key_press, 1, 11},
-      {"shift: from the first to the last", 11, key_press | key_shift, 1, 33},
+      {"no focus: the first widget", 0, vyko_DownFlag, 1, 11},
+      {"the next one", 11, vyko_DownFlag, 1, 22},
+      {"from the last to the first", 33, vyko_DownFlag, 1, 11},
+      {"shift: from the first to the last", 11, vyko_DownFlag | vyko_ShiftFlag, 1, 33},
       {"an auto-repeat moves too", 22, 0, 1, 33},
-      {"a release moves nothing", 22, key_release, 0, 22},
-      {"a widget not drawn last frame loses the focus; Tab takes the first", 99, key_press, 1, 11},
+      {"a release moves nothing", 22, vyko_UpFlag, 0, 22},
+      {"a widget not drawn last frame loses the focus; Tab takes the first", 99, vyko_DownFlag, 1,
+       11},
   };
   for (const auto& c : cases) {
     focus_id = c.from;
@@ -64,12 +65,12 @@ TEST_F(Focus, TabMovesAlongTheRingInDrawingOrder) {
   }
   ring({11});
   focus_id = 11;
-  EXPECT_EQ(BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, key_press), 1) << "one entry keeps it";
+  EXPECT_EQ(BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, vyko_DownFlag), 1) << "one entry keeps it";
   EXPECT_EQ(focus_id, 11);
   // A widget that takes Tab gets it queued instead.
   ring({11, 22}, accept_tab);
   focus_id = 11;
-  EXPECT_EQ(BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, key_press), 1);
+  EXPECT_EQ(BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, vyko_DownFlag), 1);
   EXPECT_EQ(focus_id, 11);
   EXPECT_EQ(queue_.ctr_slot, 1);
 }
@@ -103,19 +104,19 @@ TEST_F(Focus, AWidgetTakesOnlyTheKeysItsMaskNames) {
     ring({5}, c.mask);
     focus_id = 5;
     queue_.flush();
-    EXPECT_EQ(BTN_dispatch_to_focus(c.c, c.vkey, key_press), c.taken) << c.what;
+    EXPECT_EQ(BTN_dispatch_to_focus(c.c, c.vkey, vyko_DownFlag), c.taken) << c.what;
     EXPECT_EQ(queue_.ctr_slot, c.taken) << c.what;
   }
   focus_id = 0;
-  EXPECT_EQ(BTN_dispatch_to_focus('a', 'A', key_press), 0) << "no widget focused";
+  EXPECT_EQ(BTN_dispatch_to_focus('a', 'A', vyko_DownFlag), 0) << "no widget focused";
 }
 
 TEST_F(Focus, TheAlertWindowTakesNoWidgetKeys) {
   ring({5});
   focus_id = 5;
   mnw.cur_window = wind_alert;
-  EXPECT_EQ(BTN_dispatch_to_focus('a', 'A', key_press), 0);
-  EXPECT_EQ(BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, key_press), 0);
+  EXPECT_EQ(BTN_dispatch_to_focus('a', 'A', vyko_DownFlag), 0);
+  EXPECT_EQ(BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, vyko_DownFlag), 0);
   EXPECT_EQ(focus_id, 5);
   EXPECT_EQ(queue_.ctr_slot, 0);
 }
@@ -124,41 +125,41 @@ TEST_F(Focus, AFullQueueRefusesKeysInsteadOfWritingPastIt) {
   ring({5});
   focus_id = 5;
   for (int i = 0; i < BTN_key_queue::kCapacity; ++i)
-    ASSERT_EQ(BTN_dispatch_to_focus('a', 'A', key_press), 1) << i;
-  EXPECT_EQ(BTN_dispatch_to_focus('b', 'B', key_press), 0);
+    ASSERT_EQ(BTN_dispatch_to_focus('a', 'A', vyko_DownFlag), 1) << i;
+  EXPECT_EQ(BTN_dispatch_to_focus('b', 'B', vyko_DownFlag), 0);
   EXPECT_EQ(queue_.ctr_slot, BTN_key_queue::kCapacity);
 }
 
 TEST_F(Focus, DrainingAppliesPressesOfTheFocusedWidgetOnly) {
   ring({5, 6});
   focus_id = 5;
-  BTN_dispatch_to_focus('a', 'A', key_press);
-  BTN_dispatch_to_focus('a', 'A', key_release);
+  BTN_dispatch_to_focus('a', 'A', vyko_DownFlag);
+  BTN_dispatch_to_focus('a', 'A', vyko_UpFlag);
   BTN_dispatch_to_focus('b', 'B', 0);  // an auto-repeat
   // Widget 5 is drawn again and drains its keys: the release is dropped.
   ring({5, 6});
   drain(5);
-  EXPECT_EQ(applied_, (std::vector<applied>{{5, 'a', 'A', key_press}, {5, 'b', 'B', 0}}));
+  EXPECT_EQ(applied_, (std::vector<applied>{{5, 'a', 'A', vyko_DownFlag}, {5, 'b', 'B', 0}}));
   EXPECT_EQ(queue_.ctr_slot, 0);
 
   // Keys for widget 6, which is drawn later: widget 5's drain leaves them.
   applied_.clear();
   focus_id = 6;
-  BTN_dispatch_to_focus('c', 'C', key_press);
+  BTN_dispatch_to_focus('c', 'C', vyko_DownFlag);
   ring({5, 6});
   drain(5);
   EXPECT_TRUE(applied_.empty());
   EXPECT_EQ(queue_.ctr_slot, 1) << "a key still pending keeps the counter";
   drain(6);
-  EXPECT_EQ(applied_, (std::vector<applied>{{6, 'c', 'C', key_press}}));
+  EXPECT_EQ(applied_, (std::vector<applied>{{6, 'c', 'C', vyko_DownFlag}}));
   EXPECT_EQ(queue_.ctr_slot, 0);
 
   // Keys typed for a widget that lost the focus (Tab, a click elsewhere)
   // never land anywhere: not in it, not in the next one under its id.
   applied_.clear();
   focus_id = 5;
-  BTN_dispatch_to_focus('d', 'D', key_press);
-  BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, key_press);
+  BTN_dispatch_to_focus('d', 'D', vyko_DownFlag);
+  BTN_dispatch_to_focus(mac_tab, VYKO_VK_TAB, vyko_DownFlag);
   ASSERT_EQ(focus_id, 6);
   ring({5, 6});
   drain(5);
@@ -171,7 +172,7 @@ TEST_F(Focus, AKeyOnEveryFrameNeverFillsTheQueue) {
   for (int frame = 0; frame < 3 * BTN_key_queue::kCapacity; ++frame) {
     ring({5});
     focus_id = 5;
-    ASSERT_EQ(BTN_dispatch_to_focus('a', 'A', key_press), 1) << "frame " << frame;
+    ASSERT_EQ(BTN_dispatch_to_focus('a', 'A', vyko_DownFlag), 1) << "frame " << frame;
     ring({5});
     drain(5);
   }
@@ -181,7 +182,7 @@ TEST_F(Focus, AKeyOnEveryFrameNeverFillsTheQueue) {
 TEST_F(Focus, AWindowSwitchEmptiesEveryQueue) {
   ring({5});
   focus_id = 5;
-  BTN_dispatch_to_focus('a', 'A', key_press);
+  BTN_dispatch_to_focus('a', 'A', vyko_DownFlag);
   BTN_flush_key_queues();
   EXPECT_EQ(queue_.ctr_slot, 0);
   EXPECT_EQ(queue_.id_slot[0], 0);

@@ -138,7 +138,7 @@ class Gallery : public draw_testing::DrawTest {
     mnw.origin_x -= 5000;
     BTN_enterstring(80, 65, &caret, 65, "Caret", 200, 0);
     mnw.origin_x += 5000;
-    BTN_dispatch_to_focus(mac_right, VYKO_VK_RIGHT, key_press);
+    BTN_dispatch_to_focus(mac_right, VYKO_VK_RIGHT, vyko_DownFlag);
     BTN_begin_focus_ring();
     BTN_enterstring(80, 65, &caret, 65, "Caret", 200, 0);
     expect_drawn("text fields", 80, 60, 280, 120);

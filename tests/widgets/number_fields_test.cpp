@@ -21,9 +21,10 @@ struct stroke {
   int c, vkey, flags;
 };
 
-const stroke kLeft{mac_left, VYKO_VK_LEFT, key_press}, kRight{mac_right, VYKO_VK_RIGHT, key_press},
-    kUp{mac_up, VYKO_VK_UP, key_press}, kDown{mac_down, VYKO_VK_DOWN, key_press};
-stroke typed(char c, int flags = key_press) { return {c, 0, flags}; }
+const stroke kLeft{mac_left, VYKO_VK_LEFT, vyko_DownFlag},
+    kRight{mac_right, VYKO_VK_RIGHT, vyko_DownFlag}, kUp{mac_up, VYKO_VK_UP, vyko_DownFlag},
+    kDown{mac_down, VYKO_VK_DOWN, vyko_DownFlag};
+stroke typed(char c, int flags = vyko_DownFlag) { return {c, 0, flags}; }
 
 class NumberFields : public WidgetTest {
  protected:
@@ -74,7 +75,7 @@ TEST_F(NumberFields, KeysEditTheHotDigit) {
       {"plus in a signed range", -5, 3, 0, -100, 100, 0, {typed('+')}, 5, 1},
       {"plus where nothing is negative", 5, 3, 0, 0, 100, 0, {typed('+')}, 5, 0},
       {"a digit into a negative value keeps the sign", -12, 2, 0, -99, 99, 1, {typed('5')}, -15, 1},
-      {"a release does nothing", 12, 2, 0, 0, 99, 0, {typed('5', key_release)}, 12, 0},
+      {"a release does nothing", 12, 2, 0, 0, 99, 0, {typed('5', vyko_UpFlag)}, 12, 0},
   };
   for (const auto& c : cases) {
     float value = c.value;

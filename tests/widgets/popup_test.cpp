@@ -35,7 +35,7 @@ class Popup : public WidgetTest {
   static const menu_struct& slot() { return menu[kPopupMenuSlot]; }
   static std::vector<float> rows_bottoms() {
     std::vector<float> b;
-    for (const item_struct& i : slot().items) b.push_back(i.b);
+    for (const menu_item& i : slot().items) b.push_back(i.b);
     return b;
   }
 };

@@ -31,7 +31,7 @@ class TextEntry : public WidgetTest {
     idle_frame();
     return draw(grab, max_len);
   }
-  int then_key(int c, int vkey, int flags = key_press) {
+  int then_key(int c, int vkey, int flags = vyko_DownFlag) {
     key(c, vkey, flags);
     idle_frame();
     return draw();
@@ -148,7 +148,8 @@ TEST_F(TextEntry, EditingKeys) {
     one_ = c.text;
     frame(c.click_x, kY1 + 4, true);
     draw();
-    for (const auto& k : c.keys) key(k.first, k.second, key_press | (c.shift ? key_shift : 0));
+    for (const auto& k : c.keys)
+      key(k.first, k.second, vyko_DownFlag | (c.shift ? vyko_ShiftFlag : 0));
     idle_frame();
     draw();
     EXPECT_EQ(one_, c.after) << c.what;

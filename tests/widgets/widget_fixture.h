@@ -64,7 +64,7 @@ class WidgetTest : public draw_testing::AtlasTest {
   // A frame with the mouse far from every widget.
   static void idle_frame() { frame(-1000, -1000); }
 
-  static int key(int c, int vkey, int flags = key_press) {
+  static int key(int c, int vkey, int flags = vyko_DownFlag) {
     return BTN_dispatch_to_focus(c, vkey, flags);
   }
   // Printable characters, one press each.
