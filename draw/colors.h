@@ -10,6 +10,7 @@
 enum colr_index {
   colr_white = 0,          // untinted art; the builder's status background
   colr_failure = 1,        // failure statuses
+  colr_focus_fill = 8,     // the text selection and the hot digit of a number field
   colr_dark_text = 12,     // the builder's status text; the grey text box
   colr_success = 13,       // success statuses
   colr_back = 34,          // the window background
@@ -17,9 +18,11 @@ enum colr_index {
   colr_line_dark = 35,     // the dark line of separators and dividers
   colr_frame_fill = 36,    // frames and boxes; the lit menu title and item
   colr_line_light = 37,    // the light line of separators and dividers
-  colr_menu_text = 38,     // menu titles and items
+  colr_menu_text = 38,     // menu titles and items, pop-up rows
   colr_mean = 39,          // the mean of 35 and 38
-  colr_widget_text = 41,   // buttons' and titles' text
+  colr_window_title = 40,  // the title of the active window
+  colr_widget_text = 41,   // buttons' and titles' text; the selected tab
+  colr_tab_text = 42,      // the other tabs
   colr_label = 43,         // widget labels, alert and question text
   colr_path_text = 45,     // path text, outlines, digit fields, the caret; the last tinted entry
   colr_normal_text = 46,   // the installer's text
@@ -36,7 +39,7 @@ enum colr_index {
   colr_pulse_blue = 81,
   colr_pulse_green = 82,
   colr_pulse_yellow = 83,
-  colr_image_tint = 102,   // the installer's per-image tint
+  colr_image_tint = 102,  // the installer's per-image tint
 };
 
 class colr_class {

@@ -22,6 +22,7 @@
 #include "platform/shell.h"
 #include "widgets/focus.h"
 #include "widgets/frames.h"
+#include "widgets/popup.h"
 
 int return_hit = 0, escape_hit = 0, delete_hit = 0;
 int plot_init_lights = 0;
@@ -135,6 +136,10 @@ void MACIBM_event_proc() {
   xtim_class::profile_chart("init", 0);
   return_hit = escape_hit = delete_hit = 0;
   mnw.mouse_down = mnw.mouse_up = mnw.key_hit = 0;
+  // The wheel counts this frame's turns only: a list scrolls as the wheel
+  // turns, not by what piled up while it was not under the mouse.
+  mnw.wheel = 0;
+  popup_cancel_code = 0;
   if (mnw.cur_window == -1) mnw.cur_window = 0;
   if (!win_started) {
     win_started = 1;
@@ -168,7 +173,7 @@ void MACIBM_event_proc() {
   mnw.cursor_kind = 0;
   if (mnw.open_menu >= 0) {
     // The pop-up slot is no bar title: its rectangle outlives its list.
-    for (size_t i = 0; i < menu.size() && i < 1519; ++i) {
+    for (size_t i = 0; i < menu.size() && i < kPopupMenuSlot; ++i) {
       const menu_struct& m = menu[i];
       if (m.parent == -1 && static_cast<int>(i) != mnw.open_menu &&
           BTN_mouse_in(m.l, m.b, m.r, m.t)) {
@@ -217,6 +222,10 @@ void MACIBM_startwind(int id) {
     mnw.modal = 1;
   }
   BTN_unfocus_any();
+  // Keys typed for one window never reach the next, and a pop-up list left
+  // open when a window closed does not come back open.
+  BTN_flush_key_queues();
+  active_popup_code = select_popup_code = 0;
   mnw.open_menu = -1;
   mnw.cur_window = id;
   mnw.main_window_id = id;
@@ -226,8 +235,8 @@ void MACIBM_startwind(int id) {
   mnw.origin_x = std::max(0.0f, std::trunc(ox / sc));
   mnw.origin_y = std::max(0.0f, std::trunc(oy / sc));
   mnw.mouse_held = mnw.mouse_down = mnw.wheel = 0;
-  if (menu.size() > 1519) {
-    menu_struct& popup = menu[1519];
+  if (menu.size() > kPopupMenuSlot) {
+    menu_struct& popup = menu[kPopupMenuSlot];
     popup.l = popup.b = popup.r = popup.t = -1;
   }
 }
@@ -235,7 +244,7 @@ void MACIBM_startwind(int id) {
 void MACIBM_handleclick(int mode) {
   const int cur = mnw.cur_window;
   if (cur == 0) {
-    for (size_t i = 0; i < menu.size() && i < 1519; ++i) {
+    for (size_t i = 0; i < menu.size() && i < kPopupMenuSlot; ++i) {
       const menu_struct& m = menu[i];
       if ((m.parent == -1 || m.parent == mnw.open_menu) && BTN_mouse_in(m.l, m.b, m.r, m.t)) {
         mnw.open_menu = static_cast<int>(i) == mnw.open_menu ? -1 : static_cast<int>(i);
@@ -261,8 +270,8 @@ void MACIBM_handleclick(int mode) {
   for (const menu_item& item : menu[mnw.open_menu].items) {
     if (item.text.empty() || item.text[0] == '-' || item.text[0] == '=') continue;
     if (!BTN_mouse_in(item.l, item.b, item.r, item.t)) continue;
-    if (mnw.open_menu == 1519) {
-      popup_menu_select = static_cast<int>(&item - menu[1519].items.data());
+    if (mnw.open_menu == kPopupMenuSlot) {
+      popup_menu_select = static_cast<int>(&item - menu[kPopupMenuSlot].items.data());
       select_popup_code = active_popup_code;
       active_popup_code = 0;
     } else {
@@ -271,6 +280,12 @@ void MACIBM_handleclick(int mode) {
     mnw.open_menu = -1;
     mnw.mouse_down = 0;
     return;
+  }
+  // A press outside an open pop-up list cancels it; the press still reaches
+  // the application, but does not open the same list again.
+  if (mnw.open_menu == kPopupMenuSlot) {
+    popup_cancel_code = active_popup_code;
+    active_popup_code = 0;
   }
   mnw.open_menu = -1;
 }

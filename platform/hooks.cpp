@@ -8,11 +8,13 @@
 #include "OGL/extensions.h"
 #include "platform/alert.h"
 #include "platform/gl_loader.h"
+#include "platform/menus.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
 #include "platform/window.h"
 #include "TEX/load_any.h"
 #include "widgets/focus.h"
+#include "widgets/hooks.h"
 
 app_hooks g_app_hooks;
 
@@ -63,5 +65,6 @@ void PLAT_install_hooks() {
   g_core_hooks.load_alpha_image = TEX_load_alpha_ext;
   g_draw_hooks.swap_buffers = MACIBM_swap_buffers;
   g_draw_hooks.show_init = MACIBM_show_init;
+  g_widget_hooks.fill_popup = MACIBM_fill_popup_slot;
   pref.add_keys(pref_set_display, display_prefs_io);
 }

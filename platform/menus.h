@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "widgets/hooks.h"
+#include "widgets/popup.h"
+
 struct menu_item {
   std::string text;
   int id = 0;
@@ -21,14 +24,17 @@ struct menu_struct {
   std::vector<menu_item> items;
 };
 
+// The slot of the pop-up selector's list.
+constexpr int kPopupMenuSlot = 1519;
+
 extern std::vector<menu_struct> menu;
-// The pop-up selector's codes, written when one of its items is picked.
-extern int popup_menu_select, select_popup_code, active_popup_code;
 
 // Mode 1 makes the table exactly 1,520 unused slots; other modes keep it.
 void MACIBM_clear_menus(int mode);
 // Draws the bar and the open menu, over everything else of the frame.
 void standard_gui();
+// Fills the pop-up slot with a selector's list: its box and its rows.
+void MACIBM_fill_popup_slot(int l, int b, int r, int t, const std::vector<popup_row>& rows);
 
 // Slot n becomes unused: no title, no items, never hit.
 void MACIBM_clear_menu(int n);

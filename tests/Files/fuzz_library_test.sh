@@ -5,29 +5,13 @@
 # whatever a run finds is kept in the build folder's fuzz/artifacts/.
 # Usage: fuzz_library_test.sh BUILD_DIR SOURCE_DIR [SECONDS]
 set -euo pipefail
-build="$1"
-src="$2"
-seconds="${3:-20}"
-out="$build/fuzz"
-mkdir -p "$out/artifacts"
+source "$2/tests/support/fuzz_lib.sh" "$@"
 
-sources=("$src/Files/dsf_library_file.cpp" "$src/Files/dsf_library.cpp" "$src/core/files/xmap.cpp"
-  "$src/Files/io_utils.cpp" "$src/Files/ouf.cpp")
-harness="$src/tests/Files/fuzz/library_fuzz.cpp"
-support="$src/tests/Files/fuzz/fuzz_support.cpp"
-bin="$out/library_fuzz"
-stale=0
-[ -x "$bin" ] || stale=1
-for f in "${sources[@]}" "$harness" "$support" "$src"/Files/*.h "$src"/core/*.h "$src"/core/files/*.h; do
-  [ "$f" -nt "$bin" ] && stale=1
-done
-if [ $stale -eq 1 ]; then
-  clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$src" "$harness" "$support" "${sources[@]}" -o "$bin"
-fi
+fuzz_build "$out/library_fuzz" "$SRC/tests/Files/fuzz/library_fuzz.cpp" \
+  "$SRC/tests/Files/fuzz/fuzz_support.cpp" "$SRC/Files/dsf_library_file.cpp" \
+  "$SRC/Files/dsf_library.cpp" "$SRC/core/files/xmap.cpp" "$SRC/Files/io_utils.cpp" "$SRC/Files/ouf.cpp"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+work="$WORK"
 mkdir -p "$work/corpus"
 header=$'I\n800 version\nLIBRARY\n\n'
 printf '%s' "${header}EXPORT lib/a.obj objects/a b.obj
@@ -52,8 +36,4 @@ EXPORT" > "$work/corpus/regions"
 printf 'A\n800\nLIBRARY\r\n\tEXPORT_RATIO 16777216 x y\r\n' > "$work/corpus/ratio"
 printf 'I\n900 version\nLIBRARY\n' > "$work/corpus/version"
 
-echo "fuzzing the library file reader for $seconds s"
-"$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 -print_final_stats=1 \
-  -artifact_prefix="$out/artifacts/library-" \
-  "$work/corpus" 2>"$work/library.log" || { tail -60 "$work/library.log"; exit 1; }
-grep -E "stat::number_of_executed_units|Done" "$work/library.log" | head -3
+fuzz_run library_reader "$out/library_fuzz" "$work/corpus" "$seconds" 512

@@ -6,29 +6,14 @@
 # fuzz/artifacts/.
 # Usage: fuzz_dds_test.sh BUILD_DIR SOURCE_DIR [SECONDS]
 set -euo pipefail
-build="$1"
-src="$2"
-seconds="${3:-20}"
-out="$build/fuzz"
-mkdir -p "$out/artifacts"
+source "$2/tests/support/fuzz_lib.sh" "$@"
 # libsquish may spread its work over every core: one is enough here.
 export OMP_NUM_THREADS=1
 
-bin="$out/dds_fuzz"
-sources=("$src/tests/TEX/fuzz/dds_fuzz.cpp" "$src/tests/TEX/fuzz/fuzz_support.cpp"
-  "$src/TEX/image_desc.cpp" "$src/TEX/dds_io.cpp")
-stale=0
-[ -x "$bin" ] || stale=1
-for f in "${sources[@]}" "$src"/TEX/*.h; do
-  [ "$f" -nt "$bin" ] && stale=1
-done
-if [ $stale -eq 1 ]; then
-  clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$src" "${sources[@]}" -lsquish -o "$bin"
-fi
+fuzz_build "$out/dds_fuzz" "$SRC/tests/TEX/fuzz/dds_fuzz.cpp" "$SRC/tests/TEX/fuzz/fuzz_support.cpp" \
+  "$SRC/TEX/image_desc.cpp" "$SRC/TEX/dds_io.cpp" -- -lsquish
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+work="$WORK"
 mkdir -p "$work/corpus"
 convert -size 16x8 gradient:red-blue -alpha set -channel A -fx 'i/w' +channel "$work/in.png"
 for c in dxt1 dxt5 none; do
@@ -38,8 +23,4 @@ convert "$work/in.png" -alpha off -define dds:compression=none "$work/corpus/bgr
 convert "$work/in.png" -resize 8x8! -define dds:compression=dxt5 -define dds:mipmaps=0 \
   "$work/corpus/nomips.dds"
 
-echo "fuzzing the dds reader for $seconds s"
-"$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 -print_final_stats=1 \
-  -artifact_prefix="$out/artifacts/dds-" "$work/corpus" 2>"$work/dds.log" ||
-  { tail -60 "$work/dds.log"; exit 1; }
-grep -E "stat::number_of_executed_units|Done" "$work/dds.log" | head -3
+fuzz_run dds_reader "$out/dds_fuzz" "$work/corpus" "$seconds" 512

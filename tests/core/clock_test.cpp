@@ -203,11 +203,11 @@ TEST(Clock, MouseTimingWords) {
     mnw.mouse_up = 0;
   };
 
-  BTN_focus_id = 12;
+  focus_id = 12;
   press(0.0);
   EXPECT_EQ(mnw.mouse_held, 1);
   EXPECT_EQ(mnw.mouse_double, 0);
-  EXPECT_EQ(BTN_focus_id, 0) << "a press takes the keyboard focus";
+  EXPECT_EQ(focus_id, 0) << "a press takes the keyboard focus";
   EXPECT_EQ(mnw.mouse_down_time, xtim.act_time);
   EXPECT_EQ(mnw.mouse_move_time, xtim.act_time);
 

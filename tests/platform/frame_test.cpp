@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
 
+#include <cstring>
 #include <string>
 
 #include "core/globals.h"
 #include "platform/frame.h"
+#include "platform/menus.h"
 #include "platform/shell.h"
 #include "platform/window.h"
+#include "widgets/focus.h"
+#include "widgets/popup.h"
+#include "widgets/text_entry.h"
 
 namespace {
 
@@ -22,6 +27,7 @@ class Frame : public ::testing::Test {
     MACIBM_startwind(-1);
   }
   void TearDown() override {
+    g_app_hooks.update = nullptr;
     MACIBM_nuke_context(0);
     PLAT_video_quit();
   }
@@ -41,6 +47,23 @@ class Frame : public ::testing::Test {
     SDL_zero(e);
     e.type = SDL_KEYDOWN;
     e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+  }
+  // A key that types: its key-down, the text it typed and its key-up.
+  static void push_typed(SDL_Scancode s, const char* text, Uint16 mod = 0) {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.scancode = s;
+    e.key.keysym.sym = SDL_GetKeyFromScancode(s);
+    e.key.keysym.mod = mod;
+    SDL_PushEvent(&e);
+    SDL_Event t;
+    SDL_zero(t);
+    t.type = SDL_TEXTINPUT;
+    strncpy(t.text.text, text, sizeof t.text.text - 1);
+    SDL_PushEvent(&t);
+    e.type = SDL_KEYUP;
     SDL_PushEvent(&e);
   }
   static void push_quit() {
@@ -163,6 +186,101 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   EXPECT_EQ(app_done, 1);
   app_done = 0;
   close_requested = 0;
+}
+
+// [SECTION] Keys, the wheel and the pop-up list reaching the widgets
+
+// Two text fields drawn by the application every frame, the first grabbing
+// the focus.
+std::string field_one, field_two;
+int wheel_seen = 0;
+void two_fields() {
+  wheel_seen = mnw.wheel;
+  BTN_enterstring(100, 100, &field_one, 65, "", 200, 1);
+  BTN_enterstring(100, 60, &field_two, 65, "", 200, 0);
+}
+
+TEST_F(Frame, KeysReachTheFocusedFieldAndTabMovesTheFocus) {
+  field_one = "old";
+  field_two = "";
+  g_app_hooks.update = two_fields;
+  MACIBM_event_proc();  // the first field grabs the focus, its text selected
+  push_typed(SDL_SCANCODE_H, "h");
+  push_typed(SDL_SCANCODE_I, "I", KMOD_LSHIFT);
+  push_typed(SDL_SCANCODE_KP_7, "7");
+  push_key(SDLK_BACKSPACE);
+  MACIBM_event_proc();
+  EXPECT_EQ(field_one, "hI");
+  EXPECT_EQ(delete_hit, 0) << "the field took the backspace";
+  // Text in Latin-1 arrives as its byte; what it cannot hold is dropped.
+  push_typed(SDL_SCANCODE_E, "\xc3\xa9");
+  push_typed(SDL_SCANCODE_E, "\xe2\x82\xac");
+  MACIBM_event_proc();
+  EXPECT_EQ(field_one, "hI") << "beyond printable ASCII: left to the bindings";
+  EXPECT_EQ(mnw.key_char, 0xE9);
+  push_key(SDLK_RETURN);
+  MACIBM_event_proc();
+  EXPECT_EQ(return_hit, 1) << "Return is never a field's";
+  push_key(SDLK_TAB);
+  push_typed(SDL_SCANCODE_X, "x");
+  MACIBM_event_proc();
+  EXPECT_EQ(focus_id, BTN_widget_id(100, 60));
+  EXPECT_EQ(field_two, "x");
+  EXPECT_EQ(field_one, "hI");
+}
+
+TEST_F(Frame, TheWheelCountsThisFramesTurnsOnly) {
+  g_app_hooks.update = two_fields;
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.y = 2;
+  SDL_PushEvent(&e);
+  SDL_PushEvent(&e);
+  MACIBM_event_proc();
+  EXPECT_EQ(wheel_seen, 4);
+  MACIBM_event_proc();
+  EXPECT_EQ(wheel_seen, 0);
+}
+
+int speed = 1;
+int speed_chosen = 0;
+void one_selector() {
+  speed_chosen += BTN_textlist(200, 300, &speed, "Slow-Medium-Fast", "Speed|");
+}
+
+TEST_F(Frame, APopUpListOpensAndDeliversItsChoiceOverFrames) {
+  MACIBM_clear_menus(1);
+  speed = 1;
+  speed_chosen = 0;
+  g_app_hooks.update = one_selector;
+  MACIBM_event_proc();
+  push_click(200, 303);
+  MACIBM_event_proc();
+  ASSERT_EQ(mnw.open_menu, kPopupMenuSlot);
+  // Rows of 12 downwards, Medium level with the box: Fast is 12 below it.
+  push_click(200, 303 - 12);
+  MACIBM_event_proc();
+  EXPECT_EQ(speed, 2);
+  EXPECT_EQ(speed_chosen, 1);
+  EXPECT_EQ(mnw.open_menu, -1);
+  // Opened again, then a press elsewhere closes it for good.
+  push_click(200, 303);
+  MACIBM_event_proc();
+  ASSERT_EQ(mnw.open_menu, kPopupMenuSlot);
+  push_click(600, 600);
+  MACIBM_event_proc();
+  MACIBM_event_proc();
+  EXPECT_EQ(mnw.open_menu, -1);
+  EXPECT_EQ(active_popup_code, 0);
+  EXPECT_EQ(speed, 2);
+  // A list left open when a window switch comes does not return.
+  push_click(200, 303);
+  MACIBM_event_proc();
+  ASSERT_EQ(mnw.open_menu, kPopupMenuSlot);
+  MACIBM_startwind(0);
+  MACIBM_event_proc();
+  EXPECT_EQ(mnw.open_menu, -1);
 }
 
 }  // namespace

@@ -263,7 +263,7 @@ TEST_F(Keys, AnExposeRedrawsWithoutSwitchingTheWindow) {
   menu[1519].l = menu[1519].b = 100;
   menu[1519].r = menu[1519].t = 200;
   mnw.open_menu = 1519;
-  BTN_focus_id = 77;
+  focus_id = 77;
   SDL_Event e;
   SDL_zero(e);
   e.type = SDL_WINDOWEVENT;
@@ -272,7 +272,7 @@ TEST_F(Keys, AnExposeRedrawsWithoutSwitchingTheWindow) {
   MACIBM_event_proc();
   EXPECT_EQ(mnw.open_menu, 1519) << "the pop-up stays open";
   EXPECT_EQ(menu[1519].l, 100);
-  EXPECT_EQ(BTN_focus_id, 77) << "the focus stays";
+  EXPECT_EQ(focus_id, 77) << "the focus stays";
   // A key typed just before it still arrives, with its text.
   push_key(SDL_KEYDOWN, SDL_SCANCODE_Q);
   push_text("q");

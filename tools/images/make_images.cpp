@@ -270,6 +270,28 @@ void cursor_cell(Canvas& c, int col, int row, int kind) {
   }
 }
 
+// The row icons of the searchable list, one per kind of entry: a folder,
+// then documents told apart by the colour of their band.
+void list_icons(Canvas& c) {
+  struct icon {
+    float s;
+    int band;  // 0: a folder
+  } const icons[] = {{34, 0},         {48, 0x3d8bfd},  {62, 0x3fbf8f},  {90, 0xe5484d},
+                     {104, 0xffb347}, {118, 0xb58cff}, {132, 0x8fd0ff}, {146, 0xaab6c6}};
+  for (const icon& i : icons) {
+    const float x0 = i.s, y0 = 82;
+    if (!i.band) {
+      bar(c, x0 + 1, y0 + 2, x0 + 11, y0 + 9, 1.5f, rgb(0xc9922e), rgb(0xf0b847), Rgba{});
+      bar(c, x0 + 1, y0 + 8, x0 + 6, y0 + 10.5f, 1, rgb(0xc9922e), rgb(0xe0a83c), Rgba{});
+      continue;
+    }
+    bar(c, x0 + 2.5f, y0 + 1, x0 + 9.5f, y0 + 11, 1, rgb(0xdde4ee), kWhite, Rgba{});
+    bar(c, x0 + 2.5f, y0 + 1, x0 + 9.5f, y0 + 4, 1, rgb(i.band), rgb(i.band), Rgba{});
+    for (int k = 0; k < 2; ++k)
+      segment(c, x0 + 4, y0 + 6.5f + 2 * k, x0 + 8, y0 + 6.5f + 2 * k, 0.8f, rgb(0x5a6b82));
+  }
+}
+
 Canvas make_widget_atlas(Font& regular) {
   Canvas c(512, 512);
 
@@ -282,7 +304,9 @@ Canvas make_widget_atlas(Font& regular) {
   bar(c, 113, 163, 139, 175, 5, rgb(0x0f141a), rgb(0x151b23), kBorder);  // 4 progress track
   bar(c, 85, 164, 110, 174, 4, kAccentDark, rgb(0x5aa2ff), Rgba{});      // 5 progress fill
   bar(c, 241, 252, 304, 256, 2, rgb(0x0f141a), rgb(0x1b222c), kBorder);  // 7 slider track
-  bar(c, 290, 224, 304, 230, 3, rgb(0xd0d8e4), kWhite, Rgba{});          // 8 slider fill, tinted
+  // 8 slider fill, tinted: drawn 4 above the track's centre, so its ink sits
+  // 4 below the element's centre to land on the track.
+  bar(c, 290, 220, 304, 226, 3, rgb(0xd0d8e4), kWhite, Rgba{});
   bar(c, 263, 138, 312, 154, 3, rgb(0x0b0f14), rgb(0x10151c), kBorder);  // 9 value field
   bar(c, 358, 492, 424, 508, 4, rgb(0x2b3543), rgb(0x3b4859), kBorder);  // 10 pop-up box
   triangle(c, {{403, 503}, {411, 503}, {407, 497}}, rgb(0xdde4ee));      // its chevron
@@ -357,12 +381,20 @@ Canvas make_widget_atlas(Font& regular) {
       triangle(c, {{87, y0 + 14}, {92, y0 + 7}, {97, y0 + 14}}, rgb(0xdde4ee));
   }
   bar(c, 85, 241, 99, 263, 5, kAccentDark, kAccent, kBorderLight);
-  // Horizontal slider thumb: s 262..282, t 267..289.
-  bar(c, 264, 268, 280, 288, 5, kAccentDark, kAccent, kBorderLight);
+  // Horizontal slider thumb: s 262..282, t 267..289, drawn 2 above the
+  // track's centre, so its ink sits 2 low in the cell.
+  bar(c, 264, 266.5f, 280, 285.5f, 5, kAccentDark, kAccent, kBorderLight);
+
+  // Submenu mark: a cell centred on (167, 187), 18 by 18.
+  triangle(c, {{164, 183}, {164, 191}, {170.5f, 187}}, rgb(0xdde4ee));
+
+  // Row icons of the searchable list: 12 x 12 cells from (34 + 14 k, 82).
+  list_icons(c);
 
   // Direction dial (s 178..234, t 160..218) and its needles (s 156..166,
   // t 272..314 and 315..357).
-  disc(c, 206, 189, 27, rgb(0x10151c));
+  // The face is drawn over the needle: its middle stays see-through.
+  disc(c, 206, 189, 27, rgb(0x10151c, 0.35f));
   ring(c, 206, 189, 27, 1.5f, kBorderLight);
   for (int i = 0; i < 12; ++i) {
     const float a = i * 3.14159265f / 6, r0 = i % 3 ? 23.0f : 20.0f;

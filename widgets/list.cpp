@@ -1,0 +1,152 @@
+// The searchable list with type-ahead and its optional text field.
+#include "widgets/list.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "core/clock.h"
+#include "core/globals.h"
+#include "draw/colors.h"
+#include "draw/prims.h"
+#include "draw/text.h"
+#include "widgets/focus.h"
+#include "widgets/frames.h"
+#include "widgets/sliders.h"
+#include "widgets/text_entry.h"
+
+float io_dx = 290, io_cx = 155, io_dy = 220, io_cy = 0;
+
+namespace {
+
+std::string type_ahead;
+float last_type_ahead = -1.0f;
+int current_list_id = 0;
+BTN_key_queue list_keys;
+
+constexpr int kListMask =
+    accept_nav | accept_letters | accept_digits | accept_sign | accept_printable;
+constexpr int kRowStep = 10;
+
+// Whether name begins with prefix, ignoring case; a shorter name never does.
+bool begins_with(const std::string& name, const std::string& prefix) {
+  if (name.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(name[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i])))
+      return false;
+  return true;
+}
+
+// The atlas column of an icon kind's 12 by 12 cell (row 82); 0 none.
+float icon_column(int kind) {
+  switch (kind) {
+    case 1:
+      return 34;
+    case 3:
+      return 48;
+    case 4:
+      return 62;
+    case 5:
+      return 90;
+    case 9:
+      return 104;
+    case 10:
+      return 118;
+    case 11:
+      return 132;
+    case 7:
+      return 146;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+int BTN_list_and_search(int slider_slot, float x, float y, float width, float height, int* scroll,
+                        int* selection, int first, int last, std::string* entry_text,
+                        const std::string& entry_label, std::string (*name_of)(int row, void* ref),
+                        void* name_ref, std::string (*detail_of)(int row, void* ref),
+                        void* detail_ref, int (*icon_of)(int row, void* ref), void* icon_ref) {
+  x = std::round(x);
+  y = std::round(y);
+  if (width <= 0) width = io_dx;
+  if (height <= 0) height = io_dy;
+  const float bottom = y - height / 2, top = y + height / 2;
+  const int k = static_cast<int>(height / 20) - 1;
+  const int id = BTN_widget_id(x, y);
+  const bool in_box = BTN_mouse_in(x, bottom, x + width, top);
+  const bool focused =
+      list_keys.register_focus(id, kListMask, BTN_clicked(x, bottom, x + width, top));
+  if (focused && id != current_list_id) {
+    type_ahead.clear();
+    current_list_id = id;
+  }
+  auto reveal = [&]() {
+    if (*selection > *scroll + k) *scroll = *selection - k;
+    if (*selection < *scroll - k) *scroll = *selection + k;
+  };
+  list_keys.drain(id, focused, [&](int c, int vkey, int) {
+    if (vkey == VYKO_VK_DOWN) {
+      ++*selection;
+      if (*selection > *scroll + k) *scroll = *selection - k;
+      return;
+    }
+    if (vkey == VYKO_VK_UP) {
+      --*selection;
+      if (*selection < *scroll - k) *scroll = *selection + k;
+      return;
+    }
+    if (!std::isprint(static_cast<unsigned char>(c))) return;
+    if (xtim.act_time - last_type_ahead > 1.0f) type_ahead.clear();
+    type_ahead += static_cast<char>(c);
+    last_type_ahead = xtim.act_time;
+    for (int row = first; row <= last; ++row) {
+      if (!begins_with(name_of(row, name_ref), type_ahead)) continue;
+      *selection = row;
+      reveal();
+      break;
+    }
+  });
+  if (entry_text) BTN_enterstring(x + 35, y - 131, entry_text, 36, entry_label, 252, 1);
+  if (last < first) return 0;
+
+  BTN_frame2(frame_text_panel, x, bottom, width, height, "");
+  if (first < last) BTN_vert_slider(slider_slot, x + width + 16, bottom, top, first, last, scroll);
+  if (in_box) {
+    // This frame's wheel turns, used up here.
+    *scroll -= mnw.wheel;
+    mnw.wheel = 0;
+  }
+  *scroll = std::clamp(*scroll, first, last);
+  int opened = 0;
+  if (mnw.mouse_down && in_box) {
+    // A press beside the rows (below the last one, above the first) selects
+    // nothing, so a double click there opens nothing.
+    const int row = *scroll - static_cast<int>(std::round((mnw.mouse_y - y) / kRowStep));
+    if (row >= first && row <= last) {
+      *selection = row;
+      opened = mnw.mouse_double;
+    }
+  }
+  *selection = std::clamp(*selection, first, last);
+
+  for (int i = -k; i <= k; ++i) {
+    const int row = *scroll + i;
+    if (row < first || row > last) continue;
+    const float ry = y - float(kRowStep * i);
+    OGL_string(colr_path_text, x + 20, ry - 3, name_of(row, name_ref), 9999, charset_ui,
+               align_left);
+    if (detail_of)
+      OGL_string(colr_path_text, x + 242, ry - 3, detail_of(row, detail_ref), 9999, charset_ui,
+                 align_left);
+    if (icon_of) {
+      const float s = icon_column(icon_of(row, icon_ref));
+      if (s > 0) BTN_atlas_quad(x + 4, ry - 6, x + 16, ry + 6, s, 82, s + 12, 94, colr_white);
+    }
+    if (row == *selection) OGL_fillrect(colr_dark_text, 0.25f, x + 18, ry - 5, width - 22, 10);
+  }
+  if (focused) OGL_framerect(colr_path_text, 1.0f, x, bottom, width, height);
+  return opened;
+}

@@ -1,0 +1,32 @@
+// The pop-up selector: one choice out of a list of short texts shown in a
+// box; a press opens the whole list as the shell's pop-up menu and the row
+// the user picks becomes the selection. Selector and shell meet through the
+// codes below.
+#pragma once
+
+#include <string>
+
+// Id of the selector whose list is open; 0 none.
+extern int active_popup_code;
+// Id of the selector that is to take a choice; 0 none.
+extern int select_popup_code;
+// Index of the row picked.
+extern int popup_menu_select;
+// Id of the selector whose list a press outside it closed this frame, so that
+// the same press does not open it again; cleared at the start of every frame.
+extern int popup_cancel_code;
+
+// The selector's id at (x, y): y·1024 + x, truncated.
+int BTN_popup_id(float x, float y);
+
+// A selector at (x, y) over the items separated by '-' ('|' is refused, as
+// are 300 or more separators); *selection is the chosen item's index. The
+// label's left part stands before the box, its right part after it. Returns
+// 1 on the frame a choice made in the list is stored in *selection.
+int BTN_textlist(float x, float y, int* selection, const std::string& items,
+                 const std::string& label);
+
+// Element i of the std::vector<int> or std::vector<std::string> at v: the
+// item callbacks of the searchable list.
+int BTN_type_from_vector(int i, void* v);
+std::string BTN_name_from_vector(int i, void* v);
