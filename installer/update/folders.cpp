@@ -4,6 +4,7 @@
 
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <set>
 
@@ -109,9 +110,11 @@ void make_dirs() {
     for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1))
       folders.insert(rel.substr(0, slash));
   }
+  struct stat dest_stat;
+  const bool dest_there = stat((app_path + dest_dir_path).c_str(), &dest_stat) == 0;
   for (const std::string& folder : folders) {
     const std::string path = dest_dir_path + folder;
-    if (!inside_dest(path)) {
+    if (dest_there && !inside_dest(path)) {
       xer << "Not making " << path << ": a link takes it outside the destination.\n";
       continue;
     }

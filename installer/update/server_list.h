@@ -6,7 +6,7 @@
 #include <string>
 
 struct server_list {
-  std::string install_name;  // the FINAL line's name; empty when there was no usable one
+  std::string install_name;  // the first usable FINAL line's name; empty when none
   int count = 0;
   std::string name[10];  // host
   std::string path[10];  // folder + install_name + "/"

@@ -85,6 +85,14 @@ int net_check_capped(int slot, const std::string& server, const std::string& pat
       http.net_abandon(slot);
       return 2;
     }
+    // The server has closed its side before the whole body came: no more
+    // will come, so waiting out the idle rule would only stall the stream.
+    if (d && d->sock && d->sock->ReceivedRelease() && !d->IsComplete()) {
+      xer << "Abandoning " << path << " from " << server
+          << ": the server closed the connection after " << d->written << " bytes.\n";
+      http.net_abandon(slot);
+      return 2;
+    }
   } else if (r == 1) {
     struct stat st;
     if (stat((app_path + local_file).c_str(), &st) == 0 && st.st_size > cap) {

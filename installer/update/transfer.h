@@ -89,7 +89,8 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
 // [SECTION] Downloads and mirrors
 
 // net_check with a cap: a transfer that announces or delivers more than
-// cap bytes is abandoned (its file removed) and counts as failed (2).
+// cap bytes is abandoned (its file removed) and counts as failed (2), and so
+// is one whose server closed the connection before the whole body came.
 int net_check_capped(int slot, const std::string& server, const std::string& path,
                      const std::string& local_file, int64_t cap);
 
