@@ -40,11 +40,11 @@ std::string hex_of(const MD5_CTX& ctx) {
   return out;
 }
 
-// The MD5 of the file at exactly this spelling (no letter-case repair: the
-// program that uses the installation looks its files up by their exact
-// names), or of a link's text. False for anything else, or when it cannot be
-// read. Safe on any thread: it neither alerts nor logs.
-bool hash_installed(const std::string& path, std::string* out) {
+}  // namespace
+
+// No letter-case repair: the program that uses the installation looks its
+// files up by their exact names, so a file spelled otherwise is not there.
+bool installed_md5(const std::string& path, std::string* out) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return false;
   MD5_CTX ctx;
@@ -86,8 +86,6 @@ bool hash_installed(const std::string& path, std::string* out) {
   return true;
 }
 
-}  // namespace
-
 // [SECTION] The examination
 
 namespace {
@@ -117,7 +115,7 @@ struct examination {
     size_t i = next.fetch_add(1, std::memory_order_relaxed);
     if (i >= size()) return false;
     std::string sig;
-    sigs[i] = hash_installed(paths[i], &sig) ? sig : "NONE";
+    sigs[i] = installed_md5(paths[i], &sig) ? sig : "NONE";
     done[i].store(1, std::memory_order_release);
     return true;
   }

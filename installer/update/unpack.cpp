@@ -6,7 +6,6 @@
 // destination) before it is renamed over the old one. A half-written or wrong
 // file is never taken as installed, and the old file stays until then.
 #include <dirent.h>
-#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +16,6 @@
 
 #include "core/alert.h"
 #include "core/globals.h"
-#include "core/util/md5.h"
 #include "Files/errors.h"
 #include "Files/io_utils.h"
 #include "Files/zip.h"
@@ -73,39 +71,6 @@ std::string entries_problem(const std::vector<zip_entry_info>& entries, const st
   return files == 1 ? "" : "no entry for the file";
 }
 
-bool md5_of(const std::string& path, bool link, std::string* out) {
-  MD5_CTX ctx;
-  MD5Init(&ctx);
-  if (link) {
-    char text[PATH_MAX];
-    ssize_t n = readlink(path.c_str(), text, sizeof text);
-    if (n <= 0 || n >= static_cast<ssize_t>(sizeof text)) return false;
-    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(text), static_cast<uint64_t>(n));
-  } else {
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    std::vector<unsigned char> buffer(256 * 1024);
-    for (;;) {
-      ssize_t n = read(fd, buffer.data(), buffer.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        close(fd);
-        if (n < 0) return false;
-        break;
-      }
-      MD5UpdateWide(&ctx, buffer.data(), static_cast<uint64_t>(n));
-    }
-  }
-  MD5Final(&ctx);
-  static const char kHex[] = "0123456789abcdef";
-  out->assign(32, '0');
-  for (int i = 0; i < 16; ++i) {
-    (*out)[2 * i] = kHex[ctx.digest[i] >> 4];
-    (*out)[2 * i + 1] = kHex[ctx.digest[i] & 15];
-  }
-  return true;
-}
-
 // A link may point anywhere inside the destination, reckoned from where the
 // link will stand (its real folder), never outside it nor to an absolute path.
 bool link_stays_inside(const std::string& text, int depth) {
@@ -143,7 +108,7 @@ std::string unpacked_problem(const std::string& file, const std::string& destina
     return "a file larger than the manifest's size";
   }
   std::string sig;
-  if (!md5_of(file, link, &sig)) return "an unreadable file";
+  if (!installed_md5(file, &sig)) return "an unreadable file";
   if (sig != want.sig_want) return "MD5 " + sig + " where the manifest has " + want.sig_want;
   // Modes from a mirror never give others the right to write, nor set-id
   // bits; the owner can always read and replace the file.

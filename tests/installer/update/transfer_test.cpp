@@ -561,6 +561,60 @@ TEST_F(Engine, StreamsFollowThePreferenceAndFinishAtOnceWhenNothingIsWanted) {
   }
 }
 
+TEST_F(Engine, DeletionsAndTheCleanUpNeverReachThroughALinkOutOfTheDestination) {
+  // The user keeps a folder of the installation elsewhere, through a link.
+  const std::string elsewhere = dir + "elsewhere/";
+  run_command("mkdir -p '" + elsewhere + "sub' && printf old > '" + elsewhere +
+              "sub/victim.txt' && ln -s '" + elsewhere + "' '" + dest_dir_path +
+              "ext' && mkdir -p '" + dest_dir_path + "gone' && printf old > '" + dest_dir_path +
+              "gone/file.txt'");
+  const std::string old = md5_of_text("old");
+  write_file(dir + "directory.txt",
+             "I\n900 version\nINSTALLER\n\nDIR All/ext/sub/\nFILE 0 0 1 1 1 " + old +
+                 " victim.txt\nFILE 0 0 2 0 0 GONE victim.txt\n"
+                 "DIR All/gone/\nFILE 0 0 1 1 1 " +
+                 old +
+                 " file.txt\n"
+                 "FILE 0 0 2 0 0 GONE file.txt\n");
+  install();
+  EXPECT_EQ(next.all_done, 1);
+  EXPECT_EQ(read_file(elsewhere + "sub/victim.txt"), "old");
+  EXPECT_TRUE(exists(elsewhere + "sub"));
+  EXPECT_FALSE(exists(dest_dir_path + "gone"));  // inside: deleted, and its folder tidied away
+  EXPECT_NE(log().find("Not deleting " + dest_dir_path + "ext/sub/victim.txt"), std::string::npos);
+}
+
+TEST_F(Engine, InstallControlsClearWhatTheyMust) {
+  stg.dir_state = dir_read;
+  next.all_done = 1;
+  stg.install_error = 1;
+  install_prepare();
+  EXPECT_EQ(next.all_done, 0);
+  EXPECT_EQ(stg.install_error, 0);
+  EXPECT_EQ(next.stream_on[0] + next.stream_on[1] + next.stream_on[2] + next.stream_on[3], 2);
+
+  // The platform: refused while installing; otherwise the manifest is read again.
+  stg.install_phase = phase_installing;
+  EXPECT_EQ(set_download_os(platform_windows), 0);
+  EXPECT_EQ(stg.download_os, platform_linux);
+  stg.install_phase = phase_idle;
+  this_install_has_exes = 1;
+  EXPECT_EQ(set_download_os(platform_windows), 1);
+  EXPECT_EQ(stg.download_os, platform_windows);
+  EXPECT_EQ(this_install_has_exes, 0);
+  EXPECT_EQ(stg.dir_state, dir_fetched);
+  EXPECT_EQ(set_download_os(7), 0);
+
+  // A new destination.
+  stg.dir_state = dir_read;
+  stg.install_phase = phase_ended;
+  next.all_done = 1;
+  install_destination_changed();
+  EXPECT_EQ(next.all_done, 0);
+  EXPECT_EQ(stg.install_phase, phase_idle);
+  EXPECT_EQ(stg.dir_state, dir_fetched);
+}
+
 TEST_F(Engine, FiguresStayFiniteAndSayNothingTheyCannotKnow) {
   next = next_struct();
   xtim.xtim_update();
