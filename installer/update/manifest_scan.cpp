@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/util/text_util.h"
 #include "installer/update/manifest.h"
 #include "installer/update/text_header.h"
 
@@ -51,29 +52,7 @@ class line_reader {
   }
   bool blank_follows() const { return p_ < end_ && blank(*p_); }
 
-  // The readers' integer rule: an optional "-", an optional "+" that makes it
-  // positive again, then every byte up to a blank or line end counts as a
-  // digit of value (byte - '0'), with no digit check. Unsigned arithmetic
-  // wraps where a signed total would overflow.
-  int number() {
-    skip_blanks();
-    bool negative = false;
-    if (p_ < end_ && *p_ == '-') {
-      negative = true;
-      ++p_;
-    }
-    if (p_ < end_ && *p_ == '+') {
-      negative = false;
-      ++p_;
-    }
-    uint32_t total = 0;
-    while (p_ < end_ && !blank(*p_) && !line_end(*p_)) {
-      total = total * 10u + static_cast<uint32_t>(static_cast<unsigned char>(*p_) - '0');
-      ++p_;
-    }
-    if (negative) total = 0u - total;
-    return static_cast<int32_t>(total);
-  }
+  int number() { return UTL_int_token(&p_, end_); }
 
  private:
   const char* p_;

@@ -6,6 +6,7 @@
 #include "core/constants.h"
 #include "installer/update/server_list.h"
 #include "installer/update/text_header.h"
+#include "net/http.h"
 
 namespace {
 
@@ -13,17 +14,6 @@ bool blank(char c) { return c == '\t' || c == ' '; }
 bool white(char c) { return blank(c) || c == 0 || c == '\r' || c == '\n'; }
 
 const int kServerListVersion = 820;
-
-// A host as a request's head may carry it.
-bool usable_host(const std::string& host) {
-  if (host.empty()) return false;
-  for (char c : host) {
-    bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-              c == '-' || c == '.' || c == '_';
-    if (!ok) return false;
-  }
-  return true;
-}
 
 bool usable_folder(const std::string& folder) {
   if (folder.empty() || folder[0] != '/') return false;
@@ -88,7 +78,7 @@ int scan_server_list(const char* begin, const char* end, server_list& out, int* 
       std::string host = field(), folder = field(), desc = field();
       // A mirror needs the version's folder: one listed before a usable FINAL
       // line would be asked for the wrong files.
-      if (have_name && usable_host(host) && usable_folder(folder) && out.count < 10) {
+      if (have_name && http_host_name_ok(host) && usable_folder(folder) && out.count < 10) {
         out.name[out.count] = host;
         out.path[out.count] = folder + out.install_name + "/";
         out.desc[out.count] = desc;

@@ -13,7 +13,7 @@ out="$build/fuzz"
 mkdir -p "$out/artifacts"
 
 declare -A readers=(
-  [manifest]="$src/installer/update/manifest_scan.cpp $src/installer/update/text_header.cpp"
+  [manifest]="$src/installer/update/manifest_scan.cpp $src/installer/update/text_header.cpp $src/core/util/text_util.cpp"
   [server_list]="$src/installer/update/server_list_scan.cpp $src/installer/update/text_header.cpp"
 )
 for kind in manifest server_list; do
@@ -21,7 +21,7 @@ for kind in manifest server_list; do
   harness="$src/tests/installer/fuzz/${kind}_fuzz.cpp"
   stale=0
   [ -x "$bin" ] || stale=1
-  for f in ${readers[$kind]} "$harness" "$src"/installer/update/*.h; do
+  for f in ${readers[$kind]} "$harness" "$src"/installer/update/*.h "$src"/net/http.h; do
     [ "$f" -nt "$bin" ] && stale=1
   done
   if [ $stale -eq 1 ]; then
@@ -43,17 +43,9 @@ printf 'I\n820 version\nSERVERS\n\nBETA b\nFINAL Nimbrel 9\nSERVER m1.example\n/
   > "$work/server_list/seed1"
 printf 'A\r\n820 version\r\nSERVERS\r\nSERVER early\r\n/p/\r\nd\r\nFINAL v\r\nSERVERS x\r\n' > "$work/server_list/seed2"
 
+# shellcheck source=../support/fuzz_run.sh
+source "$src/tests/support/fuzz_run.sh"
 for kind in manifest server_list; do
-  regressions="$src/tests/installer/fuzz/regressions/$kind"
-  if [ -d "$regressions" ]; then
-    echo "running the $kind reader's regression inputs"
-    "$out/${kind}_fuzz" -timeout=10 -rss_limit_mb=512 "$regressions"/* 2>"$work/$kind.regress.log" ||
-      { tail -60 "$work/$kind.regress.log"; exit 1; }
-    cp "$regressions"/* "$work/$kind/"
-  fi
-  echo "fuzzing the $kind reader for $seconds s"
-  "$out/${kind}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 -max_len=65536 \
-    -print_final_stats=1 -artifact_prefix="$out/artifacts/${kind}-" \
-    "$work/$kind" 2>"$work/$kind.log" || { tail -60 "$work/$kind.log"; exit 1; }
-  grep -E "stat::number_of_executed_units|Done" "$work/$kind.log" | head -3
+  fuzz_run "$kind" "$out/${kind}_fuzz" "$work/$kind" "$src/tests/installer/fuzz/regressions/$kind" \
+    "$seconds" "$out/artifacts/${kind}-" 512 -max_len=65536
 done

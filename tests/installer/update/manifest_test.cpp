@@ -28,10 +28,7 @@ namespace {
 const std::string kHeader = "I\n900 version\nINSTALLER\n\n";
 const std::string A(32, 'a'), B(32, 'b'), C(32, 'c');
 
-// The MD5 of bytes as md5sum computes it.
-std::string md5sum_of_text(const std::string& text) {
-  return run_command("printf %s '" + text + "' | md5sum | cut -c1-32").substr(0, 32);
-}
+// The MD5 of a file as md5sum computes it.
 std::string md5sum_of_file(const std::string& path) {
   return run_command("md5sum < '" + path + "' | cut -c1-32").substr(0, 32);
 }
@@ -198,8 +195,9 @@ TEST_F(Manifest, ExaminesTheDestinationByExactNameAndSumsWhatIsWanted) {
               "printf 'other case' > '" +
               d + "Res/CASE.txt' && ln -s ../Res/current.txt '" + d + "Res/link' && mkfifo '" + d +
               "Res/fifo' && printf gone > '" + d + "Res/gone.txt'");
-  const std::string current = md5sum_of_text("current"), older = md5sum_of_text("older");
-  const std::string link_sig = md5sum_of_text("../Res/current.txt");
+  const std::string current = testing_support::md5sum_of("current"),
+                    older = testing_support::md5sum_of("older");
+  const std::string link_sig = testing_support::md5sum_of("../Res/current.txt");
   std::string body = kHeader + "DIR All/Res/\n" +                        //
                      "FILE 0 0 1 10 20 " + current + " current.txt\n" +  // up to date
                      "FILE 0 0 1 10 20 " + older + " older.txt\n" +      // an older release

@@ -109,10 +109,6 @@ std::string json_string(const std::string& s) {
   return out + "\"";
 }
 
-std::string md5_of_text(const std::string& text) {
-  return run_command("printf %s " + json_string(text) + " | md5sum").substr(0, 32);
-}
-
 class Engine : public testing_support::TempFolderTest {
  protected:
   Engine() : TempFolderTest("engine", with_log) {}
@@ -537,7 +533,8 @@ TEST_F(Engine, StreamsFollowThePreferenceAndFinishAtOnceWhenNothingIsWanted) {
   std::string body = "I\n900 version\nINSTALLER\n\nDIR All/\n";
   for (int i = 0; i < 6; ++i) {
     write_file(dest_dir_path + "c" + std::to_string(i), "same");
-    body += "FILE 0 0 1 1 1 " + md5_of_text("same") + " c" + std::to_string(i) + "\n";
+    body +=
+        "FILE 0 0 1 1 1 " + testing_support::md5sum_of("same") + " c" + std::to_string(i) + "\n";
   }
   write_file(dir + "directory.txt", body);
   for (int preferred : {0, 1, 9, -3}) {
@@ -568,7 +565,7 @@ TEST_F(Engine, DeletionsAndTheCleanUpNeverReachThroughALinkOutOfTheDestination) 
               "sub/victim.txt' && ln -s '" + elsewhere + "' '" + dest_dir_path +
               "ext' && mkdir -p '" + dest_dir_path + "gone' && printf old > '" + dest_dir_path +
               "gone/file.txt'");
-  const std::string old = md5_of_text("old");
+  const std::string old = testing_support::md5sum_of("old");
   write_file(dir + "directory.txt",
              "I\n900 version\nINSTALLER\n\nDIR All/ext/sub/\nFILE 0 0 1 1 1 " + old +
                  " victim.txt\nFILE 0 0 2 0 0 GONE victim.txt\n"
