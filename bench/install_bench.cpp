@@ -1,14 +1,6 @@
-// A whole install from nginx on loopback, driven frame by frame as the screen
-// drives it, beside a pipeline of standard tools doing the same work: curl
-// fetching the archives over four parallel transfers, Python's zipfile
-// unpacking them in one process and md5sum checking every file. Then the
-// examination of the installed tree (MD5 of every file) beside md5sum over
-// the same files, on one core and on the worker threads.
-//
-// The set: NIMBREL_INSTALL_BENCH_FILES files (2,000 by default) from 1 KB to
-// 20 MB, about 1 GB, even ones text, odd ones random, made by the tests'
-// mirror script. Run it by hand (as root or where nginx may listen on port
-// 80 of 127.0.12.20); it writes a few GB under $TMPDIR and removes them.
+// A whole install from nginx on loopback, frame by frame, beside curl
+// (four parallel transfers), Python's zipfile and md5sum doing the same work;
+// then the examination of the installed tree beside md5sum over it.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -33,6 +25,10 @@
 #include "tests/net/peers.h"
 #include "tests/support/test_support.h"
 
+// The set: NIMBREL_INSTALL_BENCH_FILES files (2,000 by default) from 1 KB to
+// 20 MB, about 1 GB, even ones text, odd ones random, made by the tests'
+// mirror script. Run it by hand (as root or where nginx may listen on port
+// 80 of 127.0.12.20); it writes a few GB under $TMPDIR and removes them.
 namespace {
 
 const char* const kAddress = "127.0.12.20";

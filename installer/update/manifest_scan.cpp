@@ -1,10 +1,6 @@
 // Scanning a manifest's bytes into histories: the header, the DIR and FILE
-// lines, the number rule, and the checks that keep a hostile manifest from
-// naming anything outside the destination. No file or global is touched
-// here, so the fuzzers run it as it is.
-//
-// Bounds: one pass over the bytes; memory grows with the kept lines only (a
-// record per FILE line, each field no longer than its line).
+// lines, and the checks that keep a hostile manifest from naming anything
+// outside the destination. No file or global is touched: the fuzzers run it.
 #include <cstdint>
 #include <cstring>
 
@@ -99,6 +95,8 @@ std::string manifest_path_problem(const std::string& path, size_t dest_length) {
   return "";
 }
 
+// One pass over the bytes; memory grows with the kept lines only (a record per
+// FILE line, each field no longer than its line).
 int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
                   std::vector<file_history_struct>& out, std::string* problem, int* version) {
   out.clear();

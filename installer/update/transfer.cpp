@@ -1,7 +1,6 @@
-// The transfer engine: the four streams and their files, downloads with caps,
-// retries from other mirrors with growing pauses, the number of streams
-// following the measured rate, the clean-up after deletions, the folder's
-// new name, the frame's time budget, and the figures the screen shows.
+// The transfer engine: four streams, capped downloads, retries from other
+// mirrors, the stream count following the rate, the clean-up, the folder's new
+// name, the frame's time budget and the figures the screen shows.
 //
 // Contents
 //   [SECTION] State

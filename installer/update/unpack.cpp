@@ -1,10 +1,6 @@
-// Unpacking one downloaded archive into place. The archive came from any
-// mirror over plain HTTP, so it is judged before and after: its entries must
-// be the one expected file (and its "__MACOSX" twin) within the manifest's
-// size, it is unpacked into a scratch folder beside the target, and the
-// result must be the manifest's file (size, MD5, a link that stays inside the
-// destination) before it is renamed over the old one. A half-written or wrong
-// file is never taken as installed, and the old file stays until then.
+// Unpacking one downloaded archive into place, judged before and after: the
+// expected entries within the manifest's size, then the manifest's file
+// itself (size, MD5, a link that stays inside) before it replaces the old one.
 #include <dirent.h>
 #include <limits.h>
 #include <sys/stat.h>

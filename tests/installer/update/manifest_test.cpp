@@ -66,6 +66,8 @@ class Manifest : public testing_support::TempFolderTest {
   }
 };
 
+// [SECTION] Reading
+
 TEST_F(Manifest, ReadsHistoriesFieldsAndTheNumberRule) {
   struct {
     const char* name;
@@ -184,7 +186,10 @@ TEST_F(Manifest, NewerManifestTellsTheUserUnlessTheBuilderReadsIt) {
   app_done = 0;
 }
 
-// The examination: what is installed, by exact name, against the manifest.
+// [SECTION] The examination
+
+// What is installed, by exact name, against the manifest.
+
 TEST_F(Manifest, ExaminesTheDestinationByExactNameAndSumsWhatIsWanted) {
   const std::string d = dest_dir_path;
   run_command("mkdir -p '" + d + "Res' && printf current > '" + d +
@@ -331,6 +336,8 @@ TEST_F(Manifest, ScanningProgressOnEveryFiveHundredthLine) {
   ASSERT_EQ(read(body, dir_read_builder), dir_read);
   EXPECT_EQ(names, (std::vector<std::string>{"title:n499", "title:n999"}));
 }
+
+// [SECTION] Queries and the written form
 
 TEST(ManifestQueries, PlatformFilterHistoryKeysAndWriterLines) {
   sim_info.assign(1, file_history_struct(7));

@@ -1,13 +1,6 @@
-// The transfer engine driven frame by frame without a window, against install
-// sets made by a test script (Python's zipfile) and served by nginx on
-// loopback: fresh installs and updates checked with md5sum, mirrors that
-// fail in every way we know, a full disk, a hostile mirror, and the
-// streams, figures and local-source install without a network.
-//
-// Loopback addresses (each case runs as its own process, beside the rest of
-// the suite): 127.0.12.1 installs and updates, .2-.3 failing mirrors, .4-.5 a
-// mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that
-// run out, .9 renames.
+// The transfer engine driven frame by frame without a window, against sets
+// made by a test script and served by nginx on loopback: installs checked
+// with md5sum, failing and hostile mirrors, a full disk, streams and figures.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -37,6 +30,10 @@ using testing_support::read_file;
 using testing_support::run_command;
 using testing_support::write_file;
 
+// Loopback addresses (each case runs as its own process, beside the rest of
+// the suite): 127.0.12.1 installs and updates, .2-.3 failing mirrors, .4-.5 a
+// mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that
+// run out, .9 renames.
 namespace {
 
 // [SECTION] Install sets
@@ -365,6 +362,12 @@ TEST_F(Engine, AFailingMirrorIsLeftForAnotherWithoutCountingFilesTwice) {
        "cd '" + dir + "' && mkdir -p old && printf stale > old/victim.bin && cd old && rm -f '" +
            dir + "m1" + archive + "' && zip -q '" + dir + "m1" + archive + "' victim.bin",
        "where the manifest has"},
+      {"an archive larger than the manifest announces",
+       "cd '" + dir +
+           "' && mkdir -p big && head -c 600000 /dev/urandom > big/victim.bin && cd big && "
+           "rm -f '" +
+           dir + "m1" + archive + "' && zip -q '" + dir + "m1" + archive + "' victim.bin",
+       "more than 201000 bytes"},
   };
   for (const auto& c : cases) {
     run_command("rm -rf '" + dir + "m1/www' '" + dir + "m2/www' '" + dest_dir_path + "'");
