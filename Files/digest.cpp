@@ -32,6 +32,8 @@ static std::string md5_hex(const unsigned char* bytes, uint64_t length) {
   return std::string(hex, 32);
 }
 
+// Memory: the file is mapped, not copied; time: one pass over its bytes. A
+// link is digested by its text, read whole (at most PATH_MAX).
 int calc_file_md5(const std::string& path, std::string& out) {
   std::string link;
   if (is_sim_link(path.c_str(), &link)) {
@@ -58,7 +60,7 @@ static int close_keeping(FILE* f, int code) {
 }
 
 int make_file_large_address_aware(const std::string& path) {
-  FILE* f = fopen(path.c_str(), "r+b");
+  FILE* f = UTL_fopen_regular(path.c_str(), "r+b");
   if (!f) return errno;
   unsigned char dos[64];
   if (fread(dos, 1, 64, f) != 64) return close_keeping(f, 5);

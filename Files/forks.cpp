@@ -36,15 +36,22 @@ std::string sidecar_path(const std::string& path) {
 }
 
 // The whole sidecar file in a nothrow buffer; null when there is none (or it
-// is not a plain file: we never read through a link here either).
+// is not a plain file: we never read through a link here either, nor wait on
+// a FIFO). Memory: the file's size, at most kMaxAppleDouble; a larger file is
+// refused with EFBIG before anything is allocated.
 unsigned char* read_sidecar(const std::string& path, size_t* length, int* err) {
   *length = 0;
   *err = 0;
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = UTL_open_regular(path.c_str(), O_RDONLY | O_NOFOLLOW);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
     close(fd);
+    return nullptr;
+  }
+  if ((unsigned long long)st.st_size > kMaxAppleDouble) {
+    close(fd);
+    *err = EFBIG;
     return nullptr;
   }
   size_t size = (size_t)st.st_size;
@@ -67,6 +74,8 @@ unsigned char* read_sidecar(const std::string& path, size_t* length, int* err) {
 
 }  // namespace
 
+// Time: one pass over the descriptor table, which the check against the
+// block's length bounds by the block itself; no memory of its own.
 int parse_apple_double(const unsigned char* data, size_t length, apple_double_view* out) {
   *out = apple_double_view();
   if (length < 26 || memcmp(data, kAppleHeader, sizeof kAppleHeader) != 0) return 20012;
@@ -98,6 +107,7 @@ int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fo
   bool have_finder = lgetxattr(path.c_str(), kFinderAttr, finder, sizeof finder) >= 16;
   if (have_finder) memcpy(finder16, finder, 16);
 
+  // The kernel keeps an attribute's value under 64 KiB: that bounds this copy.
   ssize_t size = lgetxattr(path.c_str(), kForkAttr, nullptr, 0);
   if (size >= 0) {
     if (size == 0) return 0;

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
@@ -50,6 +51,66 @@ static bool stat_case_repaired(const std::string& path, struct stat* st) {
   return stat(buf, st) == 0;
 }
 
+// [SECTION] Opening regular files, reading links
+
+int UTL_open_regular(const char* path, int flags, int mode) {
+  int fd = open(path, flags | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = ENXIO;
+    return -1;
+  }
+  // Regular files ignore the flag; it goes so that nothing later depends on it.
+  fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+FILE* UTL_fopen_regular(const char* path, const char* mode) {
+  const bool update = strchr(mode, '+') != nullptr;
+  int flags;
+  switch (mode[0]) {
+    case 'r':
+      flags = update ? O_RDWR : O_RDONLY;
+      break;
+    case 'w':
+      flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+      break;
+    case 'a':
+      flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+      break;
+    default:
+      errno = EINVAL;
+      return nullptr;
+  }
+  int fd = UTL_open_regular(path, flags);
+  if (fd < 0) return nullptr;
+  FILE* f = fdopen(fd, mode);
+  if (!f) {
+    int err = errno;
+    close(fd);
+    errno = err;
+  }
+  return f;
+}
+
+int UTL_make_regular(const char* path) {
+  int fd = UTL_open_regular(path, O_WRONLY | O_CREAT);
+  if (fd < 0) return errno;
+  close(fd);
+  return 0;
+}
+
+int UTL_read_link(const char* path, std::string* text) {
+  char buf[PATH_MAX];
+  ssize_t n = readlink(path, buf, sizeof buf);
+  if (n < 0) return errno;
+  if (n >= static_cast<ssize_t>(sizeof buf)) return ENAMETOOLONG;
+  if (text) text->assign(buf, static_cast<size_t>(n));
+  return 0;
+}
+
 // [SECTION] Tests
 
 int file_exists(const std::string& path) {
@@ -69,12 +130,11 @@ int is_sim_link(const char* path, std::string* link_text) {
   FSRef ref;
   if (FilePathToFSRefAndName(full.c_str(), &ref, nullptr) != 0) return 0;
   if (ref.path.size() > 499) return 0;
-  // A text that fills the whole buffer may have been cut: refuse it rather
-  // than hand back a different link.
-  char buf[PATH_MAX];
-  ssize_t n = readlink(ref.path.c_str(), buf, sizeof buf);
-  if (n <= 0 || n >= static_cast<ssize_t>(sizeof buf)) return 0;
-  if (link_text) link_text->assign(buf, n);
+  // A text that may have been cut is refused rather than handed back as a
+  // different link.
+  std::string text;
+  if (UTL_read_link(ref.path.c_str(), &text) != 0 || text.empty()) return 0;
+  if (link_text) *link_text = text;
   return 1;
 }
 

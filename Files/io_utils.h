@@ -5,6 +5,7 @@
 // return 0 or an error code for error_str().
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 // A file reference: the canonical folder (realpath of the parent) joined with
@@ -22,6 +23,24 @@ struct HFSUniStr255 {
 
 extern std::string sErrFile;
 extern int sErrLine;
+
+// Opens a path that must name a regular file, without ever waiting: a FIFO
+// or a device would block open() or read() for ever, so anything but a
+// regular file is refused with ENXIO (readers then count it as missing).
+// flags as open() takes them; O_CLOEXEC is added. -1 with errno on failure.
+// Safe in a signal handler: it allocates nothing.
+int UTL_open_regular(const char* path, int flags, int mode = 0666);
+// The same as a stdio stream; mode "r", "w", "a" or "r+", each with an
+// optional "b". Null with errno on failure.
+FILE* UTL_fopen_regular(const char* path, const char* mode);
+// For a path about to be handed to a C++ stream, which opens without these
+// checks: creates the file when missing; 0 when the path then names a
+// regular file, else an errno (ENXIO for a FIFO or a device).
+int UTL_make_regular(const char* path);
+// The text of a symbolic link, read with a buffer of PATH_MAX: 0 and the text;
+// EINVAL when the path is no link; ENAMETOOLONG when the text fills the whole
+// buffer (it may have been cut); else readlink's errno.
+int UTL_read_link(const char* path, std::string* text);
 
 int file_exists(const std::string& path);
 int dir_exists(const std::string& path);
@@ -54,3 +73,7 @@ int launch_app(const std::string& app, const std::string& dest_path);
 
 // The data-file writer: opens ouf and writes the common header.
 int ouf_open(const std::string& path, int kind, int version, const std::string& notice);
+// Closes ouf. A file that could not be written whole (a full disk shows at
+// the last flush) is removed, so no reader takes it for a finished one:
+// 0, or the errno of the failure (EIO when the stream kept none).
+int ouf_close();

@@ -1,4 +1,8 @@
-// Opening the data-file stream ouf and writing the common header.
+// Opening the data-file stream ouf and writing the common header; closing
+// it so that a file cut short does not stay behind.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 
 #include "core/alert.h"
@@ -6,10 +10,15 @@
 #include "core/globals.h"
 #include "Files/io_utils.h"
 
+// The file ouf_open last opened, for ouf_close.
+static std::string g_ouf_path;
+
 static bool ouf_attempt(const std::string& path, int kind, int version, const std::string& notice) {
   ouf.clear();
   if (ouf.is_open()) ouf.close();
   ouf.clear();
+  // A FIFO in the file's place would hold the stream's open for ever.
+  if (UTL_make_regular(path.c_str()) != 0) return false;
   if (kind == kind_text) {
     ouf.open(path, std::ios::out | std::ios::trunc);
     if (!ouf.is_open()) return false;
@@ -36,10 +45,12 @@ int ouf_open(const std::string& path, int kind, int version, const std::string& 
     for (size_t i = full.size() - 3; i < full.size(); ++i)
       if (full[i] >= 'A' && full[i] <= 'Z') full[i] = static_cast<char>(full[i] - 'A' + 'a');
 
+  g_ouf_path = full;
   if (ouf_attempt(full, kind, version, notice)) return 1;
   size_t slash = full.rfind('/');
   if (slash != std::string::npos) make_folder(full.substr(0, slash + 1));
   if (ouf_attempt(full, kind, version, notice)) return 1;
+  g_ouf_path.clear();
 
   MACIBM_alert(
       0,
@@ -51,4 +62,17 @@ int ouf_open(const std::string& path, int kind, int version, const std::string& 
       "creating the folder listed in the path above.",
       t_alert);
   return 0;
+}
+
+int ouf_close() {
+  if (!ouf.is_open()) return 0;
+  errno = 0;
+  ouf.flush();
+  const bool flushed = !ouf.fail();
+  int err = flushed ? 0 : (errno ? errno : EIO);
+  ouf.close();
+  if (!err && ouf.fail()) err = errno ? errno : EIO;
+  if (err && !g_ouf_path.empty()) unlink(g_ouf_path.c_str());
+  g_ouf_path.clear();
+  return err;
 }

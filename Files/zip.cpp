@@ -8,6 +8,7 @@
 #include "Files/zip.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <minizip/zip.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -53,11 +54,14 @@ namespace {
 struct packing {
   zipFile zf = nullptr;
   unsigned char* fork = nullptr;
+  std::string archive;  // set once the archive was created
 
+  // A half-written archive would be taken for a whole one: it goes.
   int fail(int code, int line) {
     record_failure(line);
     if (zf) zipClose(zf, nullptr);
     zf = nullptr;
+    if (!archive.empty()) unlink(archive.c_str());
     delete[] fork;
     fork = nullptr;
     xer << "file_to_zip failed with error " << code << ".\nfile = " << sErrFile
@@ -105,16 +109,18 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
   if (ref.path.size() > 499) return p.fail(ENAMETOOLONG, __LINE__);
   const std::string& canon = ref.path;
 
-  char link_text[499];
-  ssize_t link_len = readlink(canon.c_str(), link_text, sizeof link_text);
-  if (link_len >= 0) {
+  std::string link_text;
+  err = UTL_read_link(canon.c_str(), &link_text);
+  if (err != 0 && err != EINVAL) return p.fail(err, __LINE__);
+  if (err == 0) {
     p.zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
     if (!p.zf) return p.fail(20003, __LINE__);
+    p.archive = full_zip;
     zip_fileinfo zi = {};
     zi.external_fa = kLinkAttributes;
-    if ((err = open_entry(p.zf, name, zi, 0, (size_t)link_len)) != ZIP_OK)
+    if ((err = open_entry(p.zf, name, zi, 0, link_text.size())) != ZIP_OK)
       return p.fail(err, __LINE__);
-    if ((err = write_slices(p.zf, link_text, (size_t)link_len)) != ZIP_OK)
+    if ((err = write_slices(p.zf, link_text.data(), link_text.size())) != ZIP_OK)
       return p.fail(err, __LINE__);
     if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
     err = zipClose(p.zf, nullptr);
@@ -132,6 +138,7 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
 
     p.zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
     if (!p.zf) return p.fail(20003, __LINE__);
+    p.archive = full_zip;
     zip_fileinfo zi = {};
     struct stat st;
     if (fstat(source.fd, &st) == 0) {
@@ -157,6 +164,7 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
   if ((err = read_resource_fork(full_src, &p.fork, &fork_length, finder16)) != 0)
     return p.fail(err, __LINE__);
   if (fork_length >= 0x80000000UL) return p.fail(20005, __LINE__);
+  if (fork_length > kMaxResourceFork) return p.fail(EFBIG, __LINE__);
   if (fork_length > 0) {
     zip_fileinfo zi = {};
     if ((err = open_entry(p.zf, "__MACOSX/._" + name, zi, Z_DEFLATED, fork_length + 82)) != ZIP_OK)
@@ -185,43 +193,162 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
 // [SECTION] Unpacking: entry data, names, links, forks, regular files
 namespace {
 
-// The current entry, whole, in one nothrow allocation. Codes: minizip's for
-// open and close (a CRC mismatch shows at close), 12, 20002.
-int read_entry(unzFile uf, const unz_file_info_s& info, unsigned char** data) {
-  *data = nullptr;
-  int err = unzOpenCurrentFile(uf);
-  if (err != UNZ_OK) {
-    record_failure(__LINE__);
-    return err;
+// One entry's bytes as they inflate, held to what the archive declares of
+// them. minizip stops at the declared size without telling whether more
+// would follow, and hands an entry of a method it cannot inflate over raw
+// with no CRC test; so the entry is read raw and inflated here, and one that
+// gives more or fewer bytes than declared, fails its CRC, is encrypted or
+// uses a method other than store and deflate is refused.
+// Memory: the input buffer below and zlib's inflate state (about 44 KiB),
+// whatever the entry declares. Time: the entry's compressed bytes plus at
+// most its declared size inflated, so a lying size costs no more than an
+// honest one (deflate expands at most about 1032 times).
+class entry_stream {
+ public:
+  entry_stream() = default;
+  entry_stream(const entry_stream&) = delete;
+  entry_stream& operator=(const entry_stream&) = delete;
+  ~entry_stream() { end(); }
+
+  // 0, or a code: minizip's when it cannot open the entry, its "bad zip
+  // file" for a method or an encryption we do not read, 12 without memory.
+  int open(unzFile uf, const unz_file_info_s& info) {
+    if ((info.compression_method != 0 && info.compression_method != Z_DEFLATED) || (info.flag & 1))
+      return fail(UNZ_BADZIPFILE, __LINE__);
+    int method = 0, level = 0;
+    int err = unzOpenCurrentFile2(uf, &method, &level, 1);
+    if (err != UNZ_OK) return fail(err, __LINE__);
+    uf_ = uf;
+    deflated_ = method == Z_DEFLATED;
+    declared_ = info.uncompressed_size;
+    want_crc_ = info.crc;
+    crc_ = crc32(0L, Z_NULL, 0);
+    if (deflated_) {
+      if (inflateInit2(&zs_, -MAX_WBITS) != Z_OK) return fail(12, __LINE__);
+      inflating_ = true;
+    }
+    return 0;
   }
-  size_t size = info.uncompressed_size;
-  unsigned char* buf = new (std::nothrow) unsigned char[size ? size : 1];
-  if (!buf) {
-    unzCloseCurrentFile(uf);
-    record_failure(__LINE__);
-    return 12;
+
+  // Up to cap bytes into out; *got is 0 once every declared byte was given.
+  // 0, or 20002 for an entry that ends early or is damaged.
+  int read(unsigned char* out, size_t cap, size_t* got) {
+    *got = 0;
+    size_t want = declared_ - given_;
+    if (want > cap) want = cap;
+    if (want > kSlice) want = kSlice;
+    if (want == 0) return 0;
+    if (!deflated_) {
+      int n = unzReadCurrentFile(uf_, out, (unsigned)want);
+      if (n <= 0) return fail(20002, __LINE__);
+      *got = (size_t)n;
+    } else {
+      zs_.next_out = out;
+      zs_.avail_out = (uInt)want;
+      while (zs_.avail_out > 0 && !stream_end_) {
+        if (zs_.avail_in == 0 && !input_done_ && fill() != 0) return fail(20002, __LINE__);
+        int r = inflate(&zs_, Z_NO_FLUSH);
+        if (r == Z_STREAM_END) {
+          stream_end_ = true;
+        } else if (r == Z_BUF_ERROR && zs_.avail_in == 0) {
+          if (input_done_) break;
+        } else if (r != Z_OK) {
+          return fail(20002, __LINE__);
+        }
+      }
+      *got = want - zs_.avail_out;
+      if (*got == 0) return fail(20002, __LINE__);
+    }
+    crc_ = crc32(crc_, out, (uInt)*got);
+    given_ += *got;
+    return 0;
   }
-  size_t got = 0;
-  while (got < size) {
-    unsigned want = (unsigned)(size - got < kSlice ? size - got : kSlice);
-    int n = unzReadCurrentFile(uf, buf + got, want);
-    if (n <= 0) break;
-    got += (size_t)n;
+
+  // After the declared bytes: nothing more may inflate, and the CRC must
+  // match. 0, 20002, minizip's CRC code, or its code for the close. The
+  // entry is closed either way.
+  int finish() {
+    int err = given_ < declared_ ? 20002 : 0;
+    int line = __LINE__;
+    unsigned char extra;
+    if (!err && deflated_) {
+      while (!err && !stream_end_) {
+        if (zs_.avail_in == 0 && !input_done_ && fill() != 0) err = 20002;
+        if (err) break;
+        zs_.next_out = &extra;
+        zs_.avail_out = 1;
+        int r = inflate(&zs_, Z_NO_FLUSH);
+        if (zs_.avail_out == 0) {
+          err = 20002;  // a byte past the declared size
+        } else if (r == Z_STREAM_END) {
+          stream_end_ = true;
+        } else if (r != Z_OK && (r != Z_BUF_ERROR || zs_.avail_in != 0 || input_done_)) {
+          err = 20002;  // damaged, or a stream that never ends
+        }
+      }
+      line = __LINE__;
+    } else if (!err && unzReadCurrentFile(uf_, &extra, 1) != 0) {
+      err = 20002;
+      line = __LINE__;
+    }
+    if (!err && crc_ != want_crc_) {
+      err = UNZ_CRCERROR;
+      line = __LINE__;
+    }
+    int close_err = unzCloseCurrentFile(uf_);
+    uf_ = nullptr;
+    if (!err && close_err != UNZ_OK) {
+      err = close_err;
+      line = __LINE__;
+    }
+    end();
+    return err ? fail(err, line) : 0;
   }
-  if (got < size) {
-    unzCloseCurrentFile(uf);
-    delete[] buf;
-    record_failure(__LINE__);
-    return 20002;
+
+  size_t declared() const { return declared_; }
+
+ private:
+  int fill() {
+    int n = unzReadCurrentFile(uf_, in_, sizeof in_);
+    if (n < 0) return n;
+    if (n == 0) input_done_ = true;
+    zs_.next_in = in_;
+    zs_.avail_in = (uInt)n;
+    return 0;
   }
-  err = unzCloseCurrentFile(uf);
-  if (err != UNZ_OK) {
-    delete[] buf;
-    record_failure(__LINE__);
-    return err;
+  int fail(int code, int line) {
+    record_failure(line);
+    return code;
   }
-  *data = buf;
-  return 0;
+  void end() {
+    if (inflating_) inflateEnd(&zs_);
+    inflating_ = false;
+    if (uf_) unzCloseCurrentFile(uf_);
+    uf_ = nullptr;
+  }
+
+  unzFile uf_ = nullptr;
+  bool deflated_ = false, inflating_ = false, stream_end_ = false, input_done_ = false;
+  z_stream zs_ = {};
+  uLong crc_ = 0, want_crc_ = 0;
+  size_t declared_ = 0, given_ = 0;
+  unsigned char in_[16384];
+};
+
+// The current entry whole, as text. Only for entries whose declared size
+// the caller has bounded already: this allocates that size.
+int read_entry(unzFile uf, const unz_file_info_s& info, std::string* data) {
+  entry_stream in;
+  int err = in.open(uf, info);
+  if (err) return err;
+  data->assign(in.declared(), '\0');
+  size_t done = 0, got = 0;
+  do {
+    unsigned char* at = reinterpret_cast<unsigned char*>(&(*data)[0]) + done;
+    if ((err = in.read(at, data->size() - done, &got)) != 0) return err;
+    done += got;
+  } while (got > 0);
+  return in.finish();
 }
 
 // Names come from the network: refuse absolute ones and any ".." component.
@@ -329,45 +456,32 @@ struct entry_output {
   }
 };
 
-// Codes as read_entry gives them take precedence over those of the output,
-// as they did when the entry was read whole before the file was touched.
+// Codes of the entry take precedence over those of the output, as they did
+// when the entry was read whole before the file was touched.
+// Memory: one 256 KiB buffer; the bytes go to the file as they inflate.
 int unzip_regular(unzFile uf, const std::string& target, const unz_file_info_s& info) {
-  int err = unzOpenCurrentFile(uf);
-  if (err != UNZ_OK) {
-    record_failure(__LINE__);
-    return err;
-  }
+  entry_stream in;
+  int err = in.open(uf, info);
+  if (err) return err;
   unsigned char* buf = new (std::nothrow) unsigned char[kStreamBuffer];
   if (!buf) {
-    unzCloseCurrentFile(uf);
     record_failure(__LINE__);
     return 12;
   }
   entry_output out;
   int out_err = out.open_for(target);
   int out_line = out_err ? __LINE__ : 0;
-  size_t size = info.uncompressed_size;
   size_t got = 0;
-  while (got < size) {
-    unsigned want = (unsigned)(size - got < kStreamBuffer ? size - got : kStreamBuffer);
-    int n = unzReadCurrentFile(uf, buf, want);
-    if (n <= 0) break;
-    got += (size_t)n;
+  do {
+    if ((err = in.read(buf, kStreamBuffer, &got)) != 0) break;
     // After a failed write the rest is still read: a short or damaged entry
     // reports as such.
-    if (!out_err && (out_err = out.write_all(buf, (size_t)n)) != 0) out_line = __LINE__;
-  }
+    if (got && !out_err && (out_err = out.write_all(buf, got)) != 0) out_line = __LINE__;
+  } while (got > 0);
   delete[] buf;
-  if (got < size) {
-    unzCloseCurrentFile(uf);
+  if (!err) err = in.finish();
+  if (err) {
     out.discard();
-    record_failure(__LINE__);
-    return 20002;
-  }
-  err = unzCloseCurrentFile(uf);
-  if (err != UNZ_OK) {
-    out.discard();
-    record_failure(__LINE__);
     return err;
   }
   if (!out_err && (out_err = out.publish()) != 0) out_line = __LINE__;
@@ -409,12 +523,23 @@ int unzip_regular(unzFile uf, const std::string& target, const unz_file_info_s& 
 
 }  // namespace
 
+// Memory: the link's text, which is never longer than PATH_MAX: a bigger
+// entry is refused before a byte of it is read.
 int unzip_symlink(unzFile uf, const std::string& target, const unz_file_info_s& info) {
-  unsigned char* data;
-  int err = read_entry(uf, info, &data);
+  std::string text;
+  int err = 0;
+  if (info.uncompressed_size >= PATH_MAX) {
+    record_failure(__LINE__);
+    err = ENAMETOOLONG;
+  } else {
+    err = read_entry(uf, info, &text);
+  }
+  // A NUL inside would make a link to a different, shorter text.
+  if (!err && text.find('\0') != std::string::npos) {
+    record_failure(__LINE__);
+    err = kZipBadEntryName;
+  }
   if (!err) {
-    std::string text(reinterpret_cast<const char*>(data), info.uncompressed_size);
-    delete[] data;
     unlink(target.c_str());
     if (symlink(text.c_str(), target.c_str()) != 0) {
       record_failure(__LINE__);
@@ -435,24 +560,39 @@ int unzip_resource_fork(unzFile uf, const std::string& entry_target, const unz_f
   }
   std::string target = entry_target.substr(0, leaf) + entry_target.substr(leaf + 2);
 
-  unsigned char* data;
-  int err = read_entry(uf, info, &data);
+  // Memory: the block whole, at most kMaxAppleDouble; a larger entry is
+  // refused before a byte of it is read.
+  std::string block;
+  int err = 0;
+  if (info.uncompressed_size > kMaxAppleDouble) {
+    record_failure(__LINE__);
+    err = 20012;
+  } else {
+    err = read_entry(uf, info, &block);
+  }
   if (!err) {
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(block.data());
     apple_double_view view;
-    err = parse_apple_double(data, info.uncompressed_size, &view);
+    err = parse_apple_double(data, block.size(), &view);
     if (err) {
       record_failure(__LINE__);
     } else {
       struct stat st;
       if (lstat(target.c_str(), &st) == 0)
-        err = write_resource_fork(target, data, info.uncompressed_size, view);
+        err = write_resource_fork(target, data, block.size(), view);
     }
-    delete[] data;
   }
   if (err) log_entry_failure("Unzip RF failed with error ", err, target);
   return err;
 }
 
+// The archive comes from a mirror. Memory: per entry at most 256 KiB for a
+// file, PATH_MAX for a link and kMaxAppleDouble for a fork, besides the fixed
+// state of minizip and zlib; never what an entry declares. Time: each entry's
+// compressed bytes read once and at most its declared size inflated (an
+// entry that inflates to anything else is refused); each central-directory
+// record is read once, its name into 256 bytes, and of its extra fields
+// minizip parses only the zip64 sizes, within the record's 64 KiB.
 int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::string* first_name,
                 int use_given_name) {
   std::string full_zip = app_path + zip_path;

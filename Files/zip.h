@@ -13,6 +13,15 @@
 #include <cstddef>
 #include <string>
 
+// The largest resource fork a file can have: the Resource Manager addresses
+// a fork's data with 24-bit offsets. An AppleDouble block adds its header,
+// descriptors (at most 65535 of 12 bytes) and small entries such as the
+// Finder information, which 1 MiB more covers. A fork entry or a "._name"
+// file larger than the block is refused before it is read, and a larger
+// fork is never packed, so every archive we write is one we unpack.
+const size_t kMaxResourceFork = size_t(16) << 20;
+const size_t kMaxAppleDouble = kMaxResourceFork + (size_t(1) << 20);
+
 // Entry names we refuse to unpack: absolute, holding "..", 256 bytes or
 // longer, or landing under a symbolic link. Shown as "bad name".
 enum { kZipBadEntryName = -37 };
@@ -48,7 +57,8 @@ int parse_apple_double(const unsigned char* data, size_t length, apple_double_vi
 
 // Reads a file's resource fork and the first 16 bytes of its Finder
 // information (zero when it has none). *fork is allocated with new[] (nothrow)
-// and null when the file has no fork. Returns 0, 12 or 20005.
+// and null when the file has no fork. Returns 0, 12, 20005, or EFBIG for a
+// "._name" file larger than kMaxAppleDouble.
 int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fork_length,
                        unsigned char finder16[16]);
 

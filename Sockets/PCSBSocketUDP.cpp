@@ -18,6 +18,9 @@ PCSBSocketUDP::~PCSBSocketUDP() {
 }
 
 bool PCSBSocketUDP::udp_init(uint16_t inPort, int inMode) {
+  // A second init without Cleanup starts afresh rather than losing the
+  // descriptor it had.
+  Cleanup();
   memset(&mSockAddr, 0, sizeof mSockAddr);
   mSockAddr.sin_family = AF_INET;
   mSockAddr.sin_port = htons(inPort);

@@ -30,6 +30,11 @@ static int bmp_refuse(const char* path, const char* why) {
   return 0;
 }
 
+// The file may come from a mirror. Memory: the picture, never more than the
+// caller's capacity, checked before a byte is written; nothing else. Time:
+// the pixels converted are the ones the file holds (every row must lie
+// inside it), so at most a third as many as the file has bytes, plus the
+// clearing of a padded buffer within the capacity.
 int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length,
                      unsigned char*& data, size_t capacity, int desired_format, int pad_width,
                      int pad_pow2, TEX_image_desc& desc) {

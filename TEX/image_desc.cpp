@@ -30,7 +30,7 @@ bool TEX_is_s3tc(int format) {
          format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT || format == GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
 }
 
-static int squish_flags(int format) {
+int TEX_squish_flags(int format) {
   switch (format) {
     case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
     case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT:
@@ -46,7 +46,7 @@ static int squish_flags(int format) {
 
 static size_t level_bytes(int format, int dx, int dy, int row_pad) {
   if (TEX_is_s3tc(format))
-    return size_t(squish::GetStorageRequirements(dx, dy, squish_flags(format)));
+    return size_t(squish::GetStorageRequirements(dx, dy, TEX_squish_flags(format)));
   int bpp = TEX_bytes_per_pixel(format);
   if (bpp == 0) return 0;
   return (size_t(dx) * size_t(bpp) + size_t(row_pad)) * size_t(dy);
@@ -170,7 +170,7 @@ void nv_flip_blocks_dxtc5(unsigned char* blocks, int count) {
 // pixel rows in use: those rows are reversed among themselves, so the valid
 // pixels stay in the rows the decoder reads.
 static void flip_short_blocks(int format, unsigned char* blocks, int count, int dy) {
-  const int block_bytes = squish_flags(format) == squish::kDxt1 ? 8 : 16;
+  const int block_bytes = TEX_squish_flags(format) == squish::kDxt1 ? 8 : 16;
   for (int i = 0; i < count; ++i, blocks += block_bytes) {
     for (int r = 0; r < dy / 2; ++r) {
       int r2 = dy - 1 - r;
@@ -188,7 +188,7 @@ static void flip_short_blocks(int format, unsigned char* blocks, int count, int 
 }
 
 static void flip_block_row(int format, unsigned char* row, int count) {
-  switch (squish_flags(format)) {
+  switch (TEX_squish_flags(format)) {
     case squish::kDxt1:
       nv_flip_blocks_dxtc1(row, count);
       break;
@@ -216,7 +216,7 @@ void nv_flip(int format, unsigned char* data, int dx, int dy, size_t bytes) {
   if (dx <= 0 || dy <= 0) return;
   const int per_row = (dx + 3) / 4;
   const int rows = (dy + 3) / 4;
-  const size_t row_len = size_t(per_row) * (squish_flags(format) == squish::kDxt1 ? 8 : 16);
+  const size_t row_len = size_t(per_row) * (TEX_squish_flags(format) == squish::kDxt1 ? 8 : 16);
   if (dy < 4) {
     flip_short_blocks(format, data, per_row, dy);
     return;

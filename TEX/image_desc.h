@@ -29,6 +29,8 @@ constexpr size_t TEX_max_image_bytes = size_t(TEX_max_side) * TEX_max_side * 4;
 // Bytes per pixel of an uncompressed format; 0 for S3TC and unknown formats.
 int TEX_bytes_per_pixel(int format);
 bool TEX_is_s3tc(int format);
+// libsquish's format flag (kDxt1, kDxt3, kDxt5) of an S3TC format; 0 otherwise.
+int TEX_squish_flags(int format);
 
 size_t TEX_bytes_needed_for_image(const TEX_image_desc& desc);
 void TEX_downscale(TEX_image_desc& desc, unsigned char* data, int fx, int fy);

@@ -2,6 +2,7 @@
 // name variants (.dds, .png, .bmp) tried in turn.
 #include "TEX/load_any.h"
 
+#include <cstring>
 #include <string>
 
 #include "core/files/xmap.h"
@@ -12,6 +13,10 @@ int TEX_load_any(const char* path, unsigned char*& data, size_t capacity, int de
                  int pad_width, int follow_alpha, TEX_image_desc& desc) {
   xmap_class map(path ? path : "");
   if (!map.map_begin) return 0;
+  // A DDS holds compressed levels for the texture loader, not pixels in the
+  // layout asked for here; the PNG reader would take it for a broken PNG and
+  // end the program.
+  if (map.map_end - map.map_begin >= 4 && memcmp(map.map_begin, "DDS ", 4) == 0) return 0;
   if (map.map_end - map.map_begin > 1 && map.map_begin[0] == 'B' && map.map_begin[1] == 'M' &&
       TEX_load_bmp(path, map, data, capacity, desired_format, pad_width, 0, desc))
     return 1;
@@ -22,14 +27,23 @@ int TEX_load_any_ext(const char* path, unsigned char*& data, size_t capacity, in
                      int pad_width, int follow_alpha, TEX_image_desc& desc) {
   std::string base = path ? path : "";
   if (base.size() > 4 && base[base.size() - 4] == '.') base.erase(base.size() - 4);
-  // This build reads no DDS files, and handing one to the PNG reader would
-  // be a fatal alert for a bad signature: the ".dds" variant is passed over.
   int result = 0;
-  for (const char* ext : {".png", ".bmp"}) {
+  for (const char* ext : {".dds", ".png", ".bmp"}) {
     const std::string name = base + ext;
     result =
         TEX_load_any(name.c_str(), data, capacity, desired_format, pad_width, follow_alpha, desc);
     if (result) return 1;
   }
   return result;
+}
+
+int TEX_load_alpha_ext(const char* path, unsigned char** pixels, int* width, int* height) {
+  unsigned char* data = nullptr;
+  TEX_image_desc desc;
+  // No padding asked, so the rows come packed.
+  if (!TEX_load_any_ext(path, data, TEX_max_image_bytes, GL_ALPHA, 0, 0, desc)) return 0;
+  *pixels = data;
+  *width = desc.dx;
+  *height = desc.dy;
+  return 1;
 }

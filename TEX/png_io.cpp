@@ -16,6 +16,7 @@
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "Files/io_utils.h"
 
 // [SECTION] libpng callbacks
 
@@ -120,9 +121,22 @@ int TEX_load_png_mem(const char* path, const unsigned char* bytes, size_t length
 
 // Everything between the recovery point and a finished read; a libpng error
 // anywhere in here jumps back to TEX_load_png_mem.
+//
+// The file may come from a mirror. Memory: the picture (at most 2048 pixels
+// a side, and never more than the caller's capacity), a row table of one
+// pointer per row and libpng's row and inflate buffers (a few rows wide).
+// Ancillary chunks other than tRNS and gAMA are skipped unread: libpng would
+// otherwise keep up to 999 text chunks of up to 8 MB each, inflated from a
+// few bytes. Time: one pass over the file; the image data inflates to at
+// most the picture's rows.
 static int png_decode(png_structp png, png_infop info, png_read_job& job, const char* path,
                       unsigned char*& data, size_t capacity, int desired_format, int pad_width,
                       int pad_pow2, int follow_alpha, TEX_image_desc& desc) {
+  static const png_byte kSkipped[] =
+      "bKGD\0cHRM\0eXIf\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+      "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, int(sizeof kSkipped / 5));
   png_set_read_fn(png, &job, my_readbuf);
   png_set_sig_bytes(png, 8);
   png_read_info(png, info);
@@ -158,18 +172,18 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
   if (bit_depth == 16) png_set_strip_16(png);
   if (bit_depth < 8) png_set_packing(png);
 
-  const bool type_alpha = (colour_type & PNG_COLOR_MASK_ALPHA) != 0;
+  // The rows carry alpha from the colour type or from an expanded tRNS: a
+  // tRNS chunk is the file's alpha as much as an alpha channel is, so the
+  // file's own choice follows it too. The filler is added only when the
+  // rows carry none, so a palette with tRNS stays at four bytes a pixel.
+  const bool rows_alpha = (colour_type & PNG_COLOR_MASK_ALPHA) != 0 || has_trns;
   if (follow_alpha) {
-    if (type_alpha && desired_format == GL_RGB)
+    if (rows_alpha && desired_format == GL_RGB)
       desired_format = GL_RGBA;
-    else if (!type_alpha && desired_format == GL_RGBA)
+    else if (!rows_alpha && desired_format == GL_RGBA)
       desired_format = GL_RGB;
     bpp = desired_format == GL_RGBA ? 4 : 3;
   }
-  // The rows carry alpha from the colour type or from an expanded tRNS; the
-  // filler is added only when they carry none, so a palette with tRNS stays
-  // at four bytes a pixel.
-  const bool rows_alpha = type_alpha || has_trns;
   if (desired_format == GL_RGBA && !rows_alpha) png_set_filler(png, 0xff, PNG_FILLER_AFTER);
   if (desired_format != GL_RGBA && rows_alpha) png_set_strip_alpha(png);
 
@@ -238,7 +252,7 @@ int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned ch
     return 0;
   }
   const std::string full = app_path + path;
-  FILE* f = fopen(full.c_str(), "wb");
+  FILE* f = UTL_fopen_regular(full.c_str(), "wb");
   if (!f) return 0;
   png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error, my_warning,
                                               nullptr, my_malloc, my_free);
@@ -257,6 +271,7 @@ int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned ch
     ::operator delete(rows);
     png_destroy_write_struct(&png, &info);
     fclose(f);
+    remove(full.c_str());
     return 0;
   }
   png_init_io(png, f);
@@ -285,6 +300,12 @@ int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned ch
 
   ::operator delete(rows);
   png_destroy_write_struct(&png, &info);
-  fclose(f);
+  // The last bytes reach the disk only now: a full disk shows here, and a
+  // cut file must not be taken for a picture.
+  const bool flushed = fflush(f) == 0 && !ferror(f);
+  if (fclose(f) != 0 || !flushed) {
+    remove(full.c_str());
+    return 0;
+  }
   return 1;
 }

@@ -14,16 +14,25 @@ class cmnd_class {
   void get_cmds_in_path(const std::string& prefix, std::vector<std::string>& out) const;
   int add_cmd(const std::string& path, const std::string& description);
 
-  // Key-binding hooks; this program binds no actions to them.
-  void press_one(int) {}
-  void release_one(int) {}
-  void press_always(int) {}
-  void single_press(int) {}
+  // Key-binding hooks: a key presses a command, holds it (every frame) and
+  // releases it. This program binds no actions, so `action` stays null and
+  // they do nothing.
+  enum phase { phase_press, phase_release, phase_always, phase_single };
+  void (*action)(int command, phase what) = nullptr;
+  void press_one(int command) { run(command, phase_press); }
+  void release_one(int command) { run(command, phase_release); }
+  void press_always(int command) { run(command, phase_always); }
+  void single_press(int command) { run(command, phase_single); }
 
   std::vector<std::string> name;
   std::vector<std::string> path;
   std::vector<std::string> description;
   std::vector<int> type;
+
+ private:
+  void run(int command, phase what) {
+    if (action) action(command, what);
+  }
 };
 
 struct default_command {

@@ -57,7 +57,7 @@ struct mnw_block {
   int sec_mon_inuse = 0;
   int aux_in_use = 0;
   int main_window_id = 0;
-  int cur_window = 0;
+  int cur_window = wind_startup;  // until the first frame makes a window current
   int mouse_window = 0;
   int modal = 0;
   float origin_x = 0.0f, origin_y = 0.0f;

@@ -16,6 +16,11 @@ struct core_hooks {
   void* (*make_thread_context)() = nullptr;
   // Makes such a context current on the thread that runs it.
   int (*set_thread_context)(void* context) = nullptr;
+  // Reads an image (its ".dds", ".png" and ".bmp" variants in turn) as one
+  // byte of alpha per pixel, the bottom row first; the caller frees the
+  // pixels with ::operator delete. 1 on success.
+  int (*load_alpha_image)(const char* path, unsigned char** pixels, int* width,
+                          int* height) = nullptr;
 };
 
 extern core_hooks g_core_hooks;

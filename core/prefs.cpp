@@ -13,6 +13,9 @@
 
 pref_class pref;
 
+// The file is the user's. Memory: each line's key and value once in the map
+// (the file's size plus a map node per distinct key; a key given again
+// replaces its value). Time: one pass over the file.
 scan_class::scan_class(const std::string& path, int m) : mode(m) {
   if (mode == 1) {
     ouf_open(path, kind_text, 9001, "no-copyright-string");
@@ -30,7 +33,11 @@ scan_class::scan_class(const std::string& path, int m) : mode(m) {
 }
 
 scan_class::~scan_class() {
-  if (mode == 1) ouf.close();
+  if (mode != 1) return;
+  // A file cut short would read back with keys missing and no sign of it;
+  // ouf_close removes it, and the next run starts from the defaults.
+  if (int err = ouf_close())
+    xer << "Preferences not saved (error " << err << "): the file could not be written whole.\n";
 }
 
 // atoi's reading, but a long digit run clamps instead of overflowing.
@@ -113,13 +120,15 @@ void pref_class::IO_set(int which, int mode) {
 
   std::string path = "Resources/preferences/Res Flyhouse.prf";
   if (set.path) {
-    // No folder for the file: neither read nor write, rather than scatter
-    // the file somewhere the next run will not look.
+    // No folder for the file: nothing is written, rather than scatter the
+    // file somewhere the next run will not look; reading goes on from an
+    // empty table, so the "--pref:" options still count for this run.
     if (int err = set.path(path)) {
       xer << "No preferences folder (error " << err
           << "): " << (which == pref_set_installer ? "installer" : "display") << " preferences not "
           << (mode == 1 ? "written" : "read") << ".\n";
-      return;
+      if (mode != 0) return;
+      path.clear();
     }
   }
   scan_class scan(path, mode);

@@ -142,7 +142,8 @@ void colr_class::set_lit_col(int kind) {
       rgb[48][0] = rgb[48][1] = rgb[48][2] = ren.light_level_b;
       break;
     default:
-      MACIBM_alert(0, "bad col_type!", "", "", "", t_exit);
+      // The line users have always reported with this message, kept on purpose.
+      __MACIBM_alert(0, "bad col_type!", "", "", "", t_exit, __FILE__, 43);
   }
 }
 

@@ -14,7 +14,10 @@ enum colr_index {
   colr_success = 13,       // success statuses
   colr_back = 34,          // the window background
   colr_ui_first = 34,      // first entry of the interface palette
-  colr_frame_fill = 36,    // frames and boxes
+  colr_line_dark = 35,     // the dark line of separators and dividers
+  colr_frame_fill = 36,    // frames and boxes; the lit menu title and item
+  colr_line_light = 37,    // the light line of separators and dividers
+  colr_menu_text = 38,     // menu titles and items
   colr_mean = 39,          // the mean of 35 and 38
   colr_widget_text = 41,   // buttons' and titles' text
   colr_label = 43,         // widget labels, alert and question text

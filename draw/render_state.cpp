@@ -95,16 +95,12 @@ void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_tes
 
 namespace {
 
-// Registered on the first bind that reaches OpenGL, destroyed at exit.
-UTL_stat& bind_stat() {
-  static UTL_stat num_xdl_group_bind("num_xdl_bind", stat_render, 0.0f);
-  return num_xdl_group_bind;
-}
+// Registered with the other statistics before the entry point runs.
+UTL_stat num_xdl_group_bind("num_xdl_bind", stat_render, 0.0f);
+UTL_stat num_xdl_group_bind_ind("num_xdl_bind_ind", stat_render, 0.0f);
 
-UTL_stat& bind_stat_ind() {
-  static UTL_stat num_xdl_group_bind_ind("num_xdl_bind_ind", stat_render, 0.0f);
-  return num_xdl_group_bind_ind;
-}
+UTL_stat& bind_stat() { return num_xdl_group_bind; }
+UTL_stat& bind_stat_ind() { return num_xdl_group_bind_ind; }
 
 bool bind_counted = false, bind_ind_counted = false;
 

@@ -18,6 +18,7 @@
 #include "draw/tman.h"
 #include "OGL/extensions.h"
 #include "TEX/bmp_read.h"
+#include "TEX/dds_io.h"
 #include "TEX/image_desc.h"
 #include "TEX/png_io.h"
 
@@ -75,6 +76,29 @@ void alpha_bleed(unsigned char* data, int w, int h) {
       p[2] = (unsigned char)(b / n);
     }
   }
+}
+
+// Copies the chain of a DDS from the level the scale asks for and flips it to
+// bottom-up rows. The chain is uploaded as the texture's levels from
+// tex_dx x tex_dy down, so a top level of any other size (a side that is no
+// power of two without the any-size flag) is refused: a 1100 x 1100 file
+// would be read as a 2048 chain, past its end and past the buffer.
+int dds_into_scratch(const TEX_image_desc& file, const unsigned char* levels, float scale,
+                     int tex_dx, int tex_dy, unsigned char* dest) {
+  TEX_image_desc chain{file.format, file.dx, file.dy, 0, 1};
+  for (float f = 1.0f / scale; f > 1.0f; f *= 0.5f) {
+    levels += TEX_bytes_needed_for_image({chain.format, chain.dx, chain.dy, 0, 0});
+    chain.dx = std::max(1, chain.dx / 2);
+    chain.dy = std::max(1, chain.dy / 2);
+  }
+  if (chain.dx != tex_dx || chain.dy != tex_dy) return 0;
+  // The reader checked the whole chain against the file; this part of it
+  // must also fit the staging buffer.
+  const size_t bytes = TEX_bytes_needed_for_image(chain);
+  if (bytes > TEX_max_image_bytes) return 0;
+  memcpy(dest, levels, bytes);
+  TEX_flip_y(chain, dest);
+  return 1;
 }
 
 bool nearest_slot(int slot) {
@@ -184,12 +208,12 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
   const int desired = bpp == 1 ? GL_ALPHA : bpp == 4 ? GL_RGBA : GL_RGB;
   TEX_image_desc desc;
   unsigned char* data = dest;
+  const unsigned char* dds_levels = nullptr;
   int ok = 0;
   if (length > 7 && memcmp(bytes, "DDS ", 4) == 0) {
-    // This build has no DDS reader: such a file fails the load like any
-    // other file its reader rejects.
-    if (xer.is_open()) xer << "DDS textures are not read by this build: " << used << "\n";
-    return 0;
+    // Only a file with its whole chain: the upload takes the levels as they
+    // are and makes none of its own for compressed data.
+    ok = TEX_load_dds_mem(used.c_str(), bytes, length, dds_levels, desc) && desc.has_mips;
   } else if (length >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
     ok = TEX_load_bmp_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1,
                           desc);
@@ -223,6 +247,7 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
 
   const float s =
       TEX_get_scale(name, desc.dx, desc.dy, ref, flags, dx_out, dy_out, tex_dx, tex_dy, 2);
+  if (dds_levels) return dds_into_scratch(desc, dds_levels, s, tex_dx, tex_dy, dest);
   const int f = int(1.0f / s);
   // The reader padded the picture to power-of-two rows and columns with
   // zeros; that whole padded block is what shrinks, so the picture keeps its
@@ -312,10 +337,7 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
     if (size_t(tex_slot_blank) < t.ref_dat.size() && v.ref != tex_slot_blank &&
         t.ref_dat[tex_slot_blank].load_time == tex_load_now)
       blank = t.ref_dat[tex_slot_blank];
-    if (r.tex == v.ref && v.ref != tex_slot_blank) {
-      const GLuint old = GLuint(r.tex);
-      glDeleteTextures(1, &old);
-    }
+    if (r.tex == v.ref && v.ref != tex_slot_blank) TEX_delete_texture(r.tex);
     if (r.vram) --t.loaded_count;
     r.tex = blank.tex;
     r.dx = blank.dx;
@@ -475,6 +497,9 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
 int tman_class::load_texture_int(int fail_mode, int ref, int flags, const char* name,
                                  int deferred) {
   UTL_scoped_lock hold(&lock);
+  // A pending background decode owns the decode buffer: it finishes and is
+  // uploaded before a file load reuses the buffer.
+  if (name && strncmp(name, "scratch_array", 13) != 0) load_scenery_async_finalize();
   if (flags < 0 || flags > 16383)
     tman_fatal_with_value("Trying to bind an invalid filter type!", name ? name : "", flags);
   tex_load_vars v;

@@ -195,6 +195,13 @@ void TEX_reset_bind() {
   for (int u = 0; u < kUnits; ++u) o_tex[u] = o_mod[u] = -1;
 }
 
+void TEX_delete_texture(int tex) {
+  const GLuint name = GLuint(tex);
+  glDeleteTextures(1, &name);
+  for (int u = 0; u < kUnits; ++u)
+    if (o_tex[u] == tex) o_tex[u] = -1;
+}
+
 void TEX_set_blend_level(int unit, float level) {
   if (unit < 0 || unit >= ren.tex_units || unit >= kUnits) return;
   if (unit > 0) glActiveTextureARB(GL_TEXTURE0_ARB + unit);

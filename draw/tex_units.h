@@ -13,6 +13,10 @@ class UTL_stat;
 void TEX_bind_ref(int tex, int unit, int mode);
 // Forgets the cache: the next bind on every unit reaches OpenGL.
 void TEX_reset_bind();
+// Deletes an OpenGL texture and forgets it on every unit that last bound
+// it: a cache still naming it would skip the next bind of that name, and a
+// new texture of that name would be uploaded into texture 0.
+void TEX_delete_texture(int tex);
 // The constant colour (level, level, level, level) that preset 21 blends by;
 // units at or above the hardware's count are ignored.
 void TEX_set_blend_level(int unit, float level);

@@ -47,7 +47,8 @@ int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_dx, fl
       advance = 15;
       break;
     default:
-      MACIBM_alert(0, "String proc with bad charset!", "", "", "", t_exit);
+      // The line users have always reported with this message, kept on purpose.
+      __MACIBM_alert(0, "String proc with bad charset!", "", "", "", t_exit, __FILE__, 493);
       return 0;
   }
   OGL_setstate(1, 1, 3, 5, 9, 11);

@@ -11,8 +11,10 @@
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "core/threads/threads.h"
 #include "core/util/text_util.h"
 #include "draw/hooks.h"
+#include "draw/tex_load.h"
 #include "draw/tex_units.h"
 
 tman_class tman;
@@ -111,10 +113,7 @@ double tman_class::tot_vram() {
 void tman_class::unload_texture_internal(int ref) {
   if (ref < 0 || size_t(ref) >= ref_dat.size()) return;
   ref_dat_struct& r = ref_dat[size_t(ref)];
-  if (r.tex != 0 && r.tex != tex_slot_blank) {
-    const GLuint name = GLuint(r.tex);
-    glDeleteTextures(1, &name);
-  }
+  if (r.tex != 0 && r.tex != tex_slot_blank) TEX_delete_texture(r.tex);
   if (r.load_time == tex_load_now && r.vram) --loaded_count;
   if (r.format) --total_count;
   tex_hash_remove(r.name, ref);
@@ -173,6 +172,16 @@ int tman_class::load_texture(int fail_mode, int manual_ref, int flags, int load_
     r.fail_mode = fail_mode;
     r.format = GL_RGBA;
     ++total_count;
+  }
+
+  if (load_time == tex_load_deferred) {
+    // Registered only: deferred loading finds it, even behind its cursor.
+    r.name = file;
+    r.load_time = tex_load_deferred;
+    r.flags = flags;
+    r.fail_mode = fail_mode;
+    if (slot < async_cursor_) async_cursor_ = slot;
+    return slot;
   }
 
   const int loaded = load_texture_int(fail_mode, slot, flags, name, 1);
@@ -239,4 +248,128 @@ void tman_class::reset_bind() {
 void tman_class::set_blend_level(int unit, float level) {
   UTL_scoped_lock hold(&lock);
   TEX_set_blend_level(unit, level);
+}
+
+// [SECTION] Deferred loading
+
+namespace {
+
+// The one work record of the background decode.
+tex_load_vars async_vars;
+
+}  // namespace
+
+int tman_class::num_remaining_async_texes() {
+  UTL_scoped_lock hold(&lock);
+  int n = 0;
+  for (const ref_dat_struct& r : ref_dat) n += r.load_time == tex_load_deferred;
+  return n;
+}
+
+int tman_class::load_scenery_async_register(tman_force_finish_obj* finisher) {
+  UTL_scoped_lock hold(&lock);
+  // The decode buffer and the work record are single.
+  if (async_finisher_) return 0;
+  for (size_t i = size_t(async_cursor_); i < ref_dat.size(); ++i) {
+    const ref_dat_struct& r = ref_dat[i];
+    if (r.load_time != tex_load_deferred) continue;
+    async_cursor_ = int(i);
+    async_finisher_ = finisher;
+    async_vars = tex_load_vars();
+    async_vars.fail_mode = r.fail_mode;
+    async_vars.ref = int(i);
+    async_vars.flags = r.flags;
+    async_vars.name = r.name;
+    async_vars.deferred = 0;
+    async_result_ = 0;
+    async_work_ = &async_vars;
+    return 1;
+  }
+  async_cursor_ = int(ref_dat.size());
+  return 0;
+}
+
+int tman_class::load_scenery_async_work() {
+  // No lock: the main thread may hold it while it waits for this decode.
+  // The work record and the decode buffer are this thread's until the
+  // finisher returns.
+  async_result_ = load_texture_io(*async_work_);
+  return async_result_;
+}
+
+int tman_class::load_scenery_async_finalize() {
+  UTL_scoped_lock hold(&lock);
+  if (!async_finisher_) return 0;
+  async_finisher_->force_finish();
+  tex_load_vars& work = *async_work_;
+  async_finisher_ = nullptr;
+  async_work_ = nullptr;
+  // A record unloaded, reloaded or given another name meanwhile is not
+  // overwritten with what was decoded for its old self.
+  if (work.ref < 0 || size_t(work.ref) >= ref_dat.size()) return 0;
+  const ref_dat_struct& r = ref_dat[size_t(work.ref)];
+  if (r.load_time != tex_load_deferred || r.name != work.name) return 0;
+  return load_texture_ogl(work, async_result_);
+}
+
+void tman_class::force_load_tex(int ref) {
+  UTL_scoped_lock hold(&lock);
+  load_scenery_async_finalize();
+  if (ref < 0 || size_t(ref) >= ref_dat.size()) return;
+  const ref_dat_struct r = ref_dat[size_t(ref)];
+  if (r.load_time == tex_load_deferred)
+    load_texture_int(r.fail_mode, ref, r.flags, r.name.c_str(), 1);
+}
+
+void tman_class::load_all_scenery_texes() {
+  UTL_critical_section_lock(&lock);
+  load_scenery_async_finalize();
+  const int total = num_remaining_async_texes();
+  int done = 0;
+  for (size_t i = 0; i < ref_dat.size(); ++i) {
+    if (ref_dat[i].load_time != tex_load_deferred) continue;
+    const std::string name = ref_dat[i].name;
+    UTL_critical_section_unlock(&lock);
+    float fraction = total ? float(done) / float(total) : 0.0f;
+    if (g_draw_hooks.show_init)
+      g_draw_hooks.show_init(("Loading scenery texture " + name).c_str(), &fraction);
+    UTL_critical_section_lock(&lock);
+    ++done;
+    // The screen may have run a frame that changed the record.
+    if (i < ref_dat.size() && ref_dat[i].load_time == tex_load_deferred)
+      load_texture_int(ref_dat[i].fail_mode, int(i), ref_dat[i].flags, ref_dat[i].name.c_str(), 0);
+  }
+  UTL_critical_section_unlock(&lock);
+}
+
+tman_async_loader::~tman_async_loader() { force_finish(); }
+
+int tman_async_loader::start() {
+  if (call_ || !tman.load_scenery_async_register(this)) return 0;
+  call_ = THREAD_run_async(
+      [](void*) -> void* {
+        tman.load_scenery_async_work();
+        return nullptr;
+      },
+      nullptr);
+  return 1;
+}
+
+void tman_async_loader::force_finish() {
+  if (!call_) return;
+  // In steps: each one shows a fatal error record the worker may have sent
+  // instead of its reply.
+  while (!THREAD_is_done(call_, 50)) {
+  }
+  THREAD_cleanup(call_);
+  call_ = nullptr;
+}
+
+int tman_async_loader::poll() {
+  if (call_) {
+    if (!THREAD_is_done(call_, 0)) return 0;
+    THREAD_cleanup(call_);
+    call_ = nullptr;
+  }
+  return tman.load_scenery_async_finalize();
 }

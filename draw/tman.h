@@ -23,7 +23,7 @@ enum tex_fail_mode {
 // When a texture loads; only these three are accepted.
 enum tex_load_time {
   tex_load_now = 100,
-  tex_load_deferred = 101,  // registered for later; nothing in this program asks for it
+  tex_load_deferred = 101,  // registered, loaded later (deferred loading)
   tex_load_unloaded = 102,
 };
 
@@ -54,7 +54,20 @@ enum tex_slot {
   tex_slot_ins_back_1 = 390,  // the installer screen's background
   tex_slot_ins_back_2 = 391,  // a second background
   tex_slot_grid_font = 392,   // the grid font of charset 103
-  tex_slot_blank = 925,       // shown in place of a texture that failed to load
+  tex_slot_back_first = 423,  // 423..438: the sixteen tiles of the background image
+  tex_slot_back_last = 438,
+  tex_slot_blank = 925,  // shown in place of a texture that failed to load
+};
+
+struct tex_load_vars;
+struct THREAD_call;
+
+// What a synchronous load calls to make the pending background decode
+// finish first, so that the decode buffer is free before it is reused.
+class tman_force_finish_obj {
+ public:
+  virtual ~tman_force_finish_obj() = default;
+  virtual void force_finish() = 0;
 };
 
 struct ref_dat_struct {
@@ -119,6 +132,24 @@ class tman_class {
   // The load stages (draw/tex_load.cpp). Called under the lock.
   int load_texture_int(int fail_mode, int ref, int flags, const char* name, int deferred);
 
+  // Deferred loading: records at load time 101 (load_texture with
+  // tex_load_deferred registers one) are loaded later, all at once or one at
+  // a time with the decode on a worker thread.
+  int num_remaining_async_texes();
+  // Main thread: makes the next record at 101 the pending work, with the
+  // finisher that completes its decode. 0 when there is none, or while
+  // work is pending.
+  int load_scenery_async_register(tman_force_finish_obj* finisher);
+  // Any thread: decodes the pending work (no OpenGL, never the lock).
+  int load_scenery_async_work();
+  // Main thread: once the finisher has returned, uploads the pending work,
+  // unless its record was changed meanwhile. The slot, or 0.
+  int load_scenery_async_finalize();
+  // Loads a record at 101 now.
+  void force_load_tex(int ref);
+  // Loads every record at 101, showing progress on the start-up screen.
+  void load_all_scenery_texes();
+
   int loaded_count = 0;
   int total_count = 0;
   std::vector<ref_dat_struct> ref_dat;
@@ -128,6 +159,30 @@ class tman_class {
 
  private:
   void unload_texture_internal(int ref);
+
+  int async_cursor_ = 0;  // the first record still to examine
+  tex_load_vars* async_work_ = nullptr;
+  int async_result_ = 0;  // what the decode gave: 0 failed, 1 staged image, 2 file
+  tman_force_finish_obj* async_finisher_ = nullptr;
+};
+
+// Loads the records at 101 one at a time: the decode on the worker pool
+// (whose threads carry the shared loader contexts), the upload on the main
+// thread. Main thread only.
+class tman_async_loader : public tman_force_finish_obj {
+ public:
+  ~tman_async_loader() override;
+  // Starts the decode of the next registered record; 0 when there is none or
+  // work is pending.
+  int start();
+  // Uploads the decode once it is done: the slot, or 0 while it runs or
+  // when nothing is pending.
+  int poll();
+  // Waits for the worker.
+  void force_finish() override;
+
+ private:
+  THREAD_call* call_ = nullptr;
 };
 
 extern tman_class tman;

@@ -141,7 +141,8 @@ void APP_start_run(int argc, const char** argv) {
 
   // The home folder, not the root the applications folder would give: a
   // user cannot write beside the system's own folders.
-  dest_dir_path = PLAT_home_folder() + "Nimbrel" + "/";
+  const std::string default_dest = PLAT_home_folder() + "Nimbrel" + "/";
+  dest_dir_path = default_dest;
   xer << "dest_dir_path=" << dest_dir_path << "\n";
 
   get_OS_abs_path(3, temp_path);
@@ -149,21 +150,22 @@ void APP_start_run(int argc, const char** argv) {
   install_name = "Not Yet Scanned";
   set_stg_defaults();
   APP_register_prefs();
-  const std::string default_dest = dest_dir_path;
   pref.IO_set(pref_set_installer, 0);
+  // Neither an empty folder, a relative one nor the root: files must never
+  // land beside the system's own folders.
   if (!usable_dest_dir(dest_dir_path)) dest_dir_path = default_dest;
   // Four download slots: 0 keeps the automatic count.
   stg.stream_count = stg.stream_count < 0 ? 0 : stg.stream_count > 4 ? 4 : stg.stream_count;
   xer << "After searching, I think that dvd_path=" << dvd_path << "\n";
 
+  // An empty argument names no folder.
   const std::string before_option = dest_dir_path;
-  if (argc >= 3 && std::string(argv[1]) == "-path") {
+  if (argc >= 3 && std::string(argv[1]) == "-path" && argv[2][0] != '\0') {
     dest_dir_path = argv[2];
-    // Without its "/" every file would land beside the folder, not in it.
-    if (dest_dir_path.empty() || dest_dir_path.back() != '/') dest_dir_path += "/";
   } else if (stg.always_ask_dir) {
     pick_dest_path();
   }
+  // Without its "/" every file would land beside the folder, not in it.
   if (!usable_dest_dir(dest_dir_path)) {
     xer << "Not installing to " << dest_dir_path << ": keeping " << before_option << "\n";
     dest_dir_path = before_option;

@@ -5,11 +5,13 @@
 #include <errno.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/clock.h"
 #include "core/globals.h"
+#include "Files/io_utils.h"
 #include "net/http.h"
 #include "Sockets/PCSBSocket.h"
 
@@ -137,8 +139,13 @@ void down_class::DoProcessing() {
   static char readChunk[65536];
   long got = sock->ReadData(readChunk, sizeof readChunk);
   if (got <= 0) return;
-  recv_buf.insert(recv_buf.end(), readChunk, readChunk + got);
+  receive(readChunk, static_cast<size_t>(got));
+}
 
+void down_class::receive(const char* data, size_t length) {
+  if (length == 0 || refused_) return;
+  if (headers_done && !file && recv_buf.size() + length > kMaxBodyInHand) return refuse();
+  recv_buf.insert(recv_buf.end(), data, data + length);
   if (!headers_done) {
     scan_head();
     if (!headers_done) return;
@@ -146,24 +153,45 @@ void down_class::DoProcessing() {
   write_body();
 }
 
+// The server decides what it sends: a reply beyond our bounds ends the
+// transfer as failed, and what came of it is dropped.
+void down_class::refuse() {
+  refused_ = true;
+  if (error == 0) error = EMSGSIZE;
+  recv_buf.clear();
+  recv_buf.shrink_to_fit();
+  if (sock) sock->Disconnect();
+}
+
+// Memory: at most kMaxHeadBytes of head in hand (kMaxHeadLines lines, each
+// kept in `headers` at most once); a longer or longer-lined head fails the
+// transfer. Time: each received byte is looked at once by the line search,
+// which resumes where the last one stopped, and each line is copied once.
 void down_class::scan_head() {
-  while (recv_buf.size() >= 2) {
+  size_t start = 0;  // the first byte of the line being looked for
+  while (!headers_done) {
     size_t eol = std::string::npos;
-    for (size_t i = 0; i + 1 < recv_buf.size(); i++)
+    for (size_t i = std::max(start, head_scanned_); i + 1 < recv_buf.size(); i++)
       if (recv_buf[i] == '\r' && recv_buf[i + 1] == '\n') {
         eol = i;
         break;
       }
-    if (eol == std::string::npos) return;
+    if (eol == std::string::npos) {
+      // A CR at the end may be followed by its LF in the next read.
+      head_scanned_ = recv_buf.size() > start ? recv_buf.size() - 1 : start;
+      break;
+    }
+    head_bytes_ += eol + 2 - start;
+    if (++head_lines_ > kMaxHeadLines || head_bytes_ > kMaxHeadBytes) return refuse();
 
-    if (eol == 0) {
-      recv_buf.erase(recv_buf.begin(), recv_buf.begin() + 2);
+    if (eol == start) {
+      start = eol + 2;
       // A 1xx head is followed by the real one, often in the same read: keep
       // scanning what is in hand rather than waiting for data that may never come.
       if (response_code > 199) {
         headers_done = true;
         if (!file_path.empty()) {
-          file = fopen(file_path.c_str(), "wb");
+          file = UTL_fopen_regular(file_path.c_str(), "wb");
           if (file)
             opened_file_ = true;
           else
@@ -171,12 +199,11 @@ void down_class::scan_head() {
         }
         auto len = headers.find("Content-Length");
         if (len != headers.end()) content_length = parse_length(len->second);
-        return;
       }
       continue;
     }
 
-    std::string line(recv_buf.begin(), recv_buf.begin() + eol);
+    std::string line(recv_buf.begin() + start, recv_buf.begin() + eol);
     int code;
     std::string text;
     if (parse_status_line(line, &code, &text)) {
@@ -187,15 +214,23 @@ void down_class::scan_head() {
       if (colon != std::string::npos)
         headers.emplace(line.substr(0, colon), line.substr(colon + 2));
     }
-    recv_buf.erase(recv_buf.begin(), recv_buf.begin() + eol + 2);
+    start = eol + 2;
   }
+  recv_buf.erase(recv_buf.begin(), recv_buf.begin() + start);
+  head_scanned_ = head_scanned_ > start ? head_scanned_ - start : 0;
+  if (!headers_done && head_bytes_ + recv_buf.size() > kMaxHeadBytes) refuse();
 }
 
+// Memory: with an output file, one read's worth of body; without one, the
+// body is kept in recv_buf up to kMaxBodyInHand and the transfer fails past
+// it. Time: one write per read.
 void down_class::write_body() {
   last_activity = xtim.act_time;
+  // The part of the last read that followed the head counts as well.
+  if (!file && recv_buf.size() > kMaxBodyInHand) return refuse();
   bool reached = content_length != -1 && static_cast<uint64_t>(recv_buf.size() + written) >=
                                              static_cast<uint64_t>(content_length);
-  if (reached) sock->Disconnect();
+  if (reached && sock) sock->Disconnect();
 
   // With no output file the body stays in recv_buf and does not count as written.
   if (file && !recv_buf.empty()) {

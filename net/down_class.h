@@ -26,6 +26,16 @@ class down_class {
   down_class& operator=(const down_class&) = delete;
 
   void DoProcessing();
+  // Hands received bytes to the head and body steps, as DoProcessing does
+  // with each read (the reply parser's fuzzing harness feeds it directly).
+  void receive(const char* data, size_t length);
+
+  // A response head may hold this many bytes and lines, 1xx heads included;
+  // without an output file the body in hand may grow to kMaxBodyInHand.
+  // Beyond that the transfer fails (IsErr, GetOSErr EMSGSIZE).
+  static constexpr size_t kMaxHeadBytes = 32 * 1024;
+  static constexpr size_t kMaxHeadLines = 256;
+  static constexpr size_t kMaxBodyInHand = 1024 * 1024;
 
   // 0 no socket; 1 connecting; 2 socket error; 3 closed; 4 request going out;
   // 5 reading the body; 6 waiting for the head.
@@ -58,7 +68,11 @@ class down_class {
 
  private:
   bool opened_file_ = false;
+  bool refused_ = false;
+  size_t head_bytes_ = 0, head_lines_ = 0;
+  size_t head_scanned_ = 0;  // recv_buf offset where the line search resumes
   void scan_head();
+  void refuse();
   void write_body();
   void close_file();
 };

@@ -32,7 +32,7 @@ int in_alert = 0;
 // The box of the desktop: one message and its detail. Texts longer than the
 // old 499-character limit are cut; turning them into another alert recursed.
 void native_alert(const std::string& message, const std::string& detail) {
-  std::string text = message.substr(0, 499) + "\n\n" + detail.substr(0, 499);
+  std::string text = PLAT_box_text(message, 499) + "\n\n" + PLAT_box_text(detail, 499);
   if (PLAT_have_display() &&
       SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr) == 0)
     return;

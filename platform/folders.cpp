@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "Files/io_utils.h"
 #include "platform/shell.h"
 
 static std::string g_temp_folder;
@@ -27,11 +28,13 @@ static std::string with_slash(std::string p) {
 std::string PLAT_home_folder() { return with_slash(home_folder()); }
 
 // The desktop folder from the user's XDG settings file, else ~/Desktop.
+// Memory: one line of up to 1 KiB at a time (a longer one is read in
+// pieces, none of which matches the key); time: one pass over the file.
 static std::string desktop_folder() {
   std::string config = getenv("XDG_CONFIG_HOME") && *getenv("XDG_CONFIG_HOME")
                            ? getenv("XDG_CONFIG_HOME")
                            : home_folder() + "/.config";
-  FILE* f = fopen((config + "/user-dirs.dirs").c_str(), "r");
+  FILE* f = UTL_fopen_regular((config + "/user-dirs.dirs").c_str(), "r");
   std::string result = home_folder() + "/Desktop";
   if (f) {
     char line[1024];

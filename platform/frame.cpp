@@ -1,5 +1,5 @@
-// The frame loop body and window ids. SDL events are pumped here; keys are
-// turned into the per-frame flags until the key bindings take them over.
+// The frame loop body and window ids. SDL events are pumped here; keys go
+// to the key translation, everything else is handled in place.
 #include "platform/frame.h"
 
 #include <SDL2/SDL.h>
@@ -15,6 +15,8 @@
 #include "draw/tman.h"
 #include "platform/alert.h"
 #include "platform/gl_hooks.h"
+#include "platform/keys/keys.h"
+#include "platform/keys/sdl_keys.h"
 #include "platform/menus.h"
 #include "platform/shell.h"
 #include "widgets/focus.h"
@@ -45,39 +47,10 @@ void place_mouse(int h, int v) {
   mnw.mouse_y -= mnw.origin_y;
 }
 
-void handle_key(const SDL_KeyboardEvent& key) {
-  if (key.repeat == 0) mnw.key_held = 1;
-  mnw.key_hit = 1;
-  SDL_Keycode code = key.keysym.sym;
-  if (code > 0 && code < 127) mnw.key_char = static_cast<int>(code);
-  switch (code) {
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-      return_hit = 1;
-      if (mnw.cur_window != 0) MACIBM_handleclick(1);
-      break;
-    case SDLK_ESCAPE:
-      escape_hit = 1;
-      break;
-    case SDLK_BACKSPACE:
-    case SDLK_DELETE:
-      delete_hit = 1;
-      break;
-    default:
-      break;
-  }
-}
-
 void handle_event(const SDL_Event& e) {
   switch (e.type) {
     case SDL_QUIT:
       close_requested = 1;
-      break;
-    case SDL_KEYDOWN:
-      handle_key(e.key);
-      break;
-    case SDL_KEYUP:
-      mnw.key_held = 0;
       break;
     case SDL_MOUSEBUTTONDOWN:
       place_mouse(e.button.x, e.button.y);
@@ -95,7 +68,8 @@ void handle_event(const SDL_Event& e) {
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) close_requested = 1;
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED) MACIBM_startwind(mnw.cur_window);
+      // An expose only asks for a redraw, which every frame makes anyway;
+      // it is no window switch (that would drop the focus and the pop-up).
       break;
     default:
       break;
@@ -113,8 +87,9 @@ void pump_events(int ticks) {
     first = false;
     if (!got) break;
     if (e.type == SDL_MOUSEMOTION) continue;
-    handle_event(e);
+    if (!PLAT_key_event(e)) handle_event(e);
   }
+  PLAT_key_flush();
 }
 
 void texture_failure_alerts() {
@@ -165,6 +140,7 @@ void MACIBM_event_proc() {
     MACIBM_startwind(mnw.cur_window);
   }
   xtim_class::profile_chart("startwin", 0);
+  keys.apply_edits();
 
   int ticks = stg.use_max_cpu ? 0 : 1;
   if (mnw.cur_window == wind_alert) ticks = 10;
@@ -187,9 +163,11 @@ void MACIBM_event_proc() {
     if (mnw.cur_window == 0) texture_failure_alerts();
   }
   xtim.xtim_update();
+  keys.run_repeat_keys();
   mnw.cursor_kind = 0;
   if (mnw.open_menu >= 0) {
-    for (size_t i = 0; i < menu.size(); ++i) {
+    // The pop-up slot is no bar title: its rectangle outlives its list.
+    for (size_t i = 0; i < menu.size() && i < 1519; ++i) {
       const menu_struct& m = menu[i];
       if (m.parent == -1 && static_cast<int>(i) != mnw.open_menu &&
           BTN_mouse_in(m.l, m.b, m.r, m.t)) {
@@ -199,6 +177,7 @@ void MACIBM_event_proc() {
     }
   }
   xtim_class::profile_chart("menu", 0);
+  BTN_begin_focus_ring();
   if (mnw.modal == 0) {
     if (g_app_hooks.update) g_app_hooks.update();
     xtim.first_frame = 0;
@@ -346,6 +325,6 @@ int MACIBM_load_mxy(void* /*window*/, int h, int v) {
   return mnw.mouse_window;
 }
 
-int has_optionkey() { return (SDL_GetModState() & KMOD_ALT) ? 1 : 0; }
+int has_optionkey() { return (SDL_GetModState() & KMOD_LALT) ? 1 : 0; }
 int has_shiftkey() { return (SDL_GetModState() & KMOD_SHIFT) ? 1 : 0; }
 int has_capslock() { return (SDL_GetModState() & KMOD_CAPS) ? 1 : 0; }

@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "platform/startup.h"
 #include "platform/window.h"
+#include "TEX/load_any.h"
 #include "widgets/focus.h"
 
 app_hooks g_app_hooks;
@@ -59,6 +60,7 @@ void PLAT_install_hooks() {
     return glExt.threaded_avail ? MACIBM_make_context_loader() : nullptr;
   };
   g_core_hooks.set_thread_context = MACIBM_set_context_loader;
+  g_core_hooks.load_alpha_image = TEX_load_alpha_ext;
   g_draw_hooks.swap_buffers = MACIBM_swap_buffers;
   g_draw_hooks.show_init = MACIBM_show_init;
   pref.add_keys(pref_set_display, display_prefs_io);

@@ -24,10 +24,12 @@
 #include "draw/prims.h"
 #include "draw/text.h"
 #include "draw/tman.h"
+#include "Files/io_utils.h"
 #include "platform/alert.h"
 #include "platform/folders.h"
 #include "platform/frame.h"
 #include "platform/gl_hooks.h"
+#include "platform/keys/keys.h"
 #include "platform/menus.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
@@ -209,7 +211,9 @@ void MACIBM_init(int argc, const char** argv) {
 
   std::string log_folder;
   PLAT_system_folder(0, log_folder);
-  xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
+  // A FIFO in the log's place would hold the start for ever: then no log.
+  if (UTL_make_regular((log_folder + "Log.txt").c_str()) == 0)
+    xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
   xer.setf(std::ios::fixed, std::ios::floatfield);
   fill_tables();
   write_log_header();
@@ -260,7 +264,10 @@ void MACIBM_finishup(int full) {
   // it must hold before any window exists.
   if (g_finished) return;
   g_finished = true;
-  if (full && !cmdline.has_option("--fps_test")) pref.IO_set(pref_set_installer, 1);
+  if (full && !cmdline.has_option("--fps_test")) {
+    pref.IO_set(pref_set_installer, 1);
+    keys.keys_io(1);
+  }
   // The worker pool stops on every path, the fatal one too, so no worker
   // runs while the process exits and its globals are destroyed.
   if (THREAD_is_inited() && THREAD_is_main_thread()) THREAD_shutdown();

@@ -12,7 +12,7 @@ packages=(
   fonts-dejavu-core
   clang libclang-rt-14-dev
   python3 curl zip unzip attr
-  xvfb xdotool x11-utils imagemagick zenity xdg-utils
+  xvfb xdotool x11-utils x11-xkb-utils xkb-data imagemagick zenity xdg-utils
   nginx-light tinyproxy
 )
 

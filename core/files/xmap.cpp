@@ -37,6 +37,9 @@ xmap_class::~xmap_class() {
 
 // [SECTION] Mapping
 
+// Memory: the file's pages are mapped, never copied, and count as address
+// space only as far as they are read. Time: opening never waits (a FIFO or
+// a device counts as missing); reading is the caller's.
 const char* xmap_class::retry(const char* p) {
   std::string given = p ? p : "";
   if (!app_path.empty() && given.find(app_path) != std::string::npos)
@@ -61,14 +64,15 @@ const char* xmap_class::retry(const char* p) {
   map_begin = cursor = map_end = nullptr;
   map_length = 0;
 
-  fd = open(c_path, O_RDONLY | O_CLOEXEC);
+  // A folder, a device or a FIFO is not a file to read: it counts as missing,
+  // and opening a FIFO must not wait for a writer that never comes.
+  fd = UTL_open_regular(c_path, O_RDONLY);
   if (fd < 0) {
     fd = -1;
     return nullptr;
   }
   struct stat st;
-  // A folder or a device opens but is not a file to read: treat it as missing.
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
     close(fd);
     fd = -1;
     return nullptr;
@@ -111,6 +115,10 @@ void xmap_class::skip_white() {
   while (cursor < map_end && is_white(*cursor)) ++cursor;
 }
 
+// Files read this way may come from a mirror (the server list, the
+// manifest) or from the user. Memory: the rest of the version line when
+// `out` is given, at most the file. Time: the header's bytes once, stopping
+// at the end of the mapping.
 int xmap_class::check_file(int kind, const int* versions, const char* kind_word, std::string* out) {
   if (kind != kind_binary && kind != kind_text)
     MACIBM_alert(0, "Bad check_file type!", path.c_str(), "", "", t_exit);
@@ -202,6 +210,10 @@ void xmap_class::io_file_close() {
 }
 
 // [SECTION] Text scanning
+// Each scanner looks at each byte once and stops at the end of the mapping;
+// what it hands back is at most the token or line it read. TXT_xer_line
+// counts the lines before the cursor again on every call: it serves only
+// the log's error lines.
 
 void xmap_class::TXT_str_scan_space(std::string* out) {
   skip_blanks();

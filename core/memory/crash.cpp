@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "Files/io_utils.h"
+
 // [SECTION] Signal-safe output
 namespace {
 
@@ -303,7 +305,7 @@ void fatal_signal_handler(int sig, siginfo_t* info, void* context) {
   if (__atomic_exchange_n(&g_crashing, 1, __ATOMIC_SEQ_CST)) {
     for (;;) pause();
   }
-  int fd = open("crash_log.txt", O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  int fd = UTL_open_regular("crash_log.txt", O_WRONLY | O_CREAT | O_APPEND, 0644);
   const bool own_file = fd >= 0;
   if (!own_file) fd = STDERR_FILENO;
   {
@@ -349,7 +351,7 @@ void fatal_signal_handler(int sig, siginfo_t* info, void* context) {
   if (own_file) close(fd);
   // The log's stream buffer cannot be touched here; the notice is appended to
   // the log file itself, which the start-up opened in the working folder.
-  int log = open("Log.txt", O_WRONLY | O_APPEND | O_CLOEXEC);
+  int log = UTL_open_regular("Log.txt", O_WRONLY | O_APPEND);
   if (log >= 0) {
     fd_writer out(log);
     out.put(

@@ -17,6 +17,7 @@
 
 #include "core/globals.h"
 #include "core/stats.h"
+#include "Files/io_utils.h"
 
 UTL_remote_cmd dump_mem_now("Dump Memory Info", DumpMemCmd);
 
@@ -149,15 +150,11 @@ std::vector<region> read_regions() {
   return out;
 }
 
-// Linux keeps no sharing mode per region; the nearest reading of its
-// permissions and resident pages: reserved but inaccessible space is
-// "Empty", a shared mapping "Shared", a private one whose resident pages are
-// still shared with others "Copy-on-write", any other "Private".
-uint8_t sharing_mode(const region& r) {
-  if (r.perms[0] == '-' && r.perms[1] == '-' && r.perms[2] == '-') return 3;
-  if (r.perms[3] == 's') return 4;
-  if (r.shared_bytes) return 1;
-  return 2;
+// Linux keeps no sharing mode per region, so the column says so rather than
+// guess one. For the free-space totals, reserved space that may be neither
+// read, written nor run counts as empty.
+bool is_reserved(const region& r) {
+  return r.perms[0] == '-' && r.perms[1] == '-' && r.perms[2] == '-';
 }
 
 std::string image_name(const region& r) {
@@ -197,7 +194,7 @@ void append_text(const char* msg, void* arg) { static_cast<std::string*>(arg)->a
 int dump_mem_stats(const char* reason) {
   static bool first_report = true;
   xer << "OK check MemoryLog.txt! I just sent him a dump from " << reason << "\n";
-  FILE* file = fopen((app_path + "MemoryLog.txt").c_str(), first_report ? "w" : "a");
+  FILE* file = UTL_fopen_regular((app_path + "MemoryLog.txt").c_str(), first_report ? "w" : "a");
   first_report = false;
   const bool own_file = file != nullptr;
   if (!file) file = stdout;
@@ -241,9 +238,8 @@ int dump_mem_stats(const char* reason) {
 
   fprintf(file, "    I will now print the entire map of virtual memory.\n");
   fprintf(file,
-          "        Address                   Size    r-private r-shared sharing-mode (ref count: "
-          "n/a on "
-          "Linux, shown as 0)\n");
+          "        Address                   Size    r-private r-shared sharing-mode (ref count)"
+          "   [Linux keeps neither: the mode reads not available, the count 0]\n");
   uint64_t prev_end = 0, largest_gap = 0, total_gap = 0, largest_free = 0, total_free = 0;
   uint64_t total_vsize = 0, private_total = 0, shared_total = 0;
   for (const region& r : read_regions()) {
@@ -259,15 +255,14 @@ int dump_mem_stats(const char* reason) {
       total_gap += gap;
     }
     const uint64_t size = r.hi - r.lo;
-    const uint8_t mode = sharing_mode(r);
     fprintf(file, "        0x%016llX      %5llu%c       %5llu%c %5llu%c   %20s (%3d)       %s\n",
             static_cast<unsigned long long>(r.lo),
             static_cast<unsigned long long>(mem_to_number(size)), mem_to_suffix(size),
             static_cast<unsigned long long>(mem_to_number(r.private_bytes)),
             mem_to_suffix(r.private_bytes),
             static_cast<unsigned long long>(mem_to_number(r.shared_bytes)),
-            mem_to_suffix(r.shared_bytes), sm_string(mode), 0, image_name(r).c_str());
-    if (mode == 3) {
+            mem_to_suffix(r.shared_bytes), "not available", 0, image_name(r).c_str());
+    if (is_reserved(r)) {
       total_free += size;
       if (size > largest_free) largest_free = size;
     } else {

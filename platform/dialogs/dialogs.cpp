@@ -31,8 +31,8 @@ int run_child(const std::vector<std::string>& args, std::string* out) {
 // The first `limit` characters of a UTF-8 text. Counting bytes would split a
 // character in two, and the box refuses a text that is not valid UTF-8, so
 // the message would not show at all.
-std::string cut(const char* text, size_t limit) {
-  std::string s = text ? text : "";
+std::string cut(const std::string& text, size_t limit) {
+  std::string s = text;
   size_t chars = 0;
   for (size_t i = 0; i < s.size(); ++i) {
     if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;  // continuation byte
@@ -44,7 +44,69 @@ std::string cut(const char* text, size_t limit) {
   return s;
 }
 
+bool is_lead_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
+
+size_t char_count(const std::string& s) {
+  size_t n = 0;
+  for (char c : s) n += is_lead_byte(c);
+  return n;
+}
+
+// Greedy: words as they come, a line ends before the word that would pass
+// the width; a word wider than a line is broken at the width.
+std::string wrap_line(const std::string& line, size_t width) {
+  std::string out, current;
+  size_t current_chars = 0;
+  auto flush = [&] {
+    if (!out.empty()) out += '\n';
+    out += current;
+    current.clear();
+    current_chars = 0;
+  };
+  size_t at = 0;
+  while (at <= line.size()) {
+    size_t space = line.find(' ', at);
+    if (space == std::string::npos) space = line.size();
+    std::string word = line.substr(at, space - at);
+    at = space + 1;
+    if (word.empty()) continue;
+    size_t word_chars = char_count(word);
+    if (current_chars && current_chars + 1 + word_chars > width) flush();
+    while (word_chars > width) {
+      size_t cut_at = 0, chars = 0;
+      while (cut_at < word.size() && !(is_lead_byte(word[cut_at]) && chars++ == width)) ++cut_at;
+      current = word.substr(0, cut_at);
+      flush();
+      word.erase(0, cut_at);
+      word_chars -= width;
+    }
+    if (current_chars) {
+      current += ' ';
+      ++current_chars;
+    }
+    current += word;
+    current_chars += word_chars;
+  }
+  if (current_chars || out.empty()) flush();
+  return out;
+}
+
 }  // namespace
+
+std::string PLAT_box_text(const std::string& text, size_t limit) {
+  const std::string kept = cut(text, limit);
+  std::string out;
+  size_t start = 0;
+  for (;;) {
+    size_t end = kept.find('\n', start);
+    if (end == std::string::npos) end = kept.size();
+    if (start) out += '\n';
+    out += wrap_line(kept.substr(start, end - start), kBoxLineChars);
+    if (end == kept.size()) break;
+    start = end + 1;
+  }
+  return out;
+}
 
 // SDL shows its boxes through zenity, which fails without a display yet
 // reads to SDL as a box closed without a choice; so look first. A program
@@ -85,7 +147,7 @@ int GetFilePathFromUser(int mode, const char* message, const char* button_label,
 }
 
 void DoUserAlert(const char* message) {
-  std::string text = cut(message, 255);
+  std::string text = PLAT_box_text(message ? message : "", 255);
   if (PLAT_have_display() &&
       SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Nimbrel", text.c_str(), nullptr) == 0)
     return;
@@ -97,7 +159,9 @@ void DoUserAlert(const char* message) {
 }
 
 bool ConfirmMessage(const char* message, const char* ok_label, const char* cancel_label) {
-  std::string text = cut(message, 255), ok = cut(ok_label, 255), cancel = cut(cancel_label, 255);
+  std::string text = PLAT_box_text(message ? message : "", 255);
+  std::string ok = cut(ok_label ? ok_label : "", 255),
+              cancel = cut(cancel_label ? cancel_label : "", 255);
   const SDL_MessageBoxButtonData buttons[2] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, ok.c_str()},
       {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, cancel.c_str()}};

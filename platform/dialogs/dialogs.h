@@ -14,6 +14,12 @@ int GetFilePathFromUser(int mode, const char* message, const char* button_label,
 // Whether the desktop can show a message box: a display server is there and
 // SDL was not told to draw off screen.
 bool PLAT_have_display();
+// What a desktop message box is given: the first `limit` characters of the
+// text, wrapped at kBoxLineChars characters a line (a longer word is broken),
+// since the box never wraps and one long line carries it and its button off
+// the screen. Characters are UTF-8 ones, never split.
+constexpr size_t kBoxLineChars = 80;
+std::string PLAT_box_text(const std::string& text, size_t limit);
 // A stop alert with the message (cut to 255 characters).
 void DoUserAlert(const char* message);
 // A two-button question; true when the ok button was chosen.

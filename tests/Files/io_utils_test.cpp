@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/files/xmap.h"
 #include "core/globals.h"
+#include "Files/zip.h"
 #include "platform/shell.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
@@ -73,6 +75,36 @@ TEST_F(IoUtilsTest, LinkTextAndUntouchedOutString) {
   ASSERT_EQ(symlink(longest.c_str(), (dir + "long").c_str()), 0);
   EXPECT_EQ(is_sim_link((dir + "long").c_str(), &text), 1);
   EXPECT_EQ(text, longest);
+}
+
+// A FIFO named like a file we read or write would hold its open() for
+// ever: every reader counts it as missing and every writer refuses it, at
+// once. An alarm fails the test instead of letting it hang.
+TEST_F(IoUtilsTest, FifosAreNeverWaitedOn) {
+  const std::string fifo = dir + "real/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  write_file(dir + "real/forked", "data");
+  ASSERT_EQ(mkfifo((dir + "real/._forked").c_str(), 0644), 0);
+  alarm(30);
+
+  errno = 0;
+  EXPECT_EQ(UTL_fopen_regular(fifo.c_str(), "rb"), nullptr);
+  EXPECT_EQ(errno, ENXIO);
+  EXPECT_EQ(UTL_fopen_regular(fifo.c_str(), "wb"), nullptr);
+  EXPECT_EQ(UTL_make_regular(fifo.c_str()), ENXIO);
+  xmap_class map(fifo.c_str());
+  EXPECT_EQ(map.map_begin, nullptr);
+  std::string md5;
+  EXPECT_EQ(calc_file_md5(fifo, md5), 20006);
+  EXPECT_EQ(make_file_large_address_aware(fifo), ENXIO);
+  EXPECT_EQ(file_to_zip(fifo, dir + "fifo.zip"), 20006);
+  unsigned char* fork = nullptr;
+  size_t fork_length = 1;
+  unsigned char finder[16];
+  EXPECT_EQ(read_resource_fork(dir + "real/forked", &fork, &fork_length, finder), 0);
+  EXPECT_EQ(fork, nullptr);
+  EXPECT_EQ(fork_length, 0u);
+  alarm(0);
 }
 
 TEST_F(IoUtilsTest, DeleteFile) {

@@ -183,6 +183,33 @@ TEST_F(ZipTest, LinkIsPackedAsItsTextAndRestoredOverAFile) {
   EXPECT_STREQ(text, "../somewhere/target.txt");
 }
 
+// A link's text is read whole, up to the longest a path can be, and comes
+// back the same; a "._name" fork larger than any archive may carry is not
+// packed, and the half-made archive goes.
+TEST_F(ZipTest, LongLinksKeepTheirWholeTextAndOversizedForksAreNotPacked) {
+  for (size_t length : {600u, 4095u}) {
+    SCOPED_TRACE(length);
+    std::string target(length, 't');
+    target[0] = '/';
+    std::string link = dir + "src/long" + std::to_string(length);
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(file_to_zip(link, dir + "long.zip"), 0);
+    EXPECT_EQ(
+        py("print(len(zipfile.ZipFile('long.zip').read('long" + std::to_string(length) + "')))\n"),
+        std::to_string(length) + "\n");
+    ASSERT_EQ(zip_to_file(dir + "long.zip", dir + "out/"), 0);
+    char back[5000] = {};
+    EXPECT_EQ(readlink((dir + "out/long" + std::to_string(length)).c_str(), back, sizeof back),
+              static_cast<ssize_t>(length));
+    EXPECT_EQ(std::string(back), target);
+  }
+
+  write_file(dir + "src/big", "data");
+  write_file(dir + "src/._big", std::string(kMaxAppleDouble + 1, '\0'));
+  EXPECT_EQ(file_to_zip(dir + "src/big", dir + "big.zip"), EFBIG);
+  EXPECT_NE(access((dir + "big.zip").c_str(), F_OK), 0) << "no half-made archive";
+}
+
 // ---------------------------------------------------------------------------
 // Round trips through our own unpacking
 
@@ -323,6 +350,15 @@ const char kCraftPrelude[] =
     "    for _ in range(index + 1): at = d.find(b'PK\\x01\\x02', at + 1)\n"
     "    d[at + 38:at + 42] = struct.pack('<I', attr)\n"
     "    open('c.zip', 'wb').write(d)\n"
+    "def patch(index, method=None, crc=None, usize=None):\n"
+    "    d = bytearray(open('c.zip', 'rb').read())\n"
+    "    for sig, off in ((b'PK\\x03\\x04', 0), (b'PK\\x01\\x02', 2)):\n"
+    "        at = -1\n"
+    "        for _ in range(index + 1): at = d.find(sig, at + 1)\n"
+    "        if method is not None: d[at + 8 + off:at + 10 + off] = struct.pack('<H', method)\n"
+    "        if crc is not None: d[at + 14 + off:at + 18 + off] = struct.pack('<I', crc)\n"
+    "        if usize is not None: d[at + 22 + off:at + 26 + off] = struct.pack('<I', usize)\n"
+    "    open('c.zip', 'wb').write(d)\n"
     "def ad(count, descs, body=b'', magic=b'\\x00\\x05\\x16\\x07'):\n"
     "    h = magic + b'\\x00\\x02\\x00\\x00' + bytes(16) + struct.pack('>H', count)\n"
     "    return h + b''.join(struct.pack('>III', *d) for d in descs) + body\n";
@@ -351,6 +387,33 @@ TEST_F(ZipTest, CraftedArchivesAreRefusedOrReadAsExpected) {
        "out/ghost"},
       {"macosx folder entry", "w('__MACOSX/', b'', attr=0o40755 << 16)\nw('f', b'x')", 0,
        "out/__MACOSX"},
+      // What an entry declares is what it must inflate to, and links and
+      // forks past their bounds are refused before they are read.
+      {"empty entries", "w('e1', b'')\nw('e2', b'', method=zipfile.ZIP_STORED)", 0, ""},
+      {"declares less than inflates",
+       "w('f', b'A' * 100)\nz.close()\nimport zlib\npatch(0, crc=zlib.crc32(b'A' * 50), usize=50)",
+       20002, "out/f"},
+      {"stored, declares less",
+       "w('f', b'A' * 100, method=zipfile.ZIP_STORED)\nz.close()\nimport zlib\n"
+       "patch(0, crc=zlib.crc32(b'A' * 50), usize=50)",
+       20002, "out/f"},
+      {"declares more than inflates", "w('f', b'A' * 100)\nz.close()\npatch(0, usize=200)", 20002,
+       "out/f"},
+      {"method we do not inflate",
+       "w('f', b'plain', method=zipfile.ZIP_STORED)\nz.close()\npatch(0, method=12)", -103,
+       "out/f"},
+      {"link as long as a path", "w('lnk', b'a' * 4096, attr=0o120777 << 16)", ENAMETOOLONG,
+       "out/lnk"},
+      {"link declaring 2 GB",
+       "w('lnk', b'target', attr=0o120777 << 16)\nz.close()\npatch(0, usize=0x7fffffff)",
+       ENAMETOOLONG, "out/lnk"},
+      {"link with a NUL", "w('lnk', b'a\\x00b', attr=0o120777 << 16)", kZipBadEntryName, "out/lnk"},
+      {"fork past the bound", "w('f', b'x')\nw('__MACOSX/._f', bytes((17 << 20) + 1))", 20012,
+       "out/._f"},
+      {"fork declaring 1 GB",
+       "w('f', b'x')\nw('__MACOSX/._f', ad(1, [(2, 38, 3)], b'abc'))\nz.close()\n"
+       "patch(1, usize=1 << 30)",
+       20012, "out/._f"},
       {"corrupt stored byte",
        "w('f', b'HELLO-CRC-TEST', method=zipfile.ZIP_STORED)\nz.close()\n"
        "d = open('c.zip', 'rb').read().replace(b'HELLO-CRC', b'HELLO-CRX')\n"

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -52,6 +53,22 @@ TEST(UdpSocket, PortAlreadyBoundFails) {
   ASSERT_TRUE(first.udp_init(0, 1));
   EXPECT_FALSE(second.udp_init(bound_port(first), 2));
   EXPECT_EQ(second.mWinSocket, -1);
+}
+
+size_t open_descriptors() {
+  size_t n = 0;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) n += !e.path().empty();
+  return n;
+}
+
+TEST(UdpSocket, SecondInitReplacesTheFirstDescriptor) {
+  PCSBSocketUDP s;
+  const size_t before = open_descriptors();
+  ASSERT_TRUE(s.udp_init(0, 2));
+  ASSERT_TRUE(s.udp_init(0, 2));
+  EXPECT_EQ(open_descriptors(), before + 1) << "the first socket must be closed";
+  s.Cleanup();
+  EXPECT_EQ(open_descriptors(), before);
 }
 
 TEST(UdpSocket, CleanupTwiceAndReinit) {

@@ -97,9 +97,17 @@ TEST(ImageDesc, FlipS3tcMatchesTheDecodedPicture) {
   struct Case {
     int format, flags, dx, dy;
   } cases[] = {
-      {kDxt1, squish::kDxt1, 8, 8}, {kDxt3, squish::kDxt3, 8, 12}, {kDxt5, squish::kDxt5, 12, 8},
-      {kDxt5, squish::kDxt5, 4, 4}, {kDxt1a, squish::kDxt1, 8, 2}, {kDxt5, squish::kDxt5, 8, 2},
+      {kDxt1, squish::kDxt1, 8, 8},
+      {kDxt3, squish::kDxt3, 8, 12},
+      {kDxt5, squish::kDxt5, 12, 8},
+      {kDxt5, squish::kDxt5, 4, 4},
+      {kDxt1a, squish::kDxt1, 8, 2},
+      {kDxt5, squish::kDxt5, 8, 2},
       {kDxt3, squish::kDxt3, 4, 2},
+      // Blocks per row round up; a level one row high stays as it is.
+      {kDxt5, squish::kDxt5, 6, 8},
+      {kDxt1, squish::kDxt1, 10, 2},
+      {kDxt1, squish::kDxt1, 8, 1},
   };
   for (const Case& c : cases) {
     std::vector<unsigned char> rgba(size_t(c.dx) * c.dy * 4);

@@ -66,7 +66,7 @@ TEST_F(LoadAny, VariantsAreTriedInOrderAndTheFirstRowIsTheBottom) {
   EXPECT_EQ(load_ext(dir_ + "pic.bmp", GL_ALPHA).desc.dx, 4);
   EXPECT_EQ(load_ext(dir_ + "pic", GL_RGB).desc.dx, 4);
   EXPECT_EQ(load_ext(dir_ + "pic.x", GL_ALPHA).ok, 0);  // "pic.x.png" does not exist
-  // A .dds beside them is passed over, not read as a broken PNG.
+  // A .dds beside them is tried first and refused, not read as a broken PNG.
   write_file(dir_ + "pic.dds", "DDS not an image");
   EXPECT_EQ(load_ext(dir_ + "pic.png", GL_RGB).desc.dx, 4);
 }

@@ -3,6 +3,10 @@
 #include "TEX/png_io.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -127,6 +131,34 @@ TEST(PngIo, SaveThenLoadIsExact) {
             "srgb(200,201,202)");
 }
 
+// The last bytes of a small file reach the disk only when it is closed: a
+// disk that refuses them (here a size limit, as a full disk would) makes the
+// save fail and leaves no cut file behind. A FIFO in the file's place is
+// refused at once rather than waited on.
+TEST(PngIo, SaveThatCannotBeWrittenWholeFailsAndLeavesNoFile) {
+  const std::string dir = make_temp_dir("png-full");
+  TEX_image_desc desc{GL_RGBA, 4, 4, 0, 0};
+  std::vector<unsigned char> px(4 * 4 * 4);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = (unsigned char)(i * 97 + 5);
+  ASSERT_EQ(TEX_save_png((dir + "whole.png").c_str(), desc, px.data()), 1);
+  ASSERT_GT(read_file(dir + "whole.png").size(), 40u);
+
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit old_limit, small;
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  small = {40, old_limit.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int saved = TEX_save_png((dir + "cut.png").c_str(), desc, px.data());
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  EXPECT_EQ(saved, 0);
+  EXPECT_NE(access((dir + "cut.png").c_str(), F_OK), 0);
+
+  ASSERT_EQ(mkfifo((dir + "fifo.png").c_str(), 0644), 0);
+  alarm(30);  // a save that waits for a reader fails the test instead of hanging it
+  EXPECT_EQ(TEX_save_png((dir + "fifo.png").c_str(), desc, px.data()), 0);
+  alarm(0);
+}
+
 TEST(PngIo, ReadsImageMagickFilesOfEveryColourType) {
   const std::string dir = make_temp_dir("png-im");
   const int w = 37, h = 23;
@@ -217,10 +249,17 @@ TEST(PngIo, PaletteWithTransparencyKeepsItsBytesPerPixel) {
         EXPECT_EQ(b[2], 100);
       }
     }
-  // follow_alpha goes by the colour type: a palette file asked for RGBA gives RGB.
-  Decoded followed = decode(file, GL_RGBA, 0, 1);
-  EXPECT_EQ(followed.desc.format, GL_RGB);
-  EXPECT_EQ(followed.pixels.size(), 6u * 4 * 3);
+  // With follow_alpha the tRNS chunk is the file's alpha, asked for RGB or RGBA.
+  for (int asked : {GL_RGB, GL_RGBA}) {
+    Decoded followed = decode(file, asked, 0, 1);
+    EXPECT_EQ(followed.desc.format, GL_RGBA) << asked;
+    ASSERT_EQ(followed.pixels.size(), 6u * 4 * 4) << asked;
+    EXPECT_EQ(followed.pixels[2 * 4 + 3], 0) << "the transparent column keeps its alpha";
+    EXPECT_EQ(followed.pixels[1 * 4 + 3], 255);
+  }
+  // Without tRNS a palette file follows to RGB.
+  Decoded opaque = decode(convert(dir, dir + "in.ppm", "PNG8:", "opaque.png"), GL_RGBA, 0, 1);
+  EXPECT_EQ(opaque.desc.format, GL_RGB);
   Decoded rgba_file =
       decode(convert(dir, dir + "in.ppm", "-alpha set PNG32:", "a.png"), GL_RGB, 0, 1);
   EXPECT_EQ(rgba_file.desc.format, GL_RGBA);

@@ -133,6 +133,10 @@ TEST(MemoryReport, FiguresMatchTheSystemAndSecondReportAppends) {
   // The map lists this program's own image and the totals follow it.
   EXPECT_NE(report.find("core_memory_test"), std::string::npos);
   EXPECT_NE(report.find("[stack]"), std::string::npos);
+  // No sharing mode is given where the system keeps none.
+  for (const char* guess : {"Copy-on-write (", "Private (", "Empty (", "Shared ("})
+    EXPECT_EQ(report.find(guess), std::string::npos) << guess;
+  EXPECT_NE(report.find("  not available (  0)"), std::string::npos);
   ASSERT_TRUE(figure(report, "Total vsize:", &n, &unit));
   EXPECT_GT(n, 0u);
   EXPECT_NE(report.find("Total gap:"), std::string::npos);

@@ -3,7 +3,9 @@
 #include "core/prefs.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -226,7 +228,9 @@ TEST_F(PrefsTest, ValuesThatCannotReadBackAreLeftOut) {
   }
 }
 
-TEST_F(PrefsTest, NoPreferencesFolder) {
+// No folder can be had (the configuration folder would lie under a file):
+// nothing is written, but the command line's overrides still count.
+TEST_F(PrefsTest, NoPreferencesFolderKeepsTheOverrides) {
   write_file(dir + "plain_file", "");
   setenv("XDG_CONFIG_HOME", (dir + "plain_file/sub").c_str(), 1);
   stg.stream_count = 2;
@@ -234,6 +238,32 @@ TEST_F(PrefsTest, NoPreferencesFolder) {
   pref.IO_set(pref_set_installer, 0);
   EXPECT_EQ(stg.stream_count, 2);
   EXPECT_NE(log().find("No preferences folder"), std::string::npos);
+
+  const char* argv[] = {"prog", "--pref:_web_host=127.0.11.1", "--pref:_stream_count=3"};
+  cmdline.init_unix(3, argv);
+  pref.IO_set(pref_set_installer, 0);
+  EXPECT_EQ(web_host, "127.0.11.1");
+  EXPECT_EQ(stg.stream_count, 3);
+  EXPECT_EQ(stg.rename_folder, 1) << "keys without an override keep their value";
+}
+
+// A disk that takes the header but not the rest: the file cut short goes,
+// so the next run reads the defaults rather than half the settings.
+TEST_F(PrefsTest, FileThatCannotBeWrittenWholeIsRemoved) {
+  dest_dir_path = "/" + std::string(300, 'd') + "/";
+  pref.IO_set(pref_set_installer, 1);
+  ASSERT_GT(read_file(prf).size(), 300u);
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit old_limit, small;
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  small = {64, old_limit.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  pref.IO_set(pref_set_installer, 1);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  EXPECT_NE(access(prf.c_str(), F_OK), 0) << read_file(prf);
+  EXPECT_NE(log().find("Preferences not saved (error " + std::to_string(EFBIG) + ")"),
+            std::string::npos)
+      << log();
 }
 
 TEST_F(PrefsTest, DisplayFile) {

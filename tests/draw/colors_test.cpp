@@ -139,6 +139,12 @@ TEST_F(DrawTest, LitColourKinds) {
   EXPECT_FLOAT_EQ(colr.tint[1], 0.75f);
   EXPECT_FLOAT_EQ(colr.tint[2], 0.75f);
   EXPECT_EXIT(colr.set_lit_col(3), ::testing::ExitedWithCode(1), "bad col_type!");
+  EXPECT_EXIT(
+      {
+        CORE_set_alert_handler(draw_testing::print_alert_and_exit);
+        colr.set_lit_col(3);
+      },
+      ::testing::ExitedWithCode(1), "bad col_type! \\(.*colors\\.cpp line 43\\)");
 }
 
 class TallDrawTest : public DrawTest {

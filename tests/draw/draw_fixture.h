@@ -7,11 +7,16 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <vector>
 
+#include "core/alert.h"
 #include "core/globals.h"
 #include "draw/colors.h"
 #include "draw/font_widths.h"
@@ -24,6 +29,30 @@
 namespace draw_testing {
 
 using rgba = std::array<int, 4>;
+
+// Level `level` of a slot's texture as RGBA texels, bottom row first, and
+// its size.
+inline std::vector<unsigned char> slot_texels(int slot, int level, int* w = nullptr,
+                                              int* h = nullptr) {
+  tman.bind_ref(slot, 0, 0);
+  GLint tw = 0, th = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &tw);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &th);
+  if (w) *w = tw;
+  if (h) *h = th;
+  std::vector<unsigned char> out(size_t(tw > 0 ? tw : 0) * size_t(th > 0 ? th : 0) * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  if (!out.empty()) glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+  return out;
+}
+
+// An alert handler for death tests: the first line and the source location
+// on one line of the standard error stream, then exit status 1.
+inline void print_alert_and_exit(int, const std::string (&lines)[4], const std::string& where,
+                                 int) {
+  fprintf(stderr, "%s %s\n", lines[0].c_str(), where.c_str());
+  _exit(1);
+}
 
 class DrawTest : public ::testing::Test {
  protected:

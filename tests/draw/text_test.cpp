@@ -167,9 +167,15 @@ TEST_F(TextTest, MeasureAndGreyString) {
   EXPECT_EQ(pixel(100, 108)[0], 255) << "above the box";
 }
 
-TEST_F(TextTest, UnknownCharsetIsFatal) {
+TEST_F(TextTest, UnknownCharsetIsFatalAtItsAlwaysReportedLine) {
   EXPECT_EXIT(OGL_string(0, 10, 10, "x", 0, 99, 0), ::testing::ExitedWithCode(1),
               "String proc with bad charset!");
+  EXPECT_EXIT(
+      {
+        CORE_set_alert_handler(draw_testing::print_alert_and_exit);
+        OGL_string(0, 10, 10, "x", 0, 99, 0);
+      },
+      ::testing::ExitedWithCode(1), "String proc with bad charset! \\(.*text\\.cpp line 493\\)");
 }
 
 }  // namespace

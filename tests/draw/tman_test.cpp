@@ -183,6 +183,32 @@ TEST_F(TmanTest, SameSizedReloadReplacesTheContents) {
   EXPECT_EQ(tman.total_texes(), 1);
 }
 
+// Unloading deletes the slot's texture while a unit's cache may still name
+// it; the reload must bind the new texture before it uploads, or the image
+// lands in texture 0. Checked with texels read through plain OpenGL, not
+// through the cache.
+TEST_F(TmanTest, ReloadedSlotHoldsItsImageAfterAnUnload) {
+  stage_coded(4, 4, 4);
+  ASSERT_EQ(tman.load_texture(4, 389, 1282, 100, "scratch_array:first"), 389);
+  tman.bind_ref(389, 0, 0);
+  tman.unload_texture(389);
+  EXPECT_FALSE(glIsTexture(389));
+
+  stage_coded(4, 4, 4);
+  for (int i = 0; i < 16; ++i) scratch_array[i * 4 + 2] = 55;
+  ASSERT_EQ(tman.load_texture(4, 389, 1282, 100, "scratch_array:again"), 389);
+  EXPECT_TRUE(glIsTexture(389));
+  glBindTexture(GL_TEXTURE_2D, 389);
+  unsigned char t[4 * 4 * 4] = {};
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, t);
+  EXPECT_EQ(t[5 * 4 + 0], 1) << "texel (1, 1)";
+  EXPECT_EQ(t[5 * 4 + 1], 1);
+  EXPECT_EQ(t[5 * 4 + 2], 55);
+  EXPECT_EQ(t[5 * 4 + 3], 200);
+  TEX_reset_bind();
+}
+
 // ImageMagick draws a red picture with a blue 10 x 10 block in its top-left
 // corner; in the texture the picture's bottom row is row 0.
 TEST_F(TmanTest, FilesAreScaledForTheSettingAndKeepTheirPlace) {

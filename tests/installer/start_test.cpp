@@ -71,7 +71,11 @@ TEST_F(Start, DestinationFromDefaultsPathOptionAndPreferences) {
       {{"-path", "/x/Sim/"}, "/x/Sim/", 0},
       {{"-path", "/x/Sim", "--pref:_always_ask_dir=1"}, "/x/Sim/", 0},  // no dialog with -path
       {{"-path"}, "~/Nimbrel/", 0},                                     // ignored alone
-      {{"--pref:_always_ask_dir=1", "-path"}, "/picked/Nimbrel/", 1},   // not first: no -path
+      {{"-path", ""}, "~/Nimbrel/", 0},  // an empty folder is no folder, never the root
+      {{"-path", "", "--pref:_always_ask_dir=1"}, "/picked/Nimbrel/", 1},
+      {{"--pref:_dest_dir_path="}, "~/Nimbrel/", 0},
+      {{"--pref:_dest_dir_path=/y/Sim"}, "/y/Sim/", 0},
+      {{"--pref:_always_ask_dir=1", "-path"}, "/picked/Nimbrel/", 1},  // not first: no -path
       {{"--pref:_always_ask_dir=1"}, "/picked/Nimbrel/", 1},
   };
   const std::string home = folder_ + "home/";

@@ -55,10 +55,31 @@ def target_name(request):
     return target.split(b"/")[1].decode("latin-1") if target.count(b"/") else ""
 
 
+def endless(conn, first, line):
+    """A status line, then header lines for ever (line % n gives each its own name)."""
+    try:
+        conn.sendall(first)
+        n = 0
+        while True:
+            conn.sendall(b"".join((line % (n + i)) for i in range(64)) if b"%d" in line else line * 64)
+            n += 64
+    except OSError:
+        pass
+    conn.close()
+
+
 def serve(conn):
     request = read_request(conn)
     name = target_name(request)
-    if name == "echo":
+    if name == "endless":
+        return endless(conn, b"HTTP/1.1 200 OK\r\n", b"X-Filler-%d: 0123456789abcdef\r\n")
+    if name == "endlessline":
+        return endless(conn, b"HTTP/1.1 200 OK\r\nX-Long: ", b"0123456789abcdef")
+    if name == "big":
+        # 200 KB of body, for limits on the file it goes to.
+        reply = b"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + b"b" * 200000
+        hold = True
+    elif name == "echo":
         # The body is the request exactly as it arrived.
         reply = b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % len(request) + request
         hold = True

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <set>
@@ -328,16 +334,53 @@ TEST(HttpManager, RefusedConnectionFails) {
   EXPECT_FALSE(exists(dir + "x")) << "no head, so no file";
 }
 
-TEST(HttpManager, FullDiskIsAFailureNotATruncatedFile) {
+// A file the disk will not take whole fails the transfer; so does a path
+// that names no regular file, at once: a FIFO would hold the open for ever.
+TEST(HttpManager, FullDiskOrSpecialFileIsAFailureNotATruncatedFile) {
   std::string dir = make_temp_dir("net-full");
   LogCapture log(dir);
   Peer peer(net_peers::handler_argv("127.0.4.23", 80), "127.0.4.23", 80, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
-  // /dev/full takes the small write into the stream's buffer and fails the flush.
-  EXPECT_EQ(run_slot(2, "127.0.4.23", "/plain", "/dev/full"), 2);
+  alarm(60);  // a transfer stuck in open() fails the test instead of hanging it
+
+  // The file may not grow past 64 KB: what the disk refuses, as when it is
+  // full, without touching the log (which stays smaller).
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit old_limit, small = {64 * 1024, 64 * 1024};
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  small.rlim_max = old_limit.rlim_max;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_EQ(run_slot(2, "127.0.4.23", "/big", dir + "big"), 2);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
   EXPECT_NE(log.text().find("   IsErr      =1\n"), std::string::npos) << log.text();
-  EXPECT_NE(log.text().find("   GetOSErr   =" + std::to_string(ENOSPC) + "\n"), std::string::npos)
+  EXPECT_NE(log.text().find("   GetOSErr   =" + std::to_string(EFBIG) + "\n"), std::string::npos)
       << log.text();
+
+  ASSERT_EQ(mkfifo((dir + "fifo").c_str(), 0644), 0);
+  EXPECT_EQ(run_slot(2, "127.0.4.23", "/plain", dir + "fifo"), 2);
+  EXPECT_NE(log.text().find("   GetOSErr   =" + std::to_string(ENXIO) + "\n"), std::string::npos)
+      << log.text();
+  alarm(0);
+}
+
+// A server that sends head lines without end, or one line without end, is
+// refused once the head passes its bound: the transfer fails with the log
+// block long before the idle rule (the clock stands still here) would end it.
+TEST(HttpHandlers, EndlessHeadsFailWithTheLogBlock) {
+  std::string dir = make_temp_dir("net-endless");
+  LogCapture log(dir);
+  Peer peer(net_peers::handler_argv("127.0.11.10", 80), "127.0.11.10", 80, dir + "peer.out");
+  ASSERT_TRUE(peer.ready()) << peer.failure();
+  xtim.act_time = 100.0f;
+  for (const char* path : {"/endless", "/endlessline"}) {
+    size_t before = log.text().size();
+    EXPECT_EQ(run_slot(3, "127.0.11.10", path, dir + "out", 20), 2) << path;
+    std::string block = log.text().substr(before);
+    EXPECT_NE(block.find("HTTP Error for " + dir + "out\n"), std::string::npos) << block;
+    EXPECT_NE(block.find("   GetOSErr   =" + std::to_string(EMSGSIZE) + "\n"), std::string::npos)
+        << block;
+    EXPECT_FALSE(exists(dir + "out")) << "no head, so no file";
+  }
 }
 
 TEST(HttpManager, MalformedArgumentsFailOnlyThatTransfer) {

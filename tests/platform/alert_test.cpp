@@ -134,9 +134,10 @@ TEST_F(Alert, AClickBesideTheButtonLeavesTheWindowOpen) {
   open_window();
   push_click_995(20, 200);
   const int frames_before = xtim.frame_count;
-  // Return comes only later, from another thread, as a person would press it.
+  // Return comes only later, from another thread, as a person would press it:
+  // late enough for a few frames of ten ticks each on a loaded machine.
   std::thread later([] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     push_return();
   });
   MACIBM_alert(0, "Waits.", "", "", "", t_alert);

@@ -226,6 +226,69 @@ TEST_F(Dialogs, ProgressOutlivesItsWindow) {
   }
 }
 
+// Lines of a box text, split at its line feeds.
+std::vector<std::string> box_lines(const std::string& text) {
+  std::vector<std::string> lines(1);
+  for (char c : text) {
+    if (c == '\n')
+      lines.emplace_back();
+    else
+      lines.back() += c;
+  }
+  return lines;
+}
+
+size_t utf8_chars(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+TEST(BoxText, WrapsAtEightyCharactersAndCutsAtTheLimit) {
+  const std::string startup =
+      "I could not set up the graphics for Nimbrel! I hope your monitor is at 1024x768 or higher! "
+      "It must be! You do not meet the system requirements or you do not have OpenGL drivers or "
+      "you entered a bad resolution in Nimbrel!";
+  struct Case {
+    std::string text;
+    size_t limit;
+    std::vector<std::string> lines;  // empty: only the width and the words are checked
+  } cases[] = {
+      {"short", 255, {"short"}},
+      {"one\ntwo", 255, {"one", "two"}},
+      {std::string(78, 'a') + " b", 255, {std::string(78, 'a') + " b"}},
+      {std::string(80, 'a') + " b", 255, {std::string(80, 'a'), "b"}},
+      {std::string(170, 'c'), 255, {std::string(80, 'c'), std::string(80, 'c'), "cccccccccc"}},
+      {"x " + std::string(300, 'd'),
+       255,
+       {"x", std::string(80, 'd'), std::string(80, 'd'), std::string(80, 'd'),
+        std::string(13, 'd')}},
+      {startup, 499, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 40));
+    const std::vector<std::string> lines = box_lines(PLAT_box_text(c.text, c.limit));
+    if (!c.lines.empty()) {
+      EXPECT_EQ(lines, c.lines);
+    }
+    std::string words;
+    for (const std::string& l : lines) {
+      EXPECT_LE(utf8_chars(l), kBoxLineChars) << l;
+      words += (words.empty() ? "" : " ") + l;
+    }
+    if (c.lines.empty()) {
+      EXPECT_EQ(words, c.text) << "only blanks become line feeds";
+    }
+  }
+  // Two-byte characters count once and are never split.
+  std::string e_acute;
+  for (int i = 0; i < 300; ++i) e_acute += "\xC3\xA9";
+  const std::vector<std::string> lines = box_lines(PLAT_box_text(e_acute, 255));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].size(), 160u);
+  EXPECT_EQ(lines[3].size(), 30u) << "255 characters in all";
+}
+
 TEST(ByteOrder, FlipsInPlace) {
   unsigned short s = 0x1234;
   EndianFlipShort(&s);

@@ -165,25 +165,4 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   close_requested = 0;
 }
 
-TEST_F(Frame, KeysSetThePerFrameFlags) {
-  MACIBM_startwind(0);
-  struct {
-    SDL_Keycode key;
-    int* flag;
-  } cases[] = {{SDLK_RETURN, &return_hit},
-               {SDLK_KP_ENTER, &return_hit},
-               {SDLK_ESCAPE, &escape_hit},
-               {SDLK_BACKSPACE, &delete_hit},
-               {SDLK_DELETE, &delete_hit}};
-  for (auto& c : cases) {
-    push_key(c.key);
-    MACIBM_event_proc();
-    EXPECT_EQ(*c.flag, 1) << SDL_GetKeyName(c.key);
-    EXPECT_EQ(mnw.key_hit, 1);
-    MACIBM_event_proc();
-    EXPECT_EQ(*c.flag, 0);
-    EXPECT_EQ(mnw.key_hit, 0);
-  }
-}
-
 }  // namespace

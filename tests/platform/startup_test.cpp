@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <regex>
+#include <set>
 #include <string>
 
 #include "core/globals.h"
+#include "core/stats.h"
 #include "installer/app.h"
 #include "installer/start.h"
 #include "platform/alert.h"
@@ -85,6 +87,21 @@ run_result run_scenario(const std::string& name, const std::string& extra_env = 
   r.prefs = read_file(r.folder + "config/Nimbrel Installer.prf");
   run_command("rm -rf '" + r.folder + "'");
   return r;
+}
+
+// What static construction leaves before the entry point: every statistic
+// and remote command of the modules linked into the program is registered,
+// and no window is current yet. Nothing in this test has drawn or bound.
+TEST(Startup, BeforeTheEntryPointRegistriesAreFullAndNoWindowIsCurrent) {
+  std::set<std::string> stats;
+  for (UTL_stat* s = waiting; s; s = s->next) stats.insert(s->name);
+  for (const char* name : {"perf/kill_tex", "perf/kill_cull", "perf/kill_clip", "num_xdl_bind",
+                           "num_xdl_bind_ind", "memory/lazy_pools"})
+    EXPECT_EQ(stats.count(name), 1u) << name;
+  std::set<std::string> commands;
+  for (UTL_remote_cmd* c = UTL_remote_cmd::cmd_list; c; c = c->next) commands.insert(c->name);
+  EXPECT_EQ(commands.count("Dump Memory Info"), 1u);
+  EXPECT_EQ(mnw.cur_window, wind_startup);
 }
 
 TEST(Startup, RunsOpensTheWindowAndShutsDownInOrderOnACloseRequest) {

@@ -1,0 +1,79 @@
+// The scenery library: exported library names, each with a chain of the
+// files that packages export under it, the regions that limit exports, the
+// lookups that turn a library name into a real file, and the reporters of
+// errors in scenery files.
+//
+// No lock guards the registry: a scan fills it and lookups read it, on one
+// thread, never at the same time.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// A region of the world in whole-degree cells, 360 columns of longitude by
+// 180 rows of latitude: the cell of (lon, lat) is (lon + 180) * 180 + lat + 90.
+struct lib_region {
+  std::string name;
+  std::array<unsigned char, 64800> cells{};  // non-zero: inside
+};
+
+// The bits of lib_entry::flags above the weight.
+enum lib_entry_flags : uint32_t {
+  lib_weight_mask = 0xFFFFFF,
+  lib_ends_here = 0x1000000,        // the candidates end after this entry
+  lib_ends_at_package = 0x2000000,  // ... when the next entry is another package's
+  lib_backup = 0x4000000,           // kept behind every other entry of the name
+};
+
+// One export. Entries are owned by dsf_library (DSF_ClearLibrary frees them).
+struct lib_entry {
+  lib_entry* next_entry = nullptr;
+  lib_region* region = nullptr;  // null: everywhere
+  int package = 0;               // index into scenery_packages
+  uint32_t flags = 0;
+  std::string path;  // relative to the package folder, "/" separators
+};
+
+extern std::map<std::string, lib_entry*> dsf_library;
+// Region names of the library file being read; the regions belong to the
+// scan (DSF_NewRegion), so clearing this index frees nothing.
+extern std::map<std::string, lib_region*> dsf_regions;
+extern std::vector<std::string> scenery_packages;  // folders ending in "/", by priority
+extern std::vector<int> package_problems;          // 1 once a package's error was shown
+extern std::vector<int> package_is_custom;
+
+// Links the entry into the chain of name: regular entries in the order of
+// registration, then backup entries, the latest first.
+void DSF_RegisterEntry(const char* name, lib_entry* entry);
+// A new empty region, owned until the next DSF_ClearLibrary.
+lib_region* DSF_NewRegion(const std::string& name);
+// Frees every entry and region and empties dsf_library and dsf_regions.
+void DSF_ClearLibrary();
+
+// One weighted random choice among the candidates at (lon, lat), the seed
+// picking the random number: 1 with name replaced by the chosen file's full
+// path (package folder + path), else 0 with name unchanged.
+int DSF_LookupLibraryResource(int lon, int lat, std::string& name, int seed);
+// The same among every entry of the name, whatever its region or end bits.
+int DSF_LookupLibraryResourceAnywhere(std::string& name, int seed);
+// Every candidate's full path, repeated in proportion to its weight (the
+// weights divided by their greatest common divisor). 1 when the list is not
+// empty. A list past its cap is reported and left empty.
+int DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& name,
+                                      std::vector<std::string>& out);
+int DSF_LookupLibraryResourceAnywhereMultiple(const std::string& name,
+                                              std::vector<std::string>& out);
+
+// The most paths, and the most bytes of paths, one list lookup hands back.
+enum { DSF_max_list_paths = 65536, DSF_max_list_bytes = 16 << 20 };
+
+// Writes the error to the log and warns the user once per package (every
+// time for a file under no package). file: the scenery file at fault.
+void __DSF_NonFatalError(const char* source_file, int source_line, const char* file,
+                         const char* format, ...) __attribute__((format(printf, 4, 5)));
+// The same, then the fatal alert, which ends the run.
+void __DSF_FatalError(const char* source_file, int source_line, const char* file,
+                      const char* format, ...) __attribute__((format(printf, 4, 5)));

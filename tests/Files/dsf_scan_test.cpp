@@ -1,0 +1,338 @@
+// The scan of the scenery folders and the library file format, on trees of
+// packages made in a scratch folder that serves as the application's folder.
+#include "Files/dsf_scan.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "core/globals.h"
+#include "Files/dsf_library.h"
+#include "tests/Files/scenery_fixture.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using strings = std::vector<std::string>;
+using testing_support::run_command;
+using testing_support::write_file;
+
+const char* const kHeader = "I\n800 version\nLIBRARY\n\n";
+
+class ScanTest : public SceneryFolderTest {
+ protected:
+  ScanTest() : SceneryFolderTest("dsf-scan") {}
+
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(SceneryFolderTest::SetUp());
+    for (const char* f : {"Custom Scenery", "Resources", "Resources/default scenery"})
+      ASSERT_EQ(mkdir(f, 0755), 0);
+  }
+
+  // A package folder under the scratch folder, with a library file unless
+  // library is null.
+  static void package(const std::string& folder, const char* library) {
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0) << folder;
+    if (library) write_file(folder + "/library.txt", library);
+  }
+  static void custom(const std::string& name, const std::string& body) {
+    package("Custom Scenery/" + name, (kHeader + body).c_str());
+  }
+
+  // A 360 by 180 (or other) grey image: black, with white rectangles given as
+  // ImageMagick draw primitives (x from the left, y from the top).
+  static void bitmap(const std::string& path, int width, int height, const std::string& draws) {
+    int status = -1;
+    const std::string out = run_command(
+        "convert -size " + std::to_string(width) + "x" + std::to_string(height) +
+            " xc:black +antialias -fill white " + draws + " -depth 8 PNG24:'" + path + "' 2>&1",
+        &status);
+    ASSERT_EQ(status, 0) << out;
+  }
+
+  static const lib_entry* head(const char* name) {
+    auto it = dsf_library.find(name);
+    return it == dsf_library.end() ? nullptr : it->second;
+  }
+  static strings chain(const char* name) {
+    strings out;
+    for (const lib_entry* e = head(name); e; e = e->next_entry) out.push_back(e->path);
+    return out;
+  }
+  static int cell(const lib_region* r, int lon, int lat) {
+    return r->cells[size_t(lon + 180) * 180 + size_t(lat + 90)];
+  }
+  // A report of the scenery file in the log: its source line (0: any) and
+  // its message on the line after it.
+  static bool has_report(const std::string& text, const std::string& file, int line,
+                         const std::string& message) {
+    const std::string where = "***Error with scenery file \"" + file + "\" (";
+    const std::string tail = line ? ": " + std::to_string(line) + ".)" : ".)";
+    for (size_t at = text.find(where); at != std::string::npos; at = text.find(where, at + 1)) {
+      const size_t end = text.find('\n', at);
+      if (end == std::string::npos || end < tail.size()) break;
+      if (text.compare(end - tail.size(), tail.size(), tail) == 0 &&
+          text.compare(end + 1, message.size() + 3, "  " + message + "\n") == 0)
+        return true;
+    }
+    return false;
+  }
+  static int cells_set(const lib_region* r) {
+    int n = 0;
+    for (unsigned char c : r->cells) n += c != 0;
+    return n;
+  }
+};
+
+// [SECTION] Packages and their order
+
+TEST_F(ScanTest, PriorityOrderLinksAndTheLog) {
+  for (const char* name : {"B", "A", "-global terrain-", "-global overlays-"})
+    package(std::string("Custom Scenery/") + name, nullptr);
+  for (const char* name : {"Y", "X"})
+    package(std::string("Resources/default scenery/") + name, nullptr);
+  // A package linked in from elsewhere and one named like a text file count;
+  // files, links to files and broken links do not.
+  package("elsewhere", nullptr);
+  ASSERT_EQ(symlink((dir + "elsewhere").c_str(), "Custom Scenery/Linked"), 0);
+  package("Custom Scenery/Roads.txt", nullptr);
+  write_file("Custom Scenery/notes.txt", "x");
+  ASSERT_EQ(symlink("notes.txt", "Custom Scenery/file-link"), 0);
+  ASSERT_EQ(symlink("missing", "Custom Scenery/gone"), 0);
+
+  DSF_ScanSceneryFolder();
+  EXPECT_EQ(scenery_packages,
+            (strings{"Custom Scenery/A/", "Custom Scenery/B/", "Custom Scenery/Linked/",
+                     "Custom Scenery/Roads.txt/", "Custom Scenery/-global overlays-/",
+                     "Custom Scenery/-global terrain-/", "Resources/default scenery/X/",
+                     "Resources/default scenery/Y/"}));
+  EXPECT_EQ(package_is_custom, (std::vector<int>{1, 1, 1, 1, 1, 1, 0, 0}));
+  EXPECT_EQ(package_problems, (std::vector<int>(8, 0)));
+  EXPECT_NE(log().find("I found the following scenery packages (prioritized in this order):\n"
+                       "  0 Custom Scenery/A/\n"
+                       "  1 Custom Scenery/B/\n"
+                       "  2 Custom Scenery/Linked/\n"
+                       "  3 Custom Scenery/Roads.txt/\n"
+                       "  4 Custom Scenery/-global overlays-/\n"
+                       "  5 Custom Scenery/-global terrain-/\n"
+                       "  6 Resources/default scenery/X/\n"
+                       "  7 Resources/default scenery/Y/\n\n"),
+            std::string::npos)
+      << log();
+}
+
+TEST_F(ScanTest, LinkedPackageIsReadAndRescanReplacesEverything) {
+  package("elsewhere", (std::string(kHeader) + "EXPORT lib/far.obj far.obj\n").c_str());
+  ASSERT_EQ(symlink((dir + "elsewhere").c_str(), "Custom Scenery/Linked"), 0);
+  package("Custom Scenery/Bad", "I\n900 version\nLIBRARY\n");
+  DSF_ScanSceneryFolder();
+  EXPECT_EQ(chain("lib/far.obj"), strings{"far.obj"});
+  EXPECT_EQ(package_problems, (std::vector<int>{1, 0}));
+
+  ASSERT_EQ(unlink("Custom Scenery/Linked"), 0);
+  DSF_ScanSceneryFolder();
+  EXPECT_TRUE(dsf_library.empty());
+  EXPECT_EQ(scenery_packages, strings{"Custom Scenery/Bad/"});
+  // Each scan warns once per package again: two alerts in all.
+  const std::string text = log(),
+                    alert = "Error loading the scenery package:\nCustom Scenery/Bad/\n";
+  const size_t first = text.find(alert);
+  ASSERT_NE(first, std::string::npos) << text;
+  EXPECT_NE(text.find(alert, first + 1), std::string::npos) << text;
+}
+
+// [SECTION] Statements
+
+TEST_F(ScanTest, ExportStatementsRegisterTheirEntries) {
+  custom("P",
+         "EXPORT lib/a.obj objects/a b.obj \n"
+         "EXPORT_EXTEND lib\\ext.obj dir:sub\\x.obj\r\n"
+         "EXPORT_EXCLUDE\tlib/ex.obj\tex.obj\n"
+         "EXPORT_BACKUP lib/a.obj backup.obj\n"
+         "EXPORT_RATIO 5 lib/r.obj five.obj\n"
+         "EXPORT_RATIO -1 lib/r.obj max.obj\n"
+         "EXPORT_RATIO 0 lib/r.obj none.obj\n"
+         "EXPORTX lib/no.obj no.obj\n"
+         "export lib/no.obj no.obj\n"
+         "EXPORT\n"
+         "# EXPORT lib/no.obj no.obj\n"
+         "\n\n   EXPORT   lib/indented.obj   ind.obj\n"
+         "REGION_DEFINE north\n"
+         "REGION_RECT -180 0 179 89\n"
+         "REGION north EXPORT lib/same-line.obj same.obj\n"
+         "EXPORT lib/a.obj north.obj\n"
+         "EXPORT lib/empty.obj\n"
+         "EXPORT lib/end.obj end.obj\n"
+         "EXPORT");  // a keyword without its blank at the very end
+  DSF_ScanSceneryFolder();
+
+  EXPECT_EQ(chain("lib/a.obj"), (strings{"objects/a b.obj ", "north.obj", "backup.obj"}));
+  EXPECT_EQ(chain("lib/ext.obj"), strings{"dir/sub/x.obj"});
+  EXPECT_EQ(chain("lib/indented.obj"), strings{"ind.obj"});
+  EXPECT_EQ(chain("lib/same-line.obj"), strings{"same.obj"});
+  EXPECT_EQ(chain("lib/empty.obj"), strings{""});
+  EXPECT_EQ(chain("lib/end.obj"), strings{"end.obj"});
+  EXPECT_EQ(chain("lib/r.obj"), (strings{"five.obj", "max.obj", "none.obj"}));
+  for (const char* missing : {"lib/no.obj", "EXPORT", ""})
+    EXPECT_EQ(head(missing), nullptr) << missing;
+
+  const lib_entry* a = head("lib/a.obj");
+  EXPECT_EQ(a->flags, 1u | lib_ends_at_package);
+  EXPECT_EQ(a->region, nullptr);
+  EXPECT_EQ(a->package, 0);
+  EXPECT_NE(a->next_entry->region, nullptr);  // after REGION, every export is limited
+  EXPECT_EQ(a->next_entry->next_entry->flags, 1u | lib_backup);
+  EXPECT_EQ(head("lib/ext.obj")->flags, 1u);
+  EXPECT_EQ(head("lib/ex.obj")->flags, 1u | lib_ends_here);
+  const lib_entry* r = head("lib/r.obj");
+  EXPECT_EQ(r->flags, 5u | lib_ends_at_package);
+  EXPECT_EQ(r->next_entry->flags, lib_weight_mask | lib_ends_at_package);
+  EXPECT_EQ(r->next_entry->next_entry->flags, 0u | lib_ends_at_package);
+  EXPECT_EQ(head("lib/same-line.obj")->region, a->next_entry->region);
+
+  // Weight 0 is never chosen and never listed.
+  strings listed;
+  DSF_LookupLibraryResourceAnywhereMultiple("lib/r.obj", listed);
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), "Custom Scenery/P/none.obj"), 0);
+  EXPECT_TRUE(has_report(log(), "Custom Scenery/P/library.txt", 338,
+                         "Library error: you cannot have a ratio of more than 2^24 lib items for "
+                         "max.obj -> lib/r.obj."))
+      << log();
+}
+
+TEST_F(ScanTest, EveryMessageNamesItsFileAndLine) {
+  bitmap("small.png", 180, 90, "");
+  const struct {
+    const char* package;
+    std::string library;  // whole file
+    int line;             // 0: a message of our own
+    std::string message;
+  } cases[] = {
+      {"01", "I\n900 version\nLIBRARY\nEXPORT a b\n", 247,
+       "Incorrect version for scenery library file.  Will skip."},
+      {"02", "A\n800\nLIBRARX\n", 247, "Incorrect version for scenery library file.  Will skip."},
+      {"03", std::string(kHeader) + "REGION nowhere\n", 356,
+       "REGION nowhere - region unknown.  Ingoring"},
+      {"04", std::string(kHeader) + "REGION_DEFINE r\nREGION_DEFINE r\n", 368,
+       "REGION_DEFINE r - region already defined.  Ignoring."},
+      {"05", std::string(kHeader) + "REGION_DEFINE r\nREGION_DEFINE r\nREGION_RECT 0 0 1 1\n", 382,
+       "REGION_RECT command used but no region has been defined."},
+      {"06", std::string(kHeader) + "REGION_DEFINE r\nREGION_RECT 0 0 180 0\n", 391,
+       "The boundaries to a REGION_RECT command are out of range: 180,90->360,90"},
+      {"07", std::string(kHeader) + "REGION_DEFINE r\nREGION_RECT 2147483647 -2147483648 0 0\n",
+       391,
+       "The boundaries to a REGION_RECT command are out of range: 2147483827,-2147483558->180,90"},
+      {"08", std::string(kHeader) + "REGION_DEFINE r\nREGION_RECT 0 5 0 4\n", 391,
+       "The boundaries to a REGION_RECT command are out of range: 180,95->180,94"},
+      {"09", std::string(kHeader) + "REGION_BITMAP map.png\n", 406,
+       "REGION_BITMAP used with no region defined.  REGION_BITMAP will be ignored."},
+      {"10", std::string(kHeader) + "REGION_DEFINE r\nREGION_BITMAP missing.png\n", 427,
+       "Unable to load bitmap file 'missing.png' for REGION_BITMAP command - will skip."},
+      {"11", std::string(kHeader) + "REGION_DEFINE r\nREGION_BITMAP ..\\..\\small.png\n", 415,
+       "REGION_BITMAP with bitmap ../../small.png has a size of 180, 90 but need sa size of "
+       "360x180."},
+      {"12", std::string(kHeader) + "EXPORT_RATIO 16777216 lib/big.obj big.obj\n", 338,
+       "Library error: you cannot have a ratio of more than 2^24 lib items for big.obj -> "
+       "lib/big.obj."},
+      {"13",
+       std::string(kHeader) + "REGION_DEFINE r\nREGION_BITMAP " + std::string(480, 'b') + ".png\n",
+       0,
+       "The path 'Custom Scenery/13/" + std::string(480, 'b') +
+           ".png' holds a ':' or a '\\' or is over 499 characters.  Will skip."},
+      {"colon:14", std::string(kHeader) + "EXPORT lib/c.obj c.obj\n", 0,
+       "The path 'Custom Scenery/colon:14/library.txt' holds a ':' or a '\\' or is over 499 "
+       "characters.  Will skip."},
+      {"back\\15", std::string(kHeader) + "EXPORT lib/c.obj c.obj\n", 0,
+       "The path 'Custom Scenery/back\\15/library.txt' holds a ':' or a '\\' or is over 499 "
+       "characters.  Will skip."},
+  };
+  for (const auto& c : cases)
+    package(std::string("Custom Scenery/") + c.package, c.library.c_str());
+  DSF_ScanSceneryFolder();
+
+  const std::string text = log();
+  for (const auto& c : cases) {
+    const std::string file = std::string("Custom Scenery/") + c.package + "/library.txt";
+    EXPECT_TRUE(has_report(text, file, c.line, c.message)) << c.package << "\n" << text;
+    EXPECT_NE(text.find("Error loading the scenery package:\nCustom Scenery/" +
+                        std::string(c.package) + "/\n"),
+              std::string::npos)
+        << c.package;
+  }
+  EXPECT_EQ(head("lib/c.obj"), nullptr) << "a package with an unusable path is not read";
+  EXPECT_NE(head("lib/big.obj"), nullptr);
+}
+
+// [SECTION] Regions
+
+TEST_F(ScanTest, RectanglesCoverWholeDegreesBothEndsIncluded) {
+  custom("P",
+         "REGION_DEFINE world\nREGION_RECT -180 -90 179 89\n"
+         "REGION_DEFINE small\nREGION_RECT -1 -2 1 -+2\n"  // "+" undoes the "-"
+         "REGION world\nEXPORT lib/w.obj w.obj\n"
+         "REGION small\nEXPORT lib/s.obj s.obj\n");
+  DSF_ScanSceneryFolder();
+  const lib_region* world = head("lib/w.obj")->region;
+  const lib_region* small = head("lib/s.obj")->region;
+  ASSERT_NE(world, nullptr);
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(cells_set(world), 64800);
+  EXPECT_EQ(world->name, "world");
+  EXPECT_EQ(cells_set(small), 3 * 5);
+  EXPECT_EQ(cell(small, -1, -2), 1);
+  EXPECT_EQ(cell(small, 1, 2), 1);
+  EXPECT_EQ(cell(small, 2, 2), 0);
+  EXPECT_EQ(cell(small, 1, 3), 0);
+
+  std::string name = "lib/s.obj";
+  EXPECT_EQ(DSF_LookupLibraryResource(0, 0, name, 3), 1);
+  EXPECT_EQ(name, "Custom Scenery/P/s.obj");
+  name = "lib/s.obj";
+  EXPECT_EQ(DSF_LookupLibraryResource(2, 0, name, 3), 0);
+}
+
+TEST_F(ScanTest, RegionNamesStayInTheirFileButRegionsLive) {
+  custom("A", "REGION_DEFINE r\nREGION_RECT 10 10 10 10\nREGION r\nEXPORT lib/a.obj a.obj\n");
+  custom("B", "REGION r\nEXPORT lib/b.obj b.obj\nREGION_DEFINE r\nREGION_RECT 20 20 20 20\n");
+  DSF_ScanSceneryFolder();
+  EXPECT_TRUE(has_report(log(), "Custom Scenery/B/library.txt", 356,
+                         "REGION r - region unknown.  Ingoring"))
+      << log();
+  EXPECT_EQ(head("lib/b.obj")->region, nullptr);
+  const lib_region* a = head("lib/a.obj")->region;
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(cells_set(a), 1);
+  EXPECT_EQ(cell(a, 10, 10), 1) << "B's region of the same name must not touch A's";
+}
+
+TEST_F(ScanTest, BitmapReplacesCellsSouthRowFirst) {
+  // White: the top-left 10 by 5 pixels (the north-west corner of the world)
+  // and the bottom-right pixel (the south-east corner).
+  ASSERT_EQ(mkdir("Custom Scenery/P", 0755), 0);
+  bitmap("Custom Scenery/P/world.png", 360, 180, "-draw 'rectangle 0,0 9,4' -draw 'point 359,179'");
+  write_file("Custom Scenery/P/library.txt",
+             std::string(kHeader) +
+                 "REGION_DEFINE m\nREGION_RECT -180 -90 179 89\n"
+                 "REGION_BITMAP world.bmp\n"  // the ".png" variant is the one on disk
+                 "REGION m\nEXPORT lib/m.obj m.obj\n");
+  DSF_ScanSceneryFolder();
+  const lib_region* m = head("lib/m.obj")->region;
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(cells_set(m), 10 * 5 + 1) << log();
+  const struct {
+    int lon, lat, inside;
+  } probes[] = {{-180, 89, 1}, {-171, 85, 1}, {-170, 85, 0}, {-180, 84, 0},
+                {179, -90, 1}, {178, -90, 0}, {0, 0, 0}};
+  for (const auto& p : probes) {
+    EXPECT_EQ(cell(m, p.lon, p.lat), p.inside) << p.lon << "," << p.lat;
+    strings out;
+    EXPECT_EQ(DSF_LookupLibraryResourceMultiple(p.lon, p.lat, "lib/m.obj", out), p.inside);
+  }
+  EXPECT_EQ(log().find("***Error"), std::string::npos) << log();
+}
+
+}  // namespace
