@@ -15,17 +15,6 @@
 #include "platform/web.h"
 #include "widgets/frames.h"
 
-namespace {
-
-// Frame kinds of the widget atlas that the panel uses.
-enum {
-  frame_progress_track = 4,
-  frame_progress_fill = 5,
-  panel_progress = 15,
-};
-
-}  // namespace
-
 void set_size_str(float kb, std::string& out) {
   const float mb = kb * 0.001f;
   std::string number;
@@ -75,7 +64,7 @@ void dir_progress_bar(float lo, float value, float hi, int stage, const std::str
   OGL_2dquad(tex_slot_ins_back_1, colr_art, 1.0f, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
              1024, 0, 1, 0, 1, 5);
   const progress_panel_layout l = dir_progress_layout(lo, value, hi, mnw.pixel_dx, mnw.pixel_dy);
-  BTN_frame2(panel_progress, l.left + 20, l.bottom + 20, 472, 98, "");
+  BTN_frame2(frame_panel_dark, l.left + 20, l.bottom + 20, 472, 98, "");
   const float ox = mnw.origin_x, oy = mnw.origin_y;
   BTN_frame1(frame_progress_track, (l.x1 + l.x2) / 2 - ox, l.y - oy, l.x2 - l.x1, 0);
   BTN_frame1(frame_progress_fill, (l.x1 + l.fill) / 2 - ox, l.y - oy, l.fill - l.x1, 0);
