@@ -23,6 +23,8 @@
 #include "Files/io_utils.h"
 #include "OGL/extensions.h"
 #include "platform/movie/movie_file.h"
+#include "widgets/frames.h"
+#include "widgets/number_fields.h"
 
 qtim_class qtim;
 
@@ -476,5 +478,25 @@ void qtim_class::stop_thread() { end_recorder(false); }
 void qtim_class::shutdown() { end_recorder(true); }
 
 void qtim_class::qtim_wind() {
+  BTN_fillwin(1, kFillwinBare);
+  BTN_subwin(0, frame_panel_dark, -1, -1, -1, 296, "", &wx, &wy);
+  // Opening the settings stops a take: its buffers have the take's size.
   if (state != 0) mov_toggle(0);
+  BTN_flt_range(150, 415, &fps, 2, 0, 10, 99, "Frames per second|");
+  BTN_int_range(130, 365, &width, 4, 32, 2048, "Movie width|pixels");
+  auto help = [](float y, const char* text) {
+    OGL_string(colr_help_text, 20, y, text, 600, charset_ui, align_left);
+  };
+  if (available) {
+    help(285, "Movies are written as Motion-JPEG files beside the program.");
+  } else {
+    help(285, "Movies cannot be written on this system:");
+    help(255, "the video libraries the program was built with did not load.");
+    help(245, "Install the system's video codec libraries and start again.");
+  }
+  help(225, "A take starts and stops with the recording key or the menu.");
+  help(195, "Each take is written to its own file, numbered in turn.");
+  help(165, "The height follows the window's shape at the width set above.");
+  help(125, "Higher rates make smoother movies and larger files.");
+  help(85, "Opening this window stops a take that is running.");
 }

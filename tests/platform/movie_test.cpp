@@ -424,6 +424,27 @@ TEST_F(Movie, RefusalsLeaveTheRecorderReadyAndTakesNumberOn) {
   EXPECT_TRUE(g_alerts.empty()) << g_alerts[0];
 }
 
+// The settings window: opening it stops a running take (its buffers have the
+// take's size), and its fields keep the rate and width within their ranges.
+TEST_F(Movie, TheSettingsWindowStopsATakeAndKeepsItsFieldsInRange) {
+  const std::string dir = make_temp_dir("movie-settings");
+  ASSERT_NO_FATAL_FAILURE(start_and_capture(dir, 4));
+  qtim.fps = 200;
+  qtim.width = 5000;
+  qtim.qtim_wind();
+  EXPECT_EQ(qtim.state, 2) << "opening the settings asks the take to stop";
+  EXPECT_EQ(qtim.fps, 99.0f);
+  EXPECT_EQ(qtim.width, 2048);
+  ASSERT_NO_FATAL_FAILURE(stop_take());
+  EXPECT_EQ(takes_in(dir).size(), 1u);
+  qtim.fps = 3;
+  qtim.width = 8;
+  qtim.qtim_wind();
+  EXPECT_EQ(qtim.state, 0);
+  EXPECT_EQ(qtim.fps, 10.0f);
+  EXPECT_EQ(qtim.width, 32);
+}
+
 TEST_F(Movie, AFileThatCannotBeWrittenEndsWithTheAlertAndKeepsWhatWasWritten) {
   struct {
     const char* name;
