@@ -126,7 +126,10 @@ void keys_class::keys_wind() {
   }
 
   if (k_change >= 0 && mnw.key_hit) assign_key(k_change, last_vkey, last_flags);
-  if (k_change < 0) return;
+  if (k_change < 0) {
+    browsed_for = -1;  // a binding selected again is browsed from its own folder
+    return;
+  }
 
   // The command browser: the sibling folders of the group on the left, the
   // group's own entries on the right. Picking a group assigns its first

@@ -22,7 +22,7 @@
 #include "core/globals.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/frame.h"
-#include "platform/window.h"
+#include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 #include "tests/support/xvfb.h"
@@ -237,9 +237,8 @@ TEST_F(Dialogs, ProgressOutlivesItsWindow) {
 // The chooser opened from inside the frame loop: our window keeps taking its
 // events while the chooser is open, keeping back only the releases.
 TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
-  mnw.pixel_dx = 320;
-  mnw.pixel_dy = 240;
-  ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
+  const char* error = "";
+  ASSERT_TRUE(testing_support::open_shell_window(320, 240, &error)) << error;
   SDL_Event e;
   SDL_zero(e);
   SDL_PumpEvents();
@@ -261,8 +260,7 @@ TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
       << "presses meant for the window behind the chooser are dropped";
   EXPECT_EQ(args().size(), 3u) << "off screen there is no window to attach to";
   close_requested = 0;
-  MACIBM_nuke_context(0);
-  PLAT_video_quit();
+  testing_support::close_shell_window();
 }
 
 // On a real X display the chooser stands over our window as its modal child.
@@ -273,9 +271,8 @@ TEST_F(Dialogs, OnXTheChooserIsAttachedToTheWindow) {
   ASSERT_EQ(x.start("800x600x24"), "");
   setenv("DISPLAY", x.name().c_str(), 1);
   setenv("SDL_VIDEODRIVER", "x11", 1);
-  mnw.pixel_dx = 320;
-  mnw.pixel_dy = 240;
-  ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
+  const char* error = "";
+  ASSERT_TRUE(testing_support::open_shell_window(320, 240, &error)) << error;
   answer("/chosen\n", 0);
   std::string path;
   EXPECT_EQ(GetFilePathFromUser(2, "m", "b", 1, nullptr, path), 1);
@@ -287,8 +284,7 @@ TEST_F(Dialogs, OnXTheChooserIsAttachedToTheWindow) {
   ASSERT_FALSE(window.empty());
   EXPECT_NE(x.run("xwininfo -id " + window).find("\"Nimbrel\""), std::string::npos)
       << "the id names our window";
-  MACIBM_nuke_context(0);
-  PLAT_video_quit();
+  testing_support::close_shell_window();
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   unsetenv("DISPLAY");
 }

@@ -10,8 +10,7 @@
 #include "core/globals.h"
 #include "platform/frame.h"
 #include "platform/keys/keys.h"
-#include "platform/menus.h"
-#include "platform/window.h"
+#include "tests/support/shell_input.h"
 
 namespace {
 
@@ -25,54 +24,31 @@ constexpr float kGroupsX = 438, kItemsX = 632, kBrowserTop = 685;
 class KeysWind : public ::testing::Test {
  protected:
   void SetUp() override {
-    mnw.pixel_dx = 1024;
-    mnw.pixel_dy = 768;
-    ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
-    MACIBM_clear_menus(1);
-    mnw.cur_window = -1;
-    MACIBM_startwind(-1);
-    MACIBM_event_proc();
+    const char* error = "";
+    ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
     keys.bindings.clear();
   }
-  void TearDown() override {
-    MACIBM_nuke_context(0);
-    PLAT_video_quit();
-  }
+  void TearDown() override { testing_support::close_shell_window(); }
 
   // One pass of the window's owner: a frame, then the window's contents.
   static void step() {
     MACIBM_event_proc();
     keys.keys_wind();
   }
+  // A click, then one more pass so what it asked for has landed.
   static void click(float x, float y) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<int>(x + mnw.origin_x);
-    e.button.y = static_cast<int>(mnw.pixel_dy - (y + mnw.origin_y));
-    SDL_PushEvent(&e);
+    testing_support::push_click(x, y);
     step();
-    e.type = SDL_MOUSEBUTTONUP;
-    SDL_PushEvent(&e);
     step();
   }
   static void click_row(int r) { click(kRowX, kFirstRowY - 20.0f * float(r)); }
   // A check box of the browser: its n-th line from the top.
   static void tick(float x, int n) { click(x, kBrowserTop - 15.0f * float(n) + 3); }
-  // A key typed while the window shows: its down and up, then one more
-  // pass so the edit the window asked for has landed.
+  // A key typed while the window shows, then one more pass so the edit the
+  // window asked for has landed.
   static void type_key(SDL_Scancode s, Uint16 mod = 0) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.scancode = s;
-    e.key.keysym.sym = SDL_GetKeyFromScancode(s);
-    e.key.keysym.mod = mod;
-    SDL_PushEvent(&e);
+    testing_support::push_keystroke(s, mod);
     step();
-    e.type = SDL_KEYUP;
-    SDL_PushEvent(&e);
     step();
   }
   static void unbound(int n) { keys.bindings.assign(size_t(n), key_binding{}); }
@@ -89,16 +65,9 @@ TEST_F(KeysWind, AddingPastAFullListScrollsAndTheRowPressedIsTheOneShown) {
   EXPECT_EQ(path_of(35), "sim/operation/none");
   // The last 34 are shown, so the top row is binding 2.
   click_row(0);
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = SDL_KEYDOWN;
-  e.key.keysym.scancode = SDL_SCANCODE_F5;
-  e.key.keysym.sym = SDLK_F5;
-  SDL_PushEvent(&e);
+  testing_support::push_keystroke(SDL_SCANCODE_F5);
   step();
   EXPECT_EQ(keys.bindings[2].vkey, 0) << "the table never changes inside a frame";
-  e.type = SDL_KEYUP;
-  SDL_PushEvent(&e);
   step();
   for (int i = 0; i < 36; ++i) {
     EXPECT_EQ(keys.bindings[i].vkey, i == 2 ? VYKO_VK_F5 : 0) << "binding " << i;

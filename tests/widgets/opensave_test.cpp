@@ -10,16 +10,14 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "core/globals.h"
 #include "platform/frame.h"
-#include "platform/menus.h"
-#include "platform/window.h"
 #include "tests/draw/draw_fixture.h"
+#include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 #include "widgets/hooks.h"
@@ -43,56 +41,20 @@ void scripted_frame() {
   } else if (++g_extra_frames > 3) {
     MACIBM_startwind(wind_main);
   } else {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
-    e.key.keysym.sym = SDLK_ESCAPE;
-    SDL_PushEvent(&e);
+    testing_support::push_keystroke(SDL_SCANCODE_ESCAPE);
   }
   MACIBM_event_proc();
 }
 
-void push_button(Uint32 type, float x, float y) {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = type;
-  e.button.button = SDL_BUTTON_LEFT;
-  e.button.x = static_cast<int>(x + mnw.origin_x);
-  e.button.y = static_cast<int>(mnw.pixel_dy - (y + mnw.origin_y));
-  SDL_PushEvent(&e);
-}
-
-void push_key(SDL_Scancode s) {
-  SDL_Event e;
-  SDL_zero(e);
-  e.type = SDL_KEYDOWN;
-  e.key.keysym.scancode = s;
-  e.key.keysym.sym = SDL_GetKeyFromScancode(s);
-  SDL_PushEvent(&e);
-  e.type = SDL_KEYUP;
-  SDL_PushEvent(&e);
-}
-
 // Steps of a script, each one frame.
 std::function<void()> click(float x, float y) {
-  return [=] {
-    push_button(SDL_MOUSEBUTTONDOWN, x, y);
-    push_button(SDL_MOUSEBUTTONUP, x, y);
-  };
+  return [=] { testing_support::push_click(x, y); };
 }
 std::function<void()> key(SDL_Scancode s) {
-  return [=] { push_key(s); };
+  return [=] { testing_support::push_keystroke(s); };
 }
-// Text with no key before it: one key of its own per character.
 std::function<void()> text(const char* typed) {
-  return [=] {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_TEXTINPUT;
-    strncpy(e.text.text, typed, sizeof e.text.text - 1);
-    SDL_PushEvent(&e);
-  };
+  return [=] { testing_support::push_text(typed); };
 }
 // A press more than a quarter second after the last is no double click.
 std::function<void()> settle() {
@@ -121,13 +83,8 @@ class Browser : public testing_support::TempFolderTest {
     ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
     ASSERT_EQ(chdir(app.c_str()), 0);
 
-    mnw.pixel_dx = 1024;
-    mnw.pixel_dy = 768;
-    ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
-    MACIBM_clear_menus(1);
-    mnw.cur_window = -1;
-    MACIBM_startwind(-1);
-    MACIBM_event_proc();
+    const char* error = "";
+    ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
     g_script.clear();
     g_step = 0;
     g_extra_frames = 0;
@@ -135,8 +92,7 @@ class Browser : public testing_support::TempFolderTest {
   }
   void TearDown() override {
     g_widget_hooks.run_frame = MACIBM_event_proc;
-    MACIBM_nuke_context(0);
-    PLAT_video_quit();
+    testing_support::close_shell_window();
     if (chdir(old_cwd_) != 0) ADD_FAILURE() << "cannot go back to " << old_cwd_;
     TempFolderTest::TearDown();
   }

@@ -17,9 +17,8 @@
 
 #include "core/globals.h"
 #include "platform/frame.h"
-#include "platform/menus.h"
 #include "platform/shell.h"
-#include "platform/window.h"
+#include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 #include "widgets/opensave.h"
@@ -48,21 +47,15 @@ class Selectors : public testing_support::TempFolderTest {
         "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$d/args\"\n"
         "cat \"$d/answer\" 2>/dev/null\n"
         "exit \"$(cat \"$d/status\" 2>/dev/null || echo 0)\"\n");
-    mnw.pixel_dx = 1024;
-    mnw.pixel_dy = 768;
-    ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
-    MACIBM_clear_menus(1);
-    mnw.cur_window = -1;
-    MACIBM_startwind(-1);
     g_draw = nullptr;
     g_app_hooks.update = app_frame;
-    MACIBM_event_proc();
+    const char* error = "";
+    ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
   }
   void TearDown() override {
     g_app_hooks.update = nullptr;
     g_draw = nullptr;
-    MACIBM_nuke_context(0);
-    PLAT_video_quit();
+    testing_support::close_shell_window();
     setenv("PATH", old_path_.c_str(), 1);
     TempFolderTest::TearDown();
   }
@@ -74,33 +67,14 @@ class Selectors : public testing_support::TempFolderTest {
   // A frame with a press and release on the folder icon; the selector's
   // result in that frame.
   static int press_icon() {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<int>(kX - 17);
-    e.button.y = static_cast<int>(mnw.pixel_dy - (kY + 2));
-    SDL_PushEvent(&e);
-    e.type = SDL_MOUSEBUTTONUP;
-    SDL_PushEvent(&e);
+    testing_support::push_click(kX - 17, kY + 2);
     MACIBM_event_proc();
     return g_result;
   }
   // A frame in which End and then the text are typed into the field.
   static int type_at_end(const char* text) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.scancode = SDL_SCANCODE_END;
-    e.key.keysym.sym = SDLK_END;
-    SDL_PushEvent(&e);
-    e.type = SDL_KEYUP;
-    SDL_PushEvent(&e);
-    SDL_Event t;
-    SDL_zero(t);
-    t.type = SDL_TEXTINPUT;
-    strncpy(t.text.text, text, sizeof t.text.text - 1);
-    SDL_PushEvent(&t);
+    testing_support::push_keystroke(SDL_SCANCODE_END);
+    testing_support::push_text(text);
     MACIBM_event_proc();  // the keys are queued for the field
     MACIBM_event_proc();  // and edit it as it is drawn
     return g_result;
