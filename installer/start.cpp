@@ -11,6 +11,9 @@
 #include "installer/app.h"
 #include "installer/ins_texes.h"
 #include "installer/paths.h"
+#include "installer/sizes.h"
+#include "installer/update/folders.h"
+#include "installer/update/manifest.h"
 #include "net/http.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/folders.h"
@@ -32,6 +35,7 @@ void APP_register_hooks() {
   g_app_hooks.update = APP_update;
   g_app_hooks.handlemenu = APP_handlemenu;
   g_app_hooks.load_images = recall_ins_texes;
+  dir_progress_hook = dir_progress_frame;
 }
 
 // Empty on purpose: the installer binds nothing to function keys.
@@ -65,11 +69,18 @@ int pick_dest_path() {
                            "folder if you already have one!",
                            "This is my Nimbrel destination", 1, dest_dir_path.c_str(), path))
     return 0;
+  const std::string before = dest_dir_path;
   dest_dir_path = path;
   if (dest_dir_path != "/") dest_dir_path += "/";
-  if (path_is_to_a_sim()) return 1;
-  dest_dir_path += "Nimbrel";
-  dest_dir_path += "/";
+  if (!path_is_to_a_sim()) {
+    dest_dir_path += "Nimbrel";
+    dest_dir_path += "/";
+  }
+  if (!usable_dest_dir(dest_dir_path)) {
+    xer << "Not installing to " << dest_dir_path << ": keeping " << before << "\n";
+    dest_dir_path = before;
+    return 0;
+  }
   return 1;
 }
 
@@ -140,17 +151,24 @@ void APP_start_run(int argc, const char** argv) {
   set_stg_defaults();
   APP_register_prefs();
   pref.IO_set(pref_set_installer, 0);
+  // Neither an empty folder, a relative one nor the root: files must never
+  // land beside the system's own folders.
+  if (!usable_dest_dir(dest_dir_path)) dest_dir_path = default_dest;
+  // Four download slots: 0 keeps the automatic count.
+  stg.stream_count = stg.stream_count < 0 ? 0 : stg.stream_count > 4 ? 4 : stg.stream_count;
   xer << "After searching, I think that dvd_path=" << dvd_path << "\n";
 
-  // An empty folder, from the command line or the preferences, names no
-  // folder: it would become "/" and the install would land in the root.
-  if (dest_dir_path.empty()) dest_dir_path = default_dest;
+  // An empty argument names no folder.
+  const std::string before_option = dest_dir_path;
   if (argc >= 3 && std::string(argv[1]) == "-path" && argv[2][0] != '\0') {
     dest_dir_path = argv[2];
   } else if (stg.always_ask_dir) {
     pick_dest_path();
   }
   // Without its "/" every file would land beside the folder, not in it.
-  if (dest_dir_path.back() != '/') dest_dir_path += "/";
+  if (!usable_dest_dir(dest_dir_path)) {
+    xer << "Not installing to " << dest_dir_path << ": keeping " << before_option << "\n";
+    dest_dir_path = before_option;
+  }
   xer.flush();
 }

@@ -18,19 +18,6 @@ std::vector<std::string> gProxyExclude;
 
 namespace {
 
-// Server names and paths come from a downloaded server list, so a bad one must
-// fail that one transfer, not end the program. Only plain host-name characters
-// are let through: anything else could break the request's head.
-bool server_name_ok(const std::string& server) {
-  if (server.empty()) return false;
-  for (char c : server) {
-    bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-              c == '-' || c == '.' || c == '_';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 std::string agent_text() {
   std::string version = build_name[0];
   return "Installer-APL/" + version.substr(version.size() - 4);
@@ -86,7 +73,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
     net_abandon(slot);
 
   if (!slots[slot]) {
-    if (!server_name_ok(server) || path.empty() || path[0] != '/') {
+    if (!http_host_name_ok(server) || path.empty() || path[0] != '/') {
       xer << "HTTP Error for " << local_file << "\n"
           << "   server     =" << server << "\n"
           << "   file       =" << path << "\n"

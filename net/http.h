@@ -35,6 +35,19 @@ class http_class {
 
 extern http_class http;
 
+// Server names come from downloaded lists, so a bad one must fail that one
+// transfer, not end the program. Only plain host-name characters pass:
+// anything else could break the request's head.
+inline bool http_host_name_ok(const std::string& server) {
+  if (server.empty()) return false;
+  for (char c : server) {
+    bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+              c == '-' || c == '.' || c == '_';
+    if (!ok) return false;
+  }
+  return true;
+}
+
 // Binds the proxy settings and the maker's hosts to keys of a preference set.
 void http_register_prefs(int which);
 

@@ -196,6 +196,8 @@ void MACIBM_event_proc() {
   xtim_class::profile_chart("finish", 1);
 }
 
+void MACIBM_pump_events() { pump_events(0); }
+
 // [SECTION] Windows and clicks
 
 void MACIBM_startwind(int id) {

@@ -7,6 +7,10 @@
 // One frame: input, queued error reports, the clock, the application's frame
 // function (unless a modal window is current), hover help, buffer swap.
 void MACIBM_event_proc();
+// Takes the window events queued so far outside a frame, so that a long task
+// drawing its own progress keeps the window responsive; a close request waits
+// for the next frame.
+void MACIBM_pump_events();
 // Makes the id the current window with its logical size (-1 at start-up).
 void MACIBM_startwind(int id);
 // mode 0 a mouse press, 1 Return or Enter in a window other than 0.

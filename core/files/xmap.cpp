@@ -15,6 +15,7 @@
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "core/util/text_util.h"
 #include "Files/io_utils.h"
 
 // An empty file cannot be mapped; its range points here instead, so callers
@@ -229,27 +230,7 @@ void xmap_class::TXT_str_scan_eoln(std::string* out) {
   skip_white();
 }
 
-int xmap_class::TXT_int_scan() {
-  skip_blanks();
-  bool negative = false;
-  if (cursor < map_end && *cursor == '-') {
-    negative = true;
-    ++cursor;
-  }
-  if (cursor < map_end && *cursor == '+') {
-    negative = false;
-    ++cursor;
-  }
-  // Tokens come from downloaded files: unsigned arithmetic wraps where a
-  // signed total would overflow.
-  uint32_t total = 0;
-  while (cursor < map_end && !is_white(*cursor)) {
-    total = total * 10u + static_cast<uint32_t>(static_cast<unsigned char>(*cursor) - '0');
-    ++cursor;
-  }
-  if (negative) total = 0u - total;
-  return static_cast<int32_t>(total);
-}
+int xmap_class::TXT_int_scan() { return UTL_int_token(&cursor, map_end); }
 
 void xmap_class::TXT_xer_line() {
   int cr = 0, lf = 0;

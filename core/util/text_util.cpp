@@ -152,3 +152,27 @@ std::string UTL_format_number(const char* format, double value) {
   snprintf(buf, sizeof buf, format, value);
   return buf;
 }
+
+int UTL_int_token(const char** cursor, const char* end) {
+  const char* p = *cursor;
+  while (p < end && (*p == '\t' || *p == ' ')) ++p;
+  bool negative = false;
+  if (p < end && *p == '-') {
+    negative = true;
+    ++p;
+  }
+  if (p < end && *p == '+') {
+    negative = false;
+    ++p;
+  }
+  // Tokens come from downloaded files: unsigned arithmetic wraps where a
+  // signed total would overflow.
+  uint32_t total = 0;
+  while (p < end && *p != '\t' && *p != ' ' && *p != 0 && *p != '\r' && *p != '\n') {
+    total = total * 10u + static_cast<uint32_t>(static_cast<unsigned char>(*p) - '0');
+    ++p;
+  }
+  *cursor = p;
+  if (negative) total = 0u - total;
+  return static_cast<int32_t>(total);
+}

@@ -10,6 +10,13 @@ void int_to_str(int value, char* buffer, int min_digits, int plus);
 // -1 for text it does not accept (so also for the text "-1").
 int str_to_int(const std::string& text);
 
+// The integer token of every text reader: blanks (tab, space) skipped, an
+// optional "-", an optional "+" that makes it positive again, then every
+// byte up to a blank or line end (NUL, CR, LF) counted as a digit of value
+// (byte - '0'), with no digit check; wraps where a signed total would
+// overflow. Advances *cursor past the token; nothing at end gives 0.
+int UTL_int_token(const char** cursor, const char* end);
+
 // Fixed point with the integer part right-aligned in (width - decimals)
 // characters; main thread only. NaN gives "NaN", infinities "inf"/"-inf", and
 // an integer part beyond int range fills the field (and the decimals) with

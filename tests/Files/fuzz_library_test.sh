@@ -9,7 +9,8 @@ source "$2/tests/support/fuzz_lib.sh" "$@"
 
 fuzz_build "$out/library_fuzz" "$SRC/tests/Files/fuzz/library_fuzz.cpp" \
   "$SRC/tests/Files/fuzz/fuzz_support.cpp" "$SRC/Files/dsf_library_file.cpp" \
-  "$SRC/Files/dsf_library.cpp" "$SRC/core/files/xmap.cpp" "$SRC/Files/io_utils.cpp" "$SRC/Files/ouf.cpp"
+  "$SRC/Files/dsf_library.cpp" "$SRC/core/files/xmap.cpp" "$SRC/core/util/text_util.cpp" \
+  "$SRC/Files/io_utils.cpp" "$SRC/Files/ouf.cpp"
 
 work="$WORK"
 mkdir -p "$work/corpus"

@@ -141,6 +141,32 @@ TEST_F(Start, PickedFolderGetsAProductFolderUnlessItHoldsAnInstallation) {
   EXPECT_EQ(dest_dir_path, "/before/");
 }
 
+TEST_F(Start, ADestinationIsAbsoluteAndNeverTheRootAndStreamsAreAtMostFour) {
+  const std::string fallback = folder_ + "home/Nimbrel/";
+  struct {
+    std::initializer_list<const char*> args;
+    std::string want;
+  } cases[] = {
+      {{"-path", "relative/Sim"}, fallback},
+      {{"-path", "/"}, fallback},
+      {{"-path", "//"}, fallback},
+      {{"--pref:_dest_dir_path=/"}, fallback},
+      {{"--pref:_dest_dir_path=rel"}, fallback},
+      {{"--pref:_dest_dir_path=/x/y"}, "/x/y/"},
+      {{"-path", "/", "--pref:_dest_dir_path=/p/"}, "/p/"},  // the preference stays
+  };
+  for (auto& c : cases) {
+    start(c.args);
+    EXPECT_EQ(dest_dir_path, c.want) << *c.args.begin();
+  }
+  for (auto [text, count] : {std::pair<const char*, int>{"--pref:_stream_count=9", 4},
+                             {"--pref:_stream_count=-2", 0},
+                             {"--pref:_stream_count=3", 3}}) {
+    start({text});
+    EXPECT_EQ(stg.stream_count, count) << text;
+  }
+}
+
 TEST(TrimDestFolder, DropsThePlatformFolder) {
   struct {
     const char* in;

@@ -96,4 +96,11 @@ std::string run_command(const std::string& command, int* status) {
   return out;
 }
 
+std::string md5sum_of(const std::string& bytes) {
+  std::string quoted = "'";
+  for (char c : bytes) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  quoted += "'";
+  return run_command("printf %s " + quoted + " | md5sum").substr(0, 32);
+}
+
 }  // namespace testing_support

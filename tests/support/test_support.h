@@ -21,5 +21,8 @@ std::string death_dir(const char* tag);
 void isolate_home(const std::string& dir);
 // Runs a shell command and returns its standard output; status in *status.
 std::string run_command(const std::string& command, int* status = nullptr);
+// The MD5 of the bytes (no NUL among them) as md5sum prints it: 32
+// lower-case hex digits.
+std::string md5sum_of(const std::string& bytes);
 
 }  // namespace testing_support

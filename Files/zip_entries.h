@@ -1,0 +1,25 @@
+// The table of contents of a zip archive, read without unpacking anything, so
+// that a caller can judge an archive that came over the network before a
+// byte of it reaches the disk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct zip_entry_info {
+  std::string name;  // as stored; empty when the stored name is unusable
+  uint64_t compressed_size = 0;
+  uint64_t uncompressed_size = 0;  // as the archive declares it
+  unsigned long external_attributes = 0;
+  bool is_folder = false;  // the name ends in "/"
+  bool is_link = false;    // both bits of 0xA000 in the Unix mode
+};
+
+// Lists every entry of the archive at app_path + zip_path. Returns 0, 20001
+// when the archive cannot be opened, or minizip's code for a damaged table.
+// An archive holding more than max_entries entries gives -103 (a bad zip
+// file): a caller never needs more, and a forged table cannot make it list
+// millions.
+int zip_list_entries(const std::string& zip_path, std::vector<zip_entry_info>& out,
+                     size_t max_entries = 16);

@@ -1,0 +1,110 @@
+// The file decisions: every history's last record against the installed
+// copy, the question about files the user changed, and the folder-wide
+// answers of one decision pass.
+#include "installer/update/decisions.h"
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "core/globals.h"
+#include "installer/update/manifest.h"
+
+select_alert_fn select_alert_hook = nullptr;
+
+int select_alert(const std::string& local_path, int deleting) {
+  if (select_alert_hook) return select_alert_hook(local_path, deleting);
+  xer << "No one to ask about " << local_path << ": the file is kept.\n";
+  return answer_keep;
+}
+
+namespace {
+
+// The folder of a local path, with its "/" (a trailing "/" of the path itself
+// is passed over).
+std::string folder_of(const std::string& path) {
+  if (path.size() < 2) return "";
+  size_t slash = path.rfind('/', path.size() - 2);
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+bool listed(const std::vector<std::string>& folders, const std::string& folder) {
+  return std::find(folders.begin(), folders.end(), folder) != folders.end();
+}
+
+}  // namespace
+
+int choose_files() {
+  std::vector<std::string> act_all_folders, keep_all_folders;
+  for (size_t i = 0; i < sim_info.size(); ++i) {
+    file_history_struct& h = sim_info[i];
+    file_version_struct& e = h.back();
+    const int last = static_cast<int>(h.size()) - 1;
+    int act = want_this_f(static_cast<int>(i), last, e.type);
+    const bool gone = e.sig_want == "GONE";
+    if (act) {
+      const std::string local = local_path_of(e);
+      bool older = false;
+      for (const file_version_struct& r : h) older |= r.sig_want == e.sig_have;
+      if (e.sig_have == "NONE") {
+        act = gone ? 0 : 1;
+      } else if (e.sig_have == e.sig_want) {
+        act = 0;
+      } else if (older) {
+        act = 1;  // an older release of ours: updated or deleted without asking
+      } else {
+        const std::string folder = folder_of(local);
+        if (listed(act_all_folders, folder)) {
+          act = 1;
+        } else if (listed(keep_all_folders, folder)) {
+          act = 0;
+        } else {
+          xer << "File: " << local << "  sig_want=" << e.sig_want << "  sig_have=" << e.sig_have
+              << "\n";
+          switch (select_alert(local, gone ? 1 : 0)) {
+            case answer_act:
+              act = 1;
+              break;
+            case answer_keep:
+              act = 0;
+              break;
+            case answer_act_all:
+              act_all_folders.push_back(folder);
+              act = 1;
+              break;
+            case answer_keep_all:
+              keep_all_folders.push_back(folder);
+              act = 0;
+              break;
+            case answer_cancel:
+              return 0;
+            default:
+              break;
+          }
+        }
+      }
+    }
+    e.want_download = act && !gone ? 1 : 0;
+    e.want_delete = act && gone ? 1 : 0;
+  }
+
+  // A file that left one platform folder for another keeps its local path: a
+  // GONE history must not delete what a current one installs there, in
+  // whichever order the streams reach them.
+  std::set<std::string> installed;
+  for (size_t i = 0; i < sim_info.size(); ++i) {
+    const file_version_struct& e = sim_info[i].back();
+    if (e.sig_want != "GONE" &&
+        want_this_f(static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
+      installed.insert(local_path_of(e));
+  }
+  for (file_history_struct& h : sim_info) {
+    file_version_struct& e = h.back();
+    if (e.want_delete && installed.count(local_path_of(e))) {
+      xer << "Not deleting " << local_path_of(e)
+          << ": a current file of the manifest lives there.\n";
+      e.want_delete = 0;
+    }
+  }
+  return 1;
+}

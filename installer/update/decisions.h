@@ -1,0 +1,30 @@
+// Deciding, before an install, what happens to every file of the manifest:
+// fetch it, delete it, or leave it alone; asking the user about a file that
+// matches no version the manifest knows (the user changed it).
+#pragma once
+
+#include <string>
+
+// The answers of the keep/overwrite question.
+enum select_answer {
+  answer_act = 1,       // overwrite (or delete) this file
+  answer_keep = 2,      // keep this file
+  answer_cancel = 3,    // cancel the whole installation
+  answer_act_all = 4,   // overwrite (or delete) every such file of this folder
+  answer_keep_all = 5,  // keep every such file of this folder
+};
+
+// Asks about one file: its local path, and 1 when it is to be deleted, 0 when
+// it is to be installed. Returns a select_answer.
+using select_alert_fn = int (*)(const std::string& local_path, int deleting);
+// The question window installs itself here; tests install their answers.
+extern select_alert_fn select_alert_hook;
+
+// Asks through select_alert_hook. With no question window to ask in, the
+// user's file is kept (answer_keep): nothing of theirs is lost unasked.
+int select_alert(const std::string& local_path, int deleting);
+
+// Sets want_download and want_delete on the last record of every history.
+// Returns 1 to go on with the install, 0 when the user cancelled it (the
+// flags of that history and the later ones are then left as they were).
+int choose_files();

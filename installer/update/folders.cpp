@@ -1,0 +1,142 @@
+// Making the destination and the standard folders, and the tests that keep
+// every write and deletion of an install inside the destination.
+#include "installer/update/folders.h"
+
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <set>
+
+#include "core/alert.h"
+#include "core/globals.h"
+#include "Files/errors.h"
+#include "Files/io_utils.h"
+#include "installer/start.h"
+#include "installer/update/manifest.h"
+
+const char* const kFixedFolders[7] = {
+    "Output",    "Output/FMS plans",     "Output/logbooks", "Output/movies", "Output/situations",
+    "Resources", "Resources/preferences"};
+
+// [SECTION] The destination
+
+bool usable_dest_dir(std::string& path) {
+  if (path.empty() || path[0] != '/') return false;
+  std::string p = path;
+  if (p.back() != '/') p += '/';
+  if (p.find_first_not_of('/') == std::string::npos) return false;
+  path = p;
+  return true;
+}
+
+namespace {
+
+bool real_path(const std::string& path, std::string* out) {
+  char resolved[PATH_MAX];
+  if (!realpath(path.c_str(), resolved)) return false;
+  *out = resolved;
+  return true;
+}
+
+// The real path of the nearest existing folder that holds path.
+bool real_folder_of(const std::string& path, std::string* out) {
+  std::string p = path;
+  for (;;) {
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    size_t slash = p.rfind('/');
+    if (slash == std::string::npos) return false;
+    p.erase(slash == 0 ? 1 : slash);
+    if (real_path(p, out)) return true;
+    if (p == "/") return false;
+  }
+}
+
+}  // namespace
+
+int depth_in_dest(const std::string& path) {
+  std::string dest, folder;
+  if (!real_path(app_path + dest_dir_path, &dest) || !real_folder_of(app_path + path, &folder))
+    return -1;
+  if (folder == dest) return 0;
+  if (dest != "/") dest += '/';
+  if (folder.compare(0, dest.size(), dest) != 0) return -1;
+  int depth = 1;
+  for (size_t i = dest.size(); i < folder.size(); ++i) depth += folder[i] == '/';
+  return depth;
+}
+
+bool inside_dest(const std::string& path) { return depth_in_dest(path) >= 0; }
+
+// [SECTION] Standard folders
+
+void make_dir_error(const std::string& path, int code) {
+  const std::string error = "Error: " + error_str(code);
+  const std::string location = "Install Location: " + dest_dir_path;
+  const std::string where = "Install Path:" + path;
+  // Source and line as the message has always carried them.
+  __MACIBM_alert(0,
+                 "I am unable to install or update Nimbrel. An error occurred while creating new "
+                 "folders. Make sure you are installing to a directory that you have access to!",
+                 error.c_str(), location.c_str(), where.c_str(), t_alert, "Installer-f/utils", 177);
+}
+
+void make_dirs() {
+  // The destination and every folder above it; the part before the first
+  // "/" is never made on its own.
+  const std::string p =
+      dest_dir_path.substr(0, dest_dir_path.empty() ? 0 : dest_dir_path.size() - 1);
+  for (size_t slash = p.find('/', 1);; slash = p.find('/', slash + 1)) {
+    const std::string folder = slash == std::string::npos ? p : p.substr(0, slash);
+    if (!folder.empty()) {
+      int r = make_folder(folder);
+      if (show_make_dir_err(r)) {
+        make_dir_error(folder, r);
+        break;
+      }
+    }
+    if (slash == std::string::npos) break;
+  }
+
+  // The folders of the wanted files, a folder before its sub-folders.
+  std::set<std::string> folders;
+  for (size_t i = 0; i < sim_info.size(); ++i) {
+    const file_version_struct& e = sim_info[i].back();
+    if (e.sig_want == "GONE" ||
+        !want_this_f(static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
+      continue;
+    std::string rel = e.path;
+    trim_dest_folder(rel);
+    for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1))
+      folders.insert(rel.substr(0, slash));
+  }
+  struct stat dest_stat;
+  const bool dest_there = stat((app_path + dest_dir_path).c_str(), &dest_stat) == 0;
+  for (const std::string& folder : folders) {
+    const std::string path = dest_dir_path + folder;
+    if (dest_there && !inside_dest(path)) {
+      xer << "Not making " << path << ": a link takes it outside the destination.\n";
+      continue;
+    }
+    int r = make_folder(path);
+    if (show_make_dir_err(r)) {
+      make_dir_error(path, r);
+      break;
+    }
+  }
+
+  for (const char* folder : kFixedFolders) {
+    int r = make_folder(dest_dir_path + folder);
+    if (show_make_dir_err(r)) make_dir_error(dest_dir_path + folder, r);
+  }
+
+  // Framework entries that should be links but are folders make way for the
+  // links the archives bring; a failed rename is of no consequence.
+  for (const char* framework : {"VYKO.framework/", "NBWidgets.framework/"}) {
+    const std::string base = dest_dir_path + "Resources/plugins/" + framework;
+    if (!is_sim_link((base + "Versions/Current").c_str(), nullptr))
+      rename_file(base + "Versions/", "Current", "_Current");
+    if (!is_sim_link((base + "Resources").c_str(), nullptr))
+      rename_file(base, "Resources", "_Resources");
+  }
+}

@@ -1,0 +1,148 @@
+// The manifest: every file of an install set with its history, one record per
+// released version; the reader that checks it line by line and compares it
+// with a destination folder; and the form in which the builder writes it.
+//
+// The manifest comes from whichever mirror answered, over plain HTTP, so the
+// reader treats it as hostile: a path that could reach outside the
+// destination, a signature that is not one, or a negative size makes the
+// whole manifest unusable (the caller then tries another mirror).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// [SECTION] Records
+
+// One FILE line.
+struct file_version_struct {
+  int type = 0;      // install type of the set that wrote the line, 0..4
+  int platform = 0;  // a manifest_platform
+  int version = 0;
+  float zip_size = 0.0f;  // KB of 1000 bytes, truncated
+  float ext_size = 0.0f;
+  std::string sig_want;  // 32 lower-case hex digits, or "GONE"
+  std::string sig_have;  // the installed copy: "NONE" or 32 hex digits; last record only
+  std::string path;      // DIR folder + name, starting with the platform folder
+  int same = 0;          // sig_have equals sig_want
+  int want_download = 0;
+  int want_delete = 0;
+};
+
+// The records of one path, oldest first; the last is the file's current state.
+typedef std::vector<file_version_struct> file_history_struct;
+
+// The manifest in file order; a file's index here is the index the transfer
+// engine hands to its streams.
+extern std::vector<file_history_struct> sim_info;
+
+// The platform field of a FILE line; download_os takes the values 1 to 3.
+enum manifest_platform {
+  platform_all = 0,
+  platform_mac = 1,
+  platform_windows = 2,
+  platform_linux = 3,
+  platform_linux_with_all = 6,  // a Linux file kept with the all-platform files
+};
+
+// What the reader returns, stored by the frame as stg.dir_state.
+enum dir_state_code {
+  dir_fetching = 0,    // also the reader's answer for an unusable manifest
+  dir_fetched = 1,     // fetched and to be read
+  dir_no_version = 2,  // the servers hold a newer manifest than this program reads
+  dir_read = 3,
+};
+
+// How the reader is used: by the installer against its destination, or by
+// the install-set builder on an old manifest (no destination is examined and
+// a newer header is only a result, not the message to the user).
+enum dir_read_mode {
+  dir_read_install = 0,
+  dir_read_builder = 1,
+};
+
+// [SECTION] Reading
+
+// The whole reading in one call, drawing its progress through
+// dir_progress_hook: scans path (relative to the application's folder, or
+// absolute) and, to install, examines every file at dest_dir_path. Returns
+// dir_read, dir_no_version, or dir_fetching when the manifest is unusable.
+// A missing manifest is a fatal alert.
+int read_directory(const std::string& path, const std::string& title, int mode = dir_read_install);
+
+// The same in steps for a frame function: dir_scan reads the file and, when it
+// returns dir_read in install mode, starts the examination, which
+// dir_examine_step then carries on for about the given seconds per call (on
+// the worker threads too, when there are any). It returns 1 once every file
+// is examined and down_req, disk_req and this_install_has_exes are set.
+int dir_scan(const std::string& path, const std::string& title, int mode = dir_read_install);
+int dir_examine_step(double seconds);
+// Both for a frame function in one call: while stg.dir_state is dir_fetched,
+//   stg.dir_state = dir_read_step(path, title, 0.01);
+// scans at the first call, then examines for about the seconds given per
+// call, returning dir_fetched until the reading is done. After
+// dir_examine_cancel the next call reads the file again.
+int dir_read_step(const std::string& path, const std::string& title, double seconds);
+// Files examined so far in manifest order, of how many, and the local path of
+// the next one (for the progress panel).
+void dir_examine_progress(int* done, int* total, std::string* current);
+// Stops an examination that is under way (a new destination was chosen).
+void dir_examine_cancel();
+
+// Progress of a reading: stage 0 while scanning, 1 while examining; lo, value
+// and hi as dir_progress_bar takes them. Null draws nothing.
+using dir_progress_fn = void (*)(float lo, float value, float hi, int stage,
+                                 const std::string& title, const std::string& detail);
+extern dir_progress_fn dir_progress_hook;
+
+// Why the last reading found the manifest unusable ("" when it did not).
+extern std::string manifest_problem;
+
+// [SECTION] Scanning bytes (no files, no globals: the fuzzers call it)
+
+struct manifest_scan_options {
+  // Length of the destination folder's path; every local path must fit the
+  // 499-character limit with it. 0 when there is no destination.
+  size_t dest_length = 0;
+  // Drop the lines of files the internet install never carries.
+  bool drop_net_excluded = true;
+  // Called on the 1st, 501st, 1001st ... FILE line of the run with the
+  // cursor's offset, the size of the data and the line's name.
+  void (*progress)(void* context, size_t offset, size_t size, const std::string& name) = nullptr;
+  void* context = nullptr;
+};
+
+// Tests the header and reads every line into out. Returns dir_read,
+// dir_no_version (a well-formed header of a newer version; *version holds
+// it) or dir_fetching with the reason in *problem.
+int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
+                  std::vector<file_history_struct>& out, std::string* problem, int* version);
+
+// "" when the full path of a FILE line is safe to use, else the reason.
+std::string manifest_path_problem(const std::string& path, size_t dest_length);
+
+// [SECTION] Queries
+
+// 1 when record `record` of history `history` of sim_info has install type
+// `type` and a platform that the chosen download_os installs.
+int want_this_f(int history, int record, int type);
+// The builder's history key: the path from its first "/" on, after the
+// platform's prefix ("ALL_os", "APL_os", "IBM_os", "LIN_os" for 0 to 3).
+void chop_platform(std::string& path, int platform);
+// 1 when the path names a folder, not a file.
+int path_has_no_file(const std::string& path);
+// The MD5 of the file at exactly this path, or of a link's text, as 32
+// lower-case hex digits; false for anything else or what cannot be read.
+// Safe on any thread: it neither alerts nor logs.
+bool installed_md5(const std::string& path, std::string* out);
+// dest_dir_path + the path less its platform folder.
+std::string local_path_of(const file_version_struct& record);
+
+// [SECTION] Writing (the install-set builder writes with these)
+
+inline constexpr int kManifestVersion = 900;
+inline constexpr const char* kManifestKind = "INSTALLER";
+// "DIR " + folder, and "FILE" with the record's seven fields, without the
+// line end; the FILE line's name is the text after the path's last "/".
+std::string manifest_dir_line(const std::string& folder);
+std::string manifest_file_line(const file_version_struct& record);

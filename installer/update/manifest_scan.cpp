@@ -1,0 +1,180 @@
+// Scanning a manifest's bytes into histories: the header, the DIR and FILE
+// lines, and the checks that keep a hostile manifest from naming anything
+// outside the destination. No file or global is touched: the fuzzers run it.
+#include <cstdint>
+#include <cstring>
+
+#include "core/alert.h"
+#include "core/util/text_util.h"
+#include "installer/update/manifest.h"
+#include "installer/update/text_header.h"
+
+namespace {
+
+bool blank(char c) { return c == '\t' || c == ' '; }
+bool line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
+
+// FILE lines seen in this run, dropped ones included: the progress panel is
+// drawn on every 500th of them, counting across readings.
+size_t g_file_lines = 0;
+
+// The folders a manifest path may start with.
+const char* const kPlatformFolders[] = {"All", "Macintosh", "Windows", "Linux"};
+
+class line_reader {
+ public:
+  line_reader(const char* begin, const char* end) : p_(begin), begin_(begin), end_(end) {}
+
+  bool done() const { return p_ >= end_; }
+  size_t offset() const { return static_cast<size_t>(p_ - begin_); }
+
+  void skip_blanks() {
+    while (p_ < end_ && blank(*p_)) ++p_;
+  }
+  void skip_white() {
+    while (p_ < end_ && (blank(*p_) || line_end(*p_))) ++p_;
+  }
+  // The next token, up to a blank or a line end.
+  std::string token() {
+    const char* start = p_;
+    while (p_ < end_ && !blank(*p_) && !line_end(*p_)) ++p_;
+    return std::string(start, p_);
+  }
+  // Everything up to the line end, trailing blanks included.
+  std::string rest_of_line() {
+    const char* start = p_;
+    while (p_ < end_ && !line_end(*p_)) ++p_;
+    return std::string(start, p_);
+  }
+  bool blank_follows() const { return p_ < end_ && blank(*p_); }
+
+  int number() { return UTL_int_token(&p_, end_); }
+
+ private:
+  const char* p_;
+  const char* begin_;
+  const char* end_;
+};
+
+bool is_signature(const std::string& sig) {
+  if (sig == "GONE") return true;
+  if (sig.size() != 32) return false;
+  for (char c : sig)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
+int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+}  // namespace
+
+std::string manifest_path_problem(const std::string& path, size_t dest_length) {
+  for (unsigned char c : path) {
+    if (c < 0x20 || c == 0x7F) return "a control character";
+    if (c == '\\') return "a backslash";
+  }
+  size_t first_slash = path.find('/');
+  if (first_slash == std::string::npos) return "no platform folder";
+  std::string first = path.substr(0, first_slash);
+  bool known = false;
+  for (const char* folder : kPlatformFolders) known |= first == folder;
+  if (!known) return "an unknown platform folder";
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    if (slash == std::string::npos) slash = path.size();
+    std::string component = path.substr(start, slash - start);
+    if (component.empty()) return "an empty component";
+    if (component == "." || component == "..") return "a \".\" or \"..\" component";
+    start = slash + 1;
+  }
+  // The longest path a fixed path buffer of the file layer takes.
+  const size_t kLimit = 499;
+  if (path.size() > kLimit || dest_length + path.size() - first_slash - 1 > kLimit)
+    return "a path too long for the destination";
+  return "";
+}
+
+// One pass over the bytes; memory grows with the kept lines only (a record per
+// FILE line, each field no longer than its line).
+int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
+                  std::vector<file_history_struct>& out, std::string* problem, int* version) {
+  out.clear();
+  if (problem) problem->clear();
+  static const int kVersions[] = {840, kManifestVersion, 0};
+  text_header header = classify_text_header(begin, end, kManifestKind, kVersions);
+  if (version) *version = header.version;
+  if (header.verdict != header_accepted) {
+    if (header.verdict == header_other_version && header.version > kManifestVersion)
+      return dir_no_version;
+    if (problem)
+      *problem = header.verdict == header_unusable ? "not a manifest header"
+                                                   : "a manifest version we do not read";
+    return dir_fetching;
+  }
+
+  auto unusable = [&](const std::string& why, const std::string& path) {
+    if (problem) *problem = why + ": " + path;
+    out.clear();
+    return dir_fetching;
+  };
+
+  line_reader in(header.body, end);
+  std::string folder, previous_path;
+  bool any_file = false;
+  while (!in.done()) {
+    in.skip_blanks();
+    std::string word = in.token();
+    if (word == "DIR" && in.blank_follows()) {
+      in.skip_blanks();
+      folder = in.rest_of_line();
+      in.skip_white();
+      continue;
+    }
+    if (word != "FILE" || !in.blank_follows()) {
+      in.rest_of_line();
+      in.skip_white();
+      continue;
+    }
+
+    file_version_struct r;
+    r.type = clamp(in.number(), 0, 4);
+    r.platform = clamp(in.number(), 0, 6);
+    r.version = in.number();
+    int zip_kb = in.number();
+    int ext_kb = in.number();
+    in.skip_blanks();
+    r.sig_want = in.token();
+    in.skip_blanks();
+    std::string name = in.rest_of_line();
+    size_t line_offset = in.offset();
+    in.skip_white();
+
+    if (++g_file_lines % 500 == 1 && options.progress)
+      options.progress(options.context, line_offset, static_cast<size_t>(end - begin), name);
+    if (options.drop_net_excluded && (name.find("900 red terrain") != std::string::npos ||
+                                      name.find("Zudad Izuvi Darurezi") != std::string::npos))
+      continue;
+
+    r.path = folder + name;
+    if (!is_signature(r.sig_want)) return unusable("a signature that is not one", r.path);
+    if (zip_kb < 0 || ext_kb < 0) return unusable("a negative size", r.path);
+    r.zip_size = static_cast<float>(zip_kb);
+    r.ext_size = static_cast<float>(ext_kb);
+    // Kept as the fatal alert it always was (source and line as printed).
+    if (path_has_no_file(r.path))
+      __MACIBM_alert(0, "I am reading the directory text file and found a path that has no file!",
+                     "This is impossible to download or delete!", "It is:", r.path.c_str(), t_exit,
+                     "Installer-f/utils", 659);
+    std::string why = manifest_path_problem(r.path, options.dest_length);
+    if (!why.empty()) return unusable(why, r.path);
+
+    if (!any_file || r.path != previous_path) out.emplace_back();
+    any_file = true;
+    previous_path = r.path;
+    out.back().push_back(r);
+  }
+  return dir_read;
+}
+
+int path_has_no_file(const std::string& path) { return path.empty() || path.back() == '/' ? 1 : 0; }

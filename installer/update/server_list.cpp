@@ -1,0 +1,44 @@
+// Reading the server list into the mirror arrays, and choosing a mirror.
+#include "installer/update/server_list.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "core/files/xmap.h"
+#include "core/globals.h"
+#include "installer/sizes.h"
+#include "installer/start.h"
+
+int read_server_list(const std::string& path) {
+  xmap_class file(path.c_str());
+  server_list list;
+  int version = 0;
+  int result = file.map_begin ? scan_server_list(file.map_begin, file.map_end, list, &version)
+                              : server_list_unusable;
+  if (result == server_list_newer) {
+    xer << "The server list " << path << " has version " << version << ", newer than we read.\n";
+    new_format(path);
+    return result;
+  }
+  if (result != server_list_read) {
+    xer << "The server list " << path << " is not one; it counts as a failed download.\n";
+    return result;
+  }
+  if (!list.install_name.empty()) install_name = list.install_name;
+  stg.server_count = list.count;
+  for (int i = 0; i < 10; ++i) {
+    server_name[i] = list.name[i];
+    server_path[i] = list.path[i];
+    server_desc[i] = list.desc[i];
+  }
+  stg.server_index = draw_mirror(list.count);
+  return result;
+}
+
+int draw_mirror(int count) {
+  if (count <= 0) return -1;
+  double u = rand() * 4.656613e-10;
+  int k = static_cast<int>(count * std::pow(u, 1.5));
+  if (k < 0) k = 0;
+  return k < count - 1 ? k : count - 1;
+}

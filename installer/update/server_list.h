@@ -1,0 +1,35 @@
+// The server list "serverlist.txt": the current version's folder name and up
+// to ten mirrors. It comes over plain HTTP, so a line naming a mirror that
+// cannot be used is skipped rather than trusted.
+#pragma once
+
+#include <string>
+
+struct server_list {
+  std::string install_name;  // the first usable FINAL line's name; empty when none
+  int count = 0;
+  std::string name[10];  // host
+  std::string path[10];  // folder + install_name + "/"
+  std::string desc[10];
+};
+
+// What the readers return.
+enum server_list_result {
+  server_list_unusable = 0,  // not a list at all: a failed fetch
+  server_list_read = 1,
+  server_list_newer = 2,  // a well-formed list of a newer version
+};
+
+// Reads the bytes of a list. Bounds: one pass, at most ten mirrors kept.
+int scan_server_list(const char* begin, const char* end, server_list& out, int* version);
+// Reads the list at path into install_name, the server arrays,
+// stg.server_count and a randomly chosen stg.server_index; a newer list shows
+// the new-format message.
+int read_server_list(const std::string& path);
+
+// A mirror index in 0..count-1, the first ones favoured (u to the power 1.5
+// of a uniform u); -1 when there is none.
+int draw_mirror(int count);
+// The version folder's name may name a folder of ours: one component, not
+// "." or "..", no control character, not the placeholder "Not Yet Scanned".
+bool usable_folder_name(const std::string& name);

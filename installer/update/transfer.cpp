@@ -1,0 +1,505 @@
+// The transfer engine: four streams, capped downloads, retries from other
+// mirrors, the stream count following the rate, the clean-up, the folder's new
+// name, the frame's time budget and the figures the screen shows.
+//
+// Contents
+//   [SECTION] State
+//   [SECTION] Downloads and mirrors
+//   [SECTION] One step of a stream
+//   [SECTION] Finishing
+//   [SECTION] Driving an install
+//   [SECTION] Read-outs
+#include "installer/update/transfer.h"
+
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <map>
+#include <vector>
+
+#include "core/alert.h"
+#include "core/clock.h"
+#include "core/globals.h"
+#include "Files/errors.h"
+#include "Files/folder_list.h"
+#include "Files/io_utils.h"
+#include "installer/start.h"
+#include "installer/update/folders.h"
+#include "installer/update/server_list.h"
+#include "net/down_class.h"
+#include "net/http.h"
+#include "Sockets/PCSBSocket.h"
+
+int is_net = 1;
+int is_dvd = 0;
+
+// [SECTION] State
+
+namespace {
+
+// A failed file is tried this many times on each mirror before the install
+// gives up on it.
+const int kAttemptsPerMirror = 3;
+// Pauses before a retry: 1 s, doubling up to this.
+const float kLongestPause = 30.0f;
+
+struct retry_state {
+  float resume_at[4] = {};                   // clock seconds when a stream may try again
+  std::map<int, std::vector<int>> failures;  // file index: failures per mirror
+};
+retry_state g_retry;
+
+// Files finished since the start of the run: with the slots' byte counts it
+// tells the frame step whether a call did anything.
+uint64_t g_finished_files = 0;
+
+std::string temp_archive(int stream) { return temp_path + char('0' + stream) + ".zip"; }
+
+std::string leaf_of(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int streams_on() {
+  int on = 0;
+  for (int s = 0; s < 4; ++s) on += next.stream_on[s] ? 1 : 0;
+  return on;
+}
+
+}  // namespace
+
+// [SECTION] Downloads and mirrors
+
+int net_check_capped(int slot, const std::string& server, const std::string& path,
+                     const std::string& local_file, int64_t cap) {
+  int r = http.net_check(slot, server, path, local_file);
+  if (r == 0) {
+    const down_class* d = http.slots[slot];
+    if (d && (d->content_length > cap || d->written > cap)) {
+      xer << "Abandoning " << path << " from " << server << ": more than " << cap << " bytes.\n";
+      http.net_abandon(slot);
+      return 2;
+    }
+    // The server has closed its side before the whole body came: no more
+    // will come, so waiting out the idle rule would only stall the stream.
+    if (d && d->sock && d->sock->ReceivedRelease() && !d->IsComplete()) {
+      xer << "Abandoning " << path << " from " << server
+          << ": the server closed the connection after " << d->written << " bytes.\n";
+      http.net_abandon(slot);
+      return 2;
+    }
+  } else if (r == 1) {
+    struct stat st;
+    if (stat((app_path + local_file).c_str(), &st) == 0 && st.st_size > cap) {
+      xer << "Refusing " << path << " from " << server << ": more than " << cap << " bytes.\n";
+      delete_file(local_file);
+      return 2;
+    }
+  }
+  return r;
+}
+
+namespace {
+
+// After a failed download or a bad archive: the same file again after a
+// pause, from the mirror that has failed it least (the first ones favoured
+// among equals), until every mirror has failed it kAttemptsPerMirror times.
+// Returns false when the file is given up.
+bool plan_retry(int stream, int file) {
+  const int mirrors = std::max(0, std::min(stg.server_count, 10));
+  if (!is_net || mirrors == 0) return false;
+  std::vector<int>& failed = g_retry.failures[file];
+  failed.resize(static_cast<size_t>(mirrors), 0);
+  if (stg.server_index >= 0 && stg.server_index < mirrors) ++failed[stg.server_index];
+
+  int fewest = kAttemptsPerMirror;
+  for (int f : failed) fewest = std::min(fewest, f);
+  if (fewest >= kAttemptsPerMirror) return false;
+  std::vector<int> candidates;
+  for (int m = 0; m < mirrors; ++m)
+    if (failed[m] == fewest) candidates.push_back(m);
+  stg.server_index =
+      candidates[static_cast<size_t>(draw_mirror(static_cast<int>(candidates.size())))];
+
+  int total = 0;
+  for (int f : failed) total += f;
+  const float pause = std::min(kLongestPause, static_cast<float>(1 << std::min(total - 1, 5)));
+  g_retry.resume_at[stream] = xtim.act_time + pause;
+  xer << "Trying " << crnt_file_path << " again from " << server_name[stg.server_index] << " in "
+      << pause << " s.\n";
+  xer.flush();
+  return true;
+}
+
+}  // namespace
+
+// [SECTION] One step of a stream
+
+namespace {
+
+// After a finished file: the number of streams follows the rate measured
+// since the reset (or the preference, clamped to 1..4 when set).
+void stream_finished(int s) {
+  ++g_finished_files;
+  const float elapsed = std::max(xtim.act_time - next.reset_time, 1.0f);
+  const float rate = (next.finished_kb + next.running_kb) / elapsed;
+  int wanted = rate > 200 ? 9 : rate > 150 ? 8 : rate > 100 ? 6 : rate > 50 ? 4 : 2;
+  const int preferred = std::max(0, std::min(stg.stream_count, 4));
+  if (preferred) wanted = preferred;
+  if (is_dvd) wanted = 1;
+
+  const int on = streams_on();
+  if (on < wanted)
+    for (int k = 0; k < 4; ++k)
+      if (!next.stream_on[k]) {
+        next.stream_on[k] = 1;
+        next.stream_takes_next[k] = 1;
+        break;
+      }
+  // The last stream that is on carries on whatever the count asks.
+  if (wanted < on && on > 1)
+    next.stream_on[s] = 0;
+  else
+    next.stream_takes_next[s] = 1;
+}
+
+void delete_obsolete(const std::string& destination) {
+  int r;
+  const bool inside = inside_dest(destination);
+  if (inside) {
+    r = delete_file(destination);
+  } else {
+    r = EACCES;
+    xer << "Not deleting " << destination << ": a link takes it outside the destination.\n";
+  }
+  if (stg.log_actions)
+    xer << "now we want to nuke a file: DELETING  file " << destination << ", with result=" << r
+        << ".\n";
+  if (inside) {
+    std::string folder = destination.substr(0, destination.rfind('/') + 1);
+    while (folder.size() > dest_dir_path.size()) {
+      deleted_files.insert(folder);
+      folder.pop_back();
+      folder.erase(folder.rfind('/') + 1);
+    }
+  }
+  // show_del_err never asks for it; the alert stays as it always read.
+  if (show_del_err(r)) {
+    const std::string text = error_str(r);
+    __MACIBM_alert(0, "Could not delete a file that I no longer want to have!", text.c_str(),
+                   destination.c_str(), "", t_exit, "Installer-f/utils", 482);
+  }
+}
+
+void give_up(int file) {
+  stg.install_error = 1;
+  stg.download_error = 0;
+  const std::string line2 = "File: " + crnt_file_path;
+  const std::string line3 = "Servers tried: " + std::to_string(std::max(stg.server_count, 0));
+  MACIBM_alert(0, "The installer could not get a good copy of a file from any server.",
+               line2.c_str(), line3.c_str(), "", t_alert);
+  g_retry.failures.erase(file);
+}
+
+void step_stream(int s, int i) {
+  file_version_struct& e = sim_info[i].back();
+  next.stream_takes_next[s] = 0;
+
+  std::string rest = e.path;
+  trim_dest_folder(rest);
+  const int index = stg.server_index;
+  const bool mirror_ok = index >= 0 && index < 10;
+  const std::string remote = (mirror_ok ? server_path[index] : std::string()) + e.path + ".zip";
+  const std::string source = is_net ? remote : dvd_path + install_name + "/" + e.path + ".zip";
+  const std::string destination = dest_dir_path + rest;
+  crnt_file_path = source;
+  crnt_file_name = leaf_of(source);
+
+  // Kept as the fatal alert it always was (source and line as printed).
+  if (path_has_no_file(e.path))
+    __MACIBM_alert(0, "I am working through the list and found a path that has no file!",
+                   "This is impossible to download or delete!", "It is:", e.path.c_str(), t_exit,
+                   "Installer-f/utils", 461);
+
+  if (!e.want_delete && !e.want_download) {
+    stg.file_action = e.same ? action_current : action_skipped;
+    stream_finished(s);
+    return;
+  }
+  if (e.want_delete) {
+    stg.file_action = action_deleting;
+    delete_obsolete(destination);
+    stream_finished(s);
+    return;
+  }
+
+  stg.file_action = action_downloading;
+  int unpacked;
+  if (!is_net) {
+    // Kept as the fatal alert it always was (source and line as printed).
+    if (s != 0)
+      __MACIBM_alert(0, "Trying to do a DVD install with multiple streams!",
+                     "The shark with the laser on his head is getting very dizzy!", "", "", t_exit,
+                     "Installer-f/utils", 498);
+    unpacked = extract_and_delete_file(source, destination, e);
+    stg.file_fraction = 1.0f;
+  } else {
+    if (xtim.act_time < g_retry.resume_at[s]) return;  // pausing before a retry
+    if (!mirror_ok) {
+      give_up(i);
+      stream_finished(s);
+      return;
+    }
+    const int64_t cap = static_cast<int64_t>(e.zip_size) * 1000 + 1000;
+    const int r = net_check_capped(s + 2, server_name[index], remote, temp_archive(s), cap);
+    if (r == 0) {
+      const down_class* d = http.slots[s + 2];
+      if (!d) {
+        stg.file_fraction = 0.0f;
+      } else if (d->content_length <= 0) {
+        // Unknown yet: nothing counts toward the progress until it is.
+        stg.file_fraction = -0.01f;
+      } else {
+        const int64_t percent =
+            std::min<int64_t>(100, std::max<int64_t>(0, d->written * 100 / d->content_length));
+        stg.file_fraction = static_cast<float>(percent) / 100.0f;
+        next.running_kb += stg.file_fraction * e.zip_size;
+      }
+      return;
+    }
+    unpacked =
+        r == 1 ? extract_and_delete_file(temp_archive(s), destination, e) : unpack_bad_archive;
+  }
+
+  if (unpacked == unpack_bad_archive) {
+    stg.download_error = 1;
+    if (plan_retry(s, i)) return;
+    give_up(i);
+  } else if (unpacked == unpack_done) {
+    stg.download_error = 0;
+    e.same = 1;
+    e.sig_have = e.sig_want;
+    next.finished_kb += e.zip_size;
+    next.installed_kb += e.ext_size;
+    g_retry.failures.erase(i);
+  }
+  // A local failure has set install_error and shown its alert; the file
+  // counts as handled and the install stops after this call.
+  stream_finished(s);
+}
+
+}  // namespace
+
+// [SECTION] Finishing
+
+namespace {
+
+bool fixed_folder(const std::string& folder) {
+  if (folder.size() <= dest_dir_path.size()) return true;  // never the destination itself
+  std::string rel = folder.substr(dest_dir_path.size());
+  while (!rel.empty() && rel.back() == '/') rel.pop_back();
+  for (const char* f : kFixedFolders)
+    if (rel == f) return true;
+  return false;
+}
+
+bool is_link(const std::string& folder) {
+  std::string p = app_path + folder;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  struct stat st;
+  return lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Folders that deletions emptied go, deepest first; a folder with anything
+// left in it stays (a name starting with "." lists as empty but makes the
+// removal fail), and so do the fixed folders and anything reached through a
+// link.
+void clean_up() {
+  std::vector<std::string> names;
+  std::vector<int> kinds;
+  for (auto it = deleted_files.rbegin(); it != deleted_files.rend(); ++it) {
+    const std::string& folder = *it;
+    if (fixed_folder(folder) || is_link(folder) || !inside_dest(folder)) continue;
+    if (opensave_getitems(folder, 0, names, kinds) != 0) continue;
+    int r = delete_file(folder);
+    if (stg.log_actions)
+      xer << "cleanup: DELETING  file " << folder << ", with result=" << r << ".\n";
+  }
+}
+
+void rename_installation() {
+  if (!this_install_has_exes || !stg.rename_folder) return;
+  if (!usable_folder_name(install_name)) {
+    xer << "Not renaming the installation: \"" << install_name << "\" is no folder name.\n";
+    return;
+  }
+  std::string folder = dest_dir_path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  size_t slash = folder.rfind('/');
+  if (slash == std::string::npos) return;
+  const std::string parent = folder.substr(0, slash + 1), leaf = folder.substr(slash + 1);
+  if (leaf.empty() || leaf == install_name) return;
+  if (rename_file(parent, leaf, install_name) == 0) dest_dir_path = parent + install_name + "/";
+}
+
+}  // namespace
+
+int grab_files() {
+  const int n = static_cast<int>(sim_info.size());
+  next.running_kb = 0.0f;
+  for (int s = 0; s < 4; ++s) {
+    if (!next.stream_on[s]) continue;
+    if (next.stream_takes_next[s]) {
+      next.stream_file[s] = std::max(0, std::min(next.next_file, n));
+      next.next_file = std::min(next.stream_file[s] + 1, n);
+    }
+    if (next.stream_file[s] < n) step_stream(s, next.stream_file[s]);
+  }
+  for (int s = 0; s < 4; ++s)
+    if (next.stream_on[s] && next.stream_file[s] < n) return stg.install_error;
+
+  clean_up();
+  if (stg.install_error) return 1;
+  next.all_done = 1;
+  rename_installation();
+  return 1;
+}
+
+// [SECTION] Driving an install
+
+void reset_streams() {
+  for (int s = 0; s < 4; ++s) {
+    http.net_abandon(s + 2);
+    if (!temp_path.empty()) delete_file(temp_archive(s));
+  }
+  next.next_file = 0;
+  const int streams = is_net ? 2 : 1;
+  for (int s = 0; s < 4; ++s) {
+    next.stream_on[s] = next.stream_takes_next[s] = s < streams ? 1 : 0;
+    next.stream_file[s] = 0;
+  }
+  next.reset_time = xtim.act_time;
+  next.running_kb = next.finished_kb = next.installed_kb = 0.0f;
+  g_retry = retry_state();
+}
+
+void install_prepare() {
+  reset_streams();
+  stg.install_error = 0;
+  stg.download_error = 0;
+  next.all_done = 0;
+}
+
+void install_destination_changed() {
+  reset_streams();
+  stg.install_error = 0;
+  stg.download_error = 0;
+  stg.install_phase = phase_idle;
+  next.all_done = 0;
+  dir_examine_cancel();
+  if (stg.dir_state == dir_read) stg.dir_state = dir_fetched;
+}
+
+int set_download_os(int os) {
+  if (stg.install_phase == phase_installing || os < platform_mac || os > platform_linux) return 0;
+  if (os == stg.download_os) return 1;
+  stg.download_os = os;
+  // The platform's executables decide the rename: the new reading tells.
+  this_install_has_exes = 0;
+  dir_examine_cancel();
+  if (stg.dir_state == dir_read) stg.dir_state = dir_fetched;
+  return 1;
+}
+
+namespace {
+
+// Changes whenever a stream moved: a file finished, or bytes went either way.
+uint64_t activity() {
+  uint64_t token = g_finished_files * 1000003u;
+  for (int slot = 2; slot < 6; ++slot)
+    if (const down_class* d = http.slots[slot])
+      token += static_cast<uint64_t>(d->written) + d->send_buf.size() * 7 +
+               (d->sock ? static_cast<uint64_t>(d->sock->mStatus) * 131 : 0) +
+               (d->headers_done ? 17 : 0) + reinterpret_cast<uintptr_t>(d);
+  return token;
+}
+
+// Sleeps until a stream's socket is ready or the time is up.
+void wait_for_sockets(uint64_t until) {
+  uint64_t now = xtim_class::microsecs();
+  if (now >= until) return;
+  pollfd fds[4];
+  nfds_t count = 0;
+  for (int slot = 2; slot < 6; ++slot) {
+    const down_class* d = http.slots[slot];
+    if (!d || !d->sock || d->sock->mSocket < 0) continue;
+    const bool reading = d->send_buf.empty() && d->sock->mStatus == PCSBSocket::StatusConnected;
+    fds[count++] = {d->sock->mSocket, static_cast<short>(reading ? POLLIN : POLLOUT), 0};
+  }
+  const int ms = static_cast<int>((until - now + 999) / 1000);
+  poll(count ? fds : nullptr, count, ms);
+}
+
+}  // namespace
+
+void install_frame_step(double seconds) {
+  const uint64_t until = xtim_class::microsecs() + static_cast<uint64_t>(seconds * 1e6);
+  while (stg.install_phase == phase_installing) {
+    const uint64_t before = activity();
+    if (grab_files()) {
+      stg.install_phase = phase_ended;
+      reset_streams();
+      break;
+    }
+    if (xtim_class::microsecs() >= until) break;
+    if (activity() == before) wait_for_sockets(until);
+    if (xtim_class::microsecs() >= until) break;
+  }
+}
+
+// [SECTION] Read-outs
+
+install_figures install_progress(float tot_down_req, float tot_disk_req) {
+  auto finite_or = [](float v, float fallback) { return std::isfinite(v) ? v : fallback; };
+  install_figures f;
+  f.streams = streams_on();
+  f.downloaded_kb = std::max(0.0f, finite_or(next.finished_kb + next.running_kb, 0.0f));
+  const float elapsed = std::max(finite_or(xtim.act_time - next.reset_time, 1.0f), 1.0f);
+  f.rate = std::max(0.0f, finite_or(f.downloaded_kb / elapsed, 0.0f));
+  const float remaining = std::max(0.0f, finite_or(tot_down_req - f.downloaded_kb, 0.0f));
+  f.seconds_left = f.rate > 0.0f ? finite_or(remaining / f.rate, -1.0f) : -1.0f;
+  // Nothing to install (only deletions): full as soon as it starts.
+  const float fraction = tot_disk_req > 0.0f ? next.installed_kb / tot_disk_req : 1.0f;
+  f.fraction = std::min(1.0f, std::max(0.0f, finite_or(fraction, 0.0f)));
+  return f;
+}
+
+float smooth_progress(float ratio, float target, float frame_period) {
+  float k = 5.0f * frame_period;
+  if (!std::isfinite(k)) k = 0.0f;
+  k = std::min(1.0f, std::max(0.0f, k));
+  if (!std::isfinite(ratio)) ratio = 0.0f;
+  if (!std::isfinite(target)) target = ratio;
+  const float r = (1.0f - k) * ratio + k * target;
+  return std::min(1.0f, std::max(0.0f, r));
+}
+
+std::string time_left_text(float seconds) {
+  if (!std::isfinite(seconds) || seconds < 0.0f) return "";
+  // Past a few centuries the hours no longer fit an int; nobody waits that long.
+  const double s = std::min<double>(seconds, 1e12);
+  if (s < 120) return std::to_string(static_cast<int64_t>(s)) + " seconds";
+  if (s < 7200) return std::to_string(static_cast<int64_t>(s / 60)) + " minutes";
+  return std::to_string(static_cast<int64_t>(s / 3600)) + " hours";
+}
+
+int file_percent() {
+  const float f = stg.file_fraction;
+  if (!std::isfinite(f) || f <= 0.0f) return 0;
+  if (f >= 1.0f) return 100;
+  return static_cast<int>(f * 100.0f);
+}

@@ -1,0 +1,163 @@
+// The file decisions, with the question answered by the test: what is
+// fetched, deleted or left alone, which files are asked about, every answer,
+// and a GONE history that shares its local path with a current one.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/globals.h"
+#include "installer/start.h"
+#include "installer/update/decisions.h"
+#include "installer/update/manifest.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+const std::string A(32, 'a'), B(32, 'b'), C(32, 'c'), D(32, 'd');
+
+// The answers the test gives, in order, and the questions it was asked.
+std::deque<int> g_answers;
+std::vector<std::string> g_asked;
+
+int answer(const std::string& path, int deleting) {
+  g_asked.push_back((deleting ? "delete " : "install ") + path);
+  if (g_answers.empty()) return answer_cancel;
+  int a = g_answers.front();
+  g_answers.pop_front();
+  return a;
+}
+
+class Decisions : public testing_support::TempFolderTest {
+ protected:
+  Decisions() : TempFolderTest("decisions", with_log) {}
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    dest_dir_path = "/dest/";
+    stg.download_os = 3;
+    sim_info.clear();
+    g_answers.clear();
+    g_asked.clear();
+    select_alert_hook = answer;
+  }
+  void TearDown() override {
+    select_alert_hook = nullptr;
+    TempFolderTest::TearDown();
+  }
+  // A history of the given signatures, oldest first, with the installed copy.
+  void add(const std::string& path, std::vector<std::string> sigs, const std::string& have,
+           int platform = 0) {
+    file_history_struct h;
+    for (const std::string& s : sigs) {
+      file_version_struct r;
+      r.path = path;
+      r.sig_want = s;
+      r.platform = platform;
+      h.push_back(r);
+    }
+    h.back().sig_have = have;
+    sim_info.push_back(h);
+  }
+  // "d" download, "x" delete, "-" neither, for every history.
+  static std::string flags() {
+    std::string out;
+    for (const file_history_struct& h : sim_info)
+      out += h.back().want_download ? (h.back().want_delete ? "?" : "d")
+                                    : (h.back().want_delete ? "x" : "-");
+    return out;
+  }
+};
+
+TEST_F(Decisions, EachFileByItsInstalledCopy) {
+  add("All/missing", {A}, "NONE");               // fetched
+  add("All/gone-missing", {A, "GONE"}, "NONE");  // nothing to delete
+  add("All/current", {B, A}, A);                 // current, though an older line matches too
+  add("All/older", {A, B, C}, B);                // an older release: updated silently
+  add("All/gone-older", {A, B, "GONE"}, A);      // deleted silently
+  add("Windows/other", {A}, "NONE", 2);          // another platform
+  add("Windows/other-changed", {A}, D, 2);       // another platform, whatever it holds
+  add("Linux/with-all", {A}, "NONE", 6);         // Linux kept with the rest
+  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(flags(), "d--dx--d");
+  EXPECT_TRUE(g_asked.empty());
+}
+
+TEST_F(Decisions, ChangedFilesAreAskedAboutAndEveryAnswerCounts) {
+  struct {
+    std::vector<std::string> sigs;
+    int answer;
+    std::string flag;
+  } cases[] = {
+      {{A}, answer_act, "d"},          {{A}, answer_keep, "-"}, {{A, "GONE"}, answer_act, "x"},
+      {{A, "GONE"}, answer_keep, "-"}, {{A}, 99, "d"},  // an answer the window never gives leaves
+                                                        // the file to be acted on
+  };
+  for (const auto& c : cases) {
+    sim_info.clear();
+    g_asked.clear();
+    add("All/Res/f", c.sigs, D);
+    g_answers = {c.answer};
+    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(flags(), c.flag) << c.answer;
+    const std::string kind = c.sigs.back() == "GONE" ? "delete " : "install ";
+    EXPECT_EQ(g_asked, std::vector<std::string>{kind + "/dest/Res/f"});
+  }
+  EXPECT_NE(log().find("File: /dest/Res/f  sig_want=" + A + "  sig_have=" + D + "\n"),
+            std::string::npos);
+}
+
+TEST_F(Decisions, AFolderWideAnswerHoldsForThatFolderOnly) {
+  for (int all : {answer_act_all, answer_keep_all}) {
+    sim_info.clear();
+    g_asked.clear();
+    add("All/Res/one", {A}, D);
+    add("All/Res/two", {A, "GONE"}, D);
+    add("All/Res/sub/three", {A}, D);
+    add("All/Res/four", {A}, D);
+    g_answers = {all, answer_keep};
+    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(g_asked,
+              (std::vector<std::string>{"install /dest/Res/one", "install /dest/Res/sub/three"}));
+    EXPECT_EQ(flags(), all == answer_act_all ? "dx-d" : "----");
+  }
+  // A file that the folder's answer decided gets no log line either.
+  EXPECT_EQ(log().find("File: /dest/Res/two"), std::string::npos);
+  // Each pass starts without the last pass's answers.
+  g_asked.clear();
+  g_answers = {answer_keep, answer_keep, answer_keep, answer_keep};
+  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(g_asked.size(), 4u);
+}
+
+TEST_F(Decisions, CancelStopsAtOnceAndLeavesTheRestAlone) {
+  add("All/first", {A}, "NONE");
+  add("All/changed", {A}, D);
+  add("All/later", {A}, "NONE");
+  sim_info[2].back().want_delete = 1;  // as an earlier pass might have left it
+  g_answers = {answer_cancel};
+  EXPECT_EQ(choose_files(), 0);
+  EXPECT_EQ(flags(), "d-x");
+}
+
+TEST_F(Decisions, WithoutAQuestionWindowTheUsersFileIsKept) {
+  select_alert_hook = nullptr;
+  add("All/changed", {A}, D);
+  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(flags(), "-");
+}
+
+TEST_F(Decisions, AGoneHistoryNeverDeletesWhatACurrentOneInstallsThere) {
+  // The file moved from All to Linux with the same bytes: the old history's
+  // GONE line matches the copy the new history installs.
+  add("All/Res/prog", {A, "GONE"}, A);
+  add("Linux/Res/prog", {A}, A, 3);
+  add("All/Res/moved-in-order", {B, "GONE"}, B);
+  add("Linux/Res/moved-in-order", {B, C}, B, 3);  // and updated: fetched, not deleted first
+  add("Windows/Res/elsewhere", {A}, "NONE", 2);   // another platform protects nothing
+  add("All/Res/elsewhere", {A, "GONE"}, A);
+  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(flags(), "---d-x");
+}
+
+}  // namespace

@@ -1,0 +1,390 @@
+// The manifest reader: fixture manifests read into histories (numbers,
+// clamps, GONE lines, the net-only filter), unusable and newer manifests,
+// paths that could leave the destination, and the examination of a
+// destination compared with md5sum, on one thread and on the workers.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/globals.h"
+#include "core/threads/threads.h"
+#include "installer/start.h"
+#include "installer/update/manifest.h"
+#include "installer/update/transfer.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_support.h"
+
+using testing_support::read_file;
+using testing_support::run_command;
+using testing_support::write_file;
+
+namespace {
+
+const std::string kHeader = "I\n900 version\nINSTALLER\n\n";
+const std::string A(32, 'a'), B(32, 'b'), C(32, 'c');
+
+// The MD5 of a file as md5sum computes it.
+std::string md5sum_of_file(const std::string& path) {
+  return run_command("md5sum < '" + path + "' | cut -c1-32").substr(0, 32);
+}
+
+class Manifest : public testing_support::TempFolderTest {
+ protected:
+  Manifest() : TempFolderTest("manifest", with_log) {}
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    dest_dir_path = dir + "dest/";
+    mkdir(dest_dir_path.c_str(), 0755);
+    stg.download_os = 3;
+    stg.down_req = stg.disk_req = 0;
+    this_install_has_exes = 0;
+    is_net = 1;
+    dir_progress_hook = nullptr;
+  }
+  // Writes the manifest and reads it against dest_dir_path.
+  int read(const std::string& body, int mode = dir_read_install) {
+    write_file(dir + "directory.txt", body);
+    return read_directory(dir + "directory.txt", "title", mode);
+  }
+  // Every record as "path|type|platform|version|zip|ext|sig", histories
+  // separated by "/ ".
+  static std::string dump() {
+    std::string out;
+    for (const file_history_struct& h : sim_info) {
+      for (const file_version_struct& r : h)
+        out += r.path + "|" + std::to_string(r.type) + "|" + std::to_string(r.platform) + "|" +
+               std::to_string(r.version) + "|" + std::to_string(int(r.zip_size)) + "|" +
+               std::to_string(int(r.ext_size)) + "|" + r.sig_want.substr(0, 4) + " ";
+      out += "/ ";
+    }
+    return out;
+  }
+};
+
+// [SECTION] Reading
+
+TEST_F(Manifest, ReadsHistoriesFieldsAndTheNumberRule) {
+  struct {
+    const char* name;
+    std::string body;
+    std::string want;
+  } cases[] = {
+      {"one history per path, oldest first; a path seen again later starts a new one",
+       "DIR All/Resources/\nFILE 0 0 90010 3 7 " + A + " a b.txt\nFILE 0 0 90017 4 8 " + B +
+           " a b.txt\nFILE 0 3 90017 1 2 " + C + " c\nDIR All/\nFILE 0 0 1 0 0 GONE x\n" +
+           "DIR All/Resources/\nFILE 0 0 2 5 6 " + A + " a b.txt\n",
+       "All/Resources/a b.txt|0|0|90010|3|7|aaaa All/Resources/a b.txt|0|0|90017|4|8|bbbb / "
+       "All/Resources/c|0|3|90017|1|2|cccc / All/x|0|0|1|0|0|GONE / "
+       "All/Resources/a b.txt|0|0|2|5|6|aaaa / "},
+      {"DIRX and FILEX lines are ignored; FILE and DIR followed by a tab count",
+       "DIRX Linux/\nDIR\tAll/\nFILEX 0 0 1 1 1 " + A + " no\nFILE\t0 0 1 1 1 " + A + " yes\n",
+       "All/yes|0|0|1|1|1|aaaa / "},
+      {"-+3 reads as 3; 9 and 9 clamp to 4 and 6; 1a is 59, clamped to 4",
+       "DIR All/\nFILE -+3 9 -+7 1 1 " + A + " p\nFILE 1a -5 12 1 1 " + B + " q\n",
+       "All/p|3|6|7|1|1|aaaa / All/q|4|0|12|1|1|bbbb / "},
+      {"files the internet install never carries are dropped by name, not by folder",
+       "DIR All/900 red terrain/\nFILE 0 0 1 1 1 " + A + " kept\nFILE 0 0 1 1 1 " + B +
+           " x 900 red terrain.png\nFILE 0 0 1 1 1 " + C + " Zudad Izuvi Darurezi.dsf\n",
+       "All/900 red terrain/kept|0|0|1|1|1|aaaa / "},
+      {"CR LF line ends and blanks around fields",
+       "  DIR All/f/\r\n\r\n  FILE  0  1  5  2  3  " + A + "  name  \r\n",
+       "All/f/name  |0|1|5|2|3|aaaa / "},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(read(kHeader + c.body), dir_read) << c.name << ": " << manifest_problem;
+    EXPECT_EQ(dump(), c.want) << c.name;
+  }
+}
+
+TEST_F(Manifest, UnusableOrNewerManifestsAreToldApart) {
+  const std::string line = "DIR All/\nFILE 0 0 1 1 1 " + A + " f\n";
+  struct {
+    const char* name;
+    std::string text;
+    int want;
+  } cases[] = {
+      {"a captive portal's page", "<!DOCTYPE html><html>Log in first</html>\n", dir_fetching},
+      {"an empty body", "", dir_fetching},
+      {"a cut header", "I\n900 vers", dir_fetching},
+      {"the wrong kind", "I\n900 version\nSERVERS\n" + line, dir_fetching},
+      {"an older version we never read", "I\n839 version\nINSTALLER\n" + line, dir_fetching},
+      {"a newer version", "I\n901 version\nINSTALLER\n" + line, dir_no_version},
+      {"version 840, CR LF and the other byte order's mark",
+       "A\r\n840 version\r\nINSTALLER\r\n" + line, dir_read},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(read(c.text, dir_read_builder), c.want) << c.name;
+    EXPECT_EQ(sim_info.empty(), c.want != dir_read) << c.name;
+  }
+}
+
+TEST_F(Manifest, PathsSignaturesAndSizesThatCouldDoHarmMakeItUnusable) {
+  // One character more than a local path may hold.
+  const std::string long_name(500 - dest_dir_path.size(), 'n');
+  struct {
+    std::string dir, line;
+  } cases[] = {
+      {"All/../", "0 0 1 1 1 " + A + " escape"},
+      {"All/", "0 0 1 1 1 " + A + " .."},
+      {"All/./", "0 0 1 1 1 " + A + " dot"},
+      {"All//", "0 0 1 1 1 " + A + " empty"},
+      {"/etc/", "0 0 1 1 1 " + A + " passwd"},
+      {"Beos/", "0 0 1 1 1 " + A + " unknown platform"},
+      {"", "0 0 1 1 1 " + A + " bare"},
+      {"All/", "0 0 1 1 1 " + A + " back\\slash"},
+      {"All/", "0 0 1 1 1 " + A + " bell\x07"},
+      {"All/", "0 0 1 1 1 " + A + " " + long_name},
+      {"All/", "0 0 1 1 1 NONE missing-counts-as-current"},
+      {"All/", "0 0 1 1 1 " + std::string(32, 'A') + " upper-case"},
+      {"All/", "0 0 1 1 1 " + std::string(31, 'a') + " short"},
+      {"All/", "0 0 1 -1 1 " + A + " negative"},
+      {"All/", "0 0 1 1 -1 " + A + " negative"},
+      {"All/", "0 0 1 4294967295 1 " + A + " wraps-negative"},
+  };
+  for (const auto& c : cases) {
+    std::string body = kHeader + "DIR All/\nFILE 0 0 1 1 1 " + B + " fine\nDIR " + c.dir +
+                       "\nFILE " + c.line + "\n";
+    EXPECT_EQ(read(body), dir_fetching) << c.dir << c.line;
+    EXPECT_TRUE(sim_info.empty()) << c.dir << c.line;
+    EXPECT_FALSE(manifest_problem.empty()) << c.dir << c.line;
+  }
+  // One character less fits.
+  EXPECT_EQ(read(kHeader + "DIR All/\nFILE 0 0 1 1 1 " + A + " " + long_name.substr(1) + "\n"),
+            dir_read);
+  EXPECT_NE(log().find("is unusable: a \".\" or \"..\" component: All/../escape"),
+            std::string::npos);
+}
+
+TEST_F(Manifest, APathWithoutAFileOrAMissingManifestEndsTheRun) {
+  EXPECT_EXIT(read(kHeader + "DIR All/x/\nFILE 0 0 1 1 1 " + A + " \n"), testing::ExitedWithCode(1),
+              "found a path that has no file");
+  EXPECT_EXIT(read_directory(dir + "nothing.txt", "t"), testing::ExitedWithCode(1),
+              "I tried to read a directory file that does not exist!");
+}
+
+TEST_F(Manifest, NewerManifestTellsTheUserUnlessTheBuilderReadsIt) {
+  const std::string old_path = testing_support::stand_in_on_path(
+      dir, "xdg-open", "#!/bin/sh\necho \"$1\" >> \"$0.calls\"\n");
+  web_host = "127.0.12.1";
+  app_done = 0;
+  stg.install_phase = 0;
+  const std::string newer = "I\n901 version\nINSTALLER\n\n";
+  EXPECT_EQ(read(newer, dir_read_builder), dir_no_version);
+  EXPECT_EQ(app_done, 0);
+  EXPECT_EQ(read(newer), dir_no_version);
+  EXPECT_EQ(app_done, 1);
+  EXPECT_EQ(stg.install_phase, 2);
+  EXPECT_NE(log().find("In other words, you need to get a new installer!"), std::string::npos);
+  for (int i = 0; i < 100 && read_file(dir + "xdg-open.calls").empty(); ++i) usleep(20000);
+  EXPECT_EQ(read_file(dir + "xdg-open.calls"), "http://127.0.12.1/demo.html\n");
+  setenv("PATH", old_path.c_str(), 1);
+  app_done = 0;
+}
+
+// [SECTION] The examination
+
+// What is installed, by exact name, against the manifest.
+
+TEST_F(Manifest, ExaminesTheDestinationByExactNameAndSumsWhatIsWanted) {
+  const std::string d = dest_dir_path;
+  run_command("mkdir -p '" + d + "Res' && printf current > '" + d +
+              "Res/current.txt' && "
+              "printf older > '" +
+              d + "Res/older.txt' && printf mine > '" + d +
+              "Res/mine.txt' && "
+              "printf 'other case' > '" +
+              d + "Res/CASE.txt' && ln -s ../Res/current.txt '" + d + "Res/link' && mkfifo '" + d +
+              "Res/fifo' && printf gone > '" + d + "Res/gone.txt'");
+  const std::string current = testing_support::md5sum_of("current"),
+                    older = testing_support::md5sum_of("older");
+  const std::string link_sig = testing_support::md5sum_of("../Res/current.txt");
+  std::string body = kHeader + "DIR All/Res/\n" +                        //
+                     "FILE 0 0 1 10 20 " + current + " current.txt\n" +  // up to date
+                     "FILE 0 0 1 10 20 " + older + " older.txt\n" +      // an older release
+                     "FILE 0 0 2 11 21 " + A + " older.txt\n" +          //
+                     "FILE 0 0 1 12 22 " + A + " mine.txt\n" +           // changed by the user
+                     "FILE 0 0 1 13 23 " + B + " case.txt\n" +           // only CASE.txt there
+                     "FILE 0 3 1 14 24 " + link_sig + " link\n" +        // a link, current
+                     "FILE 0 0 1 15 25 " + C + " fifo\n" +               // not a file
+                     "FILE 0 0 1 16 26 GONE gone.txt\n" +                // gone
+                     "DIR Windows/Res/\nFILE 0 2 1 17 27 " + A + " win.exe\n" +  // other platform
+                     "DIR Linux/Res/\nFILE 0 3 1 18 28 " + A + " nimbrel\n";     // Linux, missing
+  ASSERT_EQ(read(body), dir_read) << manifest_problem;
+  struct {
+    const char* file;
+    std::string have;
+    int same;
+  } want[] = {{"current.txt", current, 1}, {"older.txt", older, 0}, {"mine.txt", "mine", 0},
+              {"case.txt", "NONE", 0},     {"link", link_sig, 1},   {"fifo", "NONE", 0},
+              {"gone.txt", "gone", 0},     {"win.exe", "NONE", 0},  {"nimbrel", "NONE", 0}};
+  ASSERT_EQ(sim_info.size(), 9u);
+  for (size_t i = 0; i < sim_info.size(); ++i) {
+    const file_version_struct& r = sim_info[i].back();
+    std::string have = want[i].have;
+    if (have == "mine" || have == "gone") have = md5sum_of_file(d + "Res/" + want[i].file);
+    EXPECT_EQ(r.sig_have, have) << want[i].file;
+    EXPECT_EQ(r.same, want[i].same) << want[i].file;
+  }
+  // Wanted and not current: older, mine, case, fifo, nimbrel (not gone, not win.exe).
+  EXPECT_FLOAT_EQ(stg.down_req, 11 + 12 + 13 + 15 + 18);
+  EXPECT_FLOAT_EQ(stg.disk_req, 21 + 22 + 23 + 25 + 28);
+  EXPECT_EQ(this_install_has_exes, 1);  // the Linux program
+
+  // A second reading starts from empty sums; the executables flag stays.
+  EXPECT_EQ(read(kHeader + "DIR All/Res/\nFILE 0 0 1 10 20 " + current + " current.txt\n"),
+            dir_read);
+  EXPECT_EQ(sim_info.size(), 1u);
+  EXPECT_FLOAT_EQ(stg.down_req, 0);
+  EXPECT_EQ(this_install_has_exes, 1);
+  // The builder's reading examines nothing.
+  EXPECT_EQ(read(body, dir_read_builder), dir_read);
+  EXPECT_EQ(sim_info[0].back().sig_have, "");
+}
+
+TEST_F(Manifest, ExaminationOnTheWorkersGivesTheSameResultsInOrder) {
+  std::string body = kHeader + "DIR All/many/\n";
+  run_command("mkdir -p '" + dest_dir_path + "many'");
+  const int n = 600;
+  // Some missing, the rest of assorted sizes; half of the present ones current.
+  for (int i = 0; i < n; ++i)
+    if (i % 7)
+      write_file(dest_dir_path + "many/f" + std::to_string(i),
+                 std::string(size_t(i) * 97, char(i)));
+  std::map<std::string, std::string> md5sum;
+  std::istringstream lines(run_command("cd '" + dest_dir_path + "many' && md5sum *"));
+  for (std::string sig, name; lines >> sig >> name;) md5sum[name] = sig;
+  for (int i = 0; i < n; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    body += "FILE 0 0 1 " + std::to_string(i % 13) + " " + std::to_string(i % 17) + " " +
+            (i % 2 && md5sum.count(name) ? md5sum[name] : A) + " " + name + "\n";
+  }
+  static std::vector<float> values;
+  values.clear();
+  dir_progress_hook = [](float, float value, float hi, int stage, const std::string&,
+                         const std::string&) {
+    if (stage == 1) values.push_back(value / hi);
+  };
+  ASSERT_EQ(read(body), dir_read);
+  std::vector<std::string> alone;
+  for (const file_history_struct& h : sim_info) alone.push_back(h.back().sig_have);
+  const float down = stg.down_req, disk = stg.disk_req;
+  const size_t drawn_alone = values.size();
+
+  THREAD_init();
+  THREAD_make_workers();
+  ASSERT_GT(THREAD_worker_count(), 0);
+  values.clear();
+  ASSERT_EQ(read(body), dir_read);
+  for (int i = 0; i < n; ++i) EXPECT_EQ(sim_info[size_t(i)].back().sig_have, alone[size_t(i)]) << i;
+  EXPECT_EQ(stg.down_req, down);
+  EXPECT_EQ(stg.disk_req, disk);
+  for (int i = 0; i < n; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    EXPECT_EQ(alone[size_t(i)], md5sum.count(name) ? md5sum[name] : "NONE") << name;
+  }
+  // The panel moves forward only, about 200 times at most.
+  EXPECT_FALSE(values.empty());
+  EXPECT_LE(values.size(), 201u);
+  EXPECT_LE(drawn_alone, 201u);
+  for (size_t i = 1; i < values.size(); ++i) EXPECT_GT(values[i], values[i - 1]);
+  THREAD_shutdown();
+}
+
+TEST_F(Manifest, FrameStepsReadLikeOneCallAndCanBeStoppedAndRestarted) {
+  std::string body = kHeader + "DIR All/\n";
+  for (int i = 0; i < 50; ++i) body += "FILE 0 0 1 2 3 " + A + " f" + std::to_string(i) + "\n";
+  write_file(dir + "directory.txt", body);
+  int state = dir_fetched, frames = 0;
+  while (state == dir_fetched && frames < 10000) {
+    state = dir_read_step(dir + "directory.txt", "t", 0.0);
+    ++frames;
+  }
+  EXPECT_EQ(state, dir_read);
+  EXPECT_GT(frames, 1);
+  EXPECT_FLOAT_EQ(stg.down_req, 100);
+  // A new destination halfway: the next step reads the file again.
+  EXPECT_EQ(dir_read_step(dir + "directory.txt", "t", 0.0), dir_fetched);
+  dir_examine_cancel();
+  write_file(dir + "directory.txt", kHeader + "DIR All/\nFILE 0 0 1 2 3 " + A + " only\n");
+  while ((state = dir_read_step(dir + "directory.txt", "t", 0.0)) == dir_fetched) {
+  }
+  EXPECT_EQ(state, dir_read);
+  EXPECT_EQ(sim_info.size(), 1u);
+  EXPECT_FLOAT_EQ(stg.down_req, 2);
+}
+
+TEST_F(Manifest, ScanningProgressOnEveryFiveHundredthLine) {
+  static std::vector<std::string> names;
+  names.clear();
+  dir_progress_hook = [](float, float, float, int stage, const std::string& title,
+                         const std::string& detail) {
+    if (stage == 0) names.push_back(title + ":" + detail);
+  };
+  std::string body = kHeader + "DIR All/\n";
+  for (int i = 0; i < 1001; ++i) body += "FILE 0 0 1 1 1 " + A + " n" + std::to_string(i) + "\n";
+  // The count runs over the whole run: bring it to just past a multiple of 500.
+  for (int tries = 0; tries < 500 && names.empty(); ++tries)
+    ASSERT_EQ(read(kHeader + "DIR All/\nFILE 0 0 1 1 1 " + A + " probe\n", dir_read_builder),
+              dir_read);
+  ASSERT_EQ(names.size(), 1u);
+  names.clear();
+  ASSERT_EQ(read(body, dir_read_builder), dir_read);
+  EXPECT_EQ(names, (std::vector<std::string>{"title:n499", "title:n999"}));
+}
+
+// [SECTION] Queries and the written form
+
+TEST(ManifestQueries, PlatformFilterHistoryKeysAndWriterLines) {
+  sim_info.assign(1, file_history_struct(7));
+  for (int p = 0; p < 7; ++p) sim_info[0][size_t(p)].platform = p;
+  const char* wanted[4] = {"", "1100000", "1010000", "1001001"};  // by download_os, platforms 0..6
+  for (int os = 1; os <= 3; ++os) {
+    stg.download_os = os;
+    std::string got;
+    for (int p = 0; p < 7; ++p) got += std::to_string(want_this_f(0, p, 0));
+    EXPECT_EQ(got, wanted[os]) << os;
+  }
+  EXPECT_EQ(want_this_f(0, 0, 1), 0);  // another install type
+  EXPECT_EQ(want_this_f(1, 0, 0), 0);  // no such history
+
+  struct {
+    const char* path;
+    int platform;
+    const char* key;
+  } keys[] = {{"Windows/a/b", 2, "IBM_os/a/b"},
+              {"Windows/a/b", 5, "/a/b"},
+              {"All/x", 0, "ALL_os/x"},
+              {"Macintosh/x", 1, "APL_os/x"},
+              {"Linux/x", 3, "LIN_os/x"}};
+  for (const auto& k : keys) {
+    std::string p = k.path;
+    chop_platform(p, k.platform);
+    EXPECT_EQ(p, k.key);
+  }
+  std::string no_slash = "file";
+  EXPECT_EXIT(chop_platform(no_slash, 0), testing::ExitedWithCode(1),
+              "Could not find the dir char!");
+
+  // What the builder writes, the reader reads back.
+  file_version_struct r;
+  r.type = 1, r.platform = 6, r.version = 90017, r.zip_size = 12, r.ext_size = 345;
+  r.sig_want = A, r.path = "Linux/Resources/a file.txt";
+  const std::string text = "I\n900 version\nINSTALLER\n\n" + manifest_dir_line("Linux/Resources/") +
+                           "\n" + manifest_file_line(r) + "\n";
+  std::vector<file_history_struct> out;
+  ASSERT_EQ(scan_manifest(text.data(), text.data() + text.size(), manifest_scan_options(), out,
+                          nullptr, nullptr),
+            dir_read);
+  ASSERT_EQ(out.size(), 1u);
+  const file_version_struct& back = out[0][0];
+  EXPECT_EQ(manifest_file_line(back), manifest_file_line(r));
+  EXPECT_EQ(back.path, r.path);
+  EXPECT_EQ(manifest_file_line(r), "FILE 1 6 90017 12 345 " + A + " a file.txt");
+}
+
+}  // namespace

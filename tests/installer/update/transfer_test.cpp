@@ -1,0 +1,673 @@
+// The transfer engine driven frame by frame without a window, against sets
+// made by a test script and served by nginx on loopback: installs checked
+// with md5sum, failing and hostile mirrors, a full disk, streams and figures.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/clock.h"
+#include "core/globals.h"
+#include "installer/start.h"
+#include "installer/update/decisions.h"
+#include "installer/update/folders.h"
+#include "installer/update/manifest.h"
+#include "installer/update/transfer.h"
+#include "tests/net/peers.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_support.h"
+
+using testing_support::read_file;
+using testing_support::run_command;
+using testing_support::write_file;
+
+// Loopback addresses (each case runs as its own process, beside the rest of
+// the suite): 127.0.12.1 installs and updates, .2-.3 failing mirrors, .4-.5 a
+// mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that
+// run out, .9 renames.
+namespace {
+
+// [SECTION] Install sets
+
+// One file of a set, as the script makes it: a text, pseudo-random bytes or
+// a link, with the manifest fields the tests vary.
+struct set_file {
+  std::string path;
+  std::string text;  // the bytes, unless size is given
+  size_t size = 0;
+  int seed = 1;
+  std::string link;  // a link with this text instead
+  int mode = 0644;
+  int platform = 0;
+  std::vector<std::string> older;  // texts of the history's older lines
+  bool gone = false;
+  std::vector<std::pair<std::string, std::string>> entries;  // a hand-made archive
+
+  set_file(std::string p, std::string t) : path(std::move(p)), text(std::move(t)) {}
+  set_file& noise(size_t bytes, int s) {
+    size = bytes;
+    seed = s;
+    return *this;
+  }
+  set_file& as_link(std::string to) {
+    link = std::move(to);
+    return *this;
+  }
+  set_file& with_mode(int m) {
+    mode = m;
+    return *this;
+  }
+  set_file& on(int p) {
+    platform = p;
+    return *this;
+  }
+  set_file& after(std::vector<std::string> texts) {
+    older = std::move(texts);
+    return *this;
+  }
+  set_file& now_gone() {
+    gone = true;
+    return *this;
+  }
+  set_file& holding(std::vector<std::pair<std::string, std::string>> e) {
+    entries = std::move(e);
+    return *this;
+  }
+};
+
+set_file noise(const std::string& path, size_t bytes, int seed) {
+  return set_file(path, "").noise(bytes, seed);
+}
+set_file link(const std::string& path, const std::string& to) {
+  return set_file(path, "").as_link(to);
+}
+
+std::string json_string(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (c < 0x20) {
+      char buf[8];
+      snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+      continue;
+    }
+    out += static_cast<char>(c);
+  }
+  return out + "\"";
+}
+
+class Engine : public testing_support::TempFolderTest {
+ protected:
+  Engine() : TempFolderTest("engine", with_log) {}
+
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    temp_path = dir + "tmp/";
+    mkdir(temp_path.c_str(), 0700);
+    dest_dir_path = dir + "root/Nimbrel/";
+    run_command("mkdir -p '" + dest_dir_path + "'");
+    stg = stg_block();
+    stg.download_os = 3;
+    stg.log_actions = 1;
+    stg.rename_folder = 0;
+    stg.file_action = action_skipped;
+    install_name = "v1";
+    this_install_has_exes = 0;
+    next = next_struct();
+    is_net = 1;
+    is_dvd = 0;
+    select_alert_hook = nullptr;
+    for (int i = 0; i < 10; ++i) server_name[i] = server_path[i] = "";
+  }
+
+  void TearDown() override {
+    reset_streams();
+    mirrors_.clear();
+    umount2((dir + "disk").c_str(), MNT_DETACH);  // the full-disk case's, if it got that far
+    TempFolderTest::TearDown();
+  }
+
+  // Writes the set into dir + "<mirror>/www/<folder>" and its manifest into
+  // dir + "directory.txt", through the test script.
+  void make_set(const std::vector<set_file>& files, const std::string& mirror = "m1",
+                const std::string& folder = "v1") {
+    std::string spec = "{\"set\": " + json_string(dir + mirror + "/www/" + folder) +
+                       ", \"manifest\": " + json_string(dir + "directory.txt") +
+                       ", \"expect\": " + json_string(dir + "expect") + ", \"files\": [";
+    for (size_t i = 0; i < files.size(); ++i) {
+      const set_file& f = files[i];
+      spec += std::string(i ? ", " : "") + "{\"path\": " + json_string(f.path);
+      if (!f.link.empty())
+        spec += ", \"link\": " + json_string(f.link);
+      else if (f.size)
+        spec += ", \"size\": " + std::to_string(f.size) + ", \"seed\": " + std::to_string(f.seed);
+      else
+        spec += ", \"text\": " + json_string(f.text);
+      spec += ", \"mode\": " + std::to_string(f.mode) +
+              ", \"platform\": " + std::to_string(f.platform) +
+              ", \"gone\": " + (f.gone ? "true" : "false");
+      spec += ", \"older\": [";
+      for (size_t k = 0; k < f.older.size(); ++k)
+        spec += std::string(k ? ", " : "") + json_string(f.older[k]);
+      spec += "]";
+      if (!f.entries.empty()) {
+        spec += ", \"entries\": [";
+        for (size_t k = 0; k < f.entries.size(); ++k)
+          spec += std::string(k ? ", " : "") + "[" + json_string(f.entries[k].first) + ", " +
+                  json_string(f.entries[k].second) + "]";
+        spec += "]";
+      }
+      spec += "}";
+    }
+    spec += "]}";
+    write_file(dir + "spec.json", spec);
+    int status = 0;
+    std::string out =
+        run_command("python3 '" + std::string(NIMBREL_SOURCE_DIR) +
+                        "/tests/installer/update/make_mirror.py' '" + dir + "spec.json' 2>&1",
+                    &status);
+    ASSERT_EQ(status, 0) << out;
+  }
+
+  // nginx serving dir + "<mirror>/www/" on the address, as mirror `index`
+  // whose version folder is `folder` ("/v1/", "/slow/v1/").
+  void serve(int index, const std::string& mirror, const std::string& addr,
+             const std::string& folder = "/v1/", const std::string& rate = "64k") {
+    const std::string root = dir + mirror + "/";
+    mirrors_.push_back(std::make_unique<net_peers::Peer>(net_peers::nginx_argv(root, addr, rate),
+                                                         addr, 80, root + "nginx.out"));
+    ASSERT_TRUE(mirrors_.back()->ready()) << mirrors_.back()->failure();
+    server_name[index] = addr;
+    server_path[index] = folder;
+    stg.server_count = std::max(stg.server_count, index + 1);
+  }
+  void stop_mirror(size_t k) { mirrors_[k].reset(); }
+
+  // What the frame does at INSTALL, then frames until the install ends. Each
+  // frame: the clock, then the transfer step's hundredth of a second.
+  // Returns the frames it took; observe runs after every frame.
+  int install(double seconds = 60, const std::function<void()>& observe = nullptr) {
+    EXPECT_EQ(read_directory(dir + "directory.txt", "t"), dir_read) << manifest_problem;
+    install_prepare();
+    make_dirs();
+    if (!choose_files()) return 0;
+    stg.install_phase = phase_installing;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int frames = 0;
+    while (stg.install_phase == phase_installing && std::chrono::steady_clock::now() < deadline) {
+      xtim.xtim_update();
+      install_frame_step(0.01);
+      if (observe) observe();
+      ++frames;
+    }
+    EXPECT_EQ(stg.install_phase, phase_ended) << "the install did not end in time";
+    return frames;
+  }
+
+  // md5sum over the installed tree against what the script expects, and
+  // every link's text.
+  void expect_tree(const std::string& dest) {
+    int status = 0;
+    std::string out =
+        run_command("cd '" + dest + "' && md5sum -c --quiet '" + dir + "expect.md5' 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+    std::istringstream links(read_file(dir + "expect.links"));
+    for (std::string line; std::getline(links, line);) {
+      size_t tab = line.find('\t');
+      char text[4096];
+      ssize_t n = readlink((dest + line.substr(0, tab)).c_str(), text, sizeof text);
+      EXPECT_EQ(n >= 0 ? std::string(text, size_t(n)) : "(not a link)", line.substr(tab + 1))
+          << line;
+    }
+  }
+
+  static int mode_of(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+  }
+  static bool exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+  }
+
+  std::vector<std::unique_ptr<net_peers::Peer>> mirrors_;
+};
+
+// [SECTION] Installs and updates
+
+TEST_F(Engine, FreshInstallThenAnUpdateWithGoneLines) {
+  std::vector<set_file> release1 = {
+      set_file("All/Resources/a.txt", "alpha"),
+      noise("All/Resources/big.bin", 300000, 7),
+      link("All/Resources/plugins/link", "../a.txt"),
+      set_file("All/Old/one.txt", "one"),
+      set_file("All/Old/deeper/two.txt", "two"),
+      set_file("All/Keep/three.txt", "three"),
+      set_file("All/Output/note.txt", "note"),
+      set_file("Linux/nimbrel", "#!/bin/sh\necho hi\n").with_mode(0777).on(3),
+      set_file("All/read-only.txt", "mine to change").with_mode(0400),
+      set_file("Windows/nimbrel.exe", "MZ").on(2),
+  };
+  for (int i = 0; i < 12; ++i)
+    release1.push_back(noise("All/Many/f" + std::to_string(i), 20000 + 1000 * size_t(i), i));
+  make_set(release1);
+  serve(0, "m1", "127.0.12.1");
+  int most_streams = 0;
+  install(60, [&] { most_streams = std::max(most_streams, install_progress(1, 1).streams); });
+  EXPECT_EQ(stg.install_error, 0);
+  EXPECT_EQ(next.all_done, 1);
+  expect_tree(dest_dir_path);
+  EXPECT_FALSE(exists(dest_dir_path + "nimbrel.exe"));  // another platform
+  EXPECT_EQ(mode_of(dest_dir_path + "nimbrel"), 0755);  // executable, never group-writable
+  EXPECT_EQ(mode_of(dest_dir_path + "read-only.txt"), 0600);
+  EXPECT_EQ(most_streams, 4);  // loopback is fast: the count grows to four
+  EXPECT_EQ(run_command("ls -A '" + temp_path + "'"), "");  // no archive left behind
+  EXPECT_NE(log().find("EXPANDING file " + dest_dir_path + "Resources/a.txt, with result=0.\n"),
+            std::string::npos);
+
+  // The user keeps a dotfile in Keep/. Release 2 drops Old/, Keep/three.txt
+  // and the note, changes a.txt and adds a file.
+  write_file(dest_dir_path + "Keep/.hidden", "x");
+  std::vector<set_file> release2 = {
+      set_file("All/Resources/a.txt", "alpha 2").after({"alpha"}),
+      set_file("All/Resources/new.txt", "new"),
+      set_file("All/Old/one.txt", "").after({"one"}).now_gone(),
+      set_file("All/Old/deeper/two.txt", "").after({"two"}).now_gone(),
+      set_file("All/Keep/three.txt", "").after({"three"}).now_gone(),
+      set_file("All/Output/note.txt", "").after({"note"}).now_gone(),
+  };
+  run_command("rm -rf '" + dir + "m1/www/v1'");
+  make_set(release2);
+  install();
+  EXPECT_EQ(stg.install_error, 0);
+  expect_tree(dest_dir_path);
+  EXPECT_FALSE(exists(dest_dir_path + "Old"));  // emptied folders go, deepest first
+  EXPECT_TRUE(exists(dest_dir_path + "Keep/.hidden"));
+  EXPECT_FALSE(exists(dest_dir_path + "Keep/three.txt"));
+  EXPECT_TRUE(exists(dest_dir_path + "Output"));   // a fixed folder stays even when empty
+  EXPECT_TRUE(exists(dest_dir_path + "Many/f3"));  // not in release 2: not the engine's to remove
+  const std::string text = log();
+  EXPECT_NE(text.find("cleanup: DELETING  file " + dest_dir_path + "Old/deeper/, with result=0.\n"),
+            std::string::npos);
+  EXPECT_LT(text.find("cleanup: DELETING  file " + dest_dir_path + "Old/deeper/"),
+            text.find("cleanup: DELETING  file " + dest_dir_path + "Old/,"));
+  EXPECT_NE(text.find("cleanup: DELETING  file " + dest_dir_path + "Keep/, with result=39.\n"),
+            std::string::npos);  // ENOTEMPTY: the dotfile
+  EXPECT_EQ(text.find("cleanup: DELETING  file " + dest_dir_path + "Output/"), std::string::npos);
+}
+
+TEST_F(Engine, RenameFollowsTheExecutablesThePreferenceAndASafeName) {
+  make_set({set_file("All/a.txt", "a"), set_file("Linux/prog", "p").with_mode(0755).on(3)});
+  serve(0, "m1", "127.0.12.9");
+  struct {
+    int rename;
+    std::string name;
+    bool renamed;
+  } cases[] = {{0, "Nimbrel 9", false},
+               {1, "../escape", false},
+               {1, "Not Yet Scanned", false},
+               {1, "Nimbrel 9", true}};
+  for (const auto& c : cases) {
+    dest_dir_path = dir + "root/Nimbrel/";
+    run_command("rm -rf '" + dir + "root' && mkdir -p '" + dest_dir_path + "'");
+    stg.rename_folder = c.rename;
+    install_name = c.name;
+    this_install_has_exes = 0;
+    install();
+    EXPECT_EQ(next.all_done, 1);
+    EXPECT_EQ(dest_dir_path, dir + "root/" + (c.renamed ? c.name : "Nimbrel") + "/") << c.name;
+    expect_tree(dest_dir_path);
+    EXPECT_EQ(run_command("ls '" + dir + "root'"), (c.renamed ? c.name : "Nimbrel") + "\n");
+  }
+  // Nothing platform-specific changed: no rename.
+  dest_dir_path = dir + "root/Nimbrel 9/";
+  run_command("printf a > '" + dest_dir_path + "a.txt' && rm '" + dest_dir_path + "prog'");
+  this_install_has_exes = 0;  // a new run
+  make_set({set_file("All/a.txt", "a"), set_file("All/b.txt", "b")});
+  install_name = "Nimbrel 10";
+  install();
+  EXPECT_EQ(dest_dir_path, dir + "root/Nimbrel 9/");
+}
+
+// [SECTION] Mirrors that fail
+
+TEST_F(Engine, AFailingMirrorIsLeftForAnotherWithoutCountingFilesTwice) {
+  std::vector<set_file> files;
+  for (int i = 0; i < 10; ++i)
+    files.push_back(noise("All/f" + std::to_string(i), 30000 + size_t(i), i));
+  files.push_back(noise("All/z/victim.bin", 200000, 99));
+  make_set(files);
+  const std::string archive = "/www/v1/All/z/victim.bin.zip";
+  struct {
+    const char* name;
+    std::string tamper;
+    const char* logged;
+  } cases[] = {
+      {"a 404", "rm '" + dir + "m1" + archive + "'", "HTTP Error for "},
+      {"a corrupt archive",
+       "printf 'XXXXXXXXXXXXXXXX' | dd of='" + dir + "m1" + archive +
+           "' bs=1 seek=3000 conv=notrunc 2>/dev/null",
+       "the archive did not unpack"},
+      {"a lagging mirror with an old file",
+       "cd '" + dir + "' && mkdir -p old && printf stale > old/victim.bin && cd old && rm -f '" +
+           dir + "m1" + archive + "' && zip -q '" + dir + "m1" + archive + "' victim.bin",
+       "where the manifest has"},
+      {"an archive larger than the manifest announces",
+       "cd '" + dir +
+           "' && mkdir -p big && head -c 600000 /dev/urandom > big/victim.bin && cd big && "
+           "rm -f '" +
+           dir + "m1" + archive + "' && zip -q '" + dir + "m1" + archive + "' victim.bin",
+       "more than 201000 bytes"},
+  };
+  for (const auto& c : cases) {
+    run_command("rm -rf '" + dir + "m1/www' '" + dir + "m2/www' '" + dest_dir_path + "'");
+    make_set(files);
+    run_command("mkdir -p '" + dir + "m2' && cp -a '" + dir + "m1/www' '" + dir + "m2/www'");
+    run_command(c.tamper);
+    mirrors_.clear();
+    serve(0, "m1", "127.0.12.2");
+    serve(1, "m2", "127.0.12.3");
+    stg.server_index = 0;
+    // The engine alone, without the frame's reset at the end, to see its counts.
+    ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
+    const float down = stg.down_req, disk = stg.disk_req;
+    install_prepare();
+    make_dirs();
+    ASSERT_EQ(choose_files(), 1);
+    int r = 0, saw_error = 0;
+    for (int frame = 0; frame < 20000 && !r; ++frame) {
+      xtim.xtim_update();
+      r = grab_files();
+      saw_error |= stg.download_error;
+      usleep(500);
+    }
+    EXPECT_EQ(r, 1) << c.name;
+    EXPECT_EQ(stg.install_error, 0) << c.name;
+    EXPECT_EQ(next.all_done, 1) << c.name;
+    EXPECT_EQ(saw_error, 1) << c.name;
+    EXPECT_EQ(stg.server_index, 1) << c.name;
+    EXPECT_FLOAT_EQ(next.finished_kb, down) << c.name;
+    EXPECT_FLOAT_EQ(next.installed_kb, disk) << c.name;
+    expect_tree(dest_dir_path);
+    EXPECT_NE(log().find(c.logged), std::string::npos) << c.name;
+    reset_streams();
+  }
+}
+
+TEST_F(Engine, AMirrorThatDiesMidTransferIsLeftForAnother) {
+  make_set({noise("All/huge.bin", 3000000, 5), set_file("All/small.txt", "small")}, "m1",
+           "slow/v1");
+  run_command("mkdir -p '" + dir + "m2/www' && cp -a '" + dir + "m1/www/slow/v1' '" + dir +
+              "m2/www/v1'");
+  serve(0, "m1", "127.0.12.4", "/slow/v1/", "500k");
+  serve(1, "m2", "127.0.12.5");
+  stg.server_index = 0;
+  bool stopped = false;
+  install(60, [&] {
+    const down_class* d = http.slots[2];
+    if (!stopped &&
+        ((d && d->written > 200000) || (http.slots[3] && http.slots[3]->written > 200000))) {
+      stop_mirror(0);  // mid-transfer
+      stopped = true;
+    }
+  });
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(stg.install_error, 0);
+  EXPECT_EQ(next.all_done, 1);
+  expect_tree(dest_dir_path);
+  EXPECT_EQ(stg.server_index, 1);
+  EXPECT_NE(log().find("the server closed the connection after"), std::string::npos);
+}
+
+TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
+  make_set({set_file("All/doc.txt", "new text").after({"old text"}),
+            set_file("Linux/prog", "p").with_mode(0755).on(3)});
+  run_command("printf 'corrupt' > '" + dir + "m1/www/v1/All/doc.txt.zip'");
+  write_file(dest_dir_path + "doc.txt", "old text");
+  serve(0, "m1", "127.0.12.8");
+  stg.rename_folder = 1;
+  const auto start = std::chrono::steady_clock::now();
+  install();
+  const double took =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(stg.install_error, 1);
+  EXPECT_EQ(next.all_done, 0);  // never "INSTALLATION COMPLETE!"
+  EXPECT_EQ(read_file(dest_dir_path + "doc.txt"), "old text");
+  EXPECT_EQ(dest_dir_path, dir + "root/Nimbrel/");
+  // Three tries on the one mirror, after pauses of 1 and 2 seconds.
+  EXPECT_GE(took, 3.0);
+  EXPECT_LT(took, 20.0);
+  const std::string text = log();
+  EXPECT_NE(text.find("Trying /v1/All/doc.txt.zip again from 127.0.12.8 in 1 s."),
+            std::string::npos);
+  EXPECT_NE(text.find("Trying /v1/All/doc.txt.zip again from 127.0.12.8 in 2 s."),
+            std::string::npos);
+  EXPECT_NE(text.find("could not get a good copy of a file from any server"), std::string::npos);
+  EXPECT_EQ(text.find("in 4 s."), std::string::npos);
+}
+
+TEST_F(Engine, AFullDiskShowsTheFailureAndLeavesNothingHalfWritten) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const std::string disk = dir + "disk";
+  mkdir(disk.c_str(), 0755);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=400k") != 0)
+    GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
+  dest_dir_path = disk + "/Nimbrel/";
+  make_set(
+      {set_file("All/small.txt", "small"), noise("All/big.bin", 1000000, 3).after({"old big"})});
+  run_command("mkdir -p '" + dest_dir_path + "' && printf 'old big' > '" + dest_dir_path +
+              "big.bin'");
+  serve(0, "m1", "127.0.12.6");
+  install();
+  EXPECT_EQ(stg.install_error, 1);
+  EXPECT_EQ(next.all_done, 0);
+  EXPECT_EQ(read_file(dest_dir_path + "big.bin"), "old big");  // the old file stays
+  EXPECT_EQ(run_command("ls -A '" + dest_dir_path + "'").find(".nimbrel"), std::string::npos);
+  const std::string text = log();
+  EXPECT_NE(text.find("The installer cannot extract a file."), std::string::npos);
+  EXPECT_NE(text.find("Error: No space left on device"), std::string::npos);
+}
+
+// [SECTION] A hostile mirror
+
+TEST_F(Engine, AHostileMirrorChangesNothingOutsideTheDestination) {
+  const std::string root = dir + "root/";
+  write_file(root + "canary.txt", "sing");
+  const std::string before =
+      run_command("cd '" + dir + "' && find root tmp -path root/Nimbrel -prune -o -print | sort");
+  auto outside_unchanged = [&] {
+    EXPECT_EQ(
+        run_command("cd '" + dir + "' && find root tmp -path root/Nimbrel -prune -o -print | sort"),
+        before);
+    EXPECT_EQ(read_file(root + "canary.txt"), "sing");
+  };
+
+  // Manifests that name places outside: unusable, nothing done.
+  const std::string sig(32, 'a');
+  for (const std::string& body :
+       std::vector<std::string>{"DIR All/../\nFILE 0 0 1 0 0 GONE canary.txt\n",
+                                "DIR /tmp/\nFILE 0 0 1 1 1 " + sig + " x\n",
+                                "DIR All/\nFILE 0 0 1 0 0 GONE ../canary.txt\n"}) {
+    write_file(dir + "directory.txt", "I\n900 version\nINSTALLER\n\n" + body);
+    EXPECT_EQ(read_directory(dir + "directory.txt", "t"), dir_fetching) << body;
+    outside_unchanged();
+  }
+
+  // Archives that try to leave: an entry that climbs, a link that climbs,
+  // an absolute link; the manifest agrees with each, as a hostile one would.
+  make_set({set_file("All/a.txt", "fine"),
+            set_file("All/climb.txt", "x").holding({{"../../escape.txt", "x"}}),
+            link("All/sub/link", "../../canary.txt"), link("All/abs", "/etc/passwd"),
+            set_file("All/sub/after", "after")});
+  serve(0, "m1", "127.0.12.7");
+  install();
+  EXPECT_EQ(stg.install_error, 1);
+  EXPECT_EQ(next.all_done, 0);
+  outside_unchanged();
+  EXPECT_FALSE(exists(dest_dir_path + "sub/link"));
+  EXPECT_FALSE(exists(dest_dir_path + "abs"));
+  EXPECT_EQ(read_file(dest_dir_path + "a.txt"), "fine");
+  const std::string text = log();
+  EXPECT_NE(text.find("an entry that is not the file: ../../escape.txt"), std::string::npos);
+  EXPECT_NE(text.find("a link that leads out of the destination"), std::string::npos);
+}
+
+// [SECTION] Without a network
+
+TEST_F(Engine, StreamsFollowThePreferenceAndFinishAtOnceWhenNothingIsWanted) {
+  // An empty manifest: the first call hands out index 0 (= n) and finishes.
+  write_file(dir + "directory.txt", "I\n900 version\nINSTALLER\n\n");
+  ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
+  install_prepare();
+  EXPECT_EQ(grab_files(), 1);
+  EXPECT_EQ(next.all_done, 1);
+
+  // Every file current: two a call, none downloaded, two streams stay on.
+  std::string body = "I\n900 version\nINSTALLER\n\nDIR All/\n";
+  for (int i = 0; i < 6; ++i) {
+    write_file(dest_dir_path + "c" + std::to_string(i), "same");
+    body +=
+        "FILE 0 0 1 1 1 " + testing_support::md5sum_of("same") + " c" + std::to_string(i) + "\n";
+  }
+  write_file(dir + "directory.txt", body);
+  for (int preferred : {0, 1, 9, -3}) {
+    stg.stream_count = preferred;
+    ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
+    install_prepare();
+    ASSERT_EQ(choose_files(), 1);
+    EXPECT_EQ(grab_files(), 0);
+    EXPECT_EQ(stg.file_action, action_current);
+    // One stream wanted: the first stream's finished file turns it off.
+    const std::string on = std::to_string(next.stream_on[0]) + std::to_string(next.stream_on[1]) +
+                           std::to_string(next.stream_on[2]) + std::to_string(next.stream_on[3]);
+    EXPECT_EQ(on, preferred == 1 ? "0100" : preferred <= 0 ? "1100" : "1111") << preferred;
+    int calls = 1;
+    while (!grab_files()) ++calls;
+    EXPECT_EQ(next.all_done, 1);
+    EXPECT_FLOAT_EQ(next.finished_kb, 0);
+    if (preferred == 0) {
+      EXPECT_EQ(calls, 3) << "two files a call";
+    }
+  }
+}
+
+TEST_F(Engine, DeletionsAndTheCleanUpNeverReachThroughALinkOutOfTheDestination) {
+  // The user keeps a folder of the installation elsewhere, through a link.
+  const std::string elsewhere = dir + "elsewhere/";
+  run_command("mkdir -p '" + elsewhere + "sub' && printf old > '" + elsewhere +
+              "sub/victim.txt' && ln -s '" + elsewhere + "' '" + dest_dir_path +
+              "ext' && mkdir -p '" + dest_dir_path + "gone' && printf old > '" + dest_dir_path +
+              "gone/file.txt'");
+  const std::string old = testing_support::md5sum_of("old");
+  write_file(dir + "directory.txt",
+             "I\n900 version\nINSTALLER\n\nDIR All/ext/sub/\nFILE 0 0 1 1 1 " + old +
+                 " victim.txt\nFILE 0 0 2 0 0 GONE victim.txt\n"
+                 "DIR All/gone/\nFILE 0 0 1 1 1 " +
+                 old +
+                 " file.txt\n"
+                 "FILE 0 0 2 0 0 GONE file.txt\n");
+  install();
+  EXPECT_EQ(next.all_done, 1);
+  EXPECT_EQ(read_file(elsewhere + "sub/victim.txt"), "old");
+  EXPECT_TRUE(exists(elsewhere + "sub"));
+  EXPECT_FALSE(exists(dest_dir_path + "gone"));  // inside: deleted, and its folder tidied away
+  EXPECT_NE(log().find("Not deleting " + dest_dir_path + "ext/sub/victim.txt"), std::string::npos);
+}
+
+TEST_F(Engine, InstallControlsClearWhatTheyMust) {
+  stg.dir_state = dir_read;
+  next.all_done = 1;
+  stg.install_error = 1;
+  install_prepare();
+  EXPECT_EQ(next.all_done, 0);
+  EXPECT_EQ(stg.install_error, 0);
+  EXPECT_EQ(next.stream_on[0] + next.stream_on[1] + next.stream_on[2] + next.stream_on[3], 2);
+
+  // The platform: refused while installing; otherwise the manifest is read again.
+  stg.install_phase = phase_installing;
+  EXPECT_EQ(set_download_os(platform_windows), 0);
+  EXPECT_EQ(stg.download_os, platform_linux);
+  stg.install_phase = phase_idle;
+  this_install_has_exes = 1;
+  EXPECT_EQ(set_download_os(platform_windows), 1);
+  EXPECT_EQ(stg.download_os, platform_windows);
+  EXPECT_EQ(this_install_has_exes, 0);
+  EXPECT_EQ(stg.dir_state, dir_fetched);
+  EXPECT_EQ(set_download_os(7), 0);
+
+  // A new destination.
+  stg.dir_state = dir_read;
+  stg.install_phase = phase_ended;
+  next.all_done = 1;
+  install_destination_changed();
+  EXPECT_EQ(next.all_done, 0);
+  EXPECT_EQ(stg.install_phase, phase_idle);
+  EXPECT_EQ(stg.dir_state, dir_fetched);
+}
+
+TEST_F(Engine, FiguresStayFiniteAndSayNothingTheyCannotKnow) {
+  next = next_struct();
+  xtim.xtim_update();
+  next.reset_time = xtim.act_time;
+  // Nothing downloaded, only deletions: full, no rate, no time.
+  install_figures f = install_progress(0, 0);
+  EXPECT_FLOAT_EQ(f.fraction, 1);
+  EXPECT_FLOAT_EQ(f.rate, 0);
+  EXPECT_FLOAT_EQ(f.seconds_left, -1);
+  EXPECT_EQ(time_left_text(f.seconds_left), "");
+  next.finished_kb = 500;
+  next.installed_kb = 250;
+  f = install_progress(1500, 1000);
+  EXPECT_FLOAT_EQ(f.fraction, 0.25f);
+  EXPECT_GT(f.rate, 0);
+  EXPECT_FLOAT_EQ(f.seconds_left, 1000 / f.rate);
+  next.installed_kb = NAN;
+  next.finished_kb = INFINITY;
+  f = install_progress(NAN, 1000);
+  EXPECT_TRUE(std::isfinite(f.fraction) && std::isfinite(f.rate) && std::isfinite(f.seconds_left) &&
+              std::isfinite(f.downloaded_kb));
+
+  struct {
+    float seconds;
+    const char* text;
+  } times[] = {
+      {0, "0 seconds"},  {119.9f, "119 seconds"},    {120, "2 minutes"}, {7199, "119 minutes"},
+      {7200, "2 hours"}, {1e30f, "277777777 hours"}, {-1, ""},           {NAN, ""},
+      {INFINITY, ""}};
+  for (const auto& t : times) EXPECT_EQ(time_left_text(t.seconds), t.text) << t.seconds;
+
+  EXPECT_FLOAT_EQ(smooth_progress(0, 1, 0.02f), 0.1f);
+  EXPECT_FLOAT_EQ(smooth_progress(0.5f, NAN, 0.02f), 0.5f);
+  EXPECT_FLOAT_EQ(smooth_progress(0.5f, 2, 1), 1);
+  stg.file_fraction = -0.01f;
+  EXPECT_EQ(file_percent(), 0);
+  stg.file_fraction = 0.426f;
+  EXPECT_EQ(file_percent(), 42);
+}
+
+TEST_F(Engine, ALocalSourceInstallsWithOneStreamAndKeepsADiscsArchives) {
+  make_set({set_file("All/a.txt", "a"), set_file("All/b/c.txt", "c"),
+            set_file("Linux/run", "r").with_mode(0755).on(3)});
+  is_net = 0;
+  is_dvd = 1;
+  dvd_path = dir + "m1/www/";
+  install();
+  EXPECT_EQ(stg.install_error, 0);
+  EXPECT_EQ(next.all_done, 1);
+  expect_tree(dest_dir_path);
+  EXPECT_TRUE(exists(dir + "m1/www/v1/All/a.txt.zip"));
+  EXPECT_EQ(next.stream_on[1], 0);
+  dvd_path.clear();
+}
+
+}  // namespace
