@@ -88,9 +88,9 @@ TEST(DownClass, InterimHeadThenFinalHeadInOneRead) {
   down_class d("127.0.4.31", 80, "/continue", false, fields_for("127.0.4.31"), nullptr, 0,
                (dir + "out").c_str());
   std::vector<int> stats = drive(d);
-  // Connecting, (request going out,) waiting for the head, then closed once
-  // the announced five bytes are in.
-  ASSERT_GE(stats.size(), 2u);
+  // Closed once the announced five bytes are in. On a loaded machine the
+  // reply can arrive within the first poll, so the states passed on the way
+  // are not a fixed list.
   EXPECT_EQ(stats.back(), 3);
   EXPECT_EQ(d.response_code, 200);
   EXPECT_EQ(d.response_text, "OK");
