@@ -8,7 +8,7 @@
 //   127.0.4.10-12  nginx        127.0.4.13     python3 http.server
 //   127.0.4.14-17  raw handlers 127.0.4.18-21  tinyproxy and its origins
 //   127.0.4.22-25  manager      127.0.4.30-32  single transfers
-//   127.0.11.10    endless heads
+//   127.0.11.10    endless heads  127.0.15.20     a server with a port
 #pragma once
 
 #include <arpa/inet.h>
