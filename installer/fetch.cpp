@@ -58,8 +58,9 @@ void mirror_failed(bool unusable) {
   stg.server_index =
       candidates[static_cast<size_t>(draw_mirror(static_cast<int>(candidates.size())))];
   g_fetch.manifest_pause.failed(xtim.act_time);
-  xer << "Fetching the manifest from " << server_name[stg.server_index] << " next, in "
-      << g_fetch.manifest_pause.resume_at() - xtim.act_time << " s.\n";
+  const int pause = static_cast<int>(g_fetch.manifest_pause.resume_at() - xtim.act_time + 0.5f);
+  xer << "Fetching the manifest from " << server_name[stg.server_index] << " next, in " << pause
+      << " s.\n";
   xer.flush();
 }
 

@@ -30,20 +30,6 @@ const char kReadingTitle[] =
 
 enum pending_window { no_window, destination_window, prefs_window, install_windows };
 
-// INSTALL: the terms first, then the decisions (which may ask about files
-// the user changed), and only then the folders: declining or cancelling
-// leaves the disk as it was.
-void start_install() {
-  install_prepare();
-  if (handle_EULA() != 1) return;
-  if (!choose_files()) {
-    stg.install_phase = phase_idle;
-    return;
-  }
-  make_dirs();
-  stg.install_phase = phase_installing;
-}
-
 void change_destination() {
   if (pick_dest_path()) install_destination_changed();
 }
@@ -57,6 +43,20 @@ void globe_turns() {
 }
 
 }  // namespace
+
+// INSTALL: the terms first, then the decisions (which may ask about files
+// the user changed), and only then the folders: declining or cancelling
+// leaves the disk as it was.
+void APP_start_install() {
+  install_prepare();
+  if (handle_EULA() != 1) return;
+  if (!choose_files()) {
+    stg.install_phase = phase_idle;
+    return;
+  }
+  make_dirs();
+  stg.install_phase = phase_installing;
+}
 
 void APP_quit() {
   dir_examine_cancel();
@@ -130,7 +130,7 @@ void APP_update() {
       handle_prefs();
       break;
     case install_windows:
-      start_install();
+      APP_start_install();
       break;
     case no_window:
       break;
