@@ -3,7 +3,11 @@
 // installer.
 #include "platform/about.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "core/clock.h"
@@ -184,9 +188,17 @@ void about_update_step() {
     r.installer_app_name = folder + name;
     r.ins_state = 3;
   } else if (r.ins_state == 3) {
+    // The private folder goes when this program ends, but the new one runs
+    // on from where it stands: it moves to a folder of its own first.
+    const char* tmp = getenv("TMPDIR");
+    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/nimbrel-update-XXXXXX";
+    const std::string leaf = r.installer_app_name.substr(r.installer_app_name.rfind('/') + 1);
+    int err = mkdtemp(&folder[0]) ? 0 : errno;
+    const std::string program = folder + "/" + leaf;
+    if (!err && rename(r.installer_app_name.c_str(), program.c_str()) != 0) err = errno;
+    if (!err) err = make_file_executable(program.c_str());
     // Returns only when the program could not be started.
-    int err = make_file_executable(r.installer_app_name.c_str());
-    if (!err) err = launch_app(r.installer_app_name, app_path);
+    if (!err) err = launch_app(program, app_path);
     r.ins_state = 4;
     r.err_msg = with_code("There was an error launching the installer: %s (%d)", err);
   }

@@ -13,7 +13,6 @@
 #include "core/clock.h"
 #include "core/constants.h"
 #include "core/globals.h"
-#include "core/hooks.h"
 #include "draw/colors.h"
 #include "draw/text.h"
 #include "draw/tman.h"
@@ -39,8 +38,10 @@
 #include "widgets/popup.h"
 
 using testing_support::push_click;
+using testing_support::push_quit;
 using testing_support::read_file;
 using testing_support::run_command;
+using testing_support::run_frames;
 using testing_support::write_file;
 
 namespace {
@@ -310,33 +311,6 @@ class Windows : public testing_support::TempFolderTest {
   // A press in a window whose lower-left corner is at (ox, oy), pushed while
   // window 0 is current, for the frame after the window opened.
   static void click_in(float x, float y, float ox, float oy) { push_click(x + ox, y + oy); }
-  static void push_quit() {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
-  }
-
-  // Runs the window, with the steps run one a frame (from the frame's clock
-  // update, after its events were taken: what a step pushes arrives in the
-  // next frame, in the units of the window then current).
-  static void run_frames(std::vector<std::function<void()>> steps, void (*window)()) {
-    static std::vector<std::function<void()>>* s_steps;
-    static size_t s_frame;
-    s_steps = &steps;
-    s_frame = 0;
-    void (*const pulse)(float) = g_core_hooks.pulse;
-    static void (*s_pulse)(float);
-    s_pulse = pulse;
-    g_core_hooks.pulse = [](float level) {
-      s_pulse(level);
-      if (s_frame < s_steps->size()) (*s_steps)[s_frame]();
-      ++s_frame;
-    };
-    window();
-    g_core_hooks.pulse = pulse;
-  }
-
   // The pixel of the back buffer at (x, y) of window 0.
   static std::vector<int> pixel(int x, int y) {
     unsigned char p[4];
