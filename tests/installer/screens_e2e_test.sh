@@ -48,7 +48,7 @@ start_xvfb || fail "no display could be started"
 web=127.0.15.1
 port=$(free_port "$web")
 mkdir -p "$work/web" "$work/mirror" "$work/tmp" "$work/home" "$work/config" "$work/data" \
-  "$work/cache" "$work/app" "$work/bin" "$work/empty"
+  "$work/cache" "$work/app" "$work/bin" "$work/Nimbrel"
 cat >"$work/nginx.conf" <<EOF
 daemon off;
 master_process off;
@@ -229,7 +229,7 @@ prefs_say() {  # key value
 
 # [SECTION] A new installation
 
-run_app -path "$work/empty" "--pref:_web_host=$web:$port" "--pref:_shop_host=shop.test:8015"
+run_app -path "$work/Nimbrel" "--pref:_web_host=$web:$port" "--pref:_shop_host=shop.test:8015"
 wait_log "Read the manifest of Nimbrel_900r1"
 wait_button 450 78 640 166 10 3 "enabled INSTALL button"
 shot main-ready
@@ -252,7 +252,7 @@ sleep 1.5
 shot installing
 wait_log "INSTALLATION COMPLETE: $work/Nimbrel_900r1/" 120
 tree_matches "$work/Nimbrel_900r1" "$work/Nimbrel_900r1" || fail "the installed tree differs"
-[ ! -e "$work/empty" ] || fail "the folder was not renamed after the version"
+[ ! -e "$work/Nimbrel" ] || fail "the folder was not renamed after the version"
 sleep 0.5
 shot main-complete
 quit_app
