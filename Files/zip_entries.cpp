@@ -1,10 +1,14 @@
 // Reading the table of contents of a zip archive: names, sizes and Unix modes
-// of its entries, with nothing unpacked.
+// of its entries, with nothing unpacked; and unpacking an archive that must
+// hold one expected file.
 #include "Files/zip_entries.h"
 
 #include <minizip/unzip.h>
+#include <sys/stat.h>
 
 #include "core/globals.h"
+#include "Files/io_utils.h"
+#include "Files/zip.h"
 
 int zip_list_entries(const std::string& zip_path, std::vector<zip_entry_info>& out,
                      size_t max_entries) {
@@ -38,4 +42,36 @@ int zip_list_entries(const std::string& zip_path, std::vector<zip_entry_info>& o
   if (err == UNZ_END_OF_LIST_OF_FILE) err = 0;
   if (err) out.clear();
   return err;
+}
+
+int zip_unpack_single(const std::string& zip_path, const std::string& folder, std::string* name,
+                      uint64_t cap) {
+  const int kNotTheFile = 20002;
+  const std::string wanted = name ? *name : std::string();
+  if (!wanted.empty() && wanted.find('/') == std::string::npos) delete_file(folder + wanted);
+  std::vector<zip_entry_info> entries;
+  if (int err = zip_list_entries(zip_path, entries, 4)) return err;
+  if (entries.size() != 1) return kNotTheFile;
+  const zip_entry_info& e = entries[0];
+  // No Unix mode at all (a DOS host) counts as a plain file.
+  const unsigned long type = (e.external_attributes >> 16) & S_IFMT;
+  const bool plain = type == 0 || type == S_IFREG;
+  if (e.name.empty() || e.is_folder || e.is_link || !plain ||
+      e.name.find('/') != std::string::npos || e.name == "." || e.name == ".." ||
+      e.name.compare(0, 8, "__MACOSX") == 0 || (!wanted.empty() && e.name != wanted) ||
+      e.uncompressed_size > cap)
+    return kNotTheFile;
+
+  const std::string target = folder + e.name;
+  if (wanted.empty()) delete_file(target);
+  if (int err = zip_to_file(zip_path, folder)) return err;
+  // The unpacking holds the entry to its declared size; this is the last word.
+  struct stat st;
+  if (lstat((app_path + target).c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_size) > cap) {
+    delete_file(target);
+    return kNotTheFile;
+  }
+  if (name) *name = e.name;
+  return 0;
 }

@@ -23,3 +23,13 @@ struct zip_entry_info {
 // millions.
 int zip_list_entries(const std::string& zip_path, std::vector<zip_entry_info>& out,
                      size_t max_entries = 16);
+
+// Unpacks an archive that came over the network only when it is exactly what
+// the caller expects: one regular file (no folder, link or fork entry) named
+// *name (any plain name when *name is empty) of at most cap bytes. An older
+// file of that name in folder is deleted first, so it can never stand in for
+// the new one, whatever the archive holds. Returns 0 with the entry's name in *name; 20002 when the
+// archive holds anything else (nothing is written then); else the code of
+// the listing or the unpacking that failed.
+int zip_unpack_single(const std::string& zip_path, const std::string& folder, std::string* name,
+                      uint64_t cap);

@@ -31,6 +31,7 @@ enum colr_index {
   colr_lit = 48,           // set_lit_col's entry
   colr_art = 49,           // images drawn untinted
   colr_recording = 57,     // the movie recorder's caption
+  colr_notice = 58,        // the about box's status and error line
   colr_grey_text = 61,     // start-up messages
   colr_error_text = 69,    // error message lines
   colr_pulse_white = 78,   // first of the six pulsing entries 78..83

@@ -4,8 +4,17 @@
 
 // The installer's frame function: once per frame while no modal window is current.
 void APP_update();
+// What QUIT does, and so every other way the program ends while it runs:
+// the reading stopped, the streams reset (their temporary archives gone),
+// the install ended, the frame loop told to end.
+void APP_quit();
+// What INSTALL starts: the terms window, then the file decisions (with their
+// questions), then the folders, then the install; declining the terms or
+// cancelling a question leaves the disk as it was and the install idle.
+void APP_start_install();
 // Called when an item of a bar menu is picked; the installer has none.
 void APP_handlemenu(int item);
 // Registers the three with the platform shell (and the built-in images as its
-// start-up images); the entry point calls it before MACIBM_init.
+// start-up images) and the question window with the file decisions; the
+// entry point calls it before MACIBM_init.
 void APP_register_hooks();

@@ -1,4 +1,5 @@
-// The four images compiled into the program: 8-bit RGBA, four bytes a pixel,
+// The four images compiled into the program, and the terms of use. Images are
+// 8-bit RGBA, four bytes a pixel,
 // rows bottom-up (row 0 is the bottom of the picture), no header. They are
 // drawn by tools/images/make_images, reviewed as the PNGs in assets/images/,
 // and embedded from those PNGs at build time.
@@ -20,6 +21,8 @@ extern const unsigned char t_ins_back_1_dat[];
 extern const unsigned char t_ins_back_2_dat[];
 // The widget atlas with the interface font, 512 x 512 (slot 388).
 extern const unsigned char t_interface_dat[];
+// The terms of use (assets/terms.txt), plain UTF-8 text ending in a zero.
+extern const char t_terms_txt[];
 }
 
 struct builtin_image {

@@ -11,6 +11,8 @@ int main(int argc, const char** argv) {
   MACIBM_init(argc, argv);
   APP_start_run(argc, argv);
   while (!app_done) MACIBM_event_proc();
+  // Closing the window or a signal ends the loop too: it all ends as QUIT does.
+  APP_quit();
   MACIBM_finishup(1);
   next = next_struct();
   return 0;

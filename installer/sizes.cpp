@@ -11,6 +11,7 @@
 #include "draw/prims.h"
 #include "draw/text.h"
 #include "draw/tman.h"
+#include "installer/screen.h"
 #include "platform/frame.h"
 #include "platform/web.h"
 #include "widgets/frames.h"
@@ -56,13 +57,11 @@ progress_panel_layout dir_progress_layout(float lo, float value, float hi, int p
   return l;
 }
 
-void dir_progress_bar(float lo, float value, float hi, int stage, const std::string& title,
-                      const std::string& detail) {
+void dir_progress_panel(float lo, float value, float hi, int stage, const std::string& title,
+                        const std::string& detail) {
   const char* middle = stage == 0   ? "Currently SCANNING the directory text file."
                        : stage == 1 ? "Currently EXAMINING the hard disk."
                                     : "";
-  OGL_2dquad(tex_slot_ins_back_1, colr_art, 1.0f, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
-             1024, 0, 1, 0, 1, 5);
   const progress_panel_layout l = dir_progress_layout(lo, value, hi, mnw.pixel_dx, mnw.pixel_dy);
   BTN_frame2(frame_panel_dark, l.left + 20, l.bottom + 20, 472, 98, "");
   const float ox = mnw.origin_x, oy = mnw.origin_y;
@@ -71,6 +70,12 @@ void dir_progress_bar(float lo, float value, float hi, int stage, const std::str
   OGL_string(colr_art, l.left + 32, l.bottom + 100, title, 452, charset_ui, align_left);
   OGL_string(colr_art, l.left + 32, l.bottom + 80, middle, 452, charset_ui, align_left);
   OGL_string(colr_art, l.left + 32, l.bottom + 60, detail, 452, charset_ui, align_left);
+}
+
+void dir_progress_bar(float lo, float value, float hi, int stage, const std::string& title,
+                      const std::string& detail) {
+  draw_background();
+  dir_progress_panel(lo, value, hi, stage, title, detail);
   OGL_sbuff();
 }
 

@@ -23,6 +23,9 @@ struct progress_panel_layout {
 progress_panel_layout dir_progress_layout(float lo, float value, float hi, int pixel_dx,
                                           int pixel_dy);
 
+// The panel alone, drawn into the frame under way.
+void dir_progress_panel(float lo, float value, float hi, int stage, const std::string& title,
+                        const std::string& detail);
 // Draws the whole panel over the background and shows it at once: it is
 // drawn from inside a long task, outside the frame. stage 0 scanning the
 // manifest, 1 examining the disk.

@@ -11,7 +11,9 @@
 #include "installer/app.h"
 #include "installer/ins_texes.h"
 #include "installer/paths.h"
+#include "installer/question.h"
 #include "installer/sizes.h"
+#include "installer/update/decisions.h"
 #include "installer/update/folders.h"
 #include "installer/update/manifest.h"
 #include "net/http.h"
@@ -36,6 +38,7 @@ void APP_register_hooks() {
   g_app_hooks.handlemenu = APP_handlemenu;
   g_app_hooks.load_images = recall_ins_texes;
   dir_progress_hook = dir_progress_frame;
+  select_alert_hook = question_window;
 }
 
 // Empty on purpose: the installer binds nothing to function keys.

@@ -73,19 +73,22 @@ int http_class::net_check(int slot, const std::string& server, const std::string
     net_abandon(slot);
 
   if (!slots[slot]) {
-    if (!http_host_name_ok(server) || path.empty() || path[0] != '/') {
+    std::string host;
+    uint16_t port = 80;
+    if (!http_split_server(server, &host, &port) || path.empty() || path[0] != '/') {
       xer << "HTTP Error for " << local_file << "\n"
           << "   server     =" << server << "\n"
           << "   file       =" << path << "\n"
-          << "   a server is a bare host name and a path starts with a slash\n\n";
+          << "   a server is a host name with an optional port, and a path starts with a slash\n\n";
       xer.flush();
       return 2;
     }
     std::map<std::string, std::string> fields;
+    // The Host field names the port whenever the server did.
     fields["Host"] = server;
     fields["User-agent"] = agent_text();
     fields["Connection"] = "close";
-    slots[slot] = new down_class(server.c_str(), 80, path.c_str(), false, fields, nullptr, 0,
+    slots[slot] = new down_class(host.c_str(), port, path.c_str(), false, fields, nullptr, 0,
                                  local_file.c_str());
     req = slot_request{server, path, local_file};
   }

@@ -36,16 +36,38 @@ class http_class {
 extern http_class http;
 
 // Server names come from downloaded lists, so a bad one must fail that one
-// transfer, not end the program. Only plain host-name characters pass:
-// anything else could break the request's head.
-inline bool http_host_name_ok(const std::string& server) {
-  if (server.empty()) return false;
-  for (char c : server) {
+// transfer, not end the program. A server is a host name of plain host-name
+// characters (anything else could break the request's head), optionally
+// followed by ":" and a port of 1 to 65535 (80 when none is given), so that a
+// mirror can be served from an unprivileged port. Splits a good one into
+// *host and *port (either may be null); false for anything else.
+inline bool http_split_server(const std::string& server, std::string* host, uint16_t* port) {
+  const size_t colon = server.find(':');
+  const std::string name = server.substr(0, colon);
+  if (name.empty()) return false;
+  for (char c : name) {
     bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
               c == '-' || c == '.' || c == '_';
     if (!ok) return false;
   }
+  long number = 80;
+  if (colon != std::string::npos) {
+    const std::string digits = server.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5) return false;
+    number = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9') return false;
+      number = number * 10 + (c - '0');
+    }
+    if (number < 1 || number > 65535) return false;
+  }
+  if (host) *host = name;
+  if (port) *port = static_cast<uint16_t>(number);
   return true;
+}
+
+inline bool http_host_name_ok(const std::string& server) {
+  return http_split_server(server, nullptr, nullptr);
 }
 
 // Binds the proxy settings and the maker's hosts to keys of a preference set.

@@ -1,5 +1,94 @@
 #!/usr/bin/env bash
-# Runs the installer in its window. The demo mirror on loopback comes later.
+# Shows a whole install in the installer's window: a small demo mirror, packed
+# by the tests' mirror script, served by nginx on loopback from an unprivileged
+# port (no root needed), and the installer pointed at it through its
+# preferences. nginx stops when the installer ends.
+#
+# Usage: tools/demo.sh [BUILD_DIR]   (make run does the set-up and the build)
 set -euo pipefail
-build=${1:-build}
-exec "$build/nimbrel_installer"
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-build}" && pwd)
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  cat >&2 <<'EOF'
+demo: there is no display for the installer's window (DISPLAY is not set).
+Run it on a desktop, or under a virtual X display, for example:
+
+  xvfb-run -a -s "-screen 0 1280x1024x24" make run
+
+and look at it through a VNC server on that display, or with
+"import -window root shot.png" from ImageMagick.
+EOF
+  exit 2
+fi
+
+nginx=$(command -v nginx || echo /usr/sbin/nginx)
+[ -x "$nginx" ] || { echo "demo: nginx is missing (tools/setup.sh installs it)" >&2; exit 1; }
+[ -x "$build/nimbrel_installer" ] || { echo "demo: build first (make run does)" >&2; exit 1; }
+
+demo="$build/demo"
+version=Nimbrel_Demo
+rm -rf "$demo"
+mkdir -p "$demo/www/sets" "$demo/config" "$demo/tmp" "$demo/Nimbrel"
+addr=127.0.0.1
+port=$(python3 -c 'import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])')
+
+# [SECTION] The demo mirror: a few documents, scenery blobs big enough to
+# watch, a link, the Linux program, and files of the other platforms that a
+# Linux install leaves alone.
+files="{\"path\": \"All/Resources/readme.txt\", \"text\": \"Welcome to the Nimbrel demo install.\\n\"},
+  {\"path\": \"All/Resources/readme link\", \"link\": \"readme.txt\"},
+  {\"path\": \"All/Instructions/Manual.txt\", \"size\": 60000, \"seed\": 2, \"words\": true},
+  {\"path\": \"All/Airfoils/naca0012.afl\", \"size\": 4000, \"seed\": 3, \"words\": true},
+  {\"path\": \"Linux/Nimbrel\", \"text\": \"#!/bin/sh\\necho 'Nimbrel demo'\\n\", \"mode\": 493, \"platform\": 3},
+  {\"path\": \"Macintosh/Nimbrel.app/Contents/MacOS/Nimbrel\", \"text\": \"mac\", \"platform\": 1},
+  {\"path\": \"Windows/Nimbrel.exe\", \"text\": \"win\", \"platform\": 2}"
+for i in $(seq 1 12); do
+  files="$files, {\"path\": \"All/Resources/default scenery/tile$i.dat\", \"size\": 400000, \"seed\": $((10 + i))}"
+done
+cat >"$demo/set.json" <<EOF
+{"set": "$demo/www/sets/$version", "manifest": "$demo/directory.txt", "files": [$files]}
+EOF
+python3 "$src/tests/installer/update/make_mirror.py" "$demo/set.json"
+printf 'I\n820 version\nSERVERS\n\nFINAL %s\nSERVER %s:%s\n/sets/\nThe demo mirror on this machine\nENDOFLIST\n' \
+  "$version" "$addr" "$port" >"$demo/www/serverlist.txt"
+
+# [SECTION] nginx, slowed down enough that the install can be watched
+cat >"$demo/nginx.conf" <<EOF
+daemon off;
+master_process off;
+pid $demo/nginx.pid;
+error_log $demo/nginx-error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  client_body_temp_path $demo/body;
+  proxy_temp_path $demo/proxy;
+  default_type application/octet-stream;
+  server {
+    listen $addr:$port;
+    root $demo/www;
+    location /sets/ { limit_rate 300k; }
+  }
+}
+EOF
+"$nginx" -p "$demo" -e "$demo/nginx-error.log" -c "$demo/nginx.conf" &
+nginx_pid=$!
+trap 'kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  python3 -c "import socket; socket.create_connection(('$addr', $port), 1)" 2>/dev/null && break
+  kill -0 "$nginx_pid" 2>/dev/null || { cat "$demo/nginx-error.log" >&2; exit 1; }
+  sleep 0.1
+done
+
+echo "demo: a mirror of $version at http://$addr:$port/, installing into $demo/Nimbrel"
+echo "demo: click INSTALL, then AGREE; QUIT ends the demo."
+# Its own preferences and temporary folders: the user's own settings stay
+# as they are.
+status=0
+XDG_CONFIG_HOME="$demo/config" TMPDIR="$demo/tmp" "$build/nimbrel_installer" \
+  -path "$demo/Nimbrel" "--pref:_web_host=$addr:$port" "--pref:_shop_host=$addr:$port" || status=$?
+exit $status

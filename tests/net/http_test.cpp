@@ -214,6 +214,71 @@ TEST(HttpHandlers, RequestBytesAreExact) {
             "\r\n");
 }
 
+// A server may name its port: the connection goes there and the Host field
+// names it too, directly and through a proxy.
+TEST(HttpHandlers, AServerWithAPortIsReachedThereAndNamedSo) {
+  std::string dir = make_temp_dir("net-port");
+  Peer peer(net_peers::handler_argv("127.0.15.20", 8015), "127.0.15.20", 8015, dir + "peer.out");
+  ASSERT_TRUE(peer.ready()) << peer.failure();
+  EXPECT_EQ(run_slot(1, "127.0.15.20:8015", "/echo/p", dir + "req"), 1);
+  EXPECT_EQ(read_file(dir + "req"),
+            "GET /echo/p HTTP/1.1\r\n"
+            "Connection: close\r\n"
+            "Host: 127.0.15.20:8015\r\n"
+            "User-agent: Installer-APL/a-17\r\n"
+            "\r\n");
+
+  http.proxy_host = "127.0.15.20";
+  http.proxy_port = "8015";
+  http.proxy_port_int = 8015;
+  EXPECT_EQ(run_slot(1, "origin.invalid:8081", "/echo/q", dir + "req"), 1);
+  http.proxy_host.clear();
+  http.proxy_port.clear();
+  http.proxy_port_int = 0;
+  EXPECT_EQ(read_file(dir + "req"),
+            "GET http://origin.invalid:8081/echo/q HTTP/1.1\r\n"
+            "Connection: close\r\n"
+            "Host: origin.invalid:8081\r\n"
+            "User-agent: Installer-APL/a-17\r\n"
+            "\r\n");
+}
+
+TEST(HttpHostNames, APortIsOneTo65535AfterTheOneColon) {
+  struct {
+    const char* server;
+    bool ok;
+    const char* host;
+    int port;
+  } cases[] = {
+      {"mirror.example", true, "mirror.example", 80},
+      {"mirror.example:8080", true, "mirror.example", 8080},
+      {"127.0.0.1:1", true, "127.0.0.1", 1},
+      {"a:65535", true, "a", 65535},
+      {"a:00080", true, "a", 80},
+      {"a:0", false, "", 0},
+      {"a:65536", false, "", 0},
+      {"a:123456", false, "", 0},
+      {"a:", false, "", 0},
+      {":80", false, "", 0},
+      {"a:8a", false, "", 0},
+      {"a:+80", false, "", 0},
+      {"a:1:2", false, "", 0},
+      {"a b:80", false, "", 0},
+  };
+  for (const auto& c : cases) {
+    std::string host = "unchanged";
+    uint16_t port = 0;
+    EXPECT_EQ(http_split_server(c.server, &host, &port), c.ok) << c.server;
+    EXPECT_EQ(http_host_name_ok(c.server), c.ok) << c.server;
+    if (c.ok) {
+      EXPECT_EQ(host, c.host) << c.server;
+      EXPECT_EQ(port, c.port) << c.server;
+    } else {
+      EXPECT_EQ(host, "unchanged") << c.server;
+    }
+  }
+}
+
 // [SECTION] proxies
 
 TEST(HttpProxy, RequestGoesOutInAbsoluteForm) {
@@ -390,8 +455,11 @@ TEST(HttpManager, MalformedArgumentsFailOnlyThatTransfer) {
     const char* server;
     const char* path;
   } cases[] = {
-      {"host.example/", "/f"}, {"", "/f"},           {"bad host", "/f"}, {"a\r\nX: y", "/f"},
-      {"host.example", "f"},   {"host.example", ""},
+      {"host.example/", "/f"},      {"", "/f"},
+      {"bad host", "/f"},           {"a\r\nX: y", "/f"},
+      {"host.example", "f"},        {"host.example", ""},
+      {"host.example:0", "/f"},     {"host.example:", "/f"},
+      {"host.example:99999", "/f"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(http.net_check(1, c.server, c.path, dir + "f"), 2) << c.server << " " << c.path;

@@ -8,7 +8,7 @@
 //   127.0.4.10-12  nginx        127.0.4.13     python3 http.server
 //   127.0.4.14-17  raw handlers 127.0.4.18-21  tinyproxy and its origins
 //   127.0.4.22-25  manager      127.0.4.30-32  single transfers
-//   127.0.11.10    endless heads
+//   127.0.11.10    endless heads  127.0.15.20     a server with a port
 #pragma once
 
 #include <arpa/inet.h>
@@ -136,9 +136,9 @@ inline std::vector<std::string> handler_argv(const std::string& host, int port) 
   return {"python3", peer_script(), host, std::to_string(port)};
 }
 
-// nginx serving dir + "www/" on addr:80; /slow/ is sent at limit_rate.
+// nginx serving dir + "www/" on addr:port; /slow/ is sent at limit_rate.
 inline std::vector<std::string> nginx_argv(const std::string& dir, const std::string& addr,
-                                           const std::string& limit_rate = "64k") {
+                                           const std::string& limit_rate = "64k", int port = 80) {
   std::string conf = dir + "nginx.conf";
   testing_support::write_file(
       conf,
@@ -163,8 +163,8 @@ inline std::vector<std::string> nginx_argv(const std::string& dir, const std::st
           "  default_type application/octet-stream;\n"
           "  server {\n"
           "    listen " +
-          addr +
-          ":80;\n"
+          addr + ":" + std::to_string(port) +
+          ";\n"
           "    root " +
           dir +
           "www;\n"

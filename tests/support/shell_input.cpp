@@ -2,12 +2,17 @@
 // the current window's units.
 #include "tests/support/shell_input.h"
 
+#include <GL/gl.h>
+
 #include <cstring>
 
 #include "core/globals.h"
+#include "core/hooks.h"
 #include "platform/frame.h"
 #include "platform/menus.h"
 #include "platform/window.h"
+#include "TEX/image_desc.h"
+#include "TEX/png_io.h"
 
 namespace testing_support {
 
@@ -67,6 +72,43 @@ void push_text(const char* utf8) {
   e.type = SDL_TEXTINPUT;
   strncpy(e.text.text, utf8, sizeof e.text.text - 1);
   SDL_PushEvent(&e);
+}
+
+void push_quit() {
+  SDL_Event e;
+  SDL_zero(e);
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
+}
+
+void run_frames(std::vector<std::function<void()>> steps, const std::function<void()>& window) {
+  static std::vector<std::function<void()>>* s_steps;
+  static size_t s_frame;
+  static void (*s_pulse)(float);
+  s_steps = &steps;
+  s_frame = 0;
+  s_pulse = g_core_hooks.pulse;
+  g_core_hooks.pulse = [](float level) {
+    if (s_pulse) s_pulse(level);
+    if (s_frame < s_steps->size()) (*s_steps)[s_frame]();
+    ++s_frame;
+  };
+  window();
+  g_core_hooks.pulse = s_pulse;
+}
+
+bool save_back_buffer(const std::string& path, int x, int y, int w, int h) {
+  std::vector<unsigned char> pixels(size_t(w) * size_t(h) * 4);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  // Drawn over nothing, the window's own pixels are opaque.
+  for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+  TEX_image_desc desc;
+  desc.format = GL_RGBA;
+  desc.dx = w;
+  desc.dy = h;
+  return TEX_save_png(path.c_str(), desc, pixels.data()) == 1;
 }
 
 }  // namespace testing_support

@@ -44,6 +44,9 @@ TEST(ServerList, MirrorsTakeTheVersionFolderAndUnusableLinesAreSkipped) {
        "FINAL v\nSERVER bad host\n/p/\nd\nSERVER h\nrelative/\nd\n"
        "SERVER h\n/a/../b/\nd\nSERVER h\n/a/..\nd\nSERVER ok\n/p/\nd\n",
        "v: ok /p/v/ d;"},
+      {"a mirror may name its port, one from 1 to 65535",
+       "FINAL v\nSERVER h:8080\n/p/\nd\nSERVER h:0\n/p/\nd\nSERVER h:\n/p/\nd\n",
+       "v: h:8080 /p/v/ d;"},
       {"SERVERS is no SERVER line", "FINAL v\nSERVERS x\nSERVER h\n/p/\nd\n", "v: h /p/v/ d;"},
       {"the first usable FINAL line holds for every mirror",
        "FINAL a/b\nFINAL v\nSERVER h\n/p/\nd\nFINAL w\nSERVER g\n/q/\nd\n",

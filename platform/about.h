@@ -1,0 +1,41 @@
+// The framework's about box (window 994): credits, the
+// current version on the maker's web host, and a one-click download, unpack
+// and start of a newer installer for this platform.
+#pragma once
+
+#include <string>
+
+#include "net/retry_pause.h"
+
+// The program's own version, as the version check compares it.
+inline constexpr int kProgramVersion = 90017;
+
+// What the about box knows, kept from one opening to the next.
+struct about_record {
+  int version_str_found = 0;    // the list had a FINAL line
+  std::string version_str_net;  // the text after FINAL
+  int version_beta = -1, version_final = -1;
+  int is_latest = 1;
+  int is_beta = 0;
+  std::string beta_server, beta_path, final_server, final_path;  // from the "_LIN" lines
+  std::string installer_server, installer_path;
+  std::string installer_app_name;  // the unpacked program, in the private temporary folder
+  std::string err_msg;
+  int ins_state = 0;  // 0 nothing yet, 1 offer the update, 2 downloading, 3 unpacked, 4 err_msg
+  bool list_whole = false;  // a list has arrived: the check is over for the run
+  net_retry_pause pause;    // between failed fetches of the list
+};
+about_record& about_state();
+
+// Runs the window until it is closed.
+void MACIBM_about();
+
+// One poll of the version check: nothing once a list has arrived whole, and
+// nothing before the pause after a failure is over.
+void about_check_step();
+// Reads a list that arrived (its header must be the server list's, version
+// 820) into the record and decides what to offer.
+void about_read_list(const std::string& path, about_record& r);
+// One step of the update: the download's poll (state 2), or the start of the
+// unpacked program (state 3), which ends this one.
+void about_update_step();
