@@ -82,11 +82,11 @@ void check_locations() {
   if (install_type < install_net || install_type > install_moon)
     builder_fatal("I can not tell what type of install this is!",
                   "install_type " + std::to_string(install_type) + " is none of 0 to 4.", "", "",
-                  __LINE__, __FILE__);
+                  __LINE__);
   const std::string master = resolved(src_fold), output = resolved(dst_fold_base);
   if (inside(master, output) || inside(output, master))
     builder_fatal("YOU IDIOT!", "The sets would go inside the master copy, or the reverse!",
-                  src_fold, dst_fold_base, __LINE__, __FILE__);
+                  src_fold, dst_fold_base, __LINE__);
 }
 
 }  // namespace
@@ -171,8 +171,7 @@ void check_master(bool disc) {
   // A set without files would be published as a release that deletes nothing
   // and installs nothing: never what was meant.
   if (comp_files.empty())
-    builder_fatal("YOU IDIOT!", "This set selects no file at all!", sim_name, src_fold, __LINE__,
-                  __FILE__);
+    builder_fatal("YOU IDIOT!", "This set selects no file at all!", sim_name, src_fold, __LINE__);
 }
 
 }  // namespace
@@ -232,19 +231,18 @@ namespace {
 // write before it; ouf_close removes a file that was not written whole.
 void close_or_fail(const std::string& path) {
   const int err = ouf_close();
-  if (err)
-    builder_fatal("I could not write a file whole!", path, error_str(err), "", __LINE__, __FILE__);
+  if (err) builder_fatal("I could not write a file whole!", path, error_str(err), "", __LINE__);
 }
 
 void open_or_fail(const std::string& path) {
   if (!ouf_open(path, kind_text, kManifestVersion, "no-copyright-string"))
-    builder_fatal("I could not open a file to write!", path, "", "", __LINE__, __FILE__);
+    builder_fatal("I could not open a file to write!", path, "", "", __LINE__);
 }
 
 void rename_or_fail(const std::string& from, const std::string& to) {
   if (rename(from.c_str(), to.c_str()) != 0)
     builder_fatal("I could not put a finished file in its place!", from, to, error_str(errno),
-                  __LINE__, __FILE__);
+                  __LINE__);
 }
 
 // Next to the set folders, under a hidden name until it is whole.
@@ -271,7 +269,7 @@ void sub_install() {
   std::string private_folder;
   if (int err = get_OS_abs_path(3, private_folder))
     builder_fatal("I could not make a private folder to write in!", error_str(err), "", "",
-                  __LINE__, __FILE__);
+                  __LINE__);
   const std::string manifest_path = private_folder + "directory.txt";
 
   prev_dir = "---";

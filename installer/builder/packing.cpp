@@ -140,7 +140,7 @@ void record_packed(const pack_job& job) {
   chop_platform(key, platform);
   if (!set_packed.keys.insert(key).second)
     builder_fatal("YOU IDIOT!", "Two files of this set differ only in letter case or platform!",
-                  job.path, key, __LINE__, __FILE__);
+                  job.path, key, __LINE__);
   std::string destination = rel;
   trim_dest_folder(destination);
   set_packed.destinations.insert(destination);

@@ -78,7 +78,7 @@ void test_entry_kind(const std::string& full, int listed_kind) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0)
     builder_fatal("I could not look at an entry of the master copy!", full, error_str(errno), "",
-                  __LINE__, __FILE__);
+                  __LINE__);
   if (S_ISDIR(st.st_mode) && listed_kind != 1)
     idiot("found a folder named like a file: nothing in it would be packed!", full, __LINE__);
   if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
@@ -127,7 +127,7 @@ void pref_level(const std::string& folder) {
   opensave_getitems(folder, 0, names, kinds, &read_error);
   if (read_error)
     builder_fatal("I could not read a folder of the master copy to its end!", folder,
-                  error_str(read_error), "", __LINE__, __FILE__);
+                  error_str(read_error), "", __LINE__);
 
   static const char* const kAllowedInAll[] = {
       "Aircraft/",  "Airfoils/", "Instructions/",  "Output/", "install_pfc Aircraft/",
@@ -188,7 +188,7 @@ bool is_good_file(const std::string& path, int a, int b) {
       const int fd = UTL_open_regular(path.c_str(), O_RDONLY | O_NOFOLLOW);
       if (fd < 0)
         builder_fatal("I could not read a file of the master copy!", path, error_str(errno), "",
-                      __LINE__, __FILE__);
+                      __LINE__);
       close(fd);
     }
   }
@@ -235,7 +235,7 @@ bool want_reg(int region, const std::string& path) {
   // Three characters of latitude and four of longitude.
   if (name.size() < 7)
     builder_fatal("This scenery file has no tile name to tell its region by!", path, name, "",
-                  __LINE__, __FILE__);
+                  __LINE__);
   const int lat = str_to_int(name.substr(0, 3));
   const int lon = str_to_int(name.substr(3, 4));
   if (lat < -90 || lat > 90)
