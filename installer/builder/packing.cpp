@@ -12,10 +12,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "core/alert.h"
 #include "core/globals.h"
@@ -196,10 +198,15 @@ namespace {
 // and writes only that job; the main thread reads them in scan order and
 // packs too while the job it waits for is still running elsewhere. Workers
 // only return codes: every alert and every line comes from the main thread.
+// The largest files are taken first, so that no big file starts last and
+// leaves the other cores idle at the end.
 class packing_pool {
  public:
-  explicit packing_pool(std::vector<pack_job>& jobs)
-      : jobs_(jobs), done_(new std::atomic<unsigned char>[jobs.size() + 1]) {
+  // order: the jobs in the order they are taken.
+  packing_pool(std::vector<pack_job>& jobs, std::vector<size_t> order)
+      : jobs_(jobs),
+        order_(std::move(order)),
+        done_(new std::atomic<unsigned char>[jobs.size() + 1]) {
     for (size_t i = 0; i < jobs.size(); ++i) done_[i].store(0, std::memory_order_relaxed);
     UTL_message_queue_create(&finished_);
     const int workers = THREAD_worker_count();
@@ -233,8 +240,9 @@ class packing_pool {
  private:
   bool take_one() {
     if (stop_.load(std::memory_order_relaxed)) return false;
-    const size_t i = next_.fetch_add(1, std::memory_order_relaxed);
-    if (i >= jobs_.size()) return false;
+    const size_t k = next_.fetch_add(1, std::memory_order_relaxed);
+    if (k >= order_.size()) return false;
+    const size_t i = order_[k];
     pack_one(jobs_[i]);
     done_[i].store(1, std::memory_order_release);
     UTL_message_queue_write(finished_, reinterpret_cast<void*>(i + 1));
@@ -249,6 +257,7 @@ class packing_pool {
   }
 
   std::vector<pack_job>& jobs_;
+  std::vector<size_t> order_;
   std::unique_ptr<std::atomic<unsigned char>[]> done_;
   std::atomic<size_t> next_{0};
   std::atomic<bool> stop_{false};
@@ -270,7 +279,16 @@ void comp_all_files() {
     jobs[i].path = comp_files[i];
     jobs[i].archive = archive_of(comp_files[i]);
   }
-  packing_pool pool(jobs);
+  std::vector<size_t> order(jobs.size());
+  std::vector<off_t> sizes(jobs.size(), 0);
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    struct stat st;
+    if (lstat(jobs[i].path.c_str(), &st) == 0) sizes[i] = st.st_size;
+    order[i] = i;
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return sizes[a] > sizes[b]; });
+  packing_pool pool(jobs, std::move(order));
   g_pool = &pool;
   for (size_t i = 0; i < jobs.size(); ++i) {
     pool.wait_for(i);
