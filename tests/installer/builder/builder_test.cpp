@@ -64,6 +64,7 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
             "All/Custom Scenery/README.txt\nAll/Instructions/Manual with blanks.txt\n"
             "All/Resources/big.bin\nAll/Resources/exactly 1000.txt\nAll/Resources/exactly 999.txt\n"
             "All/Resources/menu link\nAll/Resources/menus/English/Nimbrel.txt\n"
+            "All/Resources/menus folder link\n"
             "All/Resources/plugins/other.txt\nAll/Resources/plugins/PluginAdminLin.vyk\n"
             "All/Resources/plugins/PluginAdminWin.vyk\nAll/Resources/text/English/Nimbrel.txt\n"
             "All/Weapons/bomb.wpn\nLinux/nimbrel\nMacintosh/Nimbrel.app/Contents/MacOS/Nimbrel\n"
@@ -111,6 +112,7 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
   // Windows program is marked large-address-aware in the master and packed so.
   EXPECT_EQ(sh("unzip -p " + shq(set + "All/Resources/menu link.zip")),
             "menus/English/Nimbrel.txt");
+  EXPECT_EQ(sh("unzip -p " + shq(set + "All/Resources/menus folder link.zip")), "menus");
   EXPECT_EQ(sh("zipinfo " + shq(set + "All/Resources/menu link.zip") + " | sed -n 3p | cut -c1-10"),
             "lrwxr-xr-x\n");
   EXPECT_EQ(sh("zipinfo " + shq(set + "Linux/nimbrel.zip") + " | sed -n 3p | cut -c1-10"),
@@ -133,8 +135,8 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
   };
-  EXPECT_EQ(count("DIR "), 12);
-  EXPECT_EQ(count("\n\nDIR "), 12);
+  EXPECT_EQ(count("DIR "), 13);
+  EXPECT_EQ(count("\n\nDIR "), 13);
 }
 
 // [SECTION] The next release

@@ -62,6 +62,8 @@ def main():
     write(root, "All/Resources/.hidden", "never seen")
     os.makedirs(os.path.join(root, "All/Output"), exist_ok=True)
     os.symlink("menus/English/Nimbrel.txt", os.path.join(root, "All/Resources/menu link"))
+    # A link to a folder is packed as a link, never walked into.
+    os.symlink("menus", os.path.join(root, "All/Resources/menus folder link"))
 
 
 if __name__ == "__main__":

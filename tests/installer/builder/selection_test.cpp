@@ -2,12 +2,17 @@
 // world regions of tile names, platform codes, and whole disc and regional
 // sets (the builder program itself only makes internet sets).
 #include <gtest/gtest.h>
+#include <SDL2/SDL.h>
 
 #include <string>
 
 #include "core/cmdline.h"
+#include "core/globals.h"
 #include "installer/builder/builder.h"
 #include "platform/folders.h"
+#include "platform/frame.h"
+#include "platform/startup.h"
+#include "platform/window.h"
 #include "tests/installer/builder/builder_fixture.h"
 
 namespace builder_tests {
@@ -211,6 +216,43 @@ TEST_F(SelectionDeathTest, AnUnknownSetTypeOrASetWithoutFilesIsRefused) {
   install_type = install_moon;
   EXPECT_EXIT(build_install(), ::testing::ExitedWithCode(1), "");
   EXPECT_NE(log().find("This set selects no file at all!\nMoon\n"), std::string::npos) << log();
+}
+
+// [SECTION] The status lines
+
+TEST_F(SelectionDeathTest, OnlyQAtTheStatusLinesEndsTheRun) {
+  // The death test's child is a fork: Mesa must draw on this thread alone.
+  setenv("LP_NUM_THREADS", "0", 1);
+  mnw.pixel_dx = 1024;
+  mnw.pixel_dy = 768;
+  ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
+  MACIBM_startwind(0);
+  ogl_inited = 1;
+  // The status lines take one event a call: the window's own go first.
+  auto press = [](SDL_Keycode key) {
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+  };
+  press(SDLK_x);
+  builder_status("reg: 0: total files to compress: 40. now doing: 20.", "a.zip");
+  EXPECT_EQ(log().find("You hit Q dumbass!"), std::string::npos);
+  EXPECT_EXIT(
+      {
+        press(SDLK_q);
+        builder_status("reg: 0: total files to compress: 40. now doing: 40.", "b.zip");
+      },
+      ::testing::ExitedWithCode(1), "");
+  EXPECT_NE(log().find("You hit Q dumbass!\n\n\n\n(Installer-f/make_installer line 173)"),
+            std::string::npos)
+      << log();
+  ogl_inited = 0;
+  MACIBM_nuke_context(0);
+  PLAT_video_quit();
 }
 
 }  // namespace
