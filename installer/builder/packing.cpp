@@ -114,11 +114,10 @@ namespace {
 void write_line(const std::string& text) { ouf << text << "\n"; }
 
 void record_packed(const pack_job& job) {
+  // Only files are packed: the path never ends in "/", its name is never empty.
   const std::string rel = job.path.substr(src_fold.size());
-  const size_t search_end = rel.size() > 1 && rel.back() == '/' ? rel.size() - 2 : rel.size();
-  const size_t last_slash = rel.rfind('/', search_end);
+  const size_t last_slash = rel.rfind('/');
   const std::string folder = last_slash == std::string::npos ? "" : rel.substr(0, last_slash + 1);
-  const std::string name = rel.substr(folder.size());
 
   if (job.laa_code)
     builder_fatal("Oops! We could not make a windows exe file large-address-aware!",
@@ -160,9 +159,6 @@ void record_packed(const pack_job& job) {
     history.front().want_download = 0;
   }
 
-  if (name.empty())
-    builder_fatal("0-size filename!", "Now how am I supposed to deal with this?",
-                  "This is in the NEW file loop", name, 357);
   file_version_struct now;
   now.type = install_type;
   now.platform = platform;
