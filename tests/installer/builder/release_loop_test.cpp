@@ -5,18 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
-#include "core/clock.h"
-#include "core/globals.h"
-#include "installer/start.h"
-#include "installer/update/decisions.h"
-#include "installer/update/folders.h"
-#include "installer/update/transfer.h"
 #include "tests/installer/builder/builder_fixture.h"
+#include "tests/installer/update/engine_fixture.h"
 #include "tests/net/peers.h"
 
 // Loopback addresses of the builder's tests: 127.0.16.1 the release loop.
@@ -27,19 +21,9 @@ class ReleaseLoop : public BuilderTest {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(BuilderTest::SetUp());
-    temp_path = dir + "tmp/";
-    dest_dir_path = dir + "root/Nimbrel/";
-    sh("mkdir -p " + shq(temp_path) + " " + shq(dest_dir_path) + " " + shq(dir + "mirror/www"));
-    stg = stg_block();
-    stg.download_os = 3;
-    stg.rename_folder = 0;
-    stg.file_action = action_skipped;
-    install_name = "v1";
-    this_install_has_exes = 0;
-    next = next_struct();
-    is_net = 1;
-    is_dvd = 0;
-    select_alert_hook = nullptr;
+    sh("mkdir -p " + shq(dir + "tmp") + " " + shq(dir + "root/Nimbrel") + " " +
+       shq(dir + "mirror/www"));
+    engine_tests::engine_defaults(dir + "root/Nimbrel/", dir + "tmp/");
   }
   void TearDown() override {
     reset_streams();
@@ -60,20 +44,9 @@ class ReleaseLoop : public BuilderTest {
     stg.server_count = 1;
   }
 
-  // What the installer does with a fetched manifest and the INSTALL button,
-  // then frames until the install ends.
+  // The set's manifest fetched and read, INSTALL, and frames until the end.
   void install(const std::string& manifest) {
-    ASSERT_EQ(read_directory(manifest, "t"), dir_read) << manifest_problem;
-    install_prepare();
-    make_dirs();
-    ASSERT_EQ(choose_files(), 1);
-    stg.install_phase = phase_installing;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (stg.install_phase == phase_installing && std::chrono::steady_clock::now() < deadline) {
-      xtim.xtim_update();
-      install_frame_step(0.01);
-    }
-    ASSERT_EQ(stg.install_phase, phase_ended);
+    engine_tests::install_frames(manifest);
     EXPECT_EQ(stg.install_error, 0);
     EXPECT_EQ(next.all_done, 1);
   }
