@@ -91,7 +91,8 @@ int opensave_getitems(const std::string& folder, int mode, std::vector<std::stri
                  "This is not consistent with my labelling practices!",
                  "I need to end all paths with the directory indicator!", path.c_str(), t_exit);
 
-  DIR* d = opendir(path.c_str());
+  // An empty path is the working folder, which opendir does not take as "".
+  DIR* d = opendir(path.empty() ? "." : path.c_str());
   if (!d) {
     if (read_error) *read_error = errno ? errno : EIO;
     return 0;

@@ -30,6 +30,7 @@ enum colr_index {
   colr_ui_last = 47,       // last entry of the interface palette
   colr_lit = 48,           // set_lit_col's entry
   colr_art = 49,           // images drawn untinted
+  colr_recording = 57,     // the movie recorder's caption
   colr_grey_text = 61,     // start-up messages
   colr_error_text = 69,    // error message lines
   colr_pulse_white = 78,   // first of the six pulsing entries 78..83

@@ -54,6 +54,8 @@ enum tex_slot {
   tex_slot_ins_back_1 = 390,  // the installer screen's background
   tex_slot_ins_back_2 = 391,  // a second background
   tex_slot_grid_font = 392,   // the grid font of charset 103
+  tex_slot_file_icon = 404,   // the icon of the file previewed by the open/save browser
+  tex_slot_movie = 405,       // the movie recorder's copy of the window
   tex_slot_back_first = 423,  // 423..438: the sixteen tiles of the background image
   tex_slot_back_last = 438,
   tex_slot_blank = 925,  // shown in place of a texture that failed to load

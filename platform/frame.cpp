@@ -18,6 +18,7 @@
 #include "platform/keys/keys.h"
 #include "platform/keys/sdl_keys.h"
 #include "platform/menus.h"
+#include "platform/movie/movie.h"
 #include "platform/shell.h"
 #include "widgets/focus.h"
 #include "widgets/frames.h"
@@ -189,7 +190,8 @@ void MACIBM_event_proc() {
   }
   mouse_help_per_wind(mnw.cur_window);
   standard_gui();
-  OGL_sbuff();
+  // While recording, the recorder swaps the buffers itself around its capture.
+  if (qtim.mov_per_frame() == 0) OGL_sbuff();
   xtim_class::profile_chart("sbuff", 0);
   xtim.frame_count += 1;
   xtim_class::profile_chart("oglwork", 0);

@@ -7,6 +7,8 @@
 #include "draw/hooks.h"
 #include "OGL/extensions.h"
 #include "platform/alert.h"
+#include "platform/dialogs/dialogs.h"
+#include "platform/frame.h"
 #include "platform/gl_loader.h"
 #include "platform/menus.h"
 #include "platform/shell.h"
@@ -66,5 +68,16 @@ void PLAT_install_hooks() {
   g_draw_hooks.swap_buffers = MACIBM_swap_buffers;
   g_draw_hooks.show_init = MACIBM_show_init;
   g_widget_hooks.fill_popup = MACIBM_fill_popup_slot;
+  g_widget_hooks.start_window = MACIBM_startwind;
+  g_widget_hooks.run_frame = MACIBM_event_proc;
+  g_widget_hooks.key_hits = [](int* ret, int* esc, int* del) {
+    *ret = return_hit;
+    *esc = escape_hit;
+    *del = delete_hit;
+  };
+  g_widget_hooks.choose_path = [](int mode, const char* message, const char* button,
+                                  const char* folder, std::string& path) {
+    return GetFilePathFromUser(mode, message, button, 1, folder, path);
+  };
   pref.add_keys(pref_set_display, display_prefs_io);
 }

@@ -31,6 +31,7 @@
 #include "platform/gl_hooks.h"
 #include "platform/keys/keys.h"
 #include "platform/menus.h"
+#include "platform/movie/movie.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
 #include "platform/window.h"
@@ -268,8 +269,10 @@ void MACIBM_finishup(int full) {
     pref.IO_set(pref_set_installer, 1);
     keys.keys_io(1);
   }
-  // The worker pool stops on every path, the fatal one too, so no worker
-  // runs while the process exits and its globals are destroyed.
+  // The worker pool and the movie compressor stop on every path, the fatal
+  // one too, so no thread runs while the process exits and its globals are
+  // destroyed; a take in progress is finished first.
+  if (!THREAD_is_inited() || THREAD_is_main_thread()) qtim.shutdown();
   if (THREAD_is_inited() && THREAD_is_main_thread()) THREAD_shutdown();
   MACIBM_setres(0);
   if (mnw.aux_in_use) MACIBM_nuke_context(1);

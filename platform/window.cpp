@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 
 #include <stdlib.h>
 #include <cstdint>
@@ -239,6 +240,14 @@ void MACIBM_nuke_context(int slot) {
 
 void MACIBM_swap_buffers() {
   if (g_window[0]) SDL_GL_SwapWindow(g_window[0]);
+}
+
+unsigned long PLAT_x11_window_id() {
+  if (!g_window[0]) return 0;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(g_window[0], &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+  return static_cast<unsigned long>(info.info.x11.window);
 }
 
 void* PLAT_make_loader_context() {

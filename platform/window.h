@@ -9,6 +9,9 @@ int MACIBM_make_context(int slot);
 void MACIBM_nuke_context(int slot);
 // Shows what was drawn this frame.
 void MACIBM_swap_buffers();
+// The X window of the main window, so another program's dialog can stand
+// over it; 0 without one (no window, or not on X).
+unsigned long PLAT_x11_window_id();
 
 // Brings up the window system; 0 when it cannot run (no display).
 int PLAT_video_init();

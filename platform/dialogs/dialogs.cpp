@@ -3,6 +3,7 @@
 #include "platform/dialogs/dialogs.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <SDL2/SDL.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,6 +17,8 @@
 
 #include "core/globals.h"
 #include "Files/spawn.h"
+#include "platform/frame.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -25,6 +28,46 @@ int run_child(const std::vector<std::string>& args, std::string* out) {
   spawned_child child;
   if (UTL_spawn(args, spawn_search_path | spawn_pipe_stdout, &child) != 0) return -1;
   UTL_read_to_end(child.stdout_fd, out);
+  return UTL_wait_child(child.pid);
+}
+
+// While a chooser is open our window still takes its events, so the desktop
+// never finds it hung. The chooser is modal: none of them reaches the
+// program but a close request, and releases, which wait for the frame after
+// the chooser so that nothing held before it stays held.
+void pump_while_open(std::vector<SDL_Event>* releases) {
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (e.type == SDL_QUIT ||
+        (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE))
+      close_requested = 1;
+    if (e.type == SDL_MOUSEBUTTONUP || e.type == SDL_KEYUP) releases->push_back(e);
+  }
+}
+
+// run_child for a chooser: with our window up, its events are taken every
+// sixtieth of a second until the chooser ends.
+int run_chooser(const std::vector<std::string>& args, std::string* out) {
+  if (!mnw.main_window) return run_child(args, out);
+  spawned_child child;
+  if (UTL_spawn(args, spawn_search_path | spawn_pipe_stdout, &child) != 0) return -1;
+  std::vector<SDL_Event> releases;
+  pollfd p = {child.stdout_fd, POLLIN, 0};
+  for (;;) {
+    pump_while_open(&releases);
+    const int ready = poll(&p, 1, 1000 / 60);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    char buf[4096];
+    const ssize_t n = read(child.stdout_fd, buf, sizeof buf);
+    if (n > 0) {
+      out->append(buf, size_t(n));
+      continue;
+    }
+    if (n == 0 || errno != EINTR) break;
+  }
+  close(child.stdout_fd);
+  for (SDL_Event& e : releases) SDL_PushEvent(&e);
   return UTL_wait_child(child.pid);
 }
 
@@ -137,9 +180,14 @@ int GetFilePathFromUser(int mode, const char* message, const char* button_label,
   }
   if (mode == 1) start += path_inout;
   if (!start.empty()) args.push_back("--filename=" + start);
+  // On X the chooser stands over our window and keeps it from input.
+  if (const unsigned long window = PLAT_x11_window_id()) {
+    args.push_back("--modal");
+    args.push_back("--attach=" + std::to_string(window));
+  }
 
   std::string chosen;
-  if (run_child(args, &chosen) != 0) return 0;
+  if (run_chooser(args, &chosen) != 0) return 0;
   while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
   if (chosen.empty()) return 0;
   path_inout = chosen;

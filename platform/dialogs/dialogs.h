@@ -8,7 +8,9 @@
 // proposed name), 2 choose a folder; any other mode shows nothing. The
 // message and the button's word make the title; preference_key is kept for
 // callers and unused here. 1 with the chosen path in path_inout; 0 on cancel
-// or failure, path_inout unchanged.
+// or failure (a missing zenity too), path_inout unchanged. With the window
+// up, its events keep being taken while the chooser is open, and on X the
+// chooser is modal to it.
 int GetFilePathFromUser(int mode, const char* message, const char* button_label, int preference_key,
                         const char* default_folder, std::string& path_inout);
 // Whether the desktop can show a message box: a display server is there and

@@ -73,6 +73,12 @@ class keys_class {
   void assign_command(int index, int command);
   void apply_edits();
 
+  // The contents of the key-assignment window, drawn once per frame by the
+  // window's owner after MACIBM_event_proc: the bindings on the left, the
+  // command tree on the right. It changes the table only through the edits
+  // above.
+  void keys_wind();
+
   int last_vkey = 0;   // the last event that went past the focus ring
   int last_flags = 0;  // its modifier flags
   std::vector<key_binding> bindings;

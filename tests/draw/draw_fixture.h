@@ -139,6 +139,8 @@ inline std::ostream& operator<<(std::ostream& os, const texel& t) {
 // a glyph after a zero-width one) stay readable; the rest is transparent.
 class AtlasTest : public DrawTest {
  protected:
+  explicit AtlasTest(int width = 256, int height = 256) : DrawTest(width, height) {}
+
   void SetUp() override {
     DrawTest::SetUp();
     ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));

@@ -15,9 +15,17 @@
 #include <thread>
 #include <vector>
 
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+
+#include "core/globals.h"
 #include "platform/dialogs/dialogs.h"
+#include "platform/frame.h"
+#include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
+#include "tests/support/xvfb.h"
 
 using testing_support::make_temp_dir;
 using testing_support::read_file;
@@ -224,6 +232,61 @@ TEST_F(Dialogs, ProgressOutlivesItsWindow) {
     }
     setenv("PATH", (folder_ + ":" + old_path_).c_str(), 1);
   }
+}
+
+// The chooser opened from inside the frame loop: our window keeps taking its
+// events while the chooser is open, keeping back only the releases.
+TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
+  const char* error = "";
+  ASSERT_TRUE(testing_support::open_shell_window(320, 240, &error)) << error;
+  SDL_Event e;
+  SDL_zero(e);
+  SDL_PumpEvents();
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_QUIT}) {
+    e.type = type;
+    SDL_PushEvent(&e);
+  }
+  close_requested = 0;
+  answer("/chosen\n", 0);
+  std::string path;
+  EXPECT_EQ(GetFilePathFromUser(2, "m", "b", 1, nullptr, path), 1);
+  EXPECT_EQ(path, "/chosen");
+  EXPECT_EQ(close_requested, 1) << "a close request is kept for the frame loop";
+  std::vector<Uint32> left;
+  while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1)
+    if (e.type != SDL_WINDOWEVENT) left.push_back(e.type);
+  EXPECT_EQ(left, (std::vector<Uint32>{SDL_KEYUP, SDL_MOUSEBUTTONUP}))
+      << "presses meant for the window behind the chooser are dropped";
+  EXPECT_EQ(args().size(), 3u) << "off screen there is no window to attach to";
+  close_requested = 0;
+  testing_support::close_shell_window();
+}
+
+// On a real X display the chooser stands over our window as its modal child.
+TEST_F(Dialogs, OnXTheChooserIsAttachedToTheWindow) {
+  if (!testing_support::on_path("Xvfb") || !testing_support::on_path("xwininfo"))
+    GTEST_SKIP() << "needs Xvfb and xwininfo";
+  testing_support::XvfbDisplay x;
+  ASSERT_EQ(x.start("800x600x24"), "");
+  setenv("DISPLAY", x.name().c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  const char* error = "";
+  ASSERT_TRUE(testing_support::open_shell_window(320, 240, &error)) << error;
+  answer("/chosen\n", 0);
+  std::string path;
+  EXPECT_EQ(GetFilePathFromUser(2, "m", "b", 1, nullptr, path), 1);
+  const std::vector<std::string> got = args();
+  EXPECT_NE(std::find(got.begin(), got.end(), "--modal"), got.end());
+  std::string window;
+  for (const std::string& a : got)
+    if (a.rfind("--attach=", 0) == 0) window = a.substr(9);
+  ASSERT_FALSE(window.empty());
+  EXPECT_NE(x.run("xwininfo -id " + window).find("\"Nimbrel\""), std::string::npos)
+      << "the id names our window";
+  testing_support::close_shell_window();
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  unsetenv("DISPLAY");
 }
 
 // Lines of a box text, split at its line feeds.

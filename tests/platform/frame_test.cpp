@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
 
-#include <cstring>
 #include <string>
 
 #include "core/globals.h"
@@ -11,6 +10,7 @@
 #include "platform/menus.h"
 #include "platform/shell.h"
 #include "platform/window.h"
+#include "tests/support/shell_input.h"
 #include "widgets/focus.h"
 #include "widgets/popup.h"
 #include "widgets/text_entry.h"
@@ -34,13 +34,7 @@ class Frame : public ::testing::Test {
 
   // A press at a point of the current window (logical units, y up).
   static void push_click(float x, float y) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<int>(x + mnw.origin_x);
-    e.button.y = static_cast<int>(mnw.pixel_dy - (y + mnw.origin_y));
-    SDL_PushEvent(&e);
+    testing_support::push_button(SDL_MOUSEBUTTONDOWN, x, y);
   }
   static void push_key(SDL_Keycode key) {
     SDL_Event e;
@@ -51,20 +45,9 @@ class Frame : public ::testing::Test {
   }
   // A key that types: its key-down, the text it typed and its key-up.
   static void push_typed(SDL_Scancode s, const char* text, Uint16 mod = 0) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.scancode = s;
-    e.key.keysym.sym = SDL_GetKeyFromScancode(s);
-    e.key.keysym.mod = mod;
-    SDL_PushEvent(&e);
-    SDL_Event t;
-    SDL_zero(t);
-    t.type = SDL_TEXTINPUT;
-    strncpy(t.text.text, text, sizeof t.text.text - 1);
-    SDL_PushEvent(&t);
-    e.type = SDL_KEYUP;
-    SDL_PushEvent(&e);
+    testing_support::push_key(SDL_KEYDOWN, s, mod);
+    testing_support::push_text(text);
+    testing_support::push_key(SDL_KEYUP, s, mod);
   }
   static void push_quit() {
     SDL_Event e;

@@ -16,6 +16,7 @@
 #include "platform/frame.h"
 #include "platform/menus.h"
 #include "platform/window.h"
+#include "tests/support/shell_input.h"
 #include "widgets/focus.h"
 
 namespace {
@@ -44,22 +45,9 @@ class Keys : public ::testing::Test {
   }
 
   static void push_key(Uint32 type, SDL_Scancode s, Uint16 mod = 0, bool repeat = false) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = type;
-    e.key.keysym.scancode = s;
-    e.key.keysym.sym = SDL_GetKeyFromScancode(s);
-    e.key.keysym.mod = mod;
-    e.key.repeat = repeat ? 1 : 0;
-    SDL_PushEvent(&e);
+    testing_support::push_key(type, s, mod, repeat);
   }
-  static void push_text(const char* utf8) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_TEXTINPUT;
-    snprintf(e.text.text, sizeof e.text.text, "%s", utf8);
-    SDL_PushEvent(&e);
-  }
+  static void push_text(const char* utf8) { testing_support::push_text(utf8); }
   // One key-down (with the text the layout would type) handled in a frame.
   static void press(SDL_Scancode s, Uint16 mod = 0, const char* text = nullptr) {
     push_key(SDL_KEYDOWN, s, mod);

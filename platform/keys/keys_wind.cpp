@@ -1,0 +1,192 @@
+// The key-assignment window: the bindings listed on the left (a press on one
+// selects it, and the next key typed becomes its key), a button that adds a
+// binding, and a browser of the command tree on the right in which the
+// selected binding's command is chosen.
+//
+// Contents:
+//   [SECTION] Layout and command paths
+//   [SECTION] The window
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/commands.h"
+#include "core/globals.h"
+#include "draw/colors.h"
+#include "draw/text.h"
+#include "platform/keys/keys.h"
+#include "widgets/buttons.h"
+#include "widgets/frames.h"
+#include "widgets/sliders.h"
+
+// [SECTION] Layout and command paths
+
+namespace {
+
+constexpr int kRowsShown = 34;
+constexpr float kColumnWidth = 184;
+constexpr float kTopMargin = 34;
+constexpr float kBrowserTop = 685, kBrowserStep = 15, kBrowserColumn = 148;
+
+const char* const kHelp =
+    "Select the key you'd like to program from the list on the left of this screen and hit any "
+    "key you like! Then select the group above and the item at right to assign some funtion to "
+    "that keypress!";
+
+// The folder of a command path: up to and including its last '/', a
+// trailing '/' not counted ("a/b/c" and "a/b/" both give "a/").
+std::string folder_of(const std::string& path) {
+  if (path.empty()) return "";
+  const size_t end = path.back() == '/' ? path.size() - 1 : path.size();
+  if (end == 0) return "";
+  const size_t slash = path.rfind('/', end - 1);
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+bool is_folder(const std::string& entry) { return !entry.empty() && entry.back() == '/'; }
+
+std::string command_path(int command) {
+  return command >= 0 && command < static_cast<int>(cmnd.path.size()) ? cmnd.path[command] : "";
+}
+
+// The first command (not a sub-folder) of a folder, or -1.
+int first_command(const std::string& folder) {
+  std::vector<std::string> entries;
+  cmnd.get_cmds_in_path(folder, entries);
+  for (const std::string& e : entries)
+    if (!is_folder(e)) return cmnd.get_cmnd_by_name(folder + e);
+  return -1;
+}
+
+// A binding as the list shows it: its modifiers, a blank, its key.
+std::string binding_text(const key_binding& b) {
+  std::string flags = keys_class::flag_to_str(b.flags);
+  flags = flags == "<none>" ? "" : flags + " ";
+  return flags + keys_class::vkey_to_str(b.vkey);
+}
+
+}  // namespace
+
+// [SECTION] The window
+
+void keys_class::keys_wind() {
+  static int k_change = -1;  // the binding being edited; -1 none
+  static int k_cen = 0;      // the first binding shown
+  static float y1 = 30, y2 = 686;
+  static std::string group;     // the command folder browsed
+  static int browsed_for = -1;  // the binding the browser was set up for
+
+  const int count = static_cast<int>(bindings.size());
+  // A selection the table no longer reaches (it was reset or cut) selects
+  // nothing, rather than a binding that later takes its place.
+  if (k_change >= count) k_change = -1;
+
+  float wx1 = 0, wy1 = 0, wx2 = 0, wy2 = 0;
+  BTN_subwin(kTopMargin, frame_text_panel, -1, -1, 380, -1, "", &wx1, &wy1);
+  wx1 += 20;
+  BTN_subwin(kTopMargin, frame_panel, wx1, -1, kColumnWidth, 270, "", &wx2, &wy1);
+  BTN_subwin(kTopMargin, frame_panel_dark, wx1, wy1, kColumnWidth, 100, "", &wx2, &wy1);
+  BTN_subwin(kTopMargin, frame_panel, wx1, wy1, kColumnWidth, -1, "", &wx2, &wy2);
+  BTN_subwin(kTopMargin, frame_panel, wx2, -1, -1, -1, "", nullptr, nullptr);
+
+  const float column = wx1, centre = wx1 + kColumnWidth / 2;
+  if (k_change >= 0) {
+    const int command = bindings[k_change].command;
+    OGL_string(colr_help_text, column + 10, 370, command_path(command), 174, charset_ui,
+               align_left);
+    const std::string description =
+        command >= 0 && command < static_cast<int>(cmnd.description.size())
+            ? cmnd.description[command]
+            : "";
+    OGL_string(colr_help_text, column + 10, 340, description, 174, charset_ui, align_left);
+  }
+  OGL_string(colr_label, centre, 260, kHelp, 164, charset_ui, align_centre);
+
+  // The table changes between frames: a binding added now is listed from
+  // the next frame, but the list already makes room for it.
+  int shown = count;
+  if (BTN_action(centre, 30, 0, 0, 1, "Add New Key Assignment", "-")) {
+    add_binding();
+    ++shown;
+    if (shown > kRowsShown) k_cen = shown - kRowsShown;
+  }
+  k_cen = std::clamp(k_cen, 0, std::max(0, shown - kRowsShown));
+  BTN_vert_slider(0, wx1 - 15, y1, y2, 0, shown - kRowsShown, &k_cen);
+
+  for (int r = 0; r < kRowsShown; ++r) {
+    // The row pressed is the row on screen; the binding is the one the
+    // scrolled list shows there.
+    const int index = k_cen + r;
+    if (index >= count) break;
+    const key_binding& b = bindings[index];
+    const float y = 689 - 20.0f * float(r);
+    if (BTN_action(88, y, 140, index == k_change, 0, "-" + binding_text(b), "-"))
+      k_change = index == k_change ? -1 : index;
+    OGL_string(colr_path_text, 164, y - 4, command_path(b.command), 9999, charset_ui, align_left);
+  }
+
+  if (k_change >= 0 && mnw.key_hit) assign_key(k_change, last_vkey, last_flags);
+  if (k_change < 0) {
+    browsed_for = -1;  // a binding selected again is browsed from its own folder
+    return;
+  }
+
+  // The command browser: the sibling folders of the group on the left, the
+  // group's own entries on the right. Picking a group assigns its first
+  // command; a sub-folder among the entries opens it; ".." climbs.
+  const std::string path = command_path(bindings[k_change].command);
+  if (browsed_for != k_change) {
+    group = folder_of(path);
+    browsed_for = k_change;
+  }
+  const std::string parent = folder_of(group);
+  bool group_changed = false;
+  std::vector<std::string> entries;
+  cmnd.get_cmds_in_path(parent, entries);
+  float y = kBrowserTop;
+  if (!group.empty()) {
+    int ticked = 0;
+    if (BTN_bool(wx1 + 18, y, &ticked, "|..", 0)) {
+      group = parent;
+      group_changed = true;
+    }
+    y -= kBrowserStep;
+  }
+  for (const std::string& e : entries) {
+    if (!is_folder(e)) continue;
+    int ticked = parent + e == group ? 1 : 0;
+    if (BTN_bool(wx1 + 18, y, &ticked, "|" + e, 0) && parent + e != group && !group_changed) {
+      group = parent + e;
+      group_changed = true;
+    }
+    y -= kBrowserStep;
+  }
+
+  float x = wx2 + 18;
+  y = kBrowserTop;
+  cmnd.get_cmds_in_path(group, entries);
+  std::string opened;
+  for (const std::string& e : entries) {
+    if (y < 20) {
+      y = kBrowserTop;
+      x += kBrowserColumn;
+    }
+    int ticked = group + e == path ? 1 : 0;
+    if (BTN_bool(x, y, &ticked, "|" + e, 0)) {
+      if (is_folder(e))
+        opened = group + e;
+      else
+        assign_command(k_change, cmnd.get_cmnd_by_name(group + e));
+    }
+    y -= kBrowserStep;
+  }
+  if (group_changed) {
+    const int command = first_command(group);
+    if (command >= 0) assign_command(k_change, command);
+  }
+  if (!opened.empty() && !group_changed) {
+    group = opened;
+    const int command = first_command(group);
+    if (command >= 0) assign_command(k_change, command);
+  }
+}
