@@ -10,10 +10,9 @@
 #include "core/globals.h"
 #include "installer/builder/builder.h"
 #include "platform/folders.h"
-#include "platform/frame.h"
 #include "platform/startup.h"
-#include "platform/window.h"
 #include "tests/installer/builder/builder_fixture.h"
+#include "tests/support/shell_input.h"
 
 namespace builder_tests {
 namespace {
@@ -223,27 +222,21 @@ TEST_F(SelectionDeathTest, AnUnknownSetTypeOrASetWithoutFilesIsRefused) {
 TEST_F(SelectionDeathTest, OnlyQAtTheStatusLinesEndsTheRun) {
   // The death test's child is a fork: Mesa must draw on this thread alone.
   setenv("LP_NUM_THREADS", "0", 1);
-  mnw.pixel_dx = 1024;
-  mnw.pixel_dy = 768;
-  ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
-  MACIBM_startwind(0);
+  const char* error = "";
+  ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
   ogl_inited = 1;
   // The status lines take one event a call: the window's own go first.
-  auto press = [](SDL_Keycode key) {
+  auto press = [](SDL_Scancode key) {
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.sym = key;
-    SDL_PushEvent(&e);
+    testing_support::push_key(SDL_KEYDOWN, key);
   };
-  press(SDLK_x);
+  press(SDL_SCANCODE_X);
   builder_status("reg: 0: total files to compress: 40. now doing: 20.", "a.zip");
   EXPECT_EQ(log().find("You hit Q dumbass!"), std::string::npos);
   EXPECT_EXIT(
       {
-        press(SDLK_q);
+        press(SDL_SCANCODE_Q);
         builder_status("reg: 0: total files to compress: 40. now doing: 40.", "b.zip");
       },
       ::testing::ExitedWithCode(1), "");
@@ -251,8 +244,7 @@ TEST_F(SelectionDeathTest, OnlyQAtTheStatusLinesEndsTheRun) {
             std::string::npos)
       << log();
   ogl_inited = 0;
-  MACIBM_nuke_context(0);
-  PLAT_video_quit();
+  testing_support::close_shell_window();
 }
 
 }  // namespace
