@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <numeric>
 
@@ -75,9 +76,10 @@ int opensave_takeit(const std::string& folder, const std::string& name, int mode
 }
 
 int opensave_getitems(const std::string& folder, int mode, std::vector<std::string>& names,
-                      std::vector<int>& kinds) {
+                      std::vector<int>& kinds, int* read_error) {
   names.clear();
   kinds.clear();
+  if (read_error) *read_error = 0;
   if (mode == 20 || mode == 21) {
     list_commands(folder, mode, names, kinds);
     return static_cast<int>(names.size());
@@ -91,8 +93,25 @@ int opensave_getitems(const std::string& folder, int mode, std::vector<std::stri
 
   // An empty path is the working folder, which opendir does not take as "".
   DIR* d = opendir(path.empty() ? "." : path.c_str());
-  if (!d) return 0;
-  while (struct dirent* e = readdir(d)) {
+  if (!d) {
+    if (read_error) *read_error = errno ? errno : EIO;
+    return 0;
+  }
+  // readdir gives null both at the end and on failure: errno tells them apart.
+  for (;;) {
+    errno = 0;
+    struct dirent* e = readdir(d);
+    if (!e) {
+      if (errno != 0) {
+        const int err = errno;
+        closedir(d);
+        names.clear();
+        kinds.clear();
+        if (read_error) *read_error = err;
+        return 0;
+      }
+      break;
+    }
     std::string name = e->d_name;
     // lstat does not follow links: a link to a folder is listed as a plain entry.
     struct stat st;

@@ -12,8 +12,10 @@
 //
 // folder ends in "/" (a fatal alert otherwise) and is listed as app_path + folder.
 // Returns the number of entries; 0 with empty vectors when the folder cannot be read.
+// read_error, when given, tells an unreadable folder from an empty one: 0, or
+// the errno of the open or of a read that stopped before the folder's end.
 int opensave_getitems(const std::string& folder, int mode, std::vector<std::string>& names,
-                      std::vector<int>& kinds);
+                      std::vector<int>& kinds, int* read_error = nullptr);
 
 // The filter: sets kind from the name's extension and returns 1 to keep the name.
 int opensave_takeit(const std::string& folder, const std::string& name, int mode, int& kind);

@@ -98,7 +98,7 @@ int parse_apple_double(const unsigned char* data, size_t length, apple_double_vi
 }
 
 int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fork_length,
-                       unsigned char finder16[16]) {
+                       unsigned char finder16[16], std::string* note) {
   *fork = nullptr;
   *fork_length = 0;
   memset(finder16, 0, 16);
@@ -130,7 +130,11 @@ int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fo
   if (!block) return err;
   apple_double_view view;
   if (parse_apple_double(block, block_length, &view) != 0) {
-    xer << "Ignoring a damaged AppleDouble file beside " << path << "\n";
+    const std::string line = "Ignoring a damaged AppleDouble file beside " + path + "\n";
+    if (note)
+      *note = line;
+    else
+      xer << line;
     delete[] block;
     return 0;
   }

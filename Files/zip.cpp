@@ -20,8 +20,8 @@
 #include <cstring>
 #include <new>
 
-#include "core/files/xmap.h"
 #include "core/globals.h"
+#include "core/util/md5.h"
 #include "Files/io_utils.h"
 
 // [SECTION] Shared helpers
@@ -55,17 +55,17 @@ struct packing {
   zipFile zf = nullptr;
   unsigned char* fork = nullptr;
   std::string archive;  // set once the archive was created
+  zip_pack_result* result = nullptr;
 
   // A half-written archive would be taken for a whole one: it goes.
   int fail(int code, int line) {
-    record_failure(line);
     if (zf) zipClose(zf, nullptr);
     zf = nullptr;
     if (!archive.empty()) unlink(archive.c_str());
     delete[] fork;
     fork = nullptr;
-    xer << "file_to_zip failed with error " << code << ".\nfile = " << sErrFile
-        << " line = " << sErrLine << "\n";
+    result->line = line;
+    result->md5.clear();
     return code;
   }
 };
@@ -94,14 +94,61 @@ int open_entry(zipFile zf, const std::string& name, const zip_fileinfo& zi, int 
                                  Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, 0, zip64);
 }
 
+std::string hex_digest(MD5_CTX* ctx) {
+  MD5Final(ctx);
+  static const char kHex[] = "0123456789abcdef";
+  std::string out(32, '0');
+  for (int i = 0; i < 16; ++i) {
+    out[2 * i] = kHex[ctx->digest[i] >> 4];
+    out[2 * i + 1] = kHex[ctx->digest[i] & 15];
+  }
+  return out;
+}
+
+// Reads are this large: big enough that a read costs little beside deflate,
+// small enough to stay in the cache between the digest and the deflate.
+const size_t kReadChunk = 1u << 20;
+
+// Streams the open file into the open entry and the digest, chunk by chunk,
+// to its end. Returns 0, a minizip code, 12, or the read's errno.
+int pack_stream(zipFile zf, int fd, MD5_CTX* ctx, uint64_t* bytes, int* line) {
+  unsigned char* buf = new (std::nothrow) unsigned char[kReadChunk];
+  if (!buf) {
+    *line = __LINE__;
+    return 12;
+  }
+  int err = 0;
+  for (;;) {
+    ssize_t n = read(fd, buf, kReadChunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      err = errno ? errno : EIO;
+      *line = __LINE__;
+      break;
+    }
+    if (n == 0) break;
+    MD5UpdateWide(ctx, buf, (uint64_t)n);
+    *bytes += (uint64_t)n;
+    if ((err = write_slices(zf, buf, (size_t)n)) != ZIP_OK) {
+      *line = __LINE__;
+      break;
+    }
+  }
+  delete[] buf;
+  return err;
+}
+
 }  // namespace
 
-int file_to_zip(const std::string& src, const std::string& zip_path) {
-  std::string full_src = app_path + src;
-  std::string full_zip = app_path + zip_path;
+int zip_pack_file(const std::string& full_src, const std::string& full_zip, unsigned clear_mode,
+                  zip_pack_result* result) {
+  *result = zip_pack_result();
   size_t slash = full_src.rfind('/');
   std::string name = slash == std::string::npos ? full_src : full_src.substr(slash + 1);
   packing p;
+  p.result = result;
+  MD5_CTX ctx;
+  MD5Init(&ctx);
 
   FSRef ref;
   int err = FilePathToFSRefAndName(full_src.c_str(), &ref, nullptr);
@@ -125,43 +172,56 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
     if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
     err = zipClose(p.zf, nullptr);
     p.zf = nullptr;
-    return err ? p.fail(err, __LINE__) : 0;
+    if (err) return p.fail(err, __LINE__);
+    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(link_text.data()), link_text.size());
+    result->md5 = hex_digest(&ctx);
+    result->bytes = link_text.size();
+    result->link = true;
+    return 0;
   }
 
   {
-    // The reader puts app_path in front itself.
-    xmap_class source(src.c_str());
-    if (!source.map_begin) return p.fail(20006, __LINE__);
-    // An empty file leaves begin and end equal (not necessarily null).
-    size_t size =
-        source.map_end > source.map_begin ? (size_t)(source.map_end - source.map_begin) : 0;
+    // O_NOFOLLOW: a link that took the file's place since the test above is
+    // not followed; it fails here and is reported.
+    int fd = UTL_open_regular(canon.c_str(), O_RDONLY | O_NOFOLLOW);
+    if (fd < 0) return p.fail(20006, __LINE__);
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+      close(fd);
+      return p.fail(20006, __LINE__);
+    }
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     p.zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
-    if (!p.zf) return p.fail(20003, __LINE__);
+    if (!p.zf) {
+      close(fd);
+      return p.fail(20003, __LINE__);
+    }
     p.archive = full_zip;
     zip_fileinfo zi = {};
-    struct stat st;
-    if (fstat(source.fd, &st) == 0) {
-      struct tm t;
-      localtime_r(&st.st_mtime, &t);
-      zi.tmz_date.tm_sec = t.tm_sec;
-      zi.tmz_date.tm_min = t.tm_min;
-      zi.tmz_date.tm_hour = t.tm_hour;
-      zi.tmz_date.tm_mday = t.tm_mday;
-      zi.tmz_date.tm_mon = t.tm_mon;
-      zi.tmz_date.tm_year = t.tm_year + 1900;
-      zi.external_fa = (uLong)st.st_mode << 16;
+    struct tm t;
+    localtime_r(&st.st_mtime, &t);
+    zi.tmz_date.tm_sec = t.tm_sec;
+    zi.tmz_date.tm_min = t.tm_min;
+    zi.tmz_date.tm_hour = t.tm_hour;
+    zi.tmz_date.tm_mday = t.tm_mday;
+    zi.tmz_date.tm_mon = t.tm_mon;
+    zi.tmz_date.tm_year = t.tm_year + 1900;
+    zi.external_fa = (uLong)(st.st_mode & ~(mode_t)clear_mode) << 16;
+    if ((err = open_entry(p.zf, name, zi, Z_DEFLATED, (size_t)st.st_size)) != ZIP_OK) {
+      close(fd);
+      return p.fail(err, __LINE__);
     }
-    if ((err = open_entry(p.zf, name, zi, Z_DEFLATED, size)) != ZIP_OK)
-      return p.fail(err, __LINE__);
-    if (size && (err = write_slices(p.zf, source.map_begin, size)) != ZIP_OK)
-      return p.fail(err, __LINE__);
+    int line = 0;
+    err = pack_stream(p.zf, fd, &ctx, &result->bytes, &line);
+    close(fd);
+    if (err) return p.fail(err, line);
     if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
   }
 
   size_t fork_length = 0;
   unsigned char finder16[16];
-  if ((err = read_resource_fork(full_src, &p.fork, &fork_length, finder16)) != 0)
+  if ((err = read_resource_fork(full_src, &p.fork, &fork_length, finder16, &result->note)) != 0)
     return p.fail(err, __LINE__);
   if (fork_length >= 0x80000000UL) return p.fail(20005, __LINE__);
   if (fork_length > kMaxResourceFork) return p.fail(EFBIG, __LINE__);
@@ -187,7 +247,21 @@ int file_to_zip(const std::string& src, const std::string& zip_path) {
 
   err = zipClose(p.zf, nullptr);
   p.zf = nullptr;
-  return err ? p.fail(err, __LINE__) : 0;
+  if (err) return p.fail(err, __LINE__);
+  result->md5 = hex_digest(&ctx);
+  return 0;
+}
+
+int file_to_zip(const std::string& src, const std::string& zip_path) {
+  zip_pack_result result;
+  int err = zip_pack_file(app_path + src, app_path + zip_path, 0, &result);
+  if (!result.note.empty()) xer << result.note;
+  if (err) {
+    record_failure(result.line);
+    xer << "file_to_zip failed with error " << err << ".\nfile = " << sErrFile
+        << " line = " << sErrLine << "\n";
+  }
+  return err;
 }
 
 // [SECTION] Unpacking: entry data, names, links, forks, regular files

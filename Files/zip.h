@@ -11,6 +11,7 @@
 #include <minizip/unzip.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The largest resource fork a file can have: the Resource Manager addresses
@@ -29,6 +30,23 @@ enum { kZipBadEntryName = -37 };
 // Packs src into a new archive at zip_path (both prefixed with app_path).
 // Returns 0 or an error code for error_str().
 int file_to_zip(const std::string& src, const std::string& zip_path);
+
+// What one packing did, for a caller that must know exactly what went in.
+struct zip_pack_result {
+  std::string md5;     // of the bytes packed (a link's text), 32 lower-case hex digits
+  uint64_t bytes = 0;  // how many bytes that was
+  bool link = false;   // the source was a symbolic link
+  int line = 0;        // the line of zip.cpp that failed, 0 on success
+  std::string note;    // a line for the log (a damaged "._name" passed over), or ""
+};
+
+// The packing of file_to_zip on paths taken as they are: the source is read
+// once, and the digest is taken of the very bytes that go into the archive,
+// so the two can never disagree. The mode stored loses the bits of
+// clear_mode. Logs nothing and touches no shared record, so it is safe on
+// any thread; a half-written archive is removed. Returns 0 or an error code.
+int zip_pack_file(const std::string& src, const std::string& zip_path, unsigned clear_mode,
+                  zip_pack_result* result);
 
 // Unpacks every entry of zip_path into out_dir (ends in "/"; both prefixed
 // with app_path). first_name, when given, receives the first entry's name;
@@ -58,9 +76,10 @@ int parse_apple_double(const unsigned char* data, size_t length, apple_double_vi
 // Reads a file's resource fork and the first 16 bytes of its Finder
 // information (zero when it has none). *fork is allocated with new[] (nothrow)
 // and null when the file has no fork. Returns 0, 12, 20005, or EFBIG for a
-// "._name" file larger than kMaxAppleDouble.
+// "._name" file larger than kMaxAppleDouble. A damaged "._name" file is
+// passed over with a line for the log: into *note when given, else to the log.
 int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fork_length,
-                       unsigned char finder16[16]);
+                       unsigned char finder16[16], std::string* note = nullptr);
 
 // Gives the target the Finder information and fork of a parsed block; falls
 // back to the block as "._name" beside the target when the file system

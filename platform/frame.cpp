@@ -200,6 +200,18 @@ void MACIBM_event_proc() {
 
 void MACIBM_pump_events() { pump_events(0); }
 
+int MACIBM_take_one_event() {
+  SDL_Event e;
+  if (!SDL_PollEvent(&e)) return 0;
+  if (e.type == SDL_KEYDOWN) {
+    const SDL_Keycode sym = e.key.keysym.sym;
+    return sym > 0 && sym < 128 ? static_cast<int>(sym) : 0;
+  }
+  if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE))
+    close_requested = 1;
+  return 0;
+}
+
 // [SECTION] Windows and clicks
 
 void MACIBM_startwind(int id) {

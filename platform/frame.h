@@ -11,6 +11,11 @@ void MACIBM_event_proc();
 // drawing its own progress keeps the window responsive; a close request waits
 // for the next frame.
 void MACIBM_pump_events();
+// Takes at most one pending event, without waiting, for a long task that
+// draws its own status: the character of a key press (a plain letter, as
+// 'q'), else 0. A close request sets close_requested; anything else is
+// dropped.
+int MACIBM_take_one_event();
 // Makes the id the current window with its logical size (-1 at start-up).
 void MACIBM_startwind(int id);
 // mode 0 a mouse press, 1 Return or Enter in a window other than 0.

@@ -22,6 +22,7 @@
 #include "installer/update/folders.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
+#include "tests/installer/update/engine_fixture.h"
 #include "tests/net/peers.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
@@ -112,21 +113,10 @@ class Engine : public testing_support::TempFolderTest {
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
-    temp_path = dir + "tmp/";
-    mkdir(temp_path.c_str(), 0700);
-    dest_dir_path = dir + "root/Nimbrel/";
-    run_command("mkdir -p '" + dest_dir_path + "'");
-    stg = stg_block();
-    stg.download_os = 3;
+    mkdir((dir + "tmp/").c_str(), 0700);
+    run_command("mkdir -p '" + dir + "root/Nimbrel/'");
+    engine_tests::engine_defaults(dir + "root/Nimbrel/", dir + "tmp/");
     stg.log_actions = 1;
-    stg.rename_folder = 0;
-    stg.file_action = action_skipped;
-    install_name = "v1";
-    this_install_has_exes = 0;
-    next = next_struct();
-    is_net = 1;
-    is_dvd = 0;
-    select_alert_hook = nullptr;
     for (int i = 0; i < 10; ++i) server_name[i] = server_path[i] = "";
   }
 
@@ -193,25 +183,10 @@ class Engine : public testing_support::TempFolderTest {
   }
   void stop_mirror(size_t k) { mirrors_[k].reset(); }
 
-  // What the frame does at INSTALL, then frames until the install ends. Each
-  // frame: the clock, then the transfer step's hundredth of a second.
-  // Returns the frames it took; observe runs after every frame.
+  // What the frame does at INSTALL with the set's manifest, then frames
+  // until the install ends.
   int install(double seconds = 60, const std::function<void()>& observe = nullptr) {
-    EXPECT_EQ(read_directory(dir + "directory.txt", "t"), dir_read) << manifest_problem;
-    install_prepare();
-    make_dirs();
-    if (!choose_files()) return 0;
-    stg.install_phase = phase_installing;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    int frames = 0;
-    while (stg.install_phase == phase_installing && std::chrono::steady_clock::now() < deadline) {
-      xtim.xtim_update();
-      install_frame_step(0.01);
-      if (observe) observe();
-      ++frames;
-    }
-    EXPECT_EQ(stg.install_phase, phase_ended) << "the install did not end in time";
-    return frames;
+    return engine_tests::install_frames(dir + "directory.txt", seconds, observe);
   }
 
   // md5sum over the installed tree against what the script expects, and
