@@ -13,13 +13,9 @@ build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 . "$src/tests/support/e2e_lib.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-screens-XXXXXX")
+e2e_begin screens
 shots="$build/screens"
 mkdir -p "$shots"
-xvfb_pid=""
-app_pid=""
-nginx_pid=""
-trap e2e_cleanup EXIT
 
 log="$work/app/Log.txt"
 fail() {

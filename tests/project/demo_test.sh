@@ -34,13 +34,7 @@ HOME="$work" bash "$src/tools/demo.sh" "$work/build" >"$work/out.txt" 2>&1 &
 demo_pid=$!
 wait_until 30 grep -q "click INSTALL" "$work/out.txt" || fail "the demo did not start"
 port=$(sed -n 's|.*http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$work/out.txt")
-wid=""
-for _ in $(seq 150); do
-  wid=$(xdotool search --name '^Nimbrel$' 2>/dev/null | head -1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "no window appeared"
+wait_window "$demo_pid"
 log="$work/build/Log.txt"
 wait_until 60 grep -q "Read the manifest of Nimbrel_Demo" "$log" || fail "no manifest read"
 xdotool mousemove --window "$wid" 491 679 click 1 # INSTALL

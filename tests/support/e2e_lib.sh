@@ -2,28 +2,29 @@
 # under Xvfb and use it with xdotool. Source it; callers run with set -eu.
 
 # Starts Xvfb on a display number nobody holds and exports DISPLAY; the
-# server's pid goes into xvfb_pid (empty when none could start). Xvfb itself
-# settles a race for a number by failing.
+# server's pid goes into xvfb_pid (empty when none could start). Xvfb picks
+# the number itself and names it once it takes clients, so scripts starting
+# together never share one.
 start_xvfb() {
   xvfb_pid=""
-  local n
-  for n in $(seq 90 160); do
-    { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-    # -noreset: a reset after xdotool's last call would drop a client connecting then.
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    xvfb_pid=$!
-    local _
-    for _ in $(seq 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-      export DISPLAY=":$n"
-      return 0
-    fi
-    xvfb_pid=""
+  local number _
+  number=$(mktemp "${TMPDIR:-/tmp}/nimbrel-display-XXXXXX")
+  # -noreset: a reset after xdotool's last call would drop a client connecting then.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$number" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
+  if kill -0 "$xvfb_pid" 2>/dev/null && [ -s "$number" ]; then
+    export DISPLAY=":$(tr -dc 0-9 <"$number")"
+    rm -f "$number"
+    return 0
+  fi
+  rm -f "$number"
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
   return 1
 }
 
@@ -77,7 +78,13 @@ e2e_report() {
   return 0
 }
 
-# Ends whatever the test started, and removes its scratch folder.
+# The start of an end-to-end script: a scratch folder in work, no process
+# yet, and on exit whatever the test started ended and the folder removed.
+e2e_begin() {  # name
+  work=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-$1-XXXXXX")
+  xvfb_pid="" app_pid="" nginx_pid=""
+  trap e2e_cleanup EXIT
+}
 e2e_cleanup() {
   [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null || true
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
@@ -114,26 +121,32 @@ CONF
   done
 }
 
+# Waits for the program's window: its id goes into wid, its place into X and
+# Y; fails when the program ends first or the window is not 1024 x 768.
+wait_window() {  # pid of the program
+  wid=""
+  local _
+  for _ in $(seq 150); do
+    wid=$(xdotool search --name '^Nimbrel$' 2>/dev/null | head -1 || true)
+    [ -n "$wid" ] && break
+    kill -0 "$1" 2>/dev/null || fail "the program ended before its window showed"
+    sleep 0.1
+  done
+  [ -n "$wid" ] || fail "no window appeared"
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  [ "$WIDTH" = 1024 ] && [ "$HEIGHT" = 768 ] || fail "window is ${WIDTH}x${HEIGHT}"
+}
+
 # Starts the copy of the program in $work/app/ with its own home, settings
 # and temporary folders under $work (and $work/bin first on the PATH), and
-# waits for its window: its id goes into wid, its place into X and Y.
+# waits for its window.
 run_app() {  # arguments of the program
   rm -f "$log"
   HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
     XDG_CACHE_HOME="$work/cache" TMPDIR="$work/tmp" PATH="$work/bin:$PATH" SDL_VIDEODRIVER=x11 \
     "$work/app/nimbrel_installer" "$@" >"$work/out.txt" 2>&1 &
   app_pid=$!
-  wid=""
-  local _
-  for _ in $(seq 150); do
-    wid=$(xdotool search --name '^Nimbrel$' 2>/dev/null | head -1 || true)
-    [ -n "$wid" ] && break
-    kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its window showed"
-    sleep 0.1
-  done
-  [ -n "$wid" ] || fail "no window appeared"
-  eval "$(xdotool getwindowgeometry --shell "$wid")"
-  [ "$WIDTH" = 1024 ] && [ "$HEIGHT" = 768 ] || fail "window is ${WIDTH}x${HEIGHT}"
+  wait_window "$app_pid"
 }
 
 logged() { [ -f "$log" ] && grep -qF -- "$1" "$log"; }

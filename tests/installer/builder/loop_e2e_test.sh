@@ -12,11 +12,7 @@ build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 . "$src/tests/support/e2e_lib.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-loop-XXXXXX")
-xvfb_pid=""
-app_pid=""
-nginx_pid=""
-trap e2e_cleanup EXIT
+e2e_begin loop
 log="$work/app/Log.txt"
 fail() {
   echo "FAIL: $*" >&2
