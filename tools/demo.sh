@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Shows a whole install in the installer's window: a small demo mirror, packed
-# by the tests' mirror script, served by nginx on loopback from an unprivileged
+# Shows a whole install in the installer's window: a small master copy packed
+# into a set by the builder, served by nginx on loopback from an unprivileged
 # port (no root needed), and the installer pointed at it through its
 # preferences. nginx stops when the installer ends.
 #
@@ -24,35 +24,32 @@ fi
 
 nginx=$(command -v nginx || echo /usr/sbin/nginx)
 [ -x "$nginx" ] || { echo "demo: nginx is missing (tools/setup.sh installs it)" >&2; exit 1; }
-[ -x "$build/nimbrel_installer" ] || { echo "demo: build first (make run does)" >&2; exit 1; }
+for program in nimbrel_installer nimbrel_builder; do
+  [ -x "$build/$program" ] || { echo "demo: build first (make run does)" >&2; exit 1; }
+done
 
 demo="$build/demo"
 version=Nimbrel_Demo
 rm -rf "$demo"
-mkdir -p "$demo/www/sets" "$demo/config" "$demo/tmp" "$demo/Nimbrel"
+mkdir -p "$demo/www/sets" "$demo/sets" "$demo/config" "$demo/tmp" "$demo/Nimbrel"
 addr=127.0.0.1
 port=$(python3 -c 'import socket
 s = socket.socket()
 s.bind(("127.0.0.1", 0))
 print(s.getsockname()[1])')
 
-# [SECTION] The demo mirror: a few documents, scenery blobs big enough to
-# watch, a link, the Linux program, and files of the other platforms that a
-# Linux install leaves alone.
-files="{\"path\": \"All/Resources/readme.txt\", \"text\": \"Welcome to the Nimbrel demo install.\\n\"},
-  {\"path\": \"All/Resources/readme link\", \"link\": \"readme.txt\"},
-  {\"path\": \"All/Instructions/Manual.txt\", \"size\": 60000, \"seed\": 2, \"words\": true},
-  {\"path\": \"All/Airfoils/naca0012.afl\", \"size\": 4000, \"seed\": 3, \"words\": true},
-  {\"path\": \"Linux/Nimbrel\", \"text\": \"#!/bin/sh\\necho 'Nimbrel demo'\\n\", \"mode\": 493, \"platform\": 3},
-  {\"path\": \"Macintosh/Nimbrel.app/Contents/MacOS/Nimbrel\", \"text\": \"mac\", \"platform\": 1},
-  {\"path\": \"Windows/Nimbrel.exe\", \"text\": \"win\", \"platform\": 2}"
+# [SECTION] The demo mirror: the builder's set of a small master copy (the
+# one the builder's tests use) with scenery blobs big enough to watch arrive.
+echo "demo: building the demo mirror from a master copy in $demo/master"
+python3 "$src/tests/installer/builder/make_master.py" "$demo/master"
+mkdir -p "$demo/master/All/Resources/default scenery/demo tiles"
 for i in $(seq 1 12); do
-  files="$files, {\"path\": \"All/Resources/default scenery/tile$i.dat\", \"size\": 400000, \"seed\": $((10 + i))}"
+  head -c 400000 /dev/urandom >"$demo/master/All/Resources/default scenery/demo tiles/tile$i.dat"
 done
-cat >"$demo/set.json" <<EOF
-{"set": "$demo/www/sets/$version", "manifest": "$demo/directory.txt", "files": [$files]}
-EOF
-python3 "$src/tests/installer/update/make_mirror.py" "$demo/set.json"
+BUILDER="$build/nimbrel_builder" bash "$src/tools/build_set.sh" "$demo/master/" "$demo/sets/"
+# The mirror names the set after the demo's version; the builder's own name
+# for it holds blanks.
+ln -s "$(find "$demo/sets" -mindepth 1 -maxdepth 1 -type d)" "$demo/www/sets/$version"
 printf 'I\n820 version\nSERVERS\n\nFINAL %s\nSERVER %s:%s\n/sets/\nThe demo mirror on this machine\nENDOFLIST\n' \
   "$version" "$addr" "$port" >"$demo/www/serverlist.txt"
 

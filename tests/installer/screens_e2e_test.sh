@@ -13,28 +13,15 @@ build=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
 . "$src/tests/support/e2e_lib.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-screens-XXXXXX")
+e2e_begin screens
 shots="$build/screens"
 mkdir -p "$shots"
-xvfb_pid=""
-app_pid=""
-nginx_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill -KILL "$app_pid" 2>/dev/null || true
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 log="$work/app/Log.txt"
 fail() {
   echo "FAIL: $*" >&2
   [ -f "$work/probe.png" ] && cp "$work/probe.png" "$shots/failed.png"
-  # The log without its long list of graphics capabilities.
-  [ -f "$log" ] && grep -v '_avail \|^AGL_\|^max ' "$log" | sed 's/^/  log: /' >&2
-  [ -f "$work/out.txt" ] && sed 's/^/  out: /' "$work/out.txt" >&2
-  [ -f "$work/nginx-access.log" ] && tail -40 "$work/nginx-access.log" | sed 's/^/  nginx: /' >&2
+  e2e_report
   exit 1
 }
 
@@ -49,35 +36,15 @@ web=127.0.15.1
 port=$(free_port "$web")
 mkdir -p "$work/web" "$work/mirror" "$work/tmp" "$work/home" "$work/config" "$work/data" \
   "$work/cache" "$work/app" "$work/bin" "$work/Nimbrel"
-cat >"$work/nginx.conf" <<EOF
-daemon off;
-master_process off;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log;
-events { worker_connections 64; }
-http {
-  log_format timed '\$msec \$request \$status \$body_bytes_sent';
-  access_log $work/nginx-access.log timed;
-  client_body_temp_path $work/body;
-  proxy_temp_path $work/proxy;
-  default_type application/octet-stream;
-  server { listen $web:$port; root $work/web; }
-  # The mirror sends slowly enough that an install can be seen under way.
+# The mirror sends slowly enough that an install can be seen under way.
+start_nginx "  server { listen $web:$port; root $work/web; }
   server {
     listen 127.0.15.2:$port;
     listen 127.0.15.3:$port;
     root $work/mirror;
     limit_rate 400k;
     location /slow/ { alias $work/mirror/; limit_rate 40k; }
-  }
-}
-EOF
-nginx -p "$work" -e "$work/nginx-error.log" -c "$work/nginx.conf" >"$work/nginx.out" 2>&1 &
-nginx_pid=$!
-for addr in "$web" 127.0.15.2 127.0.15.3; do
-  wait_until 10 curl -s -o /dev/null "http://$addr:$port/" ||
-    fail "nginx did not start: $(cat "$work/nginx.out" "$work/nginx-error.log" 2>/dev/null)"
-done
+  }" "$web:$port" "127.0.15.2:$port" "127.0.15.3:$port"
 
 # A version of the product as the test's own script packs it (not our
 # builder), and the server list that names it on both mirrors.
@@ -123,61 +90,9 @@ chmod +x "$work/bin/xdg-open"
 # The program writes its log beside itself, so it runs from a copy.
 cp "$build/nimbrel_installer" "$work/app/"
 
-run_app() {  # arguments of the program
-  rm -f "$log"
-  HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
-    XDG_CACHE_HOME="$work/cache" TMPDIR="$work/tmp" PATH="$work/bin:$PATH" SDL_VIDEODRIVER=x11 \
-    "$work/app/nimbrel_installer" "$@" >"$work/out.txt" 2>&1 &
-  app_pid=$!
-  wid=""
-  local _
-  for _ in $(seq 150); do
-    wid=$(xdotool search --name '^Nimbrel$' 2>/dev/null | head -1 || true)
-    [ -n "$wid" ] && break
-    kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its window showed"
-    sleep 0.1
-  done
-  [ -n "$wid" ] || fail "no window appeared"
-  eval "$(xdotool getwindowgeometry --shell "$wid")"
-  [ "$WIDTH" = 1024 ] && [ "$HEIGHT" = 768 ] || fail "window is ${WIDTH}x${HEIGHT}"
-}
-
-logged() { [ -f "$log" ] && grep -qF -- "$1" "$log"; }
-wait_log() {  # text, seconds
-  wait_until "${2:-60}" logged "$1" || fail "the log never said: $1"
-}
-
-# Clicks at a point of the screen given as the program lays it out: logical
-# units of the window whose lower-left corner is at (ox, oy), y upwards.
-click() {  # x y [ox oy]
-  local ox=${3:-0} oy=${4:-0}
-  xdotool mousemove --window "$wid" "$(($1 + ox))" "$((768 - $2 - oy))" click 1
-}
-
 shot() {  # name
   import -window root "$work/root.png"
   convert "$work/root.png" -crop "1024x768+$X+$Y" +repage "$shots/$1.png"
-}
-
-# The colour a pixel of the button atlas has once drawn with the green tint
-# of an enabled image button.
-atlas=$src/assets/images/t_installer.png
-tinted() {  # u v (texels, v upwards)
-  pixel_of "$atlas" "$1" "$((764 - 1 - $2))" |
-    awk -F, '{ printf "%d,%d,%d", $1 * 0.8 + 0.5, $2, $3 * 0.8 + 0.5 }'
-}
-screen_pixel_is() {  # x y (logical, y upwards) colour
-  import -window root "$work/probe.png"
-  colours_near "$(pixel_of "$work/probe.png" "$((X + $1))" "$((Y + 767 - $2))")" "$3" 12
-}
-# Waits until the screen shows an enabled image button: the pixel at
-# (x + dx, y + dy) of a button drawn at (x, y) of a window whose lower-left
-# corner is at (ox, oy), from atlas texel (u, v).
-wait_button() {  # x y u v dx dy what [ox oy]
-  local want sx=$(($1 + $5 + ${8:-0})) sy=$(($2 + $6 + ${9:-0}))
-  want=$(tinted "$(($3 + $5))" "$(($4 + $6))")
-  wait_until 20 screen_pixel_is "$sx" "$sy" "$want" ||
-    fail "no $7 on the screen: $(pixel_of "$work/probe.png" "$((X + sx))" "$((Y + 767 - sy))"), not $want"
 }
 
 # While a modal window is up the whole screen behind it is the interface's
@@ -185,18 +100,6 @@ wait_button() {  # x y u v dx dy what [ox oy]
 back=$(pixel_of "$src/assets/images/t_interface.png" 319 $((512 - 1 - 155)))
 modal_open() { screen_pixel_is 2 2 "$back"; }
 modal_closed() { ! screen_pixel_is 2 2 "$back"; }
-
-# Window origins as the shell centres them: terms 500 x 300, question 700 x 146.
-terms_ox=262 terms_oy=234
-question_ox=162 question_oy=311
-
-agree_to_terms() {
-  wait_log "Showing the terms of use."
-  wait_button 400 10 918 166 6 3 "AGREE button" "$terms_ox" "$terms_oy"
-  [ -n "${1:-}" ] && shot "$1"
-  click 429 21 "$terms_ox" "$terms_oy"
-  wait_log "The terms were agreed to."
-}
 
 # Every file of the manifest as it should stand: MD5s, link texts, the
 # Linux program executable, and nothing of another platform.
@@ -213,15 +116,6 @@ tree_matches() {  # folder, expect prefix, except (a local path or "")
     -o -name 'Linux' \) | grep -q .
 }
 
-quit_app() {
-  click 985 89
-  local status=0
-  wait_until 20 sh -c "! kill -0 $app_pid 2>/dev/null" || fail "QUIT did not end the program"
-  wait "$app_pid" || status=$?
-  app_pid=""
-  [ "$status" = 0 ] || fail "the program ended with status $status"
-}
-
 prefs_say() {  # key value
   grep -qx "$1 $2" "$work/config/Nimbrel Installer.prf" ||
     fail "preferences lack \"$1 $2\": $(cat "$work/config/Nimbrel Installer.prf")"
@@ -231,7 +125,7 @@ prefs_say() {  # key value
 
 run_app -path "$work/Nimbrel" "--pref:_web_host=$web:$port" "--pref:_shop_host=shop.test:8015"
 wait_log "Read the manifest of Nimbrel_900r1"
-wait_button 450 78 640 166 10 3 "enabled INSTALL button"
+wait_install_button
 shot main-ready
 
 click 758 89 # VISIT SHOP
@@ -247,7 +141,7 @@ xdotool key Return # closes it, as its close box would
 wait_until 20 modal_closed || fail "Return did not close the preferences window"
 
 click 491 89 # INSTALL
-agree_to_terms terms
+agree_to_terms shot terms
 sleep 1.5
 shot installing
 wait_log "INSTALLATION COMPLETE: $work/Nimbrel_900r1/" 120
@@ -277,7 +171,7 @@ before=$(stat -c %Y "$work/Nimbrel_900r1/Resources/data/part1.bin")
 # preferences the first run wrote.
 run_app
 wait_log "Read the manifest of Nimbrel_900r2"
-wait_button 450 78 640 166 10 3 "enabled INSTALL button"
+wait_install_button
 shot update-ready
 click 491 89
 agree_to_terms
@@ -307,7 +201,7 @@ server_list Nimbrel_900r2 /slow/sets/
 mkdir -p "$work/third"
 run_app -path "$work/third"
 wait_log "Read the manifest of Nimbrel_900r2"
-wait_button 450 78 640 166 10 3 "enabled INSTALL button"
+wait_install_button
 click 491 89
 agree_to_terms
 wait_until 30 test -e "$work/third/Resources/data/part1.bin" || fail "the third install never started"

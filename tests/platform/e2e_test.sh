@@ -38,17 +38,9 @@ run_once() {  # signal, screenshot or ""
     "$work/nimbrel_installer" --pref:_web_host=127.0.15.30:9 >"$work/out.txt" 2>&1 &
   app_pid=$!
   set +m
-  local wid=""
-  for _ in $(seq 100); do
-    wid=$(xdotool search --name '^Nimbrel$' 2>/dev/null | head -1 || true)
-    [ -n "$wid" ] && break
-    kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its window showed"
-    sleep 0.1
-  done
-  [ -n "$wid" ] || fail "no window appeared"
+  local wid
+  wait_window "$app_pid"
   sleep 0.5
-  eval "$(xdotool getwindowgeometry --shell "$wid")"
-  [ "$WIDTH" = 1024 ] && [ "$HEIGHT" = 768 ] || fail "window is ${WIDTH}x${HEIGHT}"
   if [ -n "$shot" ]; then
     # The frame function draws the installer's background over the whole
     # window, texel for pixel, and the preferences button near its top left.
