@@ -49,7 +49,10 @@ std::string records_of(const std::string& dump, const std::string& path) {
 
 TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
   // A link under the Windows folder named like a program is no program: the
-  // large-address step must leave it, and the text it points to, alone.
+  // large-address step must leave it, and the text it points to, alone; a
+  // program outside the Windows folder is not marked either.
+  sh("cp " + shq(master + "Windows/nimbrel.exe") + " " +
+     shq(master + "All/Resources/plugins/tool.exe"));
   write_file(master + "Windows/readme.txt", "Read me on Windows.\n");
   ASSERT_EQ(symlink("readme.txt", (master + "Windows/readme.exe").c_str()), 0);
   ASSERT_EQ(chmod((master + "Linux/nimbrel").c_str(), 0777), 0);
@@ -73,7 +76,8 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
             "All/Resources/menu link\nAll/Resources/menus/English/Nimbrel.txt\n"
             "All/Resources/menus folder link\n"
             "All/Resources/plugins/other.txt\nAll/Resources/plugins/PluginAdminLin.vyk\n"
-            "All/Resources/plugins/PluginAdminWin.vyk\nAll/Resources/text/English/Nimbrel.txt\n"
+            "All/Resources/plugins/PluginAdminWin.vyk\nAll/Resources/plugins/tool.exe\n"
+            "All/Resources/text/English/Nimbrel.txt\n"
             "All/Weapons/bomb.wpn\nLinux/nimbrel\nMacintosh/Nimbrel.app/Contents/MacOS/Nimbrel\n"
             "Windows/nimbrel.exe\nWindows/readme.exe\nWindows/readme.txt\n");
 
@@ -130,6 +134,7 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
   const std::string exe = read_file(master + "Windows/nimbrel.exe");
   ASSERT_GT(exe.size(), 90u);
   EXPECT_EQ(exe[64 + 22] & 0x20, 0x20);
+  EXPECT_EQ(read_file(master + "All/Resources/plugins/tool.exe")[64 + 22] & 0x20, 0);
   EXPECT_EQ(sh("md5sum < " + shq(master + "Windows/nimbrel.exe") + " | cut -c1-32"),
             last_record("Windows/nimbrel.exe")->sig_want + "\n");
 
