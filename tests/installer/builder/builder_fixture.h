@@ -63,13 +63,21 @@ class BuilderTest : public testing_support::TempFolderTest {
   // exit status and keeps its log in builder_log.
   int build(const std::string& output, const std::string& old_manifest = "") {
     run_command(as_user + " mkdir -p " + shq(output));
+    return run_script("", master, output, old_manifest);
+  }
+
+  // The maintainers' script started in the folder `from` ("" for wherever
+  // the test runs), with its arguments as given.
+  int run_script(const std::string& from, const std::string& master_arg,
+                 const std::string& output_arg, const std::string& old_manifest) {
     const std::string log_path =
         log_folder.empty() ? dir + "builder-log.txt" : log_folder + "log.txt";
     int status = -1;
     std::string said = run_command(
-        as_user + " env BUILDER=" + shq(std::string(NIMBREL_BINARY_DIR) + "/nimbrel_builder") +
+        (from.empty() ? "" : "cd " + shq(from) + " && ") + as_user +
+            " env BUILDER=" + shq(std::string(NIMBREL_BINARY_DIR) + "/nimbrel_builder") +
             " BUILDER_LOG=" + shq(log_path) + " bash " + shq(source_file("tools/build_set.sh")) +
-            " " + shq(master) + " " + shq(output) +
+            " " + shq(master_arg) + " " + shq(output_arg) +
             (old_manifest.empty() ? "" : " " + shq(old_manifest)) + " 2>&1",
         &status);
     builder_log = read_file(log_path) + said;

@@ -3,6 +3,8 @@
 // installer's reader and by a reader in Python, a second release carrying
 // the first one's histories forward, and every house rule and check that
 // must stop a build.
+#include <limits.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -46,6 +48,14 @@ std::string records_of(const std::string& dump, const std::string& path) {
 // [SECTION] The first release
 
 TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
+  // A link under the Windows folder named like a program is no program: the
+  // large-address step must leave it, and the text it points to, alone; a
+  // program outside the Windows folder is not marked either.
+  sh("cp " + shq(master + "Windows/nimbrel.exe") + " " +
+     shq(master + "All/Resources/plugins/tool.exe"));
+  write_file(master + "Windows/readme.txt", "Read me on Windows.\n");
+  ASSERT_EQ(symlink("readme.txt", (master + "Windows/readme.exe").c_str()), 0);
+  ASSERT_EQ(chmod((master + "Linux/nimbrel").c_str(), 0777), 0);
   const std::string out = dir + "out/";
   ASSERT_EQ(build(out), 0) << log_tail();
   const std::string set = set_of(out);
@@ -66,9 +76,10 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
             "All/Resources/menu link\nAll/Resources/menus/English/Nimbrel.txt\n"
             "All/Resources/menus folder link\n"
             "All/Resources/plugins/other.txt\nAll/Resources/plugins/PluginAdminLin.vyk\n"
-            "All/Resources/plugins/PluginAdminWin.vyk\nAll/Resources/text/English/Nimbrel.txt\n"
+            "All/Resources/plugins/PluginAdminWin.vyk\nAll/Resources/plugins/tool.exe\n"
+            "All/Resources/text/English/Nimbrel.txt\n"
             "All/Weapons/bomb.wpn\nLinux/nimbrel\nMacintosh/Nimbrel.app/Contents/MacOS/Nimbrel\n"
-            "Windows/nimbrel.exe\n");
+            "Windows/nimbrel.exe\nWindows/readme.exe\nWindows/readme.txt\n");
 
   // Each archive is whole, holds one entry named like its file, and its
   // bytes are those the line's signature and sizes speak of.
@@ -108,8 +119,9 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
     EXPECT_EQ(int(r->ext_size), l.ext_kb) << l.path;
   }
 
-  // A link goes as its text; a group-writable program loses that bit; the
-  // Windows program is marked large-address-aware in the master and packed so.
+  // A link goes as its text; a program anyone may write loses the group and
+  // world write bits; the Windows program is marked large-address-aware in
+  // the master and packed so, the link beside it is packed as it stands.
   EXPECT_EQ(sh("unzip -p " + shq(set + "All/Resources/menu link.zip")),
             "menus/English/Nimbrel.txt");
   EXPECT_EQ(sh("unzip -p " + shq(set + "All/Resources/menus folder link.zip")), "menus");
@@ -117,9 +129,12 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
             "lrwxr-xr-x\n");
   EXPECT_EQ(sh("zipinfo " + shq(set + "Linux/nimbrel.zip") + " | sed -n 3p | cut -c1-10"),
             "-rwxr-xr-x\n");
+  EXPECT_EQ(sh("unzip -p " + shq(set + "Windows/readme.exe.zip")), "readme.txt");
+  EXPECT_EQ(read_file(master + "Windows/readme.txt"), "Read me on Windows.\n");
   const std::string exe = read_file(master + "Windows/nimbrel.exe");
   ASSERT_GT(exe.size(), 90u);
   EXPECT_EQ(exe[64 + 22] & 0x20, 0x20);
+  EXPECT_EQ(read_file(master + "All/Resources/plugins/tool.exe")[64 + 22] & 0x20, 0);
   EXPECT_EQ(sh("md5sum < " + shq(master + "Windows/nimbrel.exe") + " | cut -c1-32"),
             last_record("Windows/nimbrel.exe")->sig_want + "\n");
 
@@ -139,11 +154,29 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
   EXPECT_EQ(count("\n\nDIR "), 13);
 }
 
+// A maintainer may name the folders relative to where the script starts,
+// and without their "/".
+TEST_F(BuilderTest, RelativeLocationsWithoutTheirSlash) {
+  sh("mkdir " + shq(dir + "out"));
+  ASSERT_EQ(run_script(dir, "master", "out", ""), 0) << log_tail();
+  char real[PATH_MAX];
+  ASSERT_NE(realpath(dir.c_str(), real), nullptr);
+  const std::string here = std::string(real) + "/";
+  EXPECT_NE(builder_log.find("Builder: master " + here + "master/, "), std::string::npos)
+      << log_tail();
+  EXPECT_NE(builder_log.find(", sets in " + here + "out/, "), std::string::npos) << log_tail();
+  EXPECT_EQ(sh("unzip -Z1 " + shq(set_of(dir + "out/") + "directory.txt.zip")), "directory.txt\n");
+}
+
 // [SECTION] The next release
 
 TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
   ASSERT_EQ(build(dir + "out1/"), 0) << log_tail();
   std::string old = aged(manifest_of(dir + "out1/", "first.txt"), "old.txt");
+  // A file whose platform code changed where it stands: its old history has
+  // another key, yet lands where the packed file does.
+  const std::string admin = "All/Resources/plugins/PluginAdminLin.vyk";
+  sh("sed -i -E 's/^FILE 0 6 (90016 .* PluginAdminLin[.]vyk)$/FILE 0 0 \\1/' " + shq(old));
   const std::string a = testing_support::md5sum_of("older revived");
   const std::string b = testing_support::md5sum_of("revived");
   // Histories the first release did not write: a file gone already, a file
@@ -193,13 +226,16 @@ TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
       {"All/Resources/notes.bak", ""},
       {"All/Resources/revived.txt", "0 0 90010 0 0 " + a + "\n0 0 90017 0 0 " + b + "\n"},
       {"All/Resources/plugins/other.txt", ""},
+      {admin, "0 6 90017 0 0 " + sig(admin) + "\n"},
       {"Linux/Resources/plugins/other.txt",
        "0 3 90017 0 0 " + sig("All/Resources/plugins/other.txt") + "\n"},
   };
+  ASSERT_EQ(records_of(before, admin).substr(0, 4), "0 0 ");
   for (const auto& c : cases) EXPECT_EQ(records_of(now, c.path), c.records) << c.path;
-  EXPECT_NE(builder_log.find("Left the set but not gone: All/Resources/plugins/other.txt"),
-            std::string::npos)
-      << log_tail();
+  for (const std::string path : {"All/Resources/plugins/other.txt", admin.c_str()})
+    EXPECT_NE(builder_log.find("Left the set but not gone: " + path + " "), std::string::npos)
+        << path << "\n"
+        << log_tail();
 }
 
 // [SECTION] What stops a build
@@ -265,6 +301,10 @@ TEST_F(BuilderStops, NamesAndEntriesTheManifestCannotCarry) {
        "differ only in letter case or platform!"},
       {"a text file named like a program", "echo x > Windows/notes.exe.txt",
        "Oops! We could not make a windows exe file large-address-aware!\nerror# 5.000000\n"},
+      // The larger file is packed first, yet the first in the walk is told.
+      {"two failures on two cores",
+       "echo x > Windows/notes.exe.txt && head -c 2000000 /dev/zero > Windows/zz.exe.txt",
+       "error# 5.000000\n" + master + "Windows/notes.exe.txt\n"},
   });
 }
 
@@ -285,6 +325,7 @@ TEST_F(BuilderStops, OldManifestsAndPlacesThatCannotBeUsed) {
   const std::string kHeader = "I\n900 version\nINSTALLER\n\n";
   const std::string sig(32, 'a');
   write_file(dir + "garbage.txt", "<html>not a manifest</html>\n");
+  write_file(dir + "newer.txt", "I\n1000 version\nINSTALLER\n\n");
   write_file(dir + "this version.txt",
              kHeader + "DIR All/Resources/\nFILE 0 0 90017 0 0 " + sig + " big.bin\n");
   write_file(dir + "twice.txt", kHeader + "DIR All/Resources/\nFILE 0 0 90010 0 0 " + sig +
@@ -298,6 +339,7 @@ TEST_F(BuilderStops, OldManifestsAndPlacesThatCannotBeUsed) {
   } cases[] = {
       {"missing", dir + "none.txt", "I tried to read a directory file that does not exist!"},
       {"not a manifest", dir + "garbage.txt", "I could not read the old directory!"},
+      {"of a newer format", dir + "newer.txt", "I could not read the old directory!"},
       {"holding this version", dir + "this version.txt",
        "You idiot! I already have a version:\nversion_number 90017.000000\n"},
       {"one file twice", dir + "twice.txt",
@@ -307,6 +349,8 @@ TEST_F(BuilderStops, OldManifestsAndPlacesThatCannotBeUsed) {
     const std::string out = dir + "out-" + std::string(c.what) + "/";
     EXPECT_EQ(build(out, c.old), 1) << c.what;
     EXPECT_NE(builder_log.find(c.logged), std::string::npos) << c.what << "\n" << log_tail();
+    // The builder reads it for its histories: no user is told to update.
+    EXPECT_EQ(builder_log.find("newer than I can understand"), std::string::npos) << c.what;
   }
 
   // A set folder that exists, sets inside the master, a master inside the output.

@@ -3,6 +3,9 @@
 // sets (the builder program itself only makes internet sets).
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <string>
 
@@ -215,6 +218,35 @@ TEST_F(SelectionDeathTest, AnUnknownSetTypeOrASetWithoutFilesIsRefused) {
   install_type = install_moon;
   EXPECT_EXIT(build_install(), ::testing::ExitedWithCode(1), "");
   EXPECT_NE(log().find("This set selects no file at all!\nMoon\n"), std::string::npos) << log();
+}
+
+// A disk that fills up while an archive is written: the build stops naming
+// the file, and the set holds no part of that archive and no manifest.
+TEST_F(SelectionDeathTest, AnArchiveThatCannotBeWrittenWholeStopsTheBuild) {
+  ASSERT_NO_FATAL_FAILURE(make_master());
+  run_command("mkdir -p " + shq(dir + "out"));
+  install_type = install_disc;
+  EXPECT_EXIT(
+      {
+        // Writes past the limit fail as on a full disk, without a signal.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit;
+        limit.rlim_cur = limit.rlim_max = 150000;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        build_install();
+      },
+      ::testing::ExitedWithCode(1), "");
+  EXPECT_NE(log().find("I could not zip a file!\n"), std::string::npos) << log();
+  EXPECT_NE(log().find(master + "All/Resources/big.bin\n"), std::string::npos) << log();
+  const std::string set = dir + "out/" + build_name[0] + "/";
+  EXPECT_EQ(run_command("find " + shq(set) +
+                        " -name '.*' -o -name '*big.bin*' -o -name "
+                        "directory.txt.zip"),
+            "");
+  // The files before it in the walk were packed whole.
+  int status = -1;
+  run_command("unzip -tq " + shq(set + "All/Aircraft/Trainer/Trainer.acf.zip"), &status);
+  EXPECT_EQ(status, 0);
 }
 
 // [SECTION] The status lines
