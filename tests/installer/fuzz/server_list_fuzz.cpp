@@ -1,9 +1,10 @@
 // libFuzzer harness of the server-list reader: whatever the bytes, every
-// mirror it keeps has a plain host name and a folder under "/" that ends in
-// the version's name.
+// mirror it keeps has a plain host name, perhaps with a port, and a folder
+// under "/" that ends in the version's name.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "installer/update/server_list.h"
 
@@ -20,7 +21,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   for (int i = 0; i < list.count; ++i) {
     const std::string& host = list.name[i];
     const std::string& path = list.path[i];
-    if (host.empty() || host.find_first_of(" /:\t\r\n") != std::string::npos) abort();
+    // A host name, then at most one ":" with a port of 1 to 65535.
+    const size_t colon = host.find(':');
+    const std::string name = host.substr(0, colon);
+    if (name.empty() || name.find_first_of(" /:@\\\t\r\n") != std::string::npos) abort();
+    if (colon != std::string::npos) {
+      const std::string port = host.substr(colon + 1);
+      if (port.empty() || port.size() > 5 ||
+          port.find_first_not_of("0123456789") != std::string::npos)
+        abort();
+      const long number = strtol(port.c_str(), nullptr, 10);
+      if (number < 1 || number > 65535) abort();
+    }
     if (path.empty() || path[0] != '/' || path.size() < tail.size() ||
         path.compare(path.size() - tail.size(), tail.size(), tail) != 0)
       abort();
