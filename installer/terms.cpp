@@ -82,9 +82,9 @@ namespace {
 constexpr float kPanelLeft = 10, kPanelBottom = 42, kLineHeight = 11, kMargin = 10;
 constexpr float kSliderWidth = 24;
 
-// The text in its panel from line *first on; the wheel and the scroll bar
-// move *first when the text is longer than the panel.
-void draw_terms(const std::vector<std::string>& lines, int* first) {
+}  // namespace
+
+void terms_panel(const std::vector<std::string>& lines, int* first) {
   float right = 0, top = 0;
   BTN_subwin(0, frame_text_panel, kPanelLeft, kPanelBottom, -1, -1, "", &right, &top);
   const float panel_top = top - 10, panel_right = right - 10;
@@ -107,8 +107,6 @@ void draw_terms(const std::vector<std::string>& lines, int* first) {
   }
 }
 
-}  // namespace
-
 int handle_EULA() {
   static int agreed = 0;
   if (agreed) return 1;
@@ -122,7 +120,7 @@ int handle_EULA() {
   for (;;) {
     OGL_plot_back_col();
     BTN_fillwin(1, kFillwinBare);
-    draw_terms(lines, &first);
+    terms_panel(lines, &first);
     if (interface_rect(300, 10, 832, 166, 85, 22, 1, 1)) {
       xer << "The terms were declined.\n";
       agreed = 0;

@@ -21,3 +21,7 @@ int handle_EULA();
 // The terms text as the window shows it: wrapped into lines no wider than
 // width in the interface font; an empty line stays as a gap.
 std::vector<std::string> terms_lines(const std::string& text, float width);
+// The terms panel of the current window, showing lines from *first on; the
+// wheel over the panel and its scroll bar move *first, kept so that the last
+// line can show but no further, when the text is longer than the panel.
+void terms_panel(const std::vector<std::string>& lines, int* first);

@@ -75,7 +75,7 @@ about_record& about_state() { return g_about; }
 
 // [SECTION] The version check
 
-void about_read_list(const std::string& path, about_record& r) {
+bool about_read_list(const std::string& path, about_record& r) {
   xmap_class file(path.c_str());
   static const int kVersions[] = {820, 0};
   const bool header_ok = file.check_file(kind_text, kVersions, "SERVERS", nullptr) != 0;
@@ -135,7 +135,7 @@ void about_read_list(const std::string& path, about_record& r) {
     r.is_latest = 0;
     r.is_beta = 1;
   }
-  if (r.is_latest) return;
+  if (r.is_latest) return header_ok;
   r.installer_server = r.is_beta ? r.beta_server : r.final_server;
   r.installer_path = r.is_beta ? r.beta_path : r.final_path;
   // Names from the list that a request cannot carry count as none.
@@ -143,9 +143,10 @@ void about_read_list(const std::string& path, about_record& r) {
     r.err_msg = std::string(r.is_beta ? "There is a newer beta of Nimbrel available! Visit "
                                       : "There is a new version of Nimbrel available! Visit ") +
                 web_host + " to download the update.";
-    return;
+    return header_ok;
   }
   r.ins_state = 1;
+  return header_ok;
 }
 
 void about_check_step() {
@@ -158,9 +159,14 @@ void about_check_step() {
     r.pause.failed(xtim.act_time);
     return;
   }
-  r.list_whole = true;
-  about_read_list(list, r);
+  const bool is_list = about_read_list(list, r);
   delete_file(list);
+  // A page that is no list (a captive portal's) is a failed fetch: the check
+  // goes on, after a pause, so that it can succeed once the network lets it.
+  if (is_list)
+    r.list_whole = true;
+  else
+    r.pause.failed(xtim.act_time);
 }
 
 // [SECTION] The update

@@ -31,11 +31,13 @@ about_record& about_state();
 void MACIBM_about();
 
 // One poll of the version check: nothing once a list has arrived whole, and
-// nothing before the pause after a failure is over.
+// nothing before the pause after a failure (no answer, or an answer that is
+// no list) is over.
 void about_check_step();
 // Reads a list that arrived (its header must be the server list's, version
-// 820) into the record and decides what to offer.
-void about_read_list(const std::string& path, about_record& r);
+// 820) into the record and decides what to offer. False when the file is no
+// such list.
+bool about_read_list(const std::string& path, about_record& r);
 // One step of the update: the download's poll (state 2), or the start of the
 // unpacked program (state 3), which ends this one.
 void about_update_step();

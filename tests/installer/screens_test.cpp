@@ -396,6 +396,36 @@ TEST_F(Windows, TheQuestionWindowAnswersWithTheButtonPressed) {
   EXPECT_NE(log().find("Answered: KEEP EVERY OLD FILE IN THIS DIRECTORY"), std::string::npos);
 }
 
+// The wheel over the terms panel scrolls by three lines, never past the
+// point where the last line shows at the bottom, nor before the first.
+TEST_F(Windows, TheTermsScrollWithTheWheelUpToTheirLastLine) {
+  MACIBM_startwind(wind_terms);
+  ASSERT_EQ(mnw.cur_window, wind_terms);
+  mnw.mouse_down = mnw.mouse_held = 0;
+  const std::vector<std::string> long_text(100, "a line of the terms");
+  auto scroll = [](const std::vector<std::string>& lines, int first, int wheel, float y = 150) {
+    mnw.mouse_x = 100, mnw.mouse_y = y;
+    mnw.wheel = wheel;
+    terms_panel(lines, &first);
+    mnw.wheel = 0;
+    return first;
+  };
+  EXPECT_EQ(scroll(long_text, 0, -1), 3) << "towards the user: later lines";
+  EXPECT_EQ(scroll(long_text, 10, 2), 4);
+  EXPECT_EQ(scroll(long_text, 2, 5), 0);
+  EXPECT_EQ(scroll(long_text, 10, -1, 20), 10) << "the wheel below the panel";
+  const int last = scroll(long_text, 0, -100);
+  const int visible = 100 - last;
+  EXPECT_GT(visible, 10);
+  EXPECT_LT(visible, 30);
+  // The panel holds `visible` lines: one more is the first text to scroll.
+  EXPECT_EQ(scroll(std::vector<std::string>(visible, "x"), 0, -1), 0);
+  EXPECT_EQ(scroll(std::vector<std::string>(visible + 1, "x"), 0, -1), 1);
+  EXPECT_EQ(scroll(std::vector<std::string>(3, "x"), 5, 0), 0)
+      << "a text that fits starts at its top";
+  MACIBM_startwind(wind_main);
+}
+
 // What INSTALL starts, in its order: the terms, then the decisions, then
 // the folders. The terms window (500 x 300) sits with its corner at
 // (262, 234).

@@ -151,16 +151,25 @@ TEST_F(About, EachListOffersWhatItHolds) {
 }
 
 // No blocking look-up every frame: after a failure the next attempt waits,
-// and once a list has come whole nothing more is fetched.
+// and once a list has come whole nothing more is fetched. A captive portal's
+// page is such a failure, not the end of the check.
 TEST_F(About, TheCheckPausesAfterAFailureAndEndsWithAWholeList) {
   const std::string www = serve();
-  write_file(www + "serverlist.txt", kHeader + "FINAL Nimbrel 9.00\nFINAL_VERSION 90017\n");
   web_host = "127.0.15.22:9";
   ASSERT_TRUE(poll(about_check_step, [] { return about_state().pause.failures() == 1; }));
   about_check_step();
   EXPECT_EQ(http.slots[0], nullptr) << "no attempt before the pause is over";
   web_host = "127.0.15.21:" + std::to_string(kPort);
+  write_file(www + "serverlist.txt", "<html>Log in to use this network</html>");
   xtim.act_time += 1.01f;
+  ASSERT_TRUE(poll(about_check_step, [] { return about_state().pause.failures() == 2; }));
+  EXPECT_FALSE(about_state().list_whole);
+  EXPECT_EQ(about_state().err_msg, "Can't connect to the net to find latest version.");
+  xtim.act_time += 1.01f;
+  about_check_step();
+  EXPECT_EQ(http.slots[0], nullptr) << "the second pause is two seconds";
+  write_file(www + "serverlist.txt", kHeader + "FINAL Nimbrel 9.00\nFINAL_VERSION 90017\n");
+  xtim.act_time += 1.0f;
   ASSERT_TRUE(poll(about_check_step, [] { return about_state().list_whole; }));
   EXPECT_EQ(about_state().err_msg, "Your version of Nimbrel is up to date.");
   EXPECT_EQ(about_state().version_str_net, "Nimbrel 9.00");
