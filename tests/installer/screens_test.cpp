@@ -286,12 +286,7 @@ class Windows : public testing_support::TempFolderTest {
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     const char* error = "";
-    ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
-    PLAT_gl_probe();
-    PLAT_gl_pix_specs(0);
-    mnw.tex_res = 5;
-    recall_ins_texes();
-    MACIBM_take_interface_colours();
+    ASSERT_TRUE(testing_support::open_installer_window(1024, 768, &error)) << error;
     close_requested = 0;
     app_done = 0;
     stg = stg_block();

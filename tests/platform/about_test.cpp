@@ -238,12 +238,7 @@ TEST_F(About, ANewerInstallerIsFetchedUnpackedAndStartedBeforeThisOneEnds) {
 // when the program is closed.
 TEST_F(About, TheWindowRunsTheCheckAndClosesWithTheProgram) {
   const char* error = "";
-  ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
-  PLAT_gl_probe();
-  PLAT_gl_pix_specs(0);
-  mnw.tex_res = 5;
-  recall_ins_texes();
-  MACIBM_take_interface_colours();
+  ASSERT_TRUE(testing_support::open_installer_window(1024, 768, &error)) << error;
   web_host = "127.0.15.22:9";
   about_record& r = about_state();
   r.version_str_found = 1;
