@@ -69,7 +69,9 @@ class ReleaseLoop : public BuilderTest {
       const bool present = lstat((dest_dir_path + local).c_str(), &st) == 0;
       if (sig == "GONE" || (platform != 0 && platform != 3 && platform != 6)) {
         EXPECT_FALSE(present && sig == "GONE") << local << " should be gone";
-        if (platform == 1 || platform == 2) EXPECT_FALSE(present) << local << " is not for Linux";
+        if (platform == 1 || platform == 2) {
+          EXPECT_FALSE(present) << local << " is not for Linux";
+        }
         return;
       }
       ++files;
