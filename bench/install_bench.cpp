@@ -73,24 +73,24 @@ const bench_set& the_set() {
   s.root = testing_support::make_temp_dir("install-bench");
   const char* count_text = getenv("NIMBREL_INSTALL_BENCH_FILES");
   const int count = count_text ? atoi(count_text) : 2000;
-  std::string spec = "{\"set\": \"" + s.root + "www/v1\", \"manifest\": \"" + s.root +
+  std::string plan = "{\"set\": \"" + s.root + "www/v1\", \"manifest\": \"" + s.root +
                      "directory.txt\", \"expect\": \"" + s.root + "expect\", \"files\": [";
   for (int i = 0; i < count; ++i) {
     // Sizes from 1 KB to 20 MB, most of them small: about 1 GB for 2,000.
     const double t = count > 1 ? double(i) / (count - 1) : 0.0;
     const size_t size = static_cast<size_t>(1000.0 * std::pow(20000.0, std::pow(t, 4.5)));
     s.bytes += double(size);
-    spec += std::string(i ? ", " : "") + "{\"path\": \"All/d" + std::to_string(i % 20) + "/f" +
+    plan += std::string(i ? ", " : "") + "{\"path\": \"All/d" + std::to_string(i % 20) + "/f" +
             std::to_string(i) + (i % 2 ? ".bin" : ".txt") +
             "\", \"size\": " + std::to_string(size) + ", \"seed\": " + std::to_string(i) +
             (i % 2 ? "" : ", \"words\": true") + "}";
   }
-  spec += "]}";
-  testing_support::write_file(s.root + "spec.json", spec);
+  plan += "]}";
+  testing_support::write_file(s.root + "plan.json", plan);
   int status = 0;
   testing_support::run_command("python3 '" + std::string(NIMBREL_SOURCE_DIR) +
                                    "/tests/installer/update/make_mirror.py' '" + s.root +
-                                   "spec.json'",
+                                   "plan.json'",
                                &status);
   if (status != 0) abort();
   s.files = size_t(count);

@@ -3,9 +3,9 @@
 of our own code: one zip archive per file (Python's zipfile), the manifest
 written here line by line, and its zipped form.
 
-Usage: make_mirror.py SPEC.json
+Usage: make_mirror.py PLAN.json
 
-The spec (JSON):
+The plan (JSON):
   set       folder that receives the archives and directory.txt.zip
   manifest  where directory.txt is written
   expect    prefix of two lists for checking an installed tree (Linux
@@ -69,18 +69,18 @@ def write_archive(folder, f, data):
 
 def main():
     with open(sys.argv[1]) as s:
-        spec = json.load(s)
+        plan = json.load(s)
     lines = ["I", "900 version", "INSTALLER", ""]
     md5_lines, link_lines = [], []
     folder = "---"
-    for f in spec["files"]:
+    for f in plan["files"]:
         path = f["path"]
         platform, kind, version = f.get("platform", 0), f.get("type", 0), f.get("version", 90017)
         data = f["link"].encode() if "link" in f else content(f)
         sig = hashlib.md5(data).hexdigest()
         zip_size = 0
         if not f.get("gone") and f.get("archive", True):
-            zip_size = write_archive(spec["set"], f, data)
+            zip_size = write_archive(plan["set"], f, data)
         d, name = path.rsplit("/", 1)
         if d + "/" != folder:
             folder = d + "/"
@@ -99,16 +99,16 @@ def main():
             else:
                 md5_lines.append(f"{sig}  {local}")
     text = "\n".join(lines) + "\n"
-    with open(spec["manifest"], "w") as m:
+    with open(plan["manifest"], "w") as m:
         m.write(text)
-    os.makedirs(spec["set"], exist_ok=True)
-    with zipfile.ZipFile(os.path.join(spec["set"], "directory.txt.zip"), "w",
+    os.makedirs(plan["set"], exist_ok=True)
+    with zipfile.ZipFile(os.path.join(plan["set"], "directory.txt.zip"), "w",
                          zipfile.ZIP_DEFLATED) as z:
         z.writestr("directory.txt", text)
-    if "expect" in spec:
-        with open(spec["expect"] + ".md5", "w") as e:
+    if "expect" in plan:
+        with open(plan["expect"] + ".md5", "w") as e:
             e.write("".join(line + "\n" for line in md5_lines))
-        with open(spec["expect"] + ".links", "w") as e:
+        with open(plan["expect"] + ".links", "w") as e:
             e.write("".join(line + "\n" for line in link_lines))
 
 

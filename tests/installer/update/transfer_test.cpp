@@ -131,40 +131,40 @@ class Engine : public testing_support::TempFolderTest {
   // dir + "directory.txt", through the test script.
   void make_set(const std::vector<set_file>& files, const std::string& mirror = "m1",
                 const std::string& folder = "v1") {
-    std::string spec = "{\"set\": " + json_string(dir + mirror + "/www/" + folder) +
+    std::string plan = "{\"set\": " + json_string(dir + mirror + "/www/" + folder) +
                        ", \"manifest\": " + json_string(dir + "directory.txt") +
                        ", \"expect\": " + json_string(dir + "expect") + ", \"files\": [";
     for (size_t i = 0; i < files.size(); ++i) {
       const set_file& f = files[i];
-      spec += std::string(i ? ", " : "") + "{\"path\": " + json_string(f.path);
+      plan += std::string(i ? ", " : "") + "{\"path\": " + json_string(f.path);
       if (!f.link.empty())
-        spec += ", \"link\": " + json_string(f.link);
+        plan += ", \"link\": " + json_string(f.link);
       else if (f.size)
-        spec += ", \"size\": " + std::to_string(f.size) + ", \"seed\": " + std::to_string(f.seed);
+        plan += ", \"size\": " + std::to_string(f.size) + ", \"seed\": " + std::to_string(f.seed);
       else
-        spec += ", \"text\": " + json_string(f.text);
-      spec += ", \"mode\": " + std::to_string(f.mode) +
+        plan += ", \"text\": " + json_string(f.text);
+      plan += ", \"mode\": " + std::to_string(f.mode) +
               ", \"platform\": " + std::to_string(f.platform) +
               ", \"gone\": " + (f.gone ? "true" : "false");
-      spec += ", \"older\": [";
+      plan += ", \"older\": [";
       for (size_t k = 0; k < f.older.size(); ++k)
-        spec += std::string(k ? ", " : "") + json_string(f.older[k]);
-      spec += "]";
+        plan += std::string(k ? ", " : "") + json_string(f.older[k]);
+      plan += "]";
       if (!f.entries.empty()) {
-        spec += ", \"entries\": [";
+        plan += ", \"entries\": [";
         for (size_t k = 0; k < f.entries.size(); ++k)
-          spec += std::string(k ? ", " : "") + "[" + json_string(f.entries[k].first) + ", " +
+          plan += std::string(k ? ", " : "") + "[" + json_string(f.entries[k].first) + ", " +
                   json_string(f.entries[k].second) + "]";
-        spec += "]";
+        plan += "]";
       }
-      spec += "}";
+      plan += "}";
     }
-    spec += "]}";
-    write_file(dir + "spec.json", spec);
+    plan += "]}";
+    write_file(dir + "plan.json", plan);
     int status = 0;
     std::string out =
         run_command("python3 '" + std::string(NIMBREL_SOURCE_DIR) +
-                        "/tests/installer/update/make_mirror.py' '" + dir + "spec.json' 2>&1",
+                        "/tests/installer/update/make_mirror.py' '" + dir + "plan.json' 2>&1",
                     &status);
     ASSERT_EQ(status, 0) << out;
   }
