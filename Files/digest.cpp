@@ -27,9 +27,7 @@ static std::string md5_hex(const unsigned char* bytes, uint64_t length) {
   MD5Init(&ctx);
   MD5UpdateWide(&ctx, bytes, length);
   MD5Final(&ctx);
-  char hex[33];
-  for (int i = 0; i < 16; ++i) snprintf(hex + 2 * i, 3, "%02x", ctx.digest[i]);
-  return std::string(hex, 32);
+  return MD5HexDigest(ctx);
 }
 
 // Memory: the file is mapped, not copied; time: one pass over its bytes. A

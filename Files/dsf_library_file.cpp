@@ -14,9 +14,9 @@
 #include <string>
 
 #include "core/files/xmap.h"
-#include "core/globals.h"
 #include "core/hooks.h"
 #include "Files/dsf_library.h"
+#include "Files/io_utils.h"
 
 namespace {
 
@@ -83,8 +83,7 @@ std::string with_slashes(std::string s) {
 // The file layer copies paths into 500-byte buffers and refuses ':' and '\\'
 // with a fatal alert: such a path from a package is skipped instead.
 bool usable_path(const std::string& path, const std::string& file) {
-  if (path.size() + app_path.size() <= 499 && path.find_first_of(":\\") == std::string::npos)
-    return true;
+  if (fits_path_buffer(path) && path.find_first_of(":\\") == std::string::npos) return true;
   __DSF_NonFatalError(__FILE__, __LINE__, file.c_str(),
                       "The path '%s' holds a ':' or a '\\' or is over 499 characters.  Will skip.",
                       path.c_str());

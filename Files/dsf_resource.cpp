@@ -37,7 +37,7 @@ void add_each(std::vector<std::string>& to, const std::string& prefix, const var
 // counts as missing rather than ending the run.
 std::string first_existing(const std::vector<std::string>& candidates) {
   for (const std::string& c : candidates)
-    if (app_path.size() + c.size() <= 499 && file_exists(c)) return c;
+    if (fits_path_buffer(c) && file_exists(c)) return c;
   return std::string();
 }
 

@@ -42,6 +42,8 @@ std::string prefixed_path(const std::string& path) {
   return full;
 }
 
+bool fits_path_buffer(const std::string& path) { return app_path.size() + path.size() <= 499; }
+
 static bool stat_case_repaired(const std::string& path, struct stat* st) {
   if (!g_case_sensitive) return stat((app_path + path).c_str(), st) == 0;
   std::string full = prefixed_path(path);

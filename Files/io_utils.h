@@ -63,6 +63,9 @@ void ConvertPathToCFM(std::string& path);
 void check_path_length(const std::string& text);
 // app_path + path, each part and the whole under that same rule.
 std::string prefixed_path(const std::string& path);
+// Whether app_path + path passes that rule: for paths from scenery packages,
+// which are skipped rather than end the run.
+bool fits_path_buffer(const std::string& path);
 
 // Digests, executables, launching.
 int calc_file_md5(const std::string& path, std::string& out);

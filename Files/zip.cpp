@@ -96,13 +96,7 @@ int open_entry(zipFile zf, const std::string& name, const zip_fileinfo& zi, int 
 
 std::string hex_digest(MD5_CTX* ctx) {
   MD5Final(ctx);
-  static const char kHex[] = "0123456789abcdef";
-  std::string out(32, '0');
-  for (int i = 0; i < 16; ++i) {
-    out[2 * i] = kHex[ctx->digest[i] >> 4];
-    out[2 * i + 1] = kHex[ctx->digest[i] & 15];
-  }
-  return out;
+  return MD5HexDigest(*ctx);
 }
 
 // Reads are this large: big enough that a read costs little beside deflate,

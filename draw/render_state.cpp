@@ -99,18 +99,12 @@ namespace {
 UTL_stat num_xdl_group_bind("num_xdl_bind", stat_render, 0.0f);
 UTL_stat num_xdl_group_bind_ind("num_xdl_bind_ind", stat_render, 0.0f);
 
-UTL_stat& bind_stat() { return num_xdl_group_bind; }
-UTL_stat& bind_stat_ind() { return num_xdl_group_bind_ind; }
-
-bool bind_counted = false, bind_ind_counted = false;
-
 }  // namespace
 
 void OGL_bind_vbo(unsigned long const& id) {
   static unsigned long last_vbo = 0;
   if (id == last_vbo) return;
-  bind_counted = true;
-  bind_stat().own_value += 1.0f;
+  num_xdl_group_bind.own_value += 1.0f;
   glExt.glBindBufferARB(GL_ARRAY_BUFFER_ARB, GLuint(id));
   last_vbo = id;
 }
@@ -118,11 +112,10 @@ void OGL_bind_vbo(unsigned long const& id) {
 void OGL_bind_vbo_ind(unsigned long const& id) {
   static unsigned long last_vbo = 0;
   if (id == last_vbo) return;
-  bind_ind_counted = true;
-  bind_stat_ind().own_value += 1.0f;
+  num_xdl_group_bind_ind.own_value += 1.0f;
   glExt.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, GLuint(id));
   last_vbo = id;
 }
 
-float OGL_bind_count() { return bind_counted ? bind_stat().own_value : 0.0f; }
-float OGL_bind_count_ind() { return bind_ind_counted ? bind_stat_ind().own_value : 0.0f; }
+float OGL_bind_count() { return num_xdl_group_bind.own_value; }
+float OGL_bind_count_ind() { return num_xdl_group_bind_ind.own_value; }

@@ -20,6 +20,6 @@ void OGL_bind_vbo_ind(unsigned long const& id);
 extern int num_units;
 
 // How many binds reached OpenGL: the statistics "num_xdl_bind" and
-// "num_xdl_bind_ind", 0 until the first bind registers them.
+// "num_xdl_bind_ind".
 float OGL_bind_count();
 float OGL_bind_count_ind();

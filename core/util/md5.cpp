@@ -161,3 +161,13 @@ void MD5Final(MD5_CTX* ctx) {
   for (int k = 0; k < 4; ++k)
     for (int j = 0; j < 4; ++j) ctx->digest[4 * k + j] = (unsigned char)(ctx->buf[k] >> (8 * j));
 }
+
+std::string MD5HexDigest(const MD5_CTX& ctx) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out(32, '0');
+  for (int i = 0; i < 16; ++i) {
+    out[2 * i] = kHex[ctx.digest[i] >> 4];
+    out[2 * i + 1] = kHex[ctx.digest[i] & 15];
+  }
+  return out;
+}

@@ -260,20 +260,27 @@ TEST_F(LibraryTest, NonFatalErrorsLogEachAndWarnOncePerPackage) {
                   "information.\n"),
             1u);
   EXPECT_EQ(count(text, "Error loading the scenery package:\nelsewhere/z.obj\n"), 2u);
+  // The fixed lines users quote: one for a package, one for a file under none.
+  EXPECT_EQ(count(text, "dsf_library.cpp line 487)\n"), 2u) << text;
+  EXPECT_EQ(count(text, "dsf_library.cpp line 481)\n"), 2u) << text;
 }
 
 TEST_F(LibraryTest, FatalErrorsNameThePackageAndEndTheRun) {
   const struct {
     const char* file;
     const char* alert;
+    const char* line;  // the fixed line the alert names
   } cases[] = {
       {"Custom Scenery/A/library.txt",
        "Custom Scenery/A/\nNimbrel cannot run with this package installed - you may need to "
-       "remove the custom  scenery package.\n"},
+       "remove the custom  scenery package.\n",
+       "dsf_library.cpp line 522)\n"},
       {"Resources/default scenery/C/t.ter",
        "Resources/default scenery/C/\nNimbrel cannot run with this package installed - You may "
-       "need to reinstall Nimbrel.\n"},
-      {"nowhere/f.dsf", "nowhere/f.dsf\nNimbrel cannot run with this corrupt file.\n"},
+       "need to reinstall Nimbrel.\n",
+       "dsf_library.cpp line 522)\n"},
+      {"nowhere/f.dsf", "nowhere/f.dsf\nNimbrel cannot run with this corrupt file.\n",
+       "dsf_library.cpp line 516)\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EXIT(__DSF_FatalError("unit.cpp", 9, c.file, "broken %d", 3),
@@ -286,6 +293,7 @@ TEST_F(LibraryTest, FatalErrorsNameThePackageAndEndTheRun) {
     EXPECT_NE(text.find(std::string("Error loading the scenery package:\n") + c.alert),
               std::string::npos)
         << text;
+    EXPECT_NE(text.find(c.line), std::string::npos) << text;
   }
 }
 

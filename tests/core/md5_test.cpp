@@ -21,22 +21,12 @@ using namespace testing_support;
 
 namespace {
 
-std::string hex(const unsigned char* digest) {
-  static const char* kHex = "0123456789abcdef";
-  std::string s;
-  for (int k = 0; k < 16; ++k) {
-    s += kHex[digest[k] >> 4];
-    s += kHex[digest[k] & 15];
-  }
-  return s;
-}
-
 std::string md5_whole(const std::string& bytes) {
   MD5_CTX ctx;
   MD5Init(&ctx);
   MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
   MD5Final(&ctx);
-  return hex(ctx.digest);
+  return MD5HexDigest(ctx);
 }
 
 std::string md5sum_of_file(const std::string& path) {
@@ -124,7 +114,7 @@ TEST(Md5, AnySplitOfTheInputGivesTheSameDigest) {
     // A zero-length update anywhere changes nothing.
     MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(bytes.data()), 0);
     MD5Final(&ctx);
-    EXPECT_EQ(hex(ctx.digest), whole) << "first piece " << pattern[0];
+    EXPECT_EQ(MD5HexDigest(ctx), whole) << "first piece " << pattern[0];
   }
 }
 
@@ -169,7 +159,7 @@ TEST(Md5, SparseFileOver4GiBMatchesMd5sum) {
   peer.join();
 
   EXPECT_EQ(reference.size(), 32u);
-  EXPECT_EQ(hex(ctx.digest), reference);
+  EXPECT_EQ(MD5HexDigest(ctx), reference);
 }
 
 }  // namespace
