@@ -128,8 +128,8 @@ void BM_install_ours(benchmark::State& state) {
     timed(state, "install_ours", [&] {
       if (read_directory(s.root + "directory.txt", "bench") != dir_read) return false;
       install_prepare();
-      make_dirs();
       if (!choose_files()) return false;
+      make_dirs();
       stg.install_phase = phase_installing;
       while (stg.install_phase == phase_installing) {
         xtim.xtim_update();

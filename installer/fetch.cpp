@@ -4,7 +4,6 @@
 #include "installer/fetch.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "core/clock.h"
 #include "core/globals.h"
@@ -25,8 +24,7 @@ const int kAttemptsPerMirror = 3;
 struct fetch_state {
   net_retry_pause list_pause;
   net_retry_pause manifest_pause;
-  int failures[10] = {};
-  bool dead[10] = {};
+  int failures[10] = {};  // kAttemptsPerMirror and more: given up
   bool none_left = false;
 };
 fetch_state g_fetch;
@@ -41,22 +39,16 @@ void mirror_failed(bool unusable) {
   const int i = stg.server_index;
   if (i >= 0 && i < count) {
     ++g_fetch.failures[i];
-    if (unusable || g_fetch.failures[i] >= kAttemptsPerMirror) g_fetch.dead[i] = true;
+    if (unusable) g_fetch.failures[i] = std::max(g_fetch.failures[i], kAttemptsPerMirror);
   }
-  std::vector<int> candidates;
-  int fewest = kAttemptsPerMirror;
-  for (int m = 0; m < count; ++m)
-    if (!g_fetch.dead[m]) fewest = std::min(fewest, g_fetch.failures[m]);
-  for (int m = 0; m < count; ++m)
-    if (!g_fetch.dead[m] && g_fetch.failures[m] == fewest) candidates.push_back(m);
-  if (candidates.empty()) {
+  const int chosen = draw_least_failed(g_fetch.failures, count, kAttemptsPerMirror);
+  if (chosen < 0) {
     g_fetch.none_left = true;
     xer << "No mirror is left to fetch the manifest from.\n";
     xer.flush();
     return;
   }
-  stg.server_index =
-      candidates[static_cast<size_t>(draw_mirror(static_cast<int>(candidates.size())))];
+  stg.server_index = chosen;
   g_fetch.manifest_pause.failed(xtim.act_time);
   const int pause = static_cast<int>(g_fetch.manifest_pause.resume_at() - xtim.act_time + 0.5f);
   xer << "Fetching the manifest from " << server_name[stg.server_index] << " next, in " << pause
@@ -77,7 +69,6 @@ bool no_mirror_left() { return g_fetch.none_left; }
 void mirror_chosen(int i) {
   if (i < 0 || i >= mirror_count()) return;
   g_fetch.failures[i] = 0;
-  g_fetch.dead[i] = false;
   g_fetch.none_left = false;
   g_fetch.manifest_pause.reset();
 }

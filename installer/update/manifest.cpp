@@ -5,7 +5,6 @@
 #include "installer/update/manifest.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include "core/globals.h"
 #include "core/threads/threads.h"
 #include "core/util/md5.h"
+#include "Files/io_utils.h"
 #include "installer/sizes.h"
 #include "installer/start.h"
 #include "installer/update/transfer.h"
@@ -50,20 +50,14 @@ bool installed_md5(const std::string& path, std::string* out) {
   MD5_CTX ctx;
   MD5Init(&ctx);
   if (S_ISLNK(st.st_mode)) {
-    char text[PATH_MAX];
-    ssize_t n = readlink(path.c_str(), text, sizeof text);
-    if (n <= 0 || n >= static_cast<ssize_t>(sizeof text)) return false;
-    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(text), static_cast<uint64_t>(n));
+    std::string text;
+    if (UTL_read_link(path.c_str(), &text) != 0 || text.empty()) return false;
+    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(text.data()), text.size());
   } else if (S_ISREG(st.st_mode)) {
-    // O_NONBLOCK: whatever took the file's place since the lstat, a FIFO
-    // must not hold the examination.
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    // Whatever took the file's place since the lstat, a FIFO must not hold
+    // the examination.
+    int fd = UTL_open_regular(path.c_str(), O_RDONLY | O_NOFOLLOW);
     if (fd < 0) return false;
-    struct stat fst;
-    if (fstat(fd, &fst) != 0 || !S_ISREG(fst.st_mode)) {
-      close(fd);
-      return false;
-    }
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     const size_t kChunk = 256 * 1024;
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk]);

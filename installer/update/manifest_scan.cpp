@@ -11,9 +11,6 @@
 
 namespace {
 
-bool blank(char c) { return c == '\t' || c == ' '; }
-bool line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
-
 // FILE lines seen in this run, dropped ones included: the progress panel is
 // drawn on every 500th of them, counting across readings.
 size_t g_file_lines = 0;
@@ -29,24 +26,24 @@ class line_reader {
   size_t offset() const { return static_cast<size_t>(p_ - begin_); }
 
   void skip_blanks() {
-    while (p_ < end_ && blank(*p_)) ++p_;
+    while (p_ < end_ && text_blank(*p_)) ++p_;
   }
   void skip_white() {
-    while (p_ < end_ && (blank(*p_) || line_end(*p_))) ++p_;
+    while (p_ < end_ && (text_blank(*p_) || text_line_end(*p_))) ++p_;
   }
   // The next token, up to a blank or a line end.
   std::string token() {
     const char* start = p_;
-    while (p_ < end_ && !blank(*p_) && !line_end(*p_)) ++p_;
+    while (p_ < end_ && !text_blank(*p_) && !text_line_end(*p_)) ++p_;
     return std::string(start, p_);
   }
   // Everything up to the line end, trailing blanks included.
   std::string rest_of_line() {
     const char* start = p_;
-    while (p_ < end_ && !line_end(*p_)) ++p_;
+    while (p_ < end_ && !text_line_end(*p_)) ++p_;
     return std::string(start, p_);
   }
-  bool blank_follows() const { return p_ < end_ && blank(*p_); }
+  bool blank_follows() const { return p_ < end_ && text_blank(*p_); }
 
   int number() { return UTL_int_token(&p_, end_); }
 

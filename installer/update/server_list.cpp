@@ -1,8 +1,10 @@
 // Reading the server list into the mirror arrays, and choosing a mirror.
 #include "installer/update/server_list.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "core/files/xmap.h"
 #include "core/globals.h"
@@ -41,4 +43,14 @@ int draw_mirror(int count) {
   int k = static_cast<int>(count * std::pow(u, 1.5));
   if (k < 0) k = 0;
   return k < count - 1 ? k : count - 1;
+}
+
+int draw_least_failed(const int* failures, int count, int limit) {
+  int fewest = limit;
+  for (int m = 0; m < count; ++m) fewest = std::min(fewest, failures[m]);
+  if (fewest >= limit) return -1;
+  std::vector<int> candidates;
+  for (int m = 0; m < count; ++m)
+    if (failures[m] == fewest) candidates.push_back(m);
+  return candidates[static_cast<size_t>(draw_mirror(static_cast<int>(candidates.size())))];
 }

@@ -30,6 +30,10 @@ int read_server_list(const std::string& path);
 // A mirror index in 0..count-1, the first ones favoured (u to the power 1.5
 // of a uniform u); -1 when there is none.
 int draw_mirror(int count);
+// Retrying after a failure: one of the mirrors 0..count-1 that have failed
+// least, drawn as draw_mirror draws; -1 once every mirror has failed limit
+// times.
+int draw_least_failed(const int* failures, int count, int limit);
 // The version folder's name may name a folder of ours: one component, not
 // "." or "..", no control character, not the placeholder "Not Yet Scanned".
 bool usable_folder_name(const std::string& name);

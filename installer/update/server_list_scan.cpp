@@ -10,8 +10,7 @@
 
 namespace {
 
-bool blank(char c) { return c == '\t' || c == ' '; }
-bool white(char c) { return blank(c) || c == 0 || c == '\r' || c == '\n'; }
+bool white(char c) { return text_blank(c) || text_line_end(c); }
 
 const int kServerListVersion = 820;
 
@@ -54,7 +53,7 @@ int scan_server_list(const char* begin, const char* end, server_list& out, int* 
   };
   // Blanks, then the rest of the line; then every line end and blank after it.
   auto field = [&] {
-    while (p < end && blank(*p)) ++p;
+    while (p < end && text_blank(*p)) ++p;
     const char* start = p;
     while (p < end && *p != 0 && *p != '\r' && *p != '\n') ++p;
     std::string text(start, p);

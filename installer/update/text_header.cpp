@@ -6,19 +6,16 @@
 
 namespace {
 
-bool blank(char c) { return c == '\t' || c == ' '; }
-bool line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
-
 struct cursor {
   const char* p;
   const char* end;
   void skip_blanks() {
-    while (p < end && blank(*p)) ++p;
+    while (p < end && text_blank(*p)) ++p;
   }
   void skip_white() {
-    while (p < end && (blank(*p) || line_end(*p))) ++p;
+    while (p < end && (text_blank(*p) || text_line_end(*p))) ++p;
   }
-  bool at_line_end() const { return p >= end || line_end(*p); }
+  bool at_line_end() const { return p >= end || text_line_end(*p); }
 };
 
 }  // namespace
@@ -44,7 +41,7 @@ text_header classify_text_header(const char* begin, const char* end, const char*
     ++c.p;
     ++digits;
   }
-  if (digits == 0 || c.p >= end || !blank(*c.p)) return h;
+  if (digits == 0 || c.p >= end || !text_blank(*c.p)) return h;
   c.skip_blanks();
   static const char kVersion[] = "version";
   if (static_cast<size_t>(end - c.p) < sizeof kVersion - 1 ||
@@ -56,7 +53,7 @@ text_header classify_text_header(const char* begin, const char* end, const char*
   size_t word = strlen(kind_word);
   if (static_cast<size_t>(end - c.p) < word || memcmp(c.p, kind_word, word) != 0) return h;
   c.p += word;
-  if (!c.at_line_end() && !blank(*c.p)) return h;
+  if (!c.at_line_end() && !text_blank(*c.p)) return h;
   while (!c.at_line_end()) ++c.p;
   c.skip_white();
 

@@ -4,6 +4,11 @@
 // portal, an empty or cut body), which is only a failed download.
 #pragma once
 
+// The byte classes of these files: blanks pad fields, and any mix of CR, LF
+// and NUL ends a line.
+inline bool text_blank(char c) { return c == '\t' || c == ' '; }
+inline bool text_line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
+
 enum header_verdict {
   header_unusable = 0,       // not a data-file header of the wanted kind at all
   header_other_version = 1,  // well-formed, of the wanted kind, a version not in the list

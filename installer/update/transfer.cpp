@@ -116,14 +116,9 @@ bool plan_retry(int stream, int file) {
   failed.resize(static_cast<size_t>(mirrors), 0);
   if (stg.server_index >= 0 && stg.server_index < mirrors) ++failed[stg.server_index];
 
-  int fewest = kAttemptsPerMirror;
-  for (int f : failed) fewest = std::min(fewest, f);
-  if (fewest >= kAttemptsPerMirror) return false;
-  std::vector<int> candidates;
-  for (int m = 0; m < mirrors; ++m)
-    if (failed[m] == fewest) candidates.push_back(m);
-  stg.server_index =
-      candidates[static_cast<size_t>(draw_mirror(static_cast<int>(candidates.size())))];
+  const int next_mirror = draw_least_failed(failed.data(), mirrors, kAttemptsPerMirror);
+  if (next_mirror < 0) return false;
+  stg.server_index = next_mirror;
 
   int total = 0;
   for (int f : failed) total += f;

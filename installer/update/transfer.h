@@ -3,7 +3,7 @@
 // other mirrors, and finish with the clean-up and the folder's new name.
 //
 // A frame function drives it without waiting on the network:
-//   at INSTALL       install_prepare(); make_dirs(); choose_files(); phase 1
+//   at INSTALL       install_prepare(); choose_files(); make_dirs(); phase 1
 //   every frame      install_frame_step(0.01) while stg.install_phase is 1
 //   on screen        install_progress(), file_percent(), time_left_text()
 //   destination      install_destination_changed()

@@ -94,10 +94,9 @@ std::string unpacked_problem(const std::string& file, const std::string& destina
   const bool link = S_ISLNK(st.st_mode);
   if (!link && !S_ISREG(st.st_mode)) return "the archive left something that is not a file";
   if (link) {
-    char text[PATH_MAX];
-    ssize_t n = readlink(file.c_str(), text, sizeof text);
-    if (n <= 0 || n >= static_cast<ssize_t>(sizeof text)) return "an unreadable link";
-    if (!link_stays_inside(std::string(text, static_cast<size_t>(n)), depth_in_dest(destination)))
+    std::string text;
+    if (UTL_read_link(file.c_str(), &text) != 0 || text.empty()) return "an unreadable link";
+    if (!link_stays_inside(text, depth_in_dest(destination)))
       return "a link that leads out of the destination";
   } else if (static_cast<uint64_t>(st.st_size) >
              static_cast<uint64_t>(want.ext_size) * 1000 + 1000) {

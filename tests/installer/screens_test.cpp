@@ -28,6 +28,7 @@
 #include "installer/update/decisions.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
+#include "net/down_class.h"
 #include "net/http.h"
 #include "platform/frame.h"
 #include "platform/gl_hooks.h"
@@ -81,6 +82,27 @@ TEST(ScreenTexts, TheStatusLineTakesTheFirstStateThatHolds) {
     EXPECT_EQ(got.text.rfind(c.starts, 0), 0u) << got.text;
     EXPECT_EQ(got.colour, c.colour) << c.starts;
   }
+}
+
+// The status line's percentage comes from the manifest's slot: unknown until
+// the reply gives a length, then what of it has been written.
+TEST(ScreenTexts, TheManifestPercentFollowsItsDownloadSlot) {
+  http.slots[1] = nullptr;
+  EXPECT_EQ(manifest_percent(), 0);
+  // Nothing listens there: the transfer only stands in the slot.
+  down_class d("127.0.20.1", 9, "/sets/v2/directory.txt.zip", false, {}, nullptr, 0, nullptr);
+  http.slots[1] = &d;
+  struct {
+    int64_t length, written;
+    int percent;
+  } cases[] = {{-1, 0, -1},    {0, 0, -1},     {400, 0, 0},
+               {400, 100, 25}, {400, 399, 99}, {400, 400, 100}};
+  for (const auto& c : cases) {
+    d.content_length = c.length;
+    d.written = c.written;
+    EXPECT_EQ(manifest_percent(), c.percent) << c.written << "/" << c.length;
+  }
+  http.slots[1] = nullptr;
 }
 
 class MessageBox : public ::testing::Test {

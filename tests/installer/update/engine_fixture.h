@@ -45,8 +45,8 @@ inline int install_frames(const std::string& manifest, double seconds = 60,
                           const std::function<void()>& observe = nullptr) {
   EXPECT_EQ(read_directory(manifest, "t"), dir_read) << manifest_problem;
   install_prepare();
-  make_dirs();
   if (!choose_files()) return 0;
+  make_dirs();
   stg.install_phase = phase_installing;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   int frames = 0;

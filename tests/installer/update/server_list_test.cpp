@@ -104,6 +104,22 @@ TEST(ServerList, TheFirstMirrorsAreFavoured) {
   EXPECT_EQ(draw_mirror(1), 0);
 }
 
+TEST(ServerList, ARetryDrawsOnlyAmongTheLeastFailedMirrors) {
+  srand(7);
+  const int failures[4] = {2, 1, 3, 1};
+  int drawn[4] = {};
+  for (int i = 0; i < 200; ++i) {
+    const int k = draw_least_failed(failures, 4, 3);
+    ASSERT_TRUE(k == 1 || k == 3) << k;
+    ++drawn[k];
+  }
+  EXPECT_GT(drawn[1], 0);
+  EXPECT_GT(drawn[3], 0);
+  const int spent[3] = {3, 4, 3};
+  EXPECT_EQ(draw_least_failed(spent, 3, 3), -1);
+  EXPECT_EQ(draw_least_failed(spent, 0, 3), -1);
+}
+
 class ServerListFile : public testing_support::TempFolderTest {
  protected:
   ServerListFile() : TempFolderTest("server-list", with_log) {}
