@@ -28,20 +28,6 @@ std::string manifest_problem;
 
 // [SECTION] Hashing an installed copy
 
-namespace {
-
-std::string hex_of(const MD5_CTX& ctx) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out(32, '0');
-  for (int i = 0; i < 16; ++i) {
-    out[2 * i] = kHex[ctx.digest[i] >> 4];
-    out[2 * i + 1] = kHex[ctx.digest[i] & 15];
-  }
-  return out;
-}
-
-}  // namespace
-
 // No letter-case repair: the program that uses the installation looks its
 // files up by their exact names, so a file spelled otherwise is not there.
 bool installed_md5(const std::string& path, std::string* out) {
@@ -76,7 +62,7 @@ bool installed_md5(const std::string& path, std::string* out) {
     return false;
   }
   MD5Final(&ctx);
-  *out = hex_of(ctx);
+  *out = MD5HexDigest(ctx);
   return true;
 }
 
