@@ -49,12 +49,6 @@ class Frame : public ::testing::Test {
     testing_support::push_text(text);
     testing_support::push_key(SDL_KEYUP, s, mod);
   }
-  static void push_quit() {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
-  }
 };
 
 TEST_F(Frame, WindowIdsGetTheirSizeTitleAndCentredOrigin) {
@@ -159,7 +153,7 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   app_done = 0;
   close_requested = 0;
   MACIBM_startwind(2);
-  push_quit();
+  testing_support::push_quit();
   MACIBM_event_proc();
   EXPECT_EQ(app_done, 0);
   MACIBM_event_proc();
