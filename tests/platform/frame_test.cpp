@@ -165,6 +165,36 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   close_requested = 0;
 }
 
+// A long task outside the frame loop takes the events itself: a close
+// request is noted but quits only at the next frame, and the one-event taker
+// hands back a plain key's character.
+TEST_F(Frame, EventsTakenOutsideAFrameLeaveTheCloseToTheNextFrame) {
+  MACIBM_startwind(0);
+  app_done = 0;
+  close_requested = 0;
+  testing_support::push_quit();
+  testing_support::push_keystroke(SDL_SCANCODE_Q);
+  MACIBM_pump_events();
+  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT), 0);
+  EXPECT_EQ(close_requested, 1);
+  EXPECT_EQ(app_done, 0);
+  MACIBM_event_proc();
+  EXPECT_EQ(app_done, 1);
+
+  app_done = 0;
+  close_requested = 0;
+  testing_support::push_key(SDL_KEYDOWN, SDL_SCANCODE_Q);
+  testing_support::push_key(SDL_KEYDOWN, SDL_SCANCODE_F1);
+  testing_support::push_quit();
+  EXPECT_EQ(MACIBM_take_one_event(), 'q');
+  EXPECT_EQ(MACIBM_take_one_event(), 0) << "a key without a plain character";
+  EXPECT_EQ(close_requested, 0) << "one event a call";
+  EXPECT_EQ(MACIBM_take_one_event(), 0);
+  EXPECT_EQ(close_requested, 1);
+  EXPECT_EQ(MACIBM_take_one_event(), 0) << "nothing left";
+  close_requested = 0;
+}
+
 // [SECTION] Keys, the wheel and the pop-up list reaching the widgets
 
 // Two text fields drawn by the application every frame, the first grabbing
