@@ -24,7 +24,6 @@ namespace {
 
 // [SECTION] Sizes and checks
 
-constexpr int kPopupSlot = 1519;
 constexpr int kItemsPerMenu = 300;
 constexpr int kKorean = 6;
 constexpr float kBarHeight = 18;
@@ -78,7 +77,7 @@ void MACIBM_clear_items(int n) {
 void MACIBM_create_menu(int n, int parent_code, std::string title) {
   // The left edge of the next bar title.
   static float x = 0;
-  if (!slot_exists(n) || n > kPopupSlot)
+  if (!slot_exists(n) || n > kPopupMenuSlot)
     menu_misuse("Menu index out of range in create_menu!", title, 77);
   if (title.size() > 40) title.resize(40);
   const float w = menu_dx(title) + 30;
@@ -112,7 +111,7 @@ void MACIBM_create_menu(int n, int parent_code, std::string title) {
 
 void MACIBM_append_menu(int n, int i, int id, std::string text, int plain) {
   if (i < 0 || n < 0) return;
-  if (!slot_exists(n) || n > kPopupSlot)
+  if (!slot_exists(n) || n > kPopupMenuSlot)
     menu_misuse("Menu index out of range in append_menu!", text, 117);
   if (i >= kItemsPerMenu) menu_misuse("Item index out of range in append_menu!", text, 118);
   if (text.size() > 39) menu_misuse("Menu name too long in append_menu!", text, 119);
@@ -148,7 +147,7 @@ void MACIBM_append_menu(int n, int i, int id, std::string text, int plain) {
 
 void MACIBM_remove_menu_item(int n, int i) {
   if (i < 0 || n < 0) return;
-  if (!slot_exists(n) || n > kPopupSlot)
+  if (!slot_exists(n) || n > kPopupMenuSlot)
     menu_misuse("Menu index out of range in remove_menu_item!", "", 185);
   if (i >= kItemsPerMenu) menu_misuse("Item index out of range in remove_menu_item!", "", 186);
   std::vector<menu_item>& items = menu[n].items;
@@ -233,10 +232,10 @@ void standard_gui() {
   const int open = mnw.open_menu;
   if (!slot_exists(open)) return;
   const menu_struct& m = menu[open];
-  if (open != kPopupSlot) {
+  if (open != kPopupMenuSlot) {
     BTN_frame1(0, mnw.pixel_dx * 0.5f, mnw.pixel_dy - kBarHeight * 0.5f,
                static_cast<float>(mnw.pixel_dx), 0);
-    for (int i = 0; i < kPopupSlot && i < static_cast<int>(menu.size()); ++i) {
+    for (int i = 0; i < kPopupMenuSlot && i < static_cast<int>(menu.size()); ++i) {
       const menu_struct& bar = menu[i];
       if (bar.title.empty() || bar.parent != -1) continue;
       OGL_string(colr_menu_text, bar.l + 10, bar.b + 6, bar.title, 9999,
@@ -260,7 +259,7 @@ void standard_gui() {
   }
   if (!any_text) m_x1 = m_y1 = m_x2 = m_y2 = 0;
   if (any_text) BTN_frame2(17, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
-  if (m.parent == -1 && open != kPopupSlot) lit(m.l, m.b, m.r, m.t);
+  if (m.parent == -1 && open != kPopupMenuSlot) lit(m.l, m.b, m.r, m.t);
   if (hovered) lit(hovered->l, hovered->b, hovered->r, hovered->t);
 
   const menu_item* previous = nullptr;
@@ -279,8 +278,8 @@ void standard_gui() {
       OGL_line(colr_line_light, 1, item.l, item.b, item.r - 1, item.b);
       continue;
     }
-    OGL_string(colr_menu_text, item.l + (open == kPopupSlot ? 3 : 18), item.b + 3, item.text, 9999,
-               item.multibyte ? charset_grid : charset_ui, align_left);
+    OGL_string(colr_menu_text, item.l + (open == kPopupMenuSlot ? 3 : 18), item.b + 3, item.text,
+               9999, item.multibyte ? charset_grid : charset_ui, align_left);
   }
   for (int i = 0; i < static_cast<int>(menu.size()); ++i)
     if (menu[i].parent == open) submenu_mark(menu[i].r - 8, menu[i].b + 6);

@@ -24,9 +24,6 @@ struct menu_struct {
   std::vector<menu_item> items;
 };
 
-// The slot of the pop-up selector's list.
-constexpr int kPopupMenuSlot = 1519;
-
 extern std::vector<menu_struct> menu;
 
 // Mode 1 makes the table exactly 1,520 unused slots; other modes keep it.

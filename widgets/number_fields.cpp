@@ -47,6 +47,13 @@ void draw_arrows(float x, float y, int n) {
   }
 }
 
+// The value box of a field of n cells with the label's parts either side.
+void draw_value_box(float x, float y, int n, const std::string& left, const std::string& right) {
+  BTN_frame1(frame_value_box, x + float(5 * n) - 1, y + 3, float(kCell * n + 15), colr_white);
+  BTN_util_draw_label(x - 12, y, 0, left, 0);
+  BTN_util_draw_label(x + float(kCell * n) + 12, y, 2, right, 0);
+}
+
 void draw_focus_mark(float x, float y, int hot) {
   OGL_fillrect(colr_focus_fill, 1.0f, x + float(kCell * hot) + 2, y - 2, 9, 11);
 }
@@ -165,11 +172,8 @@ int BTN_flt_range(float x, float y, float* value, int digits, int decimals, floa
   const float scaled = *value * scale;
   *value = std::trunc(scaled + (scaled < 0 ? -0.5f : 0.5f)) / scale;
 
-  BTN_frame1(frame_value_box, x + float(5 * digits) - 1, y + 3, float(kCell * digits + 15),
-             colr_white);
+  draw_value_box(x, y, digits, left, right);
   draw_arrows(x, y, digits);
-  BTN_util_draw_label(x - 12, y, 0, left, 0);
-  BTN_util_draw_label(x + float(kCell * digits) + 12, y, 2, right, 0);
   if (focused) draw_focus_mark(x, y, hot_digit);
   OGL_number(colr_path_text, x + 3, y, *value, digits, decimals, charset_fixed);
   return changed;
@@ -301,9 +305,6 @@ void BTN_display_number(float x, float y, float value, int digits, int decimals,
                         const std::string& label) {
   std::string left, right;
   BTN_expand_label(label, &left, &right, nullptr);
-  BTN_frame1(frame_value_box, x + float(5 * digits) - 1, y + 3, float(kCell * digits + 15),
-             colr_white);
-  BTN_util_draw_label(x - 12, y, 0, left, 0);
-  BTN_util_draw_label(x + float(kCell * digits) + 12, y, 2, right, 0);
+  draw_value_box(x, y, digits, left, right);
   OGL_number(colr_path_text, x + 4, y, value, digits, decimals, charset_fixed);
 }

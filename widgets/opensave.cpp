@@ -192,16 +192,23 @@ void stand_io_dialog(int window, int kind, const std::string& path) {
 
 // [SECTION] The browser
 
-int BTN_opensave(int window, int kind, std::string* path) {
-  static int level = 0;  // the breadcrumb shown, the pop-up's selection
+bool BTN_bad_browser_args(int window, int kind, const char* bad_window, const char* bad_kind) {
   if (window != wind_browse_a && window != wind_browse_b) {
-    MACIBM_alert(0, "Bad open_save arg to BTN_opensave!", "", "", "", t_exit);
-    return 0;
+    MACIBM_alert(0, bad_window, "", "", "", t_exit);
+    return true;
   }
   if (kind < 0 || kind > file_kind_last) {
-    MACIBM_alert(0, "Bad file_type arg to BTN_opensave!", "", "", "", t_exit);
-    return 0;
+    MACIBM_alert(0, bad_kind, "", "", "", t_exit);
+    return true;
   }
+  return false;
+}
+
+int BTN_opensave(int window, int kind, std::string* path) {
+  static int level = 0;  // the breadcrumb shown, the pop-up's selection
+  if (BTN_bad_browser_args(window, kind, "Bad open_save arg to BTN_opensave!",
+                           "Bad file_type arg to BTN_opensave!"))
+    return 0;
   const widget_hooks& shell = g_widget_hooks;
   if (!shell.start_window || !shell.run_frame) return 0;
   const bool saving = window == wind_browse_b;

@@ -42,6 +42,10 @@ enum file_kind {
 // being current, with path unchanged.
 int BTN_opensave(int window, int kind, std::string* path);
 
+// Whether window or kind lies outside what the browser takes; the alert then
+// given (bad_window or bad_kind) ends the program.
+bool BTN_bad_browser_args(int window, int kind, const char* bad_window, const char* bad_kind);
+
 // The browser's fixed panels, drawn first in every pass; in the open window
 // the preview of path: an aircraft file's four texts and its icon, or a
 // flight file's comment. A file is read again only when path changes.

@@ -19,8 +19,6 @@ widget_hooks g_widget_hooks;
 
 namespace {
 
-// The menu slot the shell keeps for widget pop-ups.
-constexpr int kPopupMenu = 1519;
 constexpr int kMaxItems = 300;
 constexpr int kRow = 12;
 
@@ -87,7 +85,7 @@ int BTN_textlist(float x, float y, int* selection, const std::string& items,
 
   // The list is open: rows run downwards 12 units each, the selected one
   // level with the box.
-  mnw.open_menu = kPopupMenu;
+  mnw.open_menu = kPopupMenuSlot;
   const int anchor = std::clamp(shown + popup_offset, 0, last);
   const int l = static_cast<int>(x - half) - 2, r = static_cast<int>(x + half) + 4;
   const int b = static_cast<int>(y - float(kRow * (last - anchor)));

@@ -10,6 +10,8 @@
 extern int active_popup_code;
 // Id of the selector that is to take a choice; 0 none.
 extern int select_popup_code;
+// The shell's menu slot that holds an open selector's list.
+constexpr int kPopupMenuSlot = 1519;
 // Index of the row picked.
 extern int popup_menu_select;
 // Id of the selector whose list a press outside it closed this frame, so that

@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "core/alert.h"
 #include "core/globals.h"
 #include "core/util/text_util.h"
 #include "draw/colors.h"
@@ -15,18 +14,6 @@
 #include "widgets/text_entry.h"
 
 namespace {
-
-bool bad_arguments(int window, int kind, const char* bad_window, const char* bad_kind) {
-  if (window != wind_browse_a && window != wind_browse_b) {
-    MACIBM_alert(0, bad_window, "", "", "", t_exit);
-    return true;
-  }
-  if (kind < 0 || kind > file_kind_last) {
-    MACIBM_alert(0, bad_kind, "", "", "", t_exit);
-    return true;
-  }
-  return false;
-}
 
 // What follows the path's folder: a file's name, or a folder's name with
 // its '/'.
@@ -46,8 +33,8 @@ void copy_back(char* buffer, const std::string& text) {
 
 int BTN_select_path_stl(float x, float y, int window, int kind, std::string* path, int max_len,
                         const std::string& label, float width, int grab) {
-  if (bad_arguments(window, kind, "Bad open_save arg to BTN_select_path_stl!",
-                    "Bad file_type arg to BTN_select_path_stl!"))
+  if (BTN_bad_browser_args(window, kind, "Bad open_save arg to BTN_select_path_stl!",
+                           "Bad file_type arg to BTN_select_path_stl!"))
     return 0;
   std::string left, right, help;
   BTN_expand_label(label, &left, &right, &help);
@@ -71,8 +58,8 @@ int BTN_select_path_stl(float x, float y, int window, int kind, std::string* pat
 
 int BTN_select_path_chr(float x, float y, int window, int kind, char* path, int max_len,
                         const std::string& label, float width, int grab) {
-  if (bad_arguments(window, kind, "Bad open_save arg to BTN_select_path_chr!",
-                    "Bad file_type arg to BTN_select_path_chr!"))
+  if (BTN_bad_browser_args(window, kind, "Bad open_save arg to BTN_select_path_chr!",
+                           "Bad file_type arg to BTN_select_path_chr!"))
     return 0;
   if (max_len < 1) return 0;
   const std::string before(path, strnlen(path, size_t(max_len)));
@@ -93,8 +80,8 @@ int BTN_select_path_chr(float x, float y, int window, int kind, char* path, int 
 
 int BTN_select_file_chr(float x, float y, int window, int kind, char* name, std::string* path,
                         int max_len, const std::string& label, float width) {
-  if (bad_arguments(window, kind, "Bad open_save arg to BTN_select_file_chr!",
-                    "Bad file_type arg to BTN_select_file_chr!"))
+  if (BTN_bad_browser_args(window, kind, "Bad open_save arg to BTN_select_file_chr!",
+                           "Bad file_type arg to BTN_select_file_chr!"))
     return 0;
   if (max_len < 1) return 0;
   std::string whole;

@@ -99,10 +99,11 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, const std:
       if (!clicked) OGLE_SetSelection(ogle, 0, text_length());
     }
     focused_field_id = id;
+    // Setting the selection again clamps it to a text the owner may have
+    // shortened since.
     int s = 0, e = 0;
     OGLE_GetSelection(ogle, &s, &e);
-    e = std::clamp(e, 0, text_length());
-    OGLE_SetSelection(ogle, std::clamp(s, 0, e), e);
+    OGLE_SetSelection(ogle, s, e);
     if (mnw.mouse_down)
       OGLE_Click(ogle, mnw.mouse_x, mnw.mouse_y, 0);
     else if (mnw.mouse_held)

@@ -71,6 +71,8 @@ int run_chooser(const std::vector<std::string>& args, std::string* out) {
   return UTL_wait_child(child.pid);
 }
 
+bool is_lead_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
+
 // The first `limit` characters of a UTF-8 text. Counting bytes would split a
 // character in two, and the box refuses a text that is not valid UTF-8, so
 // the message would not show at all.
@@ -78,7 +80,7 @@ std::string cut(const std::string& text, size_t limit) {
   std::string s = text;
   size_t chars = 0;
   for (size_t i = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;  // continuation byte
+    if (!is_lead_byte(s[i])) continue;
     if (chars++ == limit) {
       s.resize(i);
       break;
@@ -86,8 +88,6 @@ std::string cut(const std::string& text, size_t limit) {
   }
   return s;
 }
-
-bool is_lead_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
 
 size_t char_count(const std::string& s) {
   size_t n = 0;
@@ -116,11 +116,10 @@ std::string wrap_line(const std::string& line, size_t width) {
     size_t word_chars = char_count(word);
     if (current_chars && current_chars + 1 + word_chars > width) flush();
     while (word_chars > width) {
-      size_t cut_at = 0, chars = 0;
-      while (cut_at < word.size() && !(is_lead_byte(word[cut_at]) && chars++ == width)) ++cut_at;
-      current = word.substr(0, cut_at);
+      const std::string head = cut(word, width);
+      current = head;
       flush();
-      word.erase(0, cut_at);
+      word.erase(0, head.size());
       word_chars -= width;
     }
     if (current_chars) {

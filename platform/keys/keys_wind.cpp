@@ -180,12 +180,12 @@ void keys_class::keys_wind() {
     }
     y -= kBrowserStep;
   }
-  if (group_changed) {
-    const int command = first_command(group);
-    if (command >= 0) assign_command(k_change, command);
-  }
+  // A group picked on the left wins over a sub-folder opened on the right.
   if (!opened.empty() && !group_changed) {
     group = opened;
+    group_changed = true;
+  }
+  if (group_changed) {
     const int command = first_command(group);
     if (command >= 0) assign_command(k_change, command);
   }

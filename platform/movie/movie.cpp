@@ -465,7 +465,6 @@ int qtim_class::mov_add_frame() {
   }
   usable_buffers.erase(usable_buffers.begin());
   UTL_message_queue_write(comp->q_to_thread, b);
-  pbo_has_data = 1;
   return 1;
 }
 

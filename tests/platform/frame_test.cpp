@@ -49,12 +49,6 @@ class Frame : public ::testing::Test {
     testing_support::push_text(text);
     testing_support::push_key(SDL_KEYUP, s, mod);
   }
-  static void push_quit() {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
-  }
 };
 
 TEST_F(Frame, WindowIdsGetTheirSizeTitleAndCentredOrigin) {
@@ -159,7 +153,7 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   app_done = 0;
   close_requested = 0;
   MACIBM_startwind(2);
-  push_quit();
+  testing_support::push_quit();
   MACIBM_event_proc();
   EXPECT_EQ(app_done, 0);
   MACIBM_event_proc();
@@ -168,6 +162,36 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   MACIBM_event_proc();
   EXPECT_EQ(app_done, 1);
   app_done = 0;
+  close_requested = 0;
+}
+
+// A long task outside the frame loop takes the events itself: a close
+// request is noted but quits only at the next frame, and the one-event taker
+// hands back a plain key's character.
+TEST_F(Frame, EventsTakenOutsideAFrameLeaveTheCloseToTheNextFrame) {
+  MACIBM_startwind(0);
+  app_done = 0;
+  close_requested = 0;
+  testing_support::push_quit();
+  testing_support::push_keystroke(SDL_SCANCODE_Q);
+  MACIBM_pump_events();
+  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT), 0);
+  EXPECT_EQ(close_requested, 1);
+  EXPECT_EQ(app_done, 0);
+  MACIBM_event_proc();
+  EXPECT_EQ(app_done, 1);
+
+  app_done = 0;
+  close_requested = 0;
+  testing_support::push_key(SDL_KEYDOWN, SDL_SCANCODE_Q);
+  testing_support::push_key(SDL_KEYDOWN, SDL_SCANCODE_F1);
+  testing_support::push_quit();
+  EXPECT_EQ(MACIBM_take_one_event(), 'q');
+  EXPECT_EQ(MACIBM_take_one_event(), 0) << "a key without a plain character";
+  EXPECT_EQ(close_requested, 0) << "one event a call";
+  EXPECT_EQ(MACIBM_take_one_event(), 0);
+  EXPECT_EQ(close_requested, 1);
+  EXPECT_EQ(MACIBM_take_one_event(), 0) << "nothing left";
   close_requested = 0;
 }
 

@@ -19,6 +19,7 @@
 #include "platform/shell.h"
 #include "platform/window.h"
 #include "tests/draw/draw_fixture.h"
+#include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 
@@ -254,13 +255,7 @@ class MenuClicks : public MenuFile {
   }
   // A press at a point of the window (y up) in its own frame.
   static void click(float x, float y) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = static_cast<int>(x);
-    e.button.y = static_cast<int>(mnw.pixel_dy - y);
-    SDL_PushEvent(&e);
+    testing_support::push_button(SDL_MOUSEBUTTONDOWN, x, y);
     MACIBM_event_proc();
   }
   static void click_in(const menu_struct& m) { click(m.l + 5, m.b + 5); }
