@@ -108,6 +108,8 @@ void manifest_fetch_step() {
   const int err = unpack_manifest(manifest_archive_file(), temp_path);
   delete_file(manifest_archive_file());
   if (err) {
+    // Logged, not an alert: the next mirror is tried at once, and a hostile or broken mirror
+    // must not be able to stop the user with a box on every attempt.
     xer << "The manifest archive from " << server_name[i] << " is not usable (error " << err
         << ").\n";
     mirror_failed(true);

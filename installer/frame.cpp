@@ -82,6 +82,8 @@ void APP_update() {
 
   globe_turns();
   for (int i = 0; i < stg.server_count && i < 10; ++i)
+    // The leading "|" makes the description the label's right part, drawn to the right of its
+    // button inside the panel; as a left part it would end at the button and run off the panel.
     if (BTN_is_int(142, 578 - 20.0f * i, &stg.server_index, i, "|" + server_desc[i]))
       mirror_chosen(i);
   if (BTN_action(50, 750, -1, 0, 1, "preferences", "-")) pending = prefs_window;

@@ -102,6 +102,8 @@ bool about_read_list(const std::string& path, about_record& r) {
       const size_t gap = std::min(value.find_first_of(" \t"), value.size());
       const std::string server = value.substr(0, gap);
       const std::string rest = after_blanks(value, gap);
+      // The installer keys end in "_LIN", this platform's own: a list also names the other
+      // platforms' programs, which this one could not start.
       if (word == "FINAL") {
         r.version_str_net = value;
         r.version_str_found = 1;

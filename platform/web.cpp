@@ -6,6 +6,8 @@
 #include "Files/spawn.h"
 
 int go_to_URL(const std::string& url) {
+  // No length limit: the address goes to xdg-open as one argument, never through a fixed
+  // buffer, so a long one is no reason to end the program.
   // setsid --fork starts the opener in a session of its own and returns at
   // once: we reap setsid, and the opener is never our child to wait for.
   spawned_child child;
