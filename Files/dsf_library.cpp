@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <numeric>
 
 #include "core/alert.h"
 #include "core/globals.h"
@@ -82,16 +81,13 @@ int choose(const std::vector<lib_entry*>& from, std::string& name, int seed) {
 
 int list(const std::string& name, const std::vector<lib_entry*>& from,
          std::vector<std::string>& out) {
-  // The list only stands for the distribution: dividing by the common
-  // divisor keeps it and turns ratios such as 100:50 into 2:1.
-  uint32_t divisor = 0;
+  // Each path as many times as its weight: callers count the copies.
   uint64_t count = 0, bytes = 0;
-  for (const lib_entry* e : from) divisor = std::gcd(divisor, weight_of(e));
-  if (divisor == 0) return 0;
   for (const lib_entry* e : from) {
-    count += weight_of(e) / divisor;
-    bytes += uint64_t(weight_of(e) / divisor) * full_path(e).size();
+    count += weight_of(e);
+    bytes += uint64_t(weight_of(e)) * full_path(e).size();
   }
+  if (count == 0) return 0;
   if (count > DSF_max_list_paths || bytes > DSF_max_list_bytes) {
     const lib_entry* first = nullptr;
     for (const lib_entry* e : from)
@@ -105,7 +101,7 @@ int list(const std::string& name, const std::vector<lib_entry*>& from,
   }
   out.reserve(count);
   for (const lib_entry* e : from)
-    for (uint32_t i = weight_of(e) / divisor; i > 0; --i) out.push_back(full_path(e));
+    for (uint32_t i = weight_of(e); i > 0; --i) out.push_back(full_path(e));
   return out.empty() ? 0 : 1;
 }
 

@@ -59,9 +59,8 @@ void DSF_ClearLibrary();
 int DSF_LookupLibraryResource(int lon, int lat, std::string& name, int seed);
 // The same among every entry of the name, whatever its region or end bits.
 int DSF_LookupLibraryResourceAnywhere(std::string& name, int seed);
-// Every candidate's full path, repeated in proportion to its weight (the
-// weights divided by their greatest common divisor). 1 when the list is not
-// empty. A list past its cap is reported and left empty.
+// Every candidate's full path, repeated as many times as its weight. 1 when
+// the list is not empty. A list past its cap is reported and left empty.
 int DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& name,
                                       std::vector<std::string>& out);
 int DSF_LookupLibraryResourceAnywhereMultiple(const std::string& name,
