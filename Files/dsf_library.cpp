@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 #include "core/alert.h"
 #include "core/globals.h"
@@ -22,7 +23,7 @@ namespace {
 
 // Every region of the scan, whichever library file defined it: entries of
 // earlier packages keep pointing at regions whose names are long forgotten.
-std::vector<std::unique_ptr<lib_region>> region_owner;
+std::unordered_map<const lib_region*, std::unique_ptr<lib_region>> region_owner;
 
 uint32_t weight_of(const lib_entry* e) { return e->flags & lib_weight_mask; }
 
@@ -44,11 +45,8 @@ enum candidate_rule { at_position, anywhere_with_ends, every_entry };
 // off the world is in no region, so only unlimited entries serve it.
 std::vector<lib_entry*> candidates(lib_entry* head, candidate_rule rule, int lon, int lat) {
   std::vector<lib_entry*> out;
-  const bool on_world = lon >= -180 && lon <= 179 && lat >= -90 && lat <= 89;
   for (lib_entry* e = head; e; e = e->next_entry) {
-    if (rule == at_position && e->region &&
-        (!on_world || !e->region->cells[size_t(lon + 180) * 180 + size_t(lat + 90)]))
-      continue;
+    if (rule == at_position && e->region && !e->region->contains(lon, lat)) continue;
     out.push_back(e);
     if (rule == every_entry) continue;
     if (e->flags & lib_ends_here) break;
@@ -129,9 +127,21 @@ void DSF_RegisterEntry(const char* name, lib_entry* entry) {
 }
 
 lib_region* DSF_NewRegion(const std::string& name) {
-  region_owner.push_back(std::make_unique<lib_region>());
-  region_owner.back()->name = name;
-  return region_owner.back().get();
+  auto region = std::make_unique<lib_region>();
+  region->name = name;
+  lib_region* made = region.get();
+  region_owner.emplace(made, std::move(region));
+  return made;
+}
+
+void DSF_FreeRegion(lib_region* region) { region_owner.erase(region); }
+
+size_t DSF_RegionCount() { return region_owner.size(); }
+
+size_t DSF_RegionCellBytes() {
+  size_t bytes = 0;
+  for (const auto& owned : region_owner) bytes += owned.second->cells.size();
+  return bytes;
 }
 
 void DSF_ClearLibrary() {

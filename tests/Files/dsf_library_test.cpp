@@ -105,7 +105,7 @@ TEST_F(LibraryTest, EndBitsCutTheCandidates) {
 
 TEST_F(LibraryTest, EntriesOutsideTheirRegionArePassedOver) {
   lib_region* north = DSF_NewRegion("north");
-  north->cells[(10 + 180) * 180 + (50 + 90)] = 1;
+  north->drawn_cells()[(10 + 180) * 180 + (50 + 90)] = 1;
   add("r", "north.obj", kExclude, 0, north);  // ends the list only where it applies
   add("r", "any.obj", kExtend, 1);
   add("r", "late.obj", kExtend, 2);
