@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -405,6 +406,57 @@ TEST_F(ScanTest, BitmapReplacesCellsSouthRowFirst) {
     EXPECT_EQ(DSF_LookupLibraryResourceMultiple(p.lon, p.lat, "lib/m.obj", out), p.inside);
   }
   EXPECT_EQ(log().find("***Error"), std::string::npos) << log();
+}
+
+// Region bitmaps come with the package: a damaged or foreign one is the
+// failed load of line 427, and the scan goes on.
+TEST_F(ScanTest, DamagedOrForeignBitmapsAreReportedAndSkipped) {
+  ASSERT_EQ(mkdir("Custom Scenery/P", 0755), 0);
+  const std::string at = "Custom Scenery/P/";
+  bitmap(at + "good.png", 360, 180, "-draw 'point 0,179'");
+  int status = -1;
+  run_command("convert '" + at + "good.png' GIF:'" + at + "gif.png' && convert '" + at +
+                  "good.png' -type palette BMP3:'" + at + "palette.bmp' && convert '" + at +
+                  "good.png' -type truecolor BMP3:'" + at + "rgb.bmp'",
+              &status);
+  ASSERT_EQ(status, 0);
+  const std::string good = testing_support::read_file(at + "good.png");
+  write_file(at + "text.png", "this is no picture at all");
+  write_file(at + "cut.png", good.substr(0, good.size() / 2));
+  std::string broken = good;
+  broken[broken.find("IDAT") + 6] ^= 0x55;
+  write_file(at + "crc.png", broken);
+  std::string compressed = testing_support::read_file(at + "rgb.bmp");
+  compressed[30] = 1;
+  write_file(at + "compressed.bmp", compressed);
+  write_file(at + "junk.dds", "no DDS and no PNG");
+  const char* const bad[] = {"text.png",    "gif.png",        "cut.png", "crc.png",
+                             "palette.bmp", "compressed.bmp", "junk.dds"};
+  std::string body;
+  for (size_t i = 0; i < std::size(bad); ++i)
+    body += "REGION_DEFINE r" + std::to_string(i) + "\nREGION_BITMAP " + bad[i] + "\n";
+  // A ".dds" beside the good PNG that is no DDS: the PNG is still read.
+  write_file(at + "good.dds", "no DDS either");
+  body += "REGION_DEFINE m\nREGION_BITMAP good.dds\nREGION m\nEXPORT lib/m.obj m.obj\n";
+  write_file(at + "library.txt", kHeader + body);
+  DSF_ScanSceneryFolder();
+
+  const std::string text = log();
+  for (const char* b : bad)
+    EXPECT_TRUE(has_report(text, at + "library.txt", 427,
+                           std::string("Unable to load bitmap file '") + b +
+                               "' for REGION_BITMAP command - will skip."))
+        << b << "\n"
+        << text;
+  const lib_region* m = head("lib/m.obj") ? head("lib/m.obj")->region : nullptr;
+  ASSERT_NE(m, nullptr) << text;
+  EXPECT_EQ(cells_set(m), 1);
+  EXPECT_EQ(cell(m, -180, -90), 1);
+  // Logged for the reader of the log, never shown: one warning for the
+  // package is all the user sees.
+  for (const char* alert : {"PING-FILE ERROR!", "png_io.cpp line", "bmp_read.cpp line"})
+    EXPECT_EQ(text.find(alert), std::string::npos) << alert;
+  EXPECT_NE(text.find("PNG refused: " + at + "crc.png: damaged"), std::string::npos) << text;
 }
 
 }  // namespace
