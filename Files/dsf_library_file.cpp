@@ -46,14 +46,14 @@ const char* const kKeywords[st_none] = {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-// A library file comes from a third-party package and may be hostile. What
-// reading one holds: one entry per export line, holding that line's name and
-// path, at most DSF_max_file_regions regions while the file
-// is read, and the cells (64,800 bytes) only of regions a REGION_RECT or
-// REGION_BITMAP drew on. When the file ends, the regions none of its exports
-// is limited to are freed, so what stays is what the library uses. Time: one
-// pass over the file; a REGION_RECT fills at most 360 columns of cells, a
-// REGION_BITMAP reads one image of at most 2048 pixels a side.
+// A library file comes from a third-party package and may be hostile.
+// Memory: one entry per export line, holding that line's name and path; at
+// most DSF_max_file_regions regions while the file is read; cells (64,800
+// bytes) only for regions a REGION_RECT or REGION_BITMAP drew on. When the
+// file ends, the regions that none of its exports is limited to are freed,
+// so what stays is what the library uses. Time: one pass over the file; a
+// REGION_RECT fills at most 360 columns of cells, a REGION_BITMAP reads one
+// image of at most 2048 pixels a side.
 struct library_reader {
   xmap_class& map;
   int package;
