@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <numeric>
+#include <unordered_map>
 
 #include "core/alert.h"
 #include "core/globals.h"
@@ -23,7 +23,7 @@ namespace {
 
 // Every region of the scan, whichever library file defined it: entries of
 // earlier packages keep pointing at regions whose names are long forgotten.
-std::vector<std::unique_ptr<lib_region>> region_owner;
+std::unordered_map<const lib_region*, std::unique_ptr<lib_region>> region_owner;
 
 uint32_t weight_of(const lib_entry* e) { return e->flags & lib_weight_mask; }
 
@@ -45,11 +45,8 @@ enum candidate_rule { at_position, anywhere_with_ends, every_entry };
 // off the world is in no region, so only unlimited entries serve it.
 std::vector<lib_entry*> candidates(lib_entry* head, candidate_rule rule, int lon, int lat) {
   std::vector<lib_entry*> out;
-  const bool on_world = lon >= -180 && lon <= 179 && lat >= -90 && lat <= 89;
   for (lib_entry* e = head; e; e = e->next_entry) {
-    if (rule == at_position && e->region &&
-        (!on_world || !e->region->cells[size_t(lon + 180) * 180 + size_t(lat + 90)]))
-      continue;
+    if (rule == at_position && e->region && !e->region->contains(lon, lat)) continue;
     out.push_back(e);
     if (rule == every_entry) continue;
     if (e->flags & lib_ends_here) break;
@@ -82,16 +79,13 @@ int choose(const std::vector<lib_entry*>& from, std::string& name, int seed) {
 
 int list(const std::string& name, const std::vector<lib_entry*>& from,
          std::vector<std::string>& out) {
-  // The list only stands for the distribution: dividing by the common
-  // divisor keeps it and turns ratios such as 100:50 into 2:1.
-  uint32_t divisor = 0;
+  // Each path as many times as its weight: callers count the copies.
   uint64_t count = 0, bytes = 0;
-  for (const lib_entry* e : from) divisor = std::gcd(divisor, weight_of(e));
-  if (divisor == 0) return 0;
   for (const lib_entry* e : from) {
-    count += weight_of(e) / divisor;
-    bytes += uint64_t(weight_of(e) / divisor) * full_path(e).size();
+    count += weight_of(e);
+    bytes += uint64_t(weight_of(e)) * full_path(e).size();
   }
+  if (count == 0) return 0;
   if (count > DSF_max_list_paths || bytes > DSF_max_list_bytes) {
     const lib_entry* first = nullptr;
     for (const lib_entry* e : from)
@@ -105,7 +99,7 @@ int list(const std::string& name, const std::vector<lib_entry*>& from,
   }
   out.reserve(count);
   for (const lib_entry* e : from)
-    for (uint32_t i = weight_of(e) / divisor; i > 0; --i) out.push_back(full_path(e));
+    for (uint32_t i = weight_of(e); i > 0; --i) out.push_back(full_path(e));
   return out.empty() ? 0 : 1;
 }
 
@@ -133,9 +127,21 @@ void DSF_RegisterEntry(const char* name, lib_entry* entry) {
 }
 
 lib_region* DSF_NewRegion(const std::string& name) {
-  region_owner.push_back(std::make_unique<lib_region>());
-  region_owner.back()->name = name;
-  return region_owner.back().get();
+  auto region = std::make_unique<lib_region>();
+  region->name = name;
+  lib_region* made = region.get();
+  region_owner.emplace(made, std::move(region));
+  return made;
+}
+
+void DSF_FreeRegion(lib_region* region) { region_owner.erase(region); }
+
+size_t DSF_RegionCount() { return region_owner.size(); }
+
+size_t DSF_RegionCellBytes() {
+  size_t bytes = 0;
+  for (const auto& owned : region_owner) bytes += owned.second->cells.size();
+  return bytes;
 }
 
 void DSF_ClearLibrary() {

@@ -7,7 +7,6 @@
 // thread, never at the same time.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -15,9 +14,25 @@
 
 // A region of the world in whole-degree cells, 360 columns of longitude by
 // 180 rows of latitude: the cell of (lon, lat) is (lon + 180) * 180 + lat + 90.
+enum { lib_region_cells = 360 * 180 };
+
 struct lib_region {
   std::string name;
-  std::array<unsigned char, 64800> cells{};  // non-zero: inside
+  // One byte per cell, non-zero inside. A library file may name many regions
+  // it never draws on, so the cells are made only when a REGION_RECT or
+  // REGION_BITMAP first draws; until then no cell is inside.
+  std::vector<unsigned char> cells;
+
+  // False off the world as well.
+  bool contains(int lon, int lat) const {
+    if (cells.empty() || lon < -180 || lon > 179 || lat < -90 || lat > 89) return false;
+    return cells[size_t(lon + 180) * 180 + size_t(lat + 90)] != 0;
+  }
+  // The cells to draw on, all outside when first made.
+  unsigned char* drawn_cells() {
+    if (cells.empty()) cells.assign(lib_region_cells, 0);
+    return cells.data();
+  }
 };
 
 // The bits of lib_entry::flags above the weight.
@@ -48,8 +63,13 @@ extern std::vector<int> package_is_custom;
 // Links the entry into the chain of name: regular entries in the order of
 // registration, then backup entries, the latest first.
 void DSF_RegisterEntry(const char* name, lib_entry* entry);
-// A new empty region, owned until the next DSF_ClearLibrary.
+// A new empty region, owned until DSF_FreeRegion or the next DSF_ClearLibrary.
 lib_region* DSF_NewRegion(const std::string& name);
+// Frees a region of DSF_NewRegion that no entry refers to.
+void DSF_FreeRegion(lib_region* region);
+// What the regions hold: how many there are and the bytes of their cells.
+size_t DSF_RegionCount();
+size_t DSF_RegionCellBytes();
 // Frees every entry and region and empties dsf_library and dsf_regions.
 void DSF_ClearLibrary();
 
@@ -59,9 +79,8 @@ void DSF_ClearLibrary();
 int DSF_LookupLibraryResource(int lon, int lat, std::string& name, int seed);
 // The same among every entry of the name, whatever its region or end bits.
 int DSF_LookupLibraryResourceAnywhere(std::string& name, int seed);
-// Every candidate's full path, repeated in proportion to its weight (the
-// weights divided by their greatest common divisor). 1 when the list is not
-// empty. A list past its cap is reported and left empty.
+// Every candidate's full path, repeated as many times as its weight. 1 when
+// the list is not empty. A list past its cap is reported and left empty.
 int DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& name,
                                       std::vector<std::string>& out);
 int DSF_LookupLibraryResourceAnywhereMultiple(const std::string& name,

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "core/files/xmap.h"
 #include "core/hooks.h"
@@ -44,6 +46,14 @@ const char* const kKeywords[st_none] = {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+// A library file comes from a third-party package and may be hostile.
+// Memory: one entry per export line, holding that line's name and path; at
+// most DSF_max_file_regions regions while the file is read; cells (64,800
+// bytes) only for regions a REGION_RECT or REGION_BITMAP drew on. When the
+// file ends, the regions that none of its exports is limited to are freed,
+// so what stays is what the library uses. Time: one pass over the file; a
+// REGION_RECT fills at most 360 columns of cells, a REGION_BITMAP reads one
+// image of at most 2048 pixels a side.
 struct library_reader {
   xmap_class& map;
   int package;
@@ -51,6 +61,12 @@ struct library_reader {
   std::string file;
   lib_region* current = nullptr;   // limits every later export
   lib_region* defining = nullptr;  // takes REGION_RECT and REGION_BITMAP
+  // The region being defined was one past the cap: its statements are
+  // dropped with it, the cap having been reported once.
+  bool defining_dropped = false;
+  bool cap_reported = false;
+  std::vector<lib_region*> defined{};  // by this file, in order
+  std::set<const lib_region*> used{};  // by an export of this file
 
   void skip_blanks() {
     while (map.cursor < map.map_end && is_blank(*map.cursor)) ++map.cursor;
@@ -68,6 +84,8 @@ struct library_reader {
   }
 
   void run();
+  void read_region_define();
+  void free_unused_regions();
   void read_export(statement s);
   void read_region_rect();
   void read_region_bitmap();
@@ -112,15 +130,7 @@ void library_reader::run() {
                               name.c_str());
         break;
       case st_region_define:
-        map.TXT_str_scan_space(&name);
-        if (dsf_regions.count(name)) {
-          __DSF_NonFatalError(__FILE__, 368, file.c_str(),
-                              "REGION_DEFINE %s - region already defined.  Ignoring.",
-                              name.c_str());
-          defining = nullptr;
-        } else {
-          defining = dsf_regions[name] = DSF_NewRegion(name);
-        }
+        read_region_define();
         break;
       case st_region_rect:
         read_region_rect();
@@ -158,6 +168,7 @@ void library_reader::read_export(statement s) {
           path.c_str(), name.c_str());
     flags = (ratio & lib_weight_mask) | lib_ends_at_package;
   }
+  if (current) used.insert(current);
   lib_entry* entry = new lib_entry;
   entry->region = current;
   entry->package = package;
@@ -168,10 +179,46 @@ void library_reader::read_export(statement s) {
 
 // [SECTION] Regions
 
+void library_reader::read_region_define() {
+  std::string name;
+  map.TXT_str_scan_space(&name);
+  defining = nullptr;
+  defining_dropped = false;
+  if (dsf_regions.count(name)) {
+    __DSF_NonFatalError(__FILE__, 368, file.c_str(),
+                        "REGION_DEFINE %s - region already defined.  Ignoring.", name.c_str());
+    return;
+  }
+  if (defined.size() >= DSF_max_file_regions) {
+    if (!cap_reported)
+      __DSF_NonFatalError(__FILE__, __LINE__, file.c_str(),
+                          "REGION_DEFINE %s - a library file may define at most %d regions.  "
+                          "Ignoring this and every later region of the file.",
+                          name.c_str(), int(DSF_max_file_regions));
+    cap_reported = true;
+    defining_dropped = true;
+    return;
+  }
+  defining = dsf_regions[name] = DSF_NewRegion(name);
+  defined.push_back(defining);
+}
+
+// Regions are known by name only inside their file, so once it ends no
+// later export can take up a region that none of its exports took.
+void library_reader::free_unused_regions() {
+  for (lib_region* r : defined)
+    if (!used.count(r)) DSF_FreeRegion(r);
+  defined.clear();
+  used.clear();
+  current = defining = nullptr;
+  dsf_regions.clear();
+}
+
 void library_reader::read_region_rect() {
   if (!defining) {
-    __DSF_NonFatalError(__FILE__, 382, file.c_str(),
-                        "REGION_RECT command used but no region has been defined.");
+    if (!defining_dropped)
+      __DSF_NonFatalError(__FILE__, 382, file.c_str(),
+                          "REGION_RECT command used but no region has been defined.");
     return;
   }
   // 64 bits: the shifted bounds of any int stay exact.
@@ -186,12 +233,13 @@ void library_reader::read_region_rect() {
                         w, s, e, n);
     return;
   }
-  for (long long x = w; x <= e; ++x)
-    for (long long y = s; y <= n; ++y) defining->cells[size_t(x * 180 + y)] = 1;
+  unsigned char* cells = defining->drawn_cells();
+  for (long long x = w; x <= e; ++x) memset(cells + x * 180 + s, 1, size_t(n - s + 1));
 }
 
 void library_reader::read_region_bitmap() {
   if (!defining) {
+    if (defining_dropped) return;
     __DSF_NonFatalError(
         __FILE__, 406, file.c_str(),
         "REGION_BITMAP used with no region defined.  REGION_BITMAP will be ignored.");
@@ -213,9 +261,10 @@ void library_reader::read_region_bitmap() {
   }
   if (dx == 360 && dy == 180) {
     // The first row is the southern edge, latitude -90.
+    unsigned char* cells = defining->drawn_cells();
     for (int y = 0; y < 180; ++y)
       for (int x = 0; x < 360; ++x)
-        defining->cells[size_t(x) * 180 + size_t(y)] = pixels[size_t(y) * 360 + size_t(x)] ? 1 : 0;
+        cells[size_t(x) * 180 + size_t(y)] = pixels[size_t(y) * 360 + size_t(x)] ? 1 : 0;
   } else {
     __DSF_NonFatalError(
         __FILE__, 415, file.c_str(),
@@ -244,6 +293,7 @@ void DSF_ReadLibrary(xmap_class& map, int p) {
   dsf_regions.clear();
   library_reader reader{map, p, folder, file};
   reader.run();
+  reader.free_unused_regions();
 }
 
 void DSF_ReadLibraryFile(int p) {

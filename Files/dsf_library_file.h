@@ -4,6 +4,11 @@
 
 class xmap_class;
 
+// The most regions one library file may define; later REGION_DEFINE
+// statements of the file are reported once and skipped with their
+// REGION_RECT and REGION_BITMAP statements.
+enum { DSF_max_file_regions = 256 };
+
 // Reads the library file of package p (scenery_packages[p] + "library.txt")
 // into the library. A missing file adds nothing and says nothing; every
 // error in it is reported and reading goes on.

@@ -37,7 +37,7 @@ static int bmp_refuse(const char* path, const char* why) {
 // clearing of a padded buffer within the capacity.
 int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length,
                      unsigned char*& data, size_t capacity, int desired_format, int pad_width,
-                     int pad_pow2, TEX_image_desc& desc) {
+                     int pad_pow2, TEX_image_desc& desc, TEX_bad_file on_bad) {
   if (!path) path = "";
   if (!bytes || length == 0) return 0;
   const int bpp = desired_format == GL_RGB     ? 3
@@ -52,11 +52,13 @@ int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length
   const int width = int(read_u32(bytes, length, 18));
   const int height = int(read_u32(bytes, length, 22));
   if (read_u16(bytes, length, 28) != 24) {
+    if (on_bad == TEX_bad_file_fails) return bmp_refuse(path, "not 24-bit colour");
     MACIBM_alert(0, "Wrong bitmap color depth for texture!", "We need 24-bit color.", path, "",
                  t_exit);
     return 0;
   }
   if (read_u32(bytes, length, 30) != 0) {
+    if (on_bad == TEX_bad_file_fails) return bmp_refuse(path, "compressed");
     MACIBM_alert(0, "Bitmap is compressed!", path, "", "", t_exit);
     return 0;
   }

@@ -21,6 +21,11 @@ struct TEX_image_desc {
   int has_mips = 0;  // 1: the full chain down to 1 x 1 follows level 0
 };
 
+// What a reader does with a damaged or foreign file: end the run through its
+// fatal alert, as for the program's own images, or log it and return 0, as
+// for images that come with third-party scenery.
+enum TEX_bad_file { TEX_bad_file_fatal, TEX_bad_file_fails };
+
 // The largest side any reader accepts and the bytes of the staging buffers the
 // texture loader decodes into (2048 x 2048 pixels of 4 bytes).
 enum { TEX_max_side = 2048 };

@@ -10,13 +10,17 @@
 // padding), else, or when that fails, a PNG (with follow_alpha). A DDS file
 // is not read here (0). data and
 // capacity work as for the readers: a null data lets the reader allocate up
-// to capacity bytes, and the caller then owns the buffer. 1 on success.
+// to capacity bytes, and the caller then owns the buffer. 1 on success. A
+// damaged or foreign file ends the run unless on_bad is TEX_bad_file_fails.
 int TEX_load_any(const char* path, unsigned char*& data, size_t capacity, int desired_format,
-                 int pad_width, int follow_alpha, TEX_image_desc& desc);
+                 int pad_width, int follow_alpha, TEX_image_desc& desc,
+                 TEX_bad_file on_bad = TEX_bad_file_fatal);
 
 // Tries path with ".dds", ".png" and ".bmp" in place of its four-character
 // extension (or after it, when it has none), in that order, and returns at
-// the first that reads; else the last result.
+// the first that reads; else the last result. Its images come with scenery
+// packages: a damaged or foreign file is logged and counts as one that does
+// not read, so the next name is tried; it never ends the run.
 int TEX_load_any_ext(const char* path, unsigned char*& data, size_t capacity, int desired_format,
                      int pad_width, int follow_alpha, TEX_image_desc& desc);
 

@@ -27,8 +27,27 @@ static png_voidp my_malloc(png_structp, png_alloc_size_t size) {
 
 static void my_free(png_structp, png_voidp p) { ::operator delete(p); }
 
+namespace {
+// What one read works on; handed to libpng as its io and error pointers, so
+// reads on different threads do not share a global cursor.
+struct png_read_job {
+  const unsigned char* cursor = nullptr;
+  const unsigned char* end = nullptr;
+  png_bytep* rows = nullptr;       // the temporary row table
+  unsigned char* owned = nullptr;  // a buffer the reader allocated, until handed over
+  TEX_bad_file on_bad = TEX_bad_file_fatal;
+};
+}  // namespace
+
+// A read whose bad files fail quietly only logs the error: a scenery package
+// full of broken images would otherwise stop the scan at each one.
 static void my_error(png_structp png, png_const_charp message) {
-  MACIBM_alert(0, "PNG error!", message, "", "", t_alert);
+  const auto* job = static_cast<const png_read_job*>(png_get_error_ptr(png));
+  if (job && job->on_bad == TEX_bad_file_fails) {
+    if (xer.is_open()) xer << "PNG error! " << message << "\n";
+  } else {
+    MACIBM_alert(0, "PNG error!", message, "", "", t_alert);
+  }
   png_longjmp(png, 1);
 }
 
@@ -37,17 +56,6 @@ static void my_warning(png_structp, png_const_charp message) {
     xer << "PNG warning! " << message << ", "
         << "\n";
 }
-
-namespace {
-// What one read works on; handed to libpng as its io pointer, so reads on
-// different threads do not share a global cursor.
-struct png_read_job {
-  const unsigned char* cursor = nullptr;
-  const unsigned char* end = nullptr;
-  png_bytep* rows = nullptr;       // the temporary row table
-  unsigned char* owned = nullptr;  // a buffer the reader allocated, until handed over
-};
-}  // namespace
 
 static void my_readbuf(png_structp png, png_bytep dest, png_size_t n) {
   png_read_job* job = static_cast<png_read_job*>(png_get_io_ptr(png));
@@ -78,13 +86,19 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
 
 int TEX_load_png_mem(const char* path, const unsigned char* bytes, size_t length,
                      unsigned char*& data, size_t capacity, int desired_format, int pad_width,
-                     int pad_pow2, int follow_alpha, TEX_image_desc& desc) {
+                     int pad_pow2, int follow_alpha, TEX_image_desc& desc, TEX_bad_file on_bad) {
   if (!path)
     return TEX_load_png_mem("", bytes, length, data, capacity, desired_format, pad_width, pad_pow2,
-                            follow_alpha, desc);
+                            follow_alpha, desc, on_bad);
   if (!bytes || length < 8) return 0;
 
-  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error, my_warning,
+  png_read_job job;
+  job.cursor = bytes + 8;
+  job.end = bytes + length;
+  job.on_bad = on_bad;
+  png_read_job* volatile jobp = &job;
+
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &job, my_error, my_warning,
                                              nullptr, my_malloc, my_free);
   if (!png) {
     png_fatal("!png_ptr", path);
@@ -98,20 +112,23 @@ int TEX_load_png_mem(const char* path, const unsigned char* bytes, size_t length
   }
   if (png_sig_cmp(bytes, 0, 8) != 0) {
     png_destroy_read_struct(&png, &info, nullptr);
+    if (on_bad == TEX_bad_file_fails) {
+      png_refuse(path, "no PNG signature");
+      return 0;
+    }
     png_fatal("is_png=!png_sig_cmp(png_io_buf,0,8)", path);
     return 0;
   }
-
-  png_read_job job;
-  job.cursor = bytes + 8;
-  job.end = bytes + length;
-  png_read_job* volatile jobp = &job;
 
   if (setjmp(png_jmpbuf(png))) {
     png_read_job* j = jobp;
     ::operator delete(j->rows);
     ::operator delete(j->owned);
     png_destroy_read_struct(&png, &info, nullptr);
+    if (j->on_bad == TEX_bad_file_fails) {
+      png_refuse(path, "damaged");
+      return 0;
+    }
     png_fatal("setjmp(png_ptr->jmpbuf", path);
     return 0;
   }

@@ -14,19 +14,23 @@
 // that would not fit returns 0 and leaves data untouched. pad_width pads each
 // row to that many pixels; pad_pow2 pads width and height to powers of two;
 // follow_alpha lets the file choose between GL_RGB and GL_RGBA.
-// path is used in messages only. 1 on success, 0 on failure.
+// path is used in messages only. 1 on success, 0 on failure. A file without
+// the PNG signature, or one libpng cannot decode, ends the run unless
+// on_bad is TEX_bad_file_fails.
 int TEX_load_png_mem(const char* path, const unsigned char* bytes, size_t length,
                      unsigned char*& data, size_t capacity, int desired_format, int pad_width,
-                     int pad_pow2, int follow_alpha, TEX_image_desc& desc);
+                     int pad_pow2, int follow_alpha, TEX_image_desc& desc,
+                     TEX_bad_file on_bad = TEX_bad_file_fatal);
 
 // The same on a mapped file, from its cursor to its end.
 inline int TEX_load_png(const char* path, xmap_class& map, unsigned char*& data, size_t capacity,
                         int desired_format, int pad_width, int pad_pow2, int follow_alpha,
-                        TEX_image_desc& desc) {
+                        TEX_image_desc& desc, TEX_bad_file on_bad = TEX_bad_file_fatal) {
   const char* from = map.cursor ? map.cursor : map.map_begin;
   size_t length = from && map.map_end > from ? size_t(map.map_end - from) : 0;
   return TEX_load_png_mem(path, reinterpret_cast<const unsigned char*>(from), length, data,
-                          capacity, desired_format, pad_width, pad_pow2, follow_alpha, desc);
+                          capacity, desired_format, pad_width, pad_pow2, follow_alpha, desc,
+                          on_bad);
 }
 
 // Writes GL_RGB, GL_RGBA or GL_ALPHA pixels (bottom-up rows) as an upright

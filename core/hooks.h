@@ -18,7 +18,8 @@ struct core_hooks {
   int (*set_thread_context)(void* context) = nullptr;
   // Reads an image (its ".dds", ".png" and ".bmp" variants in turn) as one
   // byte of alpha per pixel, the bottom row first; the caller frees the
-  // pixels with ::operator delete. 1 on success.
+  // pixels with ::operator delete. 1 on success; 0 for a missing, damaged or
+  // foreign file, which never ends the run.
   int (*load_alpha_image)(const char* path, unsigned char** pixels, int* width,
                           int* height) = nullptr;
 };

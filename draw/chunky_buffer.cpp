@@ -62,6 +62,9 @@ OGL_chunkybuffer::chunk* OGL_chunkybuffer::append_chunk(subregion* region) {
 }
 
 void OGL_chunkybuffer::calc_offsets() {
+  // Once finalised the chunks are gone: counting them again would zero the
+  // offsets that drawing code addresses the one buffer by.
+  if (finalized_) return;
   total_size = 0;
   for (subregion* r = first; r; r = r->next_region) {
     r->offset = total_size;
@@ -84,8 +87,12 @@ void free_chunks(OGL_chunkybuffer::subregion* r) {
 }  // namespace
 
 void OGL_chunkybuffer::finalize_vbo(int static_data) {
+  // A second finalise, in either form, would find no chunks left and trade
+  // the storage holding them for an empty one.
+  if (finalized_) return;
   calc_offsets();
-  g_mem_used.own_value += float(total_size);
+  counted_bytes_ = total_size;
+  g_mem_used.own_value += float(counted_bytes_);
   finalized_ = true;
   glExt.glGenBuffersARB(1, &vbo);
   array_binding bound(vbo);
@@ -103,8 +110,12 @@ void OGL_chunkybuffer::finalize_vbo(int static_data) {
 }
 
 void OGL_chunkybuffer::finalize_mem() {
+  // A second finalise, in either form, would find no chunks left and trade
+  // the storage holding them for an empty one.
+  if (finalized_) return;
   calc_offsets();
-  g_mem_used.own_value += float(total_size);
+  counted_bytes_ = total_size;
+  g_mem_used.own_value += float(counted_bytes_);
   finalized_ = true;
   unsigned char* block = new unsigned char[total_size > 0 ? size_t(total_size) : 1];
   data = block;
@@ -154,5 +165,5 @@ OGL_chunkybuffer::~OGL_chunkybuffer() {
     delete r;
     r = next;
   }
-  if (finalized_) g_mem_used.own_value -= float(total_size);
+  g_mem_used.own_value -= float(counted_bytes_);
 }

@@ -35,11 +35,15 @@ class OGL_chunkybuffer {
   // makes it current.
   static chunk* append_chunk(subregion* region);
 
+  // Sets each sub-region's offset and total_size from the chunks; after
+  // finalising it keeps the finalised layout.
   void calc_offsets();
   // Into a buffer object (static or streamed use); the chunks are freed. The
-  // array-buffer binding is as it was afterwards.
+  // array-buffer binding is as it was afterwards. A buffer already finalised
+  // (in either form) is left as it is.
   void finalize_vbo(int static_data);
-  // Into one block of memory at data; the chunks are freed.
+  // Into one block of memory at data; the chunks are freed. A buffer already
+  // finalised is left as it is.
   void finalize_mem();
 
   // Maps the buffer object for reading and writing into data; nothing without
@@ -56,7 +60,8 @@ class OGL_chunkybuffer {
   subregion* last = nullptr;
 
  private:
-  bool finalized_ = false;  // total_size counts in "memory/chunky_buffers"
+  bool finalized_ = false;
+  int counted_bytes_ = 0;  // what finalising added to "memory/chunky_buffers"
 };
 
 // "memory/chunky_buffers": the bytes held by every finalised chunky buffer.

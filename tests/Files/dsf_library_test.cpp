@@ -105,7 +105,7 @@ TEST_F(LibraryTest, EndBitsCutTheCandidates) {
 
 TEST_F(LibraryTest, EntriesOutsideTheirRegionArePassedOver) {
   lib_region* north = DSF_NewRegion("north");
-  north->cells[(10 + 180) * 180 + (50 + 90)] = 1;
+  north->drawn_cells()[(10 + 180) * 180 + (50 + 90)] = 1;
   add("r", "north.obj", kExclude, 0, north);  // ends the list only where it applies
   add("r", "any.obj", kExtend, 1);
   add("r", "late.obj", kExtend, 2);
@@ -198,11 +198,19 @@ TEST_F(LibraryTest, NothingToChooseLeavesTheNameAlone) {
 
 // [SECTION] List lookups
 
-TEST_F(LibraryTest, ListsRepeatPathsByReducedWeight) {
+TEST_F(LibraryTest, ListsRepeatEachPathByItsWeight) {
+  // Up to the cap of paths a list holds, and one past it.
   const struct {
     uint32_t first, second;
     size_t copies_first, copies_second;
-  } cases[] = {{3, 1, 3, 1}, {3, 0, 1, 0}, {4, 2, 2, 1}, {100, 50, 2, 1}, {0, 0, 0, 0}};
+  } cases[] = {{3, 1, 3, 1},
+               {3, 0, 3, 0},
+               {4, 2, 4, 2},
+               {100, 50, 100, 50},
+               {0, 0, 0, 0},
+               {0, 7, 0, 7},
+               {DSF_max_list_paths - 1, 1, DSF_max_list_paths - 1, 1},
+               {DSF_max_list_paths, 1, 0, 0}};
   for (const auto& c : cases) {
     DSF_ClearLibrary();
     add("l", "first", c.first);

@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <climits>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/globals.h"
 #include "Files/dsf_library.h"
+#include "Files/dsf_library_file.h"
 #include "tests/Files/scenery_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -63,9 +65,7 @@ class ScanTest : public SceneryFolderTest {
     for (const lib_entry* e = head(name); e; e = e->next_entry) out.push_back(e->path);
     return out;
   }
-  static int cell(const lib_region* r, int lon, int lat) {
-    return r->cells[size_t(lon + 180) * 180 + size_t(lat + 90)];
-  }
+  static int cell(const lib_region* r, int lon, int lat) { return r->contains(lon, lat) ? 1 : 0; }
   // A report of the scenery file in the log: its source line (0: any) and
   // its message on the line after it.
   static bool has_report(const std::string& text, const std::string& file, int line,
@@ -309,6 +309,79 @@ TEST_F(ScanTest, RegionNamesStayInTheirFileButRegionsLive) {
   EXPECT_EQ(cell(a, 10, 10), 1) << "B's region of the same name must not touch A's";
 }
 
+// What a library file leaves behind is what its exports use: cells only for
+// regions that were drawn on, no region that no export is limited to, and
+// no more regions than the cap, however many the file defines.
+TEST_F(ScanTest, RegionsHoldOnlyWhatTheExportsUse) {
+  const auto defines = [](int from, int to, const char* each) {
+    std::string text;
+    for (int i = from; i < to; ++i) {
+      std::string line = each;
+      for (size_t at; (at = line.find('#')) != std::string::npos;)
+        line.replace(at, 1, std::to_string(i));
+      text += line;
+    }
+    return text;
+  };
+  const int cap = DSF_max_file_regions;
+  const struct {
+    const char* what;
+    std::string body;
+    size_t regions, cells;  // what stays after the scan
+    int cap_reports;
+  } cases[] = {
+      {"defined only, several a line", defines(0, 600, "REGION_DEFINE a# REGION_DEFINE b# \n"), 0,
+       0, 1},
+      {"drawn, no export", defines(0, 40, "REGION_DEFINE r#\nREGION_RECT -10 -10 10 10\n"), 0, 0,
+       0},
+      {"used, never drawn", defines(0, 3, "REGION_DEFINE r#\nREGION r#\nEXPORT lib/#.obj #.obj\n"),
+       3, 0, 0},
+      {"drawn and used, drawn only, used only",
+       "REGION_DEFINE drawn\nREGION_RECT 0 0 0 0\nREGION drawn\nEXPORT lib/d.obj d.obj\n"
+       "REGION_DEFINE spare\nREGION_RECT 0 0 5 5\n"
+       "REGION_DEFINE bare\nREGION bare\nEXPORT lib/b.obj b.obj\n",
+       2, lib_region_cells, 0},
+      {"past the cap",
+       defines(0, cap + 20,
+               "REGION_DEFINE r#\nREGION_RECT 1 1 1 1\nREGION_BITMAP none.png\nREGION r#\n"
+               "EXPORT lib/#.obj #.obj\n"),
+       size_t(cap), size_t(cap) * lib_region_cells, 1},
+  };
+  ASSERT_EQ(mkdir("Custom Scenery/P", 0755), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const size_t start = log().size();
+    write_file("Custom Scenery/P/library.txt", kHeader + c.body);
+    DSF_ScanSceneryFolder();
+    EXPECT_EQ(DSF_RegionCount(), c.regions);
+    EXPECT_EQ(DSF_RegionCellBytes(), c.cells);
+    EXPECT_TRUE(dsf_regions.empty());
+    const std::string text = log().substr(start);
+    size_t reports = 0;
+    for (size_t at = text.find("a library file may define at most"); at != std::string::npos;
+         at = text.find("a library file may define at most", at + 1))
+      ++reports;
+    EXPECT_EQ(reports, size_t(c.cap_reports)) << text.substr(0, 2000);
+  }
+  // Past the cap the exports still register; the dropped regions' drawing
+  // statements are not reported one by one, and each kept region serves its
+  // own export.
+  const std::string text = log();
+  EXPECT_TRUE(has_report(text, "Custom Scenery/P/library.txt", 0,
+                         "REGION_DEFINE r" + std::to_string(cap) +
+                             " - a library file may define at most " + std::to_string(cap) +
+                             " regions.  Ignoring this and every later region of the file."))
+      << text.substr(0, 2000);
+  EXPECT_EQ(text.find("REGION_RECT command used but no region"), std::string::npos);
+  EXPECT_EQ(text.find("REGION_BITMAP used with no region"), std::string::npos);
+  EXPECT_NE(head(("lib/" + std::to_string(cap + 19) + ".obj").c_str()), nullptr);
+  std::string name = "lib/0.obj";
+  EXPECT_EQ(DSF_LookupLibraryResource(1, 1, name, 0), 1);
+  EXPECT_EQ(name, "Custom Scenery/P/0.obj");
+  name = "lib/0.obj";
+  EXPECT_EQ(DSF_LookupLibraryResource(2, 1, name, 0), 0);
+}
+
 TEST_F(ScanTest, BitmapReplacesCellsSouthRowFirst) {
   // White: the top-left 10 by 5 pixels (the north-west corner of the world)
   // and the bottom-right pixel (the south-east corner).
@@ -333,6 +406,57 @@ TEST_F(ScanTest, BitmapReplacesCellsSouthRowFirst) {
     EXPECT_EQ(DSF_LookupLibraryResourceMultiple(p.lon, p.lat, "lib/m.obj", out), p.inside);
   }
   EXPECT_EQ(log().find("***Error"), std::string::npos) << log();
+}
+
+// Region bitmaps come with the package: a damaged or foreign one is the
+// failed load of line 427, and the scan goes on.
+TEST_F(ScanTest, DamagedOrForeignBitmapsAreReportedAndSkipped) {
+  ASSERT_EQ(mkdir("Custom Scenery/P", 0755), 0);
+  const std::string at = "Custom Scenery/P/";
+  bitmap(at + "good.png", 360, 180, "-draw 'point 0,179'");
+  int status = -1;
+  run_command("convert '" + at + "good.png' GIF:'" + at + "gif.png' && convert '" + at +
+                  "good.png' -type palette BMP3:'" + at + "palette.bmp' && convert '" + at +
+                  "good.png' -type truecolor BMP3:'" + at + "rgb.bmp'",
+              &status);
+  ASSERT_EQ(status, 0);
+  const std::string good = testing_support::read_file(at + "good.png");
+  write_file(at + "text.png", "this is no picture at all");
+  write_file(at + "cut.png", good.substr(0, good.size() / 2));
+  std::string broken = good;
+  broken[broken.find("IDAT") + 6] ^= 0x55;
+  write_file(at + "crc.png", broken);
+  std::string compressed = testing_support::read_file(at + "rgb.bmp");
+  compressed[30] = 1;
+  write_file(at + "compressed.bmp", compressed);
+  write_file(at + "junk.dds", "no DDS and no PNG");
+  const char* const bad[] = {"text.png",    "gif.png",        "cut.png", "crc.png",
+                             "palette.bmp", "compressed.bmp", "junk.dds"};
+  std::string body;
+  for (size_t i = 0; i < std::size(bad); ++i)
+    body += "REGION_DEFINE r" + std::to_string(i) + "\nREGION_BITMAP " + bad[i] + "\n";
+  // A ".dds" beside the good PNG that is no DDS: the PNG is still read.
+  write_file(at + "good.dds", "no DDS either");
+  body += "REGION_DEFINE m\nREGION_BITMAP good.dds\nREGION m\nEXPORT lib/m.obj m.obj\n";
+  write_file(at + "library.txt", kHeader + body);
+  DSF_ScanSceneryFolder();
+
+  const std::string text = log();
+  for (const char* b : bad)
+    EXPECT_TRUE(has_report(text, at + "library.txt", 427,
+                           std::string("Unable to load bitmap file '") + b +
+                               "' for REGION_BITMAP command - will skip."))
+        << b << "\n"
+        << text;
+  const lib_region* m = head("lib/m.obj") ? head("lib/m.obj")->region : nullptr;
+  ASSERT_NE(m, nullptr) << text;
+  EXPECT_EQ(cells_set(m), 1);
+  EXPECT_EQ(cell(m, -180, -90), 1);
+  // Logged for the reader of the log, never shown: one warning for the
+  // package is all the user sees.
+  for (const char* alert : {"PING-FILE ERROR!", "png_io.cpp line", "bmp_read.cpp line"})
+    EXPECT_EQ(text.find(alert), std::string::npos) << alert;
+  EXPECT_NE(text.find("PNG refused: " + at + "crc.png: damaged"), std::string::npos) << text;
 }
 
 }  // namespace

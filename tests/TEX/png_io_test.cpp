@@ -336,6 +336,26 @@ TEST(PngIo, ShortFileIsQuietlyRefused) {
             0);
 }
 
+// The same files, read for scenery, fail without an alert.
+TEST(PngIo, BadFilesFailWhenAskedTo) {
+  const std::string dir = make_temp_dir("png-bad-fails");
+  const std::string good =
+      convert(dir, write_ppm(dir + "in.ppm", 37, 23, false), "PNG24:", "g.png");
+  std::string crc = good;
+  crc[crc.find("IDAT") + 6] ^= 0x55;
+  for (const std::string& bytes :
+       {std::string("GIF89a-not-a-png"), good.substr(0, good.size() / 2), crc}) {
+    unsigned char* data = nullptr;
+    TEX_image_desc desc;
+    EXPECT_EQ(TEX_load_png_mem("bad.png", reinterpret_cast<const unsigned char*>(bytes.data()),
+                               bytes.size(), data, TEX_max_image_bytes, GL_RGB, 0, 0, 0, desc,
+                               TEX_bad_file_fails),
+              0)
+        << bytes.size();
+    EXPECT_EQ(data, nullptr);
+  }
+}
+
 TEST(PngIoDeathTest, BadFilesAreFatal) {
   const std::string dir = make_temp_dir("png-bad");
   const std::string good =

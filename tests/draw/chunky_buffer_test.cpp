@@ -140,6 +140,51 @@ TEST_F(ChunkyBufferTest, AnEmptyBufferObjectMapsNothing) {
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// Calls after finalising keep the one buffer, its layout and the memory
+// figure; destruction takes off exactly what finalising added and frees
+// everything there was.
+TEST_F(ChunkyBufferTest, CallsAfterFinalisingKeepTheBufferAndTheFigure) {
+  enum step { calc, mem, vbo };
+  const char* const step_names[] = {"calc_offsets", "finalize_mem", "finalize_vbo"};
+  const struct {
+    step first, second;
+  } cases[] = {{mem, calc}, {vbo, calc}, {mem, mem}, {vbo, vbo}, {mem, vbo}, {vbo, mem}};
+  const float before = stat();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << step_names[c.first] << ", then " << step_names[c.second]);
+    GLuint name = 0;
+    {
+      OGL_chunkybuffer b;
+      const std::string bytes = fill(b);
+      for (step s : {c.first, c.second}) {
+        if (s == calc) b.calc_offsets();
+        if (s == mem) b.finalize_mem();
+        if (s == vbo) b.finalize_vbo(1);
+      }
+      EXPECT_EQ(b.total_size, 1138);
+      EXPECT_EQ(regions_[1]->offset, 1125);
+      EXPECT_EQ(regions_[2]->offset, 1125);
+      EXPECT_EQ(stat(), before + 1138);
+      std::string held(1138, '\0');
+      if (c.first == vbo) {
+        name = b.vbo;
+        EXPECT_EQ(b.data, nullptr);
+        glExt.glBindBufferARB(GL_ARRAY_BUFFER_ARB, b.vbo);
+        glExt.glGetBufferSubDataARB(GL_ARRAY_BUFFER_ARB, 0, 1138, &held[0]);
+        glExt.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+      } else {
+        EXPECT_EQ(b.vbo, 0u);
+        ASSERT_NE(b.data, nullptr);
+        memcpy(&held[0], b.data, held.size());
+      }
+      EXPECT_EQ(held, bytes);
+    }
+    EXPECT_EQ(stat(), before);
+    // Every buffer object the steps made is gone with the buffer.
+    for (GLuint n = 1; n <= name + 4; ++n) EXPECT_FALSE(glExt.glIsBufferARB(n)) << n;
+  }
+}
+
 // A destroyed buffer leaves the binding cache at 0: a new buffer that gets
 // the same name is bound for real.
 TEST_F(ChunkyBufferTest, DestructionClearsTheCachedBinding) {
