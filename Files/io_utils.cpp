@@ -31,7 +31,8 @@ static int fail_here(const char* file, int line) {
 #define FAIL_ERRNO() fail_here(__FILE__, __LINE__)
 
 void check_path_length(const std::string& text) {
-  if (text.size() > 499) MACIBM_alert(0, "String too long!", text.c_str(), "", "", t_exit);
+  if (text.size() > kPathBufferChars)
+    MACIBM_alert(0, "String too long!", text.c_str(), "", "", t_exit);
 }
 
 std::string prefixed_path(const std::string& path) {
@@ -42,7 +43,9 @@ std::string prefixed_path(const std::string& path) {
   return full;
 }
 
-bool fits_path_buffer(const std::string& path) { return app_path.size() + path.size() <= 499; }
+bool fits_path_buffer(const std::string& path) {
+  return app_path.size() + path.size() <= kPathBufferChars;
+}
 
 static bool stat_case_repaired(const std::string& path, struct stat* st) {
   if (!g_case_sensitive) return stat((app_path + path).c_str(), st) == 0;

@@ -59,7 +59,9 @@ int FSRefToFilePath(const FSRef& ref, std::string& out);
 int FilePathToFSSpec(const char* path, FSSpec& file_spec);
 void ConvertPathToCFM(std::string& path);
 
-// The fatal "String too long!" alert of every fixed path buffer (500 bytes).
+// The longest text a fixed path buffer (500 bytes) takes.
+constexpr size_t kPathBufferChars = 499;
+// The fatal "String too long!" alert of every fixed path buffer.
 void check_path_length(const std::string& text);
 // app_path + path, each part and the whole under that same rule.
 std::string prefixed_path(const std::string& path);

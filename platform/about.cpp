@@ -4,6 +4,7 @@
 #include "platform/about.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -202,11 +203,19 @@ void about_update_step() {
     std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/nimbrel-update-XXXXXX";
     const std::string leaf = r.installer_app_name.substr(r.installer_app_name.rfind('/') + 1);
     int err = mkdtemp(&folder[0]) ? 0 : errno;
+    const bool made = err == 0;
     const std::string program = folder + "/" + leaf;
     if (!err && rename(r.installer_app_name.c_str(), program.c_str()) != 0) err = errno;
     if (!err) err = make_file_executable(program.c_str());
     // Returns only when the program could not be started.
     if (!err) err = launch_app(program, app_path);
+    // Its own folder outlives this program: nothing of a program that did not
+    // start may stay there, nor in the private folder.
+    unlink(r.installer_app_name.c_str());
+    if (made) {
+      unlink(program.c_str());
+      rmdir(folder.c_str());
+    }
     r.ins_state = 4;
     r.err_msg = with_code("There was an error launching the installer: %s (%d)", err);
   }

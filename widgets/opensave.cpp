@@ -72,6 +72,9 @@ std::string parent_folder(const std::string& folder) {
   return slash == std::string::npos ? "" : folder.substr(0, slash + 1);
 }
 
+// The breadcrumb slot of the deepest folders, the pop-up's last item.
+constexpr int kLastCrumb = kPopupMaxItems - 1;
+
 // A folder name as the breadcrumbs show it: '-' separates the pop-up's
 // items and '|' is refused by it, so both become other characters there.
 std::string crumb_text(std::string name) {
@@ -109,25 +112,31 @@ bool contains(const std::string& path, const char* part) {
 }
 
 // A file shorter than the header fills what it holds: the rest stays zero.
+// The names come from the disk: a file or an icon the reader cannot take (a
+// backslash in a name, a path too long) is previewed as a missing one.
 void read_vehicle(const std::string& path) {
   memset(top_of_veh, 0, sizeof top_of_veh);
-  xmap_class file(path.c_str());
-  if (file.check_file(kind_binary, kVehVersions, nullptr, nullptr)) {
-    const size_t n = std::min(kVehHeader, static_cast<size_t>(file.map_end - file.cursor));
-    memcpy(top_of_veh, file.cursor, n);
-    // Numbers come in the file's byte order; texts are bytes.
-    if (file.byte_swap)
-      for (size_t i = 0; i + 4 <= kVehNumbers; i += 4) {
-        std::swap(top_of_veh[i], top_of_veh[i + 3]);
-        std::swap(top_of_veh[i + 1], top_of_veh[i + 2]);
-      }
+  if (xmap_class::can_take(path)) {
+    xmap_class file(path.c_str());
+    if (file.check_file(kind_binary, kVehVersions, nullptr, nullptr)) {
+      const size_t n = std::min(kVehHeader, static_cast<size_t>(file.map_end - file.cursor));
+      memcpy(top_of_veh, file.cursor, n);
+      // Numbers come in the file's byte order; texts are bytes.
+      if (file.byte_swap)
+        for (size_t i = 0; i + 4 <= kVehNumbers; i += 4) {
+          std::swap(top_of_veh[i], top_of_veh[i + 3]);
+          std::swap(top_of_veh[i + 1], top_of_veh[i + 2]);
+        }
+    }
   }
   std::string icon = path;
   if (icon.size() >= 4 && icon[icon.size() - 4] == '.') icon.resize(icon.size() - 4);
   icon += "_icon.png";
   tman.unload_texture(tex_slot_file_icon);
-  has_tex = tman.load_texture(tex_fail_none, tex_slot_file_icon, 2 | tex_flag_clamp, tex_load_now,
-                              icon.c_str()) == tex_slot_file_icon &&
+  // The image reader tries other extensions of the same length in its place.
+  has_tex = xmap_class::can_take(icon) &&
+                    tman.load_texture(tex_fail_none, tex_slot_file_icon, 2 | tex_flag_clamp,
+                                      tex_load_now, icon.c_str()) == tex_slot_file_icon &&
                     tman.record(tex_slot_file_icon).vram > 0
                 ? 1
                 : 0;
@@ -136,6 +145,7 @@ void read_vehicle(const std::string& path) {
 // The first line whose first field is "COMM" gives the comment.
 void read_flight(const std::string& path) {
   comment.clear();
+  if (!xmap_class::can_take(path)) return;
   xmap_class file(path.c_str());
   if (!file.map_begin || file.map_begin == file.map_end) return;
   if (*file.cursor != 'A' && *file.cursor != 'I') return;
@@ -229,7 +239,7 @@ int BTN_opensave(int window, int kind, std::string* path) {
     selected = scroll = count / 2;
   };
   std::string name;
-  std::vector<std::string> crumbs(300);  // the folder of each breadcrumb; 0 the top
+  std::vector<std::string> crumbs(kPopupMaxItems);  // the folder of each breadcrumb; 0 the top
   bool first_pass = true;
 
   shell.start_window(window);
@@ -241,24 +251,28 @@ int BTN_opensave(int window, int kind, std::string* path) {
         0, 10, 180, 0, 0, &scroll, &selected, 0, count - 1, saving ? &name : nullptr,
         "File:", BTN_name_from_vector, &names, nullptr, nullptr, BTN_type_from_vector, &kinds);
 
-    std::string crumb_items = "Flyhouse folder-";
+    // The pop-up takes kPopupMaxItems items at most: in a folder deeper than
+    // that, the last item names the folder shown (the last slot holds its
+    // path), and the levels just above it have no item.
+    std::string crumb_items = "Flyhouse folder";
     crumbs[0].clear();
     int depth = 0;
     if (folder.size() >= 2) {
       size_t from = 0;
+      std::string shown;
       for (int k = 1; from < folder.size(); ++k) {
         size_t slash = folder.find('/', from);
         if (slash == std::string::npos) slash = folder.size() - 1;
-        const std::string shown = crumb_text(folder.substr(from, slash - from));
+        shown = crumb_text(folder.substr(from, slash - from));
         const float y = 405 - 10.0f * float(k - 1);
         OGL_string(colr_help_text, 435 - y, y, shown, 9999, charset_ui, align_left);
-        crumb_items += shown + "-";
-        depth = std::min(k, 299);
+        if (k < kLastCrumb) crumb_items += "-" + shown;
+        depth = std::min(k, kLastCrumb);
         crumbs[size_t(depth)] = folder.substr(0, slash + 1);
         from = slash + 1;
       }
+      if (depth == kLastCrumb) crumb_items += "-" + shown;
     }
-    crumb_items.pop_back();
     for (size_t k = 0; k <= size_t(depth); ++k)
       if (crumbs[k] == folder) {
         level = int(k);

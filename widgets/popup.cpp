@@ -19,7 +19,6 @@ widget_hooks g_widget_hooks;
 
 namespace {
 
-constexpr int kMaxItems = 300;
 constexpr int kRow = 12;
 
 // How many rows the open list is shifted to stay inside the window. It is
@@ -44,7 +43,7 @@ int BTN_textlist(float x, float y, int* selection, const std::string& items,
       list.back() += c;
       continue;
     }
-    if (list.size() >= kMaxItems) {
+    if (list.size() >= size_t(kPopupMaxItems)) {
       MACIBM_alert(0, "BTN_text_list overflow!", "", "", "", t_exit);
       return 0;
     }

@@ -21,8 +21,11 @@ extern int popup_cancel_code;
 // The selector's id at (x, y): y·1024 + x, truncated.
 int BTN_popup_id(float x, float y);
 
+// The most items a selector takes: a list of more ends the program.
+constexpr int kPopupMaxItems = 300;
+
 // A selector at (x, y) over the items separated by '-' ('|' is refused, as
-// are 300 or more separators); *selection is the chosen item's index. The
+// are more than kPopupMaxItems items); *selection is the chosen item's index. The
 // label's left part stands before the box, its right part after it. Returns
 // 1 on the frame a choice made in the list is stored in *selection.
 int BTN_textlist(float x, float y, int* selection, const std::string& items,

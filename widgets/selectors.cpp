@@ -2,6 +2,7 @@
 // the desktop's folder chooser through the shell.
 #include "widgets/selectors.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/globals.h"
@@ -22,6 +23,11 @@ std::string last_component(const std::string& path) {
   get_path_with_path(folder, path);
   return path.substr(folder.size());
 }
+
+// The most a caller's buffer of max_len bytes takes: its terminating zero
+// leaves room for one less, and the guarded copy takes no more than a path
+// buffer does. A chosen folder's path can be any length.
+size_t buffer_chars(int max_len) { return std::min(size_t(max_len - 1), kPathBufferChars); }
 
 // The guarded copy into a caller's buffer.
 void copy_back(char* buffer, const std::string& text) {
@@ -62,17 +68,17 @@ int BTN_select_path_chr(float x, float y, int window, int kind, char* path, int 
                            "Bad file_type arg to BTN_select_path_chr!"))
     return 0;
   if (max_len < 1) return 0;
+  const size_t most = buffer_chars(max_len);
   const std::string before(path, strnlen(path, size_t(max_len)));
   std::string text = before;
-  // The field takes no more than the buffer holds with its terminating zero.
-  int chosen = BTN_select_path_stl(x, y, window, kind, &text, max_len - 1, label, width, grab);
-  if (text.size() > size_t(max_len - 1)) {
+  int chosen = BTN_select_path_stl(x, y, window, kind, &text, int(most), label, width, grab);
+  if (text.size() > most) {
     // Cut, a chosen path would name another folder: it counts as a cancel.
     if (chosen) {
       chosen = 0;
       text = before;
     }
-    if (text.size() > size_t(max_len - 1)) text.resize(size_t(max_len - 1));
+    if (text.size() > most) text.resize(most);
   }
   copy_back(path, text);
   return chosen;
@@ -87,9 +93,10 @@ int BTN_select_file_chr(float x, float y, int window, int kind, char* name, std:
   std::string whole;
   if (!path->empty()) get_path_with_path(whole, *path);
   whole.append(name, strnlen(name, size_t(max_len)));
-  if (!BTN_select_path_stl(x, y, window, kind, &whole, max_len - 1, label, width, 1)) return 0;
+  const size_t most = buffer_chars(max_len);
+  if (!BTN_select_path_stl(x, y, window, kind, &whole, int(most), label, width, 1)) return 0;
   const std::string chosen_name = last_component(whole);
-  if (chosen_name.size() > size_t(max_len - 1)) return 0;
+  if (chosen_name.size() > most) return 0;
   *path = whole;
   copy_back(name, chosen_name);
   return 1;

@@ -13,7 +13,8 @@
 int BTN_select_path_stl(float x, float y, int window, int kind, std::string* path, int max_len,
                         const std::string& label, float width, int grab);
 // The same over a buffer of max_len bytes, written back every frame; a
-// chosen path that does not fit the buffer counts as a cancel.
+// chosen path that does not fit the buffer, or is longer than a path buffer
+// takes, counts as a cancel.
 int BTN_select_path_chr(float x, float y, int window, int kind, char* path, int max_len,
                         const std::string& label, float width, int grab);
 // A file's name in a buffer of max_len bytes and its whole path: the field

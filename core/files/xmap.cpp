@@ -37,6 +37,11 @@ xmap_class::~xmap_class() {
 
 // [SECTION] Mapping
 
+bool xmap_class::can_take(const std::string& path) {
+  return (app_path.empty() || path.find(app_path) == std::string::npos) &&
+         path.find('\\') == std::string::npos && fits_path_buffer(path);
+}
+
 // Memory: the file's pages are mapped, never copied, and count as address
 // space only as far as they are read. Time: opening never waits (a FIFO or
 // a device counts as missing); reading is the caller's.

@@ -14,6 +14,11 @@ class xmap_class {
   xmap_class& operator=(const xmap_class&) = delete;
 
   const char* retry(const char* path);
+  // Whether retry takes the path without ending the program: it holds no
+  // app_path and no backslash, and app_path and it fit the path buffer. A
+  // name met on disk can fail any of these; its reader asks first and skips
+  // the file, as a missing one.
+  static bool can_take(const std::string& path);
   int check_file(int kind, const int* versions, const char* kind_word, std::string* out);
   void read_n_rev(void* dest, size_t n);
   int io_file_open(int mode, std::string path, const int* versions, int kind);

@@ -187,7 +187,9 @@ int GetFilePathFromUser(int mode, const char* message, const char* button_label,
 
   std::string chosen;
   if (run_chooser(args, &chosen) != 0) return 0;
-  while (!chosen.empty() && (chosen.back() == '\n' || chosen.back() == '\r')) chosen.pop_back();
+  // zenity ends its answer with one line feed; any other line end, or a
+  // second one, belongs to the name chosen.
+  if (!chosen.empty() && chosen.back() == '\n') chosen.pop_back();
   if (chosen.empty()) return 0;
   path_inout = chosen;
   return 1;

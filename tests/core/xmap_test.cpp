@@ -276,6 +276,36 @@ TEST_F(XmapTest, FatalAlerts) {
       ::testing::ExitedWithCode(1), "not Flyhouse relative");
 }
 
+// Readers of names met on disk ask can_take first: it must refuse exactly
+// the paths that end the program.
+TEST_F(XmapTest, CanTakeRefusesWhatEndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string at_499 = dir + std::string(499 - dir.size(), 'a');
+  struct {
+    std::string app, path;
+    bool takes;
+  } cases[] = {
+      {"", at_499, true},
+      {"", at_499 + "b", false},
+      {"", dir + "back\\slash", false},
+      {"", dir + "colon:is a name byte", true},
+      {"app/", "x", true},
+      {"app/", "in/app/x", false},
+      {std::string(495, 'p') + "/", "abc", true},
+      {std::string(495, 'p') + "/", "abcd", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.app.substr(0, 10) + c.path.substr(0, 30) + " " + std::to_string(c.path.size()));
+    app_path = c.app;
+    EXPECT_EQ(xmap_class::can_take(c.path), c.takes);
+    if (c.takes)
+      EXPECT_EQ(xmap_class(c.path.c_str()).map_begin, nullptr) << "missing, and no alert";
+    else
+      EXPECT_EXIT(xmap_class m(c.path.c_str()), ::testing::ExitedWithCode(1), "");
+  }
+  app_path.clear();
+}
+
 TEST_F(XmapTest, PathLengthLimit) {
   std::string ok = dir + std::string(499 - dir.size(), 'a');
   ASSERT_EQ(ok.size(), 499u);

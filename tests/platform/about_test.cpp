@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -75,6 +76,20 @@ class About : public testing_support::TempFolderTest {
                                           "127.0.15.21", kPort, root + "nginx.out");
     EXPECT_TRUE(server_->ready()) << server_->failure();
     return root + "www/";
+  }
+
+  // An archive on the web host of the files in this test's folder, each
+  // entry given as name=file.
+  void zip(const std::string& www, const std::string& archive, const std::string& entries) {
+    write_file(dir + "zip.py",
+               "import zipfile, sys\n"
+               "z = zipfile.ZipFile(sys.argv[1], 'w')\n"
+               "for a in sys.argv[2:]: z.writestr(a.split('=')[0], open(a.split('=')[1]).read())\n"
+               "z.close()\n");
+    int status = 0;
+    const std::string out = run_command(
+        "cd '" + dir + "' && python3 zip.py '" + www + "inst/" + archive + "' " + entries, &status);
+    ASSERT_EQ(status, 0) << out;
   }
 
   template <typename Step, typename Done>
@@ -184,19 +199,8 @@ TEST_F(About, ANewerInstallerIsFetchedUnpackedAndStartedBeforeThisOneEnds) {
   const std::string marker = dir + "started";
   // The new installer: a script that leaves a mark of where it was started.
   write_file(dir + "nimbrel_installer", "#!/bin/sh\necho \"$0\" > '" + marker + "'\n");
-  write_file(dir + "zip.py",
-             "import zipfile, sys\n"
-             "z = zipfile.ZipFile(sys.argv[1], 'w')\n"
-             "for a in sys.argv[2:]: z.writestr(a.split('=')[0], open(a.split('=')[1]).read())\n"
-             "z.close()\n");
-  auto zip = [&](const std::string& archive, const std::string& entries) {
-    int status = 0;
-    const std::string out = run_command(
-        "cd '" + dir + "' && python3 zip.py '" + www + "inst/" + archive + "' " + entries, &status);
-    ASSERT_EQ(status, 0) << out;
-  };
-  zip("good.zip", "nimbrel_installer=nimbrel_installer");
-  zip("two.zip", "nimbrel_installer=nimbrel_installer extra=zip.py");
+  ASSERT_NO_FATAL_FAILURE(zip(www, "good.zip", "nimbrel_installer=nimbrel_installer"));
+  ASSERT_NO_FATAL_FAILURE(zip(www, "two.zip", "nimbrel_installer=nimbrel_installer extra=zip.py"));
 
   about_record& r = about_state();
   for (const char* archive : {"/inst/two.zip", "/inst/none.zip"}) {
@@ -231,6 +235,39 @@ TEST_F(About, ANewerInstallerIsFetchedUnpackedAndStartedBeforeThisOneEnds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(read_file(marker).rfind(dir + "tmp/nimbrel-update-", 0), 0u) << read_file(marker);
   EXPECT_EQ(run_command("ls '" + dir + "tmp/' | grep -c '^nimbrel-update-'"), "1\n");
+}
+
+// A new installer that does not start leaves nothing: its own folder would
+// outlive this program, and with it the copy.
+TEST_F(About, ANewInstallerThatDoesNotStartLeavesNothingBehind) {
+  const std::string www = serve();
+  write_file(dir + "nimbrel_installer", "not a program, and no #! line\n");
+  ASSERT_NO_FATAL_FAILURE(zip(www, "bad.zip", "nimbrel_installer=nimbrel_installer"));
+  struct {
+    const char* what;
+    const char* tmpdir;  // for the installer's own folder, below this test's folder
+    const char* error;
+  } cases[] = {
+      {"not a program", "tmp", "Exec format error"},
+      {"no folder of its own", "missing", "No such file or directory"},
+  };
+  about_record& r = about_state();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    r.installer_server = "127.0.15.21:" + std::to_string(kPort);
+    r.installer_path = "/inst/bad.zip";
+    r.ins_state = 2;
+    ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != 2; }));
+    ASSERT_EQ(r.ins_state, 3) << r.err_msg;
+    setenv("TMPDIR", (dir + c.tmpdir).c_str(), 1);
+    about_update_step();
+    setenv("TMPDIR", (dir + "tmp").c_str(), 1);
+    EXPECT_EQ(r.ins_state, 4);
+    EXPECT_NE(r.err_msg.find(std::string("the installer: ") + c.error), std::string::npos)
+        << r.err_msg;
+    EXPECT_NE(access(r.installer_app_name.c_str(), F_OK), 0) << "the copy in the private folder";
+    EXPECT_EQ(run_command("ls '" + dir + "tmp/' | grep -c '^nimbrel-update-'"), "0\n");
+  }
 }
 
 // The window itself in the frame loop with the real art: the check runs in

@@ -120,6 +120,34 @@ TEST_F(Dialogs, EachModeAsksZenityForItsKindOfChoice) {
   }
 }
 
+// Linux lets a name end in a line feed or a carriage return; only the line
+// feed zenity adds after the path is not part of it. "x" stands beside "x\n",
+// so a name cut short names the other folder.
+TEST_F(Dialogs, OnlyTheLineFeedZenityAddsIsTakenOffTheAnswer) {
+  for (const char* name : {"x", "x\n", "x\r", "x\r\n", "x\n\n"})
+    ASSERT_EQ(mkdir((folder_ + name).c_str(), 0755), 0);
+  struct {
+    std::string answer, chosen;
+  } cases[] = {
+      {folder_ + "x\n\n", folder_ + "x\n"},     {folder_ + "x\r\n", folder_ + "x\r"},
+      {folder_ + "x\r\n\n", folder_ + "x\r\n"}, {folder_ + "x\n\n\n", folder_ + "x\n\n"},
+      {folder_ + "x\n", folder_ + "x"},         {folder_ + "x", folder_ + "x"},
+  };
+  for (const auto& c : cases) {
+    answer(c.answer, 0);
+    std::string path;
+    EXPECT_EQ(GetFilePathFromUser(2, "m", "b", 1, nullptr, path), 1);
+    EXPECT_EQ(path, c.chosen);
+    struct stat st;
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << "the folder chosen is there";
+  }
+  // A bare line feed names nothing.
+  answer("\n", 0);
+  std::string path = "/kept/";
+  EXPECT_EQ(GetFilePathFromUser(2, "m", "b", 1, nullptr, path), 0);
+  EXPECT_EQ(path, "/kept/");
+}
+
 TEST_F(Dialogs, CancelFailureAndBadModeLeaveThePathAlone) {
   std::string path = "/kept/";
   answer("", 1);  // zenity's cancel

@@ -6,9 +6,12 @@
 #include "widgets/opensave.h"
 
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <SDL2/SDL.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -85,6 +88,12 @@ class Browser : public testing_support::TempFolderTest {
 
     const char* error = "";
     ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
+    // The widget art, as the program has it: once a preview has loaded a
+    // file's icon, widgets drawn without it would raise an alert each.
+    scratch_dx = scratch_dy = 512;
+    ASSERT_EQ(tman.load_texture(tex_fail_none, tex_slot_widgets, 1282, tex_load_now,
+                                "scratch_array:browser atlas"),
+              tex_slot_widgets);
     g_script.clear();
     g_step = 0;
     g_extra_frames = 0;
@@ -92,6 +101,8 @@ class Browser : public testing_support::TempFolderTest {
   }
   void TearDown() override {
     g_widget_hooks.run_frame = MACIBM_event_proc;
+    tman.unload_texture(tex_slot_widgets);
+    tman.unload_texture(tex_slot_file_icon);
     testing_support::close_shell_window();
     if (chdir(old_cwd_) != 0) ADD_FAILURE() << "cannot go back to " << old_cwd_;
     TempFolderTest::TearDown();
@@ -186,7 +197,7 @@ TEST_F(Browser, BadWindowOrKindEndsTheProgram) {
               "Bad file_type arg to BTN_opensave!");
 }
 
-// [SECTION] The preview
+// [SECTION] A hostile tree
 
 // An aircraft file: the binary header (our byte order, version 900), then as
 // much of the vehicle header as given.
@@ -202,6 +213,94 @@ std::string put(std::string header, size_t at, const std::string& text) {
   header.replace(at, text.size(), text);
   return header;
 }
+
+// Folders below base, so that the last one's path is exactly size bytes long
+// (with its '/'). Their names hold ".acf", so that a walk down them previews
+// every level, but do not end in it, which would list them as aircraft files.
+std::string folder_of_length(const std::string& base, size_t size) {
+  std::string folder = base;
+  for (int level = 0; folder.size() < size; ++level) {
+    const size_t left = size - folder.size();
+    const size_t n = left <= 250 ? left - 1 : std::min<size_t>(left - 30, 249);
+    std::string name = std::to_string(level) + "-";
+    name += std::string(n - name.size() - 6, 'L') + ".acf.d";
+    folder += name + "/";
+    if (mkdir(folder.c_str(), 0755) != 0) return "";
+  }
+  return folder;
+}
+
+std::string repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+// Names that the system takes and the program's own readers, breadcrumbs and
+// pop-up do not: each walk previews, enters and opens them over frames, and
+// the browser hands back what was picked.
+TEST_F(Browser, WalksAHostileTreeAndOpensWhatItPicks) {
+  const std::string odd = "slash\\dir.acf.d/odd\xff\n-|/";  // in the breadcrumbs "odd\xff\n !"
+  for (const char* folder :
+       {"h", "h/slash\\dir.acf.d", "h/slash\\dir.acf.d/odd\xff\n-|", "f", "long"})
+    ASSERT_EQ(mkdir(folder, 0755), 0) << folder;
+  for (const char* file : {"h/back\\slash.acf", "h/bad\xff\xfe.acf", "h/new\nline.acf",
+                           "h/slash\\dir.acf.d/odd\xff\n-|/in.acf", "f/back\\slash.fdr"})
+    write_file(file, aircraft(put(std::string(), 1552, "Hostile")));
+  // 4,000 bytes to the file at the bottom, under the system's limit even
+  // with this test's folder in front.
+  ASSERT_LT(dir.size() + 4 + 4000, size_t(PATH_MAX)) << "the temporary folder's path is too long";
+  const std::string deep_long = folder_of_length("long/", 4000 - 9);
+  ASSERT_EQ(deep_long.size(), 3991u);
+  write_file(deep_long + "plane.acf", aircraft(""));
+  // 300 levels below the top; a file two levels up from the bottom.
+  const std::string deep = "deep/" + repeat("d/", 299);
+  ASSERT_EQ(run_command("mkdir -p '" + deep + "' && echo ok"), "ok\n");
+  const std::string up_there = "deep/" + repeat("d/", 297);
+  write_file(up_there + "here.txt", "x");
+
+  std::vector<std::function<void()>> to_the_bottom;
+  // A Return for each level below "long/", one for the file.
+  for (char c : deep_long)
+    if (c == '/') to_the_bottom.push_back(key(SDL_SCANCODE_RETURN));
+  struct {
+    const char* what;
+    int kind;
+    std::string start;
+    std::vector<std::function<void()>> script;
+    std::string picked;
+  } walks[] = {
+      // "h/" lists back\slash.acf, bad\xff\xfe.acf, new\nline.acf, slash\dir.acf.d.
+      {"every name of h/, then into the folder with a backslash",
+       file_aircraft,
+       "h/x",
+       {settle(), click(kListX, row_y(0, 4)), key(SDL_SCANCODE_DOWN), key(SDL_SCANCODE_DOWN),
+        key(SDL_SCANCODE_DOWN), key(SDL_SCANCODE_RETURN), key(SDL_SCANCODE_RETURN),
+        key(SDL_SCANCODE_RETURN)},
+       "h/" + odd + "in.acf"},
+      {"a flight file with a backslash",
+       file_flight,
+       "f/x",
+       {key(SDL_SCANCODE_RETURN)},
+       "f/back\\slash.fdr"},
+      {"down a 4,000-byte path", file_aircraft, "long/x", to_the_bottom, deep_long + "plane.acf"},
+      // Into the 300th level, then two up through the breadcrumbs' pop-up:
+      // its last item is the folder shown, the one above it level 298.
+      {"300 levels deep and back up",
+       file_any,
+       deep.substr(0, deep.size() - 2) + "x",
+       {key(SDL_SCANCODE_RETURN), click(160, 437), click(150, 449), key(SDL_SCANCODE_RETURN)},
+       up_there + "here.txt"},
+  };
+  for (auto& walk : walks) {
+    SCOPED_TRACE(walk.what);
+    std::string path = walk.start;
+    EXPECT_EQ(run(wind_browse_a, walk.kind, &path, walk.script), 1);
+    EXPECT_EQ(path, walk.picked);
+  }
+}
+
+// [SECTION] The preview
 
 class Preview : public draw_testing::AtlasTest {
  protected:
@@ -270,6 +369,45 @@ TEST_F(Preview, ATruncatedAircraftFileShowsWhatItHoldsAndNothingStale) {
   show(dir_ + "other.acf");
   EXPECT_EQ(first_text(), no_first);
   EXPECT_EQ(texts_after_first(), no_texts);
+}
+
+// A file the reader cannot take is previewed as a missing one, leaving
+// nothing of the file before; an icon it cannot take is left out alone.
+TEST_F(Preview, NamesTheReaderCannotTakeAreSkipped) {
+  const std::string header = aircraft(put(put(std::string(), 1552, "Alpha"), 1052, "Bravo"));
+  auto make = [&](const std::string& path) {
+    write_file(path, header);
+    const std::string icon = path.substr(0, path.size() - 4) + "_icon.png";
+    ASSERT_EQ(run_command("convert -size 32x32 xc:red 'png32:" + icon + "' && echo ok"), "ok\n");
+  };
+  ASSERT_EQ(mkdir((dir_ + "in\\folder").c_str(), 0755), 0);
+  // The reader's limit is 499 bytes; the icon's name is five longer.
+  const std::string at_499 = folder_of_length(dir_, 499 - 9) + "plane.acf";
+  const std::string at_500 = folder_of_length(dir_ + "b", 500 - 9) + "plane.acf";
+  const std::string icon_at_500 = folder_of_length(dir_ + "c", 500 - 5 - 9) + "plane.acf";
+  struct {
+    std::string path;
+    bool texts, icon;
+  } cases[] = {
+      {dir_ + "plain.acf", true, true},
+      {dir_ + "back\\slash.acf", false, false},
+      {dir_ + "in\\folder/plane.acf", false, false},
+      {at_499, true, false},
+      {at_500, false, false},
+      {icon_at_500, true, false},
+  };
+  for (const auto& c : cases) ASSERT_NO_FATAL_FAILURE(make(c.path));
+  show("-");
+  const auto no_texts = texts_after_first(), no_first = first_text(), no_icon = icon();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.substr(dir_.size(), 30) + "... " + std::to_string(c.path.size()));
+    show(dir_ + "plain.acf");
+    ASSERT_NE(first_text(), no_first);
+    show(c.path);
+    EXPECT_EQ(first_text() != no_first, c.texts);
+    EXPECT_EQ(texts_after_first() != no_texts, c.texts);
+    EXPECT_EQ(icon() != no_icon, c.icon);
+  }
 }
 
 TEST_F(Preview, AFlightFileShowsItsCommentLine) {

@@ -170,6 +170,35 @@ TEST_F(Selectors, APathBufferTakesWhatFitsAndACutPickIsACancel) {
   EXPECT_STREQ(buffer.get(), "/a/bcdefghi");
 }
 
+// A buffer larger than a path buffer still takes no more than one: a folder
+// chosen deeper than that is no pick, and the typed text stops there.
+TEST_F(Selectors, ALargeBufferTakesNoPathLongerThanAPathBuffer) {
+  const int size = 1024;
+  std::unique_ptr<char[]> buffer(new char[size]);
+  strcpy(buffer.get(), "/kept");
+  g_draw = [&] {
+    return BTN_select_path_chr(kX, kY, wind_browse_a, file_commands, buffer.get(), size, "", kWidth,
+                               1);
+  };
+  MACIBM_event_proc();
+  struct {
+    size_t length;
+    int result;
+  } cases[] = {{499, 1}, {500, 0}, {4000, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    strcpy(buffer.get(), "/kept");
+    const std::string chosen = "/" + std::string(c.length - 1, 'p');
+    answer(chosen + "\n", 0);
+    EXPECT_EQ(press_icon(), c.result);
+    EXPECT_STREQ(buffer.get(), c.result ? chosen.c_str() : "/kept");
+  }
+  // Full: what is typed now goes nowhere.
+  strcpy(buffer.get(), ("/" + std::string(498, 'p')).c_str());
+  EXPECT_EQ(type_at_end("qq"), 0);
+  EXPECT_EQ(strlen(buffer.get()), 499u);
+}
+
 TEST_F(Selectors, AFileBufferTakesTheNameOfAPickThatFits) {
   const int size = 8;
   std::unique_ptr<char[]> name(new char[size]);
