@@ -23,6 +23,7 @@ BTN_key_queue field_keys;
 // whole text, so a focused field lays out again only when its text or its
 // width changed since, not every frame.
 struct field_layout {
+  const OGLE_Rec* rec = nullptr;
   std::string text;
   int width = -1;
   long count = 0;  // layouts made, for the tests
@@ -31,6 +32,7 @@ field_layout laid_out;
 
 void lay_out() {
   OGLE_Repaginate(ogle);
+  laid_out.rec = ogle;
   laid_out.text = *OGLE_input;
   laid_out.width = OGLE_entry_dx;
   ++laid_out.count;
@@ -38,7 +40,9 @@ void lay_out() {
 
 // Whether the line starts still belong to the field's text and width: its
 // owner may have changed the string since the last frame.
-bool layout_current() { return laid_out.width == OGLE_entry_dx && laid_out.text == *OGLE_input; }
+bool layout_current() {
+  return laid_out.rec == ogle && laid_out.width == OGLE_entry_dx && laid_out.text == *OGLE_input;
+}
 
 constexpr int kFieldMask =
     accept_delete | accept_nav | accept_letters | accept_digits | accept_sign | accept_printable;
