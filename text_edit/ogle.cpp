@@ -103,11 +103,29 @@ int OGLE_CharPosVerticalAdjust(OGLE_Rec* rec, int pos, int delta, float& desired
 
 bool is_break(char c) { return c == 10 || c == 13; }
 
+// A word wider than the width, while it is being cut a character a line:
+// its end and the width of what is left of it, carried from line to line so
+// that each cut measures one character, not the rest of the word again.
+struct cut_word {
+  const char* end = nullptr;
+  float rest = 0;  // the width from the next line's start to end
+};
+
 // The length of the line that starts at cur: whole words while they fit in
 // width; the white space after a word stays with it; a line break belongs to
 // the line it ends; a word wider than the width at the start of a line is cut
 // after its first character.
-int lay_out_line(OGLE_Rec* rec, const text_range& t, const char* cur, float width) {
+int lay_out_line(OGLE_Rec* rec, const text_range& t, const char* cur, float width, cut_word& cut) {
+  if (cur < cut.end) {
+    // Inside the word cut on the line above: no white space before cur.
+    if (cut.rest > width) {
+      cut.rest -= rec->cb.MeasureString(rec, cur, cur + 1);
+      return 1;
+    }
+    // The rest fits by the sum of the cut widths; it is measured again
+    // below, whole, so the host's own measure has the last word.
+    cut.end = nullptr;
+  }
   int len = 0;
   float acc = 0;
   const char* run = cur;
@@ -121,8 +139,13 @@ int lay_out_line(OGLE_Rec* rec, const text_range& t, const char* cur, float widt
     const char* we = rec->cb.WordBreak(rec, sp, t.e);
     // A host whose word break does not advance would stall the layout.
     if (we <= sp) we = sp + 1;
-    acc += rec->cb.MeasureString(rec, sp, we);
-    if (acc > width) return std::max(len, 1);
+    const float word = rec->cb.MeasureString(rec, sp, we);
+    acc += word;
+    if (acc > width) {
+      if (len > 0) return len;
+      if (we - sp > 1) cut = {we, word - rec->cb.MeasureString(rec, sp, sp + 1)};
+      return 1;
+    }
     len += static_cast<int>(we - sp);
     if (we >= t.e) return len;
     run = we;
@@ -138,11 +161,12 @@ void OGLE_RepaginateInternal(OGLE_Rec* rec) {
   rec->cb.GetLogicalBounds(rec, L);
   const float width = L[kRight] - L[kLeft];
   int cur = 0, k = 0;
+  cut_word cut;
   if (t.length() == 0) {
     starts.resize(1);
   } else {
     for (;;) {
-      cur += lay_out_line(rec, t, t.b + cur, width);
+      cur += lay_out_line(rec, t, t.b + cur, width, cut);
       ++k;
       if (cur >= t.length()) {
         starts.resize(k);

@@ -27,6 +27,8 @@
 namespace {
 
 constexpr int kCell = 10;
+// 2^24: from here on a float holds whole numbers only.
+constexpr double kFloatWholeLimit = 16777216.0;
 // Cursors the frame draws over the arrows: an up arrow and a down arrow.
 constexpr int kCursorUp = 13, kCursorDown = 14;
 
@@ -99,6 +101,17 @@ void type_digit(float* value, int digits, int decimals, int cell, int d) {
   *value = float(*value < 0 ? -typed : typed);
 }
 
+// Halves away from zero. Scaled in double: in float a large finite value
+// times 10^decimals overflows to infinity. A value whose scaled magnitude
+// reaches 2^24 has no float neighbours closer than one unit of its last
+// decimal, so it already is as round as a float can be and stays as it is.
+float round_to_decimals(float value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  const double scaled = double(value) * scale;
+  if (!(std::fabs(scaled) < kFloatWholeLimit)) return value;
+  return float(std::trunc(scaled + (scaled < 0 ? -0.5 : 0.5)) / scale);
+}
+
 int int_back(float f) {
   const double t = std::trunc(double(f));
   return static_cast<int>(std::clamp(t, double(INT_MIN), double(INT_MAX)));
@@ -168,9 +181,7 @@ int BTN_flt_range(float x, float y, float* value, int digits, int decimals, floa
   }
   if (*value < min) *value = min;
   if (*value > max) *value = max;
-  const float scale = float(std::pow(10.0, decimals));
-  const float scaled = *value * scale;
-  *value = std::trunc(scaled + (scaled < 0 ? -0.5f : 0.5f)) / scale;
+  *value = round_to_decimals(*value, decimals);
 
   draw_value_box(x, y, digits, left, right);
   draw_arrows(x, y, digits);

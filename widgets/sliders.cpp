@@ -23,8 +23,12 @@ constexpr int kEvery0_2s = 5;
 int BTN_vert_slider(int slot, float x, float bottom, float top, int min, int max, int* value) {
   BTN_frame0(frame_scroll_track, x, (top + bottom) / 2, top - bottom);
   if (max <= min) return 0;
+  // The range and every step in wider types: at the int limits max - min and
+  // a step past max overflow an int.
+  const double span = double(max) - double(min);
   const float lo = bottom + 9, hi = top - 10;
-  const float ty = std::clamp(hi + (lo - hi) * float(*value - min) / float(max - min), lo, hi);
+  const float ty =
+      std::clamp(hi + (lo - hi) * float((double(*value) - double(min)) / span), lo, hi);
   // A negative slot would index in front of the grab array just as a large
   // one past it.
   if (slot < 0 || slot > 3) {
@@ -39,16 +43,17 @@ int BTN_vert_slider(int slot, float x, float bottom, float top, int min, int max
   if (grabbed) {
     const float a = top - 11, b = bottom + 11;
     const float f = a == b ? 0.5f : (mnw.mouse_y - a) / (b - a);
-    *value =
-        static_cast<int>(std::clamp(float(min) + float(max - min) * f, float(min), float(max)));
+    *value = static_cast<int>(std::clamp(double(min) + span * double(f), double(min), double(max)));
   } else if ((mnw.mouse_down || (mnw.mouse_long_hold && xtim.act_once[kEvery0_2s])) &&
              mnw.mouse_x >= x - 11 && mnw.mouse_x <= x + 11) {
     // Zones in this order on the same value; an edge belongs to both its
     // neighbours.
     const float my = mnw.mouse_y;
-    if (my >= top && my <= top + 20) *value -= 1;
-    if (my >= bottom - 20 && my <= bottom) *value += 1;
-    if (my >= bottom && my <= top) *value += my >= ty ? -10 : 10;
+    long long stepped = *value;
+    if (my >= top && my <= top + 20) stepped -= 1;
+    if (my >= bottom - 20 && my <= bottom) stepped += 1;
+    if (my >= bottom && my <= top) stepped += my >= ty ? -10 : 10;
+    *value = static_cast<int>(std::clamp<long long>(stepped, min, max));
   }
   *value = std::clamp(*value, min, max);
   const int colour = grabbed ? colr_help_text : colr_white;
@@ -69,12 +74,15 @@ int BTN_horz_slider(float x, float y, float w, int colour, float min, float max,
   BTN_util_draw_label(x + w + 8, y, 2, right, 0);
   if (BTN_mouse_in(x, y - 7, x + w, y + 7)) stls.help_text = help;
   OGL_string(colr_label, x + w / 2, y + 10, caption, 9999, charset_ui, align_centre);
-  const float f = std::clamp(w * (*value - min) / (max - min), 0.0f, w);
+  // In double: across most of the float range max - min is infinite in float.
+  const double span = double(max) - double(min);
+  auto along = [&](float v) { return float(double(w) * (double(v) - double(min)) / span); };
+  const float f = std::clamp(along(*value), 0.0f, w);
   int used = 0;
   if (editable && mnw.mouse_held && BTN_mouse_in(x - 20, y - 20, x + w + 20, y + 20)) {
     // The clamp runs both ways: min may lie above max after the range fix.
-    const float v = min + (max - min) * (mnw.mouse_x - x) / w;
-    *value = std::clamp(v, std::min(min, max), std::max(min, max));
+    const double v = double(min) + span * double(mnw.mouse_x - x) / double(w);
+    *value = float(std::clamp(v, double(std::min(min, max)), double(std::max(min, max))));
     used = 1;
   }
   if (colour != colr_dark_text && f > 0) {
@@ -82,7 +90,7 @@ int BTN_horz_slider(float x, float y, float w, int colour, float min, float max,
     BTN_frame1(frame_slider_fill, x + fw / 2, y + 4, fw, colour);
   }
   if (editable) {
-    const float tx = std::clamp(x + w * (*value - min) / (max - min), x, x + w);
+    const float tx = std::clamp(x + along(*value), x, x + w);
     BTN_atlas_quad(tx - 10, y + 2 - 11, tx + 10, y + 2 + 11, 262, 267, 282, 289, colr_white);
   }
   return used;

@@ -19,6 +19,31 @@ OGLE_Rec* ogle = nullptr;
 int focused_field_id = 0;
 BTN_key_queue field_keys;
 
+// What the engine's line starts were laid out for. A layout measures the
+// whole text, so a focused field lays out again only when its text or its
+// width changed since, not every frame.
+struct field_layout {
+  const OGLE_Rec* rec = nullptr;
+  std::string text;
+  int width = -1;
+  long count = 0;  // layouts made, for the tests
+};
+field_layout laid_out;
+
+void lay_out() {
+  OGLE_Repaginate(ogle);
+  laid_out.rec = ogle;
+  laid_out.text = *OGLE_input;
+  laid_out.width = OGLE_entry_dx;
+  ++laid_out.count;
+}
+
+// Whether the line starts still belong to the field's text and width: its
+// owner may have changed the string since the last frame.
+bool layout_current() {
+  return laid_out.rec == ogle && laid_out.width == OGLE_entry_dx && laid_out.text == *OGLE_input;
+}
+
 constexpr int kFieldMask =
     accept_delete | accept_nav | accept_letters | accept_digits | accept_sign | accept_printable;
 
@@ -92,11 +117,12 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, const std:
     OGLE_entry_dx = static_cast<int>(width);
     OGLE_y = static_cast<int>(y);
     OGLE_x = static_cast<int>(x);
-    // Laid out on every call: the owner may have replaced the string since.
-    OGLE_Repaginate(ogle);
     if (id != focused_field_id) {
       OGLE_dx = OGLE_dy = 0;
       if (!clicked) OGLE_SetSelection(ogle, 0, text_length());
+      lay_out();
+    } else if (!layout_current()) {
+      lay_out();
     }
     focused_field_id = id;
     // Setting the selection again clamps it to a text the owner may have
@@ -111,6 +137,8 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, const std:
   }
   field_keys.drain(id, focused,
                    [&](int c, int vkey, int flags) { apply_key(c, vkey, flags, max_len); });
+  // An edit by the engine laid the text out itself.
+  if (OGLE_edit) laid_out.text = *text;
 
   std::string left, right;
   BTN_expand_label(label, &left, &right, nullptr);
@@ -126,10 +154,12 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, const std:
   // Only a text the owner set can be too long: keys never make it so.
   if (OGLE_edit && text_length() > max_len) {
     text->resize(size_t(std::max(max_len, 0)));
-    OGLE_Repaginate(ogle);
+    lay_out();
   }
   return OGLE_edit;
 }
+
+long BTN_text_layouts() { return laid_out.count; }
 
 int BTN_enterstring(float x, float y, char* text, int max_len, const std::string& label,
                     float width, int grab) {

@@ -16,3 +16,7 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, const std:
 // terminating zero.
 int BTN_enterstring(float x, float y, char* text, int max_len, const std::string& label,
                     float width, int grab);
+// The layouts the fields have made so far: a focused field lays its text
+// out when it gains the focus and when its text or width changed, never
+// merely because a frame was drawn.
+long BTN_text_layouts();

@@ -1,7 +1,10 @@
 // The movie file behind the recorder: libavformat writes a fragmented ".mov"
 // container with one Motion-JPEG ('jpeg') track through our own file
 // descriptor, libavcodec encodes each picture and libswscale turns the BGRA
-// read-back into the full-range 4:2:0 picture the encoder takes.
+// read-back into the full-range 4:2:0 picture the encoder takes. The
+// converter reads pairs of pixels and whole vectors at a time, past the end
+// of a row of odd width, so it gets each picture copied into rows of an
+// aligned stride whose spare pixels repeat the edge one.
 #include "platform/movie/movie_file.h"
 
 #include <errno.h>
@@ -9,11 +12,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/macros.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
@@ -28,6 +34,32 @@ namespace {
 // container keeps its own and the packets are rescaled to it.
 const AVRational kMovieTimeBase = {1, 600};
 const int kIoBufferSize = 32768;
+// The converter's source rows: their stride is a multiple of this many bytes
+// and leaves at least one spare pixel, the last row is repeated this many
+// times below the picture, and the buffer ends in the padding the codec
+// library asks of every input it reads with vector loads.
+const int kSourceAlign = 64;
+const int kSourceSpareRows = 2;
+const int kBgraBytes = 4;
+
+// The source stride for pictures `width` pixels wide.
+int source_stride(int width) { return FFALIGN((width + 1) * kBgraBytes, kSourceAlign); }
+
+// Copies a picture of exact-size rows into `dst` (rows of `stride` bytes,
+// kSourceSpareRows more of them than the picture has), repeating each row's
+// last pixel to its end and the last row below the picture.
+void copy_padded(const unsigned char* bgra, int width, int height, uint8_t* dst, int stride) {
+  const size_t row_bytes = size_t(width) * kBgraBytes;
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = dst + size_t(y) * stride;
+    memcpy(row, bgra + size_t(y) * row_bytes, row_bytes);
+    for (size_t x = row_bytes; x + kBgraBytes <= size_t(stride); x += kBgraBytes)
+      memcpy(row + x, row + row_bytes - kBgraBytes, kBgraBytes);
+  }
+  const uint8_t* last = dst + size_t(height - 1) * stride;
+  for (int y = height; y < height + kSourceSpareRows; ++y)
+    memcpy(dst + size_t(y) * stride, last, size_t(stride));
+}
 
 struct file_sink {
   int fd = -1;
@@ -71,12 +103,15 @@ struct movie_file_state {
   AVFrame* picture = nullptr;
   AVPacket* packet = nullptr;
   SwsContext* converter = nullptr;
+  uint8_t* source = nullptr;  // the converter's padded copy of a picture
+  int source_stride = 0;
   int width = 0, height = 0;
   int64_t next_pts = 0;
   bool header_written = false;
 
   ~movie_file_state() {
     sws_freeContext(converter);
+    av_free(source);
     av_packet_free(&packet);
     av_frame_free(&picture);
     avcodec_free_context(&encoder);
@@ -156,6 +191,10 @@ int movie_file::open(const std::string& path, int width, int height) {
   s.converter = sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P,
                                SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!s.converter) return fail(stage_encoder, AVERROR(EINVAL));
+  s.source_stride = source_stride(width);
+  s.source = static_cast<uint8_t*>(av_mallocz(
+      size_t(s.source_stride) * size_t(height + kSourceSpareRows) + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (!s.source) return fail(stage_encoder, AVERROR(ENOMEM));
   const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
   sws_setColorspaceDetails(s.converter, coefficients, 1, coefficients, 1, 0, 1 << 16, 1 << 16);
 
@@ -190,8 +229,9 @@ int movie_file::add_frame(const unsigned char* bgra, int duration) {
   movie_file_state& s = *s_;
   int r = av_frame_make_writable(s.picture);
   if (r < 0) return fail(stage_frame, r);
-  const uint8_t* const rows[1] = {bgra};
-  const int stride[1] = {s.width * 4};
+  copy_padded(bgra, s.width, s.height, s.source, s.source_stride);
+  const uint8_t* const rows[1] = {s.source};
+  const int stride[1] = {s.source_stride};
   sws_scale(s.converter, rows, stride, 0, s.height, s.picture->data, s.picture->linesize);
   s.picture->pts = s.next_pts;
   s.next_pts += duration;

@@ -39,6 +39,7 @@ extern "C" {
 #include "platform/frame.h"
 #include "platform/gl_hooks.h"
 #include "platform/movie/movie.h"
+#include "platform/movie/movie_file.h"
 #include "platform/window.h"
 #include "tests/support/test_support.h"
 
@@ -516,6 +517,53 @@ TEST_F(Movie, AFatalAlertDuringATakeFinishesItAndDoesNotHang) {
   ASSERT_GT(bytes.size(), 16u);
   EXPECT_EQ(bytes.substr(bytes.size() - 12, 4), "mfro");
   EXPECT_GE(read_movie(dir + takes[0]).pictures.size(), 3u);
+}
+
+// [SECTION] Odd widths
+
+// A picture `w` by `h`: blue on its left half, green on its right. It is
+// the start of a larger buffer whose bytes past the picture are red, so a
+// converter that reads past the end of a row or of the picture shows it.
+std::vector<unsigned char> blue_green(int w, int h) {
+  const size_t picture_bytes = size_t(w) * h * 4;
+  std::vector<unsigned char> bgra(picture_bytes + 65536, 255);
+  for (size_t i = 0; i < bgra.size(); i += 4) {
+    const size_t x = i / 4 % size_t(w);
+    const bool past = i >= picture_bytes;
+    bgra[i + 0] = !past && x < size_t(w / 2) ? 255 : 0;
+    bgra[i + 1] = !past && x >= size_t(w / 2) ? 255 : 0;
+    bgra[i + 2] = past ? 255 : 0;
+  }
+  return bgra;
+}
+
+movie_info one_picture_movie(const std::string& path, int w, int h) {
+  movie_file movie;
+  const std::vector<unsigned char> picture = blue_green(w, h);
+  EXPECT_EQ(movie.open(path, w, h), 0);
+  EXPECT_EQ(movie.add_frame(picture.data(), 24), 0);
+  EXPECT_EQ(movie.finish(), 0);
+  return read_movie(path);
+}
+
+// Each row's last pixel comes out as it does one pixel wider, where no pair
+// of pixels straddles the row's end: none of the next row or of what lies
+// past the picture gets into it.
+TEST(MovieFile, AnOddWidthEndsEachRowAsTheEvenWidthDoes) {
+  av_log_set_level(AV_LOG_QUIET);
+  const std::string dir = make_temp_dir("movie-odd");
+  const struct { int odd_width, height; } cases[] = {{101, 77}, {33, 24}, {321, 240}, {3, 9}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.odd_width) + " x " + std::to_string(c.height));
+    const std::string name = dir + std::to_string(c.odd_width) + "x" + std::to_string(c.height);
+    const movie_info odd = one_picture_movie(name + "-odd.mov", c.odd_width, c.height);
+    const movie_info even = one_picture_movie(name + "-even.mov", c.odd_width + 1, c.height);
+    ASSERT_EQ(odd.pictures.size(), 1u);
+    ASSERT_EQ(even.pictures.size(), 1u);
+    const int x = c.odd_width - 1;
+    for (int y = 0; y < c.height; ++y)
+      ASSERT_TRUE(near(odd.at(0, x, y), even.at(0, x, y), 8)) << "row " << y;
+  }
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ struct Host {
     float x, y;
   };
   std::vector<line> lines;
+  // The characters the measuring and word-break callbacks went through.
+  long measured = 0, scanned = 0;
 
   static Host& of(OGLE_Rec* rec) { return *static_cast<Host*>(OGLE_GetRef(rec)); }
   static float width(char c) { return c == '\n' || c == '\r' ? 0 : 10; }
@@ -51,7 +53,8 @@ struct Host {
           of(r).text.replace(size_t(start), size_t(end - start), std::string(b, e));
         },
         [](OGLE_Rec*) { return 10.0f; },
-        [](OGLE_Rec*, const char* b, const char* e) {
+        [](OGLE_Rec* r, const char* b, const char* e) {
+          of(r).measured += e - b;
           float w = 0;
           for (const char* p = b; p < e; ++p) w += width(*p);
           return w;
@@ -69,9 +72,11 @@ struct Host {
         [](OGLE_Rec* r, float rect[4]) {
           of(r).selections.push_back({rect[0], rect[1], rect[2], rect[3]});
         },
-        [](OGLE_Rec*, const char* b, const char* e) {
+        [](OGLE_Rec* r, const char* b, const char* e) {
+          const char* from = b;
           while (b < e && std::isspace((unsigned char)*b)) ++b;
           while (b < e && !std::isspace((unsigned char)*b)) ++b;
+          of(r).scanned += b - from;
           return b;
         },
     };
@@ -135,6 +140,36 @@ TEST_F(Ogle, LayoutOfTrickyTexts) {
   host_.text = "ab";
   OGLE_Repaginate(rec_);
   EXPECT_EQ(rec_->line_starts, (std::vector<int>{0, 1}));
+}
+
+// A word far wider than the width is cut a character a line; its layout
+// goes through each character a few times, not once a line.
+TEST_F(Ogle, LayoutOfAWordWiderThanTheWidthIsLinearInItsLength) {
+  const int n = 32000;
+  const std::string word(n, 'w');
+  struct {
+    const char* what;
+    std::string text;
+    int lines;
+  } cases[] = {
+      // The width holds 20 characters: the last 20 share the last line.
+      {"a lone word", word, n - 20 + 1},
+      {"after spaces", "  " + word, 1 + n - 20 + 1},
+      {"after a short word", "ab " + word, 1 + n - 20 + 1},
+      // The second word goes to the line after the first word's last cut.
+      {"two of them", word + " " + word, 2 * (n - 20 + 1)},
+      {"then short words", word + " ab cd", n - 20 + 1 + 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    set(c.text, 0, 0, 200);
+    host_.measured = host_.scanned = 0;
+    OGLE_Repaginate(rec_);
+    EXPECT_EQ(rec_->line_starts.size(), size_t(c.lines));
+    const long length = long(c.text.size());
+    EXPECT_LE(host_.measured, 4 * length);
+    EXPECT_LE(host_.scanned, 4 * length);
+  }
 }
 
 struct key_press {

@@ -7,6 +7,7 @@
 
 #include <cfloat>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,13 +137,39 @@ TEST_F(NumberFields, ValuesAreRoundedToTheirDecimalsEveryFrame) {
     float value;
     int decimals;
     float after;
-  } cases[] = {{1.26f, 1, 1.3f}, {-1.26f, 1, -1.3f}, {2.5f, 0, 3}, {-2.5f, 0, -3}, {7.004f, 2, 7}};
+  } cases[] = {{1.26f, 1, 1.3f},
+               {-1.26f, 1, -1.3f},
+               {2.5f, 0, 3},
+               {-2.5f, 0, -3},
+               {7.004f, 2, 7},
+               // The float holds 1.00499999..., below the half.
+               {1.005f, 2, 1}};
   for (const auto& c : cases) {
     float value = c.value;
     idle_frame();
     EXPECT_EQ(BTN_flt_range(100, 100, &value, 4, c.decimals, -999, 999, ""), 0);
     EXPECT_FLOAT_EQ(value, c.after) << c.value;
   }
+}
+
+// Scaled to their decimals these are far beyond what a float holds: the
+// rounding keeps them finite and as they were.
+TEST_F(NumberFields, ValuesTooLargeForTheirDecimalsStayAsTheyAre) {
+  struct {
+    float value;
+    int digits, decimals;
+  } cases[] = {{3e38f, 12, 2},   {-3e38f, 12, 2},      {1e30f, 12, 9},
+               {FLT_MAX, 12, 1}, {16777216.0f, 10, 1}, {123456792.0f, 12, 3}};
+  for (const auto& c : cases) {
+    float value = c.value;
+    idle_frame();
+    EXPECT_EQ(BTN_flt_range(100, 100, &value, c.digits, c.decimals, -FLT_MAX, FLT_MAX, ""), 0);
+    EXPECT_EQ(value, c.value) << c.value << " with " << c.decimals << " decimals";
+  }
+  // Typed into, such a value stays finite too.
+  float value = 1e30f;
+  edit(&value, 12, 9, -FLT_MAX, FLT_MAX, 11, {typed('5')});
+  EXPECT_TRUE(std::isfinite(value)) << value;
 }
 
 TEST_F(NumberFields, WrappersAndTheirRanges) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <climits>
+
 #include "core/clock.h"
 #include "draw/colors.h"
 #include "tests/widgets/widget_fixture.h"
@@ -82,6 +85,41 @@ TEST_F(Sliders, TheThumbDragsWhileTheButtonIsHeld) {
   EXPECT_EQ(slider_grabbed[0], 0);
 }
 
+// Over the whole int range: the thumb stands for the value and drags from
+// end to end, and the arrows stop at the limits.
+TEST_F(Sliders, TheScrollBarSpansTheWholeIntRange) {
+  auto full_bar = [](int* value) {
+    return BTN_vert_slider(0, 100, 50, 250, INT_MIN, INT_MAX, value);
+  };
+  int value = 0;
+  frame(100, 150, true);  // the middle, where the thumb of 0 stands
+  EXPECT_EQ(full_bar(&value), 1);
+  struct {
+    float y;
+    int value;
+  } moves[] = {{61, INT_MAX}, {239, INT_MIN}, {150, 0}};
+  for (const auto& m : moves) {
+    frame(100, m.y, false, true);
+    full_bar(&value);
+    EXPECT_EQ(value, m.value) << m.y;
+  }
+  // Released; the arrows (the thumb covers the track's ends) stop at the
+  // limits.
+  idle_frame();
+  EXPECT_EQ(full_bar(&value), 0);
+  struct {
+    const char* what;
+    float y;
+    int value;
+  } presses[] = {{"down arrow at the bottom", 40, INT_MAX}, {"up arrow at the top", 260, INT_MIN}};
+  for (const auto& p : presses) {
+    frame(100, p.y, true);
+    int v = p.value;
+    EXPECT_EQ(full_bar(&v), 0) << p.what;
+    EXPECT_EQ(v, p.value) << p.what;
+  }
+}
+
 TEST_F(Sliders, HoldingAnArrowRepeatsOnTheClocksBeat) {
   int value = 50;
   frame(100, 40, true);
@@ -145,6 +183,25 @@ TEST_F(Sliders, HorizontalSliderDragsWithinItsReach) {
   EXPECT_EQ(BTN_horz_slider(50, 100, 100, colr_white, 0, 10, &value, 0, "", ""), 0)
       << "not editable";
   EXPECT_EQ(value, 3);
+}
+
+// A range across most of the float range, whose width a float cannot hold.
+TEST_F(Sliders, HorizontalSliderOverTheFloatRange) {
+  struct {
+    float x, after;
+  } drags[] = {{100, 0}, {50, -FLT_MAX}, {150, FLT_MAX}, {75, -FLT_MAX / 2}};
+  for (const auto& d : drags) {
+    float value = 3;
+    frame(d.x, 100, false, true);
+    EXPECT_EQ(BTN_horz_slider(50, 100, 100, colr_white, -FLT_MAX, FLT_MAX, &value, 1, "", ""), 1);
+    EXPECT_FLOAT_EQ(value, d.after) << d.x;
+  }
+  // Half full: the fill ends at the middle.
+  float value = 0;
+  idle_frame();
+  BTN_horz_slider(50, 100, 100, colr_white, -FLT_MAX, FLT_MAX, &value, 0, "", "");
+  EXPECT_EQ(texel_at(99, 96), atlas(304, 219));
+  EXPECT_EQ(texel_at(100, 96), atlas(290, 250)) << "the track beyond the fill";
 }
 
 TEST_F(Sliders, HorizontalFillAndHelp) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "tests/widgets/widget_fixture.h"
@@ -256,6 +257,49 @@ TEST_F(TextEntry, AnUnfocusedFieldShowsItsTextFromItsLeftEdgeClippedToTheBar) {
   draw();
   EXPECT_EQ(texel_at(int(kX + kW) - 10, int(kY1) + 1), glyph_texel('M', 0, 7))
       << "the last M ends at the field's right edge";
+}
+
+// Laying out a long text measures all of it: a focused field does it when it
+// gains the focus and when its text or width changes, not every frame.
+TEST_F(TextEntry, AFocusedFieldLaysOutOnlyWhenItsTextOrWidthChanges) {
+  one_ = std::string(32000, 'W');
+  const int max_len = 100000;
+  float width = kW;
+  // Ten frames of the first field; the layouts they made.
+  auto ten_frames = [&] {
+    const long before = BTN_text_layouts();
+    for (int i = 0; i < 10; ++i) {
+      idle_frame();
+      BTN_enterstring(kX, kY1, &one_, max_len, "One", width, 0);
+    }
+    return BTN_text_layouts() - before;
+  };
+  frame(kX + 90, kY1 + 4, true);
+  const long before_focus = BTN_text_layouts();
+  BTN_enterstring(kX, kY1, &one_, max_len, "One", width, 0);
+  EXPECT_EQ(BTN_text_layouts() - before_focus, 1) << "on gaining the focus";
+  EXPECT_EQ(ten_frames(), 0);
+  const struct {
+    const char* what;
+    std::function<void()> change;
+    long layouts;
+    size_t length;  // the text's after the frames
+  } cases[] = {
+      {"the owner changes a character", [&] { one_[100] = 'x'; }, 1, 32000},
+      {"the owner sets the same text again", [&] { one_ = std::string(one_); }, 0, 32000},
+      {"a key typed: the edit lays the text out itself", [&] { type("k"); }, 0, 32001},
+      {"the field drawn wider", [&] { width = kW + 40; }, 1, 32001},
+      {"the owner shortens the text", [&] { one_ = "ab"; }, 1, 2},
+  };
+  for (const auto& c : cases) {
+    c.change();
+    EXPECT_EQ(ten_frames(), c.layouts) << c.what;
+    EXPECT_EQ(one_.size(), c.length) << c.what;
+  }
+  // The shared engine's scroll and focus go back to rest with the other
+  // field, as the other cases leave them.
+  frame(kX + 8, kY2 + 4, true);
+  draw();
 }
 
 }  // namespace
