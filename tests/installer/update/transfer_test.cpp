@@ -35,8 +35,8 @@ using testing_support::write_file;
 // Loopback addresses (each case runs as its own process, beside the rest of
 // the suite): 127.0.12.1 installs and updates, .2-.3 failing mirrors, .4-.5 a
 // mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that
-// run out, .9 renames, .30 a mirror that comes back, .31-.32 nothing listening,
-// .33-.34 streams apart.
+// run out, .9 renames, .171 a mirror that comes back, .172-.173 nothing listening,
+// .174-.175 streams apart, .176 a server in trouble.
 namespace {
 
 // [SECTION] Install sets
@@ -421,24 +421,28 @@ TEST_F(Engine, AMirrorThatDiesMidTransferIsLeftForAnother) {
 }
 
 // A mirror that answers with something that is not the file is given up
-// for it at once; one that does not answer is waited for, here for a
-// patience cut to 3 seconds. With no mirror left the install ends, the old
-// file in place and no rename.
+// for it at once; one that does not answer, or answers that it is in
+// trouble, is waited for, here for a patience cut to 3 seconds. With no
+// mirror left the install ends, the old file in place and no rename.
 TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
   const std::string archive = dir + "m1/www/v1/All/doc.txt.zip";
+  enum mirror_kind { nginx, nothing_listening, server_error };
   struct {
     const char* name;
     std::string tamper;
-    const char* mirror;  // serving, or an address where nothing listens
-    bool serving;
+    mirror_kind kind;
+    const char* mirror;
+    const char* folder;  // on the mirror: a 503 for every file under "/busy/"
     double least, most;  // seconds the install takes
     const char* logged;
   } cases[] = {
-      {"a corrupt archive", "printf corrupt > '" + archive + "'", "127.0.12.8", true, 0, 1.5,
-       "an archive that cannot be read"},
-      {"a 404", "rm '" + archive + "'", "127.0.12.8", true, 0, 1.5, "(#404)"},
-      {"nothing listening", "", "127.0.12.31", false, 3, 10,
+      {"a corrupt archive", "printf corrupt > '" + archive + "'", nginx, "127.0.12.8", "/v1/", 0,
+       1.5, "an archive that cannot be read"},
+      {"a 404", "rm '" + archive + "'", nginx, "127.0.12.8", "/v1/", 0, 1.5, "(#404)"},
+      {"nothing listening", "", nothing_listening, "127.0.12.172", "/v1/", 3, 10,
        "Giving up /v1/All/doc.txt.zip: no server has sent it for 3 s."},
+      {"a 503", "", server_error, "127.0.12.176", "/busy/", 3, 10,
+       "Giving up /busy/All/doc.txt.zip: no server has sent it for 3 s."},
   };
   for (const auto& c : cases) {
     run_command("rm -rf '" + dir + "m1' '" + dir + "root' && mkdir -p '" + dest_dir_path + "'");
@@ -447,11 +451,16 @@ TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
     run_command(c.tamper);
     write_file(dest_dir_path + "doc.txt", "old text");
     mirrors_.clear();
-    if (c.serving) {
+    if (c.kind == nginx) {
       serve(0, "m1", c.mirror);
     } else {
+      if (c.kind == server_error) {
+        mirrors_.push_back(std::make_unique<net_peers::Peer>(net_peers::handler_argv(c.mirror, 80),
+                                                             c.mirror, 80, dir + "peer.out"));
+        ASSERT_TRUE(mirrors_.back()->ready()) << mirrors_.back()->failure();
+      }
       server_name[0] = c.mirror;
-      server_path[0] = "/v1/";
+      server_path[0] = c.folder;
       stg.server_count = 1;
     }
     stg.server_index = 0;
@@ -475,7 +484,9 @@ TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
         << c.name;
     // Refused: no second try from that mirror. Out of reach: tries after
     // growing pauses, the last when the patience runs out.
-    EXPECT_EQ(text.find("Trying /v1/All/doc.txt.zip again") == std::string::npos, c.serving)
+    EXPECT_EQ(
+        text.find("Trying " + std::string(c.folder) + "All/doc.txt.zip again") == std::string::npos,
+        c.kind == nginx)
         << c.name << "\n"
         << text;
   }
@@ -487,7 +498,7 @@ TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
 // a number of tries.
 TEST_F(Engine, AMirrorOutOfReachIsWaitedForTwoMinutes) {
   make_set({set_file("All/doc.txt", "new text")});
-  server_name[0] = "127.0.12.32";
+  server_name[0] = "127.0.12.173";
   server_path[0] = "/v1/";
   stg.server_count = 1;
   ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
@@ -521,7 +532,8 @@ TEST_F(Engine, AMirrorOutOfReachIsWaitedForTwoMinutes) {
   size_t at = 0;
   for (const char* pause : {"1", "2", "4", "8", "16", "30", "30", "29"}) {
     at = text.find(
-        std::string("Trying /v1/All/doc.txt.zip again from 127.0.12.32 in ") + pause + " s.\n", at);
+        std::string("Trying /v1/All/doc.txt.zip again from 127.0.12.173 in ") + pause + " s.\n",
+        at);
     ASSERT_NE(at, std::string::npos) << "a pause of " << pause << " s\n" << text;
     ++at;
   }
@@ -537,7 +549,7 @@ TEST_F(Engine, TheOnlyMirrorComingBackFindsTheInstallWaiting) {
   std::vector<set_file> files;
   for (int i = 0; i < 6; ++i) files.push_back(noise("All/f" + std::to_string(i), 150000, 40 + i));
   make_set(files, "m1", "slow/v1");
-  const std::string addr = "127.0.12.30";
+  const std::string addr = "127.0.12.171";
   serve(0, "m1", addr, "/slow/v1/", "200k");
   using steady = std::chrono::steady_clock;
   steady::time_point stopped_at;
@@ -590,8 +602,8 @@ TEST_F(Engine, OneStreamsFailureLeavesTheOtherStreamsTransfersAlone) {
               "m1/www/slow/v1/All/victim.bin.zip' bs=1 seek=3000 conv=notrunc 2>/dev/null");
   struct stat big;
   ASSERT_EQ(stat((dir + "m1/www/slow/v1/All/big.bin.zip").c_str(), &big), 0);
-  serve(0, "m1", "127.0.12.33", "/slow/v1/", "200k");
-  serve(1, "m2", "127.0.12.34", "/slow/v1/", "200k");
+  serve(0, "m1", "127.0.12.174", "/slow/v1/", "200k");
+  serve(1, "m2", "127.0.12.175", "/slow/v1/", "200k");
   stg.server_index = 0;
   bool apart = false, big_moved = false;
   install(60, [&] {
