@@ -91,13 +91,17 @@ void APP_update() {
   interface_icon(29, 608, g_screen.wrl_i);
 
   look_at_destination(g_screen);
+  const mirror_wait wait = install_waiting();
   const status_inputs in = {next.all_done,
                             stg.server_count,
                             stg.dir_state,
                             no_mirror_left(),
                             stg.install_phase == phase_installing,
                             g_screen.dest_is_sim != 0,
-                            manifest_percent()};
+                            manifest_percent(),
+                            wait.waited,
+                            wait.retry_in,
+                            mirror_patience};
   const screen_text status = status_line(in);
 
   if (stg.install_phase == phase_idle) {

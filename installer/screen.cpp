@@ -60,6 +60,15 @@ screen_text status_line(const status_inputs& in) {
     default:
       break;
   }
+  if (in.installing && in.waited >= 0) {
+    // Whole seconds, the next try rounded up so that a pause never reads 0.
+    const std::string next_try = in.retry_in > 0
+                                     ? "next try in " + time_left_text(std::ceil(in.retry_in))
+                                     : "trying again now";
+    return {"Waiting for the server to come back: " + time_left_text(in.waited) + " so far, " +
+                next_try + ", giving up after " + time_left_text(in.patience) + "...",
+            colr_normal_text};
+  }
   if (in.installing) return {"OK I am installing this now...", colr_normal_text};
   if (in.dest_is_sim)
     return {
@@ -83,10 +92,16 @@ int manifest_percent() {
 void look_at_destination(screen_state& s) {
   const std::string key = dest_dir_path + "\n" + std::to_string(stg.dir_state) + "\n" +
                           std::to_string(stg.install_phase);
-  if (key == s.looked_at) return;
-  s.looked_at = key;
-  s.dest_is_sim = path_is_to_a_sim();
+  const bool changed = key != s.looked_at;
+  // A clock that went back (a new run of the frames) also asks again.
+  const float age = xtim.act_time - s.free_kb_at;
+  if (!changed && age >= 0.0f && age < kFreeSpaceRecheck) return;
+  if (changed) {
+    s.looked_at = key;
+    s.dest_is_sim = path_is_to_a_sim();
+  }
   s.free_kb = static_cast<float>(volume_free_kb(dest_dir_path));
+  s.free_kb_at = xtim.act_time;
 }
 
 namespace {

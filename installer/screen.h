@@ -19,6 +19,11 @@ struct status_inputs {
   bool installing;
   bool dest_is_sim;
   int manifest_percent;  // of the manifest's download; -1 while its length is unknown
+  // While installing, a mirror out of reach: seconds waited so far (-1: none),
+  // seconds to the next try, and how long the install waits at most.
+  float waited = -1.0f;
+  float retry_in = 0.0f;
+  float patience = 0.0f;
 };
 // The status line: the first condition that holds wins.
 screen_text status_line(const status_inputs& in);
@@ -32,17 +37,22 @@ struct screen_state {
   std::string tot_availabl_str, tot_disk_req_str;
   int disk_space_avail = 1;  // enables INSTALL
   int wrl_i = 8;             // the globe's icon cell
-  // The destination as last looked at: whether it holds an installation and
-  // its free space, asked again only when the destination, the reading or
-  // the install's phase has changed.
+  // The destination as last looked at: whether it holds an installation,
+  // asked again only when the destination, the reading or the install's
+  // phase has changed, and its free space, asked then and every
+  // kFreeSpaceRecheck seconds, so that space the user frees shows.
   std::string looked_at;
   int dest_is_sim = 0;
   float free_kb = -1.0f;
+  float free_kb_at = 0.0f;  // clock seconds of that measure
 };
 extern screen_state g_screen;
 
+inline constexpr float kFreeSpaceRecheck = 3.0f;
+
 // Looks at the destination (a folder listing and the volume's free space)
-// unless nothing has changed since the last look.
+// unless nothing has changed since the last look; the free space is
+// measured again once it is kFreeSpaceRecheck seconds old.
 void look_at_destination(screen_state& s);
 // The message box's three lines for this frame from stg, next and the
 // current file. While idle it takes the install's sizes and settles

@@ -81,6 +81,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
           << "   file       =" << path << "\n"
           << "   a server is a host name with an optional port, and a path starts with a slash\n\n";
       xer.flush();
+      final_response[slot] = 0;
       return 2;
     }
     std::map<std::string, std::string> fields;
@@ -117,6 +118,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
     xer.flush();
     result = 2;
   }
+  final_response[slot] = d->response_code;
   delete d;
   slots[slot] = nullptr;
   req = slot_request();

@@ -13,6 +13,10 @@ class http_class {
   std::string proxy_port;  // as the user typed it
   int proxy_port_int = 0;  // 0: no proxy
   down_class* slots[6] = {};
+  // The status code of the reply each slot's last transfer ended with, kept
+  // when net_check answers 1 or 2 (the transfer is gone by then); 0 or -1
+  // when no reply head came.
+  int final_response[6] = {};
 
   bool UseProxy(const char* server, uint16_t port) const;
   uint16_t ProxyPort(const char* server, uint16_t port) const;

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <map>
 #include <vector>
 
 #include "core/alert.h"
@@ -32,24 +31,33 @@
 #include "installer/update/server_list.h"
 #include "net/down_class.h"
 #include "net/http.h"
+#include "net/retry_pause.h"
 #include "Sockets/PCSBSocket.h"
 
 int is_net = 1;
 int is_dvd = 0;
+float mirror_patience = kMirrorPatience;
 
 // [SECTION] State
 
 namespace {
 
-// A failed file is tried this many times on each mirror before the install
-// gives up on it.
-const int kAttemptsPerMirror = 3;
 // Pauses before a retry: 1 s, doubling up to this.
 const float kLongestPause = 30.0f;
+// The failure count of a mirror that refused the file: never drawn for it again.
+const int kRefused = 1 << 20;
+
+// A stream's own mirror, and the retries of the file it holds.
+struct stream_retry {
+  int mirror = -1;  // -1 until its first download, which takes stg.server_index
+  net_retry_pause pause{kLongestPause};
+  float resume_at = 0.0f;    // clock seconds when it may try again
+  float away_since = -1.0f;  // its first failure since a mirror last sent the file; -1 none
+  int failures[10] = {};     // per mirror; kRefused once that mirror refused the file
+};
 
 struct retry_state {
-  float resume_at[4] = {};                   // clock seconds when a stream may try again
-  std::map<int, std::vector<int>> failures;  // file index: failures per mirror
+  stream_retry streams[4];
 };
 retry_state g_retry;
 
@@ -74,58 +82,93 @@ int streams_on() {
 
 // [SECTION] Downloads and mirrors
 
+namespace {
+
+// A reply that says the file is not there to be had (not found, forbidden, a
+// redirection we do not follow), as against a server in trouble that may
+// recover (5xx, a time-out, too many requests).
+bool reply_refuses(int code) { return code >= 300 && code < 500 && code != 408 && code != 429; }
+
+}  // namespace
+
 int net_check_capped(int slot, const std::string& server, const std::string& path,
-                     const std::string& local_file, int64_t cap) {
+                     const std::string& local_file, int64_t cap, download_failure* failure) {
+  download_failure why = failure_unreachable;
   int r = http.net_check(slot, server, path, local_file);
   if (r == 0) {
     const down_class* d = http.slots[slot];
     if (d && (d->content_length > cap || d->written > cap)) {
       xer << "Abandoning " << path << " from " << server << ": more than " << cap << " bytes.\n";
       http.net_abandon(slot);
-      return 2;
-    }
-    // The server has closed its side before the whole body came: no more
-    // will come, so waiting out the idle rule would only stall the stream.
-    if (d && d->sock && d->sock->ReceivedRelease() && !d->IsComplete()) {
+      why = failure_refused;
+      r = 2;
+    } else if (d && d->sock && d->sock->ReceivedRelease() && !d->IsComplete()) {
+      // The server has closed its side before the whole body came: no more
+      // will come, so waiting out the idle rule would only stall the stream.
       xer << "Abandoning " << path << " from " << server
           << ": the server closed the connection after " << d->written << " bytes.\n";
       http.net_abandon(slot);
-      return 2;
+      r = 2;
     }
   } else if (r == 1) {
     struct stat st;
     if (stat((app_path + local_file).c_str(), &st) == 0 && st.st_size > cap) {
       xer << "Refusing " << path << " from " << server << ": more than " << cap << " bytes.\n";
       delete_file(local_file);
-      return 2;
+      why = failure_refused;
+      r = 2;
     }
+  } else if (reply_refuses(http.final_response[slot])) {
+    why = failure_refused;
   }
+  if (r == 2 && failure) *failure = why;
   return r;
+}
+
+int stream_mirror(int stream) {
+  return stream >= 0 && stream < 4 ? g_retry.streams[stream].mirror : -1;
 }
 
 namespace {
 
-// After a failed download or a bad archive: the same file again after a
-// pause, from the mirror that has failed it least (the first ones favoured
-// among equals), until every mirror has failed it kAttemptsPerMirror times.
-// Returns false when the file is given up.
-bool plan_retry(int stream, int file) {
+// After a failed download or a bad archive: the same file again on this
+// stream after a growing pause, from the mirror that has failed it least
+// (the first ones favoured among equals). A mirror that refused the file is
+// not asked for it again; mirrors out of reach are waited for until they
+// have been away for mirror_patience seconds, counted from the first failure
+// since a mirror last sent bytes of the file. Only this stream moves: the
+// others' transfers carry on from their own mirrors. Returns false when the
+// file is given up.
+bool plan_retry(int stream, download_failure failure) {
   const int mirrors = std::max(0, std::min(stg.server_count, 10));
   if (!is_net || mirrors == 0) return false;
-  std::vector<int>& failed = g_retry.failures[file];
-  failed.resize(static_cast<size_t>(mirrors), 0);
-  if (stg.server_index >= 0 && stg.server_index < mirrors) ++failed[stg.server_index];
-
-  const int next_mirror = draw_least_failed(failed.data(), mirrors, kAttemptsPerMirror);
+  stream_retry& st = g_retry.streams[stream];
+  const float now = xtim.act_time;
+  if (st.mirror >= 0 && st.mirror < mirrors) {
+    int& failed = st.failures[st.mirror];
+    failed = failure == failure_refused ? kRefused : std::min(failed + 1, kRefused - 1);
+  }
+  if (failure == failure_unreachable) {
+    if (st.away_since < 0) st.away_since = now;
+    if (now - st.away_since >= mirror_patience) {
+      xer << "Giving up " << crnt_file_path << ": no server has sent it for "
+          << static_cast<int>(now - st.away_since) << " s.\n";
+      return false;
+    }
+  }
+  const int next_mirror = draw_least_failed(st.failures, mirrors, kRefused);
   if (next_mirror < 0) return false;
+  st.mirror = next_mirror;
+  // Where the install now fetches from, for the screen and the streams that
+  // start later; the other streams keep theirs.
   stg.server_index = next_mirror;
 
-  int total = 0;
-  for (int f : failed) total += f;
-  const float pause = std::min(kLongestPause, static_cast<float>(1 << std::min(total - 1, 5)));
-  g_retry.resume_at[stream] = xtim.act_time + pause;
-  xer << "Trying " << crnt_file_path << " again from " << server_name[stg.server_index] << " in "
-      << pause << " s.\n";
+  st.pause.failed(now);
+  st.resume_at = st.pause.resume_at();
+  // The last try comes when the patience runs out, not a long pause after.
+  if (st.away_since >= 0) st.resume_at = std::min(st.resume_at, st.away_since + mirror_patience);
+  xer << "Trying " << crnt_file_path << " again from " << server_name[next_mirror] << " in "
+      << st.resume_at - now << " s.\n";
   xer.flush();
   return true;
 }
@@ -140,6 +183,11 @@ namespace {
 // since the reset (or the preference, clamped to 1..4 when set).
 void stream_finished(int s) {
   ++g_finished_files;
+  stream_retry& st = g_retry.streams[s];
+  const int mirror = st.mirror;
+  st = stream_retry();
+  st.mirror = mirror;
+
   const float elapsed = std::max(xtim.act_time - next.reset_time, 1.0f);
   const float rate = (next.finished_kb + next.running_kb) / elapsed;
   int wanted = rate > 200 ? 9 : rate > 150 ? 8 : rate > 100 ? 6 : rate > 50 ? 4 : 2;
@@ -190,14 +238,13 @@ void delete_obsolete(const std::string& destination) {
   }
 }
 
-void give_up(int file) {
+void give_up() {
   stg.install_error = 1;
   stg.download_error = 0;
   const std::string line2 = "File: " + crnt_file_path;
   const std::string line3 = "Servers tried: " + std::to_string(std::max(stg.server_count, 0));
   MACIBM_alert(0, "The installer could not get a good copy of a file from any server.",
                line2.c_str(), line3.c_str(), "", t_alert);
-  g_retry.failures.erase(file);
 }
 
 void step_stream(int s, int i) {
@@ -206,7 +253,9 @@ void step_stream(int s, int i) {
 
   std::string rest = e.path;
   trim_dest_folder(rest);
-  const int index = stg.server_index;
+  stream_retry& st = g_retry.streams[s];
+  if (is_net && st.mirror < 0) st.mirror = stg.server_index;
+  const int index = st.mirror;
   const bool mirror_ok = index >= 0 && index < 10;
   const std::string remote = (mirror_ok ? server_path[index] : std::string()) + e.path + ".zip";
   const std::string source = is_net ? remote : dvd_path + install_name + "/" + e.path + ".zip";
@@ -234,6 +283,8 @@ void step_stream(int s, int i) {
 
   stg.file_action = action_downloading;
   int unpacked;
+  // A bad archive is the mirror's answer: refused, like a reply of "not found".
+  download_failure failure = failure_refused;
   if (!is_net) {
     // Kept as the fatal alert it always was (source and line as printed).
     if (s != 0)
@@ -243,16 +294,20 @@ void step_stream(int s, int i) {
     unpacked = extract_and_delete_file(source, destination, e);
     stg.file_fraction = 1.0f;
   } else {
-    if (xtim.act_time < g_retry.resume_at[s]) return;  // pausing before a retry
+    if (xtim.act_time < st.resume_at) return;  // pausing before a retry
     if (!mirror_ok) {
-      give_up(i);
+      give_up();
       stream_finished(s);
       return;
     }
     const int64_t cap = static_cast<int64_t>(e.zip_size) * 1000 + 1000;
-    const int r = net_check_capped(s + 2, server_name[index], remote, temp_archive(s), cap);
+    const int r =
+        net_check_capped(s + 2, server_name[index], remote, temp_archive(s), cap, &failure);
     if (r == 0) {
       const down_class* d = http.slots[s + 2];
+      // Bytes of the file arriving: whatever outage there was is over.
+      if (d && d->written > 0 && d->response_code >= 200 && d->response_code <= 299)
+        st.away_since = -1.0f;
       if (!d) {
         stg.file_fraction = 0.0f;
       } else if (d->content_length <= 0) {
@@ -272,15 +327,14 @@ void step_stream(int s, int i) {
 
   if (unpacked == unpack_bad_archive) {
     stg.download_error = 1;
-    if (plan_retry(s, i)) return;
-    give_up(i);
+    if (plan_retry(s, failure)) return;
+    give_up();
   } else if (unpacked == unpack_done) {
     stg.download_error = 0;
     e.same = 1;
     e.sig_have = e.sig_want;
     next.finished_kb += e.zip_size;
     next.installed_kb += e.ext_size;
-    g_retry.failures.erase(i);
   }
   // A local failure has set install_error and shown its alert; the file
   // counts as handled and the install stops after this call.
@@ -497,4 +551,18 @@ int file_percent() {
   if (!std::isfinite(f) || f <= 0.0f) return 0;
   if (f >= 1.0f) return 100;
   return static_cast<int>(f * 100.0f);
+}
+
+mirror_wait install_waiting() {
+  mirror_wait w = {-1.0f, 0.0f};
+  const int n = static_cast<int>(sim_info.size());
+  for (int s = 0; s < 4; ++s) {
+    const stream_retry& st = g_retry.streams[s];
+    if (!next.stream_on[s] || next.stream_file[s] >= n || st.away_since < 0) continue;
+    const float waited = std::max(0.0f, xtim.act_time - st.away_since);
+    if (waited <= w.waited) continue;
+    w.waited = waited;
+    w.retry_in = std::max(0.0f, st.resume_at - xtim.act_time);
+  }
+  return w;
 }

@@ -88,11 +88,32 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
 
 // [SECTION] Downloads and mirrors
 
+// How long the mirrors may stay out of reach (no connection, no reply, a
+// server error) before the file being fetched is given up and the install
+// ends: a mirror that comes back within it finds the install still going.
+// A mirror that answers that it lacks the file, or sends one that is not
+// the manifest's, is given up for that file at once.
+inline constexpr float kMirrorPatience = 120.0f;
+// The patience in use: kMirrorPatience, shortened by tests.
+extern float mirror_patience;
+
+// Why a download failed.
+enum download_failure {
+  failure_unreachable,  // no connection, no reply, a server error, a cut: it may come back
+  failure_refused,      // the mirror answered with something that is not the file
+};
+
 // net_check with a cap: a transfer that announces or delivers more than
 // cap bytes is abandoned (its file removed) and counts as failed (2), and so
 // is one whose server closed the connection before the whole body came.
+// On a failure *failure (when given) tells the kind.
 int net_check_capped(int slot, const std::string& server, const std::string& path,
-                     const std::string& local_file, int64_t cap);
+                     const std::string& local_file, int64_t cap,
+                     download_failure* failure = nullptr);
+// The mirror a stream fetches from (each stream keeps its own, so that one
+// stream's failure never moves another's transfer); -1 before its first
+// download, which starts from stg.server_index.
+int stream_mirror(int stream);
 
 // [SECTION] Read-outs for the screen
 
@@ -114,3 +135,11 @@ float smooth_progress(float ratio, float target, float frame_period);
 std::string time_left_text(float seconds);
 // The current file's percentage, 0..100 (0 while its length is unknown).
 int file_percent();
+
+// The install waiting for a mirror to come back: the stream whose mirror
+// has been out of reach longest.
+struct mirror_wait {
+  float waited;    // seconds since its mirror stopped answering; -1 when no stream waits
+  float retry_in;  // seconds until its next try; 0 while it is trying
+};
+mirror_wait install_waiting();

@@ -5,6 +5,12 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <functional>
 #include <string>
@@ -74,6 +80,20 @@ TEST(ScreenTexts, TheStatusLineTakesTheFirstStateThatHolds) {
        "or check net service!",
        1},
       {{0, 2, dir_read, false, true, true, 0}, "OK I am installing this now...", 46},
+      // A mirror out of reach while installing: how long so far, the next
+      // try (rounded up), and the limit.
+      {{0, 2, dir_read, false, true, true, 0, 34.6f, 7.2f, 120},
+       "Waiting for the server to come back: 34 seconds so far, next try in 8 seconds, giving up "
+       "after 2 minutes...",
+       46},
+      {{0, 2, dir_read, false, true, false, 0, 119.9f, 0, 120},
+       "Waiting for the server to come back: 119 seconds so far, trying again now, giving up "
+       "after 2 minutes...",
+       46},
+      {{1, 2, dir_read, false, true, false, 0, 5, 1, 120}, "INSTALLATION COMPLETE!", 13},
+      {{0, 2, dir_read, false, false, false, 0, 5, 1, 120},
+       "To make the download a LOT faster",
+       46},
       {{0, 2, dir_read, false, false, true, 0}, "You have selected an earlier version", 46},
       {{0, 2, dir_read, false, false, false, 0}, "To make the download a LOT faster", 46},
   };
@@ -251,6 +271,11 @@ TEST_F(MessageBox, TheEndAndDownloadFailuresTakeTheWholeBox) {
 class Destination : public testing_support::TempFolderTest {
  protected:
   Destination() : TempFolderTest("screen-dest") {}
+  void TearDown() override {
+    umount2((dir + "disk").c_str(), MNT_DETACH);  // the small disk's, if it got that far
+    xtim.xtim_update();
+    TempFolderTest::TearDown();
+  }
 };
 
 // The folder is listed and the volume asked only when the destination, the
@@ -273,6 +298,36 @@ TEST_F(Destination, IsLookedAtOncePerChange) {
   dest_dir_path = dir;
   look_at_destination(s);
   EXPECT_EQ(s.dest_is_sim, 0);
+}
+
+// Space the user frees while the screen shows is seen within a few
+// seconds, and INSTALL comes on; not every frame asks the volume.
+TEST_F(Destination, FreedSpaceIsSeenWithinAFewSeconds) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const std::string disk = dir + "disk";
+  mkdir(disk.c_str(), 0755);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=2m") != 0)
+    GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
+  run_command("head -c 1600000 /dev/zero > '" + disk + "/ballast'");
+  stg = stg_block();
+  stg.dir_state = dir_read;
+  stg.disk_req = 1000;
+  stg.down_req = 500;
+  install_name = "v2";
+  dest_dir_path = disk + "/Nimbrel/";
+  screen_state s;
+  auto install_enabled_at = [&](float now) {
+    xtim.act_time = now;
+    look_at_destination(s);
+    screen_text out[3];
+    message_lines(s, out);
+    return s.disk_space_avail;
+  };
+  EXPECT_EQ(install_enabled_at(50), 0) << "about 500 KB free for 1 MB";
+  run_command("rm '" + disk + "/ballast'");
+  EXPECT_EQ(install_enabled_at(50 + kFreeSpaceRecheck / 2), 0) << "not asked again yet";
+  EXPECT_EQ(install_enabled_at(50 + kFreeSpaceRecheck), 1);
+  EXPECT_GT(s.free_kb, 2000.0f);
 }
 
 TEST(TermsText, LinesFitTheWidthAndKeepEveryWordAndGap) {

@@ -24,6 +24,7 @@ REPLIES = {
     "cut": (b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n" + BODY, True),
     "huge": (b"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\n" + BODY, True),
     "gone": (b"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope", True),
+    "busy": (b"HTTP/1.1 503 Service Unavailable\r\nContent-Length: 4\r\n\r\nbusy", True),
     "empty": (b"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", True),
     "silent": (b"", True),
 }

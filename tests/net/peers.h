@@ -137,8 +137,11 @@ inline std::vector<std::string> handler_argv(const std::string& host, int port) 
 }
 
 // nginx serving dir + "www/" on addr:port; /slow/ is sent at limit_rate.
+// With log_requests, dir + "access.log" gets a line per request, cut short
+// ones included: "path status body-bytes-sent".
 inline std::vector<std::string> nginx_argv(const std::string& dir, const std::string& addr,
-                                           const std::string& limit_rate = "64k", int port = 80) {
+                                           const std::string& limit_rate = "64k", int port = 80,
+                                           bool log_requests = false) {
   std::string conf = dir + "nginx.conf";
   testing_support::write_file(
       conf,
@@ -151,10 +154,12 @@ inline std::vector<std::string> nginx_argv(const std::string& dir, const std::st
           dir +
           "error.log;\n"
           "events { worker_connections 64; }\n"
-          "http {\n"
-          "  access_log off;\n"
-          "  client_body_temp_path " +
-          dir +
+          "http {\n" +
+          (log_requests ? "  log_format sent '$uri $status $body_bytes_sent';\n"
+                          "  access_log " +
+                              dir + "access.log sent;\n"
+                        : std::string("  access_log off;\n")) +
+          "  client_body_temp_path " + dir +
           "body;\n"
           "  proxy_temp_path " +
           dir +

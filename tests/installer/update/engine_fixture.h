@@ -34,6 +34,7 @@ inline void engine_defaults(const std::string& dest, const std::string& temp) {
   next = next_struct();
   is_net = 1;
   is_dvd = 0;
+  mirror_patience = kMirrorPatience;
   select_alert_hook = nullptr;
 }
 

@@ -17,6 +17,7 @@
 
 #include "core/clock.h"
 #include "core/globals.h"
+#include "installer/screen.h"
 #include "installer/start.h"
 #include "installer/update/decisions.h"
 #include "installer/update/folders.h"
@@ -34,7 +35,8 @@ using testing_support::write_file;
 // Loopback addresses (each case runs as its own process, beside the rest of
 // the suite): 127.0.12.1 installs and updates, .2-.3 failing mirrors, .4-.5 a
 // mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that
-// run out, .9 renames.
+// run out, .9 renames, .171 a mirror that comes back, .172-.173 nothing listening,
+// .174-.175 streams apart, .176 a server in trouble.
 namespace {
 
 // [SECTION] Install sets
@@ -174,14 +176,23 @@ class Engine : public testing_support::TempFolderTest {
   void serve(int index, const std::string& mirror, const std::string& addr,
              const std::string& folder = "/v1/", const std::string& rate = "64k") {
     const std::string root = dir + mirror + "/";
-    mirrors_.push_back(std::make_unique<net_peers::Peer>(net_peers::nginx_argv(root, addr, rate),
-                                                         addr, 80, root + "nginx.out"));
+    mirrors_.push_back(std::make_unique<net_peers::Peer>(
+        net_peers::nginx_argv(root, addr, rate, 80, true), addr, 80, root + "nginx.out"));
     ASSERT_TRUE(mirrors_.back()->ready()) << mirrors_.back()->failure();
     server_name[index] = addr;
     server_path[index] = folder;
     stg.server_count = std::max(stg.server_count, index + 1);
   }
   void stop_mirror(size_t k) { mirrors_[k].reset(); }
+  // What the mirror's nginx logged for each request of path, in order:
+  // "status body-bytes-sent".
+  std::vector<std::string> served(const std::string& mirror, const std::string& path) {
+    std::vector<std::string> out;
+    std::istringstream lines(read_file(dir + mirror + "/access.log"));
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind(path + " ", 0) == 0) out.push_back(line.substr(path.size() + 1));
+    return out;
+  }
 
   // What the frame does at INSTALL with the set's manifest, then frames
   // until the install ends.
@@ -409,31 +420,210 @@ TEST_F(Engine, AMirrorThatDiesMidTransferIsLeftForAnother) {
   EXPECT_NE(log().find("the server closed the connection after"), std::string::npos);
 }
 
+// A mirror that answers with something that is not the file is given up
+// for it at once; one that does not answer, or answers that it is in
+// trouble, is waited for, here for a patience cut to 3 seconds. With no
+// mirror left the install ends, the old file in place and no rename.
 TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
-  make_set({set_file("All/doc.txt", "new text").after({"old text"}),
-            set_file("Linux/prog", "p").with_mode(0755).on(3)});
-  run_command("printf 'corrupt' > '" + dir + "m1/www/v1/All/doc.txt.zip'");
-  write_file(dest_dir_path + "doc.txt", "old text");
-  serve(0, "m1", "127.0.12.8");
-  stg.rename_folder = 1;
-  const auto start = std::chrono::steady_clock::now();
-  install();
-  const double took =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const std::string archive = dir + "m1/www/v1/All/doc.txt.zip";
+  enum mirror_kind { nginx, nothing_listening, server_error };
+  struct {
+    const char* name;
+    std::string tamper;
+    mirror_kind kind;
+    const char* mirror;
+    const char* folder;  // on the mirror: a 503 for every file under "/busy/"
+    double least, most;  // seconds the install takes
+    const char* logged;
+  } cases[] = {
+      {"a corrupt archive", "printf corrupt > '" + archive + "'", nginx, "127.0.12.8", "/v1/", 0,
+       1.5, "an archive that cannot be read"},
+      {"a 404", "rm '" + archive + "'", nginx, "127.0.12.8", "/v1/", 0, 1.5, "(#404)"},
+      {"nothing listening", "", nothing_listening, "127.0.12.172", "/v1/", 3, 10,
+       "Giving up /v1/All/doc.txt.zip: no server has sent it for 3 s."},
+      {"a 503", "", server_error, "127.0.12.176", "/busy/", 3, 10,
+       "Giving up /busy/All/doc.txt.zip: no server has sent it for 3 s."},
+  };
+  for (const auto& c : cases) {
+    run_command("rm -rf '" + dir + "m1' '" + dir + "root' && mkdir -p '" + dest_dir_path + "'");
+    make_set({set_file("All/doc.txt", "new text").after({"old text"}),
+              set_file("Linux/prog", "p").with_mode(0755).on(3)});
+    run_command(c.tamper);
+    write_file(dest_dir_path + "doc.txt", "old text");
+    mirrors_.clear();
+    if (c.kind == nginx) {
+      serve(0, "m1", c.mirror);
+    } else {
+      if (c.kind == server_error) {
+        mirrors_.push_back(std::make_unique<net_peers::Peer>(net_peers::handler_argv(c.mirror, 80),
+                                                             c.mirror, 80, dir + "peer.out"));
+        ASSERT_TRUE(mirrors_.back()->ready()) << mirrors_.back()->failure();
+      }
+      server_name[0] = c.mirror;
+      server_path[0] = c.folder;
+      stg.server_count = 1;
+    }
+    stg.server_index = 0;
+    stg.rename_folder = 1;
+    this_install_has_exes = 0;
+    mirror_patience = 3;
+    const size_t log_before = log().size();
+    const auto start = std::chrono::steady_clock::now();
+    install();
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(stg.install_error, 1) << c.name;
+    EXPECT_EQ(next.all_done, 0) << c.name;  // never "INSTALLATION COMPLETE!"
+    EXPECT_EQ(read_file(dest_dir_path + "doc.txt"), "old text") << c.name;
+    EXPECT_EQ(dest_dir_path, dir + "root/Nimbrel/") << c.name;
+    EXPECT_GE(took, c.least) << c.name;
+    EXPECT_LT(took, c.most) << c.name;
+    const std::string text = log().substr(log_before);
+    EXPECT_NE(text.find(c.logged), std::string::npos) << c.name << "\n" << text;
+    EXPECT_NE(text.find("could not get a good copy of a file from any server"), std::string::npos)
+        << c.name;
+    // Refused: no second try from that mirror. Out of reach: tries after
+    // growing pauses, the last when the patience runs out.
+    EXPECT_EQ(
+        text.find("Trying " + std::string(c.folder) + "All/doc.txt.zip again") == std::string::npos,
+        c.kind == nginx)
+        << c.name << "\n"
+        << text;
+  }
+}
+
+// The real patience on a clock driven by hand: a mirror where nothing
+// listens is tried after pauses of 1, 2, 4 ... 30 seconds, and the file is
+// given up once two minutes have passed since its first failure, not after
+// a number of tries.
+TEST_F(Engine, AMirrorOutOfReachIsWaitedForTwoMinutes) {
+  make_set({set_file("All/doc.txt", "new text")});
+  server_name[0] = "127.0.12.173";
+  server_path[0] = "/v1/";
+  stg.server_count = 1;
+  ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
+  install_prepare();
+  ASSERT_EQ(choose_files(), 1);
+  make_dirs();
+  int r = 0;
+  float gave_up_at = -1;
+  mirror_wait at_100 = {-1, 0}, at_200ms = {-1, 0};
+  for (int quarter = 0; quarter < 4 * 300 && !r; ++quarter) {
+    xtim.act_time = quarter * 0.25f;
+    // Until this try's refusal has come back (at once, on loopback).
+    for (int k = 0; k < 5000 && !r; ++k) {
+      r = grab_files();
+      if (!http.slots[2]) break;
+      usleep(100);
+    }
+    if (r) gave_up_at = xtim.act_time;
+    if (quarter == 1) at_200ms = install_waiting();
+    if (quarter == 400) at_100 = install_waiting();
+  }
+  xtim.xtim_update();
+  EXPECT_EQ(r, 1);
   EXPECT_EQ(stg.install_error, 1);
-  EXPECT_EQ(next.all_done, 0);  // never "INSTALLATION COMPLETE!"
-  EXPECT_EQ(read_file(dest_dir_path + "doc.txt"), "old text");
-  EXPECT_EQ(dest_dir_path, dir + "root/Nimbrel/");
-  // Three tries on the one mirror, after pauses of 1 and 2 seconds.
-  EXPECT_GE(took, 3.0);
-  EXPECT_LT(took, 20.0);
+  EXPECT_FLOAT_EQ(gave_up_at, kMirrorPatience);
+  EXPECT_FLOAT_EQ(at_200ms.waited, 0.25f);
+  EXPECT_FLOAT_EQ(at_200ms.retry_in, 0.75f);
+  EXPECT_FLOAT_EQ(at_100.waited, 100);
+  EXPECT_FLOAT_EQ(at_100.retry_in, 20) << "the last try comes at the two minutes";
   const std::string text = log();
-  EXPECT_NE(text.find("Trying /v1/All/doc.txt.zip again from 127.0.12.8 in 1 s."),
+  size_t at = 0;
+  for (const char* pause : {"1", "2", "4", "8", "16", "30", "30", "29"}) {
+    at = text.find(
+        std::string("Trying /v1/All/doc.txt.zip again from 127.0.12.173 in ") + pause + " s.\n",
+        at);
+    ASSERT_NE(at, std::string::npos) << "a pause of " << pause << " s\n" << text;
+    ++at;
+  }
+  EXPECT_EQ(text.find("Trying", at), std::string::npos) << "no try after the last\n" << text;
+  EXPECT_NE(text.find("Giving up /v1/All/doc.txt.zip: no server has sent it for 120 s."),
             std::string::npos);
-  EXPECT_NE(text.find("Trying /v1/All/doc.txt.zip again from 127.0.12.8 in 2 s."),
-            std::string::npos);
-  EXPECT_NE(text.find("could not get a good copy of a file from any server"), std::string::npos);
-  EXPECT_EQ(text.find("in 4 s."), std::string::npos);
+}
+
+// The only mirror stops mid-install and comes back after longer than the
+// few seconds the install used to wait: the install waits, the status line
+// says so, and every file is installed.
+TEST_F(Engine, TheOnlyMirrorComingBackFindsTheInstallWaiting) {
+  std::vector<set_file> files;
+  for (int i = 0; i < 6; ++i) files.push_back(noise("All/f" + std::to_string(i), 150000, 40 + i));
+  make_set(files, "m1", "slow/v1");
+  const std::string addr = "127.0.12.171";
+  serve(0, "m1", addr, "/slow/v1/", "200k");
+  using steady = std::chrono::steady_clock;
+  steady::time_point stopped_at;
+  bool stopped = false, restarted = false;
+  mirror_wait longest = {-1, 0};
+  std::string status;
+  install(60, [&] {
+    if (!stopped) {
+      // A sixth of the set is down: the rest is still to come.
+      if (install_progress(0, 1).downloaded_kb > 150) {
+        stop_mirror(0);
+        stopped = true;
+        stopped_at = steady::now();
+      }
+      return;
+    }
+    const mirror_wait w = install_waiting();
+    if (w.waited > longest.waited) {
+      longest = w;
+      status_inputs in = {0, 1, dir_read, false, true, false, 0};
+      in.waited = w.waited;
+      in.retry_in = w.retry_in;
+      in.patience = mirror_patience;
+      status = status_line(in).text;
+    }
+    if (!restarted && steady::now() - stopped_at > std::chrono::seconds(6)) {
+      serve(0, "m1", addr, "/slow/v1/", "200k");
+      restarted = true;
+    }
+  });
+  EXPECT_TRUE(stopped);
+  EXPECT_TRUE(restarted) << "the install ended while the mirror was away";
+  EXPECT_EQ(stg.install_error, 0);
+  EXPECT_EQ(next.all_done, 1);
+  expect_tree(dest_dir_path);
+  EXPECT_GT(longest.waited, 5.0f);
+  EXPECT_EQ(status.rfind("Waiting for the server to come back: ", 0), 0u) << status;
+  EXPECT_NE(status.find(", giving up after 2 minutes..."), std::string::npos) << status;
+  EXPECT_EQ(log().find("could not get a good copy"), std::string::npos);
+}
+
+// One stream's file is bad on the first mirror and moves to the second
+// while another stream is part way through a file: that transfer carries on
+// from its own mirror, and its bytes are sent once.
+TEST_F(Engine, OneStreamsFailureLeavesTheOtherStreamsTransfersAlone) {
+  make_set({noise("All/big.bin", 400000, 11), noise("All/victim.bin", 30000, 12)}, "m1", "slow/v1");
+  run_command("mkdir -p '" + dir + "m2/www' && cp -a '" + dir + "m1/www/slow' '" + dir +
+              "m2/www/'");
+  run_command("printf 'XXXXXXXXXXXXXXXX' | dd of='" + dir +
+              "m1/www/slow/v1/All/victim.bin.zip' bs=1 seek=3000 conv=notrunc 2>/dev/null");
+  struct stat big;
+  ASSERT_EQ(stat((dir + "m1/www/slow/v1/All/big.bin.zip").c_str(), &big), 0);
+  serve(0, "m1", "127.0.12.174", "/slow/v1/", "200k");
+  serve(1, "m2", "127.0.12.175", "/slow/v1/", "200k");
+  stg.server_index = 0;
+  bool apart = false, big_moved = false;
+  install(60, [&] {
+    // Stream 0 holds the big file, stream 1 the victim.
+    if (stream_mirror(1) == 1 && http.slots[2]) {
+      apart = true;
+      big_moved |= stream_mirror(0) != 0;
+    }
+  });
+  EXPECT_TRUE(apart) << "the victim moved only after the big file was done";
+  EXPECT_FALSE(big_moved);
+  EXPECT_EQ(stg.install_error, 0);
+  EXPECT_EQ(next.all_done, 1);
+  expect_tree(dest_dir_path);
+  mirrors_.clear();  // every request logged
+  const std::string whole = "200 " + std::to_string(big.st_size);
+  EXPECT_EQ(served("m1", "/slow/v1/All/big.bin.zip"), std::vector<std::string>{whole});
+  EXPECT_EQ(served("m2", "/slow/v1/All/big.bin.zip"), std::vector<std::string>{});
+  EXPECT_EQ(served("m1", "/slow/v1/All/victim.bin.zip").size(), 1u);
+  EXPECT_EQ(served("m2", "/slow/v1/All/victim.bin.zip").size(), 1u);
 }
 
 TEST_F(Engine, AFullDiskShowsTheFailureAndLeavesNothingHalfWritten) {
@@ -485,21 +675,32 @@ TEST_F(Engine, AHostileMirrorChangesNothingOutsideTheDestination) {
 
   // Archives that try to leave: an entry that climbs, a link that climbs,
   // an absolute link; the manifest agrees with each, as a hostile one would.
-  make_set({set_file("All/a.txt", "fine"),
-            set_file("All/climb.txt", "x").holding({{"../../escape.txt", "x"}}),
-            link("All/sub/link", "../../canary.txt"), link("All/abs", "/etc/passwd"),
-            set_file("All/sub/after", "after")});
-  serve(0, "m1", "127.0.12.7");
-  install();
-  EXPECT_EQ(stg.install_error, 1);
-  EXPECT_EQ(next.all_done, 0);
-  outside_unchanged();
-  EXPECT_FALSE(exists(dest_dir_path + "sub/link"));
-  EXPECT_FALSE(exists(dest_dir_path + "abs"));
-  EXPECT_EQ(read_file(dest_dir_path + "a.txt"), "fine");
-  const std::string text = log();
-  EXPECT_NE(text.find("an entry that is not the file: ../../escape.txt"), std::string::npos);
-  EXPECT_NE(text.find("a link that leads out of the destination"), std::string::npos);
+  // Each is refused, and with no other mirror the install ends at it.
+  const struct {
+    set_file hostile;
+    const char* kept_out;
+    const char* logged;
+  } cases[] = {
+      {set_file("All/climb.txt", "x").holding({{"../../escape.txt", "x"}}), "climb.txt",
+       "an entry that is not the file: ../../escape.txt"},
+      {link("All/sub/link", "../../canary.txt"), "sub/link",
+       "a link that leads out of the destination"},
+      {link("All/abs", "/etc/passwd"), "abs", "a link that leads out of the destination"},
+  };
+  for (const auto& c : cases) {
+    run_command("rm -rf '" + dir + "m1' '" + dest_dir_path + "' && mkdir -p '" + dest_dir_path +
+                "'");
+    make_set({c.hostile, set_file("All/sub/after", "after")});
+    mirrors_.clear();
+    serve(0, "m1", "127.0.12.7");
+    const size_t log_before = log().size();
+    install();
+    EXPECT_EQ(stg.install_error, 1) << c.kept_out;
+    EXPECT_EQ(next.all_done, 0) << c.kept_out;
+    outside_unchanged();
+    EXPECT_FALSE(exists(dest_dir_path + c.kept_out));
+    EXPECT_NE(log().find(c.logged, log_before), std::string::npos) << c.kept_out;
+  }
 }
 
 // [SECTION] Without a network
