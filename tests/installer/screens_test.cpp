@@ -530,18 +530,22 @@ TEST_F(Windows, ALargeManifestIsReadOverShortFramesAndQuitEndsItAtOnce) {
   const auto update = g_app_hooks.update;
   g_app_hooks.update = APP_update;
 
-  double longest = 0;
+  double longest = 0, whole = 0;
   int scanning_frames = 0, stage = 0;
   for (int frame = 0; frame < 2000 && stage == 0; ++frame) {
     const uint64_t t0 = xtim_class::microsecs();
     MACIBM_event_proc();
-    longest = std::max(longest, (xtim_class::microsecs() - t0) * 1e-6);
+    const double took = (xtim_class::microsecs() - t0) * 1e-6;
+    longest = std::max(longest, took);
+    whole += took;
     dir_read_progress(&stage, nullptr, nullptr, nullptr);
     if (stage == 0) ++scanning_frames;
   }
   EXPECT_GT(scanning_frames, 3);
   EXPECT_EQ(stage, 1) << "examining now";
-  EXPECT_LT(longest, 0.25) << scanning_frames << " frames scanning";
+  // No frame takes more than a small part of the scan (a share, not seconds:
+  // the machine may be busy).
+  EXPECT_LT(longest, whole / 3) << scanning_frames << " frames scanning";
   push_click(960 + 25, 78 + 11);  // QUIT
   MACIBM_event_proc();
   EXPECT_EQ(app_done, 1);
