@@ -31,7 +31,7 @@ std::string manifest_problem;
 
 // No letter-case repair: the program that uses the installation looks its
 // files up by their exact names, so a file spelled otherwise is not there.
-bool installed_md5(const std::string& path, std::string* out) {
+bool installed_md5(const std::string& path, std::string* out, const std::atomic<bool>* stop) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return false;
   MD5_CTX ctx;
@@ -49,6 +49,10 @@ bool installed_md5(const std::string& path, std::string* out) {
     const size_t kChunk = 256 * 1024;
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk]);
     for (;;) {
+      if (stop && stop->load(std::memory_order_relaxed)) {
+        close(fd);
+        return false;
+      }
       ssize_t n = read(fd, buffer.get(), kChunk);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
@@ -116,7 +120,7 @@ struct reading {
     size_t i = next.fetch_add(1, std::memory_order_relaxed);
     if (i >= count) return false;
     std::string sig;
-    sim_info[i].back().sig_have = installed_md5(local_path(i), &sig) ? sig : "NONE";
+    sim_info[i].back().sig_have = installed_md5(local_path(i), &sig, &stop) ? sig : "NONE";
     done[i].store(1, std::memory_order_release);
     return true;
   }
@@ -205,8 +209,9 @@ void start_examination(reading* r) {
 // sums are set.
 bool examine_slice(reading* r, uint64_t deadline) {
   r->draw_progress();
-  // At least one file a call, however short the time.
-  bool more = r->take_one();
+  // Without workers, at least one file a call, however short the time. With
+  // them the frame only sums: one large file would hold it for seconds.
+  bool more = r->calls.empty() && r->take_one();
   while (more && xtim_class::microsecs() < deadline) more = r->take_one();
   r->sum(deadline);
   // Nothing left to take: the last files are still on the workers.

@@ -8,6 +8,7 @@
 // whole manifest unusable (the caller then tries another mirror).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -173,9 +174,10 @@ void chop_platform(std::string& path, int platform);
 // 1 when the path names a folder, not a file.
 int path_has_no_file(const std::string& path);
 // The MD5 of the file at exactly this path, or of a link's text, as 32
-// lower-case hex digits; false for anything else or what cannot be read.
-// Safe on any thread: it neither alerts nor logs.
-bool installed_md5(const std::string& path, std::string* out);
+// lower-case hex digits; false for anything else or what cannot be read, or
+// once *stop is set. Safe on any thread: it neither alerts nor logs.
+bool installed_md5(const std::string& path, std::string* out,
+                   const std::atomic<bool>* stop = nullptr);
 // dest_dir_path + the path less its platform folder.
 std::string local_path_of(const file_version_struct& record);
 

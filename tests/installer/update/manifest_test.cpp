@@ -432,6 +432,37 @@ TEST_F(Manifest, QuitStopsTheReadingAtAnyStage) {
   EXPECT_FLOAT_EQ(stg.down_req, 200000);
 }
 
+// Installed files of gigabytes (left sparse) hold neither a frame nor QUIT:
+// the workers hash them, and stop between two reads.
+TEST_F(Manifest, HugeInstalledFilesHoldNoFrameAndNoQuit) {
+  THREAD_init();
+  THREAD_make_workers();
+  ASSERT_GT(THREAD_worker_count(), 0);
+  std::string body = kHeader + "DIR All/\n";
+  const int kHuge = THREAD_worker_count() + 2;
+  for (int i = 0; i < kHuge + 20; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    write_file(dest_dir_path + name, "");
+    if (i < kHuge) ASSERT_EQ(truncate((dest_dir_path + name).c_str(), off_t(2) << 30), 0);
+    body += "FILE 0 0 1 2 3 " + A + " " + name + "\n";
+  }
+  write_file(dir + "directory.txt", body);
+  int stage = 0;
+  double longest = 0;
+  for (int frame = 0; frame < 20; ++frame) {
+    const uint64_t t0 = xtim_class::microsecs();
+    ASSERT_EQ(dir_read_step(dir + "directory.txt", "t", 0.01), dir_fetched);
+    longest = std::max(longest, (xtim_class::microsecs() - t0) * 1e-6);
+    dir_read_progress(&stage, nullptr, nullptr, nullptr);
+  }
+  EXPECT_EQ(stage, 1) << "still examining";
+  EXPECT_LT(longest, 1.0) << "a frame waited on a file's hash";
+  const uint64_t t0 = xtim_class::microsecs();
+  dir_examine_cancel();
+  EXPECT_LT((xtim_class::microsecs() - t0) * 1e-6, 1.0) << "the quit waited on the hashes";
+  THREAD_shutdown();
+}
+
 TEST_F(Manifest, TextAndLinesBeyondTheCapsAreUnusable) {
   // The text: a file one byte over the cap, left sparse (never read).
   const std::string big = dir + "big.txt";
