@@ -91,7 +91,7 @@ void server_list_step() {
 
 int unpack_manifest(const std::string& archive, const std::string& folder) {
   std::string name = "directory.txt";
-  return zip_unpack_single(archive, folder, &name, kManifestCap);
+  return zip_unpack_single(archive, folder, &name, kManifestTextCap);
 }
 
 void manifest_fetch_step() {

@@ -13,9 +13,6 @@ std::string server_list_file();
 std::string manifest_archive_file();
 std::string manifest_file();
 
-// The largest manifest unpacked: far beyond any set of ours.
-inline constexpr uint64_t kManifestCap = 256ull << 20;
-
 // One poll of the server list's download, while stg.server_count is -1.
 void server_list_step();
 // One poll of the manifest's download from the chosen mirror, while
@@ -25,7 +22,7 @@ void manifest_fetch_step();
 void manifest_read_step(const std::string& title);
 
 // Unpacks the manifest archive into folder: only one plain "directory.txt"
-// within kManifestCap; an older one there is gone either way. 0 or the code.
+// within kManifestTextCap; an older one there is gone either way. 0 or the code.
 int unpack_manifest(const std::string& archive, const std::string& folder);
 
 // Every mirror has failed the manifest: the screen says so.

@@ -261,8 +261,10 @@ void draw_progress_bar(const screen_state& s) {
 }
 
 void draw_reading_progress(const std::string& title) {
-  int done = 0, total = 0;
-  std::string current;
-  dir_examine_progress(&done, &total, &current);
-  dir_progress_panel(0, static_cast<float>(done), static_cast<float>(total), 1, title, current);
+  int stage = 0;
+  double value = 0, total = 0;
+  std::string detail;
+  dir_read_progress(&stage, &value, &total, &detail);
+  if (stage < 0) return;
+  dir_progress_panel(0, static_cast<float>(value), static_cast<float>(total), stage, title, detail);
 }

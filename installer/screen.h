@@ -71,6 +71,6 @@ void draw_destination();
 void draw_panels(const screen_text& status, const screen_text lines[3]);
 // The progress bar at the bottom of the screen.
 void draw_progress_bar(const screen_state& s);
-// The reading's progress panel while the manifest is read against the
-// destination.
+// The reading's progress panel, scanning or examining, while the manifest is
+// read against the destination.
 void draw_reading_progress(const std::string& title);

@@ -4,6 +4,7 @@
 #include "installer/update/decisions.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -32,10 +33,37 @@ bool listed(const std::vector<std::string>& folders, const std::string& folder) 
   return std::find(folders.begin(), folders.end(), folder) != folders.end();
 }
 
+bool has_signature(const file_history_struct& h, const std::string& sig) {
+  for (const file_version_struct& r : h)
+    if (r.sig_want == sig) return true;
+  return false;
+}
+
+// The local paths whose installed copy matches no line of its own history but
+// a line of another history that installs to the same place: a file that
+// moved between the shared folder and a platform folder left its older
+// releases under the other path, and such a copy is still one of ours.
+std::set<std::string> ours_under_another_path() {
+  std::map<std::string, std::string> unmatched;  // local path -> the installed copy's MD5
+  for (const file_history_struct& h : sim_info) {
+    const file_version_struct& e = h.back();
+    if (e.sig_have.empty() || e.sig_have == "NONE" || has_signature(h, e.sig_have)) continue;
+    unmatched.emplace(local_path_of(e), e.sig_have);
+  }
+  std::set<std::string> ours;
+  if (unmatched.empty()) return ours;
+  for (const file_history_struct& h : sim_info) {
+    auto it = unmatched.find(local_path_of(h.back()));
+    if (it != unmatched.end() && has_signature(h, it->second)) ours.insert(it->first);
+  }
+  return ours;
+}
+
 }  // namespace
 
 int choose_files() {
   std::vector<std::string> act_all_folders, keep_all_folders;
+  const std::set<std::string> ours_elsewhere = ours_under_another_path();
   for (size_t i = 0; i < sim_info.size(); ++i) {
     file_history_struct& h = sim_info[i];
     file_version_struct& e = h.back();
@@ -44,14 +72,13 @@ int choose_files() {
     const bool gone = e.sig_want == "GONE";
     if (act) {
       const std::string local = local_path_of(e);
-      bool older = false;
-      for (const file_version_struct& r : h) older |= r.sig_want == e.sig_have;
+      const bool older = has_signature(h, e.sig_have) || ours_elsewhere.count(local);
       if (e.sig_have == "NONE") {
         act = gone ? 0 : 1;
       } else if (e.sig_have == e.sig_want) {
         act = 0;
       } else if (older) {
-        act = 1;  // an older release of ours: updated or deleted without asking
+        act = 1;  // a release of ours: updated or deleted without asking
       } else {
         const std::string folder = folder_of(local);
         if (listed(act_all_folders, folder)) {

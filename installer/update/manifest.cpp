@@ -1,7 +1,8 @@
-// Reading the manifest against the destination: the file's mapping, the
-// examination of every installed copy by its MD5 (on the worker threads as
-// well as the main one, results in manifest order), the sums of what the
-// install downloads and occupies, and the small queries on the histories.
+// Reading the manifest against the destination, in one call or in slices of
+// a frame: the file's mapping and scan, the examination of every installed
+// copy by its MD5 (on the worker threads as well as the main one, results in
+// manifest order), the sums of what the install downloads and occupies, and
+// the small queries on the histories.
 #include "installer/update/manifest.h"
 
 #include <fcntl.h>
@@ -30,7 +31,7 @@ std::string manifest_problem;
 
 // No letter-case repair: the program that uses the installation looks its
 // files up by their exact names, so a file spelled otherwise is not there.
-bool installed_md5(const std::string& path, std::string* out) {
+bool installed_md5(const std::string& path, std::string* out, const std::atomic<bool>* stop) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return false;
   MD5_CTX ctx;
@@ -48,6 +49,10 @@ bool installed_md5(const std::string& path, std::string* out) {
     const size_t kChunk = 256 * 1024;
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk]);
     for (;;) {
+      if (stop && stop->load(std::memory_order_relaxed)) {
+        close(fd);
+        return false;
+      }
       ssize_t n = read(fd, buffer.get(), kChunk);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
@@ -66,52 +71,85 @@ bool installed_md5(const std::string& path, std::string* out) {
   return true;
 }
 
-// [SECTION] The examination
+// [SECTION] The reading under way
 
 namespace {
 
-// One examination of a destination. Every thread takes the next file by an
-// atomic counter and writes only that file's result; the main thread reads
-// the results in manifest order, so the sums and the progress come out the
-// same however many threads hashed.
-struct examination {
-  std::vector<std::string> paths;
-  std::vector<std::string> sigs;
+enum read_stage { stage_scanning = 0, stage_examining = 1 };
+
+// Lines scanned between two looks at the clock: well under a millisecond.
+const size_t kLinesPerSlice = 2048;
+// Files summed between two looks at the clock.
+const size_t kSumsPerSlice = 4096;
+
+// One reading: the mapped manifest and its scan, then the examination of
+// the destination. Every thread takes the next file by an atomic counter and
+// writes only that file's sig_have; the main thread sums the results in
+// manifest order, so the sums and the progress come out the same however
+// many threads hashed. Nothing but the results is kept per file.
+struct reading {
+  int mode = dir_read_install;
+  bool blocking = false;  // one call: the progress goes through dir_progress_hook
+  int stage = stage_scanning;
+  std::string path, title;
+  std::unique_ptr<xmap_class> file;
+  std::unique_ptr<manifest_scanner> scanner;
+
+  std::string local_prefix;  // where the manifest's paths land, fixed at the start
+  size_t count = 0;
   std::unique_ptr<std::atomic<unsigned char>[]> done;
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
   std::vector<THREAD_call*> calls;
   std::vector<char> returned;
-  size_t prefix = 0;  // files done in manifest order
-  size_t step = 1;    // the panel is drawn when the prefix passes a multiple of this
+  size_t summed = 0;  // files examined and summed, in manifest order
+  size_t step = 1;    // the panel is drawn when summed passes a multiple of this
   size_t last_drawn = static_cast<size_t>(-1);
-  std::string title;
+  float down_req = 0.0f, disk_req = 0.0f;
+  bool has_exes = false;
 
-  size_t size() const { return paths.size(); }
+  std::string local_path(size_t i) const {
+    const std::string& path = sim_info[i].back().path;
+    const size_t slash = path.find('/');
+    return slash == std::string::npos ? local_prefix + path : local_prefix + path.substr(slash + 1);
+  }
 
   // Examines one more file; false when none is left to take.
   bool take_one() {
     if (stop.load(std::memory_order_relaxed)) return false;
     size_t i = next.fetch_add(1, std::memory_order_relaxed);
-    if (i >= size()) return false;
+    if (i >= count) return false;
     std::string sig;
-    sigs[i] = installed_md5(paths[i], &sig) ? sig : "NONE";
+    sim_info[i].back().sig_have = installed_md5(local_path(i), &sig, &stop) ? sig : "NONE";
     done[i].store(1, std::memory_order_release);
     return true;
   }
 
-  void advance_prefix() {
-    while (prefix < size() && done[prefix].load(std::memory_order_acquire)) ++prefix;
+  // Sums the files examined so far in manifest order, until the deadline.
+  void sum(uint64_t deadline) {
+    for (size_t k = 0; summed < count && done[summed].load(std::memory_order_acquire); ++k) {
+      if (k % kSumsPerSlice == kSumsPerSlice - 1 && xtim_class::microsecs() >= deadline) return;
+      const size_t i = summed++;
+      file_version_struct& r = sim_info[i].back();
+      r.same = r.sig_have == r.sig_want ? 1 : 0;
+      const int last = static_cast<int>(sim_info[i].size()) - 1;
+      if (r.sig_want != "GONE" && !r.same && want_this_f(static_cast<int>(i), last, r.type)) {
+        down_req += r.zip_size;
+        disk_req += r.ext_size;
+        has_exes |= r.platform == platform_mac || r.platform == platform_windows ||
+                    r.platform == platform_linux;
+      }
+    }
   }
 
-  // The panel, each time the files done in order pass a multiple of step,
+  // The hook's panel, each time the files summed pass a multiple of step,
   // naming the next file.
   void draw_progress() {
-    size_t mark = prefix / step * step;
-    if (!dir_progress_hook || mark >= size() || mark == last_drawn) return;
+    size_t mark = summed / step * step;
+    if (!blocking || !dir_progress_hook || mark >= count || mark == last_drawn) return;
     last_drawn = mark;
-    dir_progress_hook(0, static_cast<float>(mark), static_cast<float>(size()), 1, title,
-                      paths[mark]);
+    dir_progress_hook(0, static_cast<float>(mark), static_cast<float>(count), stage_examining,
+                      title, local_path(mark));
   }
 
   // Waits for the worker calls, at most until the deadline (microseconds);
@@ -133,121 +171,99 @@ struct examination {
   }
 };
 
-examination* g_exam = nullptr;
+reading* g_read = nullptr;
 
 void* examine_worker(void* arg) {
-  examination* e = static_cast<examination*>(arg);
-  while (e->take_one()) {
+  reading* r = static_cast<reading*>(arg);
+  while (r->take_one()) {
   }
   return nullptr;
 }
 
-void start_examination(const std::string& title) {
-  examination* e = new examination;
-  e->title = title;
-  for (const file_history_struct& h : sim_info)
-    e->paths.push_back(app_path + local_path_of(h.back()));
-  e->sigs.assign(e->size(), "NONE");
-  e->done.reset(new std::atomic<unsigned char>[e->size() ? e->size() : 1]);
-  for (size_t i = 0; i < e->size(); ++i) e->done[i].store(0, std::memory_order_relaxed);
-  e->step = e->size() / 200 > 1 ? e->size() / 200 : 1;
-  // A handful of files is not worth waking the workers for.
-  const size_t kWorthSharing = 8;
-  if (e->size() >= kWorthSharing) {
-    int workers = THREAD_worker_count();
-    for (int k = 0; k < workers; ++k) e->calls.push_back(THREAD_run_async(examine_worker, e));
-  }
-  e->returned.assign(e->calls.size(), 0);
-  g_exam = e;
-}
-
-// Every file's result into its history, then the sums in manifest order.
-void finish_examination(examination* e) {
-  for (size_t i = 0; i < e->size() && i < sim_info.size(); ++i) {
-    const int last = static_cast<int>(sim_info[i].size()) - 1;
-    file_version_struct& r = sim_info[i].back();
-    r.sig_have = e->sigs[i];
-    r.same = r.sig_have == r.sig_want ? 1 : 0;
-    if (r.sig_want != "GONE" && !r.same && want_this_f(static_cast<int>(i), last, r.type)) {
-      stg.down_req += r.zip_size;
-      stg.disk_req += r.ext_size;
-      if (r.platform == platform_mac || r.platform == platform_windows ||
-          r.platform == platform_linux)
-        this_install_has_exes = 1;
-    }
-  }
-}
-
 void scan_progress(void* context, size_t offset, size_t size, const std::string& name) {
   if (dir_progress_hook)
-    dir_progress_hook(0, static_cast<float>(offset), static_cast<float>(size), 0,
+    dir_progress_hook(0, static_cast<float>(offset), static_cast<float>(size), stage_scanning,
                       *static_cast<const std::string*>(context), name);
 }
 
-}  // namespace
-
-void dir_examine_cancel() {
-  if (!g_exam) return;
-  g_exam->stop.store(true);
-  g_exam->wait_workers(UINT64_MAX);
-  delete g_exam;
-  g_exam = nullptr;
-}
-
-int dir_examine_step(double seconds) {
-  examination* e = g_exam;
-  if (!e) return 1;
-  const uint64_t deadline = xtim_class::microsecs() + static_cast<uint64_t>(seconds * 1e6);
-  e->draw_progress();
-  // At least one file a call, however short the time.
-  bool more = e->take_one();
-  while (more && xtim_class::microsecs() < deadline) more = e->take_one();
-  e->advance_prefix();
-  // Nothing left to take: the last files are still on the workers.
-  if (!more && e->prefix < e->size()) {
-    e->wait_workers(deadline);
-    e->advance_prefix();
+// The file is let go of once scanned; the workers start on the destination.
+void start_examination(reading* r) {
+  r->scanner.reset();
+  r->file.reset();
+  r->stage = stage_examining;
+  r->local_prefix = app_path + dest_dir_path;
+  r->count = sim_info.size();
+  r->done.reset(new std::atomic<unsigned char>[r->count ? r->count : 1]);
+  for (size_t i = 0; i < r->count; ++i) r->done[i].store(0, std::memory_order_relaxed);
+  r->step = r->count / 200 > 1 ? r->count / 200 : 1;
+  // A handful of files is not worth waking the workers for.
+  const size_t kWorthSharing = 8;
+  if (r->count >= kWorthSharing) {
+    int workers = THREAD_worker_count();
+    for (int k = 0; k < workers; ++k) r->calls.push_back(THREAD_run_async(examine_worker, r));
   }
-  e->draw_progress();
-  if (e->prefix < e->size()) return 0;
-  e->wait_workers(UINT64_MAX);
-  finish_examination(e);
-  delete e;
-  g_exam = nullptr;
-  return 1;
+  r->returned.assign(r->calls.size(), 0);
 }
 
-void dir_examine_progress(int* done, int* total, std::string* current) {
-  const examination* e = g_exam;
-  if (done) *done = e ? static_cast<int>(e->prefix) : 0;
-  if (total) *total = e ? static_cast<int>(e->size()) : 0;
-  if (current) *current = e && e->prefix < e->size() ? e->paths[e->prefix] : std::string();
+// One slice of the examination; true once every file is examined and the
+// sums are set.
+bool examine_slice(reading* r, uint64_t deadline) {
+  r->draw_progress();
+  // Without workers, at least one file a call, however short the time. With
+  // them the frame only sums: one large file would hold it for seconds.
+  bool more = r->calls.empty() && r->take_one();
+  while (more && xtim_class::microsecs() < deadline) more = r->take_one();
+  r->sum(deadline);
+  // Nothing left to take: the last files are still on the workers.
+  if (!more && r->summed < r->count) {
+    r->wait_workers(deadline);
+    r->sum(deadline);
+  }
+  r->draw_progress();
+  if (r->summed < r->count) return false;
+  r->wait_workers(UINT64_MAX);
+  stg.down_req = r->down_req;
+  stg.disk_req = r->disk_req;
+  if (r->has_exes) this_install_has_exes = 1;
+  return true;
 }
 
-// [SECTION] Reading
+void end_reading() {
+  delete g_read;
+  g_read = nullptr;
+}
 
-int dir_scan(const std::string& path, const std::string& title, int mode) {
+// Empties what the last reading left, maps the file and tests its header;
+// dir_read when the scan can begin, with g_read set.
+int begin_reading(const std::string& path, const std::string& title, int mode, bool blocking) {
   dir_examine_cancel();
   deleted_files.clear();
   stg.down_req = 0.0f;
   stg.disk_req = 0.0f;
   sim_info.clear();
+  sim_info.shrink_to_fit();
   manifest_problem.clear();
 
-  xmap_class file(path.c_str());
-  if (!file.map_begin)
+  std::unique_ptr<reading> r(new reading);
+  r->mode = mode;
+  r->blocking = blocking;
+  r->path = path;
+  r->title = title;
+  r->file.reset(new xmap_class(path.c_str()));
+  if (!r->file->map_begin)
     __MACIBM_alert(0, "I tried to read a directory file that does not exist!",
                    "The file is:", path.c_str(), "", t_exit, "Installer-f/utils", 628);
 
-  std::string scan_title = title;
   manifest_scan_options options;
   options.dest_length = mode == dir_read_install ? dest_dir_path.size() : 0;
   options.drop_net_excluded = is_net != 0;
-  options.progress = scan_progress;
-  options.context = &scan_title;
+  if (blocking) {
+    options.progress = scan_progress;
+    options.context = &r->title;
+  }
+  r->scanner.reset(new manifest_scanner(r->file->map_begin, r->file->map_end, options, sim_info));
   int version = 0;
-  int result =
-      scan_manifest(file.map_begin, file.map_end, options, sim_info, &manifest_problem, &version);
+  const int result = r->scanner->begin(&manifest_problem, &version);
   if (result == dir_no_version) {
     xer << "The manifest " << path << " has version " << version << ", newer than we read.\n";
     if (is_net && mode == dir_read_install) new_format(path);
@@ -258,26 +274,87 @@ int dir_scan(const std::string& path, const std::string& title, int mode) {
     xer.flush();
     return result;
   }
-  if (mode == dir_read_install) start_examination(title);
+  g_read = r.release();
   return result;
 }
 
+// One slice of the scan; manifest_scan_more while lines remain, then the
+// scan's result (the reading ends there unless an examination follows).
+int scan_slice(reading* r, uint64_t deadline, size_t lines) {
+  int result;
+  do {
+    result = r->scanner->step(lines, &manifest_problem);
+  } while (result == manifest_scan_more && xtim_class::microsecs() < deadline);
+  if (result == manifest_scan_more) return result;
+  if (result != dir_read) {
+    xer << "The manifest " << r->path << " is unusable: " << manifest_problem << "\n";
+    xer.flush();
+    end_reading();
+  } else if (r->mode == dir_read_install) {
+    start_examination(r);
+  } else {
+    end_reading();
+  }
+  return result;
+}
+
+}  // namespace
+
+void dir_examine_cancel() {
+  if (!g_read) return;
+  g_read->stop.store(true);
+  g_read->wait_workers(UINT64_MAX);
+  end_reading();
+}
+
+void dir_read_progress(int* stage, double* value, double* total, std::string* detail) {
+  const reading* r = g_read;
+  if (stage) *stage = r ? r->stage : -1;
+  double v = 0, t = 0;
+  std::string d;
+  if (r && r->stage == stage_scanning) {
+    v = static_cast<double>(r->scanner->offset());
+    t = static_cast<double>(r->scanner->size());
+    d = r->scanner->name();
+  } else if (r) {
+    v = static_cast<double>(r->summed);
+    t = static_cast<double>(r->count);
+    if (r->summed < r->count) d = r->local_path(r->summed);
+  }
+  if (value) *value = v;
+  if (total) *total = t;
+  if (detail) *detail = d;
+}
+
+// [SECTION] Reading
+
 int read_directory(const std::string& path, const std::string& title, int mode) {
-  int result = dir_scan(path, title, mode);
+  int result = begin_reading(path, title, mode, true);
   if (result != dir_read) return result;
+  result = scan_slice(g_read, UINT64_MAX, SIZE_MAX);
+  if (result != dir_read || mode != dir_read_install) return result;
   // A twentieth of a second per round keeps the panel moving, and the
   // progress hook keeps the window's events flowing between rounds.
-  while (!dir_examine_step(0.05)) {
+  while (!examine_slice(g_read, xtim_class::microsecs() + 50000)) {
   }
+  end_reading();
   return result;
 }
 
 int dir_read_step(const std::string& path, const std::string& title, double seconds) {
-  if (!g_exam) {
-    int result = dir_scan(path, title, dir_read_install);
+  const uint64_t deadline = xtim_class::microsecs() + static_cast<uint64_t>(seconds * 1e6);
+  if (!g_read) {
+    const int result = begin_reading(path, title, dir_read_install, false);
     if (result != dir_read) return result;
   }
-  return dir_examine_step(seconds) ? dir_read : dir_fetched;
+  if (g_read->stage == stage_scanning) {
+    const int result = scan_slice(g_read, deadline, kLinesPerSlice);
+    if (result == manifest_scan_more) return dir_fetched;
+    if (result != dir_read) return result;
+  }
+  if (!examine_slice(g_read, deadline)) return dir_fetched;
+  end_reading();
+  return dir_read;
 }
 
 // [SECTION] Queries

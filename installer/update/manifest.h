@@ -8,25 +8,29 @@
 // whole manifest unusable (the caller then tries another mirror).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 // [SECTION] Records
 
-// One FILE line.
+// One FILE line. A manifest may hold a million of them, so the small fields
+// take the bytes their ranges need; a GONE signature, like "NONE", lives
+// within its string.
 struct file_version_struct {
-  int type = 0;      // install type of the set that wrote the line, 0..4
-  int platform = 0;  // a manifest_platform
+  signed char type = 0;      // install type of the set that wrote the line, 0..4
+  signed char platform = 0;  // a manifest_platform
   int version = 0;
   float zip_size = 0.0f;  // KB of 1000 bytes, truncated
   float ext_size = 0.0f;
-  std::string sig_want;  // 32 lower-case hex digits, or "GONE"
-  std::string sig_have;  // the installed copy: "NONE" or 32 hex digits; last record only
-  std::string path;      // DIR folder + name, starting with the platform folder
-  int same = 0;          // sig_have equals sig_want
-  int want_download = 0;
-  int want_delete = 0;
+  std::string sig_want;    // 32 lower-case hex digits, or "GONE"
+  std::string sig_have;    // the installed copy: "NONE" or 32 hex digits; last record only
+  std::string path;        // DIR folder + name, starting with the platform folder
+  unsigned char same = 0;  // sig_have equals sig_want
+  unsigned char want_download = 0;
+  unsigned char want_delete = 0;
 };
 
 // The records of one path, oldest first; the last is the file's current state.
@@ -61,6 +65,17 @@ enum dir_read_mode {
   dir_read_builder = 1,
 };
 
+// [SECTION] Bounds
+
+// The manifest comes from a mirror we do not control, so the archive, its
+// text and its lines are capped, with room to spare over the largest set we
+// ship: 250,000 files with two lines of history each come to some 40 MB of
+// text (about 80 bytes a line) that zips to under 16 MB, and the caps allow
+// twice that. At the line cap the records take a few hundred MB at most.
+inline constexpr int64_t kManifestArchiveCap = 32ll << 20;
+inline constexpr uint64_t kManifestTextCap = 80ull << 20;
+inline constexpr size_t kManifestLineCap = 1000000;
+
 // [SECTION] Reading
 
 // The whole reading in one call, drawing its progress through
@@ -70,23 +85,21 @@ enum dir_read_mode {
 // A missing manifest is a fatal alert.
 int read_directory(const std::string& path, const std::string& title, int mode = dir_read_install);
 
-// The same in steps for a frame function: dir_scan reads the file and, when it
-// returns dir_read in install mode, starts the examination, which
-// dir_examine_step then carries on for about the given seconds per call (on
-// the worker threads too, when there are any). It returns 1 once every file
-// is examined and down_req, disk_req and this_install_has_exes are set.
-int dir_scan(const std::string& path, const std::string& title, int mode = dir_read_install);
-int dir_examine_step(double seconds);
-// Both for a frame function in one call: while stg.dir_state is dir_fetched,
+// The same in slices for a frame function: while stg.dir_state is dir_fetched,
 //   stg.dir_state = dir_read_step(path, title, 0.01);
-// scans at the first call, then examines for about the seconds given per
-// call, returning dir_fetched until the reading is done. After
-// dir_examine_cancel the next call reads the file again.
+// maps the file and tests its header at the first call, then scans, examines
+// and sums for about the seconds given per call (the examination on the
+// worker threads too, when there are any), returning dir_fetched until the
+// reading is done. After dir_examine_cancel the next call reads the file
+// again.
 int dir_read_step(const std::string& path, const std::string& title, double seconds);
-// Files examined so far in manifest order, of how many, and the local path of
-// the next one (for the progress panel).
-void dir_examine_progress(int* done, int* total, std::string* current);
-// Stops an examination that is under way (a new destination was chosen).
+// Where a reading under way is, for the progress panel: stage 0 scanning
+// (value the bytes read of total) or 1 examining (the files examined in
+// manifest order of total), and the line or local path at hand. Stage -1
+// when no reading is under way.
+void dir_read_progress(int* stage, double* value, double* total, std::string* detail);
+// Stops a reading that is under way (a new destination was chosen, or the
+// program ends) and lets go of the file.
 void dir_examine_cancel();
 
 // Progress of a reading: stage 0 while scanning, 1 while examining; lo, value
@@ -118,6 +131,35 @@ struct manifest_scan_options {
 int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
                   std::vector<file_history_struct>& out, std::string* problem, int* version);
 
+// What manifest_scanner::step returns while lines remain.
+inline constexpr int manifest_scan_more = -1;
+
+// The same scan in slices: begin tests the header (results as scan_manifest,
+// dir_read to go on), then each step reads up to max_lines more lines and
+// returns manifest_scan_more until the last, then dir_read or dir_fetching.
+// The bytes must stay mapped until then.
+class manifest_scanner {
+ public:
+  manifest_scanner(const char* begin, const char* end, const manifest_scan_options& options,
+                   std::vector<file_history_struct>& out);
+  int begin(std::string* problem, int* version);
+  int step(size_t max_lines, std::string* problem);
+  size_t offset() const { return static_cast<size_t>(at_ - begin_); }
+  size_t size() const { return static_cast<size_t>(end_ - begin_); }
+  // The name of the last FILE line read.
+  const std::string& name() const { return name_; }
+
+ private:
+  const char* begin_;
+  const char* end_;
+  const char* at_;
+  manifest_scan_options options_;
+  std::vector<file_history_struct>& out_;
+  std::string folder_, previous_path_, name_;
+  bool any_file_ = false;
+  size_t kept_ = 0;
+};
+
 // "" when the full path of a FILE line is safe to use, else the reason.
 std::string manifest_path_problem(const std::string& path, size_t dest_length);
 
@@ -132,9 +174,10 @@ void chop_platform(std::string& path, int platform);
 // 1 when the path names a folder, not a file.
 int path_has_no_file(const std::string& path);
 // The MD5 of the file at exactly this path, or of a link's text, as 32
-// lower-case hex digits; false for anything else or what cannot be read.
-// Safe on any thread: it neither alerts nor logs.
-bool installed_md5(const std::string& path, std::string* out);
+// lower-case hex digits; false for anything else or what cannot be read, or
+// once *stop is set. Safe on any thread: it neither alerts nor logs.
+bool installed_md5(const std::string& path, std::string* out,
+                   const std::atomic<bool>* stop = nullptr);
 // dest_dir_path + the path less its platform folder.
 std::string local_path_of(const file_version_struct& record);
 

@@ -20,9 +20,11 @@ const char* const kPlatformFolders[] = {"All", "Macintosh", "Windows", "Linux"};
 
 class line_reader {
  public:
-  line_reader(const char* begin, const char* end) : p_(begin), begin_(begin), end_(end) {}
+  line_reader(const char* at, const char* begin, const char* end)
+      : p_(at), begin_(begin), end_(end) {}
 
   bool done() const { return p_ >= end_; }
+  const char* at() const { return p_; }
   size_t offset() const { return static_cast<size_t>(p_ - begin_); }
 
   void skip_blanks() {
@@ -92,14 +94,23 @@ std::string manifest_path_problem(const std::string& path, size_t dest_length) {
   return "";
 }
 
-// One pass over the bytes; memory grows with the kept lines only (a record per
-// FILE line, each field no longer than its line).
-int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
-                  std::vector<file_history_struct>& out, std::string* problem, int* version) {
-  out.clear();
+// [SECTION] The scan in slices
+
+manifest_scanner::manifest_scanner(const char* begin, const char* end,
+                                   const manifest_scan_options& options,
+                                   std::vector<file_history_struct>& out)
+    : begin_(begin), end_(end), at_(begin), options_(options), out_(out) {}
+
+int manifest_scanner::begin(std::string* problem, int* version) {
+  out_.clear();
   if (problem) problem->clear();
+  if (version) *version = 0;
+  if (static_cast<uint64_t>(end_ - begin_) > kManifestTextCap) {
+    if (problem) *problem = "a manifest larger than any set of ours";
+    return dir_fetching;
+  }
   static const int kVersions[] = {840, kManifestVersion, 0};
-  text_header header = classify_text_header(begin, end, kManifestKind, kVersions);
+  text_header header = classify_text_header(begin_, end_, kManifestKind, kVersions);
   if (version) *version = header.version;
   if (header.verdict != header_accepted) {
     if (header.verdict == header_other_version && header.version > kManifestVersion)
@@ -109,22 +120,28 @@ int scan_manifest(const char* begin, const char* end, const manifest_scan_option
                                                    : "a manifest version we do not read";
     return dir_fetching;
   }
+  at_ = header.body;
+  return dir_read;
+}
 
+// Memory grows with the kept lines only: one record per FILE line, its strings
+// without spare room, a GONE signature within the string itself.
+int manifest_scanner::step(size_t max_lines, std::string* problem) {
   auto unusable = [&](const std::string& why, const std::string& path) {
     if (problem) *problem = why + ": " + path;
-    out.clear();
+    out_.clear();
+    out_.shrink_to_fit();
+    at_ = end_;
     return dir_fetching;
   };
 
-  line_reader in(header.body, end);
-  std::string folder, previous_path;
-  bool any_file = false;
-  while (!in.done()) {
+  line_reader in(at_, begin_, end_);
+  for (size_t lines = 0; lines < max_lines && !in.done(); ++lines) {
     in.skip_blanks();
     std::string word = in.token();
     if (word == "DIR" && in.blank_follows()) {
       in.skip_blanks();
-      folder = in.rest_of_line();
+      folder_ = in.rest_of_line();
       in.skip_white();
       continue;
     }
@@ -135,8 +152,8 @@ int scan_manifest(const char* begin, const char* end, const manifest_scan_option
     }
 
     file_version_struct r;
-    r.type = clamp(in.number(), 0, 4);
-    r.platform = clamp(in.number(), 0, 6);
+    r.type = static_cast<signed char>(clamp(in.number(), 0, 4));
+    r.platform = static_cast<signed char>(clamp(in.number(), 0, 6));
     r.version = in.number();
     int zip_kb = in.number();
     int ext_kb = in.number();
@@ -146,14 +163,15 @@ int scan_manifest(const char* begin, const char* end, const manifest_scan_option
     std::string name = in.rest_of_line();
     size_t line_offset = in.offset();
     in.skip_white();
+    name_ = name;
 
-    if (++g_file_lines % 500 == 1 && options.progress)
-      options.progress(options.context, line_offset, static_cast<size_t>(end - begin), name);
-    if (options.drop_net_excluded && (name.find("900 red terrain") != std::string::npos ||
-                                      name.find("Zudad Izuvi Darurezi") != std::string::npos))
+    if (++g_file_lines % 500 == 1 && options_.progress)
+      options_.progress(options_.context, line_offset, size(), name);
+    if (options_.drop_net_excluded && (name.find("900 red terrain") != std::string::npos ||
+                                       name.find("Zudad Izuvi Darurezi") != std::string::npos))
       continue;
 
-    r.path = folder + name;
+    r.path = folder_ + name;
     if (!is_signature(r.sig_want)) return unusable("a signature that is not one", r.path);
     if (zip_kb < 0 || ext_kb < 0) return unusable("a negative size", r.path);
     r.zip_size = static_cast<float>(zip_kb);
@@ -163,15 +181,34 @@ int scan_manifest(const char* begin, const char* end, const manifest_scan_option
       __MACIBM_alert(0, "I am reading the directory text file and found a path that has no file!",
                      "This is impossible to download or delete!", "It is:", r.path.c_str(), t_exit,
                      "Installer-f/utils", 659);
-    std::string why = manifest_path_problem(r.path, options.dest_length);
+    std::string why = manifest_path_problem(r.path, options_.dest_length);
     if (!why.empty()) return unusable(why, r.path);
+    if (++kept_ > kManifestLineCap) return unusable("more lines than any set of ours", r.path);
 
-    if (!any_file || r.path != previous_path) out.emplace_back();
-    any_file = true;
-    previous_path = r.path;
-    out.back().push_back(r);
+    if (!any_file_ || r.path != previous_path_) {
+      out_.emplace_back();
+      previous_path_ = r.path;
+    }
+    any_file_ = true;
+    out_.back().push_back(std::move(r));
   }
+  at_ = in.at();
+  if (!in.done()) return manifest_scan_more;
+  // The growth of the list leaves up to half of it spare.
+  out_.shrink_to_fit();
   return dir_read;
+}
+
+// [SECTION] The scan in one call
+
+int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
+                  std::vector<file_history_struct>& out, std::string* problem, int* version) {
+  manifest_scanner scanner(begin, end, options, out);
+  int result = scanner.begin(problem, version);
+  if (result != dir_read) return result;
+  while ((result = scanner.step(SIZE_MAX, problem)) == manifest_scan_more) {
+  }
+  return result;
 }
 
 int path_has_no_file(const std::string& path) { return path.empty() || path.back() == '/' ? 1 : 0; }

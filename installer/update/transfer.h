@@ -36,10 +36,9 @@ enum file_action_code {
   action_skipped = 3,  // skipped: not wanted, or kept
 };
 
-// Download caps of the fixed documents, in bytes: a mirror that sends more
-// is treated as a failed download.
+// The server list's download cap, in bytes: a mirror that sends more is
+// treated as a failed download (the manifest's caps are beside its reader).
 inline constexpr int64_t kServerListCap = 64 * 1024;
-inline constexpr int64_t kManifestArchiveCap = 32 * 1024 * 1024;
 
 // [SECTION] Driving an install
 

@@ -17,6 +17,7 @@
 #include "core/clock.h"
 #include "core/constants.h"
 #include "core/globals.h"
+#include "Files/io_utils.h"
 #include "installer/screen.h"
 #include "installer/start.h"
 #include "installer/update/manifest.h"
@@ -35,6 +36,11 @@ using testing_support::write_file;
 namespace {
 
 const int kPort = 8015;
+
+int64_t size_of(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
+}
 const char kGoodManifest[] =
     "I\n900 version\nINSTALLER\n\nDIR All/Resources/\n"
     "FILE 0 0 90017 1 2 0123456789abcdef0123456789abcdef a.txt\n"
@@ -204,6 +210,22 @@ TEST_F(Fetch, AMirrorWhoseArchiveIsNotTheManifestIsGivenUp) {
   EXPECT_EQ(stg.server_index, 1);
   EXPECT_NE(log().find("The manifest archive from 127.0.15.11:8015 is not usable"),
             std::string::npos);
+}
+
+// The text that an archive unpacks to is capped, however well it packs.
+TEST_F(Fetch, AManifestTextOverItsCapIsNotUnpacked) {
+  const std::string archive = dir + "big.zip";
+  int status = 0;
+  const std::string out = run_command(
+      "python3 -c \"import zipfile, sys\n"
+      "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "  z.writestr('directory.txt', b'x' * int(sys.argv[2]))\" '" +
+          archive + "' " + std::to_string(kManifestTextCap + 1) + " 2>&1",
+      &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_LT(size_of(archive), kManifestArchiveCap / 32) << "packs far below the archive's cap";
+  EXPECT_NE(unpack_manifest(archive, temp_path), 0);
+  EXPECT_FALSE(file_exists(manifest_file()));
 }
 
 // Mirrors that take no connection: each is tried three times, with pauses

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "Files/io_utils.h"
 #include "installer/app.h"
 #include "installer/builtin_images.h"
+#include "installer/fetch.h"
 #include "installer/ins_texes.h"
 #include "installer/prefs_window.h"
 #include "installer/question.h"
@@ -38,6 +40,7 @@
 #include "net/http.h"
 #include "platform/frame.h"
 #include "platform/gl_hooks.h"
+#include "platform/shell.h"
 #include "platform/startup.h"
 #include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
@@ -563,6 +566,49 @@ TEST_F(Windows, InstallAsksTheTermsThenDecidesThenMakesTheFolders) {
   const std::string text = log();
   EXPECT_LT(text.find("The terms were declined."), text.find("The terms were agreed to."));
   reset_streams();
+}
+
+// A large manifest is read over many frames, each of them short; QUIT ends
+// the program in the middle of it.
+TEST_F(Windows, ALargeManifestIsReadOverShortFramesAndQuitEndsItAtOnce) {
+  std::string body = "I\n900 version\nINSTALLER\n\n";
+  for (int i = 0; i < 200000; ++i) {
+    if (i % 1000 == 0) body += "DIR All/Resources/gone" + std::to_string(i / 1000) + "/\n";
+    body += "FILE 0 0 90017 0 0 GONE old-file-" + std::to_string(i) + ".dat\n";
+  }
+  write_file(manifest_file(), body);
+  dest_dir_path = dir + "dest/";
+  run_command("mkdir -p '" + dest_dir_path + "'");
+  stg.server_count = 1;
+  stg.server_index = 0;
+  stg.dir_state = dir_fetched;
+  const auto update = g_app_hooks.update;
+  g_app_hooks.update = APP_update;
+
+  double longest = 0, whole = 0;
+  int scanning_frames = 0, stage = 0;
+  for (int frame = 0; frame < 2000 && stage == 0; ++frame) {
+    const uint64_t t0 = xtim_class::microsecs();
+    MACIBM_event_proc();
+    const double took = (xtim_class::microsecs() - t0) * 1e-6;
+    longest = std::max(longest, took);
+    whole += took;
+    dir_read_progress(&stage, nullptr, nullptr, nullptr);
+    if (stage == 0) ++scanning_frames;
+  }
+  EXPECT_GT(scanning_frames, 3);
+  EXPECT_EQ(stage, 1) << "examining now";
+  // No frame takes more than a small part of the scan (a share, not seconds:
+  // the machine may be busy).
+  EXPECT_LT(longest, whole / 3) << scanning_frames << " frames scanning";
+  push_click(960 + 25, 78 + 11);  // QUIT
+  MACIBM_event_proc();
+  EXPECT_EQ(app_done, 1);
+  dir_read_progress(&stage, nullptr, nullptr, nullptr);
+  EXPECT_EQ(stage, -1) << "the reading stopped with the program";
+
+  g_app_hooks.update = update;
+  sim_info.clear();
 }
 
 // The preferences window (600 x 380, corner at (212, 194)). Each round

@@ -160,4 +160,44 @@ TEST_F(Decisions, AGoneHistoryNeverDeletesWhatACurrentOneInstallsThere) {
   EXPECT_EQ(flags(), "---d-x");
 }
 
+TEST_F(Decisions, ACopyMatchingAnyPathThatInstallsThereIsOursAndReplacedUnasked) {
+  // Each case: two histories of one local path, "Res/prog", and its installed
+  // copy; the flags of both and whether the user was asked.
+  struct {
+    std::string first_path;
+    std::vector<std::string> first;
+    int first_platform;
+    std::string second_path;
+    std::vector<std::string> second;
+    int second_platform;
+    std::string have, flags;
+    bool asked;
+  } cases[] = {
+      // Moved from the shared folder to a platform folder with new bytes.
+      {"All/Res/prog", {A, "GONE"}, 0, "Linux/Res/prog", {B}, 3, A, "-d", false},
+      // And back, after two releases there.
+      {"Linux/Res/prog", {A, B, "GONE"}, 3, "All/Res/prog", {C}, 0, B, "-d", false},
+      // Whichever history comes first in the manifest.
+      {"Linux/Res/prog", {B}, 3, "All/Res/prog", {A, "GONE"}, 0, A, "d-", false},
+      // Kept with the shared files.
+      {"All/Res/prog", {A, "GONE"}, 0, "Linux/Res/prog", {C, B}, 6, C, "-d", false},
+      // A release for another platform that installs to the same place.
+      {"Windows/Res/prog", {A}, 2, "All/Res/prog", {B}, 0, A, "-d", false},
+      // A copy that no history of that place knows is still the user's.
+      {"All/Res/prog", {A, "GONE"}, 0, "Linux/Res/prog", {B}, 3, D, "--", true},
+      // Another place's history does not vouch for this one.
+      {"All/Res/other", {A, "GONE"}, 0, "Linux/Res/prog", {B}, 3, A, "x-", true},
+  };
+  for (const auto& c : cases) {
+    sim_info.clear();
+    g_asked.clear();
+    add(c.first_path, c.first, c.have, c.first_platform);
+    add(c.second_path, c.second, c.have, c.second_platform);
+    g_answers = {answer_keep, answer_keep};
+    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(flags(), c.flags) << c.first_path << " then " << c.second_path;
+    EXPECT_EQ(!g_asked.empty(), c.asked) << c.first_path << " then " << c.second_path;
+  }
+}
+
 }  // namespace

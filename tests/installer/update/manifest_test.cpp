@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/clock.h"
 #include "core/globals.h"
 #include "core/threads/threads.h"
 #include "installer/start.h"
@@ -23,7 +25,31 @@ using testing_support::read_file;
 using testing_support::run_command;
 using testing_support::write_file;
 
+#ifdef NIMBREL_NO_ALLOCATOR
+// The sanitizer runtimes' count (GCC ships no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <mimalloc.h>
+#endif
+
 namespace {
+
+// Bytes the allocator has handed out to this thread and not had back.
+size_t heap_in_use() {
+#ifdef NIMBREL_NO_ALLOCATOR
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  size_t bytes = 0;
+  mi_heap_visit_blocks(
+      mi_heap_get_default(), true,
+      [](const mi_heap_t*, const mi_heap_area_t* area, void* block, size_t, void* arg) {
+        if (block) *static_cast<size_t*>(arg) += area->full_block_size;
+        return true;
+      },
+      &bytes);
+  return bytes;
+#endif
+}
 
 const std::string kHeader = "I\n900 version\nINSTALLER\n\n";
 const std::string A(32, 'a'), B(32, 'b'), C(32, 'c');
@@ -45,6 +71,12 @@ class Manifest : public testing_support::TempFolderTest {
     this_install_has_exes = 0;
     is_net = 1;
     dir_progress_hook = nullptr;
+  }
+  void TearDown() override {
+    dir_examine_cancel();
+    sim_info.clear();
+    sim_info.shrink_to_fit();
+    TempFolderTest::TearDown();
   }
   // Writes the manifest and reads it against dest_dir_path.
   int read(const std::string& body, int mode = dir_read_install) {
@@ -316,6 +348,146 @@ TEST_F(Manifest, FrameStepsReadLikeOneCallAndCanBeStoppedAndRestarted) {
   EXPECT_EQ(state, dir_read);
   EXPECT_EQ(sim_info.size(), 1u);
   EXPECT_FLOAT_EQ(stg.down_req, 2);
+}
+
+TEST_F(Manifest, ALargeManifestIsReadInBoundedFramesWithinABoundedHeap) {
+  // A set that dropped 300,000 files: each a GONE line of its own.
+  const size_t kLines = 300000;
+  std::string body = kHeader;
+  body.reserve(kLines * 40);
+  for (size_t i = 0; i < kLines; ++i) {
+    if (i % 1000 == 0) body += "DIR All/Resources/gone" + std::to_string(i / 1000) + "/\n";
+    body += "FILE 0 0 90017 0 0 GONE old-file-" + std::to_string(i) + ".dat\n";
+  }
+  write_file(dir + "directory.txt", body);
+  const size_t text = body.size();
+  body = std::string();
+  write_file(dest_dir_path + "Resources", "");  // not a folder: nothing is installed
+
+  const size_t before = heap_in_use();
+  size_t peak = before;
+  double longest = 0, whole = 0;
+  int frames = 0, state = dir_fetched;
+  std::vector<int> stages;
+  double last_value = -1;
+  bool forward = true;
+  while (state == dir_fetched && frames < 100000) {
+    const uint64_t t0 = xtim_class::microsecs();
+    state = dir_read_step(dir + "directory.txt", "t", 0.01);
+    const double took = (xtim_class::microsecs() - t0) * 1e-6;
+    longest = std::max(longest, took);
+    whole += took;
+    peak = std::max(peak, heap_in_use());
+    ++frames;
+    int stage = 0;
+    double value = 0, total = 0;
+    std::string detail;
+    dir_read_progress(&stage, &value, &total, &detail);
+    if (stage < 0) break;
+    if (stages.empty() || stages.back() != stage) {
+      stages.push_back(stage);
+      last_value = -1;
+    }
+    forward &= value >= last_value && value <= total && !detail.empty();
+    last_value = value;
+  }
+  ASSERT_EQ(state, dir_read) << manifest_problem;
+  EXPECT_EQ(sim_info.size(), kLines);
+  EXPECT_FLOAT_EQ(stg.down_req, 0);
+  // The panel scans the text, then examines the disk, moving forward only.
+  EXPECT_EQ(stages, (std::vector<int>{0, 1}));
+  EXPECT_TRUE(forward);
+  // The work is spread: no frame takes more than a small part of the whole
+  // (timed by its share, not in seconds, on a machine that may be busy).
+  EXPECT_GT(frames, 10);
+  EXPECT_LT(longest, whole / 8) << frames << " frames";
+  // A GONE line with its path costs a small record: well under the 400 bytes
+  // a line that a record per field and a copy of every path for the
+  // examination took.
+  const double per_line = double(peak - before) / kLines;
+  EXPECT_LT(per_line, 300) << "bytes per line for " << text << " bytes of text";
+}
+
+TEST_F(Manifest, QuitStopsTheReadingAtAnyStage) {
+  std::string body = kHeader + "DIR All/\n";
+  for (int i = 0; i < 100000; ++i) body += "FILE 0 0 1 2 3 " + A + " f" + std::to_string(i) + "\n";
+  write_file(dir + "directory.txt", body);
+  for (int stop_in : {0, 1}) {
+    int stage = -1;
+    while (dir_read_step(dir + "directory.txt", "t", 0.001) == dir_fetched) {
+      dir_read_progress(&stage, nullptr, nullptr, nullptr);
+      if (stage == stop_in) break;
+    }
+    ASSERT_EQ(stage, stop_in);
+    dir_examine_cancel();
+    dir_read_progress(&stage, nullptr, nullptr, nullptr);
+    EXPECT_EQ(stage, -1);
+  }
+  // The next step reads the file afresh, to its end.
+  int state;
+  while ((state = dir_read_step(dir + "directory.txt", "t", 0.05)) == dir_fetched) {
+  }
+  EXPECT_EQ(state, dir_read);
+  EXPECT_EQ(sim_info.size(), 100000u);
+  EXPECT_FLOAT_EQ(stg.down_req, 200000);
+}
+
+// Installed files of gigabytes (left sparse) hold neither a frame nor QUIT:
+// the workers hash them, and stop between two reads.
+TEST_F(Manifest, HugeInstalledFilesHoldNoFrameAndNoQuit) {
+  THREAD_init();
+  THREAD_make_workers();
+  ASSERT_GT(THREAD_worker_count(), 0);
+  std::string body = kHeader + "DIR All/\n";
+  const int kHuge = THREAD_worker_count() + 2;
+  for (int i = 0; i < kHuge + 20; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    write_file(dest_dir_path + name, "");
+    if (i < kHuge) ASSERT_EQ(truncate((dest_dir_path + name).c_str(), off_t(2) << 30), 0);
+    body += "FILE 0 0 1 2 3 " + A + " " + name + "\n";
+  }
+  write_file(dir + "directory.txt", body);
+  int stage = 0;
+  double longest = 0;
+  for (int frame = 0; frame < 20; ++frame) {
+    const uint64_t t0 = xtim_class::microsecs();
+    ASSERT_EQ(dir_read_step(dir + "directory.txt", "t", 0.01), dir_fetched);
+    longest = std::max(longest, (xtim_class::microsecs() - t0) * 1e-6);
+    dir_read_progress(&stage, nullptr, nullptr, nullptr);
+  }
+  EXPECT_EQ(stage, 1) << "still examining";
+  EXPECT_LT(longest, 1.0) << "a frame waited on a file's hash";
+  const uint64_t t0 = xtim_class::microsecs();
+  dir_examine_cancel();
+  EXPECT_LT((xtim_class::microsecs() - t0) * 1e-6, 1.0) << "the quit waited on the hashes";
+  THREAD_shutdown();
+}
+
+TEST_F(Manifest, TextAndLinesBeyondTheCapsAreUnusable) {
+  // The text: a file one byte over the cap, left sparse (never read).
+  const std::string big = dir + "big.txt";
+  write_file(big, kHeader);
+  ASSERT_EQ(truncate(big.c_str(), off_t(kManifestTextCap) + 1), 0);
+  EXPECT_EQ(read_directory(big, "t"), dir_fetching);
+  EXPECT_EQ(manifest_problem, "a manifest larger than any set of ours");
+  unlink(big.c_str());
+  // The lines: one past the cap, each as short as a line can be.
+  std::string body = kHeader + "DIR All/\n";
+  body.reserve(body.size() + (kManifestLineCap + 1) * 24);
+  for (size_t i = 0; i <= kManifestLineCap; ++i)
+    body += "FILE 0 0 0 0 0 GONE " + std::to_string(i) + "\n";
+  std::vector<file_history_struct> out;
+  std::string problem;
+  manifest_scan_options options;
+  EXPECT_EQ(scan_manifest(body.data(), body.data() + body.size(), options, out, &problem, nullptr),
+            dir_fetching);
+  EXPECT_EQ(problem, "more lines than any set of ours: All/" + std::to_string(kManifestLineCap));
+  EXPECT_TRUE(out.empty());
+  // At the cap it is read.
+  body.resize(body.rfind("FILE"));
+  EXPECT_EQ(scan_manifest(body.data(), body.data() + body.size(), options, out, &problem, nullptr),
+            dir_read);
+  EXPECT_EQ(out.size(), kManifestLineCap);
 }
 
 TEST_F(Manifest, ScanningProgressOnEveryFiveHundredthLine) {
