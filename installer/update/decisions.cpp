@@ -3,11 +3,16 @@
 // answers of one decision pass.
 #include "installer/update/decisions.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <vector>
 
 #include "core/globals.h"
+#include "Files/beneath.h"
+#include "installer/update/folders.h"
 #include "installer/update/manifest.h"
 
 select_alert_fn select_alert_hook = nullptr;
@@ -32,6 +37,14 @@ bool listed(const std::vector<std::string>& folders, const std::string& folder) 
   return std::find(folders.begin(), folders.end(), folder) != folders.end();
 }
 
+bool link_on_the_way(const std::string& local) {
+  std::string rel, leaf;
+  if (!dest_rel(local, &rel)) return false;
+  const int folder = beneath_open_parent(dest_root(), rel, walk_no_links, &leaf);
+  if (folder >= 0) close(folder);
+  return folder == -ELOOP || folder == -EXDEV;
+}
+
 }  // namespace
 
 int choose_files() {
@@ -42,6 +55,12 @@ int choose_files() {
     const int last = static_cast<int>(h.size()) - 1;
     int act = want_this_f(static_cast<int>(i), last, e.type);
     const bool gone = e.sig_want == "GONE";
+    if (act && gone && link_on_the_way(local_path_of(e))) {
+      // Its folder has become a link (or leads through one): the old file
+      // is not there, and what the link reaches is not ours to delete.
+      xer << "Not deleting " << local_path_of(e) << ": a link stands on its way.\n";
+      act = 0;
+    }
     if (act) {
       const std::string local = local_path_of(e);
       bool older = false;

@@ -17,6 +17,7 @@
 #include "core/globals.h"
 #include "core/threads/threads.h"
 #include "core/util/md5.h"
+#include "Files/beneath.h"
 #include "Files/io_utils.h"
 #include "installer/sizes.h"
 #include "installer/start.h"
@@ -30,19 +31,27 @@ std::string manifest_problem;
 
 // No letter-case repair: the program that uses the installation looks its
 // files up by their exact names, so a file spelled otherwise is not there.
-bool installed_md5(const std::string& path, std::string* out) {
+bool installed_md5(const std::string& path, std::string* out, const std::string& root) {
+  // Beneath the root, a copy reached through a link that leads outside is
+  // not read: it counts as missing.
+  const bool beneath = !root.empty() && path.compare(0, root.size(), root) == 0;
+  const std::string rel = beneath ? path.substr(root.size()) : "";
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return false;
+  if ((beneath ? beneath_lstat(root, rel, walk_links_inside, &st) : lstat(path.c_str(), &st)) != 0)
+    return false;
   MD5_CTX ctx;
   MD5Init(&ctx);
   if (S_ISLNK(st.st_mode)) {
     std::string text;
-    if (UTL_read_link(path.c_str(), &text) != 0 || text.empty()) return false;
+    if ((beneath ? beneath_read_link(root, rel, &text) : UTL_read_link(path.c_str(), &text)) != 0 ||
+        text.empty())
+      return false;
     MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(text.data()), text.size());
   } else if (S_ISREG(st.st_mode)) {
     // Whatever took the file's place since the lstat, a FIFO must not hold
     // the examination.
-    int fd = UTL_open_regular(path.c_str(), O_RDONLY | O_NOFOLLOW);
+    int fd = beneath ? beneath_open_read(root, rel, walk_links_inside)
+                     : UTL_open_regular(path.c_str(), O_RDONLY | O_NOFOLLOW);
     if (fd < 0) return false;
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     const size_t kChunk = 256 * 1024;
@@ -75,6 +84,7 @@ namespace {
 // the results in manifest order, so the sums and the progress come out the
 // same however many threads hashed.
 struct examination {
+  std::string root;  // the destination: nothing outside it is read
   std::vector<std::string> paths;
   std::vector<std::string> sigs;
   std::unique_ptr<std::atomic<unsigned char>[]> done;
@@ -95,7 +105,7 @@ struct examination {
     size_t i = next.fetch_add(1, std::memory_order_relaxed);
     if (i >= size()) return false;
     std::string sig;
-    sigs[i] = installed_md5(paths[i], &sig) ? sig : "NONE";
+    sigs[i] = installed_md5(paths[i], &sig, root) ? sig : "NONE";
     done[i].store(1, std::memory_order_release);
     return true;
   }
@@ -145,6 +155,7 @@ void* examine_worker(void* arg) {
 void start_examination(const std::string& title) {
   examination* e = new examination;
   e->title = title;
+  e->root = app_path + dest_dir_path;
   for (const file_history_struct& h : sim_info)
     e->paths.push_back(app_path + local_path_of(h.back()));
   e->sigs.assign(e->size(), "NONE");
