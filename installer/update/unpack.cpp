@@ -128,7 +128,7 @@ bool taken(const std::set<std::string>& takes, const std::string& rel) {
 // 0, or an errno.
 int clear_folder(const std::string& rel, const std::set<std::string>& takes, in_the_way* way) {
   std::vector<std::string> entries;
-  int r = beneath_list_tree(dest_root(), rel, walk_no_links, &entries);
+  int r = beneath_list_tree(dest_root(), rel, walk_links_inside, &entries);
   if (r != 0) return r;
   for (const std::string& entry : entries)
     if (entry.back() != '/' && !taken(takes, entry)) way->users.push_back(entry);
@@ -138,7 +138,7 @@ int clear_folder(const std::string& rel, const std::set<std::string>& takes, in_
   }
   xer << "Removing the folder " << dest_dir_path << rel
       << ": a file of the manifest takes its place.\n";
-  return beneath_remove_tree(dest_root(), rel, walk_no_links);
+  return beneath_remove_tree(dest_root(), rel, walk_links_inside);
 }
 
 // Makes every folder on the way to rel: a missing one is made; a file or a
