@@ -3,6 +3,7 @@
 // answers of one decision pass.
 #include "installer/update/decisions.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "core/globals.h"
 #include "Files/beneath.h"
+#include "installer/start.h"
 #include "installer/update/folders.h"
 #include "installer/update/manifest.h"
 
@@ -45,10 +47,33 @@ bool link_on_the_way(const std::string& local) {
   return folder == -ELOOP || folder == -EXDEV;
 }
 
+// Whether a folder on the way to local is a link that this manifest
+// removes: what is read through it is not the file, which comes to a new
+// folder of that name.
+bool behind_a_gone_link(const std::string& local, const std::set<std::string>& gone_paths) {
+  std::string rel;
+  if (gone_paths.empty() || !dest_rel(local, &rel) || !link_on_the_way(local)) return false;
+  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+    struct stat st;
+    if (gone_paths.count(dest_dir_path + rel.substr(0, slash)) &&
+        beneath_lstat(dest_root(), rel.substr(0, slash), walk_no_links, &st) == 0 &&
+        S_ISLNK(st.st_mode))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int choose_files() {
   std::vector<std::string> act_all_folders, keep_all_folders;
+  std::set<std::string> gone_paths;
+  for (size_t i = 0; i < sim_info.size(); ++i) {
+    const file_version_struct& e = sim_info[i].back();
+    if (e.sig_want == "GONE" &&
+        want_this_f(static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
+      gone_paths.insert(local_path_of(e));
+  }
   for (size_t i = 0; i < sim_info.size(); ++i) {
     file_history_struct& h = sim_info[i];
     file_version_struct& e = h.back();
@@ -60,6 +85,12 @@ int choose_files() {
       // is not there, and what the link reaches is not ours to delete.
       xer << "Not deleting " << local_path_of(e) << ": a link stands on its way.\n";
       act = 0;
+    }
+    if (act && !gone && e.sig_have != "NONE" && behind_a_gone_link(local_path_of(e), gone_paths)) {
+      xer << "Not counting " << local_path_of(e)
+          << " as installed: a link that goes stands on its way.\n";
+      e.sig_have = "NONE";
+      e.same = 0;
     }
     if (act) {
       const std::string local = local_path_of(e);

@@ -101,14 +101,15 @@ struct in_the_way {
   std::vector<std::string> users;  // what of the user's it holds, beneath the destination
 };
 
-// The local paths, beneath the destination, that this manifest deletes or
-// replaces: only these may go to make way.
-std::set<std::string> manifest_takes() {
+// The local paths, beneath the destination, that this manifest deletes (and
+// those it replaces, when asked): only these may go to make way.
+std::set<std::string> manifest_takes(bool replaced_too) {
   std::set<std::string> takes;
   for (const file_history_struct& h : sim_info) {
     const file_version_struct& e = h.back();
     std::string rel;
-    if ((e.want_delete || e.want_download) && dest_rel(local_path_of(e), &rel)) takes.insert(rel);
+    if ((e.want_delete || (replaced_too && e.want_download)) && dest_rel(local_path_of(e), &rel))
+      takes.insert(rel);
   }
   return takes;
 }
@@ -142,7 +143,7 @@ int clear_folder(const std::string& rel, const std::set<std::string>& takes, in_
 }
 
 // Makes every folder on the way to rel: a missing one is made; a file or a
-// link that the manifest deletes gives way to it; anything else of the
+// link that this manifest deletes gives way to it; anything else of the
 // user's stops the unpacking. 0, or an errno (EXDEV: the way leads out of
 // the destination).
 int make_way(const std::string& rel, in_the_way* way) {
@@ -154,7 +155,7 @@ int make_way(const std::string& rel, in_the_way* way) {
     int r = beneath_lstat(dest_root(), folder, walk_links_inside, &st);
     if (r == 0 && S_ISDIR(st.st_mode)) continue;
     if (r == 0) {
-      if (!takes_known) takes = manifest_takes();
+      if (!takes_known) takes = manifest_takes(false);
       takes_known = true;
       if (!takes.count(folder)) {
         if (S_ISLNK(st.st_mode)) continue;  // followed: the next step judges where it leads
@@ -245,7 +246,7 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
       struct stat st;
       if (problem.empty() && beneath_lstat(dest_root(), rel, walk_links_inside, &st) == 0 &&
           S_ISDIR(st.st_mode)) {
-        code = clear_folder(rel, manifest_takes(), &way);
+        code = clear_folder(rel, manifest_takes(true), &way);
         if (!way.users.empty())
           problem = "something of the user's is in the way";
         else if (code != 0)

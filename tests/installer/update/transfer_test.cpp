@@ -623,6 +623,8 @@ TEST_F(Shapes, AFolderBecomesALinkAFileOrAFolderInOneRun) {
   const std::vector<set_file> moved = {set_file("All/B/x", "ax"), set_file("All/B/y", "ay")};
   const set_file a_link = link("All/A", "B");
   const set_file a_file = set_file("All/A", "now a file");
+  const set_file a_gone = set_file("All/A", "").after({"B"}).now_gone();
+  const set_file a_x = set_file("All/A/x", "a folder again");
   const set_file g_file = set_file("All/G", "a file");
   const std::vector<set_file> g_folder = {set_file("All/G/a", "ga"), set_file("All/G/b", "gb")};
   const set_file g_gone = set_file("All/G", "").after({"a file"}).now_gone();
@@ -636,6 +638,7 @@ TEST_F(Shapes, AFolderBecomesALinkAFileOrAFolderInOneRun) {
       {"folder to link, the link last", {folder, cat({old_gone, moved, {a_link}})}, {1, 1}},
       {"folder to file, the file first", {folder, cat({{a_file}, old_gone})}, {1, 1}},
       {"folder to file, the file last", {folder, cat({old_gone, {a_file}})}, {1, 1}},
+      {"link to folder", {cat({moved, {a_link}}), cat({moved, {a_gone}, {a_x}})}, {1, 1}},
       {"file to folder, the folder first", {{g_file}, cat({g_folder, {g_gone}})}, {1, 1}},
       {"file to folder, the folder last", {{g_file}, cat({{g_gone}, g_folder})}, {1, 1}},
       {"the user's file in the old folder",
