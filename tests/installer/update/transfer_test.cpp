@@ -641,6 +641,16 @@ TEST_F(Shapes, AFolderBecomesALinkAFileOrAFolderInOneRun) {
       {"link to folder", {cat({moved, {a_link}}), cat({moved, {a_gone}, {a_x}})}, {1, 1}},
       {"file to folder, the folder first", {{g_file}, cat({g_folder, {g_gone}})}, {1, 1}},
       {"file to folder, the folder last", {{g_file}, cat({{g_gone}, g_folder})}, {1, 1}},
+      // The user's own link A -> B makes the wanted A/x the file that B/x's
+      // deletion takes: checked after the deletions, the install is not
+      // complete.
+      {"a deletion that takes a wanted file",
+       {moved, {set_file("All/A/x", "ax"), set_file("All/B/x", "").after({"ax"}).now_gone()}},
+       {1, 0},
+       [](const std::string& dest) { symlink("B", (dest + "A").c_str()); },
+       {},
+       {},
+       {"The installation is not complete", "File: " + dir + "root/Nimbrel/A/x\n"}},
       {"the user's file in the old folder",
        {folder, cat({{a_file}, old_gone})},
        {1, 0},
