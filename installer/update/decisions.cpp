@@ -3,12 +3,19 @@
 // answers of one decision pass.
 #include "installer/update/decisions.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <set>
 #include <vector>
 
 #include "core/globals.h"
+#include "Files/beneath.h"
+#include "installer/start.h"
+#include "installer/update/folders.h"
 #include "installer/update/manifest.h"
 
 select_alert_fn select_alert_hook = nullptr;
@@ -59,17 +66,60 @@ std::set<std::string> ours_under_another_path() {
   return ours;
 }
 
+bool link_on_the_way(const std::string& local) {
+  std::string rel, leaf;
+  if (!dest_rel(local, &rel)) return false;
+  const int folder = beneath_open_parent(dest_root(), rel, walk_no_links, &leaf);
+  if (folder >= 0) close(folder);
+  return folder == -ELOOP || folder == -EXDEV;
+}
+
+// Whether a folder on the way to local is a link that this manifest
+// removes: what is read through it is not the file, which comes to a new
+// folder of that name.
+bool behind_a_gone_link(const std::string& local, const std::set<std::string>& gone_paths) {
+  std::string rel;
+  if (gone_paths.empty() || !dest_rel(local, &rel) || !link_on_the_way(local)) return false;
+  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+    struct stat st;
+    if (gone_paths.count(dest_dir_path + rel.substr(0, slash)) &&
+        beneath_lstat(dest_root(), rel.substr(0, slash), walk_no_links, &st) == 0 &&
+        S_ISLNK(st.st_mode))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int choose_files() {
   std::vector<std::string> act_all_folders, keep_all_folders;
   const std::set<std::string> ours_elsewhere = ours_under_another_path();
+  std::set<std::string> gone_paths;
+  for (size_t i = 0; i < sim_info.size(); ++i) {
+    const file_version_struct& e = sim_info[i].back();
+    if (e.sig_want == "GONE" &&
+        want_this_f(static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
+      gone_paths.insert(local_path_of(e));
+  }
   for (size_t i = 0; i < sim_info.size(); ++i) {
     file_history_struct& h = sim_info[i];
     file_version_struct& e = h.back();
     const int last = static_cast<int>(h.size()) - 1;
     int act = want_this_f(static_cast<int>(i), last, e.type);
     const bool gone = e.sig_want == "GONE";
+    if (act && gone && link_on_the_way(local_path_of(e))) {
+      // Its folder has become a link (or leads through one): the old file
+      // is not there, and what the link reaches is not ours to delete.
+      xer << "Not deleting " << local_path_of(e) << ": a link stands on its way.\n";
+      act = 0;
+    }
+    if (act && !gone && e.sig_have != "NONE" && behind_a_gone_link(local_path_of(e), gone_paths)) {
+      xer << "Not counting " << local_path_of(e)
+          << " as installed: a link that goes stands on its way.\n";
+      e.sig_have = "NONE";
+      e.same = 0;
+    }
     if (act) {
       const std::string local = local_path_of(e);
       const bool older = has_signature(h, e.sig_have) || ours_elsewhere.count(local);

@@ -6,10 +6,12 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <set>
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "Files/beneath.h"
 #include "Files/errors.h"
 #include "Files/io_utils.h"
 #include "installer/start.h"
@@ -27,6 +29,15 @@ bool usable_dest_dir(std::string& path) {
   if (p.back() != '/') p += '/';
   if (p.find_first_not_of('/') == std::string::npos) return false;
   path = p;
+  return true;
+}
+
+std::string dest_root() { return app_path + dest_dir_path; }
+
+bool dest_rel(const std::string& path, std::string* rel) {
+  if (dest_dir_path.empty() || path.compare(0, dest_dir_path.size(), dest_dir_path) != 0)
+    return false;
+  *rel = path.substr(dest_dir_path.size());
   return true;
 }
 
@@ -70,6 +81,12 @@ bool inside_dest(const std::string& path) { return depth_in_dest(path) >= 0; }
 
 // [SECTION] Standard folders
 
+namespace {
+
+std::string leaf_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+}  // namespace
+
 void make_dir_error(const std::string& path, int code) {
   const std::string error = "Error: " + error_str(code);
   const std::string location = "Install Location: " + dest_dir_path;
@@ -111,14 +128,18 @@ void make_dirs() {
       folders.insert(rel.substr(0, slash));
   }
   struct stat dest_stat;
-  const bool dest_there = stat((app_path + dest_dir_path).c_str(), &dest_stat) == 0;
+  const bool dest_there = stat(dest_root().c_str(), &dest_stat) == 0 && S_ISDIR(dest_stat.st_mode);
+  // Made beneath the destination: a link on the way that leads outside
+  // refuses the folder. Where a file stands in a folder's way, the unpacking
+  // decides what may go.
   for (const std::string& folder : folders) {
     const std::string path = dest_dir_path + folder;
-    if (dest_there && !inside_dest(path)) {
+    int r = beneath_mkdir(dest_root(), folder, 0755);
+    if (r == EXDEV || r == ELOOP) {
       xer << "Not making " << path << ": a link takes it outside the destination.\n";
       continue;
     }
-    int r = make_folder(path);
+    if (r == ENOTDIR && dest_there) continue;
     if (show_make_dir_err(r)) {
       make_dir_error(path, r);
       break;
@@ -126,17 +147,24 @@ void make_dirs() {
   }
 
   for (const char* folder : kFixedFolders) {
-    int r = make_folder(dest_dir_path + folder);
-    if (show_make_dir_err(r)) make_dir_error(dest_dir_path + folder, r);
+    int r = beneath_mkdir(dest_root(), folder, 0755);
+    if (r == EXDEV || r == ELOOP)
+      xer << "Not making " << dest_dir_path << folder
+          << ": a link takes it outside the destination.\n";
+    else if (show_make_dir_err(r))
+      make_dir_error(dest_dir_path + folder, r);
   }
 
   // Framework entries that should be links but are folders make way for the
   // links the archives bring; a failed rename is of no consequence.
   for (const char* framework : {"VYKO.framework/", "NBWidgets.framework/"}) {
-    const std::string base = dest_dir_path + "Resources/plugins/" + framework;
-    if (!is_sim_link((base + "Versions/Current").c_str(), nullptr))
-      rename_file(base + "Versions/", "Current", "_Current");
-    if (!is_sim_link((base + "Resources").c_str(), nullptr))
-      rename_file(base, "Resources", "_Resources");
+    const std::string base = std::string("Resources/plugins/") + framework;
+    for (const char* entry : {"Versions/Current", "Resources"}) {
+      const std::string from = base + entry;
+      const std::string to = from.substr(0, from.rfind('/') + 1) + "_" + leaf_name(entry);
+      struct stat st;
+      if (beneath_lstat(dest_root(), from, walk_links_inside, &st) == 0 && !S_ISLNK(st.st_mode))
+        beneath_rename(dest_root(), from, to, walk_links_inside);
+    }
   }
 }

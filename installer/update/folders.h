@@ -20,6 +20,12 @@ void make_dir_error(const std::string& path, int code);
 // files must never land beside the system's own folders.
 bool usable_dest_dir(std::string& path);
 
+// The destination as the root of everything the engine touches (app_path in
+// front), and the part of a destination path beneath it: false when the path
+// does not start with dest_dir_path.
+std::string dest_root();
+bool dest_rel(const std::string& path, std::string* rel);
+
 // True when the folder that holds path (its nearest existing folder) lies
 // inside the destination once every symbolic link on the way is followed.
 // What is written, deleted or tidied away passes this first.

@@ -18,6 +18,7 @@
 #include "core/globals.h"
 #include "core/threads/threads.h"
 #include "core/util/md5.h"
+#include "Files/beneath.h"
 #include "Files/io_utils.h"
 #include "installer/sizes.h"
 #include "installer/start.h"
@@ -31,19 +32,28 @@ std::string manifest_problem;
 
 // No letter-case repair: the program that uses the installation looks its
 // files up by their exact names, so a file spelled otherwise is not there.
-bool installed_md5(const std::string& path, std::string* out, const std::atomic<bool>* stop) {
+bool installed_md5(const std::string& path, std::string* out, const std::string& root,
+                   const std::atomic<bool>* stop) {
+  // Beneath the root, a copy reached through a link that leads outside is
+  // not read: it counts as missing.
+  const bool beneath = !root.empty() && path.compare(0, root.size(), root) == 0;
+  const std::string rel = beneath ? path.substr(root.size()) : "";
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return false;
+  if ((beneath ? beneath_lstat(root, rel, walk_links_inside, &st) : lstat(path.c_str(), &st)) != 0)
+    return false;
   MD5_CTX ctx;
   MD5Init(&ctx);
   if (S_ISLNK(st.st_mode)) {
     std::string text;
-    if (UTL_read_link(path.c_str(), &text) != 0 || text.empty()) return false;
+    if ((beneath ? beneath_read_link(root, rel, &text) : UTL_read_link(path.c_str(), &text)) != 0 ||
+        text.empty())
+      return false;
     MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(text.data()), text.size());
   } else if (S_ISREG(st.st_mode)) {
     // Whatever took the file's place since the lstat, a FIFO must not hold
     // the examination.
-    int fd = UTL_open_regular(path.c_str(), O_RDONLY | O_NOFOLLOW);
+    int fd = beneath ? beneath_open_read(root, rel, walk_links_inside)
+                     : UTL_open_regular(path.c_str(), O_RDONLY | O_NOFOLLOW);
     if (fd < 0) return false;
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     const size_t kChunk = 256 * 1024;
@@ -96,6 +106,7 @@ struct reading {
   std::unique_ptr<manifest_scanner> scanner;
 
   std::string local_prefix;  // where the manifest's paths land, fixed at the start
+  std::string root;          // the destination: nothing outside it is read
   size_t count = 0;
   std::unique_ptr<std::atomic<unsigned char>[]> done;
   std::atomic<size_t> next{0};
@@ -120,7 +131,7 @@ struct reading {
     size_t i = next.fetch_add(1, std::memory_order_relaxed);
     if (i >= count) return false;
     std::string sig;
-    sim_info[i].back().sig_have = installed_md5(local_path(i), &sig, &stop) ? sig : "NONE";
+    sim_info[i].back().sig_have = installed_md5(local_path(i), &sig, root, &stop) ? sig : "NONE";
     done[i].store(1, std::memory_order_release);
     return true;
   }
@@ -192,6 +203,7 @@ void start_examination(reading* r) {
   r->file.reset();
   r->stage = stage_examining;
   r->local_prefix = app_path + dest_dir_path;
+  r->root = r->local_prefix;
   r->count = sim_info.size();
   r->done.reset(new std::atomic<unsigned char>[r->count ? r->count : 1]);
   for (size_t i = 0; i < r->count; ++i) r->done[i].store(0, std::memory_order_relaxed);

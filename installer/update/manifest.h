@@ -175,8 +175,9 @@ void chop_platform(std::string& path, int platform);
 int path_has_no_file(const std::string& path);
 // The MD5 of the file at exactly this path, or of a link's text, as 32
 // lower-case hex digits; false for anything else or what cannot be read, or
-// once *stop is set. Safe on any thread: it neither alerts nor logs.
-bool installed_md5(const std::string& path, std::string* out,
+// once *stop is set. Safe on any thread: it neither alerts nor logs. With a
+// root that path starts with, only what lies beneath the root is read.
+bool installed_md5(const std::string& path, std::string* out, const std::string& root = "",
                    const std::atomic<bool>* stop = nullptr);
 // dest_dir_path + the path less its platform folder.
 std::string local_path_of(const file_version_struct& record);

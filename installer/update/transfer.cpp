@@ -23,6 +23,7 @@
 #include "core/alert.h"
 #include "core/clock.h"
 #include "core/globals.h"
+#include "Files/beneath.h"
 #include "Files/errors.h"
 #include "Files/folder_list.h"
 #include "Files/io_utils.h"
@@ -60,6 +61,19 @@ struct retry_state {
   stream_retry streams[4];
 };
 retry_state g_retry;
+
+// Each wanted file as the run last saw it in place with the manifest's MD5
+// (unpacked and checked, or found current): the end of the install finds it
+// the same, after every deletion and removal, or the install is incomplete.
+struct placed_file {
+  bool wanted = false;
+  bool known = false;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  timespec mtime = {}, ctime = {};
+};
+std::vector<placed_file> g_placed;
 
 // Files finished since the start of the run: with the slots' byte counts it
 // tells the frame step whether a call did anything.
@@ -210,19 +224,20 @@ void stream_finished(int s) {
     next.stream_takes_next[s] = 1;
 }
 
+// A deletion never follows a link on its way: what lies behind a link is
+// not the old file (a release may have turned its folder into that link).
 void delete_obsolete(const std::string& destination) {
-  int r;
-  const bool inside = inside_dest(destination);
-  if (inside) {
-    r = delete_file(destination);
-  } else {
+  std::string rel;
+  int r = dest_rel(destination, &rel) ? beneath_unlink(dest_root(), rel, walk_no_links) : EXDEV;
+  const bool through_link = r == ELOOP || r == EXDEV;
+  if (through_link) {
     r = EACCES;
-    xer << "Not deleting " << destination << ": a link takes it outside the destination.\n";
+    xer << "Not deleting " << destination << ": a link stands on its way.\n";
   }
   if (stg.log_actions)
     xer << "now we want to nuke a file: DELETING  file " << destination << ", with result=" << r
         << ".\n";
-  if (inside) {
+  if (!through_link) {
     std::string folder = destination.substr(0, destination.rfind('/') + 1);
     while (folder.size() > dest_dir_path.size()) {
       deleted_files.insert(folder);
@@ -236,6 +251,36 @@ void delete_obsolete(const std::string& destination) {
     __MACIBM_alert(0, "Could not delete a file that I no longer want to have!", text.c_str(),
                    destination.c_str(), "", t_exit, "Installer-f/utils", 482);
   }
+}
+
+bool stat_in_place(int file, struct stat* st) {
+  std::string rel;
+  return dest_rel(local_path_of(sim_info[file].back()), &rel) &&
+         beneath_lstat(dest_root(), rel, walk_links_inside, st) == 0;
+}
+
+void record_placed(int file) {
+  if (g_placed.size() < sim_info.size()) g_placed.resize(sim_info.size());
+  placed_file& p = g_placed[file];
+  struct stat st;
+  p = placed_file();
+  p.wanted = true;
+  if (!stat_in_place(file, &st)) return;
+  p.known = true;
+  p.dev = st.st_dev;
+  p.ino = st.st_ino;
+  p.size = st.st_size;
+  p.mtime = st.st_mtim;
+  p.ctime = st.st_ctim;
+}
+
+bool still_placed(int file) {
+  const placed_file& p = g_placed[file];
+  struct stat st;
+  return stat_in_place(file, &st) && st.st_dev == p.dev && st.st_ino == p.ino &&
+         st.st_size == p.size && st.st_mtim.tv_sec == p.mtime.tv_sec &&
+         st.st_mtim.tv_nsec == p.mtime.tv_nsec && st.st_ctim.tv_sec == p.ctime.tv_sec &&
+         st.st_ctim.tv_nsec == p.ctime.tv_nsec;
 }
 
 void give_up() {
@@ -271,6 +316,7 @@ void step_stream(int s, int i) {
 
   if (!e.want_delete && !e.want_download) {
     stg.file_action = e.same ? action_current : action_skipped;
+    if (e.same) record_placed(i);
     stream_finished(s);
     return;
   }
@@ -335,6 +381,7 @@ void step_stream(int s, int i) {
     e.sig_have = e.sig_want;
     next.finished_kb += e.zip_size;
     next.installed_kb += e.ext_size;
+    record_placed(i);
   }
   // A local failure has set install_error and shown its alert; the file
   // counts as handled and the install stops after this call.
@@ -374,10 +421,31 @@ void clean_up() {
     const std::string& folder = *it;
     if (fixed_folder(folder) || is_link(folder) || !inside_dest(folder)) continue;
     if (opensave_getitems(folder, 0, names, kinds) != 0) continue;
-    int r = delete_file(folder);
+    std::string rel;
+    if (!dest_rel(folder, &rel)) continue;
+    int r = beneath_unlink(dest_root(), rel, walk_no_links);
     if (stg.log_actions)
       xer << "cleanup: DELETING  file " << folder << ", with result=" << r << ".\n";
   }
+}
+
+// Checked after the deletions and the clean-up, so that nothing they did
+// passes for a complete install.
+bool wanted_files_in_place() {
+  std::string first;
+  size_t missing = 0;
+  for (size_t i = 0; i < g_placed.size() && i < sim_info.size(); ++i) {
+    if (!g_placed[i].wanted || (g_placed[i].known && still_placed(static_cast<int>(i)))) continue;
+    const std::string local = local_path_of(sim_info[i].back());
+    xer << "Not in place at the end of the install: " << local << ".\n";
+    if (missing++ == 0) first = local;
+  }
+  if (missing == 0) return true;
+  const std::string line2 =
+      "File: " + first + (missing > 1 ? " and " + std::to_string(missing - 1) + " more" : "");
+  MACIBM_alert(0, "The installation is not complete: a file it put in place is missing or changed.",
+               line2.c_str(), "Install again to put it back.", "", t_alert);
+  return false;
 }
 
 void rename_installation() {
@@ -413,6 +481,10 @@ int grab_files() {
 
   clean_up();
   if (stg.install_error) return 1;
+  if (!wanted_files_in_place()) {
+    stg.install_error = 1;
+    return 1;
+  }
   next.all_done = 1;
   rename_installation();
   return 1;
@@ -434,6 +506,7 @@ void reset_streams() {
   next.reset_time = xtim.act_time;
   next.running_kb = next.finished_kb = next.installed_kb = 0.0f;
   g_retry = retry_state();
+  g_placed.clear();
 }
 
 void install_prepare() {

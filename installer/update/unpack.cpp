@@ -7,16 +7,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "Files/beneath.h"
 #include "Files/errors.h"
 #include "Files/io_utils.h"
 #include "Files/zip.h"
 #include "Files/zip_entries.h"
+#include "installer/start.h"
 #include "installer/update/folders.h"
+#include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
 
 namespace {
@@ -31,18 +35,8 @@ const uint64_t kForkLimit = 64ull << 20;
 // Empties and removes the scratch folder (a leftover of an interrupted run
 // included). Only a real folder of that name is touched, never one that a
 // link stands for.
-void clear_scratch(const std::string& scratch) {
-  const std::string folder = scratch.substr(0, scratch.size() - 1);
-  struct stat st;
-  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
-  if (DIR* d = opendir(folder.c_str())) {
-    while (struct dirent* e = readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") unlink((scratch + name).c_str());
-    }
-    closedir(d);
-  }
-  rmdir(folder.c_str());
+void clear_scratch(const std::string& folder_rel) {
+  beneath_remove_tree(dest_root(), folder_rel + kScratch, walk_links_inside);
 }
 
 // The entries must be exactly the file (regular or link) and optionally its
@@ -67,27 +61,8 @@ std::string entries_problem(const std::vector<zip_entry_info>& entries, const st
   return files == 1 ? "" : "no entry for the file";
 }
 
-// A link may point anywhere inside the destination, reckoned from where the
-// link will stand (its real folder), never outside it nor to an absolute path.
-bool link_stays_inside(const std::string& text, int depth) {
-  if (text.empty() || text[0] == '/' || depth < 0) return false;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t slash = text.find('/', start);
-    if (slash == std::string::npos) slash = text.size();
-    const std::string part = text.substr(start, slash - start);
-    if (part == "..") {
-      if (--depth < 0) return false;
-    } else if (!part.empty() && part != ".") {
-      ++depth;
-    }
-    start = slash + 1;
-  }
-  return true;
-}
-
 // What the unpacked file must be before it may take the target's place.
-std::string unpacked_problem(const std::string& file, const std::string& destination,
+std::string unpacked_problem(const std::string& file, const std::string& folder_rel,
                              const file_version_struct& want) {
   struct stat st;
   if (lstat(file.c_str(), &st) != 0) return "the archive left no file";
@@ -96,7 +71,9 @@ std::string unpacked_problem(const std::string& file, const std::string& destina
   if (link) {
     std::string text;
     if (UTL_read_link(file.c_str(), &text) != 0 || text.empty()) return "an unreadable link";
-    if (!link_stays_inside(text, depth_in_dest(destination)))
+    // Judged where it will stand, against the destination as it is on disk:
+    // links already there (this release's own included) are followed.
+    if (!beneath_link_stays_inside(dest_root(), folder_rel, text))
       return "a link that leads out of the destination";
   } else if (static_cast<uint64_t>(st.st_size) >
              static_cast<uint64_t>(want.ext_size) * 1000 + 1000) {
@@ -115,6 +92,102 @@ std::string unpacked_problem(const std::string& file, const std::string& destina
 // everything else came from the archive.
 bool local_failure(int code) { return code > 0 && code < 20000; }
 
+// [SECTION] Making way
+
+// What stands in the way of a new file when a release turns a folder into a
+// file or a link, or a file or link into a folder.
+struct in_the_way {
+  std::string path;                // the entry in the way, as the user sees it
+  std::vector<std::string> users;  // what of the user's it holds, beneath the destination
+};
+
+// The local paths, beneath the destination, that this manifest deletes (and
+// those it replaces, when asked): only these may go to make way.
+std::set<std::string> manifest_takes(bool replaced_too) {
+  std::set<std::string> takes;
+  for (const file_history_struct& h : sim_info) {
+    const file_version_struct& e = h.back();
+    std::string rel;
+    if ((e.want_delete || (replaced_too && e.want_download)) && dest_rel(local_path_of(e), &rel))
+      takes.insert(rel);
+  }
+  return takes;
+}
+
+bool taken(const std::set<std::string>& takes, const std::string& rel) {
+  if (takes.count(rel)) return true;
+  // A fork twin goes with its file; our scratch folder is ours.
+  const size_t slash = rel.rfind('/') + 1;
+  if (rel.compare(slash, 2, "._") == 0 && takes.count(rel.substr(0, slash) + rel.substr(slash + 2)))
+    return true;
+  return rel.find(std::string("/") + kScratch) != std::string::npos ||
+         rel.compare(0, sizeof kScratch - 1, kScratch) == 0;
+}
+
+// Removes the folder that stands where the file rel goes, when everything in
+// it is the manifest's to delete or replace; else names what is the user's.
+// 0, or an errno.
+int clear_folder(const std::string& rel, const std::set<std::string>& takes, in_the_way* way) {
+  std::vector<std::string> entries;
+  int r = beneath_list_tree(dest_root(), rel, walk_links_inside, &entries);
+  if (r != 0) return r;
+  for (const std::string& entry : entries)
+    if (entry.back() != '/' && !taken(takes, entry)) way->users.push_back(entry);
+  if (!way->users.empty()) {
+    way->path = dest_dir_path + rel;
+    return 0;
+  }
+  xer << "Removing the folder " << dest_dir_path << rel
+      << ": a file of the manifest takes its place.\n";
+  return beneath_remove_tree(dest_root(), rel, walk_links_inside);
+}
+
+// Makes every folder on the way to rel: a missing one is made; a file or a
+// link that this manifest deletes gives way to it; anything else of the
+// user's stops the unpacking. 0, or an errno (EXDEV: the way leads out of
+// the destination).
+int make_way(const std::string& rel, in_the_way* way) {
+  std::set<std::string> takes;
+  bool takes_known = false;
+  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+    const std::string folder = rel.substr(0, slash);
+    struct stat st;
+    int r = beneath_lstat(dest_root(), folder, walk_links_inside, &st);
+    if (r == 0 && S_ISDIR(st.st_mode)) continue;
+    if (r == 0) {
+      if (!takes_known) takes = manifest_takes(false);
+      takes_known = true;
+      if (!takes.count(folder)) {
+        if (S_ISLNK(st.st_mode)) continue;  // followed: the next step judges where it leads
+        way->path = dest_dir_path + folder;
+        way->users.push_back(folder);
+        return 0;
+      }
+      xer << "Removing " << dest_dir_path << folder
+          << ": a folder of the manifest takes its place.\n";
+      if ((r = beneath_unlink(dest_root(), folder, walk_links_inside)) != 0) return r;
+    } else if (r != ENOENT) {
+      return r;
+    }
+    r = beneath_mkdir(dest_root(), folder, 0755);
+    if (r != 0) return r;
+  }
+  return 0;
+}
+
+// The alert that stops an install rather than delete what is the user's.
+void show_in_the_way(const in_the_way& way) {
+  std::string what = way.users.front() == way.path.substr(dest_dir_path.size())
+                         ? way.path
+                         : dest_dir_path + way.users.front();
+  if (way.users.size() > 1) what += " and " + std::to_string(way.users.size() - 1) + " more";
+  const std::string l2 = "In the way: " + way.path;
+  const std::string l3 = "Move this out of the installation folder: " + what;
+  xer << "Not installing over " << way.path << ": it holds files that are not the manifest's.\n";
+  MACIBM_alert(0, "The installer cannot put a new file in place: something of yours is in the way.",
+               l2.c_str(), l3.c_str(), "Then install again.", t_alert);
+}
+
 }  // namespace
 
 int extract_and_delete_file(const std::string& archive, const std::string& destination,
@@ -123,46 +196,84 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
   size_t slash = destination.rfind('/', search_end);
   const std::string folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
   const std::string leaf = destination.substr(folder.size());
+  std::string rel;
+  const bool under_dest = dest_rel(destination, &rel);
+  const std::string folder_rel = under_dest ? rel.substr(0, rel.size() - leaf.size()) : "";
   const std::string scratch = app_path + folder + kScratch;
 
   int result = unpack_done;
   int code = 0;
   std::string problem;
+  in_the_way way;
   std::vector<zip_entry_info> entries;
   if ((code = zip_list_entries(archive, entries)) != 0) {
     problem = "an archive that cannot be read";
   } else {
     problem = entries_problem(entries, leaf, want);
   }
-  if (problem.empty() && !inside_dest(destination)) {
-    code = EACCES;
-    problem = "a target outside the destination";
-  } else if (problem.empty()) {
-    clear_scratch(scratch);
-    if (mkdir(scratch.c_str(), 0700) != 0) {
-      code = errno;
+  if (problem.empty()) {
+    // The folders on the way are made (or made free) beneath the
+    // destination; a way that leads out of it is refused.
+    if (!under_dest) {
+      code = EXDEV;
+    } else if ((code = make_way(rel, &way)) == 0 && way.users.empty()) {
+      std::string ignored;
+      const int parent = beneath_open_parent(dest_root(), rel, walk_links_inside, &ignored);
+      if (parent < 0)
+        code = -parent;
+      else
+        close(parent);
+    }
+    if (!way.users.empty()) {
+      problem = "something of the user's is in the way";
+    } else if (code == EXDEV || code == ELOOP) {
+      code = EACCES;
+      problem = "a target outside the destination";
+    } else if (code != 0) {
+      problem = "its folder could not be made";
+    }
+  }
+  if (problem.empty()) {
+    clear_scratch(folder_rel);
+    if ((code = beneath_mkdir(dest_root(), folder_rel + kScratch, 0700)) != 0) {
       problem = "no scratch folder";
     } else if ((code = zip_to_file(archive, folder + kScratch)) != 0) {
       problem = "the archive did not unpack";
     } else {
-      problem = unpacked_problem(scratch + leaf, destination, want);
+      problem = unpacked_problem(scratch + leaf, folder_rel, want);
+      // A folder where the file goes (a release that turns a folder into a
+      // file or a link) goes first, when all of it is the manifest's.
+      struct stat st;
+      if (problem.empty() && beneath_lstat(dest_root(), rel, walk_links_inside, &st) == 0 &&
+          S_ISDIR(st.st_mode)) {
+        code = clear_folder(rel, manifest_takes(true), &way);
+        if (!way.users.empty())
+          problem = "something of the user's is in the way";
+        else if (code != 0)
+          problem = "it could not take the old folder's place";
+      }
       if (problem.empty()) {
         // Into place: the file, and its fork where the volume keeps forks
         // beside files.
-        if (rename((scratch + leaf).c_str(), (app_path + destination).c_str()) != 0) {
-          code = errno;
+        code = beneath_rename(dest_root(), folder_rel + kScratch + leaf, rel, walk_links_inside);
+        if (code != 0) {
           problem = "it could not take the old file's place";
         } else {
-          rename((scratch + "._" + leaf).c_str(), (app_path + folder + "._" + leaf).c_str());
+          beneath_rename(dest_root(), folder_rel + kScratch + "._" + leaf, folder_rel + "._" + leaf,
+                         walk_links_inside);
         }
       }
     }
-    clear_scratch(scratch);
+    clear_scratch(folder_rel);
   }
 
   if (!problem.empty()) {
     xer << "Not installing " << destination << " from " << archive << ": " << problem << ".\n";
-    if (local_failure(code)) {
+    if (!way.users.empty()) {
+      result = unpack_failed;
+      stg.install_error = 1;
+      show_in_the_way(way);
+    } else if (local_failure(code)) {
       result = unpack_failed;
       stg.install_error = 1;
       const std::string l2 = "Error: " + error_str(code);
@@ -176,10 +287,11 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
     }
   }
 
-  // Programs of a Mac bundle; done even when the unpacking failed.
+  // Programs of a Mac bundle; done even when the unpacking failed, but only
+  // beneath the destination.
   int chmod_result = 0;
   if (destination.find("Contents/MacOS/") != std::string::npos)
-    chmod_result = make_file_executable(destination.c_str());
+    chmod_result = under_dest ? beneath_chmod(dest_root(), rel, 0755) : EACCES;
   if (stg.log_actions) {
     xer << "EXPANDING file " << destination << ", with result=" << code << ".\n";
     xer << "CHMODING  file " << destination << ", with result=" << chmod_result << ".\n";

@@ -12,6 +12,7 @@
 #include "installer/update/decisions.h"
 #include "installer/update/manifest.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -198,6 +199,23 @@ TEST_F(Decisions, ACopyMatchingAnyPathThatInstallsThereIsOursAndReplacedUnasked)
     EXPECT_EQ(flags(), c.flags) << c.first_path << " then " << c.second_path;
     EXPECT_EQ(!g_asked.empty(), c.asked) << c.first_path << " then " << c.second_path;
   }
+}
+
+TEST_F(Decisions, AGoneFileBehindALinkIsNeitherDeletedNorAskedAbout) {
+  // A release turned the folder Old into a link to New: the old files are
+  // no longer there, and what the link reaches is New's, whatever it holds.
+  dest_dir_path = dir;
+  testing_support::run_command("mkdir -p '" + dir + "New' '" + dir + "Real' && ln -s New '" + dir +
+                               "Old'");
+  add("All/Old/same", {A, "GONE"}, A);     // the moved file, as read through the link
+  add("All/Old/changed", {A, "GONE"}, D);  // New's copy differs from every old one
+  add("All/Real/gone", {A, "GONE"}, A);    // a real folder: deleted as ever
+  add("All/Missing/gone", {A, "GONE"}, A);
+  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(flags(), "--xx");
+  EXPECT_TRUE(g_asked.empty());
+  EXPECT_NE(log().find("Not deleting " + dir + "Old/same: a link stands on its way.\n"),
+            std::string::npos);
 }
 
 }  // namespace
