@@ -127,8 +127,15 @@ void comp_file(const std::string& path);
 void comp_all_files();
 // Stops the packing workers, if they run, once their current files are done.
 void builder_stop_packing();
+// The longest destination folder (its path's length) a set is made for: the
+// installer's reader must take every line of the set's manifest there.
+inline constexpr size_t kLongestDestination = 100;
+// Ends the run, naming the file, when the installer's reader would refuse or
+// drop a line of this path (below the master) at such a destination.
+// shown: the file as the alert names it.
+void check_installer_takes(const std::string& rel, const std::string& shown);
 // A size in bytes as the manifest's kilobytes: truncated toward zero.
-int kb_of(uint64_t bytes);
+int64_t kb_of(uint64_t bytes);
 // The platform code of a file from its folder below the master and its
 // master path; -1 when the first folder is no platform folder.
 int platform_of(const std::string& folder, const std::string& path);

@@ -191,6 +191,7 @@ void write_departed() {
     const file_version_struct& first = history.front();
     if (!first.want_download) continue;
     if (!is_good_file(src_fold + first.path, 0, 0)) continue;
+    check_installer_takes(first.path, first.path);
     std::string destination = first.path;
     trim_dest_folder(destination);
     if (set_packed.destinations.count(destination)) {

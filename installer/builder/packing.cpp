@@ -48,9 +48,15 @@ bool contains(const std::string& text, const std::string& part) {
 // change: group and world lose the write bit in the archive.
 const unsigned kClearedModeBits = 022;
 
+// The manifest's kilobyte.
+const uint64_t kBytesPerKB = 1000;
+
+// Numbers the archives' temporary names of this run.
+std::atomic<unsigned> g_part_serial{0};
+
 }  // namespace
 
-int kb_of(uint64_t bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
+int64_t kb_of(uint64_t bytes) { return static_cast<int64_t>(bytes / kBytesPerKB); }
 
 std::string archive_of(const std::string& path) {
   return dst_folder + sim_name + "/" + path.substr(src_fold.size()) + ".zip";
@@ -59,7 +65,10 @@ std::string archive_of(const std::string& path) {
 // The archive is written under a hidden name beside its place and renamed
 // there only when whole, so a set never holds a half-written archive. Names
 // starting with "." never come from the master (its walk does not see
-// them), so the hidden name cannot meet another file of the set.
+// them), so the hidden name cannot meet another file of the set. The name is
+// a short number of this run: the file's own name with a prefix and a
+// suffix would pass the file system's limit where the archive's name does
+// not.
 void pack_one(pack_job& job) {
   struct stat st;
   const bool link = lstat(job.path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -69,7 +78,7 @@ void pack_one(pack_job& job) {
   }
   const size_t slash = job.archive.rfind('/');
   const std::string part =
-      job.archive.substr(0, slash + 1) + "." + job.archive.substr(slash + 1) + ".part";
+      job.archive.substr(0, slash + 1) + "." + std::to_string(++g_part_serial) + ".part";
   job.zip_code = zip_pack_file(job.path, part, kClearedModeBits, &job.packed);
   if (job.zip_code) return;
   if (stat(part.c_str(), &st) != 0 || rename(part.c_str(), job.archive.c_str()) != 0) {
@@ -109,6 +118,19 @@ int platform_of(const std::string& folder, const std::string& path) {
   return platform_all;
 }
 
+void check_installer_takes(const std::string& rel, const std::string& shown) {
+  const std::string problem = manifest_path_problem(rel, kLongestDestination);
+  if (!problem.empty())
+    builder_fatal("YOU IDIOT!", "The installer would refuse this file: " + problem + "!", shown,
+                  rel, __LINE__);
+  const size_t slash = rel.rfind('/');
+  if (manifest_name_dropped(slash == std::string::npos ? rel : rel.substr(slash + 1)))
+    builder_fatal("YOU IDIOT!",
+                  "The installer drops every file so named: the name holds the words of a folder "
+                  "the internet install leaves out!",
+                  shown, rel, __LINE__);
+}
+
 namespace {
 
 void write_line(const std::string& text) { ouf << text << "\n"; }
@@ -136,6 +158,7 @@ void record_packed(const pack_job& job) {
   if (platform < 0)
     builder_fatal("WHAT THE FUCK? I CAN'T TELL WHAT TYPE OF FILE THIS IS!", folder,
                   folder.substr(0, folder.find('/')), "", 319);
+  check_installer_takes(rel, job.path);
 
   std::string key = rel;
   chop_platform(key, platform);
@@ -163,8 +186,8 @@ void record_packed(const pack_job& job) {
   now.type = install_type;
   now.platform = platform;
   now.version = kBuildVersion;
-  now.zip_size = static_cast<float>(kb_of(job.zip_bytes));
-  now.ext_size = static_cast<float>(kb_of(job.packed.bytes));
+  now.zip_size = kb_of(job.zip_bytes);
+  now.ext_size = kb_of(job.packed.bytes);
   now.sig_want = job.packed.md5;
   now.path = rel;
   write_line(manifest_file_line(now));

@@ -169,8 +169,8 @@ void finish_examination(examination* e) {
     r.sig_have = e->sigs[i];
     r.same = r.sig_have == r.sig_want ? 1 : 0;
     if (r.sig_want != "GONE" && !r.same && want_this_f(static_cast<int>(i), last, r.type)) {
-      stg.down_req += r.zip_size;
-      stg.disk_req += r.ext_size;
+      stg.down_req += static_cast<float>(r.zip_size);
+      stg.disk_req += static_cast<float>(r.ext_size);
       if (r.platform == platform_mac || r.platform == platform_windows ||
           r.platform == platform_linux)
         this_install_has_exes = 1;
@@ -318,6 +318,6 @@ std::string manifest_file_line(const file_version_struct& r) {
   size_t slash = r.path.rfind('/');
   std::string name = slash == std::string::npos ? r.path : r.path.substr(slash + 1);
   return "FILE " + std::to_string(r.type) + " " + std::to_string(r.platform) + " " +
-         std::to_string(r.version) + " " + std::to_string(static_cast<int>(r.zip_size)) + " " +
-         std::to_string(static_cast<int>(r.ext_size)) + " " + r.sig_want + " " + name;
+         std::to_string(r.version) + " " + std::to_string(r.zip_size) + " " +
+         std::to_string(r.ext_size) + " " + r.sig_want + " " + name;
 }

@@ -9,8 +9,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "installer/update/manifest_rules.h"
 
 // [SECTION] Records
 
@@ -19,8 +22,10 @@ struct file_version_struct {
   int type = 0;      // install type of the set that wrote the line, 0..4
   int platform = 0;  // a manifest_platform
   int version = 0;
-  float zip_size = 0.0f;  // KB of 1000 bytes, truncated
-  float ext_size = 0.0f;
+  // KB of 1000 bytes, truncated; whole numbers, so that sizes from 16 GiB up
+  // (past a float's exact integers) are carried and written exactly.
+  int64_t zip_size = 0;
+  int64_t ext_size = 0;
   std::string sig_want;  // 32 lower-case hex digits, or "GONE"
   std::string sig_have;  // the installed copy: "NONE" or 32 hex digits; last record only
   std::string path;      // DIR folder + name, starting with the platform folder
@@ -117,9 +122,6 @@ struct manifest_scan_options {
 // it) or dir_fetching with the reason in *problem.
 int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
                   std::vector<file_history_struct>& out, std::string* problem, int* version);
-
-// "" when the full path of a FILE line is safe to use, else the reason.
-std::string manifest_path_problem(const std::string& path, size_t dest_length);
 
 // [SECTION] Queries
 

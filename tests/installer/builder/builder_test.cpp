@@ -168,6 +168,30 @@ TEST_F(BuilderTest, RelativeLocationsWithoutTheirSlash) {
   EXPECT_EQ(sh("unzip -Z1 " + shq(set_of(dir + "out/") + "directory.txt.zip")), "directory.txt\n");
 }
 
+// A place below the platform folder exactly `length` bytes long, of
+// folders of 99 bytes and a file name, in a master's All/Resources.
+std::string place_of_length(size_t length) {
+  std::string place = "Resources/";
+  while (length - place.size() > 120) place += std::string(98, 'd') + "x/";
+  return place + std::string(length - place.size() - 4, 'n') + ".txt";
+}
+
+// Names up to the file system's limit less ".zip", and a path that just
+// fits the longest destination, are packed and taken by the installer.
+TEST_F(BuilderTest, LongestNamesAndDeepestPathsArePacked) {
+  const std::string longest = place_of_length(kManifestPathLimit - kLongestDestination);
+  const std::vector<std::string> places = {"Resources/" + std::string(242, 'a') + ".txt",
+                                           "Resources/" + std::string(247, 'b') + ".txt", longest};
+  for (const std::string& place : places) {
+    sh("mkdir -p " + shq(master + "All/" + place.substr(0, place.rfind('/'))));
+    write_file(master + "All/" + place, place);
+  }
+  const std::string out = dir + "out/";
+  ASSERT_EQ(build(out), 0) << log_tail();
+  for (const std::string& place : places)
+    EXPECT_EQ(sh("unzip -p " + shq(set_of(out) + "All/" + place + ".zip")), place);
+}
+
 // [SECTION] The next release
 
 TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
@@ -271,6 +295,7 @@ class BuilderStops : public BuilderTest {
 };
 
 TEST_F(BuilderStops, NamesAndEntriesTheManifestCannotCarry) {
+  const std::string deepest = place_of_length(kManifestPathLimit - kLongestDestination + 1);
   expect_each_stops({
       {"a copy", "echo x > 'All/Resources/menu copy.txt'", "found a copy file!"},
       {"a folder called a copy",
@@ -291,6 +316,18 @@ TEST_F(BuilderStops, NamesAndEntriesTheManifestCannotCarry) {
       {"a folder named like a text",
        "mkdir All/Resources/notes.txt && echo x > All/Resources/notes.txt/a",
        "found a folder named like a file"},
+      {"a path too deep for the longest destination",
+       "mkdir -p " + shq("All/" + deepest.substr(0, deepest.rfind('/'))) + " && echo x > " +
+           shq("All/" + deepest),
+       "The installer would refuse this file: a path too long for the destination!\n" + master +
+           "All/" + deepest + "\n"},
+      {"a name holding the red terrain's words", "echo x > 'All/Resources/900 red terrain.txt'",
+       "The installer drops every file so named"},
+      {"a name holding the orbit textures' words",
+       "echo x > 'All/Aircraft/Zudad Izuvi Darurezi map.png'",
+       "drops every file so named: the name holds the words of a folder the internet install "
+       "leaves out!\n" +
+           master + "All/Aircraft/Zudad Izuvi Darurezi map.png\n"},
       {"a file beside the platform folders", "echo x > top.txt",
        "I CAN'T TELL WHAT TYPE OF FILE THIS IS!"},
       {"two names one letter case apart", "echo x > All/Resources/Big.bin",

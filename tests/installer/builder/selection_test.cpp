@@ -174,6 +174,7 @@ TEST_F(Selection, DiscAndRegionalSetsInOneProcess) {
 
   install_type = install_disc;
   build_install();
+  expect_installer_takes_every_file(dir + "out/" + build_name[0] + "/");
   const std::string disc = manifest_in(dir + "out/" + build_name[0] + "/");
   // Red terrain and orbit textures go on the disc, regional scenery does
   // not; every line is of this set's type, with no history and no GONE.
@@ -198,6 +199,7 @@ TEST_F(Selection, DiscAndRegionalSetsInOneProcess) {
                {"Europe", "+45+010.dsf"},        {"Asia", "+20+080.dsf"},
                {"Australia", "+30+150.dsf"}};
   for (const auto& t : tiles) {
+    expect_installer_takes_every_file(dir + "regions/" + t.set + "/");
     const std::string text = manifest_in(dir + "regions/" + t.set + "/");
     EXPECT_NE(text.find(std::string(" ") + t.tile + "\n"), std::string::npos) << t.set << text;
     EXPECT_EQ(text.find("Resources"), std::string::npos) << t.set;
