@@ -86,8 +86,10 @@ struct set_record {
   // would share one old history.
   std::set<std::string, no_case_compare_string> keys;
   // Where the packed files land in an installation (the path less its
-  // platform folder): a file that left the set must not be deleted there.
-  std::set<std::string, no_case_compare_string> destinations;
+  // platform folder, exactly as spelt), with the platform codes of the files
+  // that land there.
+  std::map<std::string, std::vector<int>> destinations;
+  std::string last_path;  // of the last FILE line written
   int lines_carried = 0;  // old history lines written again
   int gone_lines = 0;
 };

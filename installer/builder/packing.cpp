@@ -167,10 +167,18 @@ void record_packed(const pack_job& job) {
                   job.path, key, __LINE__);
   std::string destination = rel;
   trim_dest_folder(destination);
-  set_packed.destinations.insert(destination);
+  set_packed.destinations[destination].push_back(platform);
 
+  // Keys meet without regard to letter case, but an installation on this
+  // platform holds a file spelt otherwise as another file: that history
+  // leaves the set, so that its file is deleted, and this one starts anew.
   auto old = sim_info_index.find(key);
+  std::string old_destination;
   if (old != sim_info_index.end()) {
+    old_destination = sim_info[static_cast<size_t>(old->second)].front().path;
+    trim_dest_folder(old_destination);
+  }
+  if (old != sim_info_index.end() && old_destination == destination) {
     file_history_struct& history = sim_info[static_cast<size_t>(old->second)];
     for (const file_version_struct& r : history) {
       if (r.sig_want == job.packed.md5 || r.sig_want == "GONE") continue;
@@ -191,6 +199,7 @@ void record_packed(const pack_job& job) {
   now.sig_want = job.packed.md5;
   now.path = rel;
   write_line(manifest_file_line(now));
+  set_packed.last_path = rel;
 
   if (++num_files_com % 20 == 0)
     builder_status("reg: " + std::to_string(reg) +

@@ -197,21 +197,27 @@ TEST_F(BuilderTest, LongestNamesAndDeepestPathsArePacked) {
 TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
   ASSERT_EQ(build(dir + "out1/"), 0) << log_tail();
   std::string old = aged(manifest_of(dir + "out1/", "first.txt"), "old.txt");
-  // A file whose platform code changed where it stands: its old history has
-  // another key, yet lands where the packed file does.
+  // A file whose platform code narrowed where it stands (it was for every
+  // system, now it is for Linux only): its old history has another key and
+  // lands where the packed file does, but not for every system it served.
   const std::string admin = "All/Resources/plugins/PluginAdminLin.vyk";
   sh("sed -i -E 's/^FILE 0 6 (90016 .* PluginAdminLin[.]vyk)$/FILE 0 0 \\1/' " + shq(old));
+  // A file spelt otherwise before: an installation here holds both spellings.
+  sh("sed -i -E 's/ big[.]bin$/ Big.bin/' " + shq(old));
   const std::string a = testing_support::md5sum_of("older revived");
   const std::string b = testing_support::md5sum_of("revived");
   // Histories the first release did not write: a file gone already, a file
-  // that left and is junk by today's rules, and one that came back.
+  // that left and is junk by today's rules, one that came back, and a Linux
+  // file that a file for every system now replaces in place.
   std::ofstream(old, std::ios::app) << "\nDIR All/Resources/\n"
                                     << "FILE 0 0 90010 1 1 " << a << " kept gone.txt\n"
                                     << "FILE 0 0 90012 0 0 GONE kept gone.txt\n"
                                     << "FILE 0 0 90010 1 1 " << a << " notes.bak\n"
                                     << "FILE 0 0 90010 0 0 " << a << " revived.txt\n"
                                     << "FILE 0 0 90012 0 0 GONE revived.txt\n"
-                                    << "FILE 0 0 90014 0 0 " << b << " revived.txt\n";
+                                    << "FILE 0 0 90014 0 0 " << b << " revived.txt\n"
+                                    << "DIR Linux/Resources/\n"
+                                    << "FILE 0 3 90010 0 0 " << a << " exactly 999.txt\n";
 
   // Changed, removed, added, brought back, and moved to the Linux folder
   // (it still lands in the same place of an installation).
@@ -245,21 +251,28 @@ TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
       {"All/Weapons/bomb.wpn",
        "0 0 90016 0 0 " + sig("All/Weapons/bomb.wpn") + "\n0 0 90017 0 0 GONE\n"},
       {"All/Weapons/missile.wpn", "0 0 90017 0 0 " + packed("All/Weapons/missile.wpn") + "\n"},
-      {"All/Resources/big.bin", "0 0 90017 300 300 " + sig("All/Resources/big.bin") + "\n"},
+      {"All/Resources/big.bin", "0 0 90017 300 300 " + sig("All/Resources/Big.bin") + "\n"},
+      {"All/Resources/Big.bin",
+       "0 0 90016 300 300 " + sig("All/Resources/Big.bin") + "\n0 0 90017 0 0 GONE\n"},
       {"All/Resources/kept gone.txt", "0 0 90010 1 1 " + a + "\n0 0 90012 0 0 GONE\n"},
       {"All/Resources/notes.bak", ""},
       {"All/Resources/revived.txt", "0 0 90010 0 0 " + a + "\n0 0 90017 0 0 " + b + "\n"},
-      {"All/Resources/plugins/other.txt", ""},
-      {admin, "0 6 90017 0 0 " + sig(admin) + "\n"},
+      // Moved from All to the Linux folder: gone for the other systems.
+      {"All/Resources/plugins/other.txt",
+       "0 0 90016 0 0 " + sig("All/Resources/plugins/other.txt") + "\n0 0 90017 0 0 GONE\n"},
+      // The packed history first, the departed one after a line of another path.
+      {admin,
+       "0 6 90017 0 0 " + sig(admin) + "\n0 0 90016 0 0 " + sig(admin) + "\n0 0 90017 0 0 GONE\n"},
+      {"Linux/Resources/exactly 999.txt", ""},
       {"Linux/Resources/plugins/other.txt",
        "0 3 90017 0 0 " + sig("All/Resources/plugins/other.txt") + "\n"},
   };
   ASSERT_EQ(records_of(before, admin).substr(0, 4), "0 0 ");
   for (const auto& c : cases) EXPECT_EQ(records_of(now, c.path), c.records) << c.path;
-  for (const std::string path : {"All/Resources/plugins/other.txt", admin.c_str()})
-    EXPECT_NE(builder_log.find("Left the set but not gone: " + path + " "), std::string::npos)
-        << path << "\n"
-        << log_tail();
+  EXPECT_NE(builder_log.find("Left the set but not gone: Linux/Resources/exactly 999.txt "),
+            std::string::npos)
+      << log_tail();
+  EXPECT_EQ(builder_log.find("Left the set but not gone: All/"), std::string::npos) << log_tail();
 }
 
 // [SECTION] What stops a build
