@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <utility>
 
@@ -133,6 +134,88 @@ void check_installer_takes(const std::string& rel, const std::string& shown) {
 
 namespace {
 
+std::vector<std::string> components(const std::string& path) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    if (slash == std::string::npos) slash = path.size();
+    out.push_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  return out;
+}
+
+// The installation's links a path meets: an installation holds the All
+// folder and one platform folder of the master, laid over each other.
+bool link_in_installation(const std::vector<std::string>& at, const char* platform_folder,
+                          std::string* text) {
+  std::string place;
+  for (const std::string& part : at) place += "/" + part;
+  for (const char* top : {ALL_str, platform_folder}) {
+    struct stat st;
+    const std::string path = src_fold + top + place;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+      return UTL_read_link(path.c_str(), text) == 0;
+  }
+  return false;
+}
+
+// Why the installer would refuse the link at rel (below the master) in an
+// installation for the system of platform_folder, or "". The installer
+// judges a link by where it leads on disk, through every link on its way,
+// from the place the link lands at (rel less its platform folder).
+std::string link_problem(const std::string& rel, const char* platform_folder) {
+  std::string text;
+  if (UTL_read_link((src_fold + rel).c_str(), &text) != 0) return "it cannot be read";
+  std::vector<std::string> at = components(rel);
+  at.erase(at.begin());  // the platform folder
+  at.pop_back();         // the link itself
+  std::deque<std::string> rest;
+  // Beyond this many links the system gives up too.
+  const int kMostLinksFollowed = 40;
+  int followed = 0;
+  for (;;) {
+    if (text.empty()) return "it is empty";
+    if (text[0] == '/') return "it is absolute";
+    if (++followed > kMostLinksFollowed) return "its links go round in a loop";
+    const std::vector<std::string> parts = components(text);
+    rest.insert(rest.begin(), parts.begin(), parts.end());
+    bool met_link = false;
+    while (!rest.empty() && !met_link) {
+      const std::string part = rest.front();
+      rest.pop_front();
+      if (part.empty() || part == ".") continue;
+      if (part == "..") {
+        if (at.empty()) return "it climbs out of the installation";
+        at.pop_back();
+        continue;
+      }
+      at.push_back(part);
+      if (link_in_installation(at, platform_folder, &text)) {
+        at.pop_back();
+        met_link = true;
+      }
+    }
+    if (!met_link) return "";
+  }
+}
+
+// A link must stay inside every installation that takes it.
+void check_link(const pack_job& job, const std::string& rel, int platform) {
+  std::vector<const char*> systems;
+  if (platform == platform_all) systems = {APL_str, WIN_str, LIN_str};
+  if (platform == platform_mac) systems = {APL_str};
+  if (platform == platform_windows) systems = {WIN_str};
+  if (platform == platform_linux || platform == platform_linux_with_all) systems = {LIN_str};
+  for (const char* system : systems) {
+    const std::string why = link_problem(rel, system);
+    if (!why.empty())
+      builder_fatal("YOU IDIOT!", "found a link the installer refuses: " + why + "!", job.path,
+                    std::string("in an installation for ") + system, __LINE__);
+  }
+}
+
 void write_line(const std::string& text) { ouf << text << "\n"; }
 
 void record_packed(const pack_job& job) {
@@ -159,6 +242,7 @@ void record_packed(const pack_job& job) {
     builder_fatal("WHAT THE FUCK? I CAN'T TELL WHAT TYPE OF FILE THIS IS!", folder,
                   folder.substr(0, folder.find('/')), "", 319);
   check_installer_takes(rel, job.path);
+  if (job.packed.link) check_link(job, rel, platform);
 
   std::string key = rel;
   chop_platform(key, platform);

@@ -341,6 +341,21 @@ TEST_F(BuilderStops, NamesAndEntriesTheManifestCannotCarry) {
        "drops every file so named: the name holds the words of a folder the internet install "
        "leaves out!\n" +
            master + "All/Aircraft/Zudad Izuvi Darurezi map.png\n"},
+      // Links the installer refuses: each inside the master, none inside an
+      // installation, where the platform folder is left out.
+      {"an absolute link", "ln -s /etc/hostname All/Resources/host",
+       "found a link the installer refuses: it is absolute!\n" + master +
+           "All/Resources/host\nin an installation for Macintosh\n"},
+      {"a link that climbs out", "ln -s ../../Linux/nimbrel Windows/up",
+       "found a link the installer refuses: it climbs out of the installation!\n" + master +
+           "Windows/up\nin an installation for Windows\n"},
+      {"a chain of links that leads out",
+       "mkdir All/Resources/d && ln -s .. All/Resources/d/up && "
+       "ln -s d/up/../../All/Weapons All/Resources/esc",
+       "found a link the installer refuses: it climbs out of the installation!\n" + master +
+           "All/Resources/esc\n"},
+      {"a loop of links", "ln -s loop2 Linux/loop1 && ln -s loop1 Linux/loop2",
+       "its links go round in a loop!\n" + master + "Linux/loop1\n"},
       {"a file beside the platform folders", "echo x > top.txt",
        "I CAN'T TELL WHAT TYPE OF FILE THIS IS!"},
       {"two names one letter case apart", "echo x > All/Resources/Big.bin",
