@@ -192,6 +192,31 @@ TEST_F(BuilderTest, LongestNamesAndDeepestPathsArePacked) {
     EXPECT_EQ(sh("unzip -p " + shq(set_of(out) + "All/" + place + ".zip")), place);
 }
 
+// The maintainers' script says which log it could not write and why, and
+// still gives the builder's own status and reason.
+TEST_F(BuilderTest, ALogThatCannotBeWrittenIsNamedWithItsReason) {
+  const std::string log = dir + "no such folder/log.txt", out = dir + "out/";
+  sh("mkdir " + shq(out));
+  auto run = [&](int* status) {
+    return sh("env BUILDER=" + shq(std::string(NIMBREL_BINARY_DIR) + "/nimbrel_builder") +
+                  " BUILDER_LOG=" + shq(log) + " bash " + shq(source_file("tools/build_set.sh")) +
+                  " " + shq(master) + " " + shq(out) + " 2>&1",
+              status);
+  };
+  const std::string told =
+      "build_set: could not write the log to " + log + ": No such file or directory\n";
+  int status = -1;
+  std::string said = run(&status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(said, told);
+  expect_installer_takes_every_file(set_of(out));
+  said = run(&status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(said.substr(0, told.size()), told);
+  EXPECT_NE(said.find("build_set: the builder stopped (status 1):\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("Could not make the target_folder!\n"), std::string::npos) << said;
+}
+
 // [SECTION] The next release
 
 TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
