@@ -258,7 +258,7 @@ void write_departed() {
     check_installer_takes(first.path, first.path);
     if (replaced_in_place(history)) {
       xer << "Left the set but not gone: " << first.path
-          << " (a packed file replaces it in place; its old history is not written)\n";
+          << " (a packed file lands in its place; its old history is not written)\n";
       continue;
     }
     departed.push_back(&history);

@@ -38,6 +38,12 @@ std::string manifest_path_problem(const std::string& path, size_t dest_length) {
   return "";
 }
 
+std::string manifest_size_problem(int64_t kb) {
+  if (kb < 0) return "a negative size";
+  if (kb > kManifestMostKB) return "a size past what a file can have";
+  return "";
+}
+
 bool manifest_name_dropped(const std::string& name) {
   for (const char* word : kNetExcludedWords)
     if (name.find(word) != std::string::npos) return true;

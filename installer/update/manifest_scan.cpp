@@ -125,7 +125,8 @@ int scan_manifest(const char* begin, const char* end, const manifest_scan_option
 
     r.path = folder + name;
     if (!is_signature(r.sig_want)) return unusable("a signature that is not one", r.path);
-    if (zip_kb < 0 || ext_kb < 0) return unusable("a negative size", r.path);
+    for (int64_t kb : {zip_kb, ext_kb})
+      if (!manifest_size_problem(kb).empty()) return unusable(manifest_size_problem(kb), r.path);
     r.zip_size = zip_kb;
     r.ext_size = ext_kb;
     // Kept as the fatal alert it always was (source and line as printed).
