@@ -422,11 +422,19 @@ TEST_F(BuilderStops, OldManifestsAndPlacesThatCannotBeUsed) {
                                     " Big.bin\nDIR All/Other/\nFILE 0 0 9 0 0 " + sig +
                                     " x\nDIR All/Resources/\nFILE 0 0 90010 0 0 " + sig +
                                     " big.bin\n");
+  // The walk's last file, once for every system, now for Windows only: its
+  // GONE history could only follow the packed one's lines directly, and the
+  // two would be read as one history.
+  write_file(dir + "last.txt",
+             kHeader + "DIR Windows/\nFILE 0 0 90010 1 1 " + sig + " nimbrel.exe\n");
   const struct {
     const char* what;
     std::string old;
     std::string logged;
   } cases[] = {
+      {"leaving under the last packed name", dir + "last.txt",
+       "A file left the set under the name of the last file packed!\n"
+       "The installer would read the two as one history.\nWindows/nimbrel.exe\n"},
       {"missing", dir + "none.txt", "I tried to read a directory file that does not exist!"},
       {"not a manifest", dir + "garbage.txt", "I could not read the old directory!"},
       {"of a newer format", dir + "newer.txt", "I could not read the old directory!"},
