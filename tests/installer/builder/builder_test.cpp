@@ -166,6 +166,7 @@ TEST_F(BuilderTest, RelativeLocationsWithoutTheirSlash) {
       << log_tail();
   EXPECT_NE(builder_log.find(", sets in " + here + "out/, "), std::string::npos) << log_tail();
   EXPECT_EQ(sh("unzip -Z1 " + shq(set_of(dir + "out/") + "directory.txt.zip")), "directory.txt\n");
+  expect_installer_takes_every_file(set_of(dir + "out/"));
 }
 
 // A place below the platform folder exactly `length` bytes long, of
