@@ -46,6 +46,41 @@ void record_failure(int line) {
   sErrLine = line;
 }
 
+// A DOS date holds the years 1980 to 2107 only; minizip would wrap any other
+// year into that range (1979 becomes 2107), so a time outside it is written
+// as the nearest time the field can hold.
+const int kDosFirstYear = 1980;
+const int kDosLastYear = 2107;
+
+tm_zip dos_date_of(time_t when) {
+  struct tm t = {};
+  // A time too far off for a calendar year lies past one end or the other.
+  const int year = localtime_r(&when, &t) ? t.tm_year + 1900
+                   : when < 0             ? kDosFirstYear - 1
+                                          : kDosLastYear + 1;
+  tm_zip out = {};
+  if (year < kDosFirstYear) {
+    out.tm_mday = 1;
+    out.tm_year = kDosFirstYear;
+  } else if (year > kDosLastYear) {
+    // Two-second steps: 59 seconds would be stored as 58 anyway.
+    out.tm_sec = 58;
+    out.tm_min = 59;
+    out.tm_hour = 23;
+    out.tm_mday = 31;
+    out.tm_mon = 11;
+    out.tm_year = kDosLastYear;
+  } else {
+    out.tm_sec = t.tm_sec;
+    out.tm_min = t.tm_min;
+    out.tm_hour = t.tm_hour;
+    out.tm_mday = t.tm_mday;
+    out.tm_mon = t.tm_mon;
+    out.tm_year = year;
+  }
+  return out;
+}
+
 }  // namespace
 
 // [SECTION] Packing
@@ -193,14 +228,7 @@ int zip_pack_file(const std::string& full_src, const std::string& full_zip, unsi
     }
     p.archive = full_zip;
     zip_fileinfo zi = {};
-    struct tm t;
-    localtime_r(&st.st_mtime, &t);
-    zi.tmz_date.tm_sec = t.tm_sec;
-    zi.tmz_date.tm_min = t.tm_min;
-    zi.tmz_date.tm_hour = t.tm_hour;
-    zi.tmz_date.tm_mday = t.tm_mday;
-    zi.tmz_date.tm_mon = t.tm_mon;
-    zi.tmz_date.tm_year = t.tm_year + 1900;
+    zi.tmz_date = dos_date_of(st.st_mtime);
     zi.external_fa = (uLong)(st.st_mode & ~(mode_t)clear_mode) << 16;
     if ((err = open_entry(p.zf, name, zi, Z_DEFLATED, (size_t)st.st_size)) != ZIP_OK) {
       close(fd);

@@ -153,7 +153,11 @@ std::string UTL_format_number(const char* format, double value) {
   return buf;
 }
 
-int UTL_int_token(const char** cursor, const char* end) {
+namespace {
+
+// The digit rule of UTL_int_token, in the width of U.
+template <typename U>
+U int_token_bits(const char** cursor, const char* end) {
   const char* p = *cursor;
   while (p < end && (*p == '\t' || *p == ' ')) ++p;
   bool negative = false;
@@ -167,12 +171,22 @@ int UTL_int_token(const char** cursor, const char* end) {
   }
   // Tokens come from downloaded files: unsigned arithmetic wraps where a
   // signed total would overflow.
-  uint32_t total = 0;
+  U total = 0;
   while (p < end && *p != '\t' && *p != ' ' && *p != 0 && *p != '\r' && *p != '\n') {
-    total = total * 10u + static_cast<uint32_t>(static_cast<unsigned char>(*p) - '0');
+    total = static_cast<U>(total * 10u + static_cast<U>(static_cast<unsigned char>(*p) - '0'));
     ++p;
   }
   *cursor = p;
-  if (negative) total = 0u - total;
-  return static_cast<int32_t>(total);
+  if (negative) total = static_cast<U>(0u - total);
+  return total;
+}
+
+}  // namespace
+
+int UTL_int_token(const char** cursor, const char* end) {
+  return static_cast<int32_t>(int_token_bits<uint32_t>(cursor, end));
+}
+
+int64_t UTL_int64_token(const char** cursor, const char* end) {
+  return static_cast<int64_t>(int_token_bits<uint64_t>(cursor, end));
 }

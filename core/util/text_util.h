@@ -1,6 +1,7 @@
 // Small text and number conversions every subsystem may call.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // buffer: at least 12 bytes. min_digits above 10 counts as 10; plus writes "+"
@@ -16,6 +17,8 @@ int str_to_int(const std::string& text);
 // (byte - '0'), with no digit check; wraps where a signed total would
 // overflow. Advances *cursor past the token; nothing at end gives 0.
 int UTL_int_token(const char** cursor, const char* end);
+// The same in 64 bits, for sizes.
+int64_t UTL_int64_token(const char** cursor, const char* end);
 
 // Fixed point with the integer part right-aligned in (width - decimals)
 // characters; main thread only. NaN gives "NaN", infinities "inf"/"-inf", and

@@ -86,8 +86,10 @@ struct set_record {
   // would share one old history.
   std::set<std::string, no_case_compare_string> keys;
   // Where the packed files land in an installation (the path less its
-  // platform folder): a file that left the set must not be deleted there.
-  std::set<std::string, no_case_compare_string> destinations;
+  // platform folder, exactly as spelt), with the platform codes of the files
+  // that land there.
+  std::map<std::string, std::vector<int>> destinations;
+  std::string last_path;  // of the last FILE line written
   int lines_carried = 0;  // old history lines written again
   int gone_lines = 0;
 };
@@ -127,8 +129,15 @@ void comp_file(const std::string& path);
 void comp_all_files();
 // Stops the packing workers, if they run, once their current files are done.
 void builder_stop_packing();
+// The longest destination folder (its path's length) a set is made for: the
+// installer's reader must take every line of the set's manifest there.
+inline constexpr size_t kLongestDestination = 100;
+// Ends the run, naming the file, when the installer's reader would refuse or
+// drop a line of this path (below the master) at such a destination.
+// shown: the file as the alert names it.
+void check_installer_takes(const std::string& rel, const std::string& shown);
 // A size in bytes as the manifest's kilobytes: truncated toward zero.
-int kb_of(uint64_t bytes);
+int64_t kb_of(uint64_t bytes);
 // The platform code of a file from its folder below the master and its
 // master path; -1 when the first folder is no platform folder.
 int platform_of(const std::string& folder, const std::string& path);

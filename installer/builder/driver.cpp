@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <list>
 #include <string>
 
 #include "core/alert.h"
@@ -180,44 +181,97 @@ void check_master(bool disc) {
 
 namespace {
 
+// The download systems (bits 1 to 3) whose installations take a line of
+// this platform code.
+unsigned installed_for(int platform) {
+  const unsigned mac = 1u << platform_mac, windows = 1u << platform_windows,
+                 linux = 1u << platform_linux;
+  switch (platform) {
+    case platform_all:
+      return mac | windows | linux;
+    case platform_mac:
+      return mac;
+    case platform_windows:
+      return windows;
+    case platform_linux:
+    case platform_linux_with_all:
+      return linux;
+    default:
+      return 0;
+  }
+}
+
+// True when a packed file lands where the history's file did for every
+// system that installed it: the history can be left out whole, since its
+// GONE line would only be overruled, and its old lines would send installers
+// after an archive the set no longer has. A file that lands there for fewer
+// systems (it moved from All to a platform folder, or its platform code
+// narrowed) leaves the others a stale file: the history is written with its
+// GONE line, and the installer's rule that a GONE history never deletes what
+// a wanted one installs keeps the new file where both apply.
+bool replaced_in_place(const file_history_struct& history) {
+  std::string destination = history.front().path;
+  trim_dest_folder(destination);
+  auto packed = set_packed.destinations.find(destination);
+  if (packed == set_packed.destinations.end()) return false;
+  const unsigned departed = installed_for(history.back().platform);
+  for (int platform : packed->second)
+    if ((departed & ~installed_for(platform)) == 0) return true;
+  return false;
+}
+
+void write_history(const file_history_struct& history) {
+  const file_version_struct& first = history.front();
+  const size_t slash = first.path.rfind('/');
+  const std::string folder = first.path.substr(0, slash + 1);
+  if (folder != prev_dir) {
+    prev_dir = folder;
+    ouf << "\n" << manifest_dir_line(folder) << "\n";
+  }
+  for (file_version_struct r : history) {
+    r.path = first.path;
+    ouf << manifest_file_line(r) << "\n";
+  }
+  set_packed.last_path = first.path;
+  const file_version_struct& last = history.back();
+  if (last.sig_want == "GONE") return;
+  file_version_struct gone;
+  gone.type = last.type;
+  gone.platform = last.platform;
+  gone.version = kBuildVersion;
+  gone.sig_want = "GONE";
+  gone.path = first.path;
+  ouf << manifest_file_line(gone) << "\n";
+  ++set_packed.gone_lines;
+}
+
 // A history whose file is no longer packed gets its old lines and a GONE
-// line, so installations delete it. When a packed file lands where it did
-// (it moved between All and a platform folder, or its platform code
-// changed), the old history is left out whole: its GONE line would delete
-// the new file, and its old lines would send installers after an archive
-// the set no longer has.
+// line, so installations delete it, unless a packed file replaces it in
+// place. Lines of one path that follow each other are read as one history,
+// so a history never directly follows the lines of its own path.
 void write_departed() {
+  std::list<const file_history_struct*> departed;
   for (const file_history_struct& history : sim_info) {
     const file_version_struct& first = history.front();
     if (!first.want_download) continue;
     if (!is_good_file(src_fold + first.path, 0, 0)) continue;
-    std::string destination = first.path;
-    trim_dest_folder(destination);
-    if (set_packed.destinations.count(destination)) {
+    check_installer_takes(first.path, first.path);
+    if (replaced_in_place(history)) {
       xer << "Left the set but not gone: " << first.path
           << " (a packed file lands in its place; its old history is not written)\n";
       continue;
     }
-    const size_t slash = first.path.rfind('/');
-    const std::string folder = first.path.substr(0, slash + 1);
-    if (folder != prev_dir) {
-      prev_dir = folder;
-      ouf << "\n" << manifest_dir_line(folder) << "\n";
-    }
-    for (file_version_struct r : history) {
-      r.path = first.path;
-      ouf << manifest_file_line(r) << "\n";
-    }
-    const file_version_struct& last = history.back();
-    if (last.sig_want == "GONE") continue;
-    file_version_struct gone;
-    gone.type = last.type;
-    gone.platform = last.platform;
-    gone.version = kBuildVersion;
-    gone.sig_want = "GONE";
-    gone.path = first.path;
-    ouf << manifest_file_line(gone) << "\n";
-    ++set_packed.gone_lines;
+    departed.push_back(&history);
+  }
+  while (!departed.empty()) {
+    auto next = departed.begin();
+    while (next != departed.end() && (*next)->front().path == set_packed.last_path) ++next;
+    if (next == departed.end())
+      builder_fatal("A file left the set under the name of the last file packed!",
+                    "The installer would read the two as one history.", set_packed.last_path, "",
+                    __LINE__);
+    write_history(**next);
+    departed.erase(next);
   }
 }
 

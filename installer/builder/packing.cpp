@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <utility>
 
@@ -48,9 +49,15 @@ bool contains(const std::string& text, const std::string& part) {
 // change: group and world lose the write bit in the archive.
 const unsigned kClearedModeBits = 022;
 
+// The manifest's kilobyte.
+const uint64_t kBytesPerKB = 1000;
+
+// Numbers the archives' temporary names of this run.
+std::atomic<unsigned> g_part_serial{0};
+
 }  // namespace
 
-int kb_of(uint64_t bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
+int64_t kb_of(uint64_t bytes) { return static_cast<int64_t>(bytes / kBytesPerKB); }
 
 std::string archive_of(const std::string& path) {
   return dst_folder + sim_name + "/" + path.substr(src_fold.size()) + ".zip";
@@ -59,7 +66,10 @@ std::string archive_of(const std::string& path) {
 // The archive is written under a hidden name beside its place and renamed
 // there only when whole, so a set never holds a half-written archive. Names
 // starting with "." never come from the master (its walk does not see
-// them), so the hidden name cannot meet another file of the set.
+// them), so the hidden name cannot meet another file of the set. The name is
+// a short number of this run: the file's own name with a prefix and a
+// suffix would pass the file system's limit where the archive's name does
+// not.
 void pack_one(pack_job& job) {
   struct stat st;
   const bool link = lstat(job.path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -69,7 +79,7 @@ void pack_one(pack_job& job) {
   }
   const size_t slash = job.archive.rfind('/');
   const std::string part =
-      job.archive.substr(0, slash + 1) + "." + job.archive.substr(slash + 1) + ".part";
+      job.archive.substr(0, slash + 1) + "." + std::to_string(++g_part_serial) + ".part";
   job.zip_code = zip_pack_file(job.path, part, kClearedModeBits, &job.packed);
   if (job.zip_code) return;
   if (stat(part.c_str(), &st) != 0 || rename(part.c_str(), job.archive.c_str()) != 0) {
@@ -109,7 +119,102 @@ int platform_of(const std::string& folder, const std::string& path) {
   return platform_all;
 }
 
+void check_installer_takes(const std::string& rel, const std::string& shown) {
+  const std::string problem = manifest_path_problem(rel, kLongestDestination);
+  if (!problem.empty())
+    builder_fatal("YOU IDIOT!", "The installer would refuse this file: " + problem + "!", shown,
+                  rel, __LINE__);
+  const size_t slash = rel.rfind('/');
+  if (manifest_name_dropped(slash == std::string::npos ? rel : rel.substr(slash + 1)))
+    builder_fatal("YOU IDIOT!",
+                  "The installer drops every file so named: the name holds the words of a folder "
+                  "the internet install leaves out!",
+                  shown, rel, __LINE__);
+}
+
 namespace {
+
+std::vector<std::string> components(const std::string& path) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    if (slash == std::string::npos) slash = path.size();
+    out.push_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  return out;
+}
+
+// The installation's links a path meets: an installation holds the All
+// folder and one platform folder of the master, laid over each other.
+bool link_in_installation(const std::vector<std::string>& at, const char* platform_folder,
+                          std::string* text) {
+  std::string place;
+  for (const std::string& part : at) place += "/" + part;
+  for (const char* top : {ALL_str, platform_folder}) {
+    struct stat st;
+    const std::string path = src_fold + top + place;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+      return UTL_read_link(path.c_str(), text) == 0;
+  }
+  return false;
+}
+
+// Why the installer would refuse the link at rel (below the master) in an
+// installation for the system of platform_folder, or "". The installer
+// judges a link by where it leads on disk, through every link on its way,
+// from the place the link lands at (rel less its platform folder).
+std::string link_problem(const std::string& rel, const char* platform_folder) {
+  std::string text;
+  if (UTL_read_link((src_fold + rel).c_str(), &text) != 0) return "it cannot be read";
+  std::vector<std::string> at = components(rel);
+  at.erase(at.begin());  // the platform folder
+  at.pop_back();         // the link itself
+  std::deque<std::string> rest;
+  // Beyond this many links the system gives up too.
+  const int kMostLinksFollowed = 40;
+  int followed = 0;
+  for (;;) {
+    if (text.empty()) return "it is empty";
+    if (text[0] == '/') return "it is absolute";
+    if (++followed > kMostLinksFollowed) return "its links go round in a loop";
+    const std::vector<std::string> parts = components(text);
+    rest.insert(rest.begin(), parts.begin(), parts.end());
+    bool met_link = false;
+    while (!rest.empty() && !met_link) {
+      const std::string part = rest.front();
+      rest.pop_front();
+      if (part.empty() || part == ".") continue;
+      if (part == "..") {
+        if (at.empty()) return "it climbs out of the installation";
+        at.pop_back();
+        continue;
+      }
+      at.push_back(part);
+      if (link_in_installation(at, platform_folder, &text)) {
+        at.pop_back();
+        met_link = true;
+      }
+    }
+    if (!met_link) return "";
+  }
+}
+
+// A link must stay inside every installation that takes it.
+void check_link(const pack_job& job, const std::string& rel, int platform) {
+  std::vector<const char*> systems;
+  if (platform == platform_all) systems = {APL_str, WIN_str, LIN_str};
+  if (platform == platform_mac) systems = {APL_str};
+  if (platform == platform_windows) systems = {WIN_str};
+  if (platform == platform_linux || platform == platform_linux_with_all) systems = {LIN_str};
+  for (const char* system : systems) {
+    const std::string why = link_problem(rel, system);
+    if (!why.empty())
+      builder_fatal("YOU IDIOT!", "found a link the installer refuses: " + why + "!", job.path,
+                    std::string("in an installation for ") + system, __LINE__);
+  }
+}
 
 void write_line(const std::string& text) { ouf << text << "\n"; }
 
@@ -136,6 +241,8 @@ void record_packed(const pack_job& job) {
   if (platform < 0)
     builder_fatal("WHAT THE FUCK? I CAN'T TELL WHAT TYPE OF FILE THIS IS!", folder,
                   folder.substr(0, folder.find('/')), "", 319);
+  check_installer_takes(rel, job.path);
+  if (job.packed.link) check_link(job, rel, platform);
 
   std::string key = rel;
   chop_platform(key, platform);
@@ -144,10 +251,18 @@ void record_packed(const pack_job& job) {
                   job.path, key, __LINE__);
   std::string destination = rel;
   trim_dest_folder(destination);
-  set_packed.destinations.insert(destination);
+  set_packed.destinations[destination].push_back(platform);
 
+  // Keys meet without regard to letter case, but an installation on this
+  // platform holds a file spelt otherwise as another file: that history
+  // leaves the set, so that its file is deleted, and this one starts anew.
   auto old = sim_info_index.find(key);
+  std::string old_destination;
   if (old != sim_info_index.end()) {
+    old_destination = sim_info[static_cast<size_t>(old->second)].front().path;
+    trim_dest_folder(old_destination);
+  }
+  if (old != sim_info_index.end() && old_destination == destination) {
     file_history_struct& history = sim_info[static_cast<size_t>(old->second)];
     for (const file_version_struct& r : history) {
       if (r.sig_want == job.packed.md5 || r.sig_want == "GONE") continue;
@@ -163,11 +278,12 @@ void record_packed(const pack_job& job) {
   now.type = install_type;
   now.platform = platform;
   now.version = kBuildVersion;
-  now.zip_size = static_cast<float>(kb_of(job.zip_bytes));
-  now.ext_size = static_cast<float>(kb_of(job.packed.bytes));
+  now.zip_size = kb_of(job.zip_bytes);
+  now.ext_size = kb_of(job.packed.bytes);
   now.sig_want = job.packed.md5;
   now.path = rel;
   write_line(manifest_file_line(now));
+  set_packed.last_path = rel;
 
   if (++num_files_com % 20 == 0)
     builder_status("reg: " + std::to_string(reg) +

@@ -407,6 +407,6 @@ std::string manifest_file_line(const file_version_struct& r) {
   size_t slash = r.path.rfind('/');
   std::string name = slash == std::string::npos ? r.path : r.path.substr(slash + 1);
   return "FILE " + std::to_string(r.type) + " " + std::to_string(r.platform) + " " +
-         std::to_string(r.version) + " " + std::to_string(static_cast<int>(r.zip_size)) + " " +
-         std::to_string(static_cast<int>(r.ext_size)) + " " + r.sig_want + " " + name;
+         std::to_string(r.version) + " " + std::to_string(r.zip_size) + " " +
+         std::to_string(r.ext_size) + " " + r.sig_want + " " + name;
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/update/manifest_rules.h"
+
 // [SECTION] Records
 
 // One FILE line. A manifest may hold a million of them, so the small fields
@@ -23,8 +25,10 @@ struct file_version_struct {
   signed char type = 0;      // install type of the set that wrote the line, 0..4
   signed char platform = 0;  // a manifest_platform
   int version = 0;
-  float zip_size = 0.0f;  // KB of 1000 bytes, truncated
-  float ext_size = 0.0f;
+  // KB of 1000 bytes, truncated; whole numbers, so that sizes from 16 GiB up
+  // (past a float's exact integers) are carried and written exactly.
+  int64_t zip_size = 0;
+  int64_t ext_size = 0;
   std::string sig_want;    // 32 lower-case hex digits, or "GONE"
   std::string sig_have;    // the installed copy: "NONE" or 32 hex digits; last record only
   std::string path;        // DIR folder + name, starting with the platform folder
@@ -159,9 +163,6 @@ class manifest_scanner {
   bool any_file_ = false;
   size_t kept_ = 0;
 };
-
-// "" when the full path of a FILE line is safe to use, else the reason.
-std::string manifest_path_problem(const std::string& path, size_t dest_length);
 
 // [SECTION] Queries
 

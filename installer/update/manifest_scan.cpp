@@ -7,6 +7,7 @@
 #include "core/alert.h"
 #include "core/util/text_util.h"
 #include "installer/update/manifest.h"
+#include "installer/update/manifest_rules.h"
 #include "installer/update/text_header.h"
 
 namespace {
@@ -14,9 +15,6 @@ namespace {
 // FILE lines seen in this run, dropped ones included: the progress panel is
 // drawn on every 500th of them, counting across readings.
 size_t g_file_lines = 0;
-
-// The folders a manifest path may start with.
-const char* const kPlatformFolders[] = {"All", "Macintosh", "Windows", "Linux"};
 
 class line_reader {
  public:
@@ -48,6 +46,7 @@ class line_reader {
   bool blank_follows() const { return p_ < end_ && text_blank(*p_); }
 
   int number() { return UTL_int_token(&p_, end_); }
+  int64_t size_number() { return UTL_int64_token(&p_, end_); }
 
  private:
   const char* p_;
@@ -66,33 +65,6 @@ bool is_signature(const std::string& sig) {
 int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 }  // namespace
-
-std::string manifest_path_problem(const std::string& path, size_t dest_length) {
-  for (unsigned char c : path) {
-    if (c < 0x20 || c == 0x7F) return "a control character";
-    if (c == '\\') return "a backslash";
-  }
-  size_t first_slash = path.find('/');
-  if (first_slash == std::string::npos) return "no platform folder";
-  std::string first = path.substr(0, first_slash);
-  bool known = false;
-  for (const char* folder : kPlatformFolders) known |= first == folder;
-  if (!known) return "an unknown platform folder";
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t slash = path.find('/', start);
-    if (slash == std::string::npos) slash = path.size();
-    std::string component = path.substr(start, slash - start);
-    if (component.empty()) return "an empty component";
-    if (component == "." || component == "..") return "a \".\" or \"..\" component";
-    start = slash + 1;
-  }
-  // The longest path a fixed path buffer of the file layer takes.
-  const size_t kLimit = 499;
-  if (path.size() > kLimit || dest_length + path.size() - first_slash - 1 > kLimit)
-    return "a path too long for the destination";
-  return "";
-}
 
 // [SECTION] The scan in slices
 
@@ -155,8 +127,8 @@ int manifest_scanner::step(size_t max_lines, std::string* problem) {
     r.type = static_cast<signed char>(clamp(in.number(), 0, 4));
     r.platform = static_cast<signed char>(clamp(in.number(), 0, 6));
     r.version = in.number();
-    int zip_kb = in.number();
-    int ext_kb = in.number();
+    int64_t zip_kb = in.size_number();
+    int64_t ext_kb = in.size_number();
     in.skip_blanks();
     r.sig_want = in.token();
     in.skip_blanks();
@@ -167,15 +139,14 @@ int manifest_scanner::step(size_t max_lines, std::string* problem) {
 
     if (++g_file_lines % 500 == 1 && options_.progress)
       options_.progress(options_.context, line_offset, size(), name);
-    if (options_.drop_net_excluded && (name.find("900 red terrain") != std::string::npos ||
-                                       name.find("Zudad Izuvi Darurezi") != std::string::npos))
-      continue;
+    if (options_.drop_net_excluded && manifest_name_dropped(name)) continue;
 
     r.path = folder_ + name;
     if (!is_signature(r.sig_want)) return unusable("a signature that is not one", r.path);
-    if (zip_kb < 0 || ext_kb < 0) return unusable("a negative size", r.path);
-    r.zip_size = static_cast<float>(zip_kb);
-    r.ext_size = static_cast<float>(ext_kb);
+    for (int64_t kb : {zip_kb, ext_kb})
+      if (!manifest_size_problem(kb).empty()) return unusable(manifest_size_problem(kb), r.path);
+    r.zip_size = zip_kb;
+    r.ext_size = ext_kb;
     // Kept as the fatal alert it always was (source and line as printed).
     if (path_has_no_file(r.path))
       __MACIBM_alert(0, "I am reading the directory text file and found a path that has no file!",

@@ -257,6 +257,41 @@ TEST_F(ZipTest, DatesSurviveDaylightSavingChange) {
   }
 }
 
+// A zip's DOS date holds 1980 to 2107: a time outside is stored as the
+// nearest one it can hold, never wrapped round into the range.
+TEST_F(ZipTest, TimesOutsideTheDosDateRangeAreClamped) {
+  const std::string first = "1980-01-01 00:00:00\n", last = "2107-12-31 23:59:58\n";
+  const struct {
+    time_t when;
+    std::string stored;
+  } cases[] = {
+      {0, first},
+      {local_time(1979, 12, 31, 23, 59, 58), first},
+      {-(time_t(1) << 40), first},
+      {local_time(1980, 1, 1, 0, 0, 0), first},
+      {local_time(2107, 12, 31, 23, 59, 58), last},
+      {local_time(2108, 1, 1, 0, 0, 0), last},
+      {local_time(2200, 6, 1, 12, 0, 0), last},
+      {time_t(1) << 40, last},
+  };
+  std::string expected;
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string src = dir + "src/dated" + std::to_string(n);
+    write_file(src, "x");
+    set_mtime(src, c.when);
+    ASSERT_EQ(file_to_zip(src, dir + "dated" + std::to_string(n++) + ".zip"), 0);
+    expected += std::to_string(c.when) + " " + c.stored;
+  }
+  std::string times;
+  for (const auto& c : cases) times += std::to_string(c.when) + ",";
+  EXPECT_EQ(py("for n, when in enumerate([" + times +
+               "]):\n"
+               "  d = zipfile.ZipFile('dated%d.zip' % n).infolist()[0].date_time\n"
+               "  print(when, '%04d-%02d-%02d %02d:%02d:%02d' % d)\n"),
+            expected);
+}
+
 // ---------------------------------------------------------------------------
 // Resource forks and Finder information
 

@@ -131,6 +131,30 @@ TEST(TextUtil, GetPathWithPath) {
   }
 }
 
+// Sizes are read in 64 bits by the same digit rule as every other number.
+TEST(TextUtil, IntTokensIn32And64Bits) {
+  const struct {
+    std::string text;
+    int value;
+    int64_t value64;
+  } cases[] = {
+      {"42 x", 42, 42},
+      {"\t-+3", 3, 3},
+      {"-17", -17, -17},
+      {"1a", 59, 59},
+      {"16777217", 16777217, 16777217},
+      {"5000000000123", static_cast<int>(5000000000123 & 0xFFFFFFFF), 5000000000123},
+      {"", 0, 0},
+  };
+  for (const auto& c : cases) {
+    const char* p = c.text.data();
+    EXPECT_EQ(UTL_int_token(&p, c.text.data() + c.text.size()), c.value) << c.text;
+    const char* q = c.text.data();
+    EXPECT_EQ(UTL_int64_token(&q, c.text.data() + c.text.size()), c.value64) << c.text;
+    EXPECT_EQ(p, q) << c.text;
+  }
+}
+
 TEST(TextUtil, CharStringToIntString) {
   struct Case {
     std::string text, coded;

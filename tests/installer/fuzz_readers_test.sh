@@ -10,7 +10,8 @@ work="$WORK"
 
 common=("$SRC/installer/update/text_header.cpp" "$SRC/tests/TEX/fuzz/fuzz_support.cpp")
 fuzz_build "$out/manifest_fuzz" "$SRC/tests/installer/fuzz/manifest_fuzz.cpp" \
-  "$SRC/installer/update/manifest_scan.cpp" "$SRC/core/util/text_util.cpp" "${common[@]}"
+  "$SRC/installer/update/manifest_scan.cpp" "$SRC/installer/update/manifest_rules.cpp" \
+  "$SRC/core/util/text_util.cpp" "${common[@]}"
 fuzz_build "$out/server_list_fuzz" "$SRC/tests/installer/fuzz/server_list_fuzz.cpp" \
   "$SRC/installer/update/server_list_scan.cpp" "${common[@]}"
 

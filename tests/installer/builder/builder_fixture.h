@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "core/constants.h"
+#include "installer/builder/builder.h"
 #include "installer/update/manifest.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
@@ -43,6 +46,32 @@ inline std::string dump_histories(const std::vector<file_history_struct>& histor
   return out;
 }
 
+// Every archive of a set (a folder ending in "/") is a file the installer's
+// own reader takes from the set's manifest, at a destination as long as
+// sets are made for: no line refused, none dropped.
+inline void expect_installer_takes_every_file(const std::string& set) {
+  const std::string text =
+      run_command("unzip -p " + shq(set + "directory.txt.zip") + " directory.txt");
+  manifest_scan_options options;
+  options.dest_length = kLongestDestination;
+  std::vector<file_history_struct> histories;
+  std::string problem;
+  int version = 0;
+  ASSERT_EQ(
+      scan_manifest(text.data(), text.data() + text.size(), options, histories, &problem, &version),
+      dir_read)
+      << set << ": " << problem;
+  std::set<std::string> taken;
+  for (const file_history_struct& h : histories)
+    if (h.back().sig_want != "GONE") taken.insert(h.back().path);
+  std::string listed;
+  for (const std::string& path : taken) listed += path + "\n";
+  EXPECT_EQ(listed, run_command("cd " + shq(set) +
+                                " && find . -name '*.zip' ! -path ./directory.txt.zip | "
+                                "sed 's|^[.]/||; s|[.]zip$||' | LC_ALL=C sort"))
+      << set;
+}
+
 class BuilderTest : public testing_support::TempFolderTest {
  protected:
   BuilderTest() : TempFolderTest("builder", with_log) {}
@@ -63,7 +92,9 @@ class BuilderTest : public testing_support::TempFolderTest {
   // exit status and keeps its log in builder_log.
   int build(const std::string& output, const std::string& old_manifest = "") {
     run_command(as_user + " mkdir -p " + shq(output));
-    return run_script("", master, output, old_manifest);
+    const int status = run_script("", master, output, old_manifest);
+    if (status == 0) expect_installer_takes_every_file(set_of(output));
+    return status;
   }
 
   // The maintainers' script started in the folder `from` ("" for wherever

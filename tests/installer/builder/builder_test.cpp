@@ -166,6 +166,56 @@ TEST_F(BuilderTest, RelativeLocationsWithoutTheirSlash) {
       << log_tail();
   EXPECT_NE(builder_log.find(", sets in " + here + "out/, "), std::string::npos) << log_tail();
   EXPECT_EQ(sh("unzip -Z1 " + shq(set_of(dir + "out/") + "directory.txt.zip")), "directory.txt\n");
+  expect_installer_takes_every_file(set_of(dir + "out/"));
+}
+
+// A place below the platform folder exactly `length` bytes long, of
+// folders of 99 bytes and a file name, in a master's All/Resources.
+std::string place_of_length(size_t length) {
+  std::string place = "Resources/";
+  while (length - place.size() > 120) place += std::string(98, 'd') + "x/";
+  return place + std::string(length - place.size() - 4, 'n') + ".txt";
+}
+
+// Names up to the file system's limit less ".zip", and a path that just
+// fits the longest destination, are packed and taken by the installer.
+TEST_F(BuilderTest, LongestNamesAndDeepestPathsArePacked) {
+  const std::string longest = place_of_length(kManifestPathLimit - kLongestDestination);
+  const std::vector<std::string> places = {"Resources/" + std::string(242, 'a') + ".txt",
+                                           "Resources/" + std::string(247, 'b') + ".txt", longest};
+  for (const std::string& place : places) {
+    sh("mkdir -p " + shq(master + "All/" + place.substr(0, place.rfind('/'))));
+    write_file(master + "All/" + place, place);
+  }
+  const std::string out = dir + "out/";
+  ASSERT_EQ(build(out), 0) << log_tail();
+  for (const std::string& place : places)
+    EXPECT_EQ(sh("unzip -p " + shq(set_of(out) + "All/" + place + ".zip")), place);
+}
+
+// The maintainers' script says which log it could not write and why, and
+// still gives the builder's own status and reason.
+TEST_F(BuilderTest, ALogThatCannotBeWrittenIsNamedWithItsReason) {
+  const std::string log = dir + "no such folder/log.txt", out = dir + "out/";
+  sh("mkdir " + shq(out));
+  auto run = [&](int* status) {
+    return sh("env BUILDER=" + shq(std::string(NIMBREL_BINARY_DIR) + "/nimbrel_builder") +
+                  " BUILDER_LOG=" + shq(log) + " bash " + shq(source_file("tools/build_set.sh")) +
+                  " " + shq(master) + " " + shq(out) + " 2>&1",
+              status);
+  };
+  const std::string told =
+      "build_set: could not write the log to " + log + ": No such file or directory\n";
+  int status = -1;
+  std::string said = run(&status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(said, told);
+  expect_installer_takes_every_file(set_of(out));
+  said = run(&status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(said.substr(0, told.size()), told);
+  EXPECT_NE(said.find("build_set: the builder stopped (status 1):\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("Could not make the target_folder!\n"), std::string::npos) << said;
 }
 
 // [SECTION] The next release
@@ -173,21 +223,27 @@ TEST_F(BuilderTest, RelativeLocationsWithoutTheirSlash) {
 TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
   ASSERT_EQ(build(dir + "out1/"), 0) << log_tail();
   std::string old = aged(manifest_of(dir + "out1/", "first.txt"), "old.txt");
-  // A file whose platform code changed where it stands: its old history has
-  // another key, yet lands where the packed file does.
+  // A file whose platform code narrowed where it stands (it was for every
+  // system, now it is for Linux only): its old history has another key and
+  // lands where the packed file does, but not for every system it served.
   const std::string admin = "All/Resources/plugins/PluginAdminLin.vyk";
   sh("sed -i -E 's/^FILE 0 6 (90016 .* PluginAdminLin[.]vyk)$/FILE 0 0 \\1/' " + shq(old));
+  // A file spelt otherwise before: an installation here holds both spellings.
+  sh("sed -i -E 's/ big[.]bin$/ Big.bin/' " + shq(old));
   const std::string a = testing_support::md5sum_of("older revived");
   const std::string b = testing_support::md5sum_of("revived");
   // Histories the first release did not write: a file gone already, a file
-  // that left and is junk by today's rules, and one that came back.
+  // that left and is junk by today's rules, one that came back, and a Linux
+  // file that a file for every system now replaces in place.
   std::ofstream(old, std::ios::app) << "\nDIR All/Resources/\n"
                                     << "FILE 0 0 90010 1 1 " << a << " kept gone.txt\n"
                                     << "FILE 0 0 90012 0 0 GONE kept gone.txt\n"
                                     << "FILE 0 0 90010 1 1 " << a << " notes.bak\n"
                                     << "FILE 0 0 90010 0 0 " << a << " revived.txt\n"
                                     << "FILE 0 0 90012 0 0 GONE revived.txt\n"
-                                    << "FILE 0 0 90014 0 0 " << b << " revived.txt\n";
+                                    << "FILE 0 0 90014 0 0 " << b << " revived.txt\n"
+                                    << "DIR Linux/Resources/\n"
+                                    << "FILE 0 3 90010 0 0 " << a << " exactly 999.txt\n";
 
   // Changed, removed, added, brought back, and moved to the Linux folder
   // (it still lands in the same place of an installation).
@@ -221,21 +277,28 @@ TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
       {"All/Weapons/bomb.wpn",
        "0 0 90016 0 0 " + sig("All/Weapons/bomb.wpn") + "\n0 0 90017 0 0 GONE\n"},
       {"All/Weapons/missile.wpn", "0 0 90017 0 0 " + packed("All/Weapons/missile.wpn") + "\n"},
-      {"All/Resources/big.bin", "0 0 90017 300 300 " + sig("All/Resources/big.bin") + "\n"},
+      {"All/Resources/big.bin", "0 0 90017 300 300 " + sig("All/Resources/Big.bin") + "\n"},
+      {"All/Resources/Big.bin",
+       "0 0 90016 300 300 " + sig("All/Resources/Big.bin") + "\n0 0 90017 0 0 GONE\n"},
       {"All/Resources/kept gone.txt", "0 0 90010 1 1 " + a + "\n0 0 90012 0 0 GONE\n"},
       {"All/Resources/notes.bak", ""},
       {"All/Resources/revived.txt", "0 0 90010 0 0 " + a + "\n0 0 90017 0 0 " + b + "\n"},
-      {"All/Resources/plugins/other.txt", ""},
-      {admin, "0 6 90017 0 0 " + sig(admin) + "\n"},
+      // Moved from All to the Linux folder: gone for the other systems.
+      {"All/Resources/plugins/other.txt",
+       "0 0 90016 0 0 " + sig("All/Resources/plugins/other.txt") + "\n0 0 90017 0 0 GONE\n"},
+      // The packed history first, the departed one after a line of another path.
+      {admin,
+       "0 6 90017 0 0 " + sig(admin) + "\n0 0 90016 0 0 " + sig(admin) + "\n0 0 90017 0 0 GONE\n"},
+      {"Linux/Resources/exactly 999.txt", ""},
       {"Linux/Resources/plugins/other.txt",
        "0 3 90017 0 0 " + sig("All/Resources/plugins/other.txt") + "\n"},
   };
   ASSERT_EQ(records_of(before, admin).substr(0, 4), "0 0 ");
   for (const auto& c : cases) EXPECT_EQ(records_of(now, c.path), c.records) << c.path;
-  for (const std::string path : {"All/Resources/plugins/other.txt", admin.c_str()})
-    EXPECT_NE(builder_log.find("Left the set but not gone: " + path + " "), std::string::npos)
-        << path << "\n"
-        << log_tail();
+  EXPECT_NE(builder_log.find("Left the set but not gone: Linux/Resources/exactly 999.txt "),
+            std::string::npos)
+      << log_tail();
+  EXPECT_EQ(builder_log.find("Left the set but not gone: All/"), std::string::npos) << log_tail();
 }
 
 // [SECTION] What stops a build
@@ -271,6 +334,7 @@ class BuilderStops : public BuilderTest {
 };
 
 TEST_F(BuilderStops, NamesAndEntriesTheManifestCannotCarry) {
+  const std::string deepest = place_of_length(kManifestPathLimit - kLongestDestination + 1);
   expect_each_stops({
       {"a copy", "echo x > 'All/Resources/menu copy.txt'", "found a copy file!"},
       {"a folder called a copy",
@@ -291,6 +355,33 @@ TEST_F(BuilderStops, NamesAndEntriesTheManifestCannotCarry) {
       {"a folder named like a text",
        "mkdir All/Resources/notes.txt && echo x > All/Resources/notes.txt/a",
        "found a folder named like a file"},
+      {"a path too deep for the longest destination",
+       "mkdir -p " + shq("All/" + deepest.substr(0, deepest.rfind('/'))) + " && echo x > " +
+           shq("All/" + deepest),
+       "The installer would refuse this file: a path too long for the destination!\n" + master +
+           "All/" + deepest + "\n"},
+      {"a name holding the red terrain's words", "echo x > 'All/Resources/900 red terrain.txt'",
+       "The installer drops every file so named"},
+      {"a name holding the orbit textures' words",
+       "echo x > 'All/Aircraft/Zudad Izuvi Darurezi map.png'",
+       "drops every file so named: the name holds the words of a folder the internet install "
+       "leaves out!\n" +
+           master + "All/Aircraft/Zudad Izuvi Darurezi map.png\n"},
+      // Links the installer refuses: each inside the master, none inside an
+      // installation, where the platform folder is left out.
+      {"an absolute link", "ln -s /etc/hostname All/Resources/host",
+       "found a link the installer refuses: it is absolute!\n" + master +
+           "All/Resources/host\nin an installation for Macintosh\n"},
+      {"a link that climbs out", "ln -s ../../Linux/nimbrel Windows/up",
+       "found a link the installer refuses: it climbs out of the installation!\n" + master +
+           "Windows/up\nin an installation for Windows\n"},
+      {"a chain of links that leads out",
+       "mkdir All/Resources/d && ln -s .. All/Resources/d/up && "
+       "ln -s d/up/../../All/Weapons All/Resources/esc",
+       "found a link the installer refuses: it climbs out of the installation!\n" + master +
+           "All/Resources/esc\n"},
+      {"a loop of links", "ln -s loop2 Linux/loop1 && ln -s loop1 Linux/loop2",
+       "its links go round in a loop!\n" + master + "Linux/loop1\n"},
       {"a file beside the platform folders", "echo x > top.txt",
        "I CAN'T TELL WHAT TYPE OF FILE THIS IS!"},
       {"two names one letter case apart", "echo x > All/Resources/Big.bin",
@@ -332,11 +423,19 @@ TEST_F(BuilderStops, OldManifestsAndPlacesThatCannotBeUsed) {
                                     " Big.bin\nDIR All/Other/\nFILE 0 0 9 0 0 " + sig +
                                     " x\nDIR All/Resources/\nFILE 0 0 90010 0 0 " + sig +
                                     " big.bin\n");
+  // The walk's last file, once for every system, now for Windows only: its
+  // GONE history could only follow the packed one's lines directly, and the
+  // two would be read as one history.
+  write_file(dir + "last.txt",
+             kHeader + "DIR Windows/\nFILE 0 0 90010 1 1 " + sig + " nimbrel.exe\n");
   const struct {
     const char* what;
     std::string old;
     std::string logged;
   } cases[] = {
+      {"leaving under the last packed name", dir + "last.txt",
+       "A file left the set under the name of the last file packed!\n"
+       "The installer would read the two as one history.\nWindows/nimbrel.exe\n"},
       {"missing", dir + "none.txt", "I tried to read a directory file that does not exist!"},
       {"not a manifest", dir + "garbage.txt", "I could not read the old directory!"},
       {"of a newer format", dir + "newer.txt", "I could not read the old directory!"},

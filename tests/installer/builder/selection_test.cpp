@@ -166,6 +166,41 @@ TEST_F(Selection, PlatformCodesFromTheFolderAndThePlugInManager) {
     EXPECT_EQ(platform_of(c.folder, master + c.folder + c.name), c.platform) << c.folder << c.name;
 }
 
+// Sizes from 16 GiB up are past a float's whole numbers: the kilobytes are
+// reckoned, written and read back exactly.
+TEST_F(Selection, SizesPastAFloatsWholeNumbersStayExact) {
+  const struct {
+    uint64_t bytes;
+    int64_t kb;
+  } sizes[] = {{999, 0},
+               {1000, 1},
+               {16777216999, 16777216},
+               {16777217000, 16777217},
+               {16777217999, 16777217},
+               {5000000000123999, 5000000000123}};
+  for (const auto& s : sizes) EXPECT_EQ(kb_of(s.bytes), s.kb) << s.bytes;
+
+  file_version_struct r;
+  r.version = kBuildVersion;
+  r.zip_size = kb_of(16777217999);
+  r.ext_size = kb_of(5000000000123999);
+  r.sig_want = std::string(32, 'a');
+  r.path = "All/Resources/big.bin";
+  const std::string line = manifest_file_line(r);
+  EXPECT_EQ(line, "FILE 0 0 90017 16777217 5000000000123 " + r.sig_want + " big.bin");
+  const std::string text = "I\n900 version\nINSTALLER\n\nDIR All/Resources/\n" + line + "\n";
+  std::vector<file_history_struct> histories;
+  std::string problem;
+  int version = 0;
+  ASSERT_EQ(scan_manifest(text.data(), text.data() + text.size(), manifest_scan_options(),
+                          histories, &problem, &version),
+            dir_read)
+      << problem;
+  ASSERT_EQ(histories.size(), 1u);
+  EXPECT_EQ(histories[0][0].zip_size, 16777217);
+  EXPECT_EQ(histories[0][0].ext_size, 5000000000123);
+}
+
 // [SECTION] Disc and regional sets
 
 TEST_F(Selection, DiscAndRegionalSetsInOneProcess) {
@@ -174,6 +209,7 @@ TEST_F(Selection, DiscAndRegionalSetsInOneProcess) {
 
   install_type = install_disc;
   build_install();
+  expect_installer_takes_every_file(dir + "out/" + build_name[0] + "/");
   const std::string disc = manifest_in(dir + "out/" + build_name[0] + "/");
   // Red terrain and orbit textures go on the disc, regional scenery does
   // not; every line is of this set's type, with no history and no GONE.
@@ -198,6 +234,7 @@ TEST_F(Selection, DiscAndRegionalSetsInOneProcess) {
                {"Europe", "+45+010.dsf"},        {"Asia", "+20+080.dsf"},
                {"Australia", "+30+150.dsf"}};
   for (const auto& t : tiles) {
+    expect_installer_takes_every_file(dir + "regions/" + t.set + "/");
     const std::string text = manifest_in(dir + "regions/" + t.set + "/");
     EXPECT_NE(text.find(std::string(" ") + t.tile + "\n"), std::string::npos) << t.set << text;
     EXPECT_EQ(text.find("Resources"), std::string::npos) << t.set;

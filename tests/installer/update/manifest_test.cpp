@@ -176,7 +176,8 @@ TEST_F(Manifest, PathsSignaturesAndSizesThatCouldDoHarmMakeItUnusable) {
       {"All/", "0 0 1 1 1 " + std::string(31, 'a') + " short"},
       {"All/", "0 0 1 -1 1 " + A + " negative"},
       {"All/", "0 0 1 1 -1 " + A + " negative"},
-      {"All/", "0 0 1 4294967295 1 " + A + " wraps-negative"},
+      {"All/", "0 0 1 18446744073709551615 1 " + A + " wraps-negative"},
+      {"All/", "0 0 1 1 " + std::to_string(kManifestMostKB + 1) + " " + A + " too-large"},
   };
   for (const auto& c : cases) {
     std::string body = kHeader + "DIR All/\nFILE 0 0 1 1 1 " + B + " fine\nDIR " + c.dir +
@@ -185,6 +186,13 @@ TEST_F(Manifest, PathsSignaturesAndSizesThatCouldDoHarmMakeItUnusable) {
     EXPECT_TRUE(sim_info.empty()) << c.dir << c.line;
     EXPECT_FALSE(manifest_problem.empty()) << c.dir << c.line;
   }
+  // Sizes are whole 64-bit numbers, up to what a byte count can hold.
+  EXPECT_EQ(read(kHeader + "DIR All/\nFILE 0 0 1 4294967295 " + std::to_string(kManifestMostKB) +
+                 " " + A + " huge\n"),
+            dir_read);
+  ASSERT_EQ(sim_info.size(), 1u);
+  EXPECT_EQ(sim_info[0][0].zip_size, 4294967295);
+  EXPECT_EQ(sim_info[0][0].ext_size, kManifestMostKB);
   // One character less fits.
   EXPECT_EQ(read(kHeader + "DIR All/\nFILE 0 0 1 1 1 " + A + " " + long_name.substr(1) + "\n"),
             dir_read);
