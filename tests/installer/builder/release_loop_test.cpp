@@ -103,9 +103,10 @@ class ReleaseLoop : public BuilderTest {
     take();
     for (const auto& place : absent) {
       struct stat st;
-      if (!installed.count(place.first))
+      if (!installed.count(place.first)) {
         EXPECT_NE(lstat((dest_dir_path + place.first).c_str(), &st), 0)
             << place.first << place.second;
+      }
     }
     EXPECT_GT(files, 10);
     write_file(dir + "expect.md5", sums);

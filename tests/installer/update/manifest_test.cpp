@@ -451,7 +451,9 @@ TEST_F(Manifest, HugeInstalledFilesHoldNoFrameAndNoQuit) {
   for (int i = 0; i < kHuge + 20; ++i) {
     const std::string name = "f" + std::to_string(i);
     write_file(dest_dir_path + name, "");
-    if (i < kHuge) ASSERT_EQ(truncate((dest_dir_path + name).c_str(), off_t(2) << 30), 0);
+    if (i < kHuge) {
+      ASSERT_EQ(truncate((dest_dir_path + name).c_str(), off_t(2) << 30), 0);
+    }
     body += "FILE 0 0 1 2 3 " + A + " " + name + "\n";
   }
   write_file(dir + "directory.txt", body);

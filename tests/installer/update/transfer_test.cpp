@@ -721,10 +721,10 @@ struct shape_case {
   const char* name;
   std::vector<std::vector<set_file>> releases;
   std::vector<int> complete;
-  std::function<void(const std::string& dest)> user;      // before the last release
-  std::vector<std::string> unread;                        // manifest paths never read for their MD5
-  std::vector<std::pair<std::string, std::string>> kept;  // the user's files, and their texts
-  std::vector<std::string> said;                          // texts the last run's alert holds
+  std::function<void(const std::string& dest)> user = {};  // before the last release
+  std::vector<std::string> unread = {};  // manifest paths never read for their MD5
+  std::vector<std::pair<std::string, std::string>> kept = {};  // the user's files, and their texts
+  std::vector<std::string> said = {};                          // texts the last run's alert holds
 };
 
 class Shapes : public Engine {
@@ -766,9 +766,10 @@ class Shapes : public Engine {
         EXPECT_EQ(tree_snapshot(outside_), before_) << "run " << run + 1;
       }
       const std::string said = log().substr(log_from);
-      if (k + 1 == c.releases.size())
+      if (k + 1 == c.releases.size()) {
         for (const std::string& text : c.said)
           EXPECT_NE(said.find(text), std::string::npos) << text;
+      }
     }
     for (const auto& kept : c.kept) EXPECT_EQ(read_file(dest + kept.first), kept.second);
     // Reading the last manifest again: what lies behind a link out of the
@@ -776,7 +777,9 @@ class Shapes : public Engine {
     ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
     for (const file_history_struct& h : sim_info)
       for (const std::string& path : c.unread)
-        if (h.back().path == path) EXPECT_EQ(h.back().sig_have, "NONE") << path;
+        if (h.back().path == path) {
+          EXPECT_EQ(h.back().sig_have, "NONE") << path;
+        }
   }
 
   std::string outside_, before_;
