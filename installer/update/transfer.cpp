@@ -153,6 +153,8 @@ namespace {
 // since a mirror last sent bytes of the file. Only this stream moves: the
 // others' transfers carry on from their own mirrors. Returns false when the
 // file is given up.
+// A failed file is retried by its own stream; next_file is not set back to it,
+// since the other streams would fetch the files after it a second time.
 bool plan_retry(int stream, download_failure failure) {
   const int mirrors = std::max(0, std::min(stg.server_count, 10));
   if (!is_net || mirrors == 0) return false;

@@ -44,8 +44,9 @@ inline constexpr int64_t kServerListCap = 64 * 1024;
 
 // One step of every stream that is on. Returns stg.install_error while work
 // remains (nonzero: the install has failed and stops), 1 once every file is
-// handled; only an install without a failure ends in all_done, the clean-up
-// and the rename.
+// handled. The clean-up of emptied folders runs either way; only an install
+// without a failure, whose wanted files are all still in place after it, ends
+// in all_done and the rename.
 int grab_files();
 
 // The frame's share of the work: grab_files until the seconds are used or the

@@ -380,6 +380,8 @@ void qtim_class::mov_toggle(int new_state) {
                      __FILE__, 412);
       return;
     }
+    // A take no wider than the window it copies: reading past the window's
+    // edge would give pixels that are not on screen, or none at all.
     const int dx = std::min(width, mnw.pixel_dx);
     const int dy = mnw.pixel_dx > 0 ? mnw.pixel_dy * dx / mnw.pixel_dx : 0;
     if (dx < 1 || dy < 1) {
