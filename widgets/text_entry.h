@@ -16,3 +16,6 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, const std:
 // terminating zero.
 int BTN_enterstring(float x, float y, char* text, int max_len, const std::string& label,
                     float width, int grab);
+// Back to no field ever focused: the next focused field starts with its text
+// selected, on a new editing record.
+void BTN_reset_text_entry();
