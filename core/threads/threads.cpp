@@ -240,3 +240,9 @@ void THREAD_shutdown() {
   threads_inited.store(0);
   xer << "Clean exit from threads.\n";
 }
+
+void THREAD_reset() {
+  THREAD_shutdown();
+  main_known.store(false);
+  main_thread.store(pthread_t{});
+}
