@@ -81,6 +81,7 @@ void PLAT_install_hooks() {
     return glExt.threaded_avail ? MACIBM_make_context_loader() : nullptr;
   };
   g_core_hooks.set_thread_context = MACIBM_set_context_loader;
+  g_core_hooks.free_thread_context = PLAT_free_loader_context;
   g_core_hooks.load_alpha_image = TEX_load_alpha_ext;
   g_draw_hooks.swap_buffers = MACIBM_swap_buffers;
   g_draw_hooks.show_init = MACIBM_show_init;

@@ -199,6 +199,7 @@ class Movie : public ::testing::Test {
     CORE_set_alert_handler(PLAT_show_alert);
     MACIBM_nuke_context(0);
     PLAT_video_quit();
+    THREAD_reset();  // THREAD_init in the next set-up makes its queues anew
   }
 
   // The window's picture k: the red band on top, the body colour below.
