@@ -16,10 +16,16 @@ uint64_t xtim_class::init_call = 0;
 uint64_t xtim_class::old = 0;
 double xtim_class::last_time = 0.0;
 
-static bool g_microsecs_started = false;
-static bool g_test_clock = false;
-static uint64_t g_test_micros = 0;
-static bool g_profile_started = false;
+// Where microsecs() reads its time from, and whether the profile has begun.
+namespace {
+struct clock_source {
+  bool microsecs_started = false;
+  bool test_clock = false;
+  uint64_t test_micros = 0;
+  bool profile_started = false;
+};
+clock_source g_src;
+}  // namespace
 
 static const int days_in_month[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
@@ -60,8 +66,17 @@ xtim_class::xtim_class()
       sim_once(),
       act_once() {}
 
+void xtim_class::xtim_reset() {
+  g_src = clock_source();
+  g_upd = update_state();
+  init_call = 0;
+  old = 0;
+  last_time = 0.0;
+  xtim = xtim_class();
+}
+
 static uint64_t clock_micros() {
-  if (g_test_clock) return g_test_micros;
+  if (g_src.test_clock) return g_src.test_micros;
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
@@ -69,21 +84,21 @@ static uint64_t clock_micros() {
 
 void xtim_class::set_test_time(double seconds) {
   uint64_t micros = static_cast<uint64_t>(std::llround(seconds * 1e6));
-  if (!g_test_clock && g_microsecs_started) {
+  if (!g_src.test_clock && g_src.microsecs_started) {
     // Already counting on the real clock: carry on from the count reached, so
     // that microsecs() never runs backwards (unsigned wrap-around keeps the
     // differences right).
     uint64_t reached = clock_micros() - init_call;
     init_call = micros - reached;
   }
-  g_test_clock = true;
-  g_test_micros = micros;
+  g_src.test_clock = true;
+  g_src.test_micros = micros;
 }
 
 uint64_t xtim_class::microsecs() {
   uint64_t now = clock_micros();
-  if (!g_microsecs_started) {
-    g_microsecs_started = true;
+  if (!g_src.microsecs_started) {
+    g_src.microsecs_started = true;
     init_call = now;
   }
   return now - init_call;
@@ -100,8 +115,8 @@ int xtim_class::del_time(uint64_t* prev) {
 void xtim_class::profile_chart(const char* label, int total) {
   if (!mnw.profiling) return;
   double now_s = static_cast<double>(microsecs()) / 1000000.0;
-  if (!g_profile_started) {
-    g_profile_started = true;
+  if (!g_src.profile_started) {
+    g_src.profile_started = true;
     last_time = now_s;
   }
   int d = del_time(nullptr);

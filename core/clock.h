@@ -23,6 +23,9 @@ class xtim_class {
   // this time instead of the monotonic clock (continuing from the count
   // already reached, if any). Move it forward only.
   static void set_test_time(double seconds);
+  // Back to the state before the first microsecs() call and the first update:
+  // the real clock, no profile started, xtim as constructed.
+  static void xtim_reset();
 
   void current_month_day(int* month, int* day) const;
   static void xtim_hrs_min_sec(float t, float* h, float* m, float* s);

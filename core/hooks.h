@@ -16,6 +16,8 @@ struct core_hooks {
   void* (*make_thread_context)() = nullptr;
   // Makes such a context current on the thread that runs it.
   int (*set_thread_context)(void* context) = nullptr;
+  // Deletes such a context once its thread has ended.
+  void (*free_thread_context)(void* context) = nullptr;
   // Reads an image (its ".dds", ".png" and ".bmp" variants in turn) as one
   // byte of alpha per pixel, the bottom row first; the caller frees the
   // pixels with ::operator delete. 1 on success; 0 for a missing, damaged or

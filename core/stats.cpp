@@ -12,8 +12,10 @@ int UTL_remote_cmd::free_id = 1;
 bool UTL_remote_cmd::inited = false;
 
 UTL_stat_registry& all_stats() {
-  static UTL_stat_registry registry;
-  return registry;
+  // Never destroyed: statistics of static duration leave it in their
+  // destructors, after a function static would be gone.
+  static UTL_stat_registry* registry = new UTL_stat_registry;
+  return *registry;
 }
 
 UTL_stat::UTL_stat(float* outside_value, const char* stat_name, UTL_stat_type kind)
@@ -24,6 +26,16 @@ UTL_stat::UTL_stat(float* outside_value, const char* stat_name, UTL_stat_type ki
 UTL_stat::UTL_stat(const char* stat_name, UTL_stat_type kind, float initial)
     : own_value(initial), type(kind), next(nullptr), value(&own_value), name(stat_name) {
   enroll();
+}
+
+UTL_stat::~UTL_stat() {
+  for (UTL_stat** link = &waiting; *link; link = &(*link)->next)
+    if (*link == this) {
+      *link = next;
+      break;
+    }
+  auto it = all_stats().find(type);
+  if (it != all_stats().end()) it->second.erase(this);
 }
 
 void UTL_stat::enroll() {
@@ -42,6 +54,21 @@ void UTL_stat::init_stats() {
   stat_initialized = true;
 }
 
+void UTL_stat::reset_registry() {
+  // Those made after init_stats never waited: they join the list now.
+  for (auto& kind : all_stats())
+    for (UTL_stat* s : kind.second) {
+      bool listed = false;
+      for (UTL_stat* w = waiting; w && !listed; w = w->next) listed = w == s;
+      if (!listed) {
+        s->next = waiting;
+        waiting = s;
+      }
+    }
+  all_stats().clear();
+  stat_initialized = false;
+}
+
 void UTL_stat::publish() { all_stats()[type].insert(this); }
 
 void UTL_stat::reset_stats(UTL_stat_type kind) {
@@ -56,6 +83,14 @@ UTL_remote_cmd::UTL_remote_cmd(const char* cmd_name, cmd_func f)
   cmd_list = this;
 }
 
+UTL_remote_cmd::~UTL_remote_cmd() {
+  for (UTL_remote_cmd** link = &cmd_list; *link; link = &(*link)->next)
+    if (*link == this) {
+      *link = next;
+      break;
+    }
+}
+
 void UTL_remote_cmd::invoke(void* /*context*/, int wanted) {
   for (UTL_remote_cmd* c = cmd_list; c; c = c->next)
     if (c->id == wanted) {
@@ -65,6 +100,8 @@ void UTL_remote_cmd::invoke(void* /*context*/, int wanted) {
 }
 
 void UTL_remote_cmd::init_remote_cmds() { inited = true; }
+
+void UTL_remote_cmd::reset_remote_cmds() { inited = false; }
 
 // The profiler's hooks stay empty in this build; callers mark sections anyway.
 void UTL_profiler_init() {}

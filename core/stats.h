@@ -19,14 +19,17 @@ class UTL_stat {
   UTL_stat(float* outside_value, const char* name, UTL_stat_type type);
   // Holds its own value.
   UTL_stat(const char* name, UTL_stat_type type, float initial);
-  // Statistics live as long as the program; the registry owns nothing.
-  ~UTL_stat() {}
+  // The registry owns nothing: a statistic that goes away takes itself out.
+  ~UTL_stat();
   UTL_stat(const UTL_stat&) = delete;
   UTL_stat& operator=(const UTL_stat&) = delete;
 
   static void init_stats();
   void publish();
   static void reset_stats(UTL_stat_type type);
+  // Back to before init_stats: the registry empty, every statistic still
+  // alive waiting again.
+  static void reset_registry();
 
   float own_value;
   UTL_stat_type type;
@@ -52,13 +55,15 @@ class UTL_remote_cmd {
   typedef void (*cmd_func)();
 
   UTL_remote_cmd(const char* name, cmd_func func);
-  ~UTL_remote_cmd() {}
+  ~UTL_remote_cmd();
   UTL_remote_cmd(const UTL_remote_cmd&) = delete;
   UTL_remote_cmd& operator=(const UTL_remote_cmd&) = delete;
 
   // Calls the function of the first command in the list with this id.
   static void invoke(void* context, int id);
   static void init_remote_cmds();
+  // Back to before init_remote_cmds; the commands and their ids stay.
+  static void reset_remote_cmds();
   void publish() {}
 
   UTL_remote_cmd* next;

@@ -15,6 +15,18 @@ namespace {
 
 constexpr int kMaxUnits = 8;  // units beyond the eighth are never touched
 
+// What OpenGL was last told, per context: seeded from OpenGL on the first
+// call after start-up or a reset; the depth-write cache is never seeded: the
+// context set-up turns depth writes off before the first call.
+struct render_state_cache {
+  bool seeded = false;
+  int o_fog = 0, o_tex = 0, o_lit = 0, o_alB = 0, o_alT = 0, o_deR = 0;
+  int o_deW = 11;
+  unsigned long last_vbo = 0;
+  unsigned long last_vbo_ind = 0;
+};
+render_state_cache g_rs;
+
 void set_cap(GLenum cap, bool on) {
   if (on)
     glEnable(cap);
@@ -26,16 +38,23 @@ void set_cap(GLenum cap, bool on) {
 
 void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test,
                   int depth_write) {
-  // Each seed has its own once-only guard, as the statics were added over
-  // time; the depth-write cache is never seeded: the context set-up turns
-  // depth writes off before the first call.
-  static int o_fog = glIsEnabled(GL_FOG) ? 0 : 1;
-  static int o_tex = glIsEnabled(GL_TEXTURE_2D) ? num_units : 0;
-  static int o_lit = glIsEnabled(GL_LIGHTING) ? 2 : 3;
-  static int o_alB = glIsEnabled(GL_BLEND) ? 1 : 0;
-  static int o_alT = glIsEnabled(GL_ALPHA_TEST) ? 1 : 0;
-  static int o_deR = glIsEnabled(GL_DEPTH_TEST) ? 8 : 9;
-  static int o_deW = 11;
+  render_state_cache& c = g_rs;
+  if (!c.seeded) {
+    c.seeded = true;
+    c.o_fog = glIsEnabled(GL_FOG) ? 0 : 1;
+    c.o_tex = glIsEnabled(GL_TEXTURE_2D) ? num_units : 0;
+    c.o_lit = glIsEnabled(GL_LIGHTING) ? 2 : 3;
+    c.o_alB = glIsEnabled(GL_BLEND) ? 1 : 0;
+    c.o_alT = glIsEnabled(GL_ALPHA_TEST) ? 1 : 0;
+    c.o_deR = glIsEnabled(GL_DEPTH_TEST) ? 8 : 9;
+  }
+  int& o_fog = c.o_fog;
+  int& o_tex = c.o_tex;
+  int& o_lit = c.o_lit;
+  int& o_alB = c.o_alB;
+  int& o_alT = c.o_alT;
+  int& o_deR = c.o_deR;
+  int& o_deW = c.o_deW;
 
   if (fog != o_fog) set_cap(GL_FOG, fog == 0);
 
@@ -101,8 +120,13 @@ UTL_stat num_xdl_group_bind_ind("num_xdl_bind_ind", stat_render, 0.0f);
 
 }  // namespace
 
+void OGL_reset_state() {
+  g_rs = render_state_cache();
+  num_units = 1;
+}
+
 void OGL_bind_vbo(unsigned long const& id) {
-  static unsigned long last_vbo = 0;
+  unsigned long& last_vbo = g_rs.last_vbo;
   if (id == last_vbo) return;
   num_xdl_group_bind.own_value += 1.0f;
   glExt.glBindBufferARB(GL_ARRAY_BUFFER_ARB, GLuint(id));
@@ -110,7 +134,7 @@ void OGL_bind_vbo(unsigned long const& id) {
 }
 
 void OGL_bind_vbo_ind(unsigned long const& id) {
-  static unsigned long last_vbo = 0;
+  unsigned long& last_vbo = g_rs.last_vbo_ind;
   if (id == last_vbo) return;
   num_xdl_group_bind_ind.own_value += 1.0f;
   glExt.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, GLuint(id));

@@ -9,6 +9,9 @@
 // The cache is seeded from OpenGL on the first call, so anything that sets
 // these capabilities directly must do so before that call.
 void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write);
+// Forgets what OpenGL was told, the buffer bindings too: for a new context,
+// which starts from its own defaults. The next call seeds again.
+void OGL_reset_state();
 
 // Buffer bindings on the array and element-array targets, bound only when the
 // id differs from the last one bound there.

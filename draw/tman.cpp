@@ -245,6 +245,19 @@ void tman_class::reset_bind() {
   TEX_reset_bind();
 }
 
+void tman_class::reset() {
+  UTL_scoped_lock hold(&lock);
+  tex_hash().clear();
+  ref_dat.clear();
+  loaded_count = total_count = 0;
+  scene_load_fail = plane_load_fail = instl_load_fail = 0;
+  async_cursor_ = 0;
+  async_work_ = nullptr;
+  async_result_ = 0;
+  async_finisher_ = nullptr;
+  TEX_reset_bind();
+}
+
 void tman_class::set_blend_level(int unit, float level) {
   UTL_scoped_lock hold(&lock);
   TEX_set_blend_level(unit, level);

@@ -111,6 +111,10 @@ class tman_class {
   void reset_bind();
   void set_blend_level(int unit, float level);
 
+  // Forgets every record, name, count, failure flag and deferred load, as at
+  // start-up: for a new OpenGL context, which holds none of the old textures.
+  void reset();
+
   // The failure flags: 0 none, 1 a failure not yet reported, 2 muted.
   int has_scene_load_fail() const { return scene_load_fail == 1; }
   int has_plane_load_fail() const { return plane_load_fail == 1; }

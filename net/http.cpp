@@ -57,6 +57,14 @@ void http_class::net_abandon(int slot) {
   if (!partial.empty()) remove(partial.c_str());
 }
 
+void http_class::reset() {
+  for (int slot = 0; slot < 6; ++slot) net_abandon(slot);
+  proxy_host.clear();
+  proxy_port.clear();
+  proxy_port_int = 0;
+  gProxyExclude.clear();
+}
+
 int http_class::net_check(int slot, const std::string& server, const std::string& path,
                           const std::string& local_file) {
   if (slot < 0 || slot > 5)

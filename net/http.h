@@ -29,6 +29,8 @@ class http_class {
                 const std::string& local_file);
   // Drops the slot's transfer, if any, and removes the partial file it wrote.
   void net_abandon(int slot);
+  // Back to start-up: every slot abandoned, no proxy, no exclusions.
+  void reset();
 
  private:
   struct slot_request {

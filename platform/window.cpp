@@ -270,3 +270,11 @@ int PLAT_set_loader_context(void* loader) {
   auto* rec = static_cast<loader_rec*>(loader);
   return rec && SDL_GL_MakeCurrent(rec->window, rec->context) == 0 ? 1 : 0;
 }
+
+void PLAT_free_loader_context(void* loader) {
+  auto* rec = static_cast<loader_rec*>(loader);
+  if (!rec) return;
+  SDL_GL_DeleteContext(rec->context);
+  SDL_DestroyWindow(rec->window);
+  delete rec;
+}

@@ -30,5 +30,8 @@ int PLAT_window_fits(int pixel_dx, int pixel_dy, int mon_x, int mon_y);
 void* PLAT_make_loader_context();
 // Makes a loader context current on the calling thread; 1 on success.
 int PLAT_set_loader_context(void* loader);
+// Deletes a loader context and its window; current on no thread by then.
+// Accepts null.
+void PLAT_free_loader_context(void* loader);
 
 extern int g_mon_x_res_now, g_mon_y_res_now;

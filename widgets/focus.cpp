@@ -135,3 +135,9 @@ void BTN_key_queue::flush() {
 void BTN_flush_key_queues() {
   for (BTN_key_queue* q : all_queues()) q->flush();
 }
+
+void BTN_reset_focus() {
+  focus_id = 0;
+  BTN_begin_focus_ring();
+  BTN_flush_key_queues();
+}

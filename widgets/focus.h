@@ -129,3 +129,5 @@ struct BTN_key_queue {
 // Empties every widget kind's queue: keys typed for one window never reach
 // the next.
 void BTN_flush_key_queues();
+// Back to no focus, an empty ring and empty queues, as at start-up.
+void BTN_reset_focus();

@@ -104,6 +104,14 @@ void apply_key(int c, int vkey, int flags, int max_len) {
 
 }  // namespace
 
+void BTN_reset_text_entry() {
+  OGLE_Destroy(ogle);
+  ogle = nullptr;
+  focused_field_id = 0;
+  field_keys.flush();
+  laid_out = field_layout();
+}
+
 int BTN_enterstring(float x, float y, std::string* text, int max_len, const std::string& label,
                     float width, int grab) {
   const int id = BTN_widget_id(x, y);

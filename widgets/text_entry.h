@@ -20,3 +20,6 @@ int BTN_enterstring(float x, float y, char* text, int max_len, const std::string
 // out when it gains the focus and when its text or width changed, never
 // merely because a frame was drawn.
 long BTN_text_layouts();
+// Back to no field ever focused: the next focused field starts with its text
+// selected, on a new editing record.
+void BTN_reset_text_entry();

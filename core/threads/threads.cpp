@@ -27,6 +27,7 @@ static UTL_critical_section free_calls_lock;
 unsigned next_cookie = 0;
 static std::vector<UTL_thread> worker_threads;
 static std::vector<UTL_thread_join_rec> worker_threads_join;
+static std::vector<void*> worker_contexts;  // freed once their threads have ended
 
 // The quit message for the workers: all bits set, never a real call.
 static void* const kQuitMessage = reinterpret_cast<void*>(~static_cast<uintptr_t>(0));
@@ -115,8 +116,9 @@ __attribute__((no_sanitize("null"))) void* THREAD_launch(void* start_arg) {
 
 }  // namespace
 
-void THREAD_create(UTL_thread_func fn, void* arg, UTL_thread* thread, UTL_thread_id* id,
-                   UTL_thread_join_rec* join, int wants_context) {
+// THREAD_create, handing back the thread's context (null without one).
+static void* create_thread(UTL_thread_func fn, void* arg, UTL_thread* thread, UTL_thread_id* id,
+                           UTL_thread_join_rec* join, int wants_context) {
   thread_start start{fn, arg, nullptr, 0, nullptr};
   if (wants_context && g_core_hooks.make_thread_context) {
     start.wants_context = 1;
@@ -126,6 +128,12 @@ void THREAD_create(UTL_thread_func fn, void* arg, UTL_thread* thread, UTL_thread
   UTL_thread_create(THREAD_launch, &start, thread, id, join);
   UTL_message_queue_read(start.started, -1);
   UTL_message_queue_destroy(start.started);
+  return start.context;
+}
+
+void THREAD_create(UTL_thread_func fn, void* arg, UTL_thread* thread, UTL_thread_id* id,
+                   UTL_thread_join_rec* join, int wants_context) {
+  create_thread(fn, arg, thread, id, join, wants_context);
 }
 
 // [SECTION] Worker pool
@@ -151,7 +159,8 @@ void THREAD_make_workers() {
     UTL_thread thread;
     UTL_thread_id id;
     UTL_thread_join_rec join;
-    THREAD_create(xtaskproc, nullptr, &thread, &id, &join, 1);
+    void* context = create_thread(xtaskproc, nullptr, &thread, &id, &join, 1);
+    if (context) worker_contexts.push_back(context);
     worker_threads.push_back(thread);
     worker_threads_join.push_back(join);
   }
@@ -224,6 +233,9 @@ void THREAD_shutdown() {
   // same process never join a stopped thread twice.
   worker_threads.clear();
   worker_threads_join.clear();
+  for (void* context : worker_contexts)
+    if (g_core_hooks.free_thread_context) g_core_hooks.free_thread_context(context);
+  worker_contexts.clear();
   UTL_critical_section_destroy(&free_calls_lock);
   UTL_message_queue_destroy(call_queue);
   call_queue = nullptr;
@@ -239,4 +251,10 @@ void THREAD_shutdown() {
   warn_exce = quit_exce = nullptr;
   threads_inited.store(0);
   xer << "Clean exit from threads.\n";
+}
+
+void THREAD_reset() {
+  THREAD_shutdown();
+  main_known.store(false);
+  main_thread.store(pthread_t{});
 }

@@ -32,6 +32,8 @@ int THREAD_is_done(THREAD_call* call, int timeout_ms);
 // Returns a done call's result and recycles the record.
 void* THREAD_cleanup(THREAD_call* call);
 void THREAD_shutdown();
+// Back to before THREAD_init: shut down, and no thread is the main one.
+void THREAD_reset();
 
 // Number of workers started by THREAD_make_workers and not yet stopped.
 int THREAD_worker_count();

@@ -305,6 +305,13 @@ void keys_class::release_if_held(key_binding& b) {
 
 // [SECTION] Edits of the key-assignment window
 
+void keys_class::reset() {
+  bindings.clear();
+  edits_.clear();
+  last_vkey = last_flags = 0;
+  wind_ = wind_state();
+}
+
 void keys_class::add_binding() { edits_.push_back({-1, 0, 0, 0, edit::add}); }
 
 void keys_class::assign_key(int index, int vkey, int flags) {

@@ -79,6 +79,10 @@ class keys_class {
   // above.
   void keys_wind();
 
+  // Back to start-up: no bindings, no edits waiting, the window unscrolled
+  // with nothing selected.
+  void reset();
+
   int last_vkey = 0;   // the last event that went past the focus ring
   int last_flags = 0;  // its modifier flags
   std::vector<key_binding> bindings;
@@ -92,6 +96,16 @@ class keys_class {
   // ever end it.
   void release_if_held(key_binding& b);
   std::vector<edit> edits_;
+
+  // What the key-assignment window keeps from frame to frame.
+  struct wind_state {
+    int k_change = -1;  // the binding being edited; -1 none
+    int k_cen = 0;      // the first binding shown
+    float y1 = 30, y2 = 686;
+    std::string group;     // the command folder browsed
+    int browsed_for = -1;  // the binding the browser was set up for
+  };
+  wind_state wind_;
 };
 
 extern keys_class keys;

@@ -70,11 +70,12 @@ std::string binding_text(const key_binding& b) {
 // [SECTION] The window
 
 void keys_class::keys_wind() {
-  static int k_change = -1;  // the binding being edited; -1 none
-  static int k_cen = 0;      // the first binding shown
-  static float y1 = 30, y2 = 686;
-  static std::string group;     // the command folder browsed
-  static int browsed_for = -1;  // the binding the browser was set up for
+  int& k_change = wind_.k_change;
+  int& k_cen = wind_.k_cen;
+  float& y1 = wind_.y1;
+  float& y2 = wind_.y2;
+  std::string& group = wind_.group;
+  int& browsed_for = wind_.browsed_for;
 
   const int count = static_cast<int>(bindings.size());
   // A selection the table no longer reaches (it was reset or cut) selects

@@ -321,6 +321,12 @@ void end_recorder(bool quiet) {
   delete c;
   comp = nullptr;
   qt_thread_made = 0;
+  // Every buffer has come back by now; the next take makes its own.
+  for (mov_buffer* b : qtim.usable_buffers) {
+    delete[] b->data;
+    delete b;
+  }
+  qtim.usable_buffers.clear();
 }
 
 // [SECTION] Capture

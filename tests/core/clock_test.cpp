@@ -1,6 +1,6 @@
 // The frame clock driven by a set time: period smoothing, once-every flags,
-// mouse timing words, pulsing colours and the calendar helpers. Every test
-// runs in its own process, so each starts from a fresh clock.
+// mouse timing words, pulsing colours and the calendar helpers. Each test
+// starts from a fresh clock and window block.
 #include "core/clock.h"
 
 #include <unistd.h>
@@ -22,6 +22,18 @@ namespace {
 
 const float kMaxPeriod = 0.05263158f;
 
+class Clock : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    xtim_class::xtim_reset();
+    mnw = mnw_block();
+  }
+  void TearDown() override {
+    xtim_class::xtim_reset();
+    mnw = mnw_block();
+  }
+};
+
 // Frames at a fixed rate from the clock's current set time.
 struct frame_driver {
   double now = 50.0;  // the monotonic clock is never at zero
@@ -41,7 +53,7 @@ struct frame_driver {
   }
 };
 
-TEST(Clock, PeriodSettlesAtTheFrameRateAndFollowsAChangeSmoothly) {
+TEST_F(Clock, PeriodSettlesAtTheFrameRateAndFollowsAChangeSmoothly) {
   mnw.cur_window = 0;
   frame_driver clock;
   EXPECT_EQ(xtim.act_time, 0.0f);
@@ -80,13 +92,13 @@ TEST(Clock, PeriodSettlesAtTheFrameRateAndFollowsAChangeSmoothly) {
   EXPECT_EQ(xtim.prd_sim, xtim.prd_act);
 }
 
-TEST(Clock, FastFramesStopAtTheLowerBound) {
+TEST_F(Clock, FastFramesStopAtTheLowerBound) {
   frame_driver clock;
   clock.frames(2000, 0.0002);
   EXPECT_FLOAT_EQ(xtim.prd_act, 0.0010000999f);
 }
 
-TEST(Clock, QuestionWindowsLeaveThePeriodAndRestartTheMainMeasurement) {
+TEST_F(Clock, QuestionWindowsLeaveThePeriodAndRestartTheMainMeasurement) {
   mnw.cur_window = 0;
   frame_driver clock;  // update 0 measures; updates 10, 20, ... measure again
   clock.frames(290, 0.02);
@@ -108,7 +120,7 @@ TEST(Clock, QuestionWindowsLeaveThePeriodAndRestartTheMainMeasurement) {
   EXPECT_NEAR(xtim.prd_act, settled, settled * 0.01f);
 }
 
-TEST(Clock, OtherModalWindowsKeepAPeriodOfTheirOwn) {
+TEST_F(Clock, OtherModalWindowsKeepAPeriodOfTheirOwn) {
   mnw.cur_window = 0;
   frame_driver clock;
   clock.frames(300, 0.02);
@@ -132,7 +144,7 @@ TEST(Clock, OtherModalWindowsKeepAPeriodOfTheirOwn) {
   EXPECT_NEAR(xtim.prd_act, main_period, main_period * 0.02f);
 }
 
-TEST(Clock, SpeedModesSignThePeriod) {
+TEST_F(Clock, SpeedModesSignThePeriod) {
   struct Case {
     int mode;
     float factor;
@@ -153,7 +165,7 @@ TEST(Clock, SpeedModesSignThePeriod) {
 
 // Each flag is 1 for exactly the update in which more than its interval has
 // passed since it last fired, on real and on simulation time alike.
-TEST(Clock, OnceEveryFlagsFireOncePerInterval) {
+TEST_F(Clock, OnceEveryFlagsFireOncePerInterval) {
   const float intervals[9] = {10, 5, 2, 1, 0.5f, 0.2f, 0.1f, 0.05f, 0.025f};
   const double step = 0.01;
   frame_driver clock;
@@ -189,7 +201,7 @@ TEST(Clock, OnceEveryFlagsFireOncePerInterval) {
   EXPECT_EQ(xtim.act_once[3], 0);
 }
 
-TEST(Clock, MouseTimingWords) {
+TEST_F(Clock, MouseTimingWords) {
   frame_driver clock;
   clock.frame(2.0);
   auto press = [&](double after) {
@@ -240,7 +252,7 @@ TEST(Clock, MouseTimingWords) {
   EXPECT_EQ(mnw.mouse_move_time, xtim.act_time);
 }
 
-TEST(Clock, PulsingColours) {
+TEST_F(Clock, PulsingColours) {
   frame_driver clock;
   float lo = 2.0f, hi = 0.0f;
   for (int k = 0; k < 400; ++k) {
@@ -271,7 +283,7 @@ TEST(Clock, PulsingColours) {
   }
 }
 
-TEST(Clock, DelTimeAndProfileChart) {
+TEST_F(Clock, DelTimeAndProfileChart) {
   xtim_class::set_test_time(10.0);
   uint64_t mine = xtim_class::microsecs();
   EXPECT_EQ(mine, 0u);
@@ -301,7 +313,7 @@ TEST(Clock, DelTimeAndProfileChart) {
             "x= 25000 |    total: 0.250 sec for topwi=2\n");
 }
 
-TEST(Clock, RealClockCountsMicrosecondsAndHandsOverToTheTestClock) {
+TEST_F(Clock, RealClockCountsMicrosecondsAndHandsOverToTheTestClock) {
   uint64_t first = xtim_class::microsecs();
   usleep(20000);
   uint64_t later = xtim_class::microsecs();
@@ -316,7 +328,7 @@ TEST(Clock, RealClockCountsMicrosecondsAndHandsOverToTheTestClock) {
   EXPECT_EQ(xtim_class::microsecs() - handed, 500000u);
 }
 
-TEST(Clock, CalendarHelpers) {
+TEST_F(Clock, CalendarHelpers) {
   struct Day {
     int day_of_year, month, day;
   };
@@ -349,7 +361,7 @@ TEST(Clock, CalendarHelpers) {
   }
 }
 
-TEST(Clock, StartValues) {
+TEST_F(Clock, StartValues) {
   xtim_class t;
   EXPECT_EQ(t.first_frame, 1);
   EXPECT_EQ(t.sim_speed, 1.0f);

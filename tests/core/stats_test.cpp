@@ -2,6 +2,9 @@
 // kind; remote commands numbered in order of construction.
 #include "core/stats.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -11,7 +14,19 @@ float g_pool_total = 3.5f;
 UTL_stat g_bound(&g_pool_total, "test/pool_total", stat_memory);
 UTL_stat g_own("test/kills", stat_perf, 7.0f);
 
-TEST(Stats, StatisticsWaitForInitStatsThenAreFiledByKind) {
+// Each test starts before init_stats and init_remote_cmds, as a program does.
+class Stats : public ::testing::Test {
+ protected:
+  void SetUp() override { reset(); }
+  void TearDown() override { reset(); }
+  static void reset() {
+    g_own.own_value = 7.0f;
+    UTL_stat::reset_registry();
+    UTL_remote_cmd::reset_remote_cmds();
+  }
+};
+
+TEST_F(Stats, StatisticsWaitForInitStatsThenAreFiledByKind) {
   // The two made during static construction (and any a linked module made).
   EXPECT_FALSE(stat_initialized);
   bool bound_waits = false, own_waits = false;
@@ -57,7 +72,7 @@ TEST(Stats, StatisticsWaitForInitStatsThenAreFiledByKind) {
   EXPECT_EQ(all_stats().count(unused), 0u);
 }
 
-TEST(Stats, PublishBeforeInitStatsFilesAtOnce) {
+TEST_F(Stats, PublishBeforeInitStatsFilesAtOnce) {
   UTL_stat s("test/early", stat_perf, 0.0f);
   EXPECT_EQ(waiting, &s);
   s.publish();
@@ -65,12 +80,42 @@ TEST(Stats, PublishBeforeInitStatsFilesAtOnce) {
   EXPECT_EQ(all_stats()[stat_perf].count(&g_own), 0u) << "the others still wait";
 }
 
+bool is_waiting(const UTL_stat* stat) {
+  for (UTL_stat* s = waiting; s; s = s->next)
+    if (s == stat) return true;
+  return false;
+}
+
+TEST_F(Stats, StatisticsAndCommandsThatGoAwayLeaveNoTrace) {
+  const UTL_stat* gone = nullptr;
+  {
+    UTL_stat early("test/early", stat_perf, 0.0f);
+    gone = &early;
+    EXPECT_TRUE(is_waiting(gone));
+  }
+  EXPECT_FALSE(is_waiting(gone));
+  EXPECT_TRUE(is_waiting(&g_own)) << "the rest of the list stays linked";
+
+  UTL_stat::init_stats();
+  {
+    UTL_stat late("test/late", stat_render, 0.0f);
+    gone = &late;
+    EXPECT_EQ(all_stats()[stat_render].count(&late), 1u);
+  }
+  EXPECT_EQ(all_stats()[stat_render].count(const_cast<UTL_stat*>(gone)), 0u);
+
+  UTL_remote_cmd* before = UTL_remote_cmd::cmd_list;
+  { UTL_remote_cmd passing("Passing", nullptr); }
+  EXPECT_EQ(UTL_remote_cmd::cmd_list, before);
+}
+
 int g_calls[4];
 void first_cmd() { ++g_calls[1]; }
 void second_cmd() { ++g_calls[2]; }
 void third_cmd() { ++g_calls[3]; }
 
-TEST(Stats, RemoteCommandsAreInvokedById) {
+TEST_F(Stats, RemoteCommandsAreInvokedById) {
+  std::fill(std::begin(g_calls), std::end(g_calls), 0);
   int base = UTL_remote_cmd::free_id;
   UTL_remote_cmd a("Reload Pixel Shaders...", first_cmd);
   UTL_remote_cmd b("Dump Memory Info", second_cmd);

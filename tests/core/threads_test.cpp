@@ -231,8 +231,12 @@ TEST(LazyMempool, BlocksAreCountedWhileHeld) {
 class ThreadLayer : public TempFolderTest {
  protected:
   ThreadLayer() : TempFolderTest("threads", with_log) {}
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    THREAD_reset();
+  }
   void TearDown() override {
-    THREAD_shutdown();
+    THREAD_reset();
     TempFolderTest::TearDown();
   }
 };

@@ -77,8 +77,13 @@ class TmanTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
+    tman.reset();
     mnw.tex_res = 5;
     dir_ = make_temp_dir("tman");
+  }
+  void TearDown() override {
+    tman.reset();
+    run_command("rm -rf '" + dir_ + "'");
   }
   // An image file made by ImageMagick; format is an output prefix such as
   // "BMP3:" or "PNG32:".

@@ -39,9 +39,27 @@ std::string md5_of(const std::string& path) {
 
 }  // namespace
 
+// Each test starts with idle slots, no proxy and a fresh clock.
+class HttpTest : public ::testing::Test {
+ protected:
+  void SetUp() override { reset(); }
+  void TearDown() override { reset(); }
+  static void reset() {
+    http.reset();
+    xtim_class::xtim_reset();
+  }
+};
+using HttpNginx = HttpTest;
+using HttpPythonServer = HttpTest;
+using HttpHandlers = HttpTest;
+using HttpHostNames = HttpTest;
+using HttpProxy = HttpTest;
+using HttpManager = HttpTest;
+using HttpManagerDeathTest = HttpTest;
+
 // [SECTION] nginx
 
-TEST(HttpNginx, HundredMegabytesArriveByteIdentical) {
+TEST_F(HttpNginx, HundredMegabytesArriveByteIdentical) {
   std::string dir = make_temp_dir("net-big");
   // 200 MB is too much to leave behind in the scratch area, pass or fail.
   struct Cleanup {
@@ -61,7 +79,7 @@ TEST(HttpNginx, HundredMegabytesArriveByteIdentical) {
   EXPECT_EQ(md5_of(dir + "got.bin"), md5_of(dir + "www/big.bin"));
 }
 
-TEST(HttpNginx, ProgressGrowsUnderLimitRate) {
+TEST_F(HttpNginx, ProgressGrowsUnderLimitRate) {
   std::string dir = make_temp_dir("net-rate");
   ASSERT_EQ(system(("mkdir -p '" + dir + "www/slow'").c_str()), 0);
   const int64_t size = 700 * 1000;
@@ -88,7 +106,7 @@ TEST(HttpNginx, ProgressGrowsUnderLimitRate) {
   EXPECT_EQ(md5_of(dir + "f.bin"), md5_of(dir + "www/slow/f.bin"));
 }
 
-TEST(HttpNginx, NotFoundFailsWithLogBlock) {
+TEST_F(HttpNginx, NotFoundFailsWithLogBlock) {
   std::string dir = make_temp_dir("net-404");
   ASSERT_EQ(system(("mkdir -p '" + dir + "www'").c_str()), 0);
   LogCapture log(dir);
@@ -112,7 +130,7 @@ TEST(HttpNginx, NotFoundFailsWithLogBlock) {
 
 // [SECTION] python3 http.server
 
-TEST(HttpPythonServer, Http10ReplyWithCloseWorks) {
+TEST_F(HttpPythonServer, Http10ReplyWithCloseWorks) {
   std::string dir = make_temp_dir("net-py");
   write_file(dir + "server list.txt", "I\n900 version\n");
   Peer py({"python3", "-m", "http.server", "80", "--bind", "127.0.4.13", "--directory", dir},
@@ -126,7 +144,7 @@ TEST(HttpPythonServer, Http10ReplyWithCloseWorks) {
 
 // [SECTION] raw handlers
 
-TEST(HttpHandlers, ReplyShapes) {
+TEST_F(HttpHandlers, ReplyShapes) {
   std::string dir = make_temp_dir("net-shapes");
   LogCapture log(dir);
   Peer peer(net_peers::handler_argv("127.0.4.14", 80), "127.0.4.14", 80, dir + "peer.out");
@@ -164,7 +182,7 @@ TEST(HttpHandlers, ReplyShapes) {
 // Replies that never complete: no length, chunked framing (not decoded), a
 // body cut short, and one far beyond 32 bits of length. They end only by the 30-second idle rule,
 // measured on the frame clock, which the test moves by hand.
-TEST(HttpHandlers, IdleTimeoutEndsStalledTransfers) {
+TEST_F(HttpHandlers, IdleTimeoutEndsStalledTransfers) {
   std::string dir = make_temp_dir("net-idle");
   LogCapture log(dir);
   Peer peer(net_peers::handler_argv("127.0.4.15", 80), "127.0.4.15", 80, dir + "peer.out");
@@ -200,7 +218,7 @@ TEST(HttpHandlers, IdleTimeoutEndsStalledTransfers) {
   EXPECT_EQ(log.text(), "") << "an idle failure writes nothing to the log";
 }
 
-TEST(HttpHandlers, RequestBytesAreExact) {
+TEST_F(HttpHandlers, RequestBytesAreExact) {
   std::string dir = make_temp_dir("net-raw");
   Peer peer(net_peers::handler_argv("127.0.4.16", 80), "127.0.4.16", 80, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
@@ -216,7 +234,7 @@ TEST(HttpHandlers, RequestBytesAreExact) {
 
 // A server may name its port: the connection goes there and the Host field
 // names it too, directly and through a proxy.
-TEST(HttpHandlers, AServerWithAPortIsReachedThereAndNamedSo) {
+TEST_F(HttpHandlers, AServerWithAPortIsReachedThereAndNamedSo) {
   std::string dir = make_temp_dir("net-port");
   Peer peer(net_peers::handler_argv("127.0.15.20", 8015), "127.0.15.20", 8015, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
@@ -243,7 +261,7 @@ TEST(HttpHandlers, AServerWithAPortIsReachedThereAndNamedSo) {
             "\r\n");
 }
 
-TEST(HttpHostNames, APortIsOneTo65535AfterTheOneColon) {
+TEST_F(HttpHostNames, APortIsOneTo65535AfterTheOneColon) {
   struct {
     const char* server;
     bool ok;
@@ -281,7 +299,7 @@ TEST(HttpHostNames, APortIsOneTo65535AfterTheOneColon) {
 
 // [SECTION] proxies
 
-TEST(HttpProxy, RequestGoesOutInAbsoluteForm) {
+TEST_F(HttpProxy, RequestGoesOutInAbsoluteForm) {
   std::string dir = make_temp_dir("net-proxy-form");
   Peer proxy(net_peers::handler_argv("127.0.4.17", 8080), "127.0.4.17", 8080, dir + "peer.out");
   ASSERT_TRUE(proxy.ready()) << proxy.failure();
@@ -299,7 +317,7 @@ TEST(HttpProxy, RequestGoesOutInAbsoluteForm) {
             "\r\n");
 }
 
-TEST(HttpProxy, TinyproxyCarriesTheDownload) {
+TEST_F(HttpProxy, TinyproxyCarriesTheDownload) {
   std::string dir = make_temp_dir("net-tiny");
   ASSERT_EQ(system(("mkdir -p '" + dir + "www'").c_str()), 0);
   write_noise(dir + "www/f.bin", 300 * 1000);
@@ -319,7 +337,7 @@ TEST(HttpProxy, TinyproxyCarriesTheDownload) {
       << "the request should have passed through the proxy";
 }
 
-TEST(HttpProxy, TinyproxyErrorPageOnDeadOriginFails) {
+TEST_F(HttpProxy, TinyproxyErrorPageOnDeadOriginFails) {
   std::string dir = make_temp_dir("net-tiny-dead");
   LogCapture log(dir);
   Peer proxy(net_peers::tinyproxy_argv(dir, "127.0.4.20", 8888), "127.0.4.20", 8888,
@@ -346,7 +364,7 @@ TEST(HttpProxy, TinyproxyErrorPageOnDeadOriginFails) {
   EXPECT_EQ(log.text(), "");
 }
 
-TEST(HttpProxy, Rules) {
+TEST_F(HttpProxy, Rules) {
   http.proxy_host = "proxy.lan";
   http.proxy_port_int = 0x13039;  // only the low 16 bits are a port
   gProxyExclude = {"mirror.example", "internal"};
@@ -375,7 +393,7 @@ TEST(HttpProxy, Rules) {
 
 // [SECTION] manager failures and slot handling
 
-TEST(HttpManager, UnknownHostFailsOnTheFirstCall) {
+TEST_F(HttpManager, UnknownHostFailsOnTheFirstCall) {
   std::string dir = make_temp_dir("net-lookup");
   LogCapture log(dir);
   // "a..b" is refused by the resolver itself, so no query leaves the machine.
@@ -390,7 +408,7 @@ TEST(HttpManager, UnknownHostFailsOnTheFirstCall) {
   EXPECT_NE(text.find("   GetStat    =0\n   GetOSErr   =20011\n"), std::string::npos) << text;
 }
 
-TEST(HttpManager, RefusedConnectionFails) {
+TEST_F(HttpManager, RefusedConnectionFails) {
   std::string dir = make_temp_dir("net-refused");
   LogCapture log(dir);
   EXPECT_EQ(run_slot(2, "127.0.4.22", "/x", dir + "x"), 2);
@@ -401,7 +419,7 @@ TEST(HttpManager, RefusedConnectionFails) {
 
 // A file the disk will not take whole fails the transfer; so does a path
 // that names no regular file, at once: a FIFO would hold the open for ever.
-TEST(HttpManager, FullDiskOrSpecialFileIsAFailureNotATruncatedFile) {
+TEST_F(HttpManager, FullDiskOrSpecialFileIsAFailureNotATruncatedFile) {
   std::string dir = make_temp_dir("net-full");
   LogCapture log(dir);
   Peer peer(net_peers::handler_argv("127.0.4.23", 80), "127.0.4.23", 80, dir + "peer.out");
@@ -431,7 +449,7 @@ TEST(HttpManager, FullDiskOrSpecialFileIsAFailureNotATruncatedFile) {
 // A server that sends head lines without end, or one line without end, is
 // refused once the head passes its bound: the transfer fails with the log
 // block long before the idle rule (the clock stands still here) would end it.
-TEST(HttpHandlers, EndlessHeadsFailWithTheLogBlock) {
+TEST_F(HttpHandlers, EndlessHeadsFailWithTheLogBlock) {
   std::string dir = make_temp_dir("net-endless");
   LogCapture log(dir);
   Peer peer(net_peers::handler_argv("127.0.11.10", 80), "127.0.11.10", 80, dir + "peer.out");
@@ -448,7 +466,7 @@ TEST(HttpHandlers, EndlessHeadsFailWithTheLogBlock) {
   }
 }
 
-TEST(HttpManager, MalformedArgumentsFailOnlyThatTransfer) {
+TEST_F(HttpManager, MalformedArgumentsFailOnlyThatTransfer) {
   std::string dir = make_temp_dir("net-bad-args");
   LogCapture log(dir);
   struct Case {
@@ -471,14 +489,14 @@ TEST(HttpManager, MalformedArgumentsFailOnlyThatTransfer) {
   EXPECT_FALSE(exists(dir + "f"));
 }
 
-TEST(HttpManagerDeathTest, SlotOutOfRangeIsFatal) {
+TEST_F(HttpManagerDeathTest, SlotOutOfRangeIsFatal) {
   EXPECT_EXIT(http.net_check(6, "host.example", "/f", "f"), testing::ExitedWithCode(1),
               "Too many download objects requested!");
   EXPECT_EXIT(http.net_check(-1, "host.example", "/f", "f"), testing::ExitedWithCode(1),
               "Too many download objects requested!");
 }
 
-TEST(HttpManager, BusySlotAskedForOtherArgumentsStartsOver) {
+TEST_F(HttpManager, BusySlotAskedForOtherArgumentsStartsOver) {
   std::string dir = make_temp_dir("net-busy");
   Peer peer(net_peers::handler_argv("127.0.4.24", 80), "127.0.4.24", 80, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
@@ -494,7 +512,7 @@ TEST(HttpManager, BusySlotAskedForOtherArgumentsStartsOver) {
   EXPECT_FALSE(exists(dir + "old")) << "the dropped transfer's partial file is removed";
 }
 
-TEST(HttpManager, AbandonDropsTransferAndPartialFile) {
+TEST_F(HttpManager, AbandonDropsTransferAndPartialFile) {
   std::string dir = make_temp_dir("net-abandon");
   Peer peer(net_peers::handler_argv("127.0.4.25", 80), "127.0.4.25", 80, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();

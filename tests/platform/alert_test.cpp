@@ -37,9 +37,12 @@ class Alert : public ::testing::Test {
     setenv("ALERT_TEST_FOLDER", folder_.c_str(), 1);
     xer.open(folder_ + "Log.txt", std::ios::out | std::ios::app);
     stls.ok_label = "OK";
+    cmdline.clear();  // no option left by an earlier test, --fps_test above all
   }
   void TearDown() override {
+    cmdline.clear();
     if (mnw.main_window) MACIBM_nuke_context(0);
+    ogl_inited = 0;  // set by open_window: with it, an alert waits in a window
     PLAT_video_quit();
     xer.close();
     testing_support::run_command("rm -rf '" + folder_ + "'");

@@ -24,6 +24,8 @@ class Frame : public ::testing::Test {
     mnw.pixel_dy = 768;
     ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
     mnw.cur_window = -1;
+    BTN_reset_focus();
+    BTN_reset_text_entry();
     MACIBM_startwind(-1);
   }
   void TearDown() override {

@@ -34,7 +34,7 @@ class Keys : public ::testing::Test {
     mnw.cur_window = -1;
     MACIBM_startwind(-1);
     MACIBM_event_proc();
-    keys.bindings.clear();
+    keys.reset();
     g_ran.clear();
     cmnd.action = [](int command, cmnd_class::phase what) { g_ran.push_back({command, what}); };
   }

@@ -26,9 +26,12 @@ class KeysWind : public ::testing::Test {
   void SetUp() override {
     const char* error = "";
     ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
-    keys.bindings.clear();
+    keys.reset();
   }
-  void TearDown() override { testing_support::close_shell_window(); }
+  void TearDown() override {
+    testing_support::close_shell_window();
+    keys.reset();
+  }
 
   // One pass of the window's owner: a frame, then the window's contents.
   static void step() {

@@ -33,6 +33,7 @@ extern "C" {
 #include "core/globals.h"
 #include "core/threads/threads.h"
 #include "draw/hooks.h"
+#include "draw/render_state.h"
 #include "draw/tman.h"
 #include "OGL/extensions.h"
 #include "platform/alert.h"
@@ -170,6 +171,9 @@ class Movie : public ::testing::Test {
     mnw.pixel_dx = kWindowDx;
     mnw.pixel_dy = kWindowDy;
     mnw.tex_res = 5;
+    // A new context: no render state or texture of an earlier one applies.
+    OGL_reset_state();
+    tman.reset();
     ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
     PLAT_gl_probe();
     PLAT_gl_pix_specs(0);
@@ -196,6 +200,7 @@ class Movie : public ::testing::Test {
     CORE_set_alert_handler(PLAT_show_alert);
     MACIBM_nuke_context(0);
     PLAT_video_quit();
+    THREAD_reset();  // THREAD_init in the next set-up makes its queues anew
   }
 
   // The window's picture k: the red band on top, the body colour below.

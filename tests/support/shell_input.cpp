@@ -8,6 +8,8 @@
 
 #include "core/globals.h"
 #include "core/hooks.h"
+#include "draw/render_state.h"
+#include "draw/tman.h"
 #include "installer/ins_texes.h"
 #include "platform/frame.h"
 #include "platform/gl_hooks.h"
@@ -22,6 +24,10 @@ namespace testing_support {
 bool open_shell_window(int pixel_dx, int pixel_dy, const char** error) {
   mnw.pixel_dx = pixel_dx;
   mnw.pixel_dy = pixel_dy;
+  // A new context starts from OpenGL's defaults and holds none of the
+  // textures an earlier window's records name.
+  OGL_reset_state();
+  tman.reset();
   if (MACIBM_make_context(0) != 1) {
     if (error) *error = SDL_GetError();
     return false;

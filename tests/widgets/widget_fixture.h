@@ -12,6 +12,7 @@
 #include "tests/draw/draw_fixture.h"
 #include "widgets/focus.h"
 #include "widgets/popup.h"
+#include "widgets/text_entry.h"
 
 namespace widget_testing {
 
@@ -39,9 +40,8 @@ class WidgetTest : public draw_testing::AtlasTest {
     mnw.mouse_down = mnw.mouse_held = mnw.mouse_long_hold = mnw.mouse_double = 0;
     mnw.wheel = 0;
     mnw.cursor_kind = 0;
-    focus_id = 0;
-    BTN_flush_key_queues();
-    BTN_begin_focus_ring();
+    BTN_reset_focus();
+    BTN_reset_text_entry();
     active_popup_code = select_popup_code = popup_cancel_code = 0;
     stls.help_text.clear();
   }
