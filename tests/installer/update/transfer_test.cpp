@@ -550,8 +550,10 @@ TEST_F(Engine, AMirrorOutOfReachIsWaitedForTwoMinutes) {
 // few seconds the install used to wait: the install waits, the status line
 // says so, and every file is installed.
 TEST_F(Engine, TheOnlyMirrorComingBackFindsTheInstallWaiting) {
+  // Enough files that some are still to be asked for when the mirror stops,
+  // however fast the first ones arrive.
   std::vector<set_file> files;
-  for (int i = 0; i < 6; ++i) files.push_back(noise("All/f" + std::to_string(i), 150000, 40 + i));
+  for (int i = 0; i < 24; ++i) files.push_back(noise("All/f" + std::to_string(i), 150000, 40 + i));
   make_set(files, "m1", "slow/v1");
   const std::string addr = "127.0.12.171";
   serve(0, "m1", addr, "/slow/v1/", "200k");
@@ -562,7 +564,7 @@ TEST_F(Engine, TheOnlyMirrorComingBackFindsTheInstallWaiting) {
   std::string status;
   install(60, [&] {
     if (!stopped) {
-      // A sixth of the set is down: the rest is still to come.
+      // A file's worth is down: most of the set is still to come.
       if (install_progress(0, 1).downloaded_kb > 150) {
         stop_mirror(0);
         stopped = true;
