@@ -438,15 +438,16 @@ TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
     const char* mirror;
     const char* folder;  // on the mirror: a 503 for every file under "/busy/"
     double least, most;  // seconds the install takes
+    // Logged; out of reach, either stream's file may be the first given up.
     const char* logged;
   } cases[] = {
       {"a corrupt archive", "printf corrupt > '" + archive + "'", nginx, "127.0.12.8", "/v1/", 0,
        1.5, "an archive that cannot be read"},
       {"a 404", "rm '" + archive + "'", nginx, "127.0.12.8", "/v1/", 0, 1.5, "(#404)"},
       {"nothing listening", "", nothing_listening, "127.0.12.172", "/v1/", 3, 10,
-       "Giving up /v1/All/doc.txt.zip: no server has sent it for 3 s."},
+       ": no server has sent it for 3 s."},
       {"a 503", "", server_error, "127.0.12.176", "/busy/", 3, 10,
-       "Giving up /busy/All/doc.txt.zip: no server has sent it for 3 s."},
+       ": no server has sent it for 3 s."},
   };
   for (const auto& c : cases) {
     run_command("rm -rf '" + dir + "m1' '" + dir + "root' && mkdir -p '" + dest_dir_path + "'");
