@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "Files/io_utils.h"
 #include "Files/zip_entries.h"
+#include "installer/sizes.h"
 #include "installer/start.h"
 #include "installer/update/manifest.h"
 #include "installer/update/server_list.h"
@@ -24,12 +25,12 @@ const int kAttemptsPerMirror = 3;
 struct fetch_state {
   net_retry_pause list_pause;
   net_retry_pause manifest_pause;
-  int failures[10] = {};  // kAttemptsPerMirror and more: given up
+  int failures[kMirrorCount] = {};  // kAttemptsPerMirror and more: given up
   bool none_left = false;
 };
 fetch_state g_fetch;
 
-int mirror_count() { return std::max(0, std::min(stg.server_count, 10)); }
+int mirror_count() { return std::max(0, std::min(stg.server_count, kMirrorCount)); }
 
 // The mirror in use failed: counted (given up at once when what it served is
 // unusable), and the next attempt goes to the mirror that has failed least,
@@ -79,8 +80,9 @@ void server_list_step() {
       net_check_capped(0, web_host, "/serverlist.txt", server_list_file(), kServerListCap);
   if (r == 0) return;
   if (r == 1) {
-    // A newer list has shown its message and ends the run.
-    const int read = read_server_list(server_list_file());
+    const server_list_result read = read_server_list(g_install, server_list_file());
+    // A newer list: the message, and the run ends.
+    if (read == server_list_newer) new_format(server_list_file());
     if (read != server_list_unusable) {
       g_fetch.list_pause.reset();
       return;
@@ -122,11 +124,14 @@ void manifest_read_step(const std::string& title) {
   // Gone from the temporary folder since it was fetched: fetched again.
   if (!file_exists(manifest_file())) {
     xer << "The manifest " << manifest_file() << " is gone: fetching it again.\n";
-    dir_examine_cancel();
+    dir_examine_cancel(g_install);
     stg.dir_state = dir_fetching;
     return;
   }
-  const int state = dir_read_step(manifest_file(), title, 0.01);
+  const dir_state_code state = dir_read_step(g_install, manifest_file(), title, 0.01);
+  // Servers that hold a newer manifest than this program reads: the message,
+  // and the run ends.
+  if (state == dir_no_version && g_install.is_net) new_format(manifest_file());
   if (state == dir_fetching) {
     delete_file(manifest_file());
     mirror_failed(true);

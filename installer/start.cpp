@@ -16,19 +16,27 @@
 #include "installer/update/decisions.h"
 #include "installer/update/folders.h"
 #include "installer/update/manifest.h"
+#include "installer/update/transfer.h"
 #include "net/http.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/folders.h"
 #include "platform/shell.h"
 
-std::string dest_dir_path;
-std::string temp_path;
-std::string install_name;
-std::string crnt_file_name, crnt_file_path;
-std::string server_name[10], server_path[10], server_desc[10];
-next_struct next;
-std::set<std::string> deleted_files;
-int this_install_has_exes = 0;
+install_state g_install(stg);
+
+std::string& dest_dir_path = g_install.dest_dir_path;
+std::string& temp_path = g_install.temp_path;
+std::string& install_name = g_install.install_name;
+std::string& crnt_file_name = g_install.crnt_file_name;
+std::string& crnt_file_path = g_install.crnt_file_path;
+std::string (&server_name)[kMirrorCount] = g_install.server_name;
+std::string (&server_path)[kMirrorCount] = g_install.server_path;
+std::string (&server_desc)[kMirrorCount] = g_install.server_desc;
+next_struct& next = g_install.next;
+std::set<std::string>& deleted_files = g_install.deleted_files;
+int& this_install_has_exes = g_install.this_install_has_exes;
+std::vector<file_history_struct>& sim_info = g_install.sim_info;
+std::string& manifest_problem = g_install.manifest_problem;
 
 // Empty on purpose: the installer shows no bar menus.
 void APP_handlemenu(int /*item*/) {}
@@ -43,11 +51,6 @@ void APP_register_hooks() {
 
 // Empty on purpose: the installer binds nothing to function keys.
 void function_key(int /*key*/) {}
-
-void trim_dest_folder(std::string& path) {
-  size_t slash = path.find('/');
-  if (slash != std::string::npos) path.erase(0, slash + 1);
-}
 
 int path_is_to_a_sim() {
   std::vector<std::string> names;
@@ -88,15 +91,15 @@ int pick_dest_path() {
 }
 
 static void set_stg_defaults() {
-  stg.dir_state = 0;
+  stg.dir_state = dir_fetching;
   // The files of the platform the program runs on.
-  stg.download_os = 3;
-  stg.install_phase = 0;
+  stg.download_os = platform_linux;
+  stg.install_phase = phase_idle;
   stg.download_error = 0;
   stg.install_error = 0;
   stg.server_count = -1;
   stg.server_index = 0;
-  stg.file_action = 3;
+  stg.file_action = action_skipped;
   stg.file_fraction = 0.0f;
   stg.use_max_cpu = 0;
   stg.rename_folder = 1;

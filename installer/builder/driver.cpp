@@ -102,8 +102,10 @@ void read_old_manifest() {
     return;
   }
   // The reader ends the run itself when the file is missing.
-  const int result = read_directory(
-      old_dir_path, "Scanning old directory text file to get change log!", dir_read_builder);
+  // The builder's reading goes into the program's install record.
+  const int result =
+      read_directory(g_install, old_dir_path, "Scanning old directory text file to get change log!",
+                     dir_read_builder);
   if (result != dir_read) {
     xer << "The old manifest " << old_dir_path << " gave " << result << ": " << manifest_problem
         << "\n";

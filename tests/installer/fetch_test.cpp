@@ -67,7 +67,7 @@ class Fetch : public testing_support::TempFolderTest {
   }
   void TearDown() override {
     for (int slot = 0; slot < 2; ++slot) http.net_abandon(slot);
-    dir_examine_cancel();
+    dir_examine_cancel(g_install);
     servers_.clear();
     TempFolderTest::TearDown();
   }

@@ -513,7 +513,7 @@ TEST_F(Windows, InstallAsksTheTermsThenDecidesThenMakesTheFolders) {
   write_file(dir + "directory.txt",
              "I\n900 version\nINSTALLER\n\nDIR All/Resources/\nFILE 0 0 90017 1 1 " + md5 +
                  " a.txt\nDIR All/Resources/sub/\nFILE 0 0 90017 1 1 " + md5 + " b.txt\n");
-  ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read) << manifest_problem;
+  ASSERT_EQ(read_directory(g_install, dir + "directory.txt", "t"), dir_read) << manifest_problem;
 
   static std::string s_dest;
   static int s_asked;
@@ -523,7 +523,7 @@ TEST_F(Windows, InstallAsksTheTermsThenDecidesThenMakesTheFolders) {
   select_alert_hook = [](const std::string&, int) {
     ++s_asked;
     s_folder_then = dir_exists(s_dest + "Resources/sub/") != 0;
-    return s_asked == 1 ? int(answer_cancel) : int(answer_keep);
+    return s_asked == 1 ? answer_cancel : answer_keep;
   };
   auto nothing_changed = [&](const char* when) {
     EXPECT_EQ(stg.install_phase, phase_idle) << when;
@@ -565,7 +565,7 @@ TEST_F(Windows, InstallAsksTheTermsThenDecidesThenMakesTheFolders) {
   EXPECT_EQ(read_file(dest + "Resources/a.txt"), "mine\n");
   const std::string text = log();
   EXPECT_LT(text.find("The terms were declined."), text.find("The terms were agreed to."));
-  reset_streams();
+  reset_streams(g_install);
 }
 
 // A large manifest is read over many frames, each of them short; QUIT ends
@@ -593,7 +593,7 @@ TEST_F(Windows, ALargeManifestIsReadOverShortFramesAndQuitEndsItAtOnce) {
     const double took = (xtim_class::microsecs() - t0) * 1e-6;
     longest = std::max(longest, took);
     whole += took;
-    dir_read_progress(&stage, nullptr, nullptr, nullptr);
+    dir_read_progress(g_install, &stage, nullptr, nullptr, nullptr);
     if (stage == 0) ++scanning_frames;
   }
   EXPECT_GT(scanning_frames, 3);
@@ -604,7 +604,7 @@ TEST_F(Windows, ALargeManifestIsReadOverShortFramesAndQuitEndsItAtOnce) {
   push_click(960 + 25, 78 + 11);  // QUIT
   MACIBM_event_proc();
   EXPECT_EQ(app_done, 1);
-  dir_read_progress(&stage, nullptr, nullptr, nullptr);
+  dir_read_progress(g_install, &stage, nullptr, nullptr, nullptr);
   EXPECT_EQ(stage, -1) << "the reading stopped with the program";
 
   g_app_hooks.update = update;
