@@ -52,14 +52,14 @@ class Fetch : public testing_support::TempFolderTest {
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    g_install.reset();
     temp_path = dir + "tmp/";
     dest_dir_path = dir + "dest/";
     run_command("mkdir -p '" + temp_path + "' '" + dest_dir_path + "'");
     stg = stg_block();
     stg.server_count = -1;
-    stg.download_os = 3;
+    stg.download_os = platform_linux;
     install_name = no_install_name;
-    for (int i = 0; i < 10; ++i) server_name[i] = server_path[i] = server_desc[i] = "";
     web_host = "127.0.15.10:" + std::to_string(kPort);
     app_done = 0;
     xtim.act_time = 100.0f;
@@ -279,6 +279,53 @@ TEST_F(Fetch, AManifestGoneOrUnusableAtItsReadingIsFetchedAgain) {
   EXPECT_EQ(stg.dir_state, dir_fetching);
   EXPECT_EQ(stg.server_index, 1) << "the mirror that served it is given up";
   EXPECT_EQ(read_file(manifest_file()), "");
+}
+
+// A server list or a manifest of a newer version than this program reads
+// tells the user to get a new installer, opens the maker's page and ends the
+// run; the engine's readers only answer, the fetch shows it.
+TEST_F(Fetch, ANewerListOrManifestTellsTheUserAndEndsTheRun) {
+  const std::string old_path = testing_support::stand_in_on_path(
+      dir, "xdg-open", "#!/bin/sh\necho \"$1\" >> \"$0.calls\"\n");
+  const std::string web = serve("127.0.15.10");
+  write_file(web + "serverlist.txt", "I\n821 version\nSERVERS\nFINAL v1\n");
+  const std::string newer_manifest = "I\n901 version\nINSTALLER\n\n";
+  const std::string page = "http://127.0.15.10:" + std::to_string(kPort) + "/demo.html\n";
+  const struct {
+    const char* name;
+    std::function<void()> step;
+    std::function<bool()> done;
+    const char* logged;
+  } cases[] = {
+      {"the server list", server_list_step, [] { return app_done != 0 || stg.server_count != -1; },
+       "/serverlist.txt has version 821"},
+      {"the manifest",
+       [&] {
+         write_file(manifest_file(), newer_manifest);
+         manifest_read_step("t");
+       },
+       [] { return app_done != 0; }, "directory.txt has version 901"},
+  };
+  for (const auto& c : cases) {
+    app_done = 0;
+    stg.install_phase = phase_idle;
+    stg.dir_state = dir_fetched;
+    run_command("rm -f '" + dir + "xdg-open.calls'");
+    const size_t log_from = log().size();
+    ASSERT_TRUE(poll(c.step, c.done)) << c.name;
+    EXPECT_EQ(app_done, 1) << c.name;
+    EXPECT_EQ(stg.install_phase, phase_ended) << c.name;
+    EXPECT_EQ(stg.server_count, -1) << c.name << ": a newer list fills no mirror";
+    const std::string text = log().substr(log_from);
+    EXPECT_NE(text.find(c.logged), std::string::npos) << c.name << "\n" << text;
+    EXPECT_NE(text.find("In other words, you need to get a new installer!"), std::string::npos)
+        << c.name;
+    for (int i = 0; i < 100 && read_file(dir + "xdg-open.calls").empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(read_file(dir + "xdg-open.calls"), page) << c.name;
+  }
+  setenv("PATH", old_path.c_str(), 1);
+  app_done = 0;
 }
 
 }  // namespace

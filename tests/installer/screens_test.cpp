@@ -132,7 +132,7 @@ class MessageBox : public ::testing::Test {
  protected:
   void SetUp() override {
     stg = stg_block();
-    next = next_struct();
+    g_install.reset();
     install_name = "v2";
     crnt_file_name = "a.txt.zip";
     crnt_file_path = "/sets/v2/All/a.txt.zip";
@@ -371,7 +371,7 @@ class Windows : public testing_support::TempFolderTest {
     app_done = 0;
     stg = stg_block();
     stg.download_os = platform_linux;
-    next = next_struct();
+    g_install.reset();
     temp_path = dir + "tmp/";
     run_command("mkdir -p '" + temp_path + "'");
   }
