@@ -37,7 +37,7 @@ using testing_support::write_file;
 // mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that
 // run out, .9 renames, .31-.32 releases that change the tree's shape, .171 a
 // mirror that comes back, .172-.173 nothing listening, .174-.175 streams apart,
-// .176 a server in trouble.
+// .176 a server in trouble; 127.0.23.1-.2 two installs side by side.
 namespace {
 
 // [SECTION] Install sets
@@ -172,16 +172,19 @@ class Engine : public testing_support::TempFolderTest {
   }
 
   // nginx serving dir + "<mirror>/www/" on the address, as mirror `index`
-  // whose version folder is `folder` ("/v1/", "/slow/v1/").
+  // of the install (the fixture's when none is given) whose version folder
+  // is `folder` ("/v1/", "/slow/v1/").
   void serve(int index, const std::string& mirror, const std::string& addr,
-             const std::string& folder = "/v1/", const std::string& rate = "64k") {
+             const std::string& folder = "/v1/", const std::string& rate = "64k",
+             install_state* to = nullptr) {
+    install_state& target = to ? *to : in;
     const std::string root = dir + mirror + "/";
     mirrors_.push_back(std::make_unique<net_peers::Peer>(
         net_peers::nginx_argv(root, addr, rate, 80, true), addr, 80, root + "nginx.out"));
     ASSERT_TRUE(mirrors_.back()->ready()) << mirrors_.back()->failure();
-    in.server_name[index] = addr;
-    in.server_path[index] = folder;
-    stg.server_count = std::max(stg.server_count, index + 1);
+    target.server_name[index] = addr;
+    target.server_path[index] = folder;
+    target.stg.server_count = std::max(target.stg.server_count, index + 1);
   }
   void stop_mirror(size_t k) { mirrors_[k].reset(); }
   // What the mirror's nginx logged for each request of path, in order:
@@ -200,17 +203,17 @@ class Engine : public testing_support::TempFolderTest {
     return engine_tests::install_frames(in, dir + "directory.txt", seconds, observe);
   }
 
-  // md5sum over the installed tree against what the script expects, and
-  // every link's text.
-  void expect_tree(const std::string& dest) {
+  // md5sum over the installed tree against what the script expects (in
+  // expect.md5 and expect.links, or the files of another name), and every
+  // link's text.
+  void expect_tree(const std::string& dest, const std::string& expect = "expect") {
     int status = 0;
     // A set of links only has no sums to check.
-    std::string out =
-        run_command("cd '" + dest + "' && ! test -s '" + dir +
-                        "expect.md5' || md5sum -c --quiet '" + dir + "expect.md5' 2>&1",
-                    &status);
+    std::string out = run_command("cd '" + dest + "' && ! test -s '" + dir + expect +
+                                      ".md5' || md5sum -c --quiet '" + dir + expect + ".md5' 2>&1",
+                                  &status);
     EXPECT_EQ(status, 0) << out;
-    std::istringstream links(read_file(dir + "expect.links"));
+    std::istringstream links(read_file(dir + expect + ".links"));
     for (std::string line; std::getline(links, line);) {
       size_t tab = line.find('\t');
       char text[4096];
@@ -331,6 +334,82 @@ TEST_F(Engine, RenameFollowsTheExecutablesThePreferenceAndASafeName) {
   in.install_name = "Nimbrel 10";
   install();
   EXPECT_EQ(in.dest_dir_path, dir + "root/Nimbrel 9/");
+}
+
+// Two installs driven side by side, frame by frame, each with its own
+// destination, temporary folder, mirror and download slots: neither takes
+// the other's files, archives or transfers, and both end complete.
+TEST_F(Engine, TwoInstallsSideBySideEachEndComplete) {
+  const struct {
+    const char* mirror;
+    const char* addr;
+    int seed;
+  } sets[] = {{"m1", "127.0.23.1", 100}, {"m2", "127.0.23.2", 200}};
+  for (const auto& set : sets) {
+    std::vector<set_file> files = {set_file("All/which.txt", set.mirror),
+                                   set_file("Linux/prog", set.mirror).with_mode(0755).on(3)};
+    // The same paths in both, with other bytes.
+    for (int i = 0; i < 10; ++i)
+      files.push_back(noise("All/f" + std::to_string(i), 100000, set.seed + i));
+    ASSERT_NO_FATAL_FAILURE(make_set(files, set.mirror));
+    const std::string name = set.mirror;
+    run_command("cd '" + dir + "' && mv directory.txt " + name + ".txt && mv expect.md5 " + name +
+                ".md5 && mv expect.links " + name + ".links");
+  }
+
+  // The fixture's install, and a second one reporting through a block of
+  // its own; two streams each, on slots apart.
+  stg_block other_block;
+  install_state other(other_block);
+  engine_tests::engine_defaults(other, dir + "root2/Nimbrel/", dir + "tmp2/");
+  run_command("mkdir -p '" + other.dest_dir_path + "' '" + other.temp_path + "'");
+  in.first_slot = kFirstStreamSlot;
+  in.slot_count = 2;
+  other.first_slot = kFirstStreamSlot + 2;
+  other.slot_count = 2;
+  ASSERT_NO_FATAL_FAILURE(serve(0, "m1", sets[0].addr, "/v1/", "200k"));
+  ASSERT_NO_FATAL_FAILURE(serve(0, "m2", sets[1].addr, "/v1/", "200k", &other));
+  struct stop_streams {
+    install_state& in;
+    ~stop_streams() { reset_streams(in); }
+  } stop_other{other};
+
+  ASSERT_TRUE(engine_tests::start_install(in, dir + "m1.txt"));
+  ASSERT_TRUE(engine_tests::start_install(other, dir + "m2.txt"));
+  int most[2] = {0, 0};
+  bool both_fetching = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  install_step_result ended[2] = {install_running, install_running};
+  while (
+      (in.stg.install_phase == phase_installing || other.stg.install_phase == phase_installing) &&
+      std::chrono::steady_clock::now() < deadline) {
+    xtim.xtim_update();
+    if (in.stg.install_phase == phase_installing) ended[0] = install_frame_step(in, 0.01);
+    if (other.stg.install_phase == phase_installing) ended[1] = install_frame_step(other, 0.01);
+    most[0] = std::max(most[0], install_progress(in, 1, 1).streams);
+    most[1] = std::max(most[1], install_progress(other, 1, 1).streams);
+    both_fetching |= (http.slots[2] || http.slots[3]) && (http.slots[4] || http.slots[5]);
+  }
+  for (install_state* each : {&in, &other}) {
+    SCOPED_TRACE(each->dest_dir_path);
+    EXPECT_EQ(each->stg.install_phase, phase_ended);
+    EXPECT_EQ(each->stg.install_error, 0);
+    EXPECT_EQ(each->next.all_done, 1);
+    EXPECT_EQ(run_command("ls -A '" + each->temp_path + "'"), "");
+  }
+  EXPECT_EQ(ended[0], install_complete);
+  EXPECT_EQ(ended[1], install_complete);
+  EXPECT_TRUE(both_fetching) << "the installs ran one after the other";
+  EXPECT_EQ(most[0], 2);
+  EXPECT_EQ(most[1], 2);
+  expect_tree(in.dest_dir_path, "m1");
+  expect_tree(other.dest_dir_path, "m2");
+  EXPECT_EQ(read_file(in.dest_dir_path + "which.txt"), "m1");
+  EXPECT_EQ(read_file(other.dest_dir_path + "which.txt"), "m2");
+  // Each mirror was asked only by its own install.
+  mirrors_.clear();  // every request logged
+  EXPECT_EQ(served("m1", "/v1/All/f0.zip").size(), 1u);
+  EXPECT_EQ(served("m2", "/v1/All/f0.zip").size(), 1u);
 }
 
 // [SECTION] Mirrors that fail
