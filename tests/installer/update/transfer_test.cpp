@@ -349,9 +349,11 @@ TEST_F(Engine, TwoInstallsSideBySideEachEndComplete) {
     std::vector<set_file> files = {set_file("All/which.txt", set.mirror),
                                    set_file("Linux/prog", set.mirror).with_mode(0755).on(3)};
     // The same paths in both, with other bytes.
-    for (int i = 0; i < 10; ++i)
-      files.push_back(noise("All/f" + std::to_string(i), 100000, set.seed + i));
-    ASSERT_NO_FATAL_FAILURE(make_set(files, set.mirror));
+    for (int i = 0; i < 6; ++i)
+      files.push_back(noise("All/f" + std::to_string(i), 120000, set.seed + i));
+    // Sent slowly (past a second's worth, a second more each): each install
+    // is still under way while the other runs.
+    ASSERT_NO_FATAL_FAILURE(make_set(files, set.mirror, "slow/v1"));
     const std::string name = set.mirror;
     run_command("cd '" + dir + "' && mv directory.txt " + name + ".txt && mv expect.md5 " + name +
                 ".md5 && mv expect.links " + name + ".links");
@@ -367,8 +369,8 @@ TEST_F(Engine, TwoInstallsSideBySideEachEndComplete) {
   in.slot_count = 2;
   other.first_slot = kFirstStreamSlot + 2;
   other.slot_count = 2;
-  ASSERT_NO_FATAL_FAILURE(serve(0, "m1", sets[0].addr, "/v1/", "200k"));
-  ASSERT_NO_FATAL_FAILURE(serve(0, "m2", sets[1].addr, "/v1/", "200k", &other));
+  ASSERT_NO_FATAL_FAILURE(serve(0, "m1", sets[0].addr, "/slow/v1/", "60k"));
+  ASSERT_NO_FATAL_FAILURE(serve(0, "m2", sets[1].addr, "/slow/v1/", "60k", &other));
   struct stop_streams {
     install_state& in;
     ~stop_streams() { reset_streams(in); }
@@ -408,8 +410,8 @@ TEST_F(Engine, TwoInstallsSideBySideEachEndComplete) {
   EXPECT_EQ(read_file(other.dest_dir_path + "which.txt"), "m2");
   // Each mirror was asked only by its own install.
   mirrors_.clear();  // every request logged
-  EXPECT_EQ(served("m1", "/v1/All/f0.zip").size(), 1u);
-  EXPECT_EQ(served("m2", "/v1/All/f0.zip").size(), 1u);
+  EXPECT_EQ(served("m1", "/slow/v1/All/f0.zip").size(), 1u);
+  EXPECT_EQ(served("m2", "/slow/v1/All/f0.zip").size(), 1u);
 }
 
 // [SECTION] Mirrors that fail
