@@ -1,5 +1,13 @@
 // The file layer on POSIX: path tests, creation, renaming, deletion, letter
 // case repair, and the file references that stand in for the Mac's.
+//
+// Contents
+//   [SECTION] The failure record and path buffers
+//   [SECTION] Opening regular files, reading links
+//   [SECTION] Tests
+//   [SECTION] Creation, renaming, deletion
+//   [SECTION] Letter case repair
+//   [SECTION] File references
 #include "Files/io_utils.h"
 
 #include <dirent.h>
@@ -15,6 +23,8 @@
 #include "core/alert.h"
 #include "core/globals.h"
 #include "Files/errors.h"
+
+// [SECTION] The failure record and path buffers
 
 std::string sErrFile = "";
 int sErrLine = -1;

@@ -3,6 +3,11 @@
 // libpng reports errors by a long jump back to the recovery point, so every
 // resource a read holds lives in a plain struct that the recovery code frees;
 // nothing with a destructor lives between setjmp and the jump.
+//
+// Contents
+//   [SECTION] libpng callbacks
+//   [SECTION] Reading
+//   [SECTION] Writing
 #include "TEX/png_io.h"
 
 #include <png.h>

@@ -1,6 +1,13 @@
 // The crash handler and its stack walk. Everything reachable from the signal
 // handler uses open/write/read/close and stack buffers only: the C library's
 // stream functions and the allocator may be the very thing that crashed.
+//
+// Contents
+//   [SECTION] Signal-safe output
+//   [SECTION] Memory map walk (/proc/self/maps, read without allocating)
+//   [SECTION] Symbols and the stack walk
+//   [SECTION] Memory helpers
+//   [SECTION] The handler
 #include "core/memory/crash.h"
 
 #include <dlfcn.h>
