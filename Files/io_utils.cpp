@@ -26,8 +26,11 @@
 
 // [SECTION] The failure record and path buffers
 
-std::string sErrFile = "";
-int sErrLine = -1;
+io_utils_state g_io_utils;
+std::string& sErrFile = g_io_utils.err_file;
+int& sErrLine = g_io_utils.err_line;
+
+void io_utils_reset() { g_io_utils = io_utils_state(); }
 
 static int fail_here(const char* file, int line) {
   int err = errno;

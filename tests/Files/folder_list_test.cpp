@@ -100,6 +100,7 @@ TEST_F(FolderListTest, MissingFolderListsNothing) {
 }
 
 TEST_F(FolderListTest, CommandModesListCommandPaths) {
+  commands_reset();
   cmnd.add_cmd("view/zoom/in", "Zoom in");
   cmnd.add_cmd("view/zoom/out", "Zoom out");
   cmnd.add_cmd("view/reset", "Reset");
@@ -109,6 +110,7 @@ TEST_F(FolderListTest, CommandModesListCommandPaths) {
   EXPECT_EQ(names, (std::vector<std::string>{"reset", "zoom"}));
   EXPECT_EQ(kinds, (std::vector<int>{0, 1}));
   EXPECT_EQ(opensave_getitems("view/", 20, names, kinds), 0);
+  commands_reset();
 }
 
 TEST(FolderListDeathTest, PathWithoutTrailingSlashIsFatal) {

@@ -28,8 +28,7 @@ class IoUtilsTest : public testing_support::TempFolderTest {
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     g_case_sensitive = 0;
-    sErrFile = "";
-    sErrLine = -1;
+    io_utils_reset();
     ASSERT_EQ(mkdir((dir + "real").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dir + "real/Sub").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dir + "empty").c_str(), 0755), 0);
@@ -137,7 +136,7 @@ TEST_F(IoUtilsTest, MakeAndRename) {
   EXPECT_EQ(rename_file(dir + "real/", "file.txt", "renamed.txt"), 0);
   EXPECT_EQ(file_exists(dir + "real/renamed.txt"), 1);
   EXPECT_EQ(file_exists(dir + "real/file.txt"), 0);
-  sErrLine = -1;
+  io_utils_reset();
   EXPECT_EQ(rename_file(dir + "real/", "file.txt", "again.txt"), ENOENT);
   EXPECT_GT(sErrLine, 0);
 }
