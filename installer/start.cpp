@@ -113,7 +113,7 @@ namespace {
 
 int installer_prefs_path(std::string& path) {
   std::string folder;
-  if (int err = get_OS_abs_path(4, folder)) return err;
+  if (int err = get_OS_abs_path(os_dir_prefs, folder)) return err;
   path = folder + "Nimbrel Installer.prf";
   return 0;
 }
@@ -139,10 +139,10 @@ void APP_start_run(int argc, const char** argv) {
   static const char* const labels[5] = {
       "os_dir_this_app\t\t=", "os_dir_desktop\t\t=", "os_dir_default_apps\t=", "os_dir_temp\t\t\t=",
       "os_dir_prefs\t\t\t="};
-  for (int which = 0; which < 5; ++which) {
+  for (int which = os_dir_this_app; which <= os_dir_prefs; ++which) {
     std::string folder;
     get_OS_abs_path(which, folder);
-    xer << labels[which] << folder << (which == 4 ? "\n\n" : "\n");
+    xer << labels[which] << folder << (which == os_dir_prefs ? "\n\n" : "\n");
   }
 
   // The home folder, not the root the applications folder would give: a
@@ -151,7 +151,7 @@ void APP_start_run(int argc, const char** argv) {
   dest_dir_path = default_dest;
   xer << "dest_dir_path=" << dest_dir_path << "\n";
 
-  get_OS_abs_path(3, temp_path);
+  get_OS_abs_path(os_dir_temp, temp_path);
   stls.ok_label = "OK";
   install_name = "Not Yet Scanned";
   set_stg_defaults();
@@ -161,7 +161,7 @@ void APP_start_run(int argc, const char** argv) {
   // land beside the system's own folders.
   if (!usable_dest_dir(dest_dir_path)) dest_dir_path = default_dest;
   // Four download slots: 0 keeps the automatic count.
-  stg.stream_count = stg.stream_count < 0 ? 0 : stg.stream_count > 4 ? 4 : stg.stream_count;
+  stg.stream_count = stg.stream_count < 0 ? 0 : std::min(stg.stream_count, kStreamCount);
   xer << "After searching, I think that dvd_path=" << dvd_path << "\n";
 
   // An empty argument names no folder.

@@ -323,7 +323,7 @@ void sub_install() {
   // is written under that name in this run's private folder, and only the
   // archive takes a hidden name until it is whole.
   std::string private_folder;
-  if (int err = get_OS_abs_path(3, private_folder))
+  if (int err = get_OS_abs_path(os_dir_temp, private_folder))
     builder_fatal("I could not make a private folder to write in!", error_str(err), "", "",
                   __LINE__);
   const std::string manifest_path = private_folder + "directory.txt";
