@@ -3,6 +3,13 @@
 // copy by its MD5 (on the worker threads as well as the main one, results in
 // manifest order), the sums of what the install downloads and occupies, and
 // the small queries on the histories.
+//
+// Contents
+//   [SECTION] Hashing an installed copy
+//   [SECTION] The reading under way
+//   [SECTION] Reading
+//   [SECTION] Queries
+//   [SECTION] Writing
 #include "installer/update/manifest.h"
 
 #include <fcntl.h>

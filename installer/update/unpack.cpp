@@ -1,6 +1,11 @@
 // Unpacking one downloaded archive into place, judged before and after: the
 // expected entries within the manifest's size, then the manifest's file
 // itself (size, MD5, a link that stays inside) before it replaces the old one.
+//
+// Contents
+//   [SECTION] Judging the archive and the file
+//   [SECTION] Making way
+//   [SECTION] Unpacking
 #include <dirent.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -21,6 +26,8 @@
 #include "installer/update/folders.h"
 #include "installer/update/install.h"
 #include "installer/update/transfer.h"
+
+// [SECTION] Judging the archive and the file
 
 namespace {
 
@@ -190,6 +197,8 @@ void show_in_the_way(const install_state& in, const in_the_way& way) {
 }
 
 }  // namespace
+
+// [SECTION] Unpacking
 
 unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
                                       const std::string& destination,

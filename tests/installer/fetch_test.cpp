@@ -2,6 +2,12 @@
 // serving from unprivileged ports: the server list, the manifest archive in
 // every shape a mirror might send, mirrors that fail and the growing pauses
 // between their attempts, and the manifest's reading.
+//
+// Contents
+//   [SECTION] The server list and the manifest
+//   [SECTION] Archives a mirror sends
+//   [SECTION] Mirrors that fail
+//   [SECTION] Newer formats
 #include "installer/fetch.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +135,8 @@ class Fetch : public testing_support::TempFolderTest {
   std::vector<std::unique_ptr<net_peers::Peer>> servers_;
 };
 
+// [SECTION] The server list and the manifest
+
 TEST_F(Fetch, TheListAndTheManifestComeFromHostsWithPortsAndAreRead) {
   const std::string web = serve("127.0.15.10");
   const std::string mirror = serve("127.0.15.11");
@@ -175,6 +183,8 @@ TEST_F(Fetch, APageThatIsNoListIsAFailedFetchTriedAgainAfterAPause) {
   ASSERT_TRUE(poll(server_list_step, [] { return stg.server_count != -1; }));
   EXPECT_EQ(stg.server_count, 1);
 }
+
+// [SECTION] Archives a mirror sends
 
 // Whatever a mirror sends in place of the manifest's archive gives that
 // mirror up for the next one; nothing of it reaches the temporary folder.
@@ -228,6 +238,8 @@ TEST_F(Fetch, AManifestTextOverItsCapIsNotUnpacked) {
   EXPECT_FALSE(file_exists(manifest_file()));
 }
 
+// [SECTION] Mirrors that fail
+
 // Mirrors that take no connection: each is tried three times, with pauses
 // of 1, 2, 4, 8 and 16 s between the attempts, then the screen says no mirror
 // is left; choosing one on the screen tries it again at once.
@@ -280,6 +292,8 @@ TEST_F(Fetch, AManifestGoneOrUnusableAtItsReadingIsFetchedAgain) {
   EXPECT_EQ(stg.server_index, 1) << "the mirror that served it is given up";
   EXPECT_EQ(read_file(manifest_file()), "");
 }
+
+// [SECTION] Newer formats
 
 // A server list or a manifest of a newer version than this program reads
 // tells the user to get a new installer, opens the maker's page and ends the

@@ -2,6 +2,10 @@
 // lines for every state, the destination looked at once per change, and the
 // image buttons, the question, terms and preferences windows run in the real
 // frame loop (SDL offscreen, Mesa) with input pushed onto SDL's queue.
+//
+// Contents
+//   [SECTION] The status line and the message box
+//   [SECTION] Windows in the frame loop
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>

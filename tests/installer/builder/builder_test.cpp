@@ -3,6 +3,11 @@
 // installer's reader and by a reader in Python, a second release carrying
 // the first one's histories forward, and every house rule and check that
 // must stop a build.
+//
+// Contents
+//   [SECTION] The first release
+//   [SECTION] The next release
+//   [SECTION] What stops a build
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>

@@ -1,6 +1,10 @@
 // The builder's rules in one process: which files each set type takes, the
 // world regions of tile names, platform codes, and whole disc and regional
 // sets (the builder program itself only makes internet sets).
+//
+// Contents
+//   [SECTION] Disc and regional sets
+//   [SECTION] The status lines
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
 #include <sys/resource.h>

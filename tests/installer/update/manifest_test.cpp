@@ -2,6 +2,11 @@
 // clamps, GONE lines, the net-only filter), unusable and newer manifests,
 // paths that could leave the destination, and the examination of a
 // destination compared with md5sum, on one thread and on the workers.
+//
+// Contents
+//   [SECTION] Reading
+//   [SECTION] The examination
+//   [SECTION] Queries and the written form
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

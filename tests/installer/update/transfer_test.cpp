@@ -1,6 +1,14 @@
 // The transfer engine driven frame by frame without a window, against sets
 // made by a test script and served by nginx on loopback: installs checked
 // with md5sum, failing and hostile mirrors, a full disk, streams and figures.
+//
+// Contents
+//   [SECTION] Install sets
+//   [SECTION] Installs and updates
+//   [SECTION] Mirrors that fail
+//   [SECTION] A hostile mirror
+//   [SECTION] Releases that change the shape of the tree
+//   [SECTION] Without a network
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
