@@ -29,6 +29,8 @@
 
 screen_state g_screen;
 
+void screen_reset() { g_screen = screen_state(); }
+
 // [SECTION] Texts
 
 screen_text status_line(const status_inputs& in) {

@@ -32,10 +32,6 @@
 #include "installer/start.h"
 #include "installer/update/manifest.h"
 
-int install_type = install_net;
-int reg = 0;
-set_record set_packed;
-
 // [SECTION] Fatal problems
 
 void builder_fatal(const std::string& l1, const std::string& l2, const std::string& l3,

@@ -19,12 +19,6 @@
 #include "Files/io_utils.h"
 #include "installer/builder/builder.h"
 
-int found_all_fold = 0, found_apl_fold = 0, found_win_fold = 0, found_LIN_fold = 0;
-int found_ins_fold = 0, found_wpn_fold = 0, found_afl_fold = 0, found_acf_fold = 0;
-int found_pfc_fold = 0, found_res_fold = 0, found_out_fold = 0, found_cus_fold = 0;
-int found_plug = 0, found_redt = 0, found_orbt = 0;
-int found_men_file = 0, found_tex_file = 0, found_com_file = 0;
-
 // [SECTION] Names and entries
 
 namespace {

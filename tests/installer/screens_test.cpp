@@ -376,6 +376,8 @@ class Windows : public testing_support::TempFolderTest {
     stg = stg_block();
     stg.download_os = platform_linux;
     g_install.reset();
+    terms_reset();
+    screen_reset();
     temp_path = dir + "tmp/";
     run_command("mkdir -p '" + temp_path + "'");
   }

@@ -34,9 +34,8 @@ class Selection : public testing_support::TempFolderTest {
     cmdline.init_unix(2, argv);
     // House rules judge the path below the master, wherever the master lies.
     master = dir + "work. copy/";
+    builder_reset();
     builder_set_locations(master, dir + "old.txt", dir + "out/");
-    install_type = install_net;
-    reg = 0;
   }
   void TearDown() override {
     PLAT_remove_temp_folder();
