@@ -36,6 +36,8 @@ class InsTexes : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
+    // A new context holds none of an earlier test's textures.
+    tman.reset();
     mnw.tex_res = 5;
   }
   GLContext gl_{64, 64};
