@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <set>
@@ -17,6 +18,7 @@
 #include "installer/update/manifest.h"
 #include "installer/update/server_list.h"
 #include "net/retry_pause.h"
+
 // The download streams of one install, at most.
 inline constexpr int kStreamCount = 4;
 // The download slots the program's install takes: the first two belong to
@@ -78,7 +80,7 @@ struct manifest_reading_end {
 // Everything of one install but the block it reports through; reset as a
 // whole.
 struct install_record {
-  // [SECTION] Where
+  // Where.
   std::string dest_dir_path;  // always meant to end in "/"
   std::string temp_path;
   std::string install_name;
@@ -89,12 +91,12 @@ struct install_record {
   int is_net = 1;
   int is_dvd = 0;
 
-  // [SECTION] Mirrors
+  // Mirrors.
   std::string server_name[kMirrorCount], server_path[kMirrorCount], server_desc[kMirrorCount];
   // The patience in use: kMirrorPatience, shortened by tests.
   float mirror_patience = kMirrorPatience;
 
-  // [SECTION] The manifest
+  // The manifest.
   // The manifest in file order; a file's index here is the index the
   // streams are handed.
   std::vector<file_history_struct> sim_info;
@@ -106,7 +108,7 @@ struct install_record {
   size_t file_lines = 0;
   int this_install_has_exes = 0;
 
-  // [SECTION] Streams
+  // Streams.
   // The download slots the streams take: first_slot and the ones after it,
   // one a stream, at most kStreamCount. Two installs side by side take
   // slots apart.
@@ -120,7 +122,7 @@ struct install_record {
   // it tells the frame step whether a call did anything.
   uint64_t finished_files = 0;
 
-  // [SECTION] Deletions
+  // Deletions.
   // Folders that held a deleted file: the clean-up removes those left empty.
   std::set<std::string> deleted_files;
 };
@@ -137,7 +139,11 @@ struct install_state : install_record {
 
   // Everything of the record back to its start (a reading under way
   // stopped); the block is left as it is.
-  void reset() { static_cast<install_record&>(*this) = install_record(); }
+  void reset() {
+    // The workers of a reading write into the records: stopped first.
+    reading.reset();
+    static_cast<install_record&>(*this) = install_record();
+  }
   // How many streams the install may run: its slots, at most kStreamCount.
   int streams() const {
     return slot_count < 1 ? 1 : slot_count > kStreamCount ? kStreamCount : slot_count;
