@@ -1,5 +1,12 @@
 // The download manager against real peers on loopback: nginx, python3's
 // http.server, small raw handlers (tests/net/http_peer.py) and tinyproxy.
+//
+// Contents
+//   [SECTION] nginx
+//   [SECTION] python3 http.server
+//   [SECTION] raw handlers
+//   [SECTION] proxies
+//   [SECTION] manager failures and slot handling
 #include "net/http.h"
 
 #include <gtest/gtest.h>

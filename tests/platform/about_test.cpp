@@ -2,6 +2,12 @@
 // the check against nginx on loopback (over once a list has come whole,
 // pausing after failures), and a newer installer fetched, unpacked only when
 // it is the one expected file, and started before this program ends.
+//
+// Contents
+//   [SECTION] Reading a list
+//   [SECTION] The check
+//   [SECTION] The update
+//   [SECTION] The window
 #include "platform/about.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +114,8 @@ class About : public testing_support::TempFolderTest {
 
 const std::string kHeader = "I\n820 version\nSERVERS\n";
 
+// [SECTION] Reading a list
+
 TEST_F(About, EachListOffersWhatItHolds) {
   struct {
     const char* name;
@@ -165,6 +173,8 @@ TEST_F(About, EachListOffersWhatItHolds) {
   EXPECT_EQ(named.version_str_net, "Nimbrel 9.00");
 }
 
+// [SECTION] The check
+
 // No blocking look-up every frame: after a failure the next attempt waits,
 // and once a list has come whole nothing more is fetched. A captive portal's
 // page is such a failure, not the end of the check.
@@ -193,6 +203,8 @@ TEST_F(About, TheCheckPausesAfterAFailureAndEndsWithAWholeList) {
     EXPECT_EQ(http.slots[kAboutListSlot], nullptr) << "the check is over";
   }
 }
+
+// [SECTION] The update
 
 TEST_F(About, ANewerInstallerIsFetchedUnpackedAndStartedBeforeThisOneEnds) {
   const std::string www = serve();
@@ -269,6 +281,8 @@ TEST_F(About, ANewInstallerThatDoesNotStartLeavesNothingBehind) {
     EXPECT_EQ(run_command("ls '" + dir + "tmp/' | grep -c '^nimbrel-update-'"), "0\n");
   }
 }
+
+// [SECTION] The window
 
 // The window itself in the frame loop with the real art: the check runs in
 // it, it draws (kept as BUILD/screens/about.png for review) and it closes
