@@ -21,13 +21,6 @@ enum down_stat : int {
   down_awaiting_head = 6,
 };
 
-// GetOSErr's own codes beside the system's error numbers (the file layer's
-// error table holds their texts).
-enum down_error : int {
-  down_err_no_connection = 20009,  // no socket, and no error recorded
-  down_err_no_server = 20011,      // the host name did not resolve
-};
-
 // Response header names compare without regard to letter case, as HTTP
 // defines them: "content-length" is the same field as "Content-Length".
 struct header_name_less {
@@ -63,7 +56,8 @@ class down_class {
   // The whole announced body is on disk: written, flushed and closed.
   bool IsComplete() const;
   bool IsErr() const;
-  // A system error number or a down_error.
+  // A system error number, or kNetServerNotFound / kNetNoConnection of the
+  // file layer's results.
   int GetOSErr() const;
 
   // Percent-encodes every byte outside the unreserved set and "/".

@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "Files/errors.h"
 #include "Sockets/PCSBSocket.h"
 #include "tests/net/peers.h"
 #include "tests/support/test_support.h"
@@ -125,7 +126,7 @@ TEST(DownClass, FailedLookupLeavesNoSocket) {
   EXPECT_EQ(d.response_code, 0);
   EXPECT_EQ(d.GetStat(), down_no_socket);
   EXPECT_TRUE(d.IsErr());
-  EXPECT_EQ(d.GetOSErr(), down_err_no_server);
+  EXPECT_EQ(d.GetOSErr(), kNetServerNotFound);
   d.DoProcessing();  // nothing to poll, nothing happens
   EXPECT_EQ(d.GetStat(), down_no_socket);
 }
