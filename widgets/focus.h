@@ -10,24 +10,6 @@
 
 #include "core/vkeys.h"
 
-// The characters the keyboard sends for keys that type nothing printable.
-enum mac_char {
-  mac_home = 1,
-  mac_enter = 3,
-  mac_end = 4,
-  mac_back = 8,
-  mac_tab = 9,
-  mac_page_up = 11,
-  mac_page_down = 12,
-  mac_return = 13,
-  mac_escape = 27,
-  mac_left = 28,
-  mac_right = 29,
-  mac_up = 30,
-  mac_down = 31,
-  mac_delete = 127,
-};
-
 // What a widget takes, as its accept mask: tested first by virtual key, then
 // by character (classes of the C locale).
 enum focus_accept {

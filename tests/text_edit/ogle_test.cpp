@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/vkeys.h"
+
 namespace {
 
 struct Host {
@@ -178,7 +180,7 @@ struct key_press {
 };
 
 TEST_F(Ogle, KeySequences) {
-  const char B = 8, L = 28, R = 29, U = 30, D = 31;
+  const char B = mac_back, L = mac_left, R = mac_right, U = mac_up, D = mac_down;
   struct {
     const char* what;
     std::string text;
@@ -360,7 +362,7 @@ TEST_F(Ogle, RevealScrollsTheActiveEndIntoView) {
   ASSERT_EQ(host_.scrolls.size(), 1u);
   EXPECT_EQ(host_.dx, 30.0f) << "x 80 lands on the right edge";
   EXPECT_EQ(host_.dy, 0.0f);
-  OGLE_Key(rec_, 28, 0);
+  OGLE_Key(rec_, mac_left, 0);
   EXPECT_EQ(host_.scrolls.size(), 1u) << "a caret already in view scrolls nothing";
 
   // The whole line comes into view, not just its top.

@@ -91,9 +91,10 @@ class Browser : public testing_support::TempFolderTest {
     // The widget art, as the program has it: once a preview has loaded a
     // file's icon, widgets drawn without it would raise an alert each.
     scratch_dx = scratch_dy = 512;
-    ASSERT_EQ(tman.load_texture(tex_fail_none, tex_slot_widgets, 1282, tex_load_now,
-                                "scratch_array:browser atlas"),
-              tex_slot_widgets);
+    ASSERT_EQ(
+        tman.load_texture(tex_fail_none, tex_slot_widgets, 2 | tex_flag_full_res | tex_flag_carried,
+                          tex_load_now, "scratch_array:browser atlas"),
+        tex_slot_widgets);
     g_script.clear();
     g_step = 0;
     g_extra_frames = 0;

@@ -22,7 +22,9 @@ class WidgetTest : public draw_testing::AtlasTest {
     AtlasTest::SetUp();
     tman.unload_texture(tex_slot_widgets);
     for (size_t i = 3; i < size_t(512) * 512 * 4; i += 4) scratch_array[i] = 255;
-    ASSERT_EQ(tman.load_texture(4, tex_slot_widgets, 1282, 100, "scratch_array:opaque atlas"),
+    ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_widgets,
+                                2 | tex_flag_full_res | tex_flag_carried, tex_load_now,
+                                "scratch_array:opaque atlas"),
               tex_slot_widgets);
     glBindTexture(GL_TEXTURE_2D, GLuint(tman.record(tex_slot_widgets).tex));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
