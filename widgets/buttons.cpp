@@ -37,10 +37,10 @@ int BTN_bool(float x, float y, int* value, const std::string& label, int alt) {
   }
   // Drawn after the press, so a box shows what it holds from the frame it
   // was clicked on.
-  const float s0 = alt ? 83 : 139, box_t = alt ? 123 : 178, mark_t = alt ? 142 : 197;
-  BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, s0, box_t, s0 + 18, box_t + 18, colr_white);
-  if (*value)
-    BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, s0, mark_t, s0 + 18, mark_t + 18, colr_white);
+  const atlas::rect& box = alt ? atlas::radio_box : atlas::check_box;
+  const atlas::rect& mark = alt ? atlas::radio_dot : atlas::check_tick;
+  BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, box, colr_white);
+  if (*value) BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, mark, colr_white);
   BTN_util_draw_label(x - 12, y, 0, left, 0);
   BTN_util_draw_label(x + 12, y, 2, right, 0);
   return used;

@@ -38,28 +38,11 @@ bool begins_with(const std::string& name, const std::string& prefix) {
   return true;
 }
 
-// The atlas column of an icon kind's 12 by 12 cell (row 82); 0 none.
+// The atlas column of an icon kind's cell; 0 none.
 float icon_column(int kind) {
-  switch (kind) {
-    case 1:
-      return 34;
-    case 3:
-      return 48;
-    case 4:
-      return 62;
-    case 5:
-      return 90;
-    case 9:
-      return 104;
-    case 10:
-      return 118;
-    case 11:
-      return 132;
-    case 7:
-      return 146;
-    default:
-      return 0;
-  }
+  for (const atlas::list_icon& icon : atlas::list_icons)
+    if (icon.kind == kind) return float(icon.s);
+  return 0;
 }
 
 }  // namespace
@@ -143,7 +126,9 @@ int BTN_list_and_search(int slider_slot, float x, float y, float width, float he
                  align_left);
     if (icon_of) {
       const float s = icon_column(icon_of(row, icon_ref));
-      if (s > 0) BTN_atlas_quad(x + 4, ry - 6, x + 16, ry + 6, s, 82, s + 12, 94, colr_white);
+      const float t = atlas::list_icon_t, side = atlas::list_icon_size;
+      if (s > 0)
+        BTN_atlas_quad(x + 4, ry - 6, x + 16, ry + 6, s, t, s + side, t + side, colr_white);
     }
     if (row == *selection) OGL_fillrect(colr_dark_text, 0.25f, x + 18, ry - 5, width - 22, 10);
   }

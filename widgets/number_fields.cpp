@@ -44,8 +44,8 @@ bool above_value(float y) { return mnw.mouse_y > y + 3; }
 void draw_arrows(float x, float y, int n) {
   for (int i = 0; i < n; ++i) {
     const float cx = x + float(kCell * i) + 6;
-    BTN_atlas_quad(cx - 7, y - 19, cx + 7, y - 1, 83, 178, 97, 196, colr_white);
-    BTN_atlas_quad(cx - 7, y + 9, cx + 7, y + 27, 83, 197, 97, 215, colr_white);
+    BTN_atlas_quad(cx - 7, y - 19, cx + 7, y - 1, atlas::digit_down, colr_white);
+    BTN_atlas_quad(cx - 7, y + 9, cx + 7, y + 27, atlas::digit_up, colr_white);
   }
 }
 
