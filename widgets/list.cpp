@@ -15,14 +15,14 @@
 #include "widgets/sliders.h"
 #include "widgets/text_entry.h"
 
-float io_dx = 290, io_cx = 155, io_dy = 220, io_cy = 0;
+list_state g_list;
 
 namespace {
 
-std::string type_ahead;
-float last_type_ahead = -1.0f;
-int current_list_id = 0;
-BTN_key_queue list_keys;
+constexpr std::string& type_ahead = g_list.type_ahead;
+constexpr float& last_type_ahead = g_list.last_type_ahead;
+constexpr int& current_list_id = g_list.current_list_id;
+constexpr BTN_key_queue& list_keys = g_list.list_keys;
 
 constexpr int kListMask =
     accept_nav | accept_letters | accept_digits | accept_sign | accept_printable;
@@ -46,6 +46,8 @@ float icon_column(int kind) {
 }
 
 }  // namespace
+
+void BTN_reset_list() { g_list = list_state(); }
 
 int BTN_list_and_search(int slider_slot, float x, float y, float width, float height, int* scroll,
                         int* selection, int first, int last, std::string* entry_text,

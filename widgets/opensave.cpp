@@ -102,10 +102,20 @@ struct veh_text {
 constexpr veh_text kVehTexts[4] = {{1552, 500}, {1052, 500}, {2052, 40}, {1012, 40}};
 const int kVehVersions[] = {700, 740, 8000, 810, 830, 840, 860, 900, 901, 902, 0};
 
-unsigned char top_of_veh[kVehHeader];
-int has_tex = 0;
-std::string comment;
-std::string last_path;
+// The browser's state: the preview of the file last picked, and the
+// breadcrumb shown.
+struct opensave_state {
+  unsigned char top_of_veh[kVehHeader] = {};
+  int has_tex = 0;  // the aircraft's icon is loaded
+  std::string comment;
+  std::string last_path;  // the file the preview was read from
+  int level = 0;          // the breadcrumb shown, the pop-up's selection
+};
+opensave_state g_opensave;
+constexpr unsigned char (&top_of_veh)[kVehHeader] = g_opensave.top_of_veh;
+constexpr int& has_tex = g_opensave.has_tex;
+constexpr std::string& comment = g_opensave.comment;
+constexpr std::string& last_path = g_opensave.last_path;
 
 bool contains(const std::string& path, const char* part) {
   return path.find(part) != std::string::npos;
@@ -167,6 +177,8 @@ void read_flight(const std::string& path) {
 
 }  // namespace
 
+void BTN_reset_opensave() { g_opensave = opensave_state(); }
+
 void stand_io_dialog(int window, int kind, const std::string& path) {
   OGL_plot_back_col();
   BTN_fillwin(1, kFillwinBare);
@@ -215,7 +227,7 @@ bool BTN_bad_browser_args(int window, int kind, const char* bad_window, const ch
 }
 
 int BTN_opensave(int window, int kind, std::string* path) {
-  static int level = 0;  // the breadcrumb shown, the pop-up's selection
+  int& level = g_opensave.level;
   if (BTN_bad_browser_args(window, kind, "Bad open_save arg to BTN_opensave!",
                            "Bad file_type arg to BTN_opensave!"))
     return 0;

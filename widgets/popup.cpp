@@ -11,21 +11,18 @@
 #include "widgets/frames.h"
 #include "widgets/hooks.h"
 
-int active_popup_code = 0;
-int select_popup_code = 0;
-int popup_menu_select = 0;
-int popup_cancel_code = 0;
+popup_state g_popup;
 widget_hooks g_widget_hooks;
 
 namespace {
 
 constexpr int kRow = 12;
 
-// How many rows the open list is shifted to stay inside the window. It is
-// the selector's own, so the caller's value changes only on a choice.
-int popup_offset = 0;
+constexpr int& popup_offset = g_popup.popup_offset;
 
 }  // namespace
+
+void BTN_reset_popup() { g_popup = popup_state(); }
 
 int BTN_popup_id(float x, float y) { return static_cast<int>(y * 1024 + x); }
 

@@ -11,7 +11,7 @@
 #include "draw/text.h"
 #include "widgets/frames.h"
 
-int slider_grabbed[4] = {};
+sliders_state g_sliders;
 
 namespace {
 
@@ -19,6 +19,8 @@ namespace {
 constexpr int kEvery0_2s = 5;
 
 }  // namespace
+
+void BTN_reset_sliders() { g_sliders = sliders_state(); }
 
 int BTN_vert_slider(int slot, float x, float bottom, float top, int min, int max, int* value) {
   BTN_frame0(frame_scroll_track, x, (top + bottom) / 2, top - bottom);

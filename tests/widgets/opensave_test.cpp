@@ -23,6 +23,7 @@
 #include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
+#include "tests/widgets/widget_fixture.h"
 #include "widgets/hooks.h"
 
 using testing_support::run_command;
@@ -75,6 +76,7 @@ class Browser : public testing_support::TempFolderTest {
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    widget_testing::reset_widgets();
     const std::string app = dir + "app/";
     for (const char* folder : {"", "a", "a/deep-er", "a/odd|name", "b", ".hiddendir"})
       ASSERT_EQ(run_command("mkdir -p '" + app + folder + "' && echo ok"), "ok\n");
@@ -308,6 +310,7 @@ class Preview : public draw_testing::AtlasTest {
   Preview() : AtlasTest(600, 480) {}
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(AtlasTest::SetUp());
+    widget_testing::reset_widgets();
     dir_ = testing_support::make_temp_dir("preview");
     mnw.window_dx = float(width_);
     mnw.window_dy = float(height_);

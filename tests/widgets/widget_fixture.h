@@ -11,10 +11,25 @@
 #include "draw/colors.h"
 #include "tests/draw/draw_fixture.h"
 #include "widgets/focus.h"
+#include "widgets/list.h"
+#include "widgets/number_fields.h"
+#include "widgets/opensave.h"
 #include "widgets/popup.h"
+#include "widgets/sliders.h"
 #include "widgets/text_entry.h"
 
 namespace widget_testing {
+
+// Every widget module back as at start-up.
+inline void reset_widgets() {
+  BTN_reset_focus();
+  BTN_reset_text_entry();
+  BTN_reset_popup();
+  BTN_reset_sliders();
+  BTN_reset_list();
+  BTN_reset_number_fields();
+  BTN_reset_opensave();
+}
 
 class WidgetTest : public draw_testing::AtlasTest {
  protected:
@@ -42,9 +57,7 @@ class WidgetTest : public draw_testing::AtlasTest {
     mnw.mouse_down = mnw.mouse_held = mnw.mouse_long_hold = mnw.mouse_double = 0;
     mnw.wheel = 0;
     mnw.cursor_kind = 0;
-    BTN_reset_focus();
-    BTN_reset_text_entry();
-    active_popup_code = select_popup_code = popup_cancel_code = 0;
+    reset_widgets();
     stls.help_text.clear();
   }
 
