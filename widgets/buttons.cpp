@@ -15,7 +15,8 @@ int BTN_action(float x, float y, float w, int is_on, int mode, const std::string
   BTN_frame1(frame_button, x, y, w, colr_white);
   if (is_on) BTN_frame1(frame_button_pressed, x, y, w, colr_white);
   BTN_util_draw_label(x, y - 3, 1, left, mode == 2 && is_on);
-  if (note != "-") OGL_string(colr_path_text, x + w / 2 + 10, y + 7, note, 500, charset_ui, 0);
+  if (note != "-")
+    OGL_string(colr_path_text, x + w / 2 + 10, y + 7, note, 500, charset_ui, align_left);
   if (!BTN_clicked(x - w / 2, y - 10, x + w / 2, y + 10)) return 0;
   if (is_on || mode == 0) return 1;
   BTN_frame1(frame_button_pressed, x, y, w, colr_white);
