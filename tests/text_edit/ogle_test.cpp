@@ -1,6 +1,13 @@
 // The text-edit engine through a fake host: every byte 10 wide (line breaks
 // 0), lines 10 high, a view at (0, 0) whose logical box is the view moved by
 // the scroll; scroll and drawing calls are recorded.
+//
+// Contents:
+//   [SECTION] The fake host
+//   [SECTION] Layout
+//   [SECTION] Keys, the mouse and scrolling
+//   [SECTION] Replacing and drawing
+//   [SECTION] Class form
 #include "text_edit/ogle.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +19,8 @@
 #include "core/vkeys.h"
 
 namespace {
+
+// [SECTION] The fake host
 
 struct Host {
   std::string text;
@@ -106,6 +115,8 @@ class Ogle : public ::testing::Test {
   OGLE_Rec* rec_ = nullptr;
 };
 
+// [SECTION] Layout
+
 TEST_F(Ogle, CreateMakesNoLayoutAndDestroyTakesNull) {
   EXPECT_TRUE(rec_->line_starts.empty());
   EXPECT_EQ(selection(), (std::vector<int>{0, 0}));
@@ -173,6 +184,8 @@ TEST_F(Ogle, LayoutOfAWordWiderThanTheWidthIsLinearInItsLength) {
     EXPECT_LE(host_.scanned, 4 * length);
   }
 }
+
+// [SECTION] Keys, the mouse and scrolling
 
 struct key_press {
   char key;
@@ -376,6 +389,8 @@ TEST_F(Ogle, RevealScrollsTheActiveEndIntoView) {
   EXPECT_EQ(host_.dy, 0.0f) << "line 0's top meets the view's top";
 }
 
+// [SECTION] Replacing and drawing
+
 TEST_F(Ogle, ReplaceTextKeepsTheSelectionOnItsText) {
   struct {
     const char* what;
@@ -429,6 +444,8 @@ TEST_F(Ogle, DrawShowsTheVisibleLinesTheSelectionAndTheCaret) {
   EXPECT_TRUE(host_.lines.empty());
   EXPECT_TRUE(host_.selections.empty());
 }
+
+// [SECTION] Class form
 
 // The class form: the host is a subclass and the callbacks its operations.
 class StringEditor : public OGLE {

@@ -3,6 +3,11 @@
 // loop first pushes the next scripted clicks and keys through SDL's queue.
 // Its panels' preview is drawn on a context with the coded atlas and read
 // back.
+//
+// Contents:
+//   [SECTION] Scripted frames
+//   [SECTION] A hostile tree
+//   [SECTION] The preview
 #include "widgets/opensave.h"
 
 #include <gtest/gtest.h>
