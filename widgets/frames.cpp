@@ -33,7 +33,7 @@ float R(float v) { return std::round(v); }
 // The caller's misuse of a frame call ends the program; the lines name this
 // module as its alerts always have.
 void bad_call(const char* line, int source_line) {
-  __MACIBM_alert(0, line, "", "", "", t_exit, "butn", source_line);
+  __MACIBM_alert(wind_main, line, "", "", "", t_exit, "butn", source_line);
 }
 
 // One stretch of an element along one axis, in screen units from the start

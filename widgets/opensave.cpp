@@ -216,11 +216,11 @@ void stand_io_dialog(int window, int kind, const std::string& path) {
 
 bool BTN_bad_browser_args(int window, int kind, const char* bad_window, const char* bad_kind) {
   if (window != wind_browse_a && window != wind_browse_b) {
-    MACIBM_alert(0, bad_window, "", "", "", t_exit);
+    MACIBM_alert(wind_main, bad_window, "", "", "", t_exit);
     return true;
   }
   if (kind < 0 || kind > file_kind_last) {
-    MACIBM_alert(0, bad_kind, "", "", "", t_exit);
+    MACIBM_alert(wind_main, bad_kind, "", "", "", t_exit);
     return true;
   }
   return false;

@@ -31,7 +31,7 @@ int BTN_textlist(float x, float y, int* selection, const std::string& items,
   std::string left, right, help;
   BTN_expand_label(label, &left, &right, &help);
   if (items.find('|') != std::string::npos) {
-    MACIBM_alert(0, "Found | char in text string!", "", "", "", t_exit);
+    MACIBM_alert(wind_main, "Found | char in text string!", "", "", "", t_exit);
     return 0;
   }
   std::vector<std::string> list(1);
@@ -41,7 +41,7 @@ int BTN_textlist(float x, float y, int* selection, const std::string& items,
       continue;
     }
     if (list.size() >= size_t(kPopupMaxItems)) {
-      MACIBM_alert(0, "BTN_text_list overflow!", "", "", "", t_exit);
+      MACIBM_alert(wind_main, "BTN_text_list overflow!", "", "", "", t_exit);
       return 0;
     }
     list.emplace_back();

@@ -34,7 +34,7 @@ int BTN_vert_slider(int slot, float x, float bottom, float top, int min, int max
   // A negative slot would index in front of the grab array just as a large
   // one past it.
   if (slot < 0 || slot > 3) {
-    MACIBM_alert(0, "Too many sliders!", "", "", "", t_exit);
+    MACIBM_alert(wind_main, "Too many sliders!", "", "", "", t_exit);
     return 0;
   }
   int& grabbed = slider_grabbed[slot];
