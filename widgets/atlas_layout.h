@@ -43,6 +43,8 @@ struct box {
 
 // [SECTION] Bars and boxes of the frames
 
+// The menu and title bars have always reached one texel past the atlas's
+// top: their top row is texel row 512.
 inline constexpr bar menu_bar{1, 487, 100, 26, 10, 90};
 inline constexpr bar title_bar{102, 487, 100, 26, 20, 80};  // below a window's title
 inline constexpr bar button{304, 486, 52, 26, 10, 42};
