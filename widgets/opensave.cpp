@@ -331,7 +331,7 @@ bool act(browser& b, const browser_input& in, std::string* path) {
   }
   if (in.activated || (in.return_hit && !b.saving) || in.open_pressed) {
     const bool picked = b.picked();
-    if (picked && b.kinds[size_t(b.selected)] == file_folders) {
+    if (picked && b.kinds[size_t(b.selected)] == kind_folder) {
       b.enter(b.folder + b.names[size_t(b.selected)] + "/");
     } else if (picked && !b.saving) {
       *path = b.folder + b.names[size_t(b.selected)];
