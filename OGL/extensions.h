@@ -53,6 +53,21 @@ class OGL_extensions {
   int threaded_avail = 1;
 
   int max_tex_size = 0;
+
+ private:
+  // The steps of init_extensions, in the order it takes them.
+  struct probe_limits;
+  int identify();  // the version number
+  void read_extension_flags(int ver);
+  void apply_driver_rules();
+  void look_up_entry_points();
+  void apply_prerequisites();
+  void read_program_limits(probe_limits& limits);
+  void read_glsl_limits(probe_limits& limits);
+  void read_texture_limits(probe_limits& limits);
+  void apply_command_line();
+  void write_report(int ver, const probe_limits& limits);
+  void check_hardware(int ver);
 };
 
 extern OGL_extensions glExt;

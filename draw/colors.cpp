@@ -172,7 +172,8 @@ void colr_class::spectrum_plotscale(float x, float y, float lo, float hi, int de
   OGL_number(colr_white, x + 4, y - 4, lo, 5, decimals, charset_ui);
   spec_range = hi - lo;
 
-  OGL_setstate(1, 0, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   glPointSize(4.0f);
   glBegin(GL_POINTS);
   const float vmin = std::min(lo, hi), vmax = std::max(lo, hi);

@@ -21,7 +21,7 @@ constexpr int kMaxUnits = 8;  // units beyond the eighth are never touched
 struct render_state_cache {
   bool seeded = false;
   int o_fog = 0, o_tex = 0, o_lit = 0, o_alB = 0, o_alT = 0, o_deR = 0;
-  int o_deW = 11;
+  int o_deW = ogl_depth_write_off;
   unsigned long last_vbo = 0;
   unsigned long last_vbo_ind = 0;
 };
@@ -41,12 +41,12 @@ void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_tes
   render_state_cache& c = g_rs;
   if (!c.seeded) {
     c.seeded = true;
-    c.o_fog = glIsEnabled(GL_FOG) ? 0 : 1;
+    c.o_fog = glIsEnabled(GL_FOG) ? ogl_fog_on : ogl_fog_off;
     c.o_tex = glIsEnabled(GL_TEXTURE_2D) ? num_units : 0;
-    c.o_lit = glIsEnabled(GL_LIGHTING) ? 2 : 3;
+    c.o_lit = glIsEnabled(GL_LIGHTING) ? ogl_lighting_on : ogl_lighting_off;
     c.o_alB = glIsEnabled(GL_BLEND) ? 1 : 0;
     c.o_alT = glIsEnabled(GL_ALPHA_TEST) ? 1 : 0;
-    c.o_deR = glIsEnabled(GL_DEPTH_TEST) ? 8 : 9;
+    c.o_deR = glIsEnabled(GL_DEPTH_TEST) ? ogl_depth_test_on : ogl_depth_test_off;
   }
   int& o_fog = c.o_fog;
   int& o_tex = c.o_tex;
@@ -56,7 +56,7 @@ void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_tes
   int& o_deR = c.o_deR;
   int& o_deW = c.o_deW;
 
-  if (fog != o_fog) set_cap(GL_FOG, fog == 0);
+  if (fog != o_fog) set_cap(GL_FOG, fog == ogl_fog_on);
 
   int n = tex_units;
   if (n != o_tex) {
@@ -85,25 +85,25 @@ void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_tes
   }
 
   if (lighting != o_lit) {
-    set_cap(GL_LIGHTING, lighting == 2);
-    set_cap(GL_LIGHT0, lighting == 2);
+    set_cap(GL_LIGHTING, lighting == ogl_lighting_on);
+    set_cap(GL_LIGHT0, lighting == ogl_lighting_on);
   }
 
   // Each capability is compared with its own cache, not the requested code.
   // A code outside 4..7 leaves both OpenGL and the cache alone: recording it
   // as "both off" would make the next request for blending or testing skip
   // the call while OpenGL still has them on.
-  if (alpha >= 4 && alpha <= 7) {
-    const bool want_blend = alpha == 5 || alpha == 7;
-    const bool want_test = alpha == 6 || alpha == 7;
+  if (alpha >= ogl_alpha_none && alpha <= ogl_alpha_blend_test) {
+    const bool want_blend = alpha == ogl_alpha_blend || alpha == ogl_alpha_blend_test;
+    const bool want_test = alpha == ogl_alpha_test || alpha == ogl_alpha_blend_test;
     if (want_blend != (o_alB != 0)) set_cap(GL_BLEND, want_blend);
     if (want_test != (o_alT != 0)) set_cap(GL_ALPHA_TEST, want_test);
     o_alB = want_blend ? 1 : 0;
     o_alT = want_test ? 1 : 0;
   }
 
-  if (depth_test != o_deR) set_cap(GL_DEPTH_TEST, depth_test == 8);
-  if (depth_write != o_deW) glDepthMask(depth_write == 10 ? GL_TRUE : GL_FALSE);
+  if (depth_test != o_deR) set_cap(GL_DEPTH_TEST, depth_test == ogl_depth_test_on);
+  if (depth_write != o_deW) glDepthMask(depth_write == ogl_depth_write_on ? GL_TRUE : GL_FALSE);
 
   o_fog = fog;
   o_tex = n;

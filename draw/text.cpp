@@ -51,9 +51,10 @@ int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_dx, fl
       __MACIBM_alert(0, "String proc with bad charset!", "", "", "", t_exit, __FILE__, 493);
       return 0;
   }
-  OGL_setstate(1, 1, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   OGL_setcolor(colour, 1.0f);
-  tman.bind_ref(slot, 0, 0);
+  tman.bind_ref(slot, 0, tex_env_modulate);
   *s0 = 0.0f;
   *t0 = 0.0f;
   *cell_dx = dx;

@@ -16,10 +16,11 @@
 #include "draw/hooks.h"
 #include "draw/tex_load.h"
 #include "draw/tex_units.h"
+#include "TEX/image_desc.h"
 
 tman_class tman;
 
-alignas(16) static unsigned char scratch_array_storage[2048 * 2048 * 4];
+alignas(16) static unsigned char scratch_array_storage[TEX_max_image_bytes];
 unsigned char* scratch_array = scratch_array_storage;
 int scratch_dx = 0, scratch_dy = 0;
 
@@ -38,9 +39,11 @@ std::unordered_multimap<std::string, int, tex_name_hasher>& tex_hash() {
   return map;
 }
 
+// Slots whose loads the start-up screen never announces.
 bool silent_slot(int slot) {
-  return slot == 0 || slot == 312 || slot == 388 || slot == 392 || (slot >= 423 && slot <= 438) ||
-         slot == tex_slot_blank;
+  return slot == 0 || slot == tex_slot_unannounced || slot == tex_slot_widgets ||
+         slot == tex_slot_grid_font ||
+         (slot >= tex_slot_back_first && slot <= tex_slot_back_last) || slot == tex_slot_blank;
 }
 
 }  // namespace
@@ -127,7 +130,7 @@ int tman_class::load_texture(int fail_mode, int manual_ref, int flags, int load_
                              const char* name) {
   if (!name || !*name) return 0;
   const std::string file = name;
-  const bool staged = file.compare(0, 13, "scratch_array") == 0;
+  const bool staged = file.compare(0, tex_staged_prefix_len, tex_staged_prefix) == 0;
   if (load_time == tex_load_now && !staged && !silent_slot(manual_ref) && g_draw_hooks.show_init)
     g_draw_hooks.show_init(("Loading bitmap " + file + ".").c_str(), nullptr);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/threads/locks.h"
+#include "draw/tex_units.h"
 
 // What a failed load does.
 enum tex_fail_mode {
@@ -31,6 +32,13 @@ enum tex_load_time {
 // 1 and 7 RGB, 2 RGBA, 3 alpha, 4 RGB or RGBA as the file has alpha (asked
 // RGB), 5 the same asked RGBA, 6 depth; 0 is invalid.
 enum {
+  tex_colour_invalid = 0,
+  tex_colour_rgb = 1,
+  tex_colour_rgba = 2,
+  tex_colour_alpha = 3,
+  tex_colour_rgb_follow_alpha = 4,
+  tex_colour_rgba_follow_alpha = 5,
+  tex_colour_depth = 6,
   tex_flag_colour_mask = 0x7,
   tex_flag_mipmap = 0x8,
   tex_flag_clamp = 0x10,      // both directions
@@ -41,8 +49,9 @@ enum {
   tex_flag_scratch = 0x200,   // decode into and upload from scratch_array
   tex_flag_carried = 0x400,   // stored, never tested
   tex_flag_float16 = 0x800,
-  tex_flag_sized8 = 0x1000,   // sized 8-bit internal format, no hardware mipmaps
-  tex_flag_any_size = 0x2000  // sides need not be powers of two
+  tex_flag_sized8 = 0x1000,    // sized 8-bit internal format, no hardware mipmaps
+  tex_flag_any_size = 0x2000,  // sides need not be powers of two
+  tex_flag_limit = 0x4000      // the first value that is not a flag word
 };
 
 // Slot ranges and the manual slots with a meaning of their own.
@@ -59,7 +68,17 @@ enum tex_slot {
   tex_slot_back_first = 423,  // 423..438: the sixteen tiles of the background image
   tex_slot_back_last = 438,
   tex_slot_blank = 925,  // shown in place of a texture that failed to load
+  // Slots this system gives no image of its own, but whose rules stay:
+  tex_slot_unannounced = 312,  // never announced on the start-up screen
+  tex_slot_alpha_view = 414,   // the 2-D quad shows its alpha channel as grey
+  tex_slot_nearest_1 = 415,    // these three are sampled with nearest filtering
+  tex_slot_nearest_2 = 421,
+  tex_slot_nearest_3 = 422,
 };
+
+// The prefix of a name that loads the image staged in scratch_array.
+constexpr char tex_staged_prefix[] = "scratch_array";
+constexpr size_t tex_staged_prefix_len = sizeof(tex_staged_prefix) - 1;
 
 struct tex_load_vars;
 struct THREAD_call;

@@ -77,7 +77,8 @@ class DrawTest : public ::testing::Test {
     colr = colr_class();
     // The render-state and binding caches outlive the context of an earlier
     // test in this process: bring them to the plain 2-D state, then OpenGL.
-    OGL_setstate(1, 0, 3, 4, 9, 11);
+    OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+                 ogl_depth_write_off);
     TEX_reset_bind();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_FOG);
