@@ -50,6 +50,8 @@ class colr_class {
 
   // The default palette, tint (1, 1, 1), everything else zero.
   colr_class();
+  // Back to that.
+  void reset() { *this = colr_class(); }
 
   // Sets entry index to the RGB floats 0 to 1. Indices outside the table are
   // a caller error and are ignored rather than written past the table.

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-double PI2 = 6.283185307179586;
+const double PI2 = 6.283185307179586;
 
 namespace {
 

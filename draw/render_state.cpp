@@ -9,8 +9,6 @@
 #include "core/stats.h"
 #include "OGL/extensions.h"
 
-int num_units = 1;
-
 namespace {
 
 constexpr int kMaxUnits = 8;  // units beyond the eighth are never touched
@@ -24,8 +22,17 @@ struct render_state_cache {
   int o_deW = ogl_depth_write_off;
   unsigned long last_vbo = 0;
   unsigned long last_vbo_ind = 0;
+  int num_units = 1;
+
+  void reset() { *this = render_state_cache(); }
 };
 render_state_cache g_rs;
+
+}  // namespace
+
+int& num_units = g_rs.num_units;
+
+namespace {
 
 void set_cap(GLenum cap, bool on) {
   if (on)
@@ -120,10 +127,7 @@ UTL_stat num_xdl_group_bind_ind("num_xdl_bind_ind", stat_render, 0.0f);
 
 }  // namespace
 
-void OGL_reset_state() {
-  g_rs = render_state_cache();
-  num_units = 1;
-}
+void OGL_reset_state() { g_rs.reset(); }
 
 void OGL_bind_vbo(unsigned long const& id) {
   unsigned long& last_vbo = g_rs.last_vbo;

@@ -34,7 +34,7 @@ void OGL_bind_vbo_ind(unsigned long const& id);
 
 // The number of texture units the cache last enabled; the texture loader
 // borrows it around its own bind.
-extern int num_units;
+extern int& num_units;
 
 // How many binds reached OpenGL: the statistics "num_xdl_bind" and
 // "num_xdl_bind_ind".

@@ -18,7 +18,9 @@
 #include "Files/io_utils.h"
 #include "TEX/load_any.h"
 
-int back_dx = 0, back_dy = 0;
+OGL_shapes_state ogl_shapes;
+int& back_dx = ogl_shapes.back_dx;
+int& back_dy = ogl_shapes.back_dy;
 
 namespace {
 
@@ -250,7 +252,7 @@ void OGL_screenshot(int save) {
   glReadPixels((mnw.pixel_dx - w) / 2, (mnw.pixel_dy - h) / 2, w, h, GL_RGB, GL_UNSIGNED_BYTE,
                scratch_array);
   if (!save) return;
-  static int shot = 0;
+  int& shot = ogl_shapes.screenshot_number;
   std::string name;
   do {
     ++shot;

@@ -23,7 +23,7 @@
 #include "TEX/png_io.h"
 
 alignas(16) static unsigned char scratch_array_temp_storage[TEX_max_image_bytes];
-unsigned char* scratch_array_temp = scratch_array_temp_storage;
+unsigned char* const scratch_array_temp = scratch_array_temp_storage;
 
 namespace {
 

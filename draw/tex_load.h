@@ -25,7 +25,7 @@ struct tex_load_vars {
 };
 
 // The private staging buffer that file decoding uses (2048 x 2048 x 4).
-extern unsigned char* scratch_array_temp;
+extern unsigned char* const scratch_array_temp;
 
 // The texture-resolution factor of the setting mnw.tex_res: 5 is full size,
 // each step below halves.

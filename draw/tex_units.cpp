@@ -13,8 +13,17 @@
 namespace {
 
 constexpr int kUnits = 8;
-int o_tex[kUnits] = {-1, -1, -1, -1, -1, -1, -1, -1};
-int o_mod[kUnits] = {-1, -1, -1, -1, -1, -1, -1, -1};
+
+// Per unit, the texture and the environment mode last set; -1 is unknown.
+struct unit_cache {
+  int o_tex[kUnits] = {-1, -1, -1, -1, -1, -1, -1, -1};
+  int o_mod[kUnits] = {-1, -1, -1, -1, -1, -1, -1, -1};
+
+  void reset() { *this = unit_cache(); }
+};
+unit_cache g_units;
+int (&o_tex)[kUnits] = g_units.o_tex;
+int (&o_mod)[kUnits] = g_units.o_mod;
 
 // Registered with the other statistics at program start.
 UTL_stat gKillTex("perf/kill_tex", stat_perf, 0.0f);
@@ -142,9 +151,7 @@ void TEX_bind_ref(int tex, int unit, int mode) {
   if (unit > 0) glActiveTextureARB(GL_TEXTURE0_ARB);
 }
 
-void TEX_reset_bind() {
-  for (int u = 0; u < kUnits; ++u) o_tex[u] = o_mod[u] = -1;
-}
+void TEX_reset_bind() { g_units.reset(); }
 
 void TEX_delete_texture(int tex) {
   const GLuint name = GLuint(tex);

@@ -14,7 +14,8 @@
 #include "draw/render_state.h"
 #include "draw/tman.h"
 
-float oglp = 1.0f;
+OGL_text_state ogl_text;
+float& oglp = ogl_text.oglp;
 
 namespace {
 

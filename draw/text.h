@@ -24,9 +24,15 @@ enum text_align {
   align_right = 2,   // ending at x
 };
 
-// Glyph scale: above 1 every glyph's quad is that many times larger (the
-// texture cell stays the same).
-extern float oglp;
+// The module's state: the glyph scale oglp; above 1 every glyph's quad is
+// that many times larger (the texture cell stays the same).
+struct OGL_text_state {
+  float oglp = 1.0f;
+
+  void reset() { *this = OGL_text_state(); }
+};
+extern OGL_text_state ogl_text;
+extern float& oglp;
 
 // Sets the text render state, the colour (alpha 1) and the charset's texture
 // on unit 0; fills the font's texture origin and cell size in atlas pixels.

@@ -7,9 +7,11 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/threads/locks.h"
+#include "draw/tex_load.h"
 #include "draw/tex_units.h"
 
 // What a failed load does.
@@ -80,8 +82,14 @@ enum tex_slot {
 constexpr char tex_staged_prefix[] = "scratch_array";
 constexpr size_t tex_staged_prefix_len = sizeof(tex_staged_prefix) - 1;
 
-struct tex_load_vars;
 struct THREAD_call;
+
+// h = h * 5 + byte, bytes taken as signed.
+size_t tex_hash_of(const std::string& name);
+
+struct tex_name_hasher {
+  size_t operator()(const std::string& name) const { return tex_hash_of(name); }
+};
 
 // What a synchronous load calls to make the pending background decode
 // finish first, so that the decode buffer is free before it is reused.
@@ -179,13 +187,18 @@ class tman_class {
   int total_count = 0;
   std::vector<ref_dat_struct> ref_dat;
   int scene_load_fail = 0, plane_load_fail = 0, instl_load_fail = 0;
+  // Every registered name and its slot. Several slots may carry one name (a
+  // manual slot and a dynamic one loading the same file), so every pair is
+  // kept.
+  std::unordered_multimap<std::string, int, tex_name_hasher> tex_hash;
 
   UTL_critical_section lock;
 
  private:
   void unload_texture_internal(int ref);
 
-  int async_cursor_ = 0;  // the first record still to examine
+  int async_cursor_ = 0;      // the first record still to examine
+  tex_load_vars async_vars_;  // the one work record of the background decode
   tex_load_vars* async_work_ = nullptr;
   int async_result_ = 0;  // what the decode gave: 0 failed, 1 staged image, 2 file
   tman_force_finish_obj* async_finisher_ = nullptr;
@@ -218,14 +231,21 @@ void tex_hash_add(const std::string& name, int slot);
 void tex_hash_remove(const std::string& name, int slot);
 // The dynamic slot registered for the name, or 0.
 int tex_hash_find_dynamic(const std::string& name);
-// h = h * 5 + byte, bytes taken as signed.
-size_t tex_hash_of(const std::string& name);
 
 // The staging buffer: 2048 by 2048 pixels of 4 bytes, 16-byte aligned, and
 // the size of the image staged in it. A staged image's rows are as wide as
 // the texture it becomes (its width rounded up to a power of two).
-extern unsigned char* scratch_array;
-extern int scratch_dx, scratch_dy;
+extern unsigned char* const scratch_array;
+// The staging buffer's one changing part; scratch_dx and scratch_dy are its
+// members.
+struct tex_staging_state {
+  int scratch_dx = 0, scratch_dy = 0;
+
+  void reset() { *this = tex_staging_state(); }
+};
+extern tex_staging_state tex_staging;
+extern int& scratch_dx;
+extern int& scratch_dy;
 
 // Writes the image staged in scratch_array (width by height, bottom-up rows
 // without padding) as RGBA when channels is 4, else RGB. 0 when the size is

@@ -33,6 +33,8 @@ class DeferredLoad : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
+    // A new context: the manager holds none of an earlier test's textures.
+    tman.reset();
     mnw.tex_res = 5;
     dir_ = make_temp_dir("deferred");
   }
