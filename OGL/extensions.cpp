@@ -1,6 +1,11 @@
 // The capability probe behind glExt: the implementation's strings and limits,
 // the driver rules and command-line switches that turn capabilities off, and
 // the extension entry points looked up by name.
+//
+// Contents
+//   [SECTION] Helpers
+//   [SECTION] Version and entry points
+//   [SECTION] The capability probe
 #include "OGL/extensions.h"
 
 #include <dlfcn.h>
@@ -59,6 +64,16 @@ const char* gl_string(GLenum which) {
     flag = 0;                                                   \
   }
 
+// The versions known by their first three characters.
+constexpr struct {
+  const char* text;
+  int number;
+} kKnown[] = {{"1.1", 110}, {"1.2", 120}, {"1.3", 130}, {"1.4", 140},
+              {"1.5", 150}, {"2.0", 200}, {"2.1", 210}};
+
+// The renderer names of software renderers.
+constexpr const char* kSoftware[] = {"GENERIC", "Generic", "generic", "Mesa GLX Indirect"};
+
 // The maker's support address, derived from its web host.
 std::string support_address() {
   std::string host = web_host;
@@ -78,11 +93,6 @@ int OGL_version_number(const char* version) {
   if (!version) version = "";
   int major = 0, minor = 0;
   if (std::sscanf(version, "%d.%d", &major, &minor) == 2) return major * 100 + minor * 10;
-  static const struct {
-    const char* text;
-    int number;
-  } kKnown[] = {{"1.1", 110}, {"1.2", 120}, {"1.3", 130}, {"1.4", 140},
-                {"1.5", 150}, {"2.0", 200}, {"2.1", 210}};
   for (const auto& k : kKnown)
     if (std::strncmp(version, k.text, 3) == 0) return k.number;
   return 100;
@@ -378,7 +388,6 @@ void OGL_extensions::check_hardware(int ver) {
   }
 
   // Software renderers: whole-string comparison, as the drivers name them.
-  static const char* const kSoftware[] = {"GENERIC", "Generic", "generic", "Mesa GLX Indirect"};
   for (const char* name : kSoftware) {
     if (std::strcmp(ren.gl_renderer, name) != 0) continue;
     const std::string see =

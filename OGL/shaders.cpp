@@ -1,6 +1,13 @@
 // GLSL programs, their variant families and ARB assembly programs: built
 // from the files under "Resources/shaders/", logged when they fail, and
 // rebuilt by the remote command "Reload Pixel Shaders...".
+//
+// Contents
+//   [SECTION] Module state
+//   [SECTION] GLSL programs
+//   [SECTION] Variant families
+//   [SECTION] ARB assembly programs
+//   [SECTION] The reload command
 #include "OGL/shaders.h"
 
 #include <algorithm>

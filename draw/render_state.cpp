@@ -25,6 +25,15 @@ struct render_state_cache {
   int num_units = 1;
 
   void reset() { *this = render_state_cache(); }
+  void seed() {
+    seeded = true;
+    o_fog = glIsEnabled(GL_FOG) ? ogl_fog_on : ogl_fog_off;
+    o_tex = glIsEnabled(GL_TEXTURE_2D) ? num_units : 0;
+    o_lit = glIsEnabled(GL_LIGHTING) ? ogl_lighting_on : ogl_lighting_off;
+    o_alB = glIsEnabled(GL_BLEND) ? 1 : 0;
+    o_alT = glIsEnabled(GL_ALPHA_TEST) ? 1 : 0;
+    o_deR = glIsEnabled(GL_DEPTH_TEST) ? ogl_depth_test_on : ogl_depth_test_off;
+  }
 };
 render_state_cache g_rs;
 
@@ -41,20 +50,39 @@ void set_cap(GLenum cap, bool on) {
     glDisable(cap);
 }
 
+// Turns 2-D texturing on for units 0..n-1 and off above, from o units on:
+// the request clamped to the hardware's units, which becomes num_units.
+int set_texture_units(int n, int o) {
+  set_cap(GL_TEXTURE_2D, n > 0);
+  if (n < 0)
+    n = 0;
+  else if (n > ren.tex_units)
+    n = ren.tex_units;
+  num_units = n;
+  if (n > 1 || o > 1) {
+    for (int u = 0; u < kMaxUnits; ++u) {
+      if (o > u) continue;
+      if (n <= u) break;
+      glActiveTextureARB(GL_TEXTURE0_ARB + u);
+      glEnable(GL_TEXTURE_2D);
+    }
+    for (int u = 0; u < kMaxUnits; ++u) {
+      if (o > u && n <= u) {
+        glActiveTextureARB(GL_TEXTURE0_ARB + u);
+        glDisable(GL_TEXTURE_2D);
+      }
+    }
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+  }
+  return n;
+}
+
 }  // namespace
 
 void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test,
                   int depth_write) {
   render_state_cache& c = g_rs;
-  if (!c.seeded) {
-    c.seeded = true;
-    c.o_fog = glIsEnabled(GL_FOG) ? ogl_fog_on : ogl_fog_off;
-    c.o_tex = glIsEnabled(GL_TEXTURE_2D) ? num_units : 0;
-    c.o_lit = glIsEnabled(GL_LIGHTING) ? ogl_lighting_on : ogl_lighting_off;
-    c.o_alB = glIsEnabled(GL_BLEND) ? 1 : 0;
-    c.o_alT = glIsEnabled(GL_ALPHA_TEST) ? 1 : 0;
-    c.o_deR = glIsEnabled(GL_DEPTH_TEST) ? ogl_depth_test_on : ogl_depth_test_off;
-  }
+  if (!c.seeded) c.seed();
   int& o_fog = c.o_fog;
   int& o_tex = c.o_tex;
   int& o_lit = c.o_lit;
@@ -65,31 +93,7 @@ void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_tes
 
   if (fog != o_fog) set_cap(GL_FOG, fog == ogl_fog_on);
 
-  int n = tex_units;
-  if (n != o_tex) {
-    set_cap(GL_TEXTURE_2D, n > 0);
-    if (n < 0)
-      n = 0;
-    else if (n > ren.tex_units)
-      n = ren.tex_units;
-    num_units = n;
-    const int o = o_tex;
-    if (n > 1 || o > 1) {
-      for (int u = 0; u < kMaxUnits; ++u) {
-        if (o > u) continue;
-        if (n <= u) break;
-        glActiveTextureARB(GL_TEXTURE0_ARB + u);
-        glEnable(GL_TEXTURE_2D);
-      }
-      for (int u = 0; u < kMaxUnits; ++u) {
-        if (o > u && n <= u) {
-          glActiveTextureARB(GL_TEXTURE0_ARB + u);
-          glDisable(GL_TEXTURE_2D);
-        }
-      }
-      glActiveTextureARB(GL_TEXTURE0_ARB);
-    }
-  }
+  const int n = tex_units != o_tex ? set_texture_units(tex_units, o_tex) : tex_units;
 
   if (lighting != o_lit) {
     set_cap(GL_LIGHTING, lighting == ogl_lighting_on);

@@ -1,5 +1,12 @@
 // One texture load, step by step: find and decode the file, pick the sizes
 // for the setting and the hardware, upload into the slot.
+//
+// Contents
+//   [SECTION] Image helpers
+//   [SECTION] Sizes
+//   [SECTION] Decoding
+//   [SECTION] Uploading
+//   [SECTION] The manager's entry into a load
 #include "draw/tex_load.h"
 
 #include <GL/gl.h>
@@ -24,6 +31,8 @@
 
 alignas(16) static unsigned char scratch_array_temp_storage[TEX_max_image_bytes];
 unsigned char* const scratch_array_temp = scratch_array_temp_storage;
+
+// [SECTION] Image helpers
 
 namespace {
 
@@ -180,15 +189,11 @@ std::vector<std::string> tex_file_variants(const std::string& name, bool no_dds)
   return out;
 }
 
-int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
-                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
-                          int& tex_dy) {
-  if (bpp < 1 || bpp > 4)
-    tman_fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
-  unsigned char* dest = (flags & tex_flag_scratch) ? scratch_array : scratch_array_temp;
+namespace {
 
-  xmap_class map;
-  std::string used;
+// Maps the first of the name's variants that exists; the name it found, or
+// "" with the map empty.
+std::string map_first_variant(const char* name, xmap_class& map) {
   const std::vector<std::string> variants = tex_file_variants(name, cmdline.has_option("--no_dds"));
   for (size_t i = 0; i < variants.size(); ++i) {
     const std::string& variant = variants[i];
@@ -197,19 +202,20 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
     // looked for again.
     if (i > 0 && variant == variants[i - 1]) continue;
     map.retry(variant.c_str());
-    if (map.map_begin) {
-      used = variant;
-      break;
-    }
+    if (map.map_begin) return variant;
   }
-  if (!map.map_begin) return 0;
+  return "";
+}
 
+// Decodes the mapped file by its content: a PNG or BMP into dest, a DDS in
+// place (its levels then point into the map). 0 for anything else or a
+// failed decode.
+int decode_mapped(const std::string& used, const xmap_class& map, signed char bpp, int follow_alpha,
+                  unsigned char* dest, TEX_image_desc& desc, const unsigned char*& dds_levels) {
   const size_t length = size_t(map.map_end - map.map_begin);
   const auto* bytes = reinterpret_cast<const unsigned char*>(map.map_begin);
   const int desired = bpp == 1 ? GL_ALPHA : bpp == 4 ? GL_RGBA : GL_RGB;
-  TEX_image_desc desc;
   unsigned char* data = dest;
-  const unsigned char* dds_levels = nullptr;
   int ok = 0;
   if (length > 7 && memcmp(bytes, "DDS ", 4) == 0) {
     // Only a file with its whole chain: the upload takes the levels as they
@@ -222,10 +228,11 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
     ok = TEX_load_png_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1,
                           follow_alpha, desc);
   }
-  if (!ok) return 0;
+  return ok;
+}
 
-  format = desc.format;
-  has_mips = desc.has_mips;
+// The bytes per pixel of a decoded format; bpp as it was for another.
+void set_bpp_of_format(int format, signed char& bpp) {
   switch (format) {
     case GL_RGBA:
     case GL_BGRA:
@@ -245,6 +252,27 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
     default:
       break;
   }
+}
+
+}  // namespace
+
+int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
+                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
+                          int& tex_dy) {
+  if (bpp < 1 || bpp > 4)
+    tman_fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
+  unsigned char* dest = (flags & tex_flag_scratch) ? scratch_array : scratch_array_temp;
+
+  xmap_class map;
+  const std::string used = map_first_variant(name, map);
+  if (!map.map_begin) return 0;
+  TEX_image_desc desc;
+  const unsigned char* dds_levels = nullptr;
+  if (!decode_mapped(used, map, bpp, follow_alpha, dest, desc, dds_levels)) return 0;
+
+  format = desc.format;
+  has_mips = desc.has_mips;
+  set_bpp_of_format(format, bpp);
 
   const float s = TEX_get_scale(name, desc.dx, desc.dy, ref, flags, dx_out, dy_out, tex_dx, tex_dy,
                                 tex_scale_file);

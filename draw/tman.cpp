@@ -1,5 +1,11 @@
 // The texture manager's slots and name registry: load, unload, reference
 // counts, and the records the loader fills.
+//
+// Contents
+//   [SECTION] Name registry
+//   [SECTION] Records
+//   [SECTION] Public operations
+//   [SECTION] Deferred loading
 #include "draw/tman.h"
 
 #include <GL/gl.h>
