@@ -49,6 +49,9 @@ void OGL_char(float x, float y, float s0, float t0, float cell_dx, float cell_dy
 // room and are not drawn.
 void str_one_line(int colour, float x, float y, const std::string& text, int charset, int align);
 
+// A wrap width that never wraps.
+constexpr float text_one_line = 9999;
+
 // colour, x, y (units of the current window), text, wrap width (0 or less, or
 // 9999 and more: one line), charset, alignment. Lines break after a space,
 // "-" or "/" when the next word would pass the width, and at line feeds;
