@@ -20,6 +20,9 @@ class OGL_extensions {
   // the entry points, applies the driver rules and the command-line options,
   // writes the capability report to the log and raises the hardware alerts.
   void init_extensions();
+  // Forgets every flag, limit and entry point, as constructed; the library
+  // stays open.
+  void reset() { *this = OGL_extensions(); }
 
 #define OGL_DECLARE_ENTRY_POINT(type, name) type name = nullptr;
   OGL_ENTRY_POINTS_ALL(OGL_DECLARE_ENTRY_POINT)

@@ -131,6 +131,8 @@ bool apply_preset(int mode) {
 
 }  // namespace
 
+// [SECTION] Binding
+
 UTL_stat& TEX_kill_tex_stat() { return gKillTex; }
 
 void TEX_bind_ref(int tex, int unit, int mode) {

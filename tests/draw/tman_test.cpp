@@ -1,7 +1,16 @@
 // The texture manager against a real context (Mesa): what lands in each
 // slot's OpenGL texture is read back with glGetTexImage and
-// glGetTexLevelParameter; files come from ImageMagick. Every test runs in its
-// own process, so the global manager starts empty each time.
+// glGetTexLevelParameter; files come from ImageMagick. The fixture resets the
+// manager, so every test starts from an empty one.
+//
+// Contents
+//   [SECTION] Helpers and the fixture
+//   [SECTION] Staged images and the flag word
+//   [SECTION] Files
+//   [SECTION] Failed loads
+//   [SECTION] Slots and names
+//   [SECTION] Scale
+//   [SECTION] Misuse
 #include "draw/tman.h"
 
 #include <GL/gl.h>
@@ -22,6 +31,8 @@
 #include "tests/support/test_support.h"
 
 namespace {
+
+// [SECTION] Helpers and the fixture
 
 using testing_support::GLContext;
 using testing_support::make_temp_dir;
@@ -98,6 +109,8 @@ class TmanTest : public ::testing::Test {
   GLContext gl_{64, 64};
   std::string dir_;
 };
+
+// [SECTION] Staged images and the flag word
 
 TEST_F(TmanTest, StagedImageFillsTheLowerLeftOfAPowerOfTwoTexture) {
   stage_coded(5, 3, 8);
@@ -213,6 +226,8 @@ TEST_F(TmanTest, ReloadedSlotHoldsItsImageAfterAnUnload) {
   EXPECT_EQ(t[5 * 4 + 3], 200);
   TEX_reset_bind();
 }
+
+// [SECTION] Files
 
 // ImageMagick draws a red picture with a blue 10 x 10 block in its top-left
 // corner; in the texture the picture's bottom row is row 0.
@@ -341,6 +356,8 @@ TEST_F(TmanTest, ExtensionVariantsAndTheFirstFileThatExistsDecides) {
   EXPECT_EQ(tman.record(405).tex_dx, 4);
 }
 
+// [SECTION] Failed loads
+
 TEST_F(TmanTest, MissingFilesShowNoTextureAndRaiseTheirFlagOnce) {
   const std::string missing = dir_ + "nothing.png";
   struct {
@@ -396,6 +413,8 @@ TEST_F(TmanTest, FailedLoadShowsTheBlankTextureOnceOneIsRegistered) {
   tman.bind_ref(430, 0, 0);
   EXPECT_EQ(bound_texture(), 925);
 }
+
+// [SECTION] Slots and names
 
 TEST_F(TmanTest, SlotsBeyondTheRecordsAreNotLoaded) {
   stage_coded(2, 2, 2);
@@ -468,6 +487,8 @@ TEST_F(TmanTest, EmptyNameLoadsNothing) {
   EXPECT_EQ(tman.total_texes(), 0);
 }
 
+// [SECTION] Scale
+
 TEST_F(TmanTest, ScaleFollowsTheSettingTheFlagsAndTheHardwareLimit) {
   struct {
     int tex_res, flags, max_size, mode, dx, dy;
@@ -493,6 +514,8 @@ TEST_F(TmanTest, ScaleFollowsTheSettingTheFlagsAndTheHardwareLimit) {
     EXPECT_EQ(tdy, c.tex_dy);
   }
 }
+
+// [SECTION] Misuse
 
 using TmanDeathTest = TmanTest;
 
