@@ -20,6 +20,7 @@
 #include "core/cmdline.h"
 #include "core/files/xmap.h"
 #include "core/globals.h"
+#include "core/util/pow2.h"
 #include "draw/render_state.h"
 #include "draw/tex_units.h"
 #include "draw/tman.h"
@@ -35,12 +36,6 @@ unsigned char* const scratch_array_temp = scratch_array_temp_storage;
 // [SECTION] Image helpers
 
 namespace {
-
-int pow2_at_least(int v) {
-  int p = 1;
-  while (p < v) p <<= 1;
-  return p;
-}
 
 bool is_pow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
