@@ -14,6 +14,7 @@
 #include "installer/update/manifest.h"
 #include "installer/update/server_list.h"
 #include "installer/update/transfer.h"
+#include "net/capped_download.h"
 #include "net/http.h"
 #include "net/retry_pause.h"
 
@@ -76,10 +77,10 @@ void mirror_chosen(int i) {
 
 void server_list_step() {
   if (!g_fetch.list_pause.ready(xtim.act_time)) return;
-  const int r =
-      net_check_capped(0, web_host, "/serverlist.txt", server_list_file(), kServerListCap);
-  if (r == 0) return;
-  if (r == 1) {
+  const net_result r = net_check_capped(kServerListSlot, web_host, "/serverlist.txt",
+                                        server_list_file(), kServerListCap);
+  if (r == net_busy) return;
+  if (r == net_finished) {
     const server_list_result read = read_server_list(g_install, server_list_file());
     // A newer list: the message, and the run ends.
     if (read == server_list_newer) new_format(server_list_file());
@@ -100,10 +101,11 @@ void manifest_fetch_step() {
   const int i = stg.server_index;
   if (g_fetch.none_left || i < 0 || i >= mirror_count()) return;
   if (!g_fetch.manifest_pause.ready(xtim.act_time)) return;
-  const int r = net_check_capped(1, server_name[i], server_path[i] + "directory.txt.zip",
-                                 manifest_archive_file(), kManifestArchiveCap);
-  if (r == 0) return;
-  if (r == 2) {
+  const net_result r =
+      net_check_capped(kManifestSlot, server_name[i], server_path[i] + "directory.txt.zip",
+                       manifest_archive_file(), kManifestArchiveCap);
+  if (r == net_busy) return;
+  if (r == net_failed) {
     mirror_failed(false);
     return;
   }

@@ -161,7 +161,7 @@ void APP_start_run(int argc, const char** argv) {
   // land beside the system's own folders.
   if (!usable_dest_dir(dest_dir_path)) dest_dir_path = default_dest;
   // Four download slots: 0 keeps the automatic count.
-  stg.stream_count = stg.stream_count < 0 ? 0 : std::min(stg.stream_count, kStreamCount);
+  stg.stream_count = stg.stream_count < 0 ? 0 : std::min(stg.stream_count, kStreams);
   xer << "After searching, I think that dvd_path=" << dvd_path << "\n";
 
   // An empty argument names no folder.

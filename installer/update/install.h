@@ -17,22 +17,17 @@
 #include "core/globals.h"
 #include "installer/update/manifest.h"
 #include "installer/update/server_list.h"
+#include "net/http.h"
 #include "net/retry_pause.h"
-
-// The download streams of one install, at most.
-inline constexpr int kStreamCount = 4;
-// The download slots the program's install takes: the first two belong to
-// the server list and the manifest.
-inline constexpr int kFirstStreamSlot = 2;
 
 // The download streams. The first two words are zero at start; all are
 // zeroed at exit.
 struct next_struct {
   int next_file = 0;
   int all_done = 0;
-  int stream_on[kStreamCount] = {};
-  int stream_takes_next[kStreamCount] = {};
-  int stream_file[kStreamCount] = {};
+  int stream_on[kStreams] = {};
+  int stream_takes_next[kStreams] = {};
+  int stream_file[kStreams] = {};
   float reset_time = 0.0f;
   float running_kb = 0.0f;
   float finished_kb = 0.0f;
@@ -46,13 +41,10 @@ struct next_struct {
 // the manifest's, is given up for that file at once.
 inline constexpr float kMirrorPatience = 120.0f;
 
-// Pauses before a retry: 1 s, doubling up to this.
-inline constexpr float kLongestRetryPause = 30.0f;
-
 // A stream's own mirror, and the retries of the file it holds.
 struct stream_retry {
   int mirror = -1;  // -1 until its first download, which takes stg.server_index
-  net_retry_pause pause{kLongestRetryPause};
+  net_retry_pause pause;
   float resume_at = 0.0f;           // clock seconds when it may try again
   float away_since = -1.0f;         // its first failure since a mirror last sent the file; -1 none
   int failures[kMirrorCount] = {};  // per mirror; kRefused once that mirror refused the file
@@ -110,13 +102,14 @@ struct install_record {
 
   // Streams.
   // The download slots the streams take: first_slot and the ones after it,
-  // one a stream, at most kStreamCount. Two installs side by side take
-  // slots apart.
+  // one a stream, at most kStreams. The program's install takes the
+  // streams' slots (stream_slot); two installs side by side take slots
+  // apart.
   int first_slot = kFirstStreamSlot;
-  int slot_count = kStreamCount;
+  int slot_count = kStreams;
   next_struct next;
   std::string crnt_file_name, crnt_file_path;
-  stream_retry retries[kStreamCount];
+  stream_retry retries[kStreams];
   std::vector<placed_file> placed;
   // Files finished since the start of the run: with the slots' byte counts
   // it tells the frame step whether a call did anything.
@@ -144,8 +137,6 @@ struct install_state : install_record {
     reading.reset();
     static_cast<install_record&>(*this) = install_record();
   }
-  // How many streams the install may run: its slots, at most kStreamCount.
-  int streams() const {
-    return slot_count < 1 ? 1 : slot_count > kStreamCount ? kStreamCount : slot_count;
-  }
+  // How many streams the install may run: its slots, at most kStreams.
+  int streams() const { return slot_count < 1 ? 1 : slot_count > kStreams ? kStreams : slot_count; }
 };

@@ -7,7 +7,7 @@
 
 struct install_state;
 
-// The mirrors a server list names, at most.
+// The most mirrors a list can give: the mirror arrays hold this many.
 inline constexpr int kMirrorCount = 10;
 
 struct server_list {

@@ -1,6 +1,6 @@
-// The transfer engine: four streams, capped downloads, retries from other
-// mirrors, the stream count following the rate, the clean-up, the folder's new
-// name, the frame's time budget and the figures the screen shows.
+// The transfer engine: four streams, retries from other mirrors, the stream
+// count following the rate, the clean-up, the folder's new name, the frame's
+// time budget and the figures the screen shows.
 //
 // Contents
 //   [SECTION] State
@@ -29,6 +29,7 @@
 #include "Files/io_utils.h"
 #include "installer/update/folders.h"
 #include "installer/update/server_list.h"
+#include "net/capped_download.h"
 #include "net/down_class.h"
 #include "net/http.h"
 #include "net/retry_pause.h"
@@ -63,51 +64,8 @@ int slot_of(const install_state& in, int s) { return in.first_slot + s; }
 
 // [SECTION] Downloads and mirrors
 
-namespace {
-
-// A reply that says the file is not there to be had (not found, forbidden, a
-// redirection we do not follow), as against a server in trouble that may
-// recover (5xx, a time-out, too many requests).
-bool reply_refuses(int code) { return code >= 300 && code < 500 && code != 408 && code != 429; }
-
-}  // namespace
-
-int net_check_capped(int slot, const std::string& server, const std::string& path,
-                     const std::string& local_file, int64_t cap, download_failure* failure) {
-  download_failure why = failure_unreachable;
-  int r = http.net_check(slot, server, path, local_file);
-  if (r == 0) {
-    const down_class* d = http.slots[slot];
-    if (d && (d->content_length > cap || d->written > cap)) {
-      xer << "Abandoning " << path << " from " << server << ": more than " << cap << " bytes.\n";
-      http.net_abandon(slot);
-      why = failure_refused;
-      r = 2;
-    } else if (d && d->sock && d->sock->ReceivedRelease() && !d->IsComplete()) {
-      // The server has closed its side before the whole body came: no more
-      // will come, so waiting out the idle rule would only stall the stream.
-      xer << "Abandoning " << path << " from " << server
-          << ": the server closed the connection after " << d->written << " bytes.\n";
-      http.net_abandon(slot);
-      r = 2;
-    }
-  } else if (r == 1) {
-    struct stat st;
-    if (stat((app_path + local_file).c_str(), &st) == 0 && st.st_size > cap) {
-      xer << "Refusing " << path << " from " << server << ": more than " << cap << " bytes.\n";
-      delete_file(local_file);
-      why = failure_refused;
-      r = 2;
-    }
-  } else if (reply_refuses(http.final_response[slot])) {
-    why = failure_refused;
-  }
-  if (r == 2 && failure) *failure = why;
-  return r;
-}
-
 int stream_mirror(const install_state& in, int stream) {
-  return stream >= 0 && stream < kStreamCount ? in.retries[stream].mirror : -1;
+  return stream >= 0 && stream < kStreams ? in.retries[stream].mirror : -1;
 }
 
 namespace {
@@ -174,7 +132,7 @@ void stream_finished(install_state& in, int s) {
   const float elapsed = std::max(xtim.act_time - in.next.reset_time, 1.0f);
   const float rate = (in.next.finished_kb + in.next.running_kb) / elapsed;
   int wanted = rate > 200 ? 9 : rate > 150 ? 8 : rate > 100 ? 6 : rate > 50 ? 4 : 2;
-  const int preferred = std::max(0, std::min(in.stg.stream_count, kStreamCount));
+  const int preferred = std::max(0, std::min(in.stg.stream_count, kStreams));
   if (preferred) wanted = preferred;
   if (in.is_dvd) wanted = 1;
 
@@ -318,13 +276,12 @@ void step_stream(install_state& in, int s, int i) {
       return;
     }
     const int64_t cap = static_cast<int64_t>(e.zip_size) * 1000 + 1000;
-    const int r = net_check_capped(slot_of(in, s), in.server_name[index], remote,
-                                   temp_archive(in, s), cap, &failure);
-    if (r == 0) {
+    const net_result r = net_check_capped(slot_of(in, s), in.server_name[index], remote,
+                                          temp_archive(in, s), cap, &failure);
+    if (r == net_busy) {
       const down_class* d = http.slots[slot_of(in, s)];
       // Bytes of the file arriving: whatever outage there was is over.
-      if (d && d->written > 0 && d->response_code >= 200 && d->response_code <= 299)
-        st.away_since = -1.0f;
+      if (d && d->written > 0 && http_success(d->response_code)) st.away_since = -1.0f;
       if (!d) {
         in.stg.file_fraction = 0.0f;
       } else if (d->content_length <= 0) {
@@ -338,8 +295,8 @@ void step_stream(install_state& in, int s, int i) {
       }
       return;
     }
-    unpacked = r == 1 ? extract_and_delete_file(in, temp_archive(in, s), destination, e)
-                      : unpack_bad_archive;
+    unpacked = r == net_finished ? extract_and_delete_file(in, temp_archive(in, s), destination, e)
+                                 : unpack_bad_archive;
   }
 
   if (unpacked == unpack_bad_archive) {
@@ -472,7 +429,7 @@ void reset_streams(install_state& in) {
   }
   in.next.next_file = 0;
   const int streams = std::min(in.is_net ? 2 : 1, in.streams());
-  for (int s = 0; s < kStreamCount; ++s) {
+  for (int s = 0; s < kStreams; ++s) {
     in.next.stream_on[s] = in.next.stream_takes_next[s] = s < streams ? 1 : 0;
     in.next.stream_file[s] = 0;
   }
@@ -538,7 +495,7 @@ uint64_t activity(const install_state& in) {
 void wait_for_sockets(const install_state& in, uint64_t until) {
   uint64_t now = xtim_class::microsecs();
   if (now >= until) return;
-  pollfd fds[kStreamCount];
+  pollfd fds[kStreams];
   nfds_t count = 0;
   for (int slot = slot_of(in, 0); slot < slot_of(in, in.streams()); ++slot) {
     const down_class* d = http.slots[slot];

@@ -398,7 +398,8 @@ TEST_F(Engine, TwoInstallsSideBySideEachEndComplete) {
     if (other.stg.install_phase == phase_installing) ended[1] = install_frame_step(other, 0.01);
     most[0] = std::max(most[0], install_progress(in, 1, 1).streams);
     most[1] = std::max(most[1], install_progress(other, 1, 1).streams);
-    both_fetching |= (http.slots[2] || http.slots[3]) && (http.slots[4] || http.slots[5]);
+    both_fetching |= (http.slots[stream_slot(0)] || http.slots[stream_slot(1)]) &&
+                     (http.slots[stream_slot(2)] || http.slots[stream_slot(3)]);
   }
   for (install_state* each : {&in, &other}) {
     SCOPED_TRACE(each->dest_dir_path);
@@ -503,9 +504,10 @@ TEST_F(Engine, AMirrorThatDiesMidTransferIsLeftForAnother) {
   stg.server_index = 0;
   bool stopped = false;
   install(60, [&] {
-    const down_class* d = http.slots[2];
+    const down_class* d = http.slots[stream_slot(0)];
     if (!stopped &&
-        ((d && d->written > 200000) || (http.slots[3] && http.slots[3]->written > 200000))) {
+        ((d && d->written > 200000) ||
+         (http.slots[stream_slot(1)] && http.slots[stream_slot(1)]->written > 200000))) {
       stop_mirror(0);  // mid-transfer
       stopped = true;
     }
@@ -612,7 +614,7 @@ TEST_F(Engine, AMirrorOutOfReachIsWaitedForTwoMinutes) {
     // Until this try's refusal has come back (at once, on loopback).
     for (int k = 0; k < 5000 && !r; ++k) {
       r = grab_files(in);
-      if (!http.slots[2]) break;
+      if (!http.slots[stream_slot(0)]) break;
       usleep(100);
     }
     if (r) gave_up_at = xtim.act_time;
@@ -709,7 +711,7 @@ TEST_F(Engine, OneStreamsFailureLeavesTheOtherStreamsTransfersAlone) {
   bool apart = false, big_moved = false;
   install(60, [&] {
     // Stream 0 holds the big file, stream 1 the victim.
-    if (stream_mirror(in, 1) == 1 && http.slots[2]) {
+    if (stream_mirror(in, 1) == 1 && http.slots[stream_slot(0)]) {
       apart = true;
       big_moved |= stream_mirror(in, 0) != 0;
     }
