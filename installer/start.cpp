@@ -15,6 +15,7 @@
 #include "installer/sizes.h"
 #include "installer/update/decisions.h"
 #include "installer/update/folders.h"
+#include "installer/update/hooks.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
 #include "net/http.h"
@@ -45,8 +46,8 @@ void APP_register_hooks() {
   g_app_hooks.update = APP_update;
   g_app_hooks.handlemenu = APP_handlemenu;
   g_app_hooks.load_images = recall_ins_texes;
-  dir_progress_hook = dir_progress_frame;
-  select_alert_hook = question_window;
+  g_engine_hooks.dir_progress = dir_progress_frame;
+  g_engine_hooks.select_alert = question_window;
 }
 
 // Empty on purpose: the installer binds nothing to function keys.

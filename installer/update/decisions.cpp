@@ -15,14 +15,11 @@
 #include "core/globals.h"
 #include "Files/beneath.h"
 #include "installer/update/folders.h"
+#include "installer/update/hooks.h"
 #include "installer/update/install.h"
 
-select_alert_fn select_alert_hook = nullptr;
-
 select_answer select_alert(const std::string& local_path, int deleting) {
-  if (select_alert_hook) return select_alert_hook(local_path, deleting);
-  xer << "No one to ask about " << local_path << ": the file is kept.\n";
-  return answer_keep;
+  return g_engine_hooks.select_alert(local_path, deleting);
 }
 
 namespace {

@@ -20,11 +20,13 @@ enum select_answer : int {
 // Asks about one file: its local path, and 1 when it is to be deleted, 0 when
 // it is to be installed. Returns a select_answer.
 using select_alert_fn = select_answer (*)(const std::string& local_path, int deleting);
-// The question window installs itself here; tests install their answers.
-extern select_alert_fn select_alert_hook;
+// The default when no question window is installed (g_engine_hooks,
+// installer/update/hooks.h): the user's file is kept, nothing of theirs is
+// lost unasked.
+select_answer keep_unasked(const std::string& local_path, int deleting);
 
-// Asks through select_alert_hook. With no question window to ask in, the
-// user's file is kept (answer_keep): nothing of theirs is lost unasked.
+// Asks through the engine's select_alert hook, where the question window
+// installs itself and tests install their answers.
 select_answer select_alert(const std::string& local_path, int deleting);
 
 // Sets want_download and want_delete on the last record of every history of

@@ -27,9 +27,8 @@
 #include "core/util/md5.h"
 #include "Files/beneath.h"
 #include "Files/io_utils.h"
+#include "installer/update/hooks.h"
 #include "installer/update/install.h"
-
-dir_progress_fn dir_progress_hook = nullptr;
 
 // [SECTION] Hashing an installed copy
 
@@ -105,7 +104,7 @@ const size_t kSumsPerSlice = 4096;
 struct manifest_reading {
   install_state* in = nullptr;
   int mode = dir_read_install;
-  bool blocking = false;  // one call: the progress goes through dir_progress_hook
+  bool blocking = false;  // one call: the progress goes through the engine's hook
   int stage = stage_scanning;
   std::string path, title;
   std::unique_ptr<xmap_class> file;
@@ -164,10 +163,10 @@ struct manifest_reading {
   // naming the next file.
   void draw_progress() {
     size_t mark = summed / step * step;
-    if (!blocking || !dir_progress_hook || mark >= count || mark == last_drawn) return;
+    if (!blocking || mark >= count || mark == last_drawn) return;
     last_drawn = mark;
-    dir_progress_hook(0, static_cast<float>(mark), static_cast<float>(count), stage_examining,
-                      title, local_path(mark));
+    g_engine_hooks.dir_progress(0, static_cast<float>(mark), static_cast<float>(count),
+                                stage_examining, title, local_path(mark));
   }
 
   // Waits for the worker calls, at most until the deadline (microseconds);
@@ -209,9 +208,8 @@ void* examine_worker(void* arg) {
 }
 
 void scan_progress(void* context, size_t offset, size_t size, const std::string& name) {
-  if (dir_progress_hook)
-    dir_progress_hook(0, static_cast<float>(offset), static_cast<float>(size), stage_scanning,
-                      *static_cast<const std::string*>(context), name);
+  g_engine_hooks.dir_progress(0, static_cast<float>(offset), static_cast<float>(size),
+                              stage_scanning, *static_cast<const std::string*>(context), name);
 }
 
 // The file is let go of once scanned; the workers start on the destination.

@@ -82,7 +82,7 @@ inline constexpr size_t kManifestLineCap = 1000000;
 // [SECTION] Reading
 
 // The whole reading in one call into the install's sim_info, drawing its
-// progress through dir_progress_hook: scans path (relative to the
+// progress through the engine's dir_progress hook: scans path (relative to the
 // application's folder, or absolute) and, to install, examines every file at
 // the install's dest_dir_path. Returns dir_read, dir_no_version, or
 // dir_fetching when the manifest is unusable (the reason in
@@ -112,10 +112,13 @@ void dir_read_progress(const install_state& in, int* stage, double* value, doubl
 void dir_examine_cancel(install_state& in);
 
 // Progress of a reading: stage 0 while scanning, 1 while examining; lo, value
-// and hi as dir_progress_bar takes them. Null draws nothing.
+// and hi as dir_progress_bar takes them. The frame installs the panel in
+// g_engine_hooks (installer/update/hooks.h).
 using dir_progress_fn = void (*)(float lo, float value, float hi, int stage,
                                  const std::string& title, const std::string& detail);
-extern dir_progress_fn dir_progress_hook;
+// The default: nothing is drawn.
+void no_dir_progress(float lo, float value, float hi, int stage, const std::string& title,
+                     const std::string& detail);
 
 // [SECTION] Scanning bytes (no files, no globals: the fuzzers call it)
 

@@ -38,6 +38,7 @@
 #include "installer/start.h"
 #include "installer/terms.h"
 #include "installer/update/decisions.h"
+#include "installer/update/hooks.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
 #include "net/down_class.h"
@@ -384,7 +385,7 @@ class Windows : public testing_support::TempFolderTest {
   void TearDown() override {
     close_requested = 0;
     app_done = 0;
-    select_alert_hook = nullptr;
+    engine_hooks_reset();
     testing_support::close_shell_window();
     TempFolderTest::TearDown();
   }
@@ -526,7 +527,7 @@ TEST_F(Windows, InstallAsksTheTermsThenDecidesThenMakesTheFolders) {
   static bool s_folder_then;
   s_dest = dest;
   s_asked = 0;
-  select_alert_hook = [](const std::string&, int) {
+  g_engine_hooks.select_alert = [](const std::string&, int) {
     ++s_asked;
     s_folder_then = dir_exists(s_dest + "Resources/sub/") != 0;
     return s_asked == 1 ? answer_cancel : answer_keep;

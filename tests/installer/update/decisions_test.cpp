@@ -9,6 +9,7 @@
 
 #include "core/globals.h"
 #include "installer/update/decisions.h"
+#include "installer/update/hooks.h"
 #include "installer/update/install.h"
 #include "installer/update/manifest.h"
 #include "tests/support/temp_folder.h"
@@ -39,10 +40,10 @@ class Decisions : public testing_support::TempFolderTest {
     stg.download_os = platform_linux;
     g_answers.clear();
     g_asked.clear();
-    select_alert_hook = answer;
+    g_engine_hooks.select_alert = answer;
   }
   void TearDown() override {
-    select_alert_hook = nullptr;
+    engine_hooks_reset();
     TempFolderTest::TearDown();
   }
   // A history of the given signatures, oldest first, with the installed copy.
@@ -143,7 +144,7 @@ TEST_F(Decisions, CancelStopsAtOnceAndLeavesTheRestAlone) {
 }
 
 TEST_F(Decisions, WithoutAQuestionWindowTheUsersFileIsKept) {
-  select_alert_hook = nullptr;
+  engine_hooks_reset();
   add("All/changed", {A}, D);
   EXPECT_EQ(choose_files(in), 1);
   EXPECT_EQ(flags(), "-");

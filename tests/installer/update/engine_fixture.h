@@ -14,6 +14,7 @@
 #include "core/globals.h"
 #include "installer/update/decisions.h"
 #include "installer/update/folders.h"
+#include "installer/update/hooks.h"
 #include "installer/update/install.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
@@ -32,7 +33,7 @@ inline void engine_defaults(install_state& in, const std::string& dest, const st
   in.stg.rename_folder = 0;
   in.stg.file_action = action_skipped;
   in.install_name = "v1";
-  select_alert_hook = nullptr;
+  engine_hooks_reset();
 }
 
 // The frame's steps at INSTALL with the manifest: the reading, the

@@ -20,6 +20,7 @@
 #include "core/clock.h"
 #include "core/globals.h"
 #include "core/threads/threads.h"
+#include "installer/update/hooks.h"
 #include "installer/update/install.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
@@ -73,10 +74,11 @@ class Manifest : public testing_support::TempFolderTest {
     mkdir(in.dest_dir_path.c_str(), 0755);
     stg.download_os = platform_linux;
     stg.down_req = stg.disk_req = 0;
-    dir_progress_hook = nullptr;
+    engine_hooks_reset();
   }
   void TearDown() override {
     in.reset();
+    engine_hooks_reset();
     TempFolderTest::TearDown();
   }
   // Writes the manifest and reads it against dest_dir_path.
@@ -305,8 +307,8 @@ TEST_F(Manifest, ExaminationOnTheWorkersGivesTheSameResultsInOrder) {
   }
   static std::vector<float> values;
   values.clear();
-  dir_progress_hook = [](float, float value, float hi, int stage, const std::string&,
-                         const std::string&) {
+  g_engine_hooks.dir_progress = [](float, float value, float hi, int stage, const std::string&,
+                                   const std::string&) {
     if (stage == 1) values.push_back(value / hi);
   };
   ASSERT_EQ(read(body), dir_read);
@@ -504,8 +506,8 @@ TEST_F(Manifest, TextAndLinesBeyondTheCapsAreUnusable) {
 TEST_F(Manifest, ScanningProgressOnEveryFiveHundredthLine) {
   static std::vector<std::string> names;
   names.clear();
-  dir_progress_hook = [](float, float, float, int stage, const std::string& title,
-                         const std::string& detail) {
+  g_engine_hooks.dir_progress = [](float, float, float, int stage, const std::string& title,
+                                   const std::string& detail) {
     if (stage == 0) names.push_back(title + ":" + detail);
   };
   std::string body = kHeader + "DIR All/\n";
