@@ -56,10 +56,10 @@ void function_key(int /*key*/) {}
 int path_is_to_a_sim() {
   std::vector<std::string> names;
   std::vector<int> kinds;
-  opensave_getitems(dest_dir_path, 0, names, kinds);
+  opensave_getitems(dest_dir_path, list_every_kind, names, kinds);
   bool airfoils = false, instructions = false, output = false, resources = false;
   for (size_t i = 0; i < names.size() && i < kinds.size(); ++i) {
-    if (kinds[i] != 1) continue;
+    if (kinds[i] != kind_folder) continue;
     const std::string& n = names[i];
     airfoils |= n.find("Airfoils") != std::string::npos;
     instructions |= n.find("Instructions") != std::string::npos;

@@ -73,7 +73,7 @@ void test_entry_kind(const std::string& full, int listed_kind) {
   if (lstat(path.c_str(), &st) != 0)
     builder_fatal("I could not look at an entry of the master copy!", full, error_str(errno), "",
                   __LINE__);
-  if (S_ISDIR(st.st_mode) && listed_kind != 1)
+  if (S_ISDIR(st.st_mode) && listed_kind != kind_folder)
     idiot("found a folder named like a file: nothing in it would be packed!", full, __LINE__);
   if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
     idiot("found something that is neither a file, a folder nor a link!", full, __LINE__);
@@ -118,7 +118,7 @@ void pref_level(const std::string& folder) {
   std::vector<std::string> names;
   std::vector<int> kinds;
   int read_error = 0;
-  opensave_getitems(folder, 0, names, kinds, &read_error);
+  opensave_getitems(folder, list_every_kind, names, kinds, &read_error);
   if (read_error)
     builder_fatal("I could not read a folder of the master copy to its end!", folder,
                   error_str(read_error), "", __LINE__);
@@ -128,7 +128,7 @@ void pref_level(const std::string& folder) {
       "Resources/", "Weapons/",  "Custom Scenery/"};
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string& name = names[i];
-    const bool is_folder = kinds[i] == 1;
+    const bool is_folder = kinds[i] == kind_folder;
     const std::string full = folder + name + (is_folder ? "/" : "");
     test_name(name, full);
     test_entry_kind(full, kinds[i]);

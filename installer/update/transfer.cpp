@@ -348,7 +348,7 @@ void clean_up(install_state& in) {
   for (auto it = in.deleted_files.rbegin(); it != in.deleted_files.rend(); ++it) {
     const std::string& folder = *it;
     if (fixed_folder(in, folder) || is_link(folder) || !inside_dest(in, folder)) continue;
-    if (opensave_getitems(folder, 0, names, kinds) != 0) continue;
+    if (opensave_getitems(folder, list_every_kind, names, kinds) != 0) continue;
     std::string rel;
     if (!dest_rel(in, folder, &rel)) continue;
     int r = beneath_unlink(dest_root(in), rel, walk_no_links);
