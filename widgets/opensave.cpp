@@ -220,7 +220,6 @@ int BTN_opensave(int window, int kind, std::string* path) {
                            "Bad file_type arg to BTN_opensave!"))
     return 0;
   const widget_hooks& shell = g_widget_hooks;
-  if (!shell.start_window || !shell.run_frame) return 0;
   const bool saving = window == wind_browse_b;
   const int return_to = mnw.cur_window;
 
@@ -281,7 +280,7 @@ int BTN_opensave(int window, int kind, std::string* path) {
 
     // The keys of the frame that opened the browser are not its own.
     int return_hit = 0, escape_hit = 0, delete_hit = 0;
-    if (!first_pass && shell.key_hits) shell.key_hits(&return_hit, &escape_hit, &delete_hit);
+    if (!first_pass) shell.key_hits(&return_hit, &escape_hit, &delete_hit);
     first_pass = false;
     const bool save_pressed = saving && BTN_action(282, 18, 0, 0, 1, "Save", "-");
     const bool open_pressed = !saving && BTN_action(280, 18, 0, 0, 1, "Open", "-");

@@ -141,7 +141,7 @@ TEST_F(DrawTest, LitColourKinds) {
   EXPECT_EXIT(colr.set_lit_col(3), ::testing::ExitedWithCode(1), "bad col_type!");
   EXPECT_EXIT(
       {
-        CORE_set_alert_handler(draw_testing::print_alert_and_exit);
+        g_alert_hooks.show = draw_testing::print_alert_and_exit;
         colr.set_lit_col(3);
       },
       ::testing::ExitedWithCode(1), "bad col_type! \\(.*colors\\.cpp line 43\\)");

@@ -108,7 +108,7 @@ void run_frames(std::vector<std::function<void()>> steps, const std::function<vo
   s_frame = 0;
   s_pulse = g_core_hooks.pulse;
   g_core_hooks.pulse = [](float level) {
-    if (s_pulse) s_pulse(level);
+    s_pulse(level);
     if (s_frame < s_steps->size()) (*s_steps)[s_frame]();
     ++s_frame;
   };
