@@ -22,6 +22,8 @@
 
 UTL_remote_cmd dump_mem_now("Dump Memory Info", DumpMemCmd);
 
+mem_report_state mem_report;
+
 // [SECTION] Scaling and texts
 namespace {
 
@@ -134,9 +136,9 @@ void append_text(const char* msg, void* arg) { static_cast<std::string*>(arg)->a
 // The first report of a run truncates the file, later ones append; standard
 // output stands in when the file cannot be opened.
 FILE* open_report() {
-  static bool first_report = true;
-  FILE* file = UTL_fopen_regular((app_path + "MemoryLog.txt").c_str(), first_report ? "w" : "a");
-  first_report = false;
+  FILE* file =
+      UTL_fopen_regular((app_path + "MemoryLog.txt").c_str(), mem_report.first_report ? "w" : "a");
+  mem_report.first_report = false;
   return file;
 }
 

@@ -33,6 +33,13 @@ char mem_to_suffix(uint64_t bytes);
 const char* sm_string(uint8_t mode);
 // Writes one report: the first of a run truncates the file, later ones append.
 int dump_mem_stats(const char* reason);
+// The report's state: whether the run has written one yet. reset() makes the
+// next report the first again.
+struct mem_report_state {
+  bool first_report = true;
+  void reset() { *this = mem_report_state(); }
+};
+extern mem_report_state mem_report;
 void DumpMemCmd();
 // The "current" column of one line of the allocator's statistics text, in
 // bytes; false when the line is not there.
