@@ -1,6 +1,11 @@
 // The memory report: the process's and the machine's figures as the platform
 // layer reads them, the address-space map with totals, and mimalloc's own
 // statistics.
+//
+// Contents:
+//   [SECTION] Scaling and texts
+//   [SECTION] The report's steps
+//   [SECTION] The report
 #include "core/memory/memory_report.h"
 
 #include <dlfcn.h>
