@@ -1,5 +1,7 @@
 // The scan of the scenery folders and the library file format, on trees of
 // packages made in a scratch folder that serves as the application's folder.
+// Region bitmaps that the image reader must read are tested with the reader,
+// in tests/TEX/region_bitmap_test.cpp.
 #include "Files/dsf_scan.h"
 
 #include <gtest/gtest.h>
