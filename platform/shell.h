@@ -25,9 +25,10 @@ struct app_hooks {
 };
 extern app_hooks g_app_hooks;
 
-// Installs the seams of the lower layers (the alert handler, the core's and
-// the drawing layer's hooks). MACIBM_init calls it first; tests that drive a
-// layer without the whole start-up call it themselves.
+// Fills the hooks of the lower layers (the alert's, the core's with the
+// memory figures from /proc, the drawing layer's and the widgets') with the
+// shell's own work. MACIBM_init calls it first; the test programs of the
+// shell and the installer have it called before their first test.
 void PLAT_install_hooks();
 
 void MACIBM_init(int argc, const char** argv);
