@@ -35,6 +35,7 @@
 #include "platform/shell.h"
 #include "platform/startup.h"
 #include "platform/window.h"
+#include "widgets/atlas_layout.h"
 #include "widgets/frames.h"
 
 int ogl_inited = 0;
@@ -112,15 +113,10 @@ void write_log_header() {
 // [SECTION] Start-up pieces
 
 void MACIBM_take_interface_colours() {
-  // Texels of the widget atlas left staged by recall_ins_texes, counted from
-  // its first stored (bottom) row; its rows are 512 pixels wide.
-  static const struct {
-    int colour, column, row;
-  } swatches[] = {{34, 319, 155}, {35, 319, 147}, {36, 319, 139}, {37, 319, 131}, {38, 319, 123},
-                  {40, 319, 115}, {41, 319, 107}, {42, 319, 99},  {43, 319, 91},  {45, 319, 83},
-                  {46, 319, 75},  {47, 319, 67},  {44, 395, 115}};
-  for (const auto& s : swatches) {
-    const unsigned char* p = scratch_array + (size_t(s.row) * 512 + s.column) * 4;
+  // The widget atlas is left staged by recall_ins_texes, its first stored
+  // row the bottom one, so texel rows count from the start.
+  for (const atlas::swatch& s : atlas::swatches) {
+    const unsigned char* p = scratch_array + (size_t(s.t) * atlas::kSize + size_t(s.s)) * 4;
     colr.assign(s.colour, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
   }
   colr.assign(39, (colr.rgb[35][0] + colr.rgb[38][0]) * 0.5f,
