@@ -29,7 +29,7 @@ class Frame : public ::testing::Test {
     MACIBM_startwind(-1);
   }
   void TearDown() override {
-    g_app_hooks.update = nullptr;
+    g_app_hooks.update = app_hooks{}.update;
     MACIBM_nuke_context(0);
     PLAT_video_quit();
   }
