@@ -25,9 +25,9 @@
 #include "widgets/buttons.h"
 #include "widgets/frames.h"
 
-namespace {
+alert_state g_alert;
 
-int in_alert = 0;
+namespace {
 
 // The box of the desktop: one message and its detail. Texts longer than the
 // old 499-character limit are cut; turning them into another alert recursed.
@@ -100,6 +100,7 @@ void PLAT_show_alert(int return_window, const std::string (&lines)[4], const std
     return;
   }
 
+  int& in_alert = g_alert.in_alert;
   const int reentered = in_alert;
   in_alert = 1;
   if (ogl_inited && !reentered) {

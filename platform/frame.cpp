@@ -24,20 +24,16 @@
 #include "widgets/frames.h"
 #include "widgets/popup.h"
 
-int return_hit = 0, escape_hit = 0, delete_hit = 0;
-int plot_init_lights = 0;
-int close_requested = 0;
+frame_state g_frame;
+int& return_hit = g_frame.return_hit;
+int& escape_hit = g_frame.escape_hit;
+int& delete_hit = g_frame.delete_hit;
+int& plot_init_lights = g_frame.plot_init_lights;
+int& close_requested = g_frame.close_requested;
 
 // [SECTION] Events
 
 namespace {
-
-int win_started = 0;
-int OS_mouse_showing = 1;
-int mouse_was_plugin = 0;
-// A button event this frame already placed the mouse (events pushed by a test
-// carry their position but do not move SDL's own mouse state).
-bool mouse_placed_by_event = false;
 
 float scale() { return mnw.scale > 0 ? mnw.scale : 1.0f; }
 
@@ -56,13 +52,13 @@ void handle_event(const SDL_Event& e) {
       break;
     case SDL_MOUSEBUTTONDOWN:
       place_mouse(e.button.x, e.button.y);
-      mouse_placed_by_event = true;
+      g_frame.mouse_placed_by_event = true;
       mnw.mouse_down = 1;
       MACIBM_handleclick(0);
       break;
     case SDL_MOUSEBUTTONUP:
       place_mouse(e.button.x, e.button.y);
-      mouse_placed_by_event = true;
+      g_frame.mouse_placed_by_event = true;
       mnw.mouse_up = 1;
       break;
     case SDL_MOUSEWHEEL:
@@ -141,8 +137,8 @@ void MACIBM_event_proc() {
   mnw.wheel = 0;
   popup_cancel_code = 0;
   if (mnw.cur_window == -1) mnw.cur_window = 0;
-  if (!win_started) {
-    win_started = 1;
+  if (!g_frame.win_started) {
+    g_frame.win_started = 1;
     MACIBM_startwind(mnw.cur_window);
   }
   xtim_class::profile_chart("startwin", 0);
@@ -150,9 +146,9 @@ void MACIBM_event_proc() {
 
   int ticks = stg.use_max_cpu ? 0 : 1;
   if (mnw.cur_window == wind_alert) ticks = 10;
-  mouse_placed_by_event = false;
+  g_frame.mouse_placed_by_event = false;
   pump_events(ticks);
-  if (!mouse_placed_by_event && mnw.main_window) {
+  if (!g_frame.mouse_placed_by_event && mnw.main_window) {
     int h = 0, v = 0;
     SDL_GetMouseState(&h, &v);
     place_mouse(h, v);
@@ -323,17 +319,17 @@ void mouse_help_per_wind(int id) {
   xtim_class::profile_chart("help", 0);
   if (xtim.act_time - mnw.mouse_move_time > 10.0f && mnw.cur_window == 0) mnw.cursor_kind = 2;
   if (id >= wind_first_own && id <= wind_browse_b) mnw.cursor_kind = 0;
-  if (mnw.cursor_kind <= 1 && !OS_mouse_showing) {
+  if (mnw.cursor_kind <= 1 && !g_frame.OS_mouse_showing) {
     SDL_ShowCursor(SDL_ENABLE);
-    OS_mouse_showing = 1;
-  } else if (mnw.cursor_kind >= 2 && OS_mouse_showing) {
+    g_frame.OS_mouse_showing = 1;
+  } else if (mnw.cursor_kind >= 2 && g_frame.OS_mouse_showing) {
     SDL_ShowCursor(SDL_DISABLE);
-    OS_mouse_showing = 0;
+    g_frame.OS_mouse_showing = 0;
   }
   if (mnw.cursor_kind == 1) {
-    mouse_was_plugin = 1;
-  } else if (mouse_was_plugin) {
-    mouse_was_plugin = 0;
+    g_frame.mouse_was_plugin = 1;
+  } else if (g_frame.mouse_was_plugin) {
+    g_frame.mouse_was_plugin = 0;
     SDL_SetCursor(SDL_GetDefaultCursor());
   }
   if (mnw.cursor_kind > 2) {

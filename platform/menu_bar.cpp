@@ -18,8 +18,6 @@
 #include "platform/menus.h"
 #include "widgets/frames.h"
 
-float m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0;
-
 namespace {
 
 // [SECTION] Sizes and checks
@@ -75,8 +73,7 @@ void MACIBM_clear_items(int n) {
 }
 
 void MACIBM_create_menu(int n, int parent_code, std::string title) {
-  // The left edge of the next bar title.
-  static float x = 0;
+  float& x = g_menus.next_title_x;
   if (!slot_exists(n) || n > kPopupMenuSlot)
     menu_misuse("Menu index out of range in create_menu!", title, 77);
   if (title.size() > 40) title.resize(40);

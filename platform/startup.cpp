@@ -37,13 +37,12 @@
 #include "platform/window.h"
 #include "widgets/frames.h"
 
-int ogl_inited = 0;
+startup_state g_startup;
+int& ogl_inited = g_startup.ogl_inited;
 
 // [SECTION] Tables and the log header
 
 namespace {
-
-bool g_finished = false;
 
 // The values ("key : value") of the first lines of a /proc file that start
 // with each key, read in one pass; a key not found leaves its value empty.
@@ -142,7 +141,10 @@ void MACIBM_set_app_path(std::string& out) {
 }
 
 void MACIBM_setres(int on) {
-  static int hres_orig = 0, vres_orig = 0, cres_orig = 0, sres_orig = -1;
+  int& hres_orig = g_startup.hres_orig;
+  int& vres_orig = g_startup.vres_orig;
+  int& cres_orig = g_startup.cres_orig;
+  int& sres_orig = g_startup.sres_orig;
   mnw.pixel_dx = mnw.x_res_req;
   mnw.pixel_dy = mnw.y_res_req;
   mnw.pixel_depth = mnw.col_res_req;
@@ -185,7 +187,7 @@ void MACIBM_setupforlang() {
 void IBM_turnoff() {}
 
 void MACIBM_show_init(const char* text, float* fraction) {
-  static unsigned counter_now = 0;
+  unsigned& counter_now = g_startup.counter_now;
   if (!plot_init_lights) return;
   const float x0 = mnw.design_off_x - mnw.origin_x, dy = -mnw.origin_y;
   OGL_plot_back_col();
@@ -263,8 +265,8 @@ void MACIBM_init(int argc, const char** argv) {
 void MACIBM_finishup(int full) {
   // Idempotent: the fatal path and the entry point may both come here, and
   // it must hold before any window exists.
-  if (g_finished) return;
-  g_finished = true;
+  if (g_startup.finished) return;
+  g_startup.finished = true;
   if (full && !cmdline.has_option("--fps_test")) {
     pref.IO_set(pref_set_installer, 1);
     keys.keys_io(1);

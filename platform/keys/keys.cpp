@@ -10,6 +10,7 @@
 #include "core/commands.h"
 #include "core/globals.h"
 #include "platform/frame.h"
+#include "platform/keys/sdl_keys.h"
 #include "widgets/focus.h"
 
 keys_class keys;
@@ -310,6 +311,7 @@ void keys_class::reset() {
   edits_.clear();
   last_vkey = last_flags = 0;
   wind_ = wind_state();
+  PLAT_key_reset();
 }
 
 void keys_class::add_binding() { edits_.push_back({-1, 0, 0, 0, edit::add}); }

@@ -36,6 +36,7 @@ namespace {
 class Dialogs : public ::testing::Test {
  protected:
   void SetUp() override {
+    g_frame.reset();
     folder_ = make_temp_dir("dialogs");
     old_path_ = testing_support::stand_in_on_path(
         folder_, "zenity",
@@ -53,6 +54,7 @@ class Dialogs : public ::testing::Test {
         "exit \"$(cat \"$(dirname \"$0\")/status\" 2>/dev/null || echo 0)\"\n");
   }
   void TearDown() override {
+    g_frame.reset();
     setenv("PATH", old_path_.c_str(), 1);
     testing_support::run_command("rm -rf '" + folder_ + "'");
   }
@@ -178,8 +180,8 @@ TEST_F(Dialogs, TextsReachZenityAsTheyAreNeverThroughAShell) {
   EXPECT_NE(stat((folder_ + "pwned2").c_str(), &st), 0);
 }
 
-// The progress window keeps its state in statics for the run, so each case
-// runs in a fresh process; it ends by exiting, which closes zenity's input.
+// The progress window stays for the run and only the run's end closes
+// zenity's input, so each case runs in a fresh process that ends by exiting.
 TEST_F(Dialogs, ProgressFeedsOneZenityTheTextAndPercentages) {
   auto show_all = [] {
     struct {
@@ -275,7 +277,6 @@ TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
     e.type = type;
     SDL_PushEvent(&e);
   }
-  close_requested = 0;
   answer("/chosen\n", 0);
   std::string path;
   EXPECT_EQ(GetFilePathFromUser(2, "m", "b", 1, nullptr, path), 1);
@@ -287,7 +288,6 @@ TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
   EXPECT_EQ(left, (std::vector<Uint32>{SDL_KEYUP, SDL_MOUSEBUTTONUP}))
       << "presses meant for the window behind the chooser are dropped";
   EXPECT_EQ(args().size(), 3u) << "off screen there is no window to attach to";
-  close_requested = 0;
   testing_support::close_shell_window();
 }
 
