@@ -1,5 +1,11 @@
 // The frame loop body and window ids. SDL events are pumped here; keys go
 // to the key translation, everything else is handled in place.
+//
+// Contents:
+//   [SECTION] Events
+//   [SECTION] The frame
+//   [SECTION] Windows and clicks
+//   [SECTION] Hover help, the cursor and the mouse
 #include "platform/frame.h"
 
 #include <SDL2/SDL.h>

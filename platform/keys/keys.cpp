@@ -1,6 +1,13 @@
 // Key bindings and the tables behind key translation: the virtual keys'
 // names, the layout characters and hardware key codes that give virtual
 // keys, and the characters that typing a key gives.
+//
+// Contents:
+//   [SECTION] Tables
+//   [SECTION] One key event
+//   [SECTION] Bindings
+//   [SECTION] Edits of the key-assignment window
+//   [SECTION] Key and flag names
 #include "platform/keys/keys.h"
 
 #include <strings.h>

@@ -1,6 +1,11 @@
 // SDL key events as key messages: the scancode gives the hardware key code,
 // the keyboard layout the virtual key, and the text event that follows a
 // key-down gives its character.
+//
+// Contents:
+//   [SECTION] Scancodes and key codes
+//   [SECTION] Key-downs and their text
+//   [SECTION] The frame's events
 #include "platform/keys/sdl_keys.h"
 
 #include <SDL2/SDL.h>

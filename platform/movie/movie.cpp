@@ -1,6 +1,14 @@
 // The movie recorder: the start and end of a take, the per-frame capture
 // through texture 405 and a pixel-pack buffer, and the compressor thread that
 // adds each captured picture to the movie file.
+//
+// Contents:
+//   [SECTION] Recorder state
+//   [SECTION] Failures
+//   [SECTION] The compressor thread
+//   [SECTION] Start and end of a take
+//   [SECTION] Capture
+//   [SECTION] The recorder
 #include "platform/movie/movie.h"
 
 #include <GL/gl.h>
