@@ -55,16 +55,16 @@ static std::string desktop_folder() {
 
 int PLAT_system_folder(int kind, std::string& out) {
   switch (kind) {
-    case 0:
+    case folder_app:
       MACIBM_set_app_path(out);
       return out.empty() ? ENOENT : 0;
-    case 1:
+    case folder_desktop:
       out = with_slash(desktop_folder());
       return 0;
-    case 2:
+    case folder_applications:
       out = PLAT_home_folder() + "Applications/";
       return 0;
-    case 3: {
+    case folder_temp: {
       if (g_folders.temp_folder.empty()) {
         // A private folder: fixed names in a shared /tmp would let another
         // user plant links where we write.
@@ -76,7 +76,7 @@ int PLAT_system_folder(int kind, std::string& out) {
       out = g_folders.temp_folder;
       return 0;
     }
-    case 4: {
+    case folder_prefs: {
       const char* cfg = getenv("XDG_CONFIG_HOME");
       std::string folder = cfg && *cfg ? cfg : home_folder() + "/.config";
       if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;

@@ -121,8 +121,8 @@ void texture_failure_alerts() {
   for (const auto& k : kinds) {
     if (!(tman.*k.has)()) continue;
     (tman.*k.mute)();
-    __MACIBM_alert(0, k.l1, k.l2,
-                   "Please see the log.txt file for a detailed list of missing files.", "", 1,
+    __MACIBM_alert(wind_main, k.l1, k.l2,
+                   "Please see the log.txt file for a detailed list of missing files.", "", t_alert,
                    "mnw", k.line);
   }
 }
@@ -142,7 +142,7 @@ void MACIBM_event_proc() {
   // turns, not by what piled up while it was not under the mouse.
   mnw.wheel = 0;
   popup_cancel_code = 0;
-  if (mnw.cur_window == -1) mnw.cur_window = 0;
+  if (mnw.cur_window == wind_startup) mnw.cur_window = wind_main;
   if (!g_frame.win_started) {
     g_frame.win_started = 1;
     MACIBM_startwind(mnw.cur_window);
@@ -164,11 +164,11 @@ void MACIBM_event_proc() {
 
   // A close request quits like the quit button, but never from inside a
   // modal window: it waits until that window has closed.
-  if (close_requested && mnw.cur_window == 0) app_done = 1;
+  if (close_requested && mnw.cur_window == wind_main) app_done = 1;
 
-  if (mnw.cur_window == 0) {
+  if (mnw.cur_window == wind_main) {
     THREAD_check_exception(1);
-    if (mnw.cur_window == 0) texture_failure_alerts();
+    if (mnw.cur_window == wind_main) texture_failure_alerts();
   }
   xtim.xtim_update();
   keys.run_repeat_keys();
@@ -227,9 +227,11 @@ void MACIBM_startwind(int id) {
     int id;
     float dx, dy;
     const char* title;  // null: the stored title of the id
-  } sizes[] = {{1, 500, 300, "EULA"},    {2, 600, 380, "Prefs"},   {993, 561, 474, "Livery"},
-               {994, 600, 300, nullptr}, {995, 420, 250, nullptr}, {996, 300, 166, nullptr},
-               {997, 700, 146, nullptr}, {998, 561, 474, nullptr}, {999, 330, 474, nullptr}};
+  } sizes[] = {{wind_terms, 500, 300, "EULA"},       {wind_prefs, 600, 380, "Prefs"},
+               {wind_first_own, 561, 474, "Livery"}, {wind_about, 600, 300, nullptr},
+               {wind_alert, 420, 250, nullptr},      {wind_message, 300, 166, nullptr},
+               {wind_question, 700, 146, nullptr},   {wind_browse_a, 561, 474, nullptr},
+               {wind_browse_b, 330, 474, nullptr}};
   for (auto& s : sizes) {
     if (s.id != id) continue;
     stls.window_title = s.title ? s.title : stls.title_for(id);
@@ -259,7 +261,7 @@ void MACIBM_startwind(int id) {
 
 void MACIBM_handleclick(int mode) {
   const int cur = mnw.cur_window;
-  if (cur == 0) {
+  if (cur == wind_main) {
     for (size_t i = 0; i < menu.size() && i < kPopupMenuSlot; ++i) {
       const menu_struct& m = menu[i];
       if ((m.parent == -1 || m.parent == mnw.open_menu) && BTN_mouse_in(m.l, m.b, m.r, m.t)) {
@@ -275,7 +277,7 @@ void MACIBM_handleclick(int mode) {
       BTN_zap_boxes(1);
       OGL_sbuff();
       return_hit = 0;
-      MACIBM_startwind(0);
+      MACIBM_startwind(wind_main);
       return;
     }
   }
@@ -318,12 +320,13 @@ void mouse_help_per_wind(int id) {
     float y = mnw.mouse_y + 15 < 10 - mnw.origin_y
                   ? 10 - mnw.origin_y
                   : std::min(mnw.pixel_dy - 20 - mnw.origin_y - h, mnw.mouse_y + 15);
-    BTN_frame2(14, x - 10, y - 10, 420, h + 20, "");
+    BTN_frame2(frame_help_box, x - 10, y - 10, 420, h + 20, "");
     OGL_string(colr_help_text, x + 3, y + h - 10, stls.help_text, 394, charset_ui, align_left);
   }
   stls.help_text.clear();
   xtim_class::profile_chart("help", 0);
-  if (xtim.act_time - mnw.mouse_move_time > 10.0f && mnw.cur_window == 0) mnw.cursor_kind = 2;
+  if (xtim.act_time - mnw.mouse_move_time > 10.0f && mnw.cur_window == wind_main)
+    mnw.cursor_kind = 2;
   if (id >= wind_first_own && id <= wind_browse_b) mnw.cursor_kind = 0;
   if (mnw.cursor_kind <= 1 && !g_frame.OS_mouse_showing) {
     SDL_ShowCursor(SDL_ENABLE);

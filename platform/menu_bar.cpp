@@ -36,7 +36,7 @@ bool slot_exists(int n) { return n >= 0 && n < static_cast<int>(menu.size()); }
 // A misuse of the menu table ends the program: the message, two empty
 // lines and the text concerned.
 [[noreturn]] void menu_misuse(const char* message, const std::string& text, int line) {
-  __MACIBM_alert(0, message, "", "", text.c_str(), t_exit, kSource, line);
+  __MACIBM_alert(wind_main, message, "", "", text.c_str(), t_exit, kSource, line);
   // The alert of this type never returns; the shell's handler ends the run.
   abort();
 }
@@ -186,8 +186,8 @@ void MACIBM_read_menus(std::string folder, std::string file) {
   xmap_class map(path.c_str());
   static const int kVersions[] = {1, 0};
   if (!map.check_file(kind_text, kVersions, nullptr, nullptr))
-    __MACIBM_alert(0, "Cannot open file!", path.c_str(), "Trash this copy and re-install Nimbrel.",
-                   "", t_exit, kSource, 942);
+    __MACIBM_alert(wind_main, "Cannot open file!", path.c_str(),
+                   "Trash this copy and re-install Nimbrel.", "", t_exit, kSource, 942);
   std::string line, number, text;
   for (int n = 0;; ++n) {
     map.TXT_str_scan_eoln(&line);
@@ -230,7 +230,7 @@ void standard_gui() {
   if (!slot_exists(open)) return;
   const menu_struct& m = menu[open];
   if (open != kPopupMenuSlot) {
-    BTN_frame1(0, mnw.pixel_dx * 0.5f, mnw.pixel_dy - kBarHeight * 0.5f,
+    BTN_frame1(frame_menu_bar, mnw.pixel_dx * 0.5f, mnw.pixel_dy - kBarHeight * 0.5f,
                static_cast<float>(mnw.pixel_dx), 0);
     for (int i = 0; i < kPopupMenuSlot && i < static_cast<int>(menu.size()); ++i) {
       const menu_struct& bar = menu[i];
@@ -255,7 +255,7 @@ void standard_gui() {
     if (choosable(item) && BTN_mouse_in(item.l, item.b, item.r, item.t - 1)) hovered = &item;
   }
   if (!any_text) m_x1 = m_y1 = m_x2 = m_y2 = 0;
-  if (any_text) BTN_frame2(17, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
+  if (any_text) BTN_frame2(frame_menu_list, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
   if (m.parent == -1 && open != kPopupMenuSlot) lit(m.l, m.b, m.r, m.t);
   if (hovered) lit(hovered->l, hovered->b, hovered->r, hovered->t);
 

@@ -115,16 +115,27 @@ void MACIBM_take_interface_colours() {
   // its first stored (bottom) row; its rows are 512 pixels wide.
   static const struct {
     int colour, column, row;
-  } swatches[] = {{34, 319, 155}, {35, 319, 147}, {36, 319, 139}, {37, 319, 131}, {38, 319, 123},
-                  {40, 319, 115}, {41, 319, 107}, {42, 319, 99},  {43, 319, 91},  {45, 319, 83},
-                  {46, 319, 75},  {47, 319, 67},  {44, 395, 115}};
+  } swatches[] = {{colr_back, 319, 155},
+                  {colr_line_dark, 319, 147},
+                  {colr_frame_fill, 319, 139},
+                  {colr_line_light, 319, 131},
+                  {colr_menu_text, 319, 123},
+                  {colr_window_title, 319, 115},
+                  {colr_widget_text, 319, 107},
+                  {colr_tab_text, 319, 99},
+                  {colr_label, 319, 91},
+                  {colr_path_text, 319, 83},
+                  {colr_normal_text, 319, 75},
+                  {colr_help_text, 319, 67},
+                  {44, 395, 115}};  // the one entry of the palette that nothing names
   for (const auto& s : swatches) {
     const unsigned char* p = scratch_array + (size_t(s.row) * 512 + s.column) * 4;
     colr.assign(s.colour, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
   }
-  colr.assign(39, (colr.rgb[35][0] + colr.rgb[38][0]) * 0.5f,
-              (colr.rgb[35][1] + colr.rgb[38][1]) * 0.5f,
-              (colr.rgb[35][2] + colr.rgb[38][2]) * 0.5f);
+  const float* dark = colr.rgb[colr_line_dark];
+  const float* menu_text = colr.rgb[colr_menu_text];
+  colr.assign(colr_mean, (dark[0] + menu_text[0]) * 0.5f, (dark[1] + menu_text[1]) * 0.5f,
+              (dark[2] + menu_text[2]) * 0.5f);
 }
 
 void MACIBM_set_app_path(std::string& out) {
@@ -191,12 +202,12 @@ void MACIBM_show_init(const char* text, float* fraction) {
   if (!plot_init_lights) return;
   const float x0 = mnw.design_off_x - mnw.origin_x, dy = -mnw.origin_y;
   OGL_plot_back_col();
-  BTN_frame2(15, x0 + 10, 31 + dy, 320, 200, "");
+  BTN_frame2(frame_panel_dark, x0 + 10, 31 + dy, 320, 200, "");
   OGL_string(colr_art, x0 + 22, 210 + dy, "www.nimbrel.example", 300, charset_ui, align_left);
   float p = fraction ? *fraction : static_cast<float>(counter_now++) / 100.0f;
   p = p < 0.02f ? 0.02f : p > 1.0f ? 1.0f : p;
-  BTN_frame1(4, x0 + 512, 15 + dy, 1008, 0);
-  BTN_frame1(5, x0 + 8 + p * 1008 * 0.5f, 15 + dy, p * 1008, 0);
+  BTN_frame1(frame_progress_track, x0 + 512, 15 + dy, 1008, 0);
+  BTN_frame1(frame_progress_fill, x0 + 8 + p * 1008 * 0.5f, 15 + dy, p * 1008, 0);
   OGL_string(colr_grey_text, x0 + 22, 60 + dy, text ? text : "", 300, charset_ui, align_left);
   OGL_sbuff();
 }
@@ -213,7 +224,7 @@ void MACIBM_init(int argc, const char** argv) {
   if (!folder.empty() && chdir(folder.c_str()) != 0) folder.clear();
 
   std::string log_folder;
-  PLAT_system_folder(0, log_folder);
+  PLAT_system_folder(folder_app, log_folder);
   // A FIFO in the log's place would hold the start for ever: then no log.
   if (UTL_make_regular((log_folder + "Log.txt").c_str()) == 0)
     xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
@@ -255,7 +266,7 @@ void MACIBM_init(int argc, const char** argv) {
   ogl_inited = 1;
   if (mnw.lang < 0) {
     mnw.lang = 0;
-    __MACIBM_alert(-1, "-", "-", "-", "-", t_note, __FILE__, 1432);
+    __MACIBM_alert(wind_startup, "-", "-", "-", "-", t_note, __FILE__, 1432);
   }
   MACIBM_setupforlang();
   MACIBM_show_init("Will init plugins.", nullptr);

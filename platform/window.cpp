@@ -202,7 +202,8 @@ int MACIBM_make_context(int slot) {
     char line[64];
     snprintf(line, sizeof line, "Error=%f", static_cast<double>(err));
     // Line 580 on purpose: the line this alert has always named.
-    __MACIBM_alert(0, "Could not open OpenGL framework", "", line, "", t_exit, __FILE__, 580);
+    __MACIBM_alert(wind_main, "Could not open OpenGL framework", "", line, "", t_exit, __FILE__,
+                   580);
   }
   if (threaded) {
     // Mesa reports nothing back, so the line always shows success.

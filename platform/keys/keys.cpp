@@ -248,7 +248,7 @@ void keys_class::handle_key_raw(long kind, long message, long modifiers) {
     if (is_return(vkey)) return_hit = 1;
     if (vkey == VYKO_VK_ESCAPE) escape_hit = 1;
     if (vkey == VYKO_VK_DELETE || vkey == VYKO_VK_BACK) delete_hit = 1;
-    if (mnw.cur_window != 0 && return_hit) {
+    if (mnw.cur_window != wind_main && return_hit) {
       MACIBM_handleclick(1);
       return;
     }

@@ -97,8 +97,8 @@ struct take_end {
 // The fatal alert of a failing movie step. Line 86 on purpose: the line these
 // alerts have always named.
 void mov_alert(const std::string& text1, const std::string& text2, const char* detail, int code) {
-  __MACIBM_alert(0, text1.c_str(), text2.c_str(), detail, std::to_string(code).c_str(), t_exit,
-                 __FILE__, 86);
+  __MACIBM_alert(wind_main, text1.c_str(), text2.c_str(), detail, std::to_string(code).c_str(),
+                 t_exit, __FILE__, 86);
 }
 
 void report_movie_failure(movie_file::stage stage, int code, bool quiet) {
@@ -144,13 +144,13 @@ void report_take_end(const take_end& end, bool quiet) {
     xer << "Movie " << recorder.movie_path << ": the compressor thread stopped answering.\n";
     xer.flush();
     if (!quiet)
-      MACIBM_alert(0, "Could not finish the movie.", recorder.movie_name.c_str(),
+      MACIBM_alert(wind_main, "Could not finish the movie.", recorder.movie_name.c_str(),
                    "(The compressor thread stopped answering.)", "", t_alert);
   }
   // Line 355 on purpose: the line this alert has always named.
   if (end.not_started && !quiet)
-    __MACIBM_alert(0, "Cannot finish record of a movie that was not started!", "", "", "", t_alert,
-                   __FILE__, 355);
+    __MACIBM_alert(wind_main, "Cannot finish record of a movie that was not started!", "", "", "",
+                   t_alert, __FILE__, 355);
   report_movie_failure(end.stage, end.code, quiet);
 }
 
@@ -242,7 +242,7 @@ void mov_startrecord() {
       q.state = 0;
       tman.unload_texture(tex_slot_movie);
       // Line 437 on purpose: the line this alert has always named.
-      __MACIBM_alert(0, "Trying to create a movie but one already exists",
+      __MACIBM_alert(wind_main, "Trying to create a movie but one already exists",
                      recorder.movie_name.c_str(), "", "", t_alert, __FILE__, 437);
       return;
     }
@@ -393,7 +393,7 @@ void qtim_class::mov_toggle(int new_state) {
     // Both refusals come before any thread, texture or file work, so the
     // recorder stays ready for a later start. Line 412 on purpose.
     if (mnw.pixel_dx > kMaxSide || mnw.pixel_dy > kMaxSide) {
-      __MACIBM_alert(0, "Oops!",
+      __MACIBM_alert(wind_main, "Oops!",
                      "You can NOT record movies in Nimbrel at any Nimbrel resolution higher that "
                      "2048 x 2048!",
                      "This limit is to keep the VRAM requirements of Nimbrel down.", "", t_alert,
@@ -406,7 +406,8 @@ void qtim_class::mov_toggle(int new_state) {
     const int dy = mnw.pixel_dx > 0 ? mnw.pixel_dy * dx / mnw.pixel_dx : 0;
     if (dx < 1 || dy < 1) {
       const std::string size = std::to_string(dx) + " x " + std::to_string(dy);
-      MACIBM_alert(0, "Oops!", ("A movie of " + size + " pixels would show nothing.").c_str(),
+      MACIBM_alert(wind_main, "Oops!",
+                   ("A movie of " + size + " pixels would show nothing.").c_str(),
                    "Set a movie width of at least 32.", "", t_alert);
       return;
     }
