@@ -264,6 +264,26 @@ TEST_F(Dialogs, ProgressOutlivesItsWindow) {
   }
 }
 
+// The reset closes the window still open and reaps its zenity; the next call
+// opens a new window instead of writing to the closed one.
+TEST_F(Dialogs, ProgressResetClosesTheWindowAndTheNextCallOpensANewOne) {
+  EXPECT_EXIT(
+      {
+        float half = 0.5f;
+        ShowProgressMessage("First", &half);
+        for (int i = 0; i < 200 && lines_of("runs").empty(); ++i) usleep(50000);
+        g_progress.reset();
+        if (ended_child() != -1) exit(2);  // zenity left running or unreaped
+        // Only the second window's end counts below.
+        remove((folder_ + "ended").c_str());
+        ShowProgressMessage("Second", &half);
+        exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(progress_ended());
+  EXPECT_EQ(lines_of("runs").size(), 2u);
+}
+
 // The chooser opened from inside the frame loop: our window keeps taking its
 // events while the chooser is open, keeping back only the releases.
 TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
