@@ -17,6 +17,7 @@
 #include "core/globals.h"
 #include "core/hooks.h"
 #include "core/util/md5.h"
+#include "Files/errors.h"
 #include "Files/io_utils.h"
 #include "Files/spawn.h"
 
@@ -39,7 +40,7 @@ int calc_file_md5(const std::string& path, std::string& out) {
     return 0;
   }
   xmap_class file(path.c_str());  // the reader puts app_path in front itself
-  if (!file.map_begin) return 20006;
+  if (!file.map_begin) return kFileCannotOpen;
   out = md5_hex(reinterpret_cast<const unsigned char*>(file.map_begin),
                 static_cast<uint64_t>(file.map_end - file.map_begin));
   return 0;
@@ -61,18 +62,18 @@ int make_file_large_address_aware(const std::string& path) {
   FILE* f = UTL_fopen_regular(path.c_str(), "r+b");
   if (!f) return errno;
   unsigned char dos[64];
-  if (fread(dos, 1, 64, f) != 64) return close_keeping(f, 5);
-  if (dos[0] != 'M' || dos[1] != 'Z') return close_keeping(f, 20013);
+  if (fread(dos, 1, 64, f) != 64) return close_keeping(f, EIO);
+  if (dos[0] != 'M' || dos[1] != 'Z') return close_keeping(f, kExeNotDos);
   // The header's fields are little-endian whatever machine reads them.
   int32_t pe_offset = static_cast<int32_t>(dos[60] | dos[61] << 8 | dos[62] << 16 |
                                            static_cast<uint32_t>(dos[63]) << 24);
   if (fseek(f, pe_offset, SEEK_SET) != 0) return close_keeping(f, errno);
   unsigned char pe[24];
-  if (fread(pe, 1, 24, f) != 24) return close_keeping(f, 5);
-  if (memcmp(pe, "PE\0\0", 4) != 0) return close_keeping(f, 20014);
+  if (fread(pe, 1, 24, f) != 24) return close_keeping(f, EIO);
+  if (memcmp(pe, "PE\0\0", 4) != 0) return close_keeping(f, kExeNotPe);
   pe[22] |= 0x20;  // characteristics, low byte: large address aware
   if (fseek(f, pe_offset, SEEK_SET) != 0) return close_keeping(f, errno);
-  if (fwrite(pe, 1, 24, f) != 24) return close_keeping(f, 5);
+  if (fwrite(pe, 1, 24, f) != 24) return close_keeping(f, EIO);
   if (fclose(f) != 0) return errno;
   return 0;
 }
@@ -100,12 +101,12 @@ int load_bundle_by_filename(const char* name, int alert, void** bundle) {
   if (!library) {
     if (alert)
       MACIBM_alert(0, "Could not find bundle in frameworks folder", "", "", n.c_str(), t_exit);
-    return -43;
+    return kMacFileNotFound;
   }
   void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     if (alert) MACIBM_alert(0, "Could not load code for framework", "", "", n.c_str(), t_exit);
-    return -37;
+    return kMacBadName;
   }
   if (bundle)
     *bundle = handle;

@@ -13,17 +13,16 @@
 #include "core/alert.h"
 #include "core/globals.h"
 
-std::map<std::string, lib_entry*> dsf_library;
-std::map<std::string, lib_region*> dsf_regions;
-std::vector<std::string> scenery_packages;
-std::vector<int> package_problems;
-std::vector<int> package_is_custom;
+dsf_library_state g_dsf_library;
+std::map<std::string, lib_entry*>& dsf_library = g_dsf_library.library;
+std::map<std::string, lib_region*>& dsf_regions = g_dsf_library.regions;
+std::vector<std::string>& scenery_packages = g_dsf_library.packages;
+std::vector<int>& package_problems = g_dsf_library.problems;
+std::vector<int>& package_is_custom = g_dsf_library.is_custom;
 
 namespace {
 
-// Every region of the scan, whichever library file defined it: entries of
-// earlier packages keep pointing at regions whose names are long forgotten.
-std::unordered_map<const lib_region*, std::unique_ptr<lib_region>> region_owner;
+auto& region_owner = g_dsf_library.region_owner;
 
 uint32_t weight_of(const lib_entry* e) { return e->flags & lib_weight_mask; }
 
@@ -155,6 +154,11 @@ void DSF_ClearLibrary() {
   dsf_library.clear();
   dsf_regions.clear();
   region_owner.clear();
+}
+
+void DSF_ResetLibrary() {
+  DSF_ClearLibrary();
+  g_dsf_library = dsf_library_state();
 }
 
 // [SECTION] Lookups

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // A region of the world in whole-degree cells, 360 columns of longitude by
@@ -52,13 +54,26 @@ struct lib_entry {
   std::string path;  // relative to the package folder, "/" separators
 };
 
-extern std::map<std::string, lib_entry*> dsf_library;
-// Region names of the library file being read; the regions belong to the
-// scan (DSF_NewRegion), so clearing this index frees nothing.
-extern std::map<std::string, lib_region*> dsf_regions;
-extern std::vector<std::string> scenery_packages;  // folders ending in "/", by priority
-extern std::vector<int> package_problems;          // 1 once a package's error was shown
-extern std::vector<int> package_is_custom;
+// The scenery library's state: the registry and the packages of the scan.
+struct dsf_library_state {
+  std::map<std::string, lib_entry*> library;
+  // Region names of the library file being read; the regions belong to the
+  // scan (DSF_NewRegion), so clearing this index frees nothing.
+  std::map<std::string, lib_region*> regions;
+  // Every region of the scan, whichever library file defined it: entries of
+  // earlier packages keep pointing at regions whose names are long forgotten.
+  std::unordered_map<const lib_region*, std::unique_ptr<lib_region>> region_owner;
+  std::vector<std::string> packages;  // folders ending in "/", by priority
+  std::vector<int> problems;          // 1 once a package's error was shown
+  std::vector<int> is_custom;
+};
+extern dsf_library_state g_dsf_library;
+
+extern std::map<std::string, lib_entry*>& dsf_library;  // g_dsf_library.library
+extern std::map<std::string, lib_region*>& dsf_regions;
+extern std::vector<std::string>& scenery_packages;
+extern std::vector<int>& package_problems;
+extern std::vector<int>& package_is_custom;
 
 // Links the entry into the chain of name: regular entries in the order of
 // registration, then backup entries, the latest first.
@@ -72,6 +87,8 @@ size_t DSF_RegionCount();
 size_t DSF_RegionCellBytes();
 // Frees every entry and region and empties dsf_library and dsf_regions.
 void DSF_ClearLibrary();
+// Back to the state at start: the library cleared and no scenery package.
+void DSF_ResetLibrary();
 
 // One weighted random choice among the candidates at (lon, lat), the seed
 // picking the random number: 1 with name replaced by the chosen file's full

@@ -6,6 +6,12 @@
 // the file, overflow, or end the run; every fault is reported and skipped.
 // The reports carry the fixed source lines that users quote from their logs
 // when they report a broken package; they are kept on purpose.
+//
+// Contents
+//   [SECTION] Statements
+//   [SECTION] Exports
+//   [SECTION] Regions
+//   [SECTION] Reading a file
 #include "Files/dsf_library_file.h"
 
 #include <cstdint>

@@ -12,11 +12,11 @@
 #include "Files/folder_list.h"
 #include "Files/io_utils.h"
 
-std::string obj_path = "Resources/objects/";
-std::string cus_path = "Custom Scenery/";
-std::string def_path = "Resources/default scenery/";
-std::string def_ovr_str = "-global overlays-";
-std::string def_ter_str = "-global terrain-";
+const std::string obj_path = "Resources/objects/";
+const std::string cus_path = "Custom Scenery/";
+const std::string def_path = "Resources/default scenery/";
+const std::string def_ovr_str = "-global overlays-";
+const std::string def_ter_str = "-global terrain-";
 
 namespace {
 
@@ -27,7 +27,7 @@ namespace {
 std::vector<std::string> package_folders(const std::string& folder) {
   std::vector<std::string> names, packages;
   std::vector<int> kinds;
-  opensave_getitems(folder, 0, names, kinds);
+  opensave_getitems(folder, list_every_kind, names, kinds);
   for (const std::string& name : names)
     if (dir_exists(folder + name)) packages.push_back(name);
   return packages;

@@ -23,9 +23,10 @@ struct extension_kind {
 };
 
 const extension_kind kExtensionKinds[] = {
-    {".BMP", 2},  {".PNG", 2},  {".ACF", 3},  {".AFL", 4},  {".WPN", 5},  {".WAV", 6},
-    {".OBJ", 7},  {".FDR", 8},  {".SIT", 9},  {".SMO", 10}, {".FMS", 11}, {".TRA", 13},
-    {".CAR", 14}, {".SPA", 15}, {".REG", 16}, {".DSF", 17}, {".HGT", 18}, {".TXT", 19},
+    {".BMP", kind_image}, {".PNG", kind_image}, {".ACF", 3},  {".AFL", 4},  {".WPN", 5},
+    {".WAV", 6},          {".OBJ", 7},          {".FDR", 8},  {".SIT", 9},  {".SMO", 10},
+    {".FMS", 11},         {".TRA", 13},         {".CAR", 14}, {".SPA", 15}, {".REG", 16},
+    {".DSF", 17},         {".HGT", 18},         {".TXT", 19},
 };
 
 char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -46,11 +47,11 @@ bool name_before(const std::string& a, const std::string& b) {
 
 void list_commands(const std::string& folder, int mode, std::vector<std::string>& names,
                    std::vector<int>& kinds) {
-  if (mode == 21) cmnd.get_cmds_in_path(folder, names);
+  if (mode == list_command_paths) cmnd.get_cmds_in_path(folder, names);
   for (std::string& name : names) {
     bool is_folder = !name.empty() && name.back() == '/';
     if (is_folder) name.pop_back();
-    kinds.push_back(is_folder ? 1 : 0);
+    kinds.push_back(is_folder ? kind_folder : kind_other);
   }
 }
 
@@ -62,7 +63,7 @@ int opensave_takeit(const std::string& folder, const std::string& name, int mode
     for (const extension_kind& e : kExtensionKinds)
       if (strcasecmp(tail, e.ext) == 0) kind = e.kind;
   }
-  if (mode == 12) {
+  if (mode == list_panel_images) {
     std::string joined = folder + name;
     // Panel backgrounds and their numbered variants are not offered as images.
     if (strncasecmp(joined.c_str(), "Resources/bitmaps/cockpit/-panel", 32) == 0) return 0;
@@ -72,7 +73,8 @@ int opensave_takeit(const std::string& folder, const std::string& name, int mode
     }
   }
   if (name.empty() || name[0] == '.') return 0;
-  return kind == 1 || kind == mode || mode == 0 || (mode == 12 && kind == 2);
+  return kind == kind_folder || kind == mode || mode == list_every_kind ||
+         (mode == list_panel_images && kind == kind_image);
 }
 
 int opensave_getitems(const std::string& folder, int mode, std::vector<std::string>& names,
@@ -80,7 +82,7 @@ int opensave_getitems(const std::string& folder, int mode, std::vector<std::stri
   names.clear();
   kinds.clear();
   if (read_error) *read_error = 0;
-  if (mode == 20 || mode == 21) {
+  if (mode == list_nothing || mode == list_command_paths) {
     list_commands(folder, mode, names, kinds);
     return static_cast<int>(names.size());
   }
@@ -115,7 +117,8 @@ int opensave_getitems(const std::string& folder, int mode, std::vector<std::stri
     std::string name = e->d_name;
     // lstat does not follow links: a link to a folder is listed as a plain entry.
     struct stat st;
-    int kind = lstat((path + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
+    int kind =
+        lstat((path + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? kind_folder : kind_other;
     if (opensave_takeit(folder, name, mode, kind)) {
       names.push_back(name);
       kinds.push_back(kind);

@@ -9,6 +9,13 @@
 // Kind codes: 0 other file, 1 folder, then by extension (".PNG" 2 ... ".TXT" 19).
 // List modes: 0 every kind, 12 panel images, 20 nothing, 21 the named commands
 // under the folder taken as a command path; any other value that kind only.
+enum list_kind { kind_other = 0, kind_folder = 1, kind_image = 2 };
+enum list_mode {
+  list_every_kind = 0,
+  list_panel_images = 12,
+  list_nothing = 20,
+  list_command_paths = 21,
+};
 //
 // folder ends in "/" (a fatal alert otherwise) and is listed as app_path + folder.
 // Returns the number of entries; 0 with empty vectors when the folder cannot be read.

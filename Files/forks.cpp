@@ -58,7 +58,7 @@ unsigned char* read_sidecar(const std::string& path, size_t* length, int* err) {
   unsigned char* buf = new (std::nothrow) unsigned char[size ? size : 1];
   if (!buf) {
     close(fd);
-    *err = 12;
+    *err = ENOMEM;
     return nullptr;
   }
   size_t got = 0;
@@ -76,16 +76,16 @@ unsigned char* read_sidecar(const std::string& path, size_t* length, int* err) {
 
 // Time: one pass over the descriptor table, which the check against the
 // block's length bounds by the block itself; no memory of its own.
-int parse_apple_double(const unsigned char* data, size_t length, apple_double_view* out) {
+file_result parse_apple_double(const unsigned char* data, size_t length, apple_double_view* out) {
   *out = apple_double_view();
-  if (length < 26 || memcmp(data, kAppleHeader, sizeof kAppleHeader) != 0) return 20012;
+  if (length < 26 || memcmp(data, kAppleHeader, sizeof kAppleHeader) != 0) return kZipBadForkHeader;
   size_t count = (size_t)data[24] << 8 | data[25];
-  if (26 + count * 12 > length) return 20012;
+  if (26 + count * 12 > length) return kZipBadForkHeader;
   for (size_t i = 0; i < count; ++i) {
     const unsigned char* d = data + 26 + i * 12;
     unsigned long id = be32(d), offset = be32(d + 4), len = be32(d + 8);
     // 64-bit sums: a lying offset plus length must not wrap past the check.
-    if ((unsigned long long)offset + len > length) return 20012;
+    if ((unsigned long long)offset + len > length) return kZipBadForkHeader;
     if (id == kFinderInfoId && len == 32) {
       out->finder = data + offset;
     } else if (id == kResourceForkId) {
@@ -94,11 +94,11 @@ int parse_apple_double(const unsigned char* data, size_t length, apple_double_vi
       out->fork_length = len;
     }
   }
-  return 0;
+  return kFileOk;
 }
 
-int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fork_length,
-                       unsigned char finder16[16], std::string* note) {
+file_result read_resource_fork(const std::string& path, unsigned char** fork, size_t* fork_length,
+                               unsigned char finder16[16], std::string* note) {
   *fork = nullptr;
   *fork_length = 0;
   memset(finder16, 0, 16);
@@ -110,24 +110,24 @@ int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fo
   // The kernel keeps an attribute's value under 64 KiB: that bounds this copy.
   ssize_t size = lgetxattr(path.c_str(), kForkAttr, nullptr, 0);
   if (size >= 0) {
-    if (size == 0) return 0;
+    if (size == 0) return kFileOk;
     unsigned char* buf = new (std::nothrow) unsigned char[size];
-    if (!buf) return 12;
+    if (!buf) return pass_on(ENOMEM);
     ssize_t got = lgetxattr(path.c_str(), kForkAttr, buf, (size_t)size);
     if (got <= 0) {  // removed or grown since the size query: treat as no fork
       delete[] buf;
-      return 0;
+      return kFileOk;
     }
     *fork = buf;
     *fork_length = (size_t)got;
-    return 0;
+    return kFileOk;
   }
 
   // No attribute: a fork that an earlier unpacking kept beside the file.
   size_t block_length;
   int err;
   unsigned char* block = read_sidecar(sidecar_path(path), &block_length, &err);
-  if (!block) return err;
+  if (!block) return pass_on(err);
   apple_double_view view;
   if (parse_apple_double(block, block_length, &view) != 0) {
     const std::string line = "Ignoring a damaged AppleDouble file beside " + path + "\n";
@@ -136,21 +136,21 @@ int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fo
     else
       xer << line;
     delete[] block;
-    return 0;
+    return kFileOk;
   }
   if (!have_finder && view.finder) memcpy(finder16, view.finder, 16);
   if (view.fork_length >= 0x80000000UL) {
     delete[] block;
-    return 20005;
+    return kZipForkTooLarge;
   }
   if (!view.has_fork || view.fork_length == 0) {
     delete[] block;
-    return 0;
+    return kFileOk;
   }
   memmove(block, block + view.fork_offset, view.fork_length);
   *fork = block;
   *fork_length = view.fork_length;
-  return 0;
+  return kFileOk;
 }
 
 int write_resource_fork(const std::string& target, const unsigned char* block, size_t length,

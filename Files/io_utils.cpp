@@ -1,5 +1,13 @@
 // The file layer on POSIX: path tests, creation, renaming, deletion, letter
 // case repair, and the file references that stand in for the Mac's.
+//
+// Contents
+//   [SECTION] The failure record and path buffers
+//   [SECTION] Opening regular files, reading links
+//   [SECTION] Tests
+//   [SECTION] Creation, renaming, deletion
+//   [SECTION] Letter case repair
+//   [SECTION] File references
 #include "Files/io_utils.h"
 
 #include <dirent.h>
@@ -14,13 +22,15 @@
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "Files/errors.h"
 
-std::string sErrFile = "";
-int sErrLine = -1;
+// [SECTION] The failure record and path buffers
 
-// File Manager's "file not found": callers that came from the Mac compare
-// against it, so a missing object keeps that code here too.
-static const int kFileNotFound = -43;
+io_utils_state g_io_utils;
+std::string& sErrFile = g_io_utils.err_file;
+int& sErrLine = g_io_utils.err_line;
+
+void io_utils_reset() { g_io_utils = io_utils_state(); }
 
 static int fail_here(const char* file, int line) {
   int err = errno;
@@ -147,7 +157,7 @@ int is_sim_link(const char* path, std::string* link_text) {
 
 int delete_file(const std::string& path) {
   std::string full = app_path + path;
-  if (full.empty()) return 2;
+  if (full.empty()) return ENOENT;
   if (full.back() == '/') {
     full.pop_back();
     if (rmdir(full.c_str()) != 0) return FAIL_ERRNO();
@@ -173,7 +183,10 @@ int make_folder(const std::string& path) {
 
 int show_del_err(int) { return 0; }
 
-int show_make_dir_err(int code) { return code == 0 || code == 17 || code == -48 ? 0 : 1; }
+// A folder that exists already is no error, whichever way it was reported.
+int show_make_dir_err(int code) {
+  return code == 0 || code == EEXIST || code == kMacDuplicateName ? 0 : 1;
+}
 
 // [SECTION] Letter case repair
 
@@ -221,6 +234,9 @@ void findPath(char* path) {
 
 // [SECTION] File references
 
+// A missing object gives File Manager's "file not found": callers that came
+// from the Mac compare against it.
+
 // realpath of the folder joined with the last component as given, so a link
 // at the end of a path stays a link. The folder must exist.
 static int canonical_path(const std::string& path, std::string& out) {
@@ -237,7 +253,7 @@ static int canonical_path(const std::string& path, std::string& out) {
     leaf.clear();
   }
   char resolved[PATH_MAX];
-  if (!realpath(folder.c_str(), resolved)) return errno == ENOENT ? kFileNotFound : errno;
+  if (!realpath(folder.c_str(), resolved)) return errno == ENOENT ? kMacFileNotFound : errno;
   out = resolved;
   if (!leaf.empty()) {
     if (out.back() != '/') out += '/';
@@ -249,7 +265,7 @@ static int canonical_path(const std::string& path, std::string& out) {
 static int existing_ref(const std::string& path, FSRef* ref) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0)
-    return errno == ENOENT || errno == ENOTDIR ? kFileNotFound : errno;
+    return errno == ENOENT || errno == ENOTDIR ? kMacFileNotFound : errno;
   return canonical_path(path, ref->path);
 }
 
@@ -271,7 +287,7 @@ int FilePathToFSRefAndName(const char* path, FSRef* ref, HFSUniStr255* name) {
 
 int FSSpecToFilePath(const FSSpec& file_spec, std::string& out) {
   struct stat st;
-  if (lstat(file_spec.path.c_str(), &st) != 0) return errno == ENOENT ? kFileNotFound : errno;
+  if (lstat(file_spec.path.c_str(), &st) != 0) return errno == ENOENT ? kMacFileNotFound : errno;
   if (file_spec.path.size() > 499) return ENAMETOOLONG;
   out = file_spec.path;
   return 0;
@@ -282,7 +298,7 @@ int FSSpecToFilePath(const FSSpec& file_spec, std::string& out) {
 int FSRefToFilePath(const FSRef& ref, std::string& out) {
   out.clear();
   struct stat st;
-  if (lstat(ref.path.c_str(), &st) != 0) return errno == ENOENT ? kFileNotFound : errno;
+  if (lstat(ref.path.c_str(), &st) != 0) return errno == ENOENT ? kMacFileNotFound : errno;
   out = ref.path;
   return 0;
 }

@@ -21,8 +21,17 @@ struct HFSUniStr255 {
   unsigned short unicode[255] = {};
 };
 
-extern std::string sErrFile;
-extern int sErrLine;
+// The file layer's state: the source file and line of the last failing step,
+// which the log lines of the file and archive functions print.
+struct io_utils_state {
+  std::string err_file;
+  int err_line = -1;
+};
+extern io_utils_state g_io_utils;
+extern std::string& sErrFile;  // g_io_utils.err_file
+extern int& sErrLine;          // g_io_utils.err_line
+// Back to the state at start: no failure recorded.
+void io_utils_reset();
 
 // Opens a path that must name a regular file, without ever waiting: a FIFO
 // or a device would block open() or read() for ever, so anything but a
@@ -82,3 +91,6 @@ int ouf_open(const std::string& path, int kind, int version, const std::string& 
 // the last flush) is removed, so no reader takes it for a finished one:
 // 0, or the errno of the failure (EIO when the stream kept none).
 int ouf_close();
+// Back to the state at start: the stream closed as it stands, no file
+// remembered.
+void ouf_reset();

@@ -10,8 +10,19 @@
 #include "core/globals.h"
 #include "Files/io_utils.h"
 
-// The file ouf_open last opened, for ouf_close.
-static std::string g_ouf_path;
+namespace {
+// The writer's state besides the stream itself.
+struct ouf_state {
+  std::string path;  // the file ouf_open last opened, for ouf_close
+};
+ouf_state g_ouf;
+}  // namespace
+
+void ouf_reset() {
+  if (ouf.is_open()) ouf.close();
+  ouf.clear();
+  g_ouf = ouf_state();
+}
 
 static bool ouf_attempt(const std::string& path, int kind, int version, const std::string& notice) {
   ouf.clear();
@@ -45,12 +56,12 @@ int ouf_open(const std::string& path, int kind, int version, const std::string& 
     for (size_t i = full.size() - 3; i < full.size(); ++i)
       if (full[i] >= 'A' && full[i] <= 'Z') full[i] = static_cast<char>(full[i] - 'A' + 'a');
 
-  g_ouf_path = full;
+  g_ouf.path = full;
   if (ouf_attempt(full, kind, version, notice)) return 1;
   size_t slash = full.rfind('/');
   if (slash != std::string::npos) make_folder(full.substr(0, slash + 1));
   if (ouf_attempt(full, kind, version, notice)) return 1;
-  g_ouf_path.clear();
+  g_ouf.path.clear();
 
   MACIBM_alert(
       0,
@@ -72,7 +83,7 @@ int ouf_close() {
   int err = flushed ? 0 : (errno ? errno : EIO);
   ouf.close();
   if (!err && ouf.fail()) err = errno ? errno : EIO;
-  if (err && !g_ouf_path.empty()) unlink(g_ouf_path.c_str());
-  g_ouf_path.clear();
+  if (err && !g_ouf.path.empty()) unlink(g_ouf.path.c_str());
+  g_ouf.path.clear();
   return err;
 }

@@ -38,6 +38,8 @@ const unsigned char kMagicCrap[46] = {
     0,    0,    0,    0,    0,    0,    0,    0,    0x00, 0x02, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00,
     0x00, 50,   0x00, 0x00, 0x00, 32,   0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 82};
 
+static_assert(kZipBadArchive == UNZ_BADZIPFILE, "the bad-archive code is minizip's");
+
 // minizip takes lengths as unsigned int: big buffers go in slices.
 const size_t kSlice = 1u << 30;
 
@@ -86,14 +88,18 @@ tm_zip dos_date_of(time_t when) {
 // [SECTION] Packing
 namespace {
 
+// One packing under way. Every step hands its failure to fail(), which leaves
+// nothing behind.
 struct packing {
+  std::string name;  // the entry's name: the source's last component
   zipFile zf = nullptr;
   unsigned char* fork = nullptr;
   std::string archive;  // set once the archive was created
   zip_pack_result* result = nullptr;
+  MD5_CTX ctx;
 
   // A half-written archive would be taken for a whole one: it goes.
-  int fail(int code, int line) {
+  file_result fail(int code, int line) {
     if (zf) zipClose(zf, nullptr);
     zf = nullptr;
     if (!archive.empty()) unlink(archive.c_str());
@@ -101,7 +107,23 @@ struct packing {
     fork = nullptr;
     result->line = line;
     result->md5.clear();
-    return code;
+    return pass_on(code);
+  }
+
+  bool create(const std::string& full_zip) {
+    zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
+    if (zf) archive = full_zip;
+    return zf != nullptr;
+  }
+
+  // Closes the archive; the digest is final from here on.
+  file_result finish(int line) {
+    int err = zipClose(zf, nullptr);
+    zf = nullptr;
+    if (err) return fail(err, line);
+    MD5Final(&ctx);
+    result->md5 = MD5HexDigest(ctx);
+    return kFileOk;
   }
 };
 
@@ -129,22 +151,17 @@ int open_entry(zipFile zf, const std::string& name, const zip_fileinfo& zi, int 
                                  Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, 0, zip64);
 }
 
-std::string hex_digest(MD5_CTX* ctx) {
-  MD5Final(ctx);
-  return MD5HexDigest(*ctx);
-}
-
 // Reads are this large: big enough that a read costs little beside deflate,
 // small enough to stay in the cache between the digest and the deflate.
 const size_t kReadChunk = 1u << 20;
 
 // Streams the open file into the open entry and the digest, chunk by chunk,
-// to its end. Returns 0, a minizip code, 12, or the read's errno.
-int pack_stream(zipFile zf, int fd, MD5_CTX* ctx, uint64_t* bytes, int* line) {
+// to its end. Returns 0, a minizip code, ENOMEM, or the read's errno.
+file_result pack_stream(zipFile zf, int fd, MD5_CTX* ctx, uint64_t* bytes, int* line) {
   unsigned char* buf = new (std::nothrow) unsigned char[kReadChunk];
   if (!buf) {
     *line = __LINE__;
-    return 12;
+    return pass_on(ENOMEM);
   }
   int err = 0;
   for (;;) {
@@ -164,114 +181,118 @@ int pack_stream(zipFile zf, int fd, MD5_CTX* ctx, uint64_t* bytes, int* line) {
     }
   }
   delete[] buf;
-  return err;
+  return pass_on(err);
+}
+
+// A symbolic link: its text is the one entry, marked as a link, and the
+// digest is the text's.
+file_result pack_link(packing& p, const std::string& full_zip, const std::string& link_text) {
+  if (!p.create(full_zip)) return p.fail(kZipCannotCreate, __LINE__);
+  zip_fileinfo zi = {};
+  zi.external_fa = kLinkAttributes;
+  int err;
+  if ((err = open_entry(p.zf, p.name, zi, 0, link_text.size())) != ZIP_OK)
+    return p.fail(err, __LINE__);
+  if ((err = write_slices(p.zf, link_text.data(), link_text.size())) != ZIP_OK)
+    return p.fail(err, __LINE__);
+  if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+  MD5UpdateWide(&p.ctx, reinterpret_cast<const unsigned char*>(link_text.data()), link_text.size());
+  if (file_result r = p.finish(__LINE__)) return r;
+  p.result->bytes = link_text.size();
+  p.result->link = true;
+  return kFileOk;
+}
+
+// A regular file: the archive is created and the file's bytes, mode and
+// date become its first entry, left open for the fork to follow.
+file_result pack_regular(packing& p, const std::string& canon, const std::string& full_zip,
+                         unsigned clear_mode) {
+  // O_NOFOLLOW: a link that took the file's place since the test for one is
+  // not followed; it fails here and is reported.
+  int fd = UTL_open_regular(canon.c_str(), O_RDONLY | O_NOFOLLOW);
+  if (fd < 0) return p.fail(kFileCannotOpen, __LINE__);
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    return p.fail(kFileCannotOpen, __LINE__);
+  }
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+  if (!p.create(full_zip)) {
+    close(fd);
+    return p.fail(kZipCannotCreate, __LINE__);
+  }
+  zip_fileinfo zi = {};
+  zi.tmz_date = dos_date_of(st.st_mtime);
+  zi.external_fa = (uLong)(st.st_mode & ~(mode_t)clear_mode) << 16;
+  int err = open_entry(p.zf, p.name, zi, Z_DEFLATED, (size_t)st.st_size);
+  if (err != ZIP_OK) {
+    close(fd);
+    return p.fail(err, __LINE__);
+  }
+  int line = 0;
+  err = pack_stream(p.zf, fd, &p.ctx, &p.result->bytes, &line);
+  close(fd);
+  if (err) return p.fail(err, line);
+  if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+  return kFileOk;
+}
+
+// The AppleDouble entry of the source's resource fork and Finder
+// information, when it has a fork at all.
+file_result pack_fork(packing& p, const std::string& full_src) {
+  size_t fork_length = 0;
+  unsigned char finder16[16];
+  int err = read_resource_fork(full_src, &p.fork, &fork_length, finder16, &p.result->note);
+  if (err != 0) return p.fail(err, __LINE__);
+  if (fork_length >= 0x80000000UL) return p.fail(kZipForkTooLarge, __LINE__);
+  if (fork_length > kMaxResourceFork) return p.fail(EFBIG, __LINE__);
+  if (fork_length == 0) return kFileOk;
+  zip_fileinfo zi = {};
+  if ((err = open_entry(p.zf, "__MACOSX/._" + p.name, zi, Z_DEFLATED, fork_length + 82)) != ZIP_OK)
+    return p.fail(err, __LINE__);
+  unsigned char head[82];
+  memcpy(head, kMagicCrap, sizeof kMagicCrap);
+  head[46] = (unsigned char)(fork_length >> 24);
+  head[47] = (unsigned char)(fork_length >> 16);
+  head[48] = (unsigned char)(fork_length >> 8);
+  head[49] = (unsigned char)fork_length;
+  // Finder information is kept big-endian already, as the block wants it.
+  memcpy(head + 50, finder16, 16);
+  memset(head + 66, 0, 16);
+  if ((err = write_slices(p.zf, head, sizeof head)) != ZIP_OK) return p.fail(err, __LINE__);
+  if ((err = write_slices(p.zf, p.fork, fork_length)) != ZIP_OK) return p.fail(err, __LINE__);
+  if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+  delete[] p.fork;
+  p.fork = nullptr;
+  return kFileOk;
 }
 
 }  // namespace
 
-int zip_pack_file(const std::string& full_src, const std::string& full_zip, unsigned clear_mode,
-                  zip_pack_result* result) {
+file_result zip_pack_file(const std::string& full_src, const std::string& full_zip,
+                          unsigned clear_mode, zip_pack_result* result) {
   *result = zip_pack_result();
   size_t slash = full_src.rfind('/');
-  std::string name = slash == std::string::npos ? full_src : full_src.substr(slash + 1);
   packing p;
+  p.name = slash == std::string::npos ? full_src : full_src.substr(slash + 1);
   p.result = result;
-  MD5_CTX ctx;
-  MD5Init(&ctx);
+  MD5Init(&p.ctx);
 
   FSRef ref;
   int err = FilePathToFSRefAndName(full_src.c_str(), &ref, nullptr);
   if (err) return p.fail(err, __LINE__);
-  if (ref.path.size() > 499) return p.fail(ENAMETOOLONG, __LINE__);
+  if (ref.path.size() > kPathBufferChars) return p.fail(ENAMETOOLONG, __LINE__);
   const std::string& canon = ref.path;
 
   std::string link_text;
   err = UTL_read_link(canon.c_str(), &link_text);
   if (err != 0 && err != EINVAL) return p.fail(err, __LINE__);
-  if (err == 0) {
-    p.zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
-    if (!p.zf) return p.fail(20003, __LINE__);
-    p.archive = full_zip;
-    zip_fileinfo zi = {};
-    zi.external_fa = kLinkAttributes;
-    if ((err = open_entry(p.zf, name, zi, 0, link_text.size())) != ZIP_OK)
-      return p.fail(err, __LINE__);
-    if ((err = write_slices(p.zf, link_text.data(), link_text.size())) != ZIP_OK)
-      return p.fail(err, __LINE__);
-    if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
-    err = zipClose(p.zf, nullptr);
-    p.zf = nullptr;
-    if (err) return p.fail(err, __LINE__);
-    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(link_text.data()), link_text.size());
-    result->md5 = hex_digest(&ctx);
-    result->bytes = link_text.size();
-    result->link = true;
-    return 0;
-  }
+  if (err == 0) return pack_link(p, full_zip, link_text);
 
-  {
-    // O_NOFOLLOW: a link that took the file's place since the test above is
-    // not followed; it fails here and is reported.
-    int fd = UTL_open_regular(canon.c_str(), O_RDONLY | O_NOFOLLOW);
-    if (fd < 0) return p.fail(20006, __LINE__);
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
-      close(fd);
-      return p.fail(20006, __LINE__);
-    }
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-
-    p.zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
-    if (!p.zf) {
-      close(fd);
-      return p.fail(20003, __LINE__);
-    }
-    p.archive = full_zip;
-    zip_fileinfo zi = {};
-    zi.tmz_date = dos_date_of(st.st_mtime);
-    zi.external_fa = (uLong)(st.st_mode & ~(mode_t)clear_mode) << 16;
-    if ((err = open_entry(p.zf, name, zi, Z_DEFLATED, (size_t)st.st_size)) != ZIP_OK) {
-      close(fd);
-      return p.fail(err, __LINE__);
-    }
-    int line = 0;
-    err = pack_stream(p.zf, fd, &ctx, &result->bytes, &line);
-    close(fd);
-    if (err) return p.fail(err, line);
-    if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
-  }
-
-  size_t fork_length = 0;
-  unsigned char finder16[16];
-  if ((err = read_resource_fork(full_src, &p.fork, &fork_length, finder16, &result->note)) != 0)
-    return p.fail(err, __LINE__);
-  if (fork_length >= 0x80000000UL) return p.fail(20005, __LINE__);
-  if (fork_length > kMaxResourceFork) return p.fail(EFBIG, __LINE__);
-  if (fork_length > 0) {
-    zip_fileinfo zi = {};
-    if ((err = open_entry(p.zf, "__MACOSX/._" + name, zi, Z_DEFLATED, fork_length + 82)) != ZIP_OK)
-      return p.fail(err, __LINE__);
-    unsigned char head[82];
-    memcpy(head, kMagicCrap, sizeof kMagicCrap);
-    head[46] = (unsigned char)(fork_length >> 24);
-    head[47] = (unsigned char)(fork_length >> 16);
-    head[48] = (unsigned char)(fork_length >> 8);
-    head[49] = (unsigned char)fork_length;
-    // Finder information is kept big-endian already, as the block wants it.
-    memcpy(head + 50, finder16, 16);
-    memset(head + 66, 0, 16);
-    if ((err = write_slices(p.zf, head, sizeof head)) != ZIP_OK) return p.fail(err, __LINE__);
-    if ((err = write_slices(p.zf, p.fork, fork_length)) != ZIP_OK) return p.fail(err, __LINE__);
-    if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
-    delete[] p.fork;
-    p.fork = nullptr;
-  }
-
-  err = zipClose(p.zf, nullptr);
-  p.zf = nullptr;
-  if (err) return p.fail(err, __LINE__);
-  result->md5 = hex_digest(&ctx);
-  return 0;
+  if (file_result r = pack_regular(p, canon, full_zip, clear_mode)) return r;
+  if (file_result r = pack_fork(p, full_src)) return r;
+  return p.finish(__LINE__);
 }
 
 int file_to_zip(const std::string& src, const std::string& zip_path) {
@@ -307,10 +328,10 @@ class entry_stream {
   ~entry_stream() { end(); }
 
   // 0, or a code: minizip's when it cannot open the entry, its "bad zip
-  // file" for a method or an encryption we do not read, 12 without memory.
-  int open(unzFile uf, const unz_file_info_s& info) {
+  // file" for a method or an encryption we do not read, ENOMEM.
+  file_result open(unzFile uf, const unz_file_info_s& info) {
     if ((info.compression_method != 0 && info.compression_method != Z_DEFLATED) || (info.flag & 1))
-      return fail(UNZ_BADZIPFILE, __LINE__);
+      return fail(kZipBadArchive, __LINE__);
     int method = 0, level = 0;
     int err = unzOpenCurrentFile2(uf, &method, &level, 1);
     if (err != UNZ_OK) return fail(err, __LINE__);
@@ -320,71 +341,71 @@ class entry_stream {
     want_crc_ = info.crc;
     crc_ = crc32(0L, Z_NULL, 0);
     if (deflated_) {
-      if (inflateInit2(&zs_, -MAX_WBITS) != Z_OK) return fail(12, __LINE__);
+      if (inflateInit2(&zs_, -MAX_WBITS) != Z_OK) return fail(ENOMEM, __LINE__);
       inflating_ = true;
     }
-    return 0;
+    return kFileOk;
   }
 
   // Up to cap bytes into out; *got is 0 once every declared byte was given.
-  // 0, or 20002 for an entry that ends early or is damaged.
-  int read(unsigned char* out, size_t cap, size_t* got) {
+  // 0, or kZipCannotRead for an entry that ends early or is damaged.
+  file_result read(unsigned char* out, size_t cap, size_t* got) {
     *got = 0;
     size_t want = declared_ - given_;
     if (want > cap) want = cap;
     if (want > kSlice) want = kSlice;
-    if (want == 0) return 0;
+    if (want == 0) return kFileOk;
     if (!deflated_) {
       int n = unzReadCurrentFile(uf_, out, (unsigned)want);
-      if (n <= 0) return fail(20002, __LINE__);
+      if (n <= 0) return fail(kZipCannotRead, __LINE__);
       *got = (size_t)n;
     } else {
       zs_.next_out = out;
       zs_.avail_out = (uInt)want;
       while (zs_.avail_out > 0 && !stream_end_) {
-        if (zs_.avail_in == 0 && !input_done_ && fill() != 0) return fail(20002, __LINE__);
+        if (zs_.avail_in == 0 && !input_done_ && fill() != 0) return fail(kZipCannotRead, __LINE__);
         int r = inflate(&zs_, Z_NO_FLUSH);
         if (r == Z_STREAM_END) {
           stream_end_ = true;
         } else if (r == Z_BUF_ERROR && zs_.avail_in == 0) {
           if (input_done_) break;
         } else if (r != Z_OK) {
-          return fail(20002, __LINE__);
+          return fail(kZipCannotRead, __LINE__);
         }
       }
       *got = want - zs_.avail_out;
-      if (*got == 0) return fail(20002, __LINE__);
+      if (*got == 0) return fail(kZipCannotRead, __LINE__);
     }
     crc_ = crc32(crc_, out, (uInt)*got);
     given_ += *got;
-    return 0;
+    return kFileOk;
   }
 
   // After the declared bytes: nothing more may inflate, and the CRC must
-  // match. 0, 20002, minizip's CRC code, or its code for the close. The
-  // entry is closed either way.
-  int finish() {
-    int err = given_ < declared_ ? 20002 : 0;
+  // match. 0, kZipCannotRead, minizip's CRC code, or its code for the close.
+  // The entry is closed either way.
+  file_result finish() {
+    int err = given_ < declared_ ? kZipCannotRead : 0;
     int line = __LINE__;
     unsigned char extra;
     if (!err && deflated_) {
       while (!err && !stream_end_) {
-        if (zs_.avail_in == 0 && !input_done_ && fill() != 0) err = 20002;
+        if (zs_.avail_in == 0 && !input_done_ && fill() != 0) err = kZipCannotRead;
         if (err) break;
         zs_.next_out = &extra;
         zs_.avail_out = 1;
         int r = inflate(&zs_, Z_NO_FLUSH);
         if (zs_.avail_out == 0) {
-          err = 20002;  // a byte past the declared size
+          err = kZipCannotRead;  // a byte past the declared size
         } else if (r == Z_STREAM_END) {
           stream_end_ = true;
         } else if (r != Z_OK && (r != Z_BUF_ERROR || zs_.avail_in != 0 || input_done_)) {
-          err = 20002;  // damaged, or a stream that never ends
+          err = kZipCannotRead;  // damaged, or a stream that never ends
         }
       }
       line = __LINE__;
     } else if (!err && unzReadCurrentFile(uf_, &extra, 1) != 0) {
-      err = 20002;
+      err = kZipCannotRead;
       line = __LINE__;
     }
     if (!err && crc_ != want_crc_) {
@@ -398,7 +419,7 @@ class entry_stream {
       line = __LINE__;
     }
     end();
-    return err ? fail(err, line) : 0;
+    return err ? fail(err, line) : kFileOk;
   }
 
   size_t declared() const { return declared_; }
@@ -412,9 +433,9 @@ class entry_stream {
     zs_.avail_in = (uInt)n;
     return 0;
   }
-  int fail(int code, int line) {
+  file_result fail(int code, int line) {
     record_failure(line);
-    return code;
+    return pass_on(code);
   }
   void end() {
     if (inflating_) inflateEnd(&zs_);
@@ -433,9 +454,9 @@ class entry_stream {
 
 // The current entry whole, as text. Only for entries whose declared size
 // the caller has bounded already: this allocates that size.
-int read_entry(unzFile uf, const unz_file_info_s& info, std::string* data) {
+file_result read_entry(unzFile uf, const unz_file_info_s& info, std::string* data) {
   entry_stream in;
-  int err = in.open(uf, info);
+  file_result err = in.open(uf, info);
   if (err) return err;
   data->assign(in.declared(), '\0');
   size_t done = 0, got = 0;
@@ -562,7 +583,7 @@ int unzip_regular(unzFile uf, const std::string& target, const unz_file_info_s& 
   unsigned char* buf = new (std::nothrow) unsigned char[kStreamBuffer];
   if (!buf) {
     record_failure(__LINE__);
-    return 12;
+    return ENOMEM;
   }
   entry_output out;
   int out_err = out.open_for(target);
@@ -662,7 +683,7 @@ int unzip_resource_fork(unzFile uf, const std::string& entry_target, const unz_f
   int err = 0;
   if (info.uncompressed_size > kMaxAppleDouble) {
     record_failure(__LINE__);
-    err = 20012;
+    err = kZipBadForkHeader;
   } else {
     err = read_entry(uf, info, &block);
   }
@@ -702,7 +723,7 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::st
         << "In c-form, it is " << full_zip << "\n"
         << "The size is " << full_zip.size() << "\n";
     record_failure(__LINE__);
-    err = 20001;
+    err = kZipCannotOpen;
   } else {
     bool first = true;
     err = unzGoToFirstFile(uf);
@@ -738,7 +759,7 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::st
       } else if (is_folder) {
         if (!is_fork) {
           result = make_folder(full_out + rel);
-          if (result == 17 || result == -48) result = 0;
+          if (result == EEXIST || result == kMacDuplicateName) result = 0;
         }
       } else if (is_fork) {
         result = unzip_resource_fork(uf, full_out + rel, info);

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "Files/errors.h"
+
 // The largest resource fork a file can have: the Resource Manager addresses
 // a fork's data with 24-bit offsets. An AppleDouble block adds its header,
 // descriptors (at most 65535 of 12 bytes) and small entries such as the
@@ -22,10 +24,6 @@
 // fork is never packed, so every archive we write is one we unpack.
 const size_t kMaxResourceFork = size_t(16) << 20;
 const size_t kMaxAppleDouble = kMaxResourceFork + (size_t(1) << 20);
-
-// Entry names we refuse to unpack: absolute, holding "..", 256 bytes or
-// longer, or landing under a symbolic link. Shown as "bad name".
-enum { kZipBadEntryName = -37 };
 
 // Packs src into a new archive at zip_path (both prefixed with app_path).
 // Returns 0 or an error code for error_str().
@@ -45,8 +43,8 @@ struct zip_pack_result {
 // so the two can never disagree. The mode stored loses the bits of
 // clear_mode. Logs nothing and touches no shared record, so it is safe on
 // any thread; a half-written archive is removed. Returns 0 or an error code.
-int zip_pack_file(const std::string& src, const std::string& zip_path, unsigned clear_mode,
-                  zip_pack_result* result);
+file_result zip_pack_file(const std::string& src, const std::string& zip_path, unsigned clear_mode,
+                          zip_pack_result* result);
 
 // Unpacks every entry of zip_path into out_dir (ends in "/"; both prefixed
 // with app_path). first_name, when given, receives the first entry's name;
@@ -70,16 +68,17 @@ struct apple_double_view {
 };
 
 // Checks the header and every descriptor against the block's length; a short
-// or lying block gives 20012.
-int parse_apple_double(const unsigned char* data, size_t length, apple_double_view* out);
+// or lying block gives kZipBadForkHeader.
+file_result parse_apple_double(const unsigned char* data, size_t length, apple_double_view* out);
 
 // Reads a file's resource fork and the first 16 bytes of its Finder
 // information (zero when it has none). *fork is allocated with new[] (nothrow)
-// and null when the file has no fork. Returns 0, 12, 20005, or EFBIG for a
-// "._name" file larger than kMaxAppleDouble. A damaged "._name" file is
-// passed over with a line for the log: into *note when given, else to the log.
-int read_resource_fork(const std::string& path, unsigned char** fork, size_t* fork_length,
-                       unsigned char finder16[16], std::string* note = nullptr);
+// and null when the file has no fork. Returns 0, ENOMEM, kZipForkTooLarge, or
+// EFBIG for a "._name" file larger than kMaxAppleDouble. A damaged "._name"
+// file is passed over with a line for the log: into *note when given, else to
+// the log.
+file_result read_resource_fork(const std::string& path, unsigned char** fork, size_t* fork_length,
+                               unsigned char finder16[16], std::string* note = nullptr);
 
 // Gives the target the Finder information and fork of a parsed block; falls
 // back to the block as "._name" beside the target when the file system

@@ -10,16 +10,16 @@
 #include "Files/io_utils.h"
 #include "Files/zip.h"
 
-int zip_list_entries(const std::string& zip_path, std::vector<zip_entry_info>& out,
-                     size_t max_entries) {
+file_result zip_list_entries(const std::string& zip_path, std::vector<zip_entry_info>& out,
+                             size_t max_entries) {
   out.clear();
   std::string full = app_path + zip_path;
   unzFile uf = unzOpen64(full.c_str());
-  if (!uf) return 20001;
+  if (!uf) return kZipCannotOpen;
   int err = unzGoToFirstFile(uf);
   while (err == UNZ_OK) {
     if (out.size() >= max_entries) {
-      err = UNZ_BADZIPFILE;
+      err = kZipBadArchive;
       break;
     }
     unz_file_info64 info;
@@ -41,16 +41,17 @@ int zip_list_entries(const std::string& zip_path, std::vector<zip_entry_info>& o
   unzClose(uf);
   if (err == UNZ_END_OF_LIST_OF_FILE) err = 0;
   if (err) out.clear();
-  return err;
+  return pass_on(err);
 }
 
-int zip_unpack_single(const std::string& zip_path, const std::string& folder, std::string* name,
-                      uint64_t cap) {
-  const int kNotTheFile = 20002;
+file_result zip_unpack_single(const std::string& zip_path, const std::string& folder,
+                              std::string* name, uint64_t cap) {
+  // Anything but the one file expected reads as an archive that cannot be read.
+  const file_result kNotTheFile = kZipCannotRead;
   const std::string wanted = name ? *name : std::string();
   if (!wanted.empty() && wanted.find('/') == std::string::npos) delete_file(folder + wanted);
   std::vector<zip_entry_info> entries;
-  if (int err = zip_list_entries(zip_path, entries, 4)) return err;
+  if (file_result err = zip_list_entries(zip_path, entries, 4)) return err;
   if (entries.size() != 1) return kNotTheFile;
   const zip_entry_info& e = entries[0];
   // No Unix mode at all (a DOS host) counts as a plain file.
@@ -64,7 +65,7 @@ int zip_unpack_single(const std::string& zip_path, const std::string& folder, st
 
   const std::string target = folder + e.name;
   if (wanted.empty()) delete_file(target);
-  if (int err = zip_to_file(zip_path, folder)) return err;
+  if (int err = zip_to_file(zip_path, folder)) return pass_on(err);
   // The unpacking holds the entry to its declared size; this is the last word.
   struct stat st;
   if (lstat((app_path + target).c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
@@ -73,5 +74,5 @@ int zip_unpack_single(const std::string& zip_path, const std::string& folder, st
     return kNotTheFile;
   }
   if (name) *name = e.name;
-  return 0;
+  return kFileOk;
 }

@@ -6,6 +6,7 @@
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "core/util/pow2.h"
 
 // Little-endian fields; a field past the end of the file reads as 0.
 static unsigned read_u32(const unsigned char* b, size_t length, size_t at) {
@@ -17,12 +18,6 @@ static unsigned read_u32(const unsigned char* b, size_t length, size_t at) {
 static unsigned read_u16(const unsigned char* b, size_t length, size_t at) {
   if (at + 2 > length) return 0;
   return b[at] | (unsigned(b[at + 1]) << 8);
-}
-
-static size_t pow2_at_least(size_t v) {
-  size_t p = 1;
-  while (p < v) p <<= 1;
-  return p;
 }
 
 static int bmp_refuse(const char* path, const char* why) {

@@ -1,5 +1,11 @@
 // Image sizes, downscaling, flips, chroma keying and compositing on plain
 // pixel buffers described by a TEX_image_desc.
+//
+// Contents
+//   [SECTION] Formats and sizes
+//   [SECTION] Downscale
+//   [SECTION] Vertical flips
+//   [SECTION] Chroma key and compositing
 #include "TEX/image_desc.h"
 
 #include <squish.h>
@@ -9,6 +15,8 @@
 #include <cstring>
 
 #include "core/alert.h"
+
+// [SECTION] Formats and sizes
 
 int TEX_bytes_per_pixel(int format) {
   switch (format) {

@@ -3,6 +3,11 @@
 // libpng reports errors by a long jump back to the recovery point, so every
 // resource a read holds lives in a plain struct that the recovery code frees;
 // nothing with a destructor lives between setjmp and the jump.
+//
+// Contents
+//   [SECTION] libpng callbacks
+//   [SECTION] Reading
+//   [SECTION] Writing
 #include "TEX/png_io.h"
 
 #include <png.h>
@@ -16,6 +21,7 @@
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "core/util/pow2.h"
 #include "Files/io_utils.h"
 
 // [SECTION] libpng callbacks
@@ -62,12 +68,6 @@ static void my_readbuf(png_structp png, png_bytep dest, png_size_t n) {
   if (n > size_t(job->end - job->cursor)) png_error(png, "PNG Read Error, overran end of buffer!");
   memcpy(dest, job->cursor, n);
   job->cursor += n;
-}
-
-static size_t pow2_at_least(size_t v) {
-  size_t p = 1;
-  while (p < v) p <<= 1;
-  return p;
 }
 
 static void png_fatal(const char* condition, const char* path) {
@@ -136,19 +136,15 @@ int TEX_load_png_mem(const char* path, const unsigned char* bytes, size_t length
                     follow_alpha, desc);
 }
 
-// Everything between the recovery point and a finished read; a libpng error
-// anywhere in here jumps back to TEX_load_png_mem.
-//
-// The file may come from a mirror. Memory: the picture (at most 2048 pixels
-// a side, and never more than the caller's capacity), a row table of one
-// pointer per row and libpng's row and inflate buffers (a few rows wide).
+// The bytes a pixel takes in a format we read and write; 0 for any other.
+static int png_bytes_per_pixel(int format) {
+  return format == GL_RGB ? 3 : format == GL_RGBA ? 4 : format == GL_ALPHA ? 1 : 0;
+}
+
 // Ancillary chunks other than tRNS and gAMA are skipped unread: libpng would
 // otherwise keep up to 999 text chunks of up to 8 MB each, inflated from a
-// few bytes. Time: one pass over the file; the image data inflates to at
-// most the picture's rows.
-static int png_decode(png_structp png, png_infop info, png_read_job& job, const char* path,
-                      unsigned char*& data, size_t capacity, int desired_format, int pad_width,
-                      int pad_pow2, int follow_alpha, TEX_image_desc& desc) {
+// few bytes. Reads the header.
+static void png_begin(png_structp png, png_infop info, png_read_job& job) {
   static const png_byte kSkipped[] =
       "bKGD\0cHRM\0eXIf\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
       "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
@@ -157,26 +153,13 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
   png_set_read_fn(png, &job, my_readbuf);
   png_set_sig_bytes(png, 8);
   png_read_info(png, info);
+}
 
-  png_uint_32 width = 0, height = 0;
-  int bit_depth = 0, colour_type = 0;
-  png_get_IHDR(png, info, &width, &height, &bit_depth, &colour_type, nullptr, nullptr, nullptr);
-
-  int bpp = desired_format == GL_RGB     ? 3
-            : desired_format == GL_RGBA  ? 4
-            : desired_format == GL_ALPHA ? 1
-                                         : 0;
-  if (bpp == 0) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    MACIBM_alert(0, "Illegal bits per pixel", path, "", "", t_exit);
-    return 0;
-  }
-  if (width > TEX_max_side || height > TEX_max_side) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    png_refuse(path, "larger than 2048 pixels");
-    return 0;
-  }
-
+// libpng's transformations from the file's pixels to rows of desired_format
+// (8 bits a channel, gamma 1.8). With follow_alpha the format follows the
+// file's alpha instead, and bpp with it.
+static void png_set_transforms(png_structp png, png_infop info, int bit_depth, int colour_type,
+                               int follow_alpha, int& desired_format, int& bpp) {
   // A file without gAMA passes unchanged: 1.8 x 1/1.8 is 1.
   double file_gamma = 1.0 / 1.8;
   if (png_get_valid(png, info, PNG_INFO_gAMA)) png_get_gAMA(png, info, &file_gamma);
@@ -210,7 +193,71 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
 
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
+}
 
+namespace {
+// Where the picture's rows go in the buffer: each row padded to pad_width
+// pixels, or both sides to powers of two.
+struct png_layout {
+  size_t row_pad = 0;
+  size_t row_len = 0;
+  size_t row_count = 0;
+  size_t total = 0;
+};
+}  // namespace
+
+static png_layout png_lay_out(png_uint_32 width, png_uint_32 height, int bpp, int pad_width,
+                              int pad_pow2) {
+  png_layout l;
+  if (pad_width > 0 && size_t(pad_width) > width)
+    l.row_pad = size_t(bpp) * (size_t(pad_width) - width);
+  if (pad_pow2) l.row_pad = size_t(bpp) * (pow2_at_least(size_t(width)) - width);
+  l.row_len = size_t(width) * bpp + l.row_pad;
+  l.row_count = pad_pow2 ? pow2_at_least(size_t(height)) : size_t(height);
+  l.total = l.row_len * l.row_count;
+  return l;
+}
+
+// Decodes the rows bottom-up into out, through a row table the job holds so
+// that a libpng error frees it.
+static void png_read_rows(png_structp png, png_read_job& job, unsigned char* out,
+                          png_uint_32 height, size_t row_len) {
+  job.rows = static_cast<png_bytep*>(::operator new(sizeof(png_bytep) * (height ? height : 1)));
+  for (png_uint_32 i = 0; i < height; ++i) job.rows[i] = out + (size_t(height) - 1 - i) * row_len;
+  png_read_image(png, job.rows);
+  png_read_end(png, nullptr);
+  ::operator delete(job.rows);
+  job.rows = nullptr;
+}
+
+// Everything between the recovery point and a finished read; a libpng error
+// anywhere in here jumps back to TEX_load_png_mem.
+//
+// The file may come from a mirror. Memory: the picture (at most 2048 pixels
+// a side, and never more than the caller's capacity), a row table of one
+// pointer per row and libpng's row and inflate buffers (a few rows wide).
+// Chunks that could cost memory are skipped unread (png_begin). Time: one
+// pass over the file; the image data inflates to at most the picture's rows.
+static int png_decode(png_structp png, png_infop info, png_read_job& job, const char* path,
+                      unsigned char*& data, size_t capacity, int desired_format, int pad_width,
+                      int pad_pow2, int follow_alpha, TEX_image_desc& desc) {
+  png_begin(png, info, job);
+  png_uint_32 width = 0, height = 0;
+  int bit_depth = 0, colour_type = 0;
+  png_get_IHDR(png, info, &width, &height, &bit_depth, &colour_type, nullptr, nullptr, nullptr);
+
+  int bpp = png_bytes_per_pixel(desired_format);
+  if (bpp == 0) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    MACIBM_alert(0, "Illegal bits per pixel", path, "", "", t_exit);
+    return 0;
+  }
+  if (width > TEX_max_side || height > TEX_max_side) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    png_refuse(path, "larger than 2048 pixels");
+    return 0;
+  }
+  png_set_transforms(png, info, bit_depth, colour_type, follow_alpha, desired_format, bpp);
   // Whatever the transformations made of the file, the rows must be exactly
   // what the buffer was sized for.
   if (png_get_rowbytes(png, info) != size_t(width) * size_t(bpp)) {
@@ -218,15 +265,8 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
     png_refuse(path, "decoded rows do not match the format asked for");
     return 0;
   }
-
-  size_t row_pad = 0;
-  if (pad_width > 0 && size_t(pad_width) > width)
-    row_pad = size_t(bpp) * (size_t(pad_width) - width);
-  if (pad_pow2) row_pad = size_t(bpp) * (pow2_at_least(width) - width);
-  const size_t row_len = size_t(width) * bpp + row_pad;
-  const size_t row_count = pad_pow2 ? pow2_at_least(height) : size_t(height);
-  const size_t total = row_len * row_count;
-  if (total > capacity) {
+  const png_layout l = png_lay_out(width, height, bpp, pad_width, pad_pow2);
+  if (l.total > capacity) {
     png_destroy_read_struct(&png, &info, nullptr);
     png_refuse(path, "image larger than the buffer");
     return 0;
@@ -234,24 +274,17 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
 
   unsigned char* out = data;
   if (!out) {
-    job.owned = static_cast<unsigned char*>(::operator new(total ? total : 1));
+    job.owned = static_cast<unsigned char*>(::operator new(l.total ? l.total : 1));
     out = job.owned;
   }
-  if (pad_pow2 && total > size_t(width) * bpp * height) memset(out, 0, total);
-
-  job.rows = static_cast<png_bytep*>(::operator new(sizeof(png_bytep) * (height ? height : 1)));
-  for (png_uint_32 i = 0; i < height; ++i) job.rows[i] = out + (size_t(height) - 1 - i) * row_len;
-  png_read_image(png, job.rows);
-  png_read_end(png, nullptr);
-
-  ::operator delete(job.rows);
-  job.rows = nullptr;
+  if (pad_pow2 && l.total > size_t(width) * bpp * height) memset(out, 0, l.total);
+  png_read_rows(png, job, out, height, l.row_len);
   png_destroy_read_struct(&png, &info, nullptr);
 
   desc.format = desired_format;
   desc.dx = int(width);
   desc.dy = int(height);
-  desc.row_pad = int(row_pad);
+  desc.row_pad = int(l.row_pad);
   desc.has_mips = 0;
   data = out;
   return 1;
@@ -260,10 +293,7 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
 // [SECTION] Writing
 
 int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned char* data) {
-  const int bpp = desc.format == GL_RGB     ? 3
-                  : desc.format == GL_RGBA  ? 4
-                  : desc.format == GL_ALPHA ? 1
-                                            : 0;
+  const int bpp = png_bytes_per_pixel(desc.format);
   if (bpp == 0) {
     MACIBM_alert(0, "Illegal pixel format for png-write.", path, "", "", t_exit);
     return 0;

@@ -8,7 +8,18 @@ const default_command default_commands[1] = {
 
 cmnd_class cmnd;
 
-static int fp = 0;
+namespace {
+// What the command module holds besides the table.
+struct commands_state {
+  int fp = 0;  // the plane the key bindings act on
+};
+commands_state g_commands;
+}  // namespace
+
+void commands_reset() {
+  cmnd = cmnd_class();
+  g_commands = commands_state();
+}
 
 cmnd_class::cmnd_class() {
   for (const default_command& row : default_commands) {
@@ -48,5 +59,5 @@ int cmnd_class::add_cmd(const std::string& new_path, const std::string& new_desc
   return index;
 }
 
-int get_plane_focus() { return fp; }
-void set_plane_focus(int focus) { fp = focus; }
+int get_plane_focus() { return g_commands.fp; }
+void set_plane_focus(int focus) { g_commands.fp = focus; }

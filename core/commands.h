@@ -46,6 +46,9 @@ struct default_command {
 
 extern const default_command default_commands[1];
 extern cmnd_class cmnd;
+// Back to the state at start: the table holds the default commands only, no
+// action is bound and the plane focus is 0.
+void commands_reset();
 
 int get_plane_focus();
 void set_plane_focus(int focus);

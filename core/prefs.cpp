@@ -13,6 +13,8 @@
 
 pref_class pref;
 
+void prefs_reset() { pref = pref_class(); }
+
 // The file is the user's. Memory: each line's key and value once in the map
 // (the file's size plus a map node per distinct key; a key given again
 // replaces its value). Time: one pass over the file.

@@ -54,3 +54,5 @@ class pref_class {
 };
 
 extern pref_class pref;
+// Back to the state at start: no set has a file or a key.
+void prefs_reset();

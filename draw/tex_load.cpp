@@ -13,6 +13,7 @@
 #include "core/cmdline.h"
 #include "core/files/xmap.h"
 #include "core/globals.h"
+#include "core/util/pow2.h"
 #include "draw/render_state.h"
 #include "draw/tex_units.h"
 #include "draw/tman.h"
@@ -26,12 +27,6 @@ alignas(16) static unsigned char scratch_array_temp_storage[TEX_max_image_bytes]
 unsigned char* scratch_array_temp = scratch_array_temp_storage;
 
 namespace {
-
-int pow2_at_least(int v) {
-  int p = 1;
-  while (p < v) p <<= 1;
-  return p;
-}
 
 bool is_pow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
 

@@ -4,19 +4,10 @@
 
 #include <cstring>
 
+#include "core/util/pow2.h"
 #include "draw/tman.h"
 #include "installer/builtin_images.h"
 #include "TEX/image_desc.h"
-
-namespace {
-
-int pow2_at_least(int v) {
-  int p = 1;
-  while (p < v) p <<= 1;
-  return p;
-}
-
-}  // namespace
 
 void stage_builtin_image(const builtin_image& image) {
   // The loader uploads whole texture rows from the staging buffer, so each

@@ -11,6 +11,7 @@
 
 #include "core/clock.h"
 #include "core/globals.h"
+#include "Files/errors.h"
 #include "Files/io_utils.h"
 #include "net/http.h"
 #include "Sockets/PCSBSocket.h"
@@ -92,7 +93,7 @@ down_class::down_class(const char* server, uint16_t port, const char* path, bool
     const unsigned char* b = reinterpret_cast<const unsigned char*>(&addr);
     xer << "Translated server " << server << " to IP addy: " << int(b[0]) << "." << int(b[1]) << "."
         << int(b[2]) << "." << int(b[3]) << " and port = " << port << "\n";
-    error = 20011;
+    error = kNetServerNotFound;
     return;
   }
 
@@ -280,5 +281,5 @@ bool down_class::IsErr() const {
 int down_class::GetOSErr() const {
   if (error != 0) return error;
   if (sock) return sock->GetOSError();
-  return 20009;
+  return kNetNoConnection;
 }

@@ -22,10 +22,15 @@ EOF
   exit 2
 fi
 
-nginx=$(command -v nginx || echo /usr/sbin/nginx)
-[ -x "$nginx" ] || { echo "demo: nginx is missing (tools/setup.sh installs it)" >&2; exit 1; }
+# The end-to-end tests' helpers: the free port, nginx's start and its wait.
+. "$src/tests/support/e2e_lib.sh"
+fail() {
+  echo "demo: $*" >&2
+  exit 1
+}
+command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || fail "nginx is missing (tools/setup.sh installs it)"
 for program in nimbrel_installer nimbrel_builder; do
-  [ -x "$build/$program" ] || { echo "demo: build first (make run does)" >&2; exit 1; }
+  [ -x "$build/$program" ] || fail "build first (make run does)"
 done
 
 demo="$build/demo"
@@ -33,10 +38,7 @@ version=Nimbrel_Demo
 rm -rf "$demo"
 mkdir -p "$demo/www/sets" "$demo/sets" "$demo/config" "$demo/tmp" "$demo/Nimbrel"
 addr=127.0.0.1
-port=$(python3 -c 'import socket
-s = socket.socket()
-s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])')
+port=$(free_port "$addr")
 
 # [SECTION] The demo mirror: the builder's set of a small master copy (the
 # one the builder's tests use) with scenery blobs big enough to watch arrive.
@@ -53,33 +55,16 @@ ln -s "$(find "$demo/sets" -mindepth 1 -maxdepth 1 -type d)" "$demo/www/sets/$ve
 printf 'I\n820 version\nSERVERS\n\nFINAL %s\nSERVER %s:%s\n/sets/\nThe demo mirror on this machine\nENDOFLIST\n' \
   "$version" "$addr" "$port" >"$demo/www/serverlist.txt"
 
-# [SECTION] nginx, slowed down enough that the install can be watched
-cat >"$demo/nginx.conf" <<EOF
-daemon off;
-master_process off;
-pid $demo/nginx.pid;
-error_log $demo/nginx-error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  client_body_temp_path $demo/body;
-  proxy_temp_path $demo/proxy;
-  default_type application/octet-stream;
-  server {
+# [SECTION] nginx, slowed down enough that the install can be watched; its
+# files (and its log of requests) go beside the demo's.
+work=$demo
+nginx_pid=""
+trap '[ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null || true' EXIT
+start_nginx "  server {
     listen $addr:$port;
     root $demo/www;
     location /sets/ { limit_rate 300k; }
-  }
-}
-EOF
-"$nginx" -p "$demo" -e "$demo/nginx-error.log" -c "$demo/nginx.conf" &
-nginx_pid=$!
-trap 'kill "$nginx_pid" 2>/dev/null; wait "$nginx_pid" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  python3 -c "import socket; socket.create_connection(('$addr', $port), 1)" 2>/dev/null && break
-  kill -0 "$nginx_pid" 2>/dev/null || { cat "$demo/nginx-error.log" >&2; exit 1; }
-  sleep 0.1
-done
+  }" "$addr:$port"
 
 echo "demo: a mirror of $version at http://$addr:$port/, installing into $demo/Nimbrel"
 echo "demo: click INSTALL, then AGREE; QUIT ends the demo."

@@ -1,6 +1,13 @@
 // The crash handler and its stack walk. Everything reachable from the signal
 // handler uses open/write/read/close and stack buffers only: the C library's
 // stream functions and the allocator may be the very thing that crashed.
+//
+// Contents
+//   [SECTION] Signal-safe output
+//   [SECTION] Memory map walk (/proc/self/maps, read without allocating)
+//   [SECTION] Symbols and the stack walk
+//   [SECTION] Memory helpers
+//   [SECTION] The handler
 #include "core/memory/crash.h"
 
 #include <dlfcn.h>
@@ -158,11 +165,15 @@ int valid_range(uintptr_t start, size_t count, int read, int write, uintptr_t* r
   return 0;
 }
 
-int g_crashing = 0;
-
-// The main thread's alternate signal stack; other threads get their own
-// when the thread layer starts them.
-alignas(16) char g_main_alt_stack[65536];
+// The crash handler's state. Nothing resets it: the first fault ends the
+// process, and the stack is the system's once it was handed over.
+struct crash_state {
+  int crashing = 0;  // set by the first thread to fault
+  // The main thread's alternate signal stack; other threads get their own
+  // when the thread layer starts them.
+  alignas(16) char main_alt_stack[65536];
+};
+crash_state g_crash;
 
 }  // namespace
 
@@ -302,7 +313,7 @@ bool UTL_sanitizer_owns_signals() {
 
 void fatal_signal_handler(int sig, siginfo_t* info, void* context) {
   // A second thread faulting meanwhile waits for the first one's abort.
-  if (__atomic_exchange_n(&g_crashing, 1, __ATOMIC_SEQ_CST)) {
+  if (__atomic_exchange_n(&g_crash.crashing, 1, __ATOMIC_SEQ_CST)) {
     for (;;) pause();
   }
   int fd = UTL_open_regular("crash_log.txt", O_WRONLY | O_CREAT | O_APPEND, 0644);
@@ -366,8 +377,8 @@ void UTL_debug_init() {
   signal(SIGPIPE, SIG_IGN);
   if (UTL_sanitizer_owns_signals()) return;
   stack_t ss{};
-  ss.ss_sp = g_main_alt_stack;
-  ss.ss_size = sizeof g_main_alt_stack;
+  ss.ss_sp = g_crash.main_alt_stack;
+  ss.ss_size = sizeof g_crash.main_alt_stack;
   sigaltstack(&ss, nullptr);
   struct sigaction sa {};
   sa.sa_sigaction = fatal_signal_handler;

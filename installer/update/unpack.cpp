@@ -90,7 +90,7 @@ std::string unpacked_problem(const std::string& file, const std::string& folder_
 
 // Codes of the file system (a full disk, no permission) are ours to report;
 // everything else came from the archive.
-bool local_failure(int code) { return code > 0 && code < 20000; }
+bool local_failure(int code) { return is_posix_error(code); }
 
 // [SECTION] Making way
 

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/globals.h"
+#include "Files/errors.h"
 #include "Files/io_utils.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
@@ -68,8 +69,8 @@ TEST_F(DigestTest, LinkIsDigestedByItsText) {
 
 TEST_F(DigestTest, UnreadableFileLeavesSignatureAlone) {
   std::string sig = "previous";
-  EXPECT_EQ(calc_file_md5(dir + "missing", sig), 20006);
-  EXPECT_EQ(calc_file_md5(dir, sig), 20006);
+  EXPECT_EQ(calc_file_md5(dir + "missing", sig), kFileCannotOpen);
+  EXPECT_EQ(calc_file_md5(dir, sig), kFileCannotOpen);
   EXPECT_EQ(sig, "previous");
 }
 
@@ -125,10 +126,10 @@ TEST_F(DigestTest, LargeAddressAware) {
   } cases[] = {
       {"prog.exe", program, 0, flagged},
       {"flagged.exe", flagged, 0, flagged},  // a second pass changes nothing
-      {"readme.txt", std::string(100, 'x'), 20013, std::string(100, 'x')},
-      {"dos.exe", windows_program(0x80, false, 0), 20014, windows_program(0x80, false, 0)},
-      {"short.exe", "MZ", 5, "MZ"},
-      {"cut.exe", program.substr(0, 0x80 + 10), 5, program.substr(0, 0x80 + 10)},
+      {"readme.txt", std::string(100, 'x'), kExeNotDos, std::string(100, 'x')},
+      {"dos.exe", windows_program(0x80, false, 0), kExeNotPe, windows_program(0x80, false, 0)},
+      {"short.exe", "MZ", EIO, "MZ"},
+      {"cut.exe", program.substr(0, 0x80 + 10), EIO, program.substr(0, 0x80 + 10)},
   };
   for (const Case& c : cases) {
     write_file(dir + c.name, c.bytes);
@@ -149,8 +150,8 @@ TEST_F(DigestTest, LoadBundleByFilename) {
   EXPECT_NE(dlsym(handle, "glGetString"), nullptr);
   dlclose(handle);
   EXPECT_EQ(load_bundle_by_filename("OpenGL.framework", 1, nullptr), 0);
-  EXPECT_EQ(load_bundle_by_filename("Nothing.framework", 0, &handle), -43);
-  EXPECT_EQ(load_bundle_by_filename("libnimbrel-absent.so.1", 0, &handle), -37);
+  EXPECT_EQ(load_bundle_by_filename("Nothing.framework", 0, &handle), kMacFileNotFound);
+  EXPECT_EQ(load_bundle_by_filename("libnimbrel-absent.so.1", 0, &handle), kMacBadName);
   EXPECT_EXIT(load_bundle_by_filename("Nothing.framework", 1, nullptr),
               ::testing::ExitedWithCode(1), "Could not find bundle in frameworks folder");
   EXPECT_EXIT(load_bundle_by_filename("libnimbrel-absent.so.1", 1, nullptr),

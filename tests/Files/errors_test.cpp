@@ -41,6 +41,43 @@ TEST(ErrorStr, CodesWithoutARowGiveTheFallbackText) {
     EXPECT_EQ(error_str(code), "Unknown error occurred (" + std::to_string(code) + ")");
 }
 
+// Logs, alerts and older callers show the numbers: a name never changes its value.
+TEST(ErrorStr, NamedCodesKeepTheirNumbers) {
+  const struct {
+    file_result name;
+    int value;
+  } cases[] = {
+      {kFileOk, 0},
+      {kZipCannotOpen, 20001},
+      {kZipCannotRead, 20002},
+      {kZipCannotCreate, 20003},
+      {kZipCannotWrite, 20004},
+      {kZipForkTooLarge, 20005},
+      {kFileCannotOpen, 20006},
+      {kNetReconnectError, 20007},
+      {kNetBadState, 20008},
+      {kNetNoConnection, 20009},
+      {kNetCannotWriteFile, 20010},
+      {kNetServerNotFound, 20011},
+      {kZipBadForkHeader, 20012},
+      {kExeNotDos, 20013},
+      {kExeNotPe, 20014},
+      {kMacBadName, -37},
+      {kMacFileNotFound, -43},
+      {kMacDuplicateName, -48},
+      {kZipBadEntryName, -37},
+      {kZipBadArchive, -103},
+  };
+  for (const auto& c : cases) EXPECT_EQ(static_cast<int>(c.name), c.value);
+  EXPECT_EQ(error_str(kZipBadEntryName), "bad name");
+  EXPECT_EQ(error_str(kMacDuplicateName), "duplicate file name");
+  // A POSIX code passes on unchanged; the program's own codes are not POSIX ones.
+  EXPECT_EQ(static_cast<int>(pass_on(ENOSPC)), ENOSPC);
+  for (int code : {EPERM, ENOSPC, EILSEQ, 19999}) EXPECT_TRUE(is_posix_error(code)) << code;
+  for (int code : {0, -1, 20000, int(kZipCannotOpen), int(kNetServerNotFound), int(kMacBadName)})
+    EXPECT_FALSE(is_posix_error(code)) << code;
+}
+
 TEST(ErrorStr, TableHasUniqueCodesAndEndsWithTheEmptyRow) {
   std::set<int> codes;
   int rows = 0;

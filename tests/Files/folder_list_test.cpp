@@ -45,9 +45,9 @@ TEST_F(FolderListTest, ModesFilterTheExampleFolder) {
   file(".hidden.txt");
   folder("c");
   const std::pair<int, const char*> cases[] = {
-      {0, "A.png:2 b.txt:19 c:1"},
+      {list_every_kind, "A.png:2 b.txt:19 c:1"},
       {19, "b.txt:19 c:1"},
-      {12, "A.png:2 c:1"},
+      {list_panel_images, "A.png:2 c:1"},
       {7, "c:1"},
   };
   for (const auto& c : cases) EXPECT_EQ(list(c.first), c.second) << "mode " << c.first;
@@ -56,7 +56,7 @@ TEST_F(FolderListTest, ModesFilterTheExampleFolder) {
 TEST_F(FolderListTest, OrderIgnoresCaseAndBreaksTiesByBytes) {
   for (const char* name : {"c", "B", "a", "A", "ab", "\xc3\xa9t\xc3\xa9", "Ab"}) file(name);
   // Bytes of 128 and above sort first; "A" and "a" both exist on Linux.
-  EXPECT_EQ(list(0), "\xc3\xa9t\xc3\xa9:0 A:0 a:0 Ab:0 ab:0 B:0 c:0");
+  EXPECT_EQ(list(list_every_kind), "\xc3\xa9t\xc3\xa9:0 A:0 a:0 Ab:0 ab:0 B:0 c:0");
 }
 
 TEST_F(FolderListTest, ExtensionsDecideKindsForFilesAndFolders) {
@@ -79,43 +79,47 @@ TEST_F(FolderListTest, LinkToFolderIsNoFolder) {
 TEST_F(FolderListTest, PanelImagesAreDroppedInImageMode) {
   const std::string folder_path = "Resources/bitmaps/cockpit/";
   int kind = 0;
-  EXPECT_EQ(opensave_takeit("Resources/bitmaps/COCKPIT/-panels-/", "panel.png", 12, kind), 0);
+  EXPECT_EQ(
+      opensave_takeit("Resources/bitmaps/COCKPIT/-panels-/", "panel.png", list_panel_images, kind),
+      0);
   for (const char* name : {"gauge-1.png", "gauge-4.BMP"}) {
     kind = 0;
-    EXPECT_EQ(opensave_takeit(folder_path, name, 12, kind), 0) << name;
+    EXPECT_EQ(opensave_takeit(folder_path, name, list_panel_images, kind), 0) << name;
   }
   kind = 0;
-  EXPECT_EQ(opensave_takeit(folder_path, "gauge-5.png", 12, kind), 1);
+  EXPECT_EQ(opensave_takeit(folder_path, "gauge-5.png", list_panel_images, kind), 1);
   EXPECT_EQ(kind, 2);
   kind = 0;
-  EXPECT_EQ(opensave_takeit(folder_path, "gauge-1.png", 0, kind), 1);
+  EXPECT_EQ(opensave_takeit(folder_path, "gauge-1.png", list_every_kind, kind), 1);
 }
 
 TEST_F(FolderListTest, MissingFolderListsNothing) {
   std::vector<std::string> names{"stale"};
   std::vector<int> kinds{1};
-  EXPECT_EQ(opensave_getitems(dir + "nowhere/", 0, names, kinds), 0);
+  EXPECT_EQ(opensave_getitems(dir + "nowhere/", list_every_kind, names, kinds), 0);
   EXPECT_TRUE(names.empty());
   EXPECT_TRUE(kinds.empty());
 }
 
 TEST_F(FolderListTest, CommandModesListCommandPaths) {
+  commands_reset();
   cmnd.add_cmd("view/zoom/in", "Zoom in");
   cmnd.add_cmd("view/zoom/out", "Zoom out");
   cmnd.add_cmd("view/reset", "Reset");
   std::vector<std::string> names;
   std::vector<int> kinds;
-  ASSERT_EQ(opensave_getitems("view/", 21, names, kinds), 2);
+  ASSERT_EQ(opensave_getitems("view/", list_command_paths, names, kinds), 2);
   EXPECT_EQ(names, (std::vector<std::string>{"reset", "zoom"}));
   EXPECT_EQ(kinds, (std::vector<int>{0, 1}));
-  EXPECT_EQ(opensave_getitems("view/", 20, names, kinds), 0);
+  EXPECT_EQ(opensave_getitems("view/", list_nothing, names, kinds), 0);
+  commands_reset();
 }
 
 TEST(FolderListDeathTest, PathWithoutTrailingSlashIsFatal) {
   std::vector<std::string> names;
   std::vector<int> kinds;
-  EXPECT_EXIT(opensave_getitems("some/folder", 0, names, kinds), ::testing::ExitedWithCode(1),
-              "Working path does not appear to be a directory!");
+  EXPECT_EXIT(opensave_getitems("some/folder", list_every_kind, names, kinds),
+              ::testing::ExitedWithCode(1), "Working path does not appear to be a directory!");
 }
 
 }  // namespace

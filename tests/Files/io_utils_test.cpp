@@ -28,8 +28,7 @@ class IoUtilsTest : public testing_support::TempFolderTest {
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     g_case_sensitive = 0;
-    sErrFile = "";
-    sErrLine = -1;
+    io_utils_reset();
     ASSERT_EQ(mkdir((dir + "real").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dir + "real/Sub").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dir + "empty").c_str(), 0755), 0);
@@ -95,9 +94,9 @@ TEST_F(IoUtilsTest, FifosAreNeverWaitedOn) {
   xmap_class map(fifo.c_str());
   EXPECT_EQ(map.map_begin, nullptr);
   std::string md5;
-  EXPECT_EQ(calc_file_md5(fifo, md5), 20006);
+  EXPECT_EQ(calc_file_md5(fifo, md5), kFileCannotOpen);
   EXPECT_EQ(make_file_large_address_aware(fifo), ENXIO);
-  EXPECT_EQ(file_to_zip(fifo, dir + "fifo.zip"), 20006);
+  EXPECT_EQ(file_to_zip(fifo, dir + "fifo.zip"), kFileCannotOpen);
   unsigned char* fork = nullptr;
   size_t fork_length = 1;
   unsigned char finder[16];
@@ -131,13 +130,13 @@ TEST_F(IoUtilsTest, MakeAndRename) {
   EXPECT_GT(sErrLine, 0);
   struct Code {
     int code, shown;
-  } codes[] = {{0, 0}, {17, 0}, {-48, 0}, {ENOENT, 1}, {EACCES, 1}};
+  } codes[] = {{0, 0}, {EEXIST, 0}, {kMacDuplicateName, 0}, {ENOENT, 1}, {EACCES, 1}};
   for (const Code& c : codes) EXPECT_EQ(show_make_dir_err(c.code), c.shown) << c.code;
 
   EXPECT_EQ(rename_file(dir + "real/", "file.txt", "renamed.txt"), 0);
   EXPECT_EQ(file_exists(dir + "real/renamed.txt"), 1);
   EXPECT_EQ(file_exists(dir + "real/file.txt"), 0);
-  sErrLine = -1;
+  io_utils_reset();
   EXPECT_EQ(rename_file(dir + "real/", "file.txt", "again.txt"), ENOENT);
   EXPECT_GT(sErrLine, 0);
 }
@@ -186,7 +185,7 @@ TEST_F(IoUtilsTest, FileReferences) {
   EXPECT_EQ(ref.path, canon + "real/file.txt");
   EXPECT_EQ(FilePathToFSRefAndName((dir + "to_file").c_str(), &ref, nullptr), 0);
   EXPECT_EQ(ref.path, canon + "to_file");
-  EXPECT_EQ(FilePathToFSRefAndName((dir + "missing").c_str(), &ref, nullptr), -43);
+  EXPECT_EQ(FilePathToFSRefAndName((dir + "missing").c_str(), &ref, nullptr), kMacFileNotFound);
 
   // With a name record the object may be new: the reference is its folder.
   HFSUniStr255 name;
@@ -194,7 +193,7 @@ TEST_F(IoUtilsTest, FileReferences) {
   EXPECT_EQ(ref.path, canon + "to_real");  // the folder's own link is kept too
   std::string leaf(name.unicode, name.unicode + name.length);
   EXPECT_EQ(leaf, "new file/");
-  EXPECT_EQ(FilePathToFSRefAndName((dir + "nofolder/new").c_str(), &ref, &name), -43);
+  EXPECT_EQ(FilePathToFSRefAndName((dir + "nofolder/new").c_str(), &ref, &name), kMacFileNotFound);
 
   FSSpec file_spec;
   std::string back;
@@ -207,7 +206,7 @@ TEST_F(IoUtilsTest, FileReferences) {
   write_file(dir + "a:c", "");
   EXPECT_EQ(FilePathToFSSpec((dir + "a:b::c").c_str(), file_spec), 0);
   EXPECT_EQ(file_spec.path, canon + "a:c");
-  EXPECT_EQ(FilePathToFSSpec((dir + "missing").c_str(), file_spec), -43);
+  EXPECT_EQ(FilePathToFSSpec((dir + "missing").c_str(), file_spec), kMacFileNotFound);
 }
 
 TEST_F(IoUtilsTest, NativePathForm) {

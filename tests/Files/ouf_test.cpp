@@ -17,6 +17,14 @@ namespace {
 class OufTest : public testing_support::TempFolderTest {
  protected:
   OufTest() : TempFolderTest("ouf", with_log) {}
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    ouf_reset();
+  }
+  void TearDown() override {
+    ouf_reset();
+    TempFolderTest::TearDown();
+  }
 };
 
 TEST_F(OufTest, ExtensionIsLowerCased) {

@@ -18,13 +18,10 @@ class SceneryFolderTest : public testing_support::TempFolderTest {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
     ASSERT_EQ(chdir(dir.c_str()), 0);
-    DSF_ClearLibrary();
+    DSF_ResetLibrary();
   }
   void TearDown() override {
-    DSF_ClearLibrary();
-    scenery_packages.clear();
-    package_problems.clear();
-    package_is_custom.clear();
+    DSF_ResetLibrary();
     EXPECT_EQ(chdir(old_cwd_), 0);
     TempFolderTest::TearDown();
   }

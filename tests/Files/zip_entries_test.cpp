@@ -43,9 +43,9 @@ TEST_F(ZipEntries, NamesSizesLinksAndFolders) {
 TEST_F(ZipEntries, NoArchiveAndTooManyEntries) {
   std::vector<zip_entry_info> entries(1);
   write_file(dir + "not.zip", "<html>not an archive</html>");
-  EXPECT_EQ(zip_list_entries(dir + "not.zip", entries), 20001);
+  EXPECT_EQ(zip_list_entries(dir + "not.zip", entries), kZipCannotOpen);
   EXPECT_TRUE(entries.empty());
-  EXPECT_EQ(zip_list_entries(dir + "missing.zip", entries), 20001);
+  EXPECT_EQ(zip_list_entries(dir + "missing.zip", entries), kZipCannotOpen);
   run_command("cd '" + dir +
               "' && python3 -c \"import zipfile\nz = zipfile.ZipFile('many.zip', 'w')\n"
               "for i in range(5): z.writestr('f%d' % i, 'x')\nz.close()\"");
@@ -67,16 +67,17 @@ TEST_F(ZipEntries, OnlyTheOneExpectedFileIsUnpacked) {
   } cases[] = {
       {"[('directory.txt', 'x' * 100)]", "directory.txt", 0, "directory.txt\n"},
       {"[('installer', 'x' * 100)]", "", 0, "directory.txt\ninstaller\n"},
-      {"[('directory.txt', 'x' * 101)]", "directory.txt", 20002, ""},
-      {"[('dir.txt', 'x')]", "directory.txt", 20002, ""},
-      {"[('directory.txt', 'x'), ('other', 'y')]", "directory.txt", 20002, ""},
-      {"[('directory.txt', 'x'), ('__MACOSX/._directory.txt', 'y')]", "directory.txt", 20002, ""},
-      {"[('sub/directory.txt', 'x')]", "directory.txt", 20002, ""},
-      {"[('sub/installer', 'x')]", "", 20002, "directory.txt\n"},
-      {"[('directory.txt/', '')]", "directory.txt", 20002, ""},
-      {"[(link('directory.txt'), 'elsewhere')]", "directory.txt", 20002, ""},
-      {"[(link('installer'), '/bin/sh')]", "", 20002, "directory.txt\n"},
-      {"[]", "directory.txt", 20001, ""},  // no entry: minizip opens no archive
+      {"[('directory.txt', 'x' * 101)]", "directory.txt", kZipCannotRead, ""},
+      {"[('dir.txt', 'x')]", "directory.txt", kZipCannotRead, ""},
+      {"[('directory.txt', 'x'), ('other', 'y')]", "directory.txt", kZipCannotRead, ""},
+      {"[('directory.txt', 'x'), ('__MACOSX/._directory.txt', 'y')]", "directory.txt",
+       kZipCannotRead, ""},
+      {"[('sub/directory.txt', 'x')]", "directory.txt", kZipCannotRead, ""},
+      {"[('sub/installer', 'x')]", "", kZipCannotRead, "directory.txt\n"},
+      {"[('directory.txt/', '')]", "directory.txt", kZipCannotRead, ""},
+      {"[(link('directory.txt'), 'elsewhere')]", "directory.txt", kZipCannotRead, ""},
+      {"[(link('installer'), '/bin/sh')]", "", kZipCannotRead, "directory.txt\n"},
+      {"[]", "directory.txt", kZipCannotOpen, ""},  // no entry: minizip opens no archive
   };
   std::string script =
       "import zipfile\n"
@@ -102,7 +103,7 @@ TEST_F(ZipEntries, OnlyTheOneExpectedFileIsUnpacked) {
   }
   write_file(dir + "not.zip", "<html>a captive portal</html>");
   std::string name = "directory.txt";
-  EXPECT_EQ(zip_unpack_single(dir + "not.zip", dir + "out/", &name, 100), 20001);
+  EXPECT_EQ(zip_unpack_single(dir + "not.zip", dir + "out/", &name, 100), kZipCannotOpen);
 }
 
 }  // namespace

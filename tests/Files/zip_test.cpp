@@ -162,7 +162,7 @@ TEST_F(ZipTest, PackedEmptyFileAndMissingSource) {
                "i[0].file_size)\n"),
             "1 empty 0\n");
 
-  EXPECT_EQ(file_to_zip(dir + "src/nothing", dir + "nothing.zip"), -43);
+  EXPECT_EQ(file_to_zip(dir + "src/nothing", dir + "nothing.zip"), kMacFileNotFound);
   EXPECT_NE(log().find("file_to_zip failed with error -43.\nfile = "), std::string::npos);
 }
 
@@ -409,15 +409,17 @@ TEST_F(ZipTest, CraftedArchivesAreRefusedOrReadAsExpected) {
        kZipBadEntryName, "._evil"},
       {"256-byte name", "w('n' * 256, b'x')", kZipBadEntryName, ""},
       {"255-byte name", "w('n' * 255, b'x')", 0, ""},
-      {"no folder entry", "w('nodir/file', b'x')", 2, ""},
+      {"no folder entry", "w('nodir/file', b'x')", ENOENT, ""},
       {"short AppleDouble", "w('f', b'x')\nw('__MACOSX/._f', b'\\x00\\x05\\x16\\x07\\x00\\x02')",
-       20012, ""},
-      {"bad magic", "w('f', b'x')\nw('__MACOSX/._f', ad(0, [], magic=b'ABCD'))", 20012, ""},
-      {"lying count", "w('f', b'x')\nw('__MACOSX/._f', ad(3, [(2, 50, 1)]))", 20012, ""},
+       kZipBadForkHeader, ""},
+      {"bad magic", "w('f', b'x')\nw('__MACOSX/._f', ad(0, [], magic=b'ABCD'))", kZipBadForkHeader,
+       ""},
+      {"lying count", "w('f', b'x')\nw('__MACOSX/._f', ad(3, [(2, 50, 1)]))", kZipBadForkHeader,
+       ""},
       {"lying fork length", "w('f', b'x')\nw('__MACOSX/._f', ad(1, [(2, 38, 4000)], b'abc'))",
-       20012, ""},
+       kZipBadForkHeader, ""},
       {"wrapping offset", "w('f', b'x')\nw('__MACOSX/._f', ad(1, [(2, 0xffffffff, 2)], b'abc'))",
-       20012, ""},
+       kZipBadForkHeader, ""},
       {"fork for a missing file", "w('__MACOSX/._ghost', ad(1, [(2, 38, 3)], b'abc'))", 0,
        "out/ghost"},
       {"macosx folder entry", "w('__MACOSX/', b'', attr=0o40755 << 16)\nw('f', b'x')", 0,
@@ -427,33 +429,33 @@ TEST_F(ZipTest, CraftedArchivesAreRefusedOrReadAsExpected) {
       {"empty entries", "w('e1', b'')\nw('e2', b'', method=zipfile.ZIP_STORED)", 0, ""},
       {"declares less than inflates",
        "w('f', b'A' * 100)\nz.close()\nimport zlib\npatch(0, crc=zlib.crc32(b'A' * 50), usize=50)",
-       20002, "out/f"},
+       kZipCannotRead, "out/f"},
       {"stored, declares less",
        "w('f', b'A' * 100, method=zipfile.ZIP_STORED)\nz.close()\nimport zlib\n"
        "patch(0, crc=zlib.crc32(b'A' * 50), usize=50)",
-       20002, "out/f"},
-      {"declares more than inflates", "w('f', b'A' * 100)\nz.close()\npatch(0, usize=200)", 20002,
-       "out/f"},
+       kZipCannotRead, "out/f"},
+      {"declares more than inflates", "w('f', b'A' * 100)\nz.close()\npatch(0, usize=200)",
+       kZipCannotRead, "out/f"},
       {"method we do not inflate",
-       "w('f', b'plain', method=zipfile.ZIP_STORED)\nz.close()\npatch(0, method=12)", -103,
-       "out/f"},
+       "w('f', b'plain', method=zipfile.ZIP_STORED)\nz.close()\npatch(0, method=12)",
+       kZipBadArchive, "out/f"},
       {"link as long as a path", "w('lnk', b'a' * 4096, attr=0o120777 << 16)", ENAMETOOLONG,
        "out/lnk"},
       {"link declaring 2 GB",
        "w('lnk', b'target', attr=0o120777 << 16)\nz.close()\npatch(0, usize=0x7fffffff)",
        ENAMETOOLONG, "out/lnk"},
       {"link with a NUL", "w('lnk', b'a\\x00b', attr=0o120777 << 16)", kZipBadEntryName, "out/lnk"},
-      {"fork past the bound", "w('f', b'x')\nw('__MACOSX/._f', bytes((17 << 20) + 1))", 20012,
-       "out/._f"},
+      {"fork past the bound", "w('f', b'x')\nw('__MACOSX/._f', bytes((17 << 20) + 1))",
+       kZipBadForkHeader, "out/._f"},
       {"fork declaring 1 GB",
        "w('f', b'x')\nw('__MACOSX/._f', ad(1, [(2, 38, 3)], b'abc'))\nz.close()\n"
        "patch(1, usize=1 << 30)",
-       20012, "out/._f"},
+       kZipBadForkHeader, "out/._f"},
       {"corrupt stored byte",
        "w('f', b'HELLO-CRC-TEST', method=zipfile.ZIP_STORED)\nz.close()\n"
        "d = open('c.zip', 'rb').read().replace(b'HELLO-CRC', b'HELLO-CRX')\n"
        "open('c.zip', 'wb').write(d)",
-       -105, ""},
+       UNZ_CRCERROR, ""},
   };
   for (const crafted_case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -473,7 +475,7 @@ TEST_F(ZipTest, DamagedEntryLeavesTheOldTargetAndNoStrayFile) {
      "d = open('c.zip', 'rb').read().replace(b'NEW-CONTENT-NEW', b'NEW-CONTENT-BAD', 1)\n"
      "open('c.zip', 'wb').write(d)\n");
   write_file(dir + "out/f", "old and precious");
-  EXPECT_EQ(zip_to_file(dir + "c.zip", dir + "out/"), -105);
+  EXPECT_EQ(zip_to_file(dir + "c.zip", dir + "out/"), UNZ_CRCERROR);
   EXPECT_EQ(read_file(dir + "out/f"), "old and precious");
   EXPECT_EQ(sh("ls -A out"), "f\n");
 }
@@ -508,8 +510,8 @@ TEST_F(ZipTest, AttributesFromDosHostsKeepDefaultMode) {
   EXPECT_GE(zero.st_mtime, before - 2);
 }
 
-TEST_F(ZipTest, MissingArchiveLogsAndReturns20001) {
-  EXPECT_EQ(zip_to_file(dir + "none.zip", dir + "out/"), 20001);
+TEST_F(ZipTest, MissingArchiveLogsAndReturnsCannotOpen) {
+  EXPECT_EQ(zip_to_file(dir + "none.zip", dir + "out/"), kZipCannotOpen);
   std::string text = log();
   std::string path = dir + "none.zip";
   EXPECT_NE(text.find("OK I am about to report that I could not open a zip file for extraction!\n"

@@ -134,6 +134,7 @@ TEST(CmdlineDeathTest, HelpPrintsTheUsageAndExitsZero) {
 }
 
 TEST(CmdlineDeathTest, CmndsListsTheCommandTableAndExitsZero) {
+  commands_reset();
   cmnd.add_cmd("sim/view/forward", "Look forward.");
   cmnd.add_cmd("sim/view/left", "Look left.");
   cmnd.add_cmd("sim/engines/throttle_up", "Throttle up.");
@@ -153,6 +154,7 @@ TEST(CmdlineDeathTest, CmndsListsTheCommandTableAndExitsZero) {
   // "--cmnds" wins over "--help".
   EXPECT_EQ(run_exiting({"nimbrel_installer", "--help", "--cmnds=sim/view/"}, "cmdline-both"),
             "forward\nleft\n");
+  commands_reset();
 }
 
 }  // namespace

@@ -36,9 +36,15 @@ class PrefsTest : public testing_support::TempFolderTest {
     prf = config + "Nimbrel Installer.prf";
     cmdline.clear();
     reset_settings();
+    prefs_reset();
     // The keys as the installer and the shell register them at start-up.
     APP_register_prefs();
     PLAT_install_hooks();
+  }
+  void TearDown() override {
+    prefs_reset();
+    cmdline.clear();
+    TempFolderTest::TearDown();
   }
   // Every setting the installer's file holds, back to its default.
   static void reset_settings() {

@@ -113,7 +113,9 @@ http {
 $servers
 }
 CONF
-  nginx -p "$work" -e "$work/nginx-error.log" -c "$work/nginx.conf" >"$work/nginx.out" 2>&1 &
+  # Outside root's PATH nginx still sits in /usr/sbin.
+  "$(command -v nginx || echo /usr/sbin/nginx)" -p "$work" -e "$work/nginx-error.log" \
+    -c "$work/nginx.conf" >"$work/nginx.out" 2>&1 &
   nginx_pid=$!
   for door in "$@"; do
     wait_until 10 curl -s -o /dev/null "http://$door/" ||
