@@ -1,6 +1,11 @@
 // The capability probe behind glExt: the implementation's strings and limits,
 // the driver rules and command-line switches that turn capabilities off, and
 // the extension entry points looked up by name.
+//
+// Contents
+//   [SECTION] Helpers
+//   [SECTION] Version and entry points
+//   [SECTION] The capability probe
 #include "OGL/extensions.h"
 
 #include <dlfcn.h>
@@ -32,6 +37,12 @@ void* lookup_in_bundle(const char* name) {
 // no version here they could apply to, so the query reports failure and
 // none of them applies.
 bool os_version_query(int* /*version*/) { return false; }
+constexpr int kOsVersionLast10_3 = 0x103F;
+constexpr int kOsVersion10_4_8 = 0x1048;
+
+// A fragment-program limit this low marks the first generation of shader
+// hardware.
+constexpr GLint kFirstGenMaxInstructions = 99;
 
 bool has(const char* haystack, const char* name) { return std::strstr(haystack, name) != nullptr; }
 
@@ -53,6 +64,16 @@ const char* gl_string(GLenum which) {
     flag = 0;                                                   \
   }
 
+// The versions known by their first three characters.
+constexpr struct {
+  const char* text;
+  int number;
+} kKnown[] = {{"1.1", 110}, {"1.2", 120}, {"1.3", 130}, {"1.4", 140},
+              {"1.5", 150}, {"2.0", 200}, {"2.1", 210}};
+
+// The renderer names of software renderers.
+constexpr const char* kSoftware[] = {"GENERIC", "Generic", "generic", "Mesa GLX Indirect"};
+
 // The maker's support address, derived from its web host.
 std::string support_address() {
   std::string host = web_host;
@@ -72,11 +93,6 @@ int OGL_version_number(const char* version) {
   if (!version) version = "";
   int major = 0, minor = 0;
   if (std::sscanf(version, "%d.%d", &major, &minor) == 2) return major * 100 + minor * 10;
-  static const struct {
-    const char* text;
-    int number;
-  } kKnown[] = {{"1.1", 110}, {"1.2", 120}, {"1.3", 130}, {"1.4", 140},
-                {"1.5", 150}, {"2.0", 200}, {"2.1", 210}};
   for (const auto& k : kKnown)
     if (std::strncmp(version, k.text, 3) == 0) return k.number;
   return 100;
@@ -90,18 +106,42 @@ int OGL_extensions::init_entry_points() {
 
 // [SECTION] The capability probe
 
+// The limits read for the report; a limit the probe does not read stays 0.
+struct OGL_extensions::probe_limits {
+  GLint fp_instr = 0, fp_alu = 0, fp_tex = 0, fp_indir = 0, vp_instr = 0;
+  GLint v_attribs = 0, v_uniforms = 0, varyings = 0, combined_units = 0, v_tex_units = 0;
+  GLint f_uniforms = 0;
+  const char* glsl_version = "n/a";
+  GLfloat point_range[2] = {0.0f, 0.0f};
+};
+
 void OGL_extensions::init_extensions() {
-  // Identification.
+  const int ver = identify();
+  read_extension_flags(ver);
+  apply_driver_rules();
+  look_up_entry_points();
+  apply_prerequisites();
+  probe_limits limits;
+  read_program_limits(limits);
+  read_glsl_limits(limits);
+  read_texture_limits(limits);
+  apply_command_line();
+  write_report(ver, limits);
+  // GLSL samples from every image unit, not only the fixed-function ones.
+  if (glsl_avail && ren.tex_image_units > ren.tex_units) ren.tex_units = ren.tex_image_units;
+  check_hardware(ver);
+}
+
+int OGL_extensions::identify() {
   ren.gl_vendor = gl_string(GL_VENDOR);
   ren.gl_renderer = gl_string(GL_RENDERER);
   ren.gl_version = gl_string(GL_VERSION);
   ren.gl_extensions = gl_string(GL_EXTENSIONS);
+  return OGL_version_number(ren.gl_version);
+}
+
+void OGL_extensions::read_extension_flags(int ver) {
   const char* ext = ren.gl_extensions;
-
-  // Version number.
-  const int ver = OGL_version_number(ren.gl_version);
-
-  // Flags from the version and the extension string.
   multitex_avail = ver >= 130 || has(ext, "GL_ARB_multitexture");
   tex_clamp_avail =
       ver >= 120 || has(ext, "GL_EXT_texture_edge_clamp") || has(ext, "GL_SGIS_texture_edge_clamp");
@@ -128,17 +168,19 @@ void OGL_extensions::init_extensions() {
   glsl_avail = ver >= 200 || has(ext, "GL_ARB_shading_language_100");
   framebuf_avail = has(ext, "GL_EXT_framebuffer_object");
   sblend_avail = has(ext, "GL_EXT_blend_func_separate") && has(ext, "GL_EXT_framebuffer_object");
+}
 
-  // Occlusion-query driver rules.
+void OGL_extensions::apply_driver_rules() {
+  // Occlusion queries.
   int os_version = 0;
   const bool os_known = os_version_query(&os_version);
-  if (occlude_avail && os_known && os_version <= 0x103F &&
+  if (occlude_avail && os_known && os_version <= kOsVersionLast10_3 &&
       has(ren.gl_renderer, "NVIDIA NV34MAP OpenGL Engine") && !has_opt("--use_pixel_counters")) {
     xer << "Disabling occlusion queries on OS X 10.3 for nVidia."
         << "\n";
     occlude_avail = 0;
   }
-  if (occlude_avail && os_known && os_version <= 0x1048 &&
+  if (occlude_avail && os_known && os_version <= kOsVersion10_4_8 &&
       has(ren.gl_renderer, "NVIDIA GeForce 7300 GT OpenGL Engine") &&
       !has_opt("--use_pixel_counters")) {
     xer << "Disabling occlusion queries on OS X 10.4 for nVidia 7300 GT on 10.4.8."
@@ -146,18 +188,19 @@ void OGL_extensions::init_extensions() {
     occlude_avail = 0;
   }
 
-  // GLSL driver rules.
+  // GLSL.
   if (glsl_avail) {
     if (has(ren.gl_renderer, "Intel GMA 950 OpenGL Engine") && !has_opt("--use_glsl")) {
       xer << "Disabling GLSL for GMA 950."
           << "\n";
       glsl_avail = 0;
-    } else if (has(ren.gl_vendor, "NVIDIA") && !has(ext, "GL_NV_fragment_program2")) {
+    } else if (has(ren.gl_vendor, "NVIDIA") && !has(ren.gl_extensions, "GL_NV_fragment_program2")) {
       first_gen_shaders = 1;
     }
   }
+}
 
-  // Entry points, group by group.
+void OGL_extensions::look_up_entry_points() {
   if (vbo_avail) {
     int& flag = vbo_avail;
     OGL_ENTRY_POINTS_VBO(OGL_LOOKUP_ENTRY_POINT)
@@ -205,45 +248,50 @@ void OGL_extensions::init_extensions() {
       OGL_LOOKUP_ENTRY_POINT(PFNGLBLENDFUNCSEPARATEEXTPROC, glBlendFuncSeparateEXT)
     }
   }
+}
 
-  // Prerequisites.
+void OGL_extensions::apply_prerequisites() {
   if (!vprog_avail) fprog_avail = 0;
   if (!shad_objs_avail) fshader_avail = vshader_avail = gshader_avail = 0;
   if (!vshader_avail || !fshader_avail) glsl_avail = 0;
+}
 
-  // Assembly-program limits.
-  GLint fp_instr = 0, fp_alu = 0, fp_tex = 0, fp_indir = 0, vp_instr = 0;
+void OGL_extensions::read_program_limits(probe_limits& l) {
   if (fprog_avail) {
-    glGetProgramivARB(0x8804, 0x88A3, &fp_instr);
-    glGetProgramivARB(0x8804, 0x880E, &fp_alu);
-    glGetProgramivARB(0x8804, 0x880F, &fp_tex);
-    glGetProgramivARB(0x8804, 0x8810, &fp_indir);
-    if (fp_instr == 0 && !has_opt("--use_fprogs")) fprog_avail = 0;
-    if (fp_instr <= 99) first_gen_shaders = 1;
+    glGetProgramivARB(GL_FRAGMENT_PROGRAM_ARB, GL_MAX_PROGRAM_NATIVE_INSTRUCTIONS_ARB, &l.fp_instr);
+    glGetProgramivARB(GL_FRAGMENT_PROGRAM_ARB, GL_MAX_PROGRAM_NATIVE_ALU_INSTRUCTIONS_ARB,
+                      &l.fp_alu);
+    glGetProgramivARB(GL_FRAGMENT_PROGRAM_ARB, GL_MAX_PROGRAM_NATIVE_TEX_INSTRUCTIONS_ARB,
+                      &l.fp_tex);
+    glGetProgramivARB(GL_FRAGMENT_PROGRAM_ARB, GL_MAX_PROGRAM_NATIVE_TEX_INDIRECTIONS_ARB,
+                      &l.fp_indir);
+    if (l.fp_instr == 0 && !has_opt("--use_fprogs")) fprog_avail = 0;
+    if (l.fp_instr <= kFirstGenMaxInstructions) first_gen_shaders = 1;
   }
   if (vprog_avail) {
-    glGetProgramivARB(0x8620, 0x88A3, &vp_instr);
-    if (vp_instr == 0 && !has_opt("--use_vprogs")) vprog_avail = 0;
+    glGetProgramivARB(GL_VERTEX_PROGRAM_ARB, GL_MAX_PROGRAM_NATIVE_INSTRUCTIONS_ARB, &l.vp_instr);
+    if (l.vp_instr == 0 && !has_opt("--use_vprogs")) vprog_avail = 0;
   }
+}
 
-  // GLSL limits, for the report only.
-  GLint v_attribs = 0, v_uniforms = 0, varyings = 0, combined_units = 0, v_tex_units = 0;
-  GLint f_uniforms = 0;
+// For the report only.
+void OGL_extensions::read_glsl_limits(probe_limits& l) {
   if (vshader_avail) {
-    glGetIntegerv(GL_MAX_VERTEX_ATTRIBS_ARB, &v_attribs);
-    glGetIntegerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS_ARB, &v_uniforms);
-    glGetIntegerv(GL_MAX_VARYING_FLOATS_ARB, &varyings);
-    glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS_ARB, &combined_units);
-    glGetIntegerv(GL_MAX_VERTEX_TEXTURE_IMAGE_UNITS_ARB, &v_tex_units);
+    glGetIntegerv(GL_MAX_VERTEX_ATTRIBS_ARB, &l.v_attribs);
+    glGetIntegerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS_ARB, &l.v_uniforms);
+    glGetIntegerv(GL_MAX_VARYING_FLOATS_ARB, &l.varyings);
+    glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS_ARB, &l.combined_units);
+    glGetIntegerv(GL_MAX_VERTEX_TEXTURE_IMAGE_UNITS_ARB, &l.v_tex_units);
   }
-  if (fshader_avail) glGetIntegerv(GL_MAX_FRAGMENT_UNIFORM_COMPONENTS_ARB, &f_uniforms);
-  const char* glsl_version = "n/a";
+  if (fshader_avail) glGetIntegerv(GL_MAX_FRAGMENT_UNIFORM_COMPONENTS_ARB, &l.f_uniforms);
   if (glsl_avail) {
     const GLubyte* s = glGetString(GL_SHADING_LANGUAGE_VERSION_ARB);
-    glsl_version = s ? reinterpret_cast<const char*>(s) : "<null string>";
+    l.glsl_version = s ? reinterpret_cast<const char*>(s) : "<null string>";
   }
+}
 
-  // Limits into ren and the record.
+// Into ren and the record.
+void OGL_extensions::read_texture_limits(probe_limits& l) {
   ren.max_aniso = 1.0f;
   ren.tex_units = 0;
   glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &ren.tex_units);
@@ -258,11 +306,12 @@ void OGL_extensions::init_extensions() {
   if (aniso_avail) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &ren.max_aniso);
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_tex_size);
   ren.max_tex_size = max_tex_size;
-  GLfloat point_range[2] = {0.0f, 0.0f};
-  glGetFloatv(GL_POINT_SIZE_RANGE, point_range);
+  glGetFloatv(GL_POINT_SIZE_RANGE, l.point_range);
   if (ren.tex_units == 0) ren.tex_units = 1;
+}
 
-  // Command-line options: each only ever switches off.
+// Each option only ever switches off.
+void OGL_extensions::apply_command_line() {
   if (has_opt("--no_vbos")) vbo_avail = pbo_avail = 0;
   if (has_opt("--no_pbos")) pbo_avail = 0;
   if (has_opt("--no_sprites")) sprites_avail = 0;
@@ -278,8 +327,9 @@ void OGL_extensions::init_extensions() {
   if (has_opt("--no_fbos")) framebuf_avail = 0;
   if (has_opt("--no_threaded_ogl")) threaded_avail = 0;
   if (has_opt("--no_sblend")) sblend_avail = 0;
+}
 
-  // The report.
+void OGL_extensions::write_report(int ver, const probe_limits& l) {
   xer << "OpenGL Vendor    : " << ren.gl_vendor << "\n";
   xer << "OpenGL Render    : " << ren.gl_renderer << "\n";
   xer << "OpenGL Version   : " << ren.gl_version << " (" << ver << ")\n";
@@ -291,9 +341,9 @@ void OGL_extensions::init_extensions() {
   xer << "tex_comp_avail   : " << tex_comp_avail << "\n";
   xer << "vbo_avail        : " << vbo_avail << "\n";
   xer << "pbo_avail        : " << pbo_avail << "\n";
-  xer << "vprog_avail      : " << vprog_avail << " (" << vp_instr << ")\n";
-  xer << "fprog_avail      : " << fprog_avail << " (" << fp_instr << "/" << fp_alu << "/" << fp_tex
-      << "/" << fp_indir << ")\n";
+  xer << "vprog_avail      : " << vprog_avail << " (" << l.vp_instr << ")\n";
+  xer << "fprog_avail      : " << fprog_avail << " (" << l.fp_instr << "/" << l.fp_alu << "/"
+      << l.fp_tex << "/" << l.fp_indir << ")\n";
   xer << "automini_avail   : " << automini_avail << "\n";
   xer << "aniso_avail      : " << aniso_avail << "\n";
   xer << "fsaa_avail       : " << fsaa_avail << "\n";
@@ -301,11 +351,12 @@ void OGL_extensions::init_extensions() {
   xer << "depth_tex_avail  : " << depth_tex_avail << "\n";
   xer << "occlude_avail    : " << occlude_avail << "\n";
   xer << "shad_objs_avail  : " << shad_objs_avail << "\n";
-  xer << "vshader_avail    : " << vshader_avail << " (" << v_attribs << "/" << v_uniforms << "/"
-      << varyings << "/" << combined_units << "/" << v_tex_units << "/" << f_uniforms << ")\n";
-  xer << "fshader_avail    : " << fshader_avail << " (" << f_uniforms << ")\n";
+  xer << "vshader_avail    : " << vshader_avail << " (" << l.v_attribs << "/" << l.v_uniforms << "/"
+      << l.varyings << "/" << l.combined_units << "/" << l.v_tex_units << "/" << l.f_uniforms
+      << ")\n";
+  xer << "fshader_avail    : " << fshader_avail << " (" << l.f_uniforms << ")\n";
   xer << "gshader_avail    : " << gshader_avail << "\n";
-  xer << "glsl_avail       : " << glsl_avail << " (" << glsl_version << ")\n";
+  xer << "glsl_avail       : " << glsl_avail << " (" << l.glsl_version << ")\n";
   xer << "framebuf_avail   : " << framebuf_avail << "\n";
   xer << "sblend_avail     : " << sblend_avail << "\n";
   xer << "threaded_avail   : " << threaded_avail << "\n";
@@ -314,13 +365,12 @@ void OGL_extensions::init_extensions() {
       << ren.tex_coords << ")\n";
   xer << "max iso filtering: " << ren.max_aniso << "\n";
   xer << "max texture size : " << max_tex_size << "\n";
-  xer << "max point size   : " << point_range[1] << "\n";
+  xer << "max point size   : " << l.point_range[1] << "\n";
   xer.flush();
+}
 
-  // GLSL samples from every image unit, not only the fixed-function ones.
-  if (glsl_avail && ren.tex_image_units > ren.tex_units) ren.tex_units = ren.tex_image_units;
-
-  // Hardware requirements.
+// The hardware alerts: too old a card, or a software renderer.
+void OGL_extensions::check_hardware(int ver) {
   if (!multitex_avail && ver < 110) {
     const bool force = has_opt("--force_run");
     const std::string site =
@@ -338,7 +388,6 @@ void OGL_extensions::init_extensions() {
   }
 
   // Software renderers: whole-string comparison, as the drivers name them.
-  static const char* const kSoftware[] = {"GENERIC", "Generic", "generic", "Mesa GLX Indirect"};
   for (const char* name : kSoftware) {
     if (std::strcmp(ren.gl_renderer, name) != 0) continue;
     const std::string see =

@@ -20,6 +20,9 @@ class OGL_extensions {
   // the entry points, applies the driver rules and the command-line options,
   // writes the capability report to the log and raises the hardware alerts.
   void init_extensions();
+  // Forgets every flag, limit and entry point, as constructed; the library
+  // stays open.
+  void reset() { *this = OGL_extensions(); }
 
 #define OGL_DECLARE_ENTRY_POINT(type, name) type name = nullptr;
   OGL_ENTRY_POINTS_ALL(OGL_DECLARE_ENTRY_POINT)
@@ -53,6 +56,21 @@ class OGL_extensions {
   int threaded_avail = 1;
 
   int max_tex_size = 0;
+
+ private:
+  // The steps of init_extensions, in the order it takes them.
+  struct probe_limits;
+  int identify();  // the version number
+  void read_extension_flags(int ver);
+  void apply_driver_rules();
+  void look_up_entry_points();
+  void apply_prerequisites();
+  void read_program_limits(probe_limits& limits);
+  void read_glsl_limits(probe_limits& limits);
+  void read_texture_limits(probe_limits& limits);
+  void apply_command_line();
+  void write_report(int ver, const probe_limits& limits);
+  void check_hardware(int ver);
 };
 
 extern OGL_extensions glExt;

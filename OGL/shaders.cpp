@@ -1,6 +1,13 @@
 // GLSL programs, their variant families and ARB assembly programs: built
 // from the files under "Resources/shaders/", logged when they fail, and
 // rebuilt by the remote command "Reload Pixel Shaders...".
+//
+// Contents
+//   [SECTION] Module state
+//   [SECTION] GLSL programs
+//   [SECTION] Variant families
+//   [SECTION] ARB assembly programs
+//   [SECTION] The reload command
 #include "OGL/shaders.h"
 
 #include <algorithm>
@@ -67,14 +74,21 @@ void log_shader_obj(const std::string& name, const std::string& prefix, GLhandle
   xer.flush();
 }
 
+// [SECTION] Module state
+
+// No shader is made before main: each needs a current context.
+OGL_shader_state ogl_shaders;
+
+void OGL_shader_state::reset() {
+  current_glsl = nullptr;
+  current_prog[0] = current_prog[1] = nullptr;
+}
+
 // [SECTION] GLSL programs
 
-OGL_shader* OGL_shader::current_shader = nullptr;
+OGL_shader*& OGL_shader::current_shader = ogl_shaders.current_glsl;
 
-std::set<OGL_shader*>& OGL_shader::shaders() {
-  static std::set<OGL_shader*> live;
-  return live;
-}
+std::set<OGL_shader*>& OGL_shader::shaders() { return ogl_shaders.live_glsl; }
 
 OGL_shader::OGL_shader(const std::string& vertex_file, const std::string& fragment_file,
                        const char* prefix, const std::vector<std::string>& uniform_names)
@@ -261,12 +275,9 @@ int OGL_shader_conditional::get_uniform_loc(int id, int n) const {
 // [SECTION] ARB assembly programs
 
 const GLenum shader_types[2] = {GL_FRAGMENT_PROGRAM_ARB, GL_VERTEX_PROGRAM_ARB};
-OGL_shader_prog* OGL_shader_prog::current_shader[2] = {nullptr, nullptr};
+OGL_shader_prog* (&OGL_shader_prog::current_shader)[2] = ogl_shaders.current_prog;
 
-std::set<OGL_shader_prog*>& OGL_shader_prog::shaders() {
-  static std::set<OGL_shader_prog*> live;
-  return live;
-}
+std::set<OGL_shader_prog*>& OGL_shader_prog::shaders() { return ogl_shaders.live_progs; }
 
 OGL_shader_prog::OGL_shader_prog(int type, const char* file)
     : type_(type == shader_prog_vertex ? shader_prog_vertex : shader_prog_fragment),

@@ -44,7 +44,7 @@ class OGL_shader {
   GLhandleARB handle() const { return program_; }
 
   // The program last made current through this class (null for none).
-  static OGL_shader* current_shader;
+  static OGL_shader*& current_shader;
   // Every live shader, in address order.
   static std::set<OGL_shader*>& shaders();
 
@@ -124,7 +124,7 @@ class OGL_shader_prog {
 
   GLuint id() const { return id_; }
 
-  static OGL_shader_prog* current_shader[2];
+  static OGL_shader_prog* (&current_shader)[2];
   static std::set<OGL_shader_prog*>& shaders();
 
  private:
@@ -132,6 +132,20 @@ class OGL_shader_prog {
   int type_ = 0;
   std::string path_;
 };
+
+// The module's state: what is bound (the classes' current_shader records)
+// and every live shader and program. Each object registers itself while it
+// lives, so a reset forgets only what is bound: for a new context, or a test
+// that starts from nothing bound.
+struct OGL_shader_state {
+  OGL_shader* current_glsl = nullptr;
+  OGL_shader_prog* current_prog[2] = {nullptr, nullptr};
+  std::set<OGL_shader*> live_glsl;
+  std::set<OGL_shader_prog*> live_progs;
+
+  void reset();
+};
+extern OGL_shader_state ogl_shaders;
 
 // Writes a shader's or program's info log to the log, headed by its name and
 // the prefix it was built with.

@@ -17,8 +17,8 @@
 
 namespace {
 
-// Errors that mean the connection itself is gone (status 4), as opposed to a
-// fault of this side (status 5). Matched by name: the numbers differ by system.
+// Errors that mean the connection itself is gone (StatusClosed), as opposed
+// to a fault of this side (StatusError). Matched by name: the numbers differ by system.
 bool is_connection_failure(int err) {
   switch (err) {
     case ECONNABORTED:

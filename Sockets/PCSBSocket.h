@@ -6,7 +6,8 @@
 
 class PCSBSocket {
  public:
-  enum {
+  // What GetStatus answers and mStatus holds (logs print the number).
+  enum socket_status : int {
     StatusUnconnected = 1,  // made, no connect yet; a listener with nothing waiting
     StatusConnecting = 2,   // connect under way; a listener with a connection waiting
     StatusConnected = 3,

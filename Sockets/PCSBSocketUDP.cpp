@@ -34,7 +34,7 @@ bool PCSBSocketUDP::udp_init(uint16_t inPort, int inMode) {
     mWinSocket = -1;
     return false;
   }
-  if (inMode == 2) {
+  if (inMode == udp_non_blocking) {
     int flags = fcntl(mWinSocket, F_GETFL, 0);
     if (flags == -1 || fcntl(mWinSocket, F_SETFL, flags | O_NONBLOCK) == -1) {
       MACIBM_alert(0, "Could not set net to non-blocking!", "", "", "", t_alert);

@@ -8,12 +8,19 @@
 inline constexpr int udp_buffer_size_snd = 16384;
 inline constexpr int udp_buffer_size_rcv = 65536;
 
+// udp_init's modes: only udp_non_blocking asks for a socket that never waits;
+// any other value blocks.
+enum udp_mode : int {
+  udp_blocking = 1,
+  udp_non_blocking = 2,
+};
+
 class PCSBSocketUDP {
  public:
   PCSBSocketUDP();
   virtual ~PCSBSocketUDP();
 
-  // inMode 2 asks for a non-blocking socket; any other mode blocks.
+  // inMode: a udp_mode.
   bool udp_init(uint16_t inPort, int inMode);
   // Address and port in host byte order; the system's result (bytes or -1).
   int udp_WriteData(const void* inBuf, long inBufSize, unsigned long inAddress, uint16_t inPort);

@@ -32,7 +32,9 @@ void BM_SetStateRepeated(benchmark::State& state) {
     return;
   }
   ren.tex_units = 8;
-  for (auto _ : state) OGL_setstate(1, 1, 3, 5, 9, 11);
+  for (auto _ : state)
+    OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+                 ogl_depth_write_off);
 }
 BENCHMARK(BM_SetStateRepeated);
 
@@ -44,8 +46,10 @@ void BM_SetStateAlternating(benchmark::State& state) {
   }
   ren.tex_units = 8;
   for (auto _ : state) {
-    OGL_setstate(1, 1, 3, 5, 9, 11);
-    OGL_setstate(1, 0, 3, 5, 9, 11);
+    OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+                 ogl_depth_write_off);
+    OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+                 ogl_depth_write_off);
   }
 }
 BENCHMARK(BM_SetStateAlternating);

@@ -91,18 +91,18 @@ double cpu_seconds(int who) {
 // no slot moved, wait on their sockets instead of spinning.
 bool fetch_with_slots(const std::vector<std::string>& paths, const std::string& out_dir) {
   size_t next = 0, done = 0;
-  std::string want[6];
+  std::string want[kHttpSlots];
   bool ok = true;
   while (done < paths.size()) {
     std::vector<pollfd> waits;
-    for (int slot = 2; slot < 6; slot++) {
+    for (int slot = stream_slot(0); slot < stream_slot(kStreams); slot++) {
       if (want[slot].empty()) {
         if (next == paths.size()) continue;
         want[slot] = paths[next++];
       }
       int r = http.net_check(slot, kAddr, want[slot], out_dir + want[slot]);
-      if (r != 0) {
-        ok = ok && r == 1;
+      if (r != net_busy) {
+        ok = ok && r == net_finished;
         done++;
         want[slot].clear();
         continue;

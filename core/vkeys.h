@@ -116,6 +116,26 @@ enum vyko_vkey {
   VYKO_VK_NUMPAD_EQ = 189,
 };
 
+// The characters the keyboard sends for keys that type nothing printable:
+// what a key event carries as its character beside the virtual key, and
+// what the text-edit engine takes as its editing keys.
+enum mac_char {
+  mac_home = 1,
+  mac_enter = 3,
+  mac_end = 4,
+  mac_back = 8,
+  mac_tab = 9,
+  mac_page_up = 11,
+  mac_page_down = 12,
+  mac_return = 13,
+  mac_escape = 27,
+  mac_left = 28,
+  mac_right = 29,
+  mac_up = 30,
+  mac_down = 31,
+  mac_delete = 127,
+};
+
 // Bits of a key event's flags. A key-down carries vyko_DownFlag, a key-up
 // vyko_UpFlag; an auto-repeat carries neither.
 enum vyko_key_flag {

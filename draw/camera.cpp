@@ -1,5 +1,11 @@
 // The camera's matrices, clipping distances and culling planes, kept in
 // the layout OpenGL loads.
+//
+// Contents
+//   [SECTION] Vector helpers
+//   [SECTION] Matrices
+//   [SECTION] Directions and billboards
+//   [SECTION] Projection and culling
 #include "draw/camera.h"
 
 #include <GL/gl.h>

@@ -14,6 +14,8 @@ class xcam_class {
   explicit xcam_class(const xcam_class* other);
   xcam_class(const xcam_class& other) = default;
   xcam_class& operator=(const xcam_class& other) = default;
+  // Back to a new camera's state.
+  void reset() { *this = xcam_class(); }
 
   void SetupOrtho(double left, double right, double bottom, double top, double near, double far);
   void SetupFrustum(double left, double right, double bottom, double top, double near, double far);

@@ -16,12 +16,12 @@
 colr_class colr;
 
 void colr_class::set_pulse(float p) {
-  assign(78, p, p, p);
-  assign(79, p, 0.5f * p, 0.0f);
-  assign(80, p, 0.3f * p, 0.3f * p);
-  assign(81, 0.3f * p, 0.3f * p, p);
-  assign(82, 0.2f * p, 0.8f * p, 0.2f * p);
-  assign(83, 0.7f * p, 0.7f * p, 0.2f * p);
+  assign(colr_pulse_white, p, p, p);
+  assign(colr_pulse_orange, p, 0.5f * p, 0.0f);
+  assign(colr_pulse_red, p, 0.3f * p, 0.3f * p);
+  assign(colr_pulse_blue, 0.3f * p, 0.3f * p, p);
+  assign(colr_pulse_green, 0.2f * p, 0.8f * p, 0.2f * p);
+  assign(colr_pulse_yellow, 0.7f * p, 0.7f * p, 0.2f * p);
   pulse = p;
 }
 
@@ -132,14 +132,14 @@ void colr_class::set_lites_for_interface() {
 
 void colr_class::set_lit_col(int kind) {
   switch (kind) {
-    case 0:
-      for (int k = 0; k < 3; ++k) rgb[48][k] = std::max(tint[k], ren.light_level_a);
+    case colr_lit_tint:
+      for (int k = 0; k < 3; ++k) rgb[colr_lit][k] = std::max(tint[k], ren.light_level_a);
       break;
-    case 1:
-      rgb[48][0] = rgb[48][1] = rgb[48][2] = ren.light_level_a;
+    case colr_lit_grey_a:
+      rgb[colr_lit][0] = rgb[colr_lit][1] = rgb[colr_lit][2] = ren.light_level_a;
       break;
-    case 2:
-      rgb[48][0] = rgb[48][1] = rgb[48][2] = ren.light_level_b;
+    case colr_lit_grey_b:
+      rgb[colr_lit][0] = rgb[colr_lit][1] = rgb[colr_lit][2] = ren.light_level_b;
       break;
     default:
       // The line users have always reported with this message, kept on purpose.
@@ -153,7 +153,7 @@ void colr_class::spectrum_init(int kind) {
   if (kind < 0 || kind > 3) return;
   for (int k = 0; k < kSpectrum; ++k) {
     const float t = float(k) / 1000.0f;
-    if (kind == 0) {
+    if (kind == colr_spectrum_rainbow) {
       const int seg = t < 0.2f ? 0 : t < 0.4f ? 1 : t < 0.6f ? 2 : t < 0.8f ? 3 : 4;
       const double f = (double(t) - seg * 0.2) * 5.0;
       for (int c = 0; c < 3; ++c)
@@ -172,7 +172,8 @@ void colr_class::spectrum_plotscale(float x, float y, float lo, float hi, int de
   OGL_number(colr_white, x + 4, y - 4, lo, 5, decimals, charset_ui);
   spec_range = hi - lo;
 
-  OGL_setstate(1, 0, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   glPointSize(4.0f);
   glBegin(GL_POINTS);
   const float vmin = std::min(lo, hi), vmax = std::max(lo, hi);

@@ -50,6 +50,8 @@ class colr_class {
 
   // The default palette, tint (1, 1, 1), everything else zero.
   colr_class();
+  // Back to that.
+  void reset() { *this = colr_class(); }
 
   // Sets entry index to the RGB floats 0 to 1. Indices outside the table are
   // a caller error and are ignored rather than written past the table.
@@ -58,9 +60,11 @@ class colr_class {
   void set_lites_for_interface();
   // Entry 48 from a colour kind: 0 the tint lit by the first light level,
   // 1 and 2 a grey at the first or second light level; any other kind is fatal.
+  enum lit_kind { colr_lit_tint = 0, colr_lit_grey_a = 1, colr_lit_grey_b = 2 };
   void set_lit_col(int kind);
   // Fills the spectrum: 0 a rainbow ramp, 1..3 a red, green or blue ramp;
   // any other kind leaves it as it was.
+  enum spectrum_kind { colr_spectrum_rainbow = 0 };
   void spectrum_init(int kind);
   // The pulse level of this frame (0.4 to 1.0) into the pulsing entries.
   void set_pulse(float level);

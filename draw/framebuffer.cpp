@@ -54,9 +54,10 @@ void OGL_framebuffer::begin_render(int use_fbo) {
     if (!in_place) {
       scratch_dx = cur_dx;
       scratch_dy = cur_dy;
-      tman.load_texture(tex_fail_fatal, tex_ref_, tex_flags_ | 0x1500, tex_load_now,
-                        "scratch_array-fbo");
-      if ((tex_flags_ & tex_flag_colour_mask) == 6) {
+      tman.load_texture(tex_fail_fatal, tex_ref_,
+                        tex_flags_ | tex_flag_sized8 | tex_flag_carried | tex_flag_full_res,
+                        tex_load_now, "scratch_array-fbo");
+      if ((tex_flags_ & tex_flag_colour_mask) == tex_colour_depth) {
         glDrawBuffer(GL_NONE);
         glReadBuffer(GL_NONE);
         glExt.glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D,
@@ -83,8 +84,8 @@ void OGL_framebuffer::begin_render(int use_fbo) {
     if (!holds_texture(tex_ref_, cur_dx, cur_dy)) {
       scratch_dx = cur_dx;
       scratch_dy = cur_dy;
-      tman.load_texture(tex_fail_fatal, tex_ref_, tex_flags_ | 0x500, tex_load_now,
-                        "scratch_array-mTexID");
+      tman.load_texture(tex_fail_fatal, tex_ref_, tex_flags_ | tex_flag_carried | tex_flag_full_res,
+                        tex_load_now, "scratch_array-mTexID");
     }
   }
   area_left_ = mnw.area_left;
@@ -116,13 +117,15 @@ void OGL_framebuffer::end_render() {
   if (use_fbo_ && glExt.framebuf_avail) {
     glExt.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, GLuint(prev_fbo_));
     if (tex_flags_ & tex_flag_mipmap) {
-      OGL_setstate(1, 1, 3, 5, 9, 11);
-      tman.bind_ref(tex_ref_, 0, 0);
+      OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+                   ogl_depth_write_off);
+      tman.bind_ref(tex_ref_, 0, tex_env_modulate);
       glExt.glGenerateMipmapEXT(GL_TEXTURE_2D);
     }
     return;
   }
-  OGL_setstate(1, 1, 3, 5, 9, 11);
-  tman.bind_ref(tex_ref_, 0, 0);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
+  tman.bind_ref(tex_ref_, 0, tex_env_modulate);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, cur_dx, cur_dy);
 }

@@ -1,12 +1,20 @@
 // The geometry helpers: plain functions on the double-precision point types.
 // Angles come from the single-precision arctangent on purpose: shapes made
 // before stay the same to the last bit.
+//
+// Contents
+//   [SECTION] Vector arithmetic
+//   [SECTION] Mapping and angles
+//   [SECTION] Polygons
+//   [SECTION] Bounding spheres
+//   [SECTION] Junctions and curves
+//   [SECTION] Quad strips
 #include "draw/geometry.h"
 
 #include <algorithm>
 #include <cmath>
 
-double PI2 = 6.283185307179586;
+const double PI2 = 6.283185307179586;
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-extern double PI2;  // 2 pi
+extern const double PI2;  // 2 pi
 
 struct Vector2 {
   double x = 0, y = 0;

@@ -81,24 +81,27 @@ std::string OGL_number_text(float value, int digits, int decimals) {
 }
 
 void OGL_number(int colour, float x, float y, float value, int digits, int decimals, int charset) {
-  if (charset != 102) {
-    OGL_string(colour, x, y, OGL_number_text(value, digits, decimals), 9999, charset, align_left);
+  if (charset != charset_fixed) {
+    OGL_string(colour, x, y, OGL_number_text(value, digits, decimals), text_one_line, charset,
+               align_left);
     return;
   }
   const number_parts n(value, decimals);
   float s0, t0, cw, ch;
-  const float cell = float(OGL_strtex(102, colour, &s0, &t0, &cw, &ch));
+  const float cell = float(OGL_strtex(charset_fixed, colour, &s0, &t0, &cw, &ch));
   const float X0 = std::round(x + mnw.origin_x) - cell;
   const float Y = std::round(y + mnw.origin_y) - 2;
   glBegin(GL_QUADS);
-  if (n.negative) OGL_char(X0 + 1, Y, s0, t0, cw, ch, '-', 102);
+  if (n.negative) OGL_char(X0 + 1, Y, s0, t0, cw, ch, '-', charset_fixed);
   const int p = digits - decimals;
-  if (decimals >= 1) OGL_char(X0 + (float(p) + 0.5f) * cell, Y, s0, t0, cw, ch, '.', 102);
+  if (decimals >= 1) OGL_char(X0 + (float(p) + 0.5f) * cell, Y, s0, t0, cw, ch, '.', charset_fixed);
   for (int group = 3; group <= 9; group += 3)
-    if (p > group) OGL_char(X0 + (float(p - group) + 0.5f) * cell, Y, s0, t0, cw, ch, ',', 102);
+    if (p > group)
+      OGL_char(X0 + (float(p - group) + 0.5f) * cell, Y, s0, t0, cw, ch, ',', charset_fixed);
   // Eleven cells at most; the separators still follow the digit count.
   const int shown = digits < 11 ? digits : 11;
   for (int i = 0; i < shown; ++i)
-    OGL_char(X0 + cell * float(i + 1), Y, s0, t0, cw, ch, digit_char(n.digit(shown - 1 - i)), 102);
+    OGL_char(X0 + cell * float(i + 1), Y, s0, t0, cw, ch, digit_char(n.digit(shown - 1 - i)),
+             charset_fixed);
   glEnd();
 }

@@ -47,7 +47,8 @@ void OGL_quad_corners(float x, float y, float width, float height, float s, floa
 }
 
 void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2) {
-  OGL_setstate(1, 0, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   OGL_setcolor(colour, alpha);
   const float ox = mnw.origin_x, oy = mnw.origin_y;
   glBegin(GL_LINES);
@@ -57,13 +58,15 @@ void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2) {
 }
 
 void OGL_fillrect(int colour, float alpha, float x, float y, float width, float height) {
-  OGL_setstate(1, 0, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   OGL_setcolor(colour, alpha);
   rect_corners(GL_QUADS, x + mnw.origin_x, y + mnw.origin_y, width, height);
 }
 
 void OGL_framerect(int colour, float alpha, float x, float y, float width, float height) {
-  OGL_setstate(1, 0, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   OGL_setcolor(colour, alpha);
   const double X = double(x) + mnw.origin_x + 0.5, Y = double(y) + mnw.origin_y + 0.5;
   rect_corners<double>(GL_LINE_LOOP, X, Y, width, height);
@@ -78,7 +81,8 @@ void OGL_fillcircle(int colour, float x, float y, float radius) {
 }
 
 void OGL_framecircle(int colour, float x, float y, float radius) {
-  OGL_setstate(1, 0, 3, 4, 9, 11);
+  OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+               ogl_depth_write_off);
   OGL_setcolor(colour, 1.0f);
   const float X = x + mnw.origin_x + 0.5f, Y = y + mnw.origin_y + 0.5f;
   glBegin(GL_LINE_STRIP);
@@ -102,7 +106,8 @@ void OGL_arc(int colour, float x, float y, float inner, float outer, float start
 }
 
 void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha) {
-  OGL_setstate(1, 0, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   OGL_setcolor(colr_dark_text, alpha);
   const float ox = mnw.origin_x, oy = mnw.origin_y;
   glBegin(GL_QUADS);
@@ -116,9 +121,11 @@ void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha) {
 void OGL_2dquad(int slot, int colour, float alpha, float x1, float y1, float s1, float t1, float x2,
                 float y2, float s2, float t2, float x3, float y3, float s3, float t3, float x4,
                 float y4, float s4, float t4, int units, int alpha_mode) {
-  OGL_setstate(1, units, 3, alpha_mode, 9, 11);
-  // Slot 414 is the one texture drawn with environment preset 17.
-  if (slot > 0) tman.bind_ref(slot, 0, slot == 414 ? 17 : 0);
+  OGL_setstate(ogl_fog_off, units, ogl_lighting_off, alpha_mode, ogl_depth_test_off,
+               ogl_depth_write_off);
+  // One slot is drawn with an environment preset of its own.
+  if (slot > 0)
+    tman.bind_ref(slot, 0, slot == tex_slot_alpha_view ? tex_env_alpha_as_grey : tex_env_modulate);
   OGL_setcolor(colour, alpha);
   const float ox = mnw.origin_x, oy = mnw.origin_y;
   glBegin(GL_QUADS);
@@ -135,8 +142,9 @@ void OGL_2dquad(int slot, int colour, float alpha, float x1, float y1, float s1,
 
 void OGL_2dquad_d(int slot, int colour, float alpha, float x, float y, float s, float t,
                   float width, float height, float s_span, float t_span, int alpha_mode) {
-  OGL_setstate(1, 1, 3, alpha_mode, 9, 11);
-  if (slot > 0) tman.bind_ref(slot, 0, 0);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, alpha_mode, ogl_depth_test_off,
+               ogl_depth_write_off);
+  if (slot > 0) tman.bind_ref(slot, 0, tex_env_modulate);
   OGL_setcolor(colour, alpha);
   glBegin(GL_QUADS);
   OGL_quad_corners(x + mnw.origin_x, y + mnw.origin_y, width, height, s, t, s_span, t_span);

@@ -18,7 +18,9 @@
 #include "Files/io_utils.h"
 #include "TEX/load_any.h"
 
-int back_dx = 0, back_dy = 0;
+OGL_shapes_state ogl_shapes;
+int& back_dx = ogl_shapes.back_dx;
+int& back_dy = ogl_shapes.back_dy;
 
 namespace {
 
@@ -181,7 +183,8 @@ void OGL_make_back_tex() {
     return;
   }
   memcpy(copy, scratch_array, TEX_max_image_bytes);
-  OGL_setstate(1, 1, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   const size_t pitch = size_t(back_dx) * 4;
   for (int row = 0; row < kTilesPerSide; ++row) {
     for (int col = 0; col < kTilesPerSide; ++col) {
@@ -192,8 +195,9 @@ void OGL_make_back_tex() {
         memcpy(scratch_array + size_t(y) * kTile * 4,
                copy + size_t(kTile * row + y) * pitch + size_t(kTile * col) * 4, size_t(w) * 4);
       scratch_dx = scratch_dy = kTile;
-      tman.load_texture(tex_fail_fatal, tex_slot_back_first + kTilesPerSide * row + col, 0x412,
-                        tex_load_now, "scratch_array-t_tex_back (tile)");
+      tman.load_texture(tex_fail_fatal, tex_slot_back_first + kTilesPerSide * row + col,
+                        tex_colour_rgba | tex_flag_clamp | tex_flag_carried, tex_load_now,
+                        "scratch_array-t_tex_back (tile)");
     }
   }
   delete[] copy;
@@ -209,7 +213,9 @@ void OGL_plot_back_tex() {
     bottom = top - back_dy;
     if (back_dx < mnw.pixel_dx || back_dy < mnw.pixel_dy) OGL_plot_back_col();
   }
-  OGL_setstate(1, 1, 3, ren.global_alpha > 0.99f ? 6 : 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off,
+               ren.global_alpha > 0.99f ? ogl_alpha_test : ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   OGL_setcolor(colr_white, 1.0f);
   // Each tile keeps its own 512 pixels: a cell is the part of its tile that
   // the image covers, and takes the same part of the tile's texture, so an
@@ -221,7 +227,7 @@ void OGL_plot_back_tex() {
       if (r <= l || t <= b) continue;
       if (r <= 0 || l >= mnw.pixel_dx || t <= 0 || b >= mnw.pixel_dy) continue;
       const float s1 = (r - l) / kTile, t1 = (t - b) / kTile;
-      tman.bind_ref(tex_slot_back_first + kTilesPerSide * row + col, 0, 0);
+      tman.bind_ref(tex_slot_back_first + kTilesPerSide * row + col, 0, tex_env_modulate);
       glBegin(GL_QUADS);
       glTexCoord2fv(st00);
       glVertex2f(l, b);
@@ -246,7 +252,7 @@ void OGL_screenshot(int save) {
   glReadPixels((mnw.pixel_dx - w) / 2, (mnw.pixel_dy - h) / 2, w, h, GL_RGB, GL_UNSIGNED_BYTE,
                scratch_array);
   if (!save) return;
-  static int shot = 0;
+  int& shot = ogl_shapes.screenshot_number;
   std::string name;
   do {
     ++shot;

@@ -2,8 +2,17 @@
 // sixteen texture slots, and screenshots of the drawable.
 #pragma once
 
-// The size in pixels of the background image OGL_make_back_tex loaded.
-extern int back_dx, back_dy;
+// The module's state: the size in pixels of the background image
+// OGL_make_back_tex loaded, and the last screenshot number tried.
+struct OGL_shapes_state {
+  int back_dx = 0, back_dy = 0;
+  int screenshot_number = 0;
+
+  void reset() { *this = OGL_shapes_state(); }
+};
+extern OGL_shapes_state ogl_shapes;
+extern int& back_dx;
+extern int& back_dy;
 
 // Two vertices; the caller brackets them with glBegin(GL_LINES).
 void OGL_3dline(float x1, float y1, float z1, float x2, float y2, float z2);

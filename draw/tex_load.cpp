@@ -1,5 +1,12 @@
 // One texture load, step by step: find and decode the file, pick the sizes
 // for the setting and the hardware, upload into the slot.
+//
+// Contents
+//   [SECTION] Image helpers
+//   [SECTION] Sizes
+//   [SECTION] Decoding
+//   [SECTION] Uploading
+//   [SECTION] The manager's entry into a load
 #include "draw/tex_load.h"
 
 #include <GL/gl.h>
@@ -24,7 +31,9 @@
 #include "TEX/png_io.h"
 
 alignas(16) static unsigned char scratch_array_temp_storage[TEX_max_image_bytes];
-unsigned char* scratch_array_temp = scratch_array_temp_storage;
+unsigned char* const scratch_array_temp = scratch_array_temp_storage;
+
+// [SECTION] Image helpers
 
 namespace {
 
@@ -97,7 +106,8 @@ int dds_into_scratch(const TEX_image_desc& file, const unsigned char* levels, fl
 }
 
 bool nearest_slot(int slot) {
-  return slot == 388 || slot == 415 || slot == 421 || slot == 422 || (slot >= 423 && slot <= 438);
+  return slot == tex_slot_widgets || slot == tex_slot_nearest_1 || slot == tex_slot_nearest_2 ||
+         slot == tex_slot_nearest_3 || (slot >= tex_slot_back_first && slot <= tex_slot_back_last);
 }
 
 }  // namespace
@@ -124,7 +134,7 @@ float scale_rat() {
 }
 
 void check_dxy(float v, const char* name) {
-  if (v < 1 || v > 2048)
+  if (v < 1 || v > TEX_max_side)
     tman_fatal_with_value("Trying to create a texture either less than 1 or greater than 2048!",
                           name ? name : "", v);
 }
@@ -134,7 +144,7 @@ float TEX_get_scale(const char* name, int dx, int dy, int /*ref*/, int flags, in
   float s = scale_rat();
   if (flags & tex_flag_sharper) s = std::min(1.0f, std::max(0.0f, s * 2));
   if (flags & tex_flag_softer) s = std::min(1.0f, std::max(0.0f, s * 0.5f));
-  if ((flags & tex_flag_full_res) || mode == 1) s = 1;
+  if ((flags & tex_flag_full_res) || mode == tex_scale_staged) s = 1;
   if (dx > 0) s = std::max(s, 1.0f / dx);
   if (dy > 0) s = std::max(s, 1.0f / dy);
   // A context that reported no limit is taken as having none.
@@ -174,15 +184,11 @@ std::vector<std::string> tex_file_variants(const std::string& name, bool no_dds)
   return out;
 }
 
-int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
-                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
-                          int& tex_dy) {
-  if (bpp < 1 || bpp > 4)
-    tman_fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
-  unsigned char* dest = (flags & tex_flag_scratch) ? scratch_array : scratch_array_temp;
+namespace {
 
-  xmap_class map;
-  std::string used;
+// Maps the first of the name's variants that exists; the name it found, or
+// "" with the map empty.
+std::string map_first_variant(const char* name, xmap_class& map) {
   const std::vector<std::string> variants = tex_file_variants(name, cmdline.has_option("--no_dds"));
   for (size_t i = 0; i < variants.size(); ++i) {
     const std::string& variant = variants[i];
@@ -191,19 +197,20 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
     // looked for again.
     if (i > 0 && variant == variants[i - 1]) continue;
     map.retry(variant.c_str());
-    if (map.map_begin) {
-      used = variant;
-      break;
-    }
+    if (map.map_begin) return variant;
   }
-  if (!map.map_begin) return 0;
+  return "";
+}
 
+// Decodes the mapped file by its content: a PNG or BMP into dest, a DDS in
+// place (its levels then point into the map). 0 for anything else or a
+// failed decode.
+int decode_mapped(const std::string& used, const xmap_class& map, signed char bpp, int follow_alpha,
+                  unsigned char* dest, TEX_image_desc& desc, const unsigned char*& dds_levels) {
   const size_t length = size_t(map.map_end - map.map_begin);
   const auto* bytes = reinterpret_cast<const unsigned char*>(map.map_begin);
   const int desired = bpp == 1 ? GL_ALPHA : bpp == 4 ? GL_RGBA : GL_RGB;
-  TEX_image_desc desc;
   unsigned char* data = dest;
-  const unsigned char* dds_levels = nullptr;
   int ok = 0;
   if (length > 7 && memcmp(bytes, "DDS ", 4) == 0) {
     // Only a file with its whole chain: the upload takes the levels as they
@@ -216,10 +223,11 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
     ok = TEX_load_png_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1,
                           follow_alpha, desc);
   }
-  if (!ok) return 0;
+  return ok;
+}
 
-  format = desc.format;
-  has_mips = desc.has_mips;
+// The bytes per pixel of a decoded format; bpp as it was for another.
+void set_bpp_of_format(int format, signed char& bpp) {
   switch (format) {
     case GL_RGBA:
     case GL_BGRA:
@@ -239,9 +247,30 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
     default:
       break;
   }
+}
 
-  const float s =
-      TEX_get_scale(name, desc.dx, desc.dy, ref, flags, dx_out, dy_out, tex_dx, tex_dy, 2);
+}  // namespace
+
+int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
+                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
+                          int& tex_dy) {
+  if (bpp < 1 || bpp > 4)
+    tman_fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
+  unsigned char* dest = (flags & tex_flag_scratch) ? scratch_array : scratch_array_temp;
+
+  xmap_class map;
+  const std::string used = map_first_variant(name, map);
+  if (!map.map_begin) return 0;
+  TEX_image_desc desc;
+  const unsigned char* dds_levels = nullptr;
+  if (!decode_mapped(used, map, bpp, follow_alpha, dest, desc, dds_levels)) return 0;
+
+  format = desc.format;
+  has_mips = desc.has_mips;
+  set_bpp_of_format(format, bpp);
+
+  const float s = TEX_get_scale(name, desc.dx, desc.dy, ref, flags, dx_out, dy_out, tex_dx, tex_dy,
+                                tex_scale_file);
   if (dds_levels) return dds_into_scratch(desc, dds_levels, s, tex_dx, tex_dy, dest);
   const int f = int(1.0f / s);
   // The reader padded the picture to power-of-two rows and columns with
@@ -263,29 +292,29 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
 int load_texture_io(tex_load_vars& v) {
   v.follow_alpha = 0;
   switch (v.flags & tex_flag_colour_mask) {
-    case 2:
+    case tex_colour_rgba:
       v.format = GL_RGBA;
       v.bpp = 4;
       break;
-    case 3:
+    case tex_colour_alpha:
       v.format = GL_ALPHA;
       v.bpp = 1;
       break;
-    case 4:
+    case tex_colour_rgb_follow_alpha:
       v.format = GL_RGB;
       v.bpp = 3;
       v.follow_alpha = 1;
       break;
-    case 5:
+    case tex_colour_rgba_follow_alpha:
       v.format = GL_RGBA;
       v.bpp = 4;
       v.follow_alpha = 1;
       break;
-    case 6:
+    case tex_colour_depth:
       v.format = GL_DEPTH_COMPONENT;
       v.bpp = 1;
       break;
-    case 0:
+    case tex_colour_invalid:
       MACIBM_alert(0, "BAD color enum for tman - see tman for valid colors!  We cannot pass 0.",
                    v.name.c_str(), "", "", t_exit);
       break;
@@ -295,19 +324,19 @@ int load_texture_io(tex_load_vars& v) {
       break;
   }
   v.has_mips = 0;
-  int result = 0;
-  if (v.name.compare(0, 13, "scratch_array") == 0) {
+  int result = tex_io_failed;
+  if (v.name.compare(0, tex_staged_prefix_len, tex_staged_prefix) == 0) {
     check_dxy(scratch_dx, v.name.c_str());
     check_dxy(scratch_dy, v.name.c_str());
     TEX_get_scale(v.name.c_str(), scratch_dx, scratch_dy, v.ref, v.flags, v.dx, v.dy, v.tex_dx,
-                  v.tex_dy, 1);
+                  v.tex_dy, tex_scale_staged);
     v.data = scratch_array;
-    result = 1;
+    result = tex_io_staged;
   } else if (!v.name.empty()) {
     if (load_any_into_scratch(v.name.c_str(), v.ref, v.flags, v.format, v.has_mips, v.bpp,
                               v.follow_alpha, v.dx, v.dy, v.tex_dx, v.tex_dy)) {
       v.data = scratch_array_temp;
-      result = 2;
+      result = tex_io_file;
     }
   }
   if (v.flags & tex_flag_scratch) v.data = scratch_array;
@@ -316,58 +345,63 @@ int load_texture_io(tex_load_vars& v) {
 
 // [SECTION] Uploading
 
-int load_texture_ogl(tex_load_vars& v, int io_result) {
-  tman_class& t = tman;
-  if (v.ref < 0 || size_t(v.ref) >= t.ref_dat.size())
+namespace {
+
+// What one upload does, decided before any OpenGL call.
+struct upload_plan {
+  bool compressed = false;
+  bool bleed = false;    // fill transparent texels from their neighbours
+  bool hw_mips = false;  // OpenGL makes the levels
+  bool sw_mips = false;  // the loader shrinks each level itself
+  bool nearest = false;
+  bool replace = false;  // the texture keeps its storage: sub-image uploads
+  GLint internal = 0;
+};
+
+void check_slot(const tman_class& t, int ref) {
+  if (ref < 0 || size_t(ref) >= t.ref_dat.size())
     MACIBM_alert(0, "(manual_ref>=ref_dat.size()!",
                  "maybe we tried to load some texture thatis not avail, and we have not loaded the "
                  "t_blank_gray yet?",
                  "", "", t_exit);
-  ref_dat_struct& r = t.ref_dat[size_t(v.ref)];
+}
 
-  if (io_result == 0) {
-    // The slot shows the blank texture; with none registered it shows no
-    // texture at all and holds no video memory.
-    ref_dat_struct blank;
-    if (size_t(tex_slot_blank) < t.ref_dat.size() && v.ref != tex_slot_blank &&
-        t.ref_dat[tex_slot_blank].load_time == tex_load_now)
-      blank = t.ref_dat[tex_slot_blank];
-    if (r.tex == v.ref && v.ref != tex_slot_blank) TEX_delete_texture(r.tex);
-    if (r.vram) --t.loaded_count;
-    r.tex = blank.tex;
-    r.dx = blank.dx;
-    r.dy = blank.dy;
-    r.tex_dx = blank.tex_dx;
-    r.tex_dy = blank.tex_dy;
-    if (blank.format) r.format = blank.format;
-    r.vram = 0;
-    r.load_time = tex_load_now;
-    if (v.fail_mode == tex_fail_none) return 0;
-    int* flag = v.fail_mode == tex_fail_scenery     ? &t.scene_load_fail
-                : v.fail_mode == tex_fail_plane     ? &t.plane_load_fail
-                : v.fail_mode == tex_fail_installer ? &t.instl_load_fail
-                                                    : nullptr;
-    if (flag && *flag == 0) *flag = 1;
-    if (v.fail_mode == tex_fail_fatal) {
-      const std::string ask =
-          "Please get a new download of the installer from " + web_host + ". The missing file is:";
-      MACIBM_alert(0, "Trying to load a texture that you do not have!",
-                   "This smacks of a mis-installed copy of Nimbrel!", ask.c_str(), v.name.c_str(),
-                   t_exit);
-    }
-    if (xer.is_open()) xer << "WARNING: we are missing the texture: " << v.name << "\n";
-    return 0;
+// The failed load: the slot shows the blank texture; with none registered
+// it shows no texture at all and holds no video memory. Then the fail mode's
+// flag, alert and log line.
+int record_failure(tman_class& t, ref_dat_struct& r, const tex_load_vars& v) {
+  ref_dat_struct blank;
+  if (size_t(tex_slot_blank) < t.ref_dat.size() && v.ref != tex_slot_blank &&
+      t.ref_dat[tex_slot_blank].load_time == tex_load_now)
+    blank = t.ref_dat[tex_slot_blank];
+  if (r.tex == v.ref && v.ref != tex_slot_blank) TEX_delete_texture(r.tex);
+  if (r.vram) --t.loaded_count;
+  r.tex = blank.tex;
+  r.dx = blank.dx;
+  r.dy = blank.dy;
+  r.tex_dx = blank.tex_dx;
+  r.tex_dy = blank.tex_dy;
+  if (blank.format) r.format = blank.format;
+  r.vram = 0;
+  r.load_time = tex_load_now;
+  if (v.fail_mode == tex_fail_none) return 0;
+  int* flag = v.fail_mode == tex_fail_scenery     ? &t.scene_load_fail
+              : v.fail_mode == tex_fail_plane     ? &t.plane_load_fail
+              : v.fail_mode == tex_fail_installer ? &t.instl_load_fail
+                                                  : nullptr;
+  if (flag && *flag == 0) *flag = 1;
+  if (v.fail_mode == tex_fail_fatal) {
+    const std::string ask =
+        "Please get a new download of the installer from " + web_host + ". The missing file is:";
+    MACIBM_alert(0, "Trying to load a texture that you do not have!",
+                 "This smacks of a mis-installed copy of Nimbrel!", ask.c_str(), v.name.c_str(),
+                 t_exit);
   }
+  if (xer.is_open()) xer << "WARNING: we are missing the texture: " << v.name << "\n";
+  return 0;
+}
 
-  const bool compressed = TEX_is_s3tc(v.format);
-  const bool bleed = v.bpp == 4 && io_result == 2 && !compressed && !v.has_mips;
-  const bool hw_mips = (v.flags & tex_flag_mipmap) && glExt.automini_avail && !compressed &&
-                       !(v.flags & tex_flag_sized8);
-  const bool sw_mips = (v.flags & tex_flag_mipmap) && !v.has_mips && !hw_mips;
-  const bool nearest = nearest_slot(v.ref);
-  const bool replace = r.load_time == tex_load_now && r.format == v.format &&
-                       int(r.tex_dx) == v.tex_dx && int(r.tex_dy) == v.tex_dy && r.tex == v.ref;
-
+GLint internal_format(const tex_load_vars& v, bool compressed) {
   GLint internal = v.format == GL_BGRA ? GL_RGBA : v.format == GL_BGR ? GL_RGB : v.format;
   if (v.flags & tex_flag_float16) {
     if (internal == GL_RGB)
@@ -384,7 +418,27 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
     else if (internal == GL_RGBA)
       internal = GL_RGBA8;
   }
+  return internal;
+}
 
+upload_plan plan_upload(const ref_dat_struct& r, const tex_load_vars& v, int io_result) {
+  upload_plan p;
+  p.compressed = TEX_is_s3tc(v.format);
+  p.bleed = v.bpp == 4 && io_result == tex_io_file && !p.compressed && !v.has_mips;
+  p.hw_mips = (v.flags & tex_flag_mipmap) && glExt.automini_avail && !p.compressed &&
+              !(v.flags & tex_flag_sized8);
+  p.sw_mips = (v.flags & tex_flag_mipmap) && !v.has_mips && !p.hw_mips;
+  p.nearest = nearest_slot(v.ref);
+  p.replace = r.load_time == tex_load_now && r.format == v.format && int(r.tex_dx) == v.tex_dx &&
+              int(r.tex_dy) == v.tex_dy && r.tex == v.ref;
+  p.internal = internal_format(v, p.compressed);
+  return p;
+}
+
+// A mipmapped texture is counted a third larger.
+double mip_factor(int flags) { return (flags & tex_flag_mipmap) ? 1.33 : 1.0; }
+
+void record_upload(tman_class& t, ref_dat_struct& r, const tex_load_vars& v) {
   if (!r.vram) ++t.loaded_count;
   r.name = v.name;
   r.load_time = tex_load_now;
@@ -395,10 +449,10 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
   r.tex_dy = float(v.tex_dy);
   r.format = v.format;
   r.flags = v.flags;
-  r.vram = int(double(v.tex_dx) * v.tex_dy * v.bpp * ((v.flags & tex_flag_mipmap) ? 1.33 : 1.0));
+  r.vram = int(double(v.tex_dx) * v.tex_dy * v.bpp * mip_factor(v.flags));
+}
 
-  if (bleed) alpha_bleed(v.data, v.tex_dx, v.tex_dy);
-
+void check_sides(const tex_load_vars& v) {
   if (!(v.flags & tex_flag_any_size)) {
     if (!is_pow2(v.tex_dx) || !is_pow2(v.tex_dy)) {
       if (!is_pow2(v.tex_dx))
@@ -410,39 +464,46 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
     }
   }
   check_dxy(v.tex_dy, v.name.c_str());
+}
 
+// Binds the slot on unit 0, with 2-D texturing on for the bind when the
+// render-state cache has every unit off.
+void bind_for_upload(int ref) {
   const int units_before = num_units;
   if (units_before == 0) {
     glEnable(GL_TEXTURE_2D);
     num_units = 1;
   }
-  TEX_bind_ref(v.ref, 0, 0);
+  TEX_bind_ref(ref, 0, tex_env_modulate);
   if (units_before == 0) {
     glDisable(GL_TEXTURE_2D);
     num_units = units_before;
   }
+}
 
+// Level 0, then the file's own levels or the ones shrunk here, down to 1 x 1.
+void upload_levels(const tex_load_vars& v, const upload_plan& p) {
   // Rows of 3 or 1 bytes are not 4-byte aligned.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  if (hw_mips) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  if (p.hw_mips) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
   const GLenum upload_format = v.format;
   TEX_image_desc level{v.format, v.tex_dx, v.tex_dy, 0, 0};
   unsigned char* pixels = v.data;
   for (int lod = 0;; ++lod) {
     const size_t bytes = TEX_bytes_needed_for_image(level);
-    if (compressed) {
-      if (replace)
+    if (p.compressed) {
+      if (p.replace)
         glCompressedTexSubImage2D(GL_TEXTURE_2D, lod, 0, 0, level.dx, level.dy, upload_format,
                                   GLsizei(bytes), pixels);
       else
         glCompressedTexImage2D(GL_TEXTURE_2D, lod, upload_format, level.dx, level.dy, 0,
                                GLsizei(bytes), pixels);
-    } else if (replace) {
+    } else if (p.replace) {
       glTexSubImage2D(GL_TEXTURE_2D, lod, 0, 0, level.dx, level.dy, upload_format, GL_UNSIGNED_BYTE,
                       pixels);
     } else {
-      glTexImage2D(GL_TEXTURE_2D, lod, internal, level.dx, level.dy, 0, upload_format,
+      glTexImage2D(GL_TEXTURE_2D, lod, p.internal, level.dx, level.dy, 0, upload_format,
                    GL_UNSIGNED_BYTE, pixels);
     }
     if (level.dx <= 1 && level.dy <= 1) break;
@@ -450,23 +511,25 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
       pixels += bytes;
       level.dx = std::max(1, level.dx / 2);
       level.dy = std::max(1, level.dy / 2);
-    } else if (sw_mips) {
+    } else if (p.sw_mips) {
       TEX_downscale(level, pixels, level.dx > 1 ? 2 : 1, level.dy > 1 ? 2 : 1);
     } else {
       break;
     }
   }
+}
 
-  if (compressed) {
-    GLint is_compressed = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_ARB, &is_compressed);
-    if (is_compressed) {
-      GLint size = 0;
-      glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &size);
-      r.vram = int(double(size) * ((v.flags & tex_flag_mipmap) ? 1.33 : 1.0));
-    }
-  }
+// A compressed texture counts the bytes OpenGL reports it holds.
+void measure_compressed(ref_dat_struct& r, const tex_load_vars& v) {
+  GLint is_compressed = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_ARB, &is_compressed);
+  if (!is_compressed) return;
+  GLint size = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &size);
+  r.vram = int(double(size) * mip_factor(v.flags));
+}
 
+void set_sampling(const tex_load_vars& v, bool nearest) {
   const GLint clamp = glExt.tex_clamp_avail ? GL_CLAMP_TO_EDGE : GL_CLAMP;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
                   (v.flags & (tex_flag_clamp | tex_flag_clamp_s)) ? clamp : GL_REPEAT);
@@ -484,6 +547,24 @@ int load_texture_ogl(tex_load_vars& v, int io_result) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE_ARB, GL_COMPARE_R_TO_TEXTURE_ARB);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC_ARB, GL_LEQUAL);
   }
+}
+
+}  // namespace
+
+int load_texture_ogl(tex_load_vars& v, int io_result) {
+  tman_class& t = tman;
+  check_slot(t, v.ref);
+  ref_dat_struct& r = t.ref_dat[size_t(v.ref)];
+  if (io_result == tex_io_failed) return record_failure(t, r, v);
+
+  const upload_plan plan = plan_upload(r, v, io_result);
+  record_upload(t, r, v);
+  if (plan.bleed) alpha_bleed(v.data, v.tex_dx, v.tex_dy);
+  check_sides(v);
+  bind_for_upload(v.ref);
+  upload_levels(v, plan);
+  if (plan.compressed) measure_compressed(r, v);
+  set_sampling(v, plan.nearest);
   return v.ref;
 }
 
@@ -494,8 +575,9 @@ int tman_class::load_texture_int(int fail_mode, int ref, int flags, const char* 
   UTL_scoped_lock hold(&lock);
   // A pending background decode owns the decode buffer: it finishes and is
   // uploaded before a file load reuses the buffer.
-  if (name && strncmp(name, "scratch_array", 13) != 0) load_scenery_async_finalize();
-  if (flags < 0 || flags > 16383)
+  if (name && strncmp(name, tex_staged_prefix, tex_staged_prefix_len) != 0)
+    load_scenery_async_finalize();
+  if (flags < 0 || flags >= tex_flag_limit)
     tman_fatal_with_value("Trying to bind an invalid filter type!", name ? name : "", flags);
   tex_load_vars v;
   v.fail_mode = fail_mode;

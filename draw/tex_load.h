@@ -25,15 +25,20 @@ struct tex_load_vars {
 };
 
 // The private staging buffer that file decoding uses (2048 x 2048 x 4).
-extern unsigned char* scratch_array_temp;
+extern unsigned char* const scratch_array_temp;
 
 // The texture-resolution factor of the setting mnw.tex_res: 5 is full size,
 // each step below halves.
 float scale_rat();
 // A size below 1 or above 2048 is fatal.
 void check_dxy(float v, const char* name);
+// Where the image of a scale comes from.
+enum tex_scale_source {
+  tex_scale_staged = 1,  // the staged image: never reduced for the setting
+  tex_scale_file = 2,
+};
 // The scale for an image of dx by dy and the picture and texture sizes that
-// follow; mode 1 is a staged image (never reduced for the setting), 2 a file.
+// follow; mode is a tex_scale_source.
 float TEX_get_scale(const char* name, int dx, int dy, int ref, int flags, int& dx_out, int& dy_out,
                     int& tex_dx, int& tex_dy, int mode);
 
@@ -47,7 +52,13 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
                           signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
                           int& tex_dy);
 
-// Decode: 0 failed, 1 the staged image, 2 a file. Needs no OpenGL.
+// What a decode gave.
+enum tex_io_result {
+  tex_io_failed = 0,
+  tex_io_staged = 1,  // the image staged in scratch_array
+  tex_io_file = 2,
+};
+// Decode: a tex_io_result. Needs no OpenGL.
 int load_texture_io(tex_load_vars& vars);
 // Upload (or record the failure); returns the slot, or 0 on failure.
 int load_texture_ogl(tex_load_vars& vars, int io_result);

@@ -6,10 +6,33 @@
 
 class UTL_stat;
 
+// The environment modes of TEX_bind_ref that are not OpenGL enums: the
+// combine presets (applied with combine support) and two plain ones.
+enum tex_env_mode {
+  tex_env_modulate = 0,             // GL_MODULATE
+  tex_env_add_colour = 1,           // adds the texture's colour, keeps the incoming alpha
+  tex_env_add = 2,                  // adds colour and alpha
+  tex_env_modulate_tex_alpha = 10,  // multiplies colour, takes the texture's alpha
+  tex_env_alpha_difference = 11,    // keeps colour; alpha 4 x (texture - incoming)
+  tex_env_alpha_cut = 12,           // keeps colour; alpha (1 - incoming) x texture
+  tex_env_darken_opaque = 13,       // the incoming colour times one minus its alpha, opaque
+  tex_env_pass = 14,                // passes everything through
+  tex_env_opaque = 15,              // the incoming colour, opaque
+  tex_env_modulate_opaque = 16,     // multiplies colour, opaque
+  tex_env_alpha_as_grey = 17,       // the texture's alpha as an opaque grey picture
+  tex_env_blend_by_tex_alpha = 18,  // the texture over the incoming colour by its alpha
+  tex_env_blend_by_alpha = 19,      // the same by the incoming alpha
+  tex_env_scale_by_tex_alpha = 20,  // the incoming colour times the texture's alpha
+  tex_env_cross_fade = 21,          // incoming to texture by the blend level
+  tex_env_modulate_primary = 22,    // multiplies by the primary colour
+  tex_env_tint = 23,                // the primary colour towards black where the texture is dark
+  tex_env_keep = 24,                // leaves the environment as it is
+};
+
 // Binds texture tex to GL_TEXTURE_2D on unit (0..7) and sets the unit's
-// texture environment: mode 0 is GL_MODULATE; 1, 2, 10..23 are combine
-// presets (with combine support); 24 keeps the environment; any other value
-// is a texture-environment enum set as is. Unit 0 is active on return.
+// texture environment: a tex_env_mode (a combine preset only with combine
+// support), or any other value, a texture-environment enum set as is.
+// Unit 0 is active on return.
 void TEX_bind_ref(int tex, int unit, int mode);
 // Forgets the cache: the next bind on every unit reaches OpenGL.
 void TEX_reset_bind();

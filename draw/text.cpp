@@ -14,7 +14,8 @@
 #include "draw/render_state.h"
 #include "draw/tman.h"
 
-float oglp = 1.0f;
+OGL_text_state ogl_text;
+float& oglp = ogl_text.oglp;
 
 namespace {
 
@@ -51,9 +52,10 @@ int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_dx, fl
       __MACIBM_alert(0, "String proc with bad charset!", "", "", "", t_exit, __FILE__, 493);
       return 0;
   }
-  OGL_setstate(1, 1, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   OGL_setcolor(colour, 1.0f);
-  tman.bind_ref(slot, 0, 0);
+  tman.bind_ref(slot, 0, tex_env_modulate);
   *s0 = 0.0f;
   *t0 = 0.0f;
   *cell_dx = dx;
@@ -65,7 +67,7 @@ void OGL_char(float x, float y, float s0, float t0, float cell_dx, float cell_dy
               int charset) {
   const float X = std::trunc(x), Y = std::trunc(y) - 4;
   int col = 0, row = 0;
-  if (charset == 103) {
+  if (charset == charset_grid) {
     // The grid is indexed by the byte; a negative code would pick a cell left
     // of or below the font.
     const unsigned char b = (unsigned char)code;
@@ -96,7 +98,7 @@ void str_one_line(int colour, float x, float y, const std::string& text, int cha
     x -= OGL_string_width(text, charset);
   glBegin(GL_QUADS);
   for (char c : text) {
-    if (c == 13 || c == 10 || c == 9) continue;
+    if (c == '\r' || c == '\n' || c == '\t') continue;
     OGL_char(x, y, s0, t0, cw, ch, (signed char)c, charset);
     x += float(advance_of(c, fixed));
   }
@@ -108,7 +110,7 @@ float OGL_string(int colour, float x, float y, const std::string& text, float wr
   const float X = std::round(x + mnw.origin_x);
   float Y = std::round(y + mnw.origin_y - 2);
   // One line sets its own text state; only the wrapping needs the pitch.
-  if (wrap <= 0 || wrap >= 9999) {
+  if (wrap <= 0 || wrap >= text_one_line) {
     str_one_line(colour, X, Y, text, charset, align);
     return Y - mnw.origin_y + 2;
   }
@@ -157,8 +159,8 @@ float OGL_string_width(const std::string& text, int /*charset*/) {
 }
 
 void OGL_gray_string(int colour, float x, float y, const std::string& text) {
-  const float half = OGL_string_width(text, 100) / 2;
+  const float half = OGL_string_width(text, charset_ui) / 2;
   const float left = x - half;
   OGL_grayrect(left - 2, y - 2, x + half + 2, y + 8, 0.5f);
-  OGL_string(colour, left, y, text, 9999, charset_ui, align_left);
+  OGL_string(colour, left, y, text, text_one_line, charset_ui, align_left);
 }

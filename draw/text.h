@@ -24,9 +24,15 @@ enum text_align {
   align_right = 2,   // ending at x
 };
 
-// Glyph scale: above 1 every glyph's quad is that many times larger (the
-// texture cell stays the same).
-extern float oglp;
+// The module's state: the glyph scale oglp; above 1 every glyph's quad is
+// that many times larger (the texture cell stays the same).
+struct OGL_text_state {
+  float oglp = 1.0f;
+
+  void reset() { *this = OGL_text_state(); }
+};
+extern OGL_text_state ogl_text;
+extern float& oglp;
 
 // Sets the text render state, the colour (alpha 1) and the charset's texture
 // on unit 0; fills the font's texture origin and cell size in atlas pixels.
@@ -42,6 +48,9 @@ void OGL_char(float x, float y, float s0, float t0, float cell_dx, float cell_dy
 // anything else starting at x. Carriage returns, line feeds and tabs take no
 // room and are not drawn.
 void str_one_line(int colour, float x, float y, const std::string& text, int charset, int align);
+
+// A wrap width that never wraps.
+constexpr float text_one_line = 9999;
 
 // colour, x, y (units of the current window), text, wrap width (0 or less, or
 // 9999 and more: one line), charset, alignment. Lines break after a space,

@@ -1,5 +1,11 @@
 // The texture manager's slots and name registry: load, unload, reference
 // counts, and the records the loader fills.
+//
+// Contents
+//   [SECTION] Name registry
+//   [SECTION] Records
+//   [SECTION] Public operations
+//   [SECTION] Deferred loading
 #include "draw/tman.h"
 
 #include <GL/gl.h>
@@ -16,31 +22,25 @@
 #include "draw/hooks.h"
 #include "draw/tex_load.h"
 #include "draw/tex_units.h"
+#include "TEX/image_desc.h"
 
 tman_class tman;
 
-alignas(16) static unsigned char scratch_array_storage[2048 * 2048 * 4];
-unsigned char* scratch_array = scratch_array_storage;
-int scratch_dx = 0, scratch_dy = 0;
+alignas(16) static unsigned char scratch_array_storage[TEX_max_image_bytes];
+unsigned char* const scratch_array = scratch_array_storage;
+tex_staging_state tex_staging;
+int& scratch_dx = tex_staging.scratch_dx;
+int& scratch_dy = tex_staging.scratch_dy;
 
 // [SECTION] Name registry
 
 namespace {
 
-struct tex_name_hasher {
-  size_t operator()(const std::string& name) const { return tex_hash_of(name); }
-};
-
-// Several slots may carry one name (a manual slot and a dynamic one loading
-// the same file), so the registry keeps every pair.
-std::unordered_multimap<std::string, int, tex_name_hasher>& tex_hash() {
-  static std::unordered_multimap<std::string, int, tex_name_hasher> map;
-  return map;
-}
-
+// Slots whose loads the start-up screen never announces.
 bool silent_slot(int slot) {
-  return slot == 0 || slot == 312 || slot == 388 || slot == 392 || (slot >= 423 && slot <= 438) ||
-         slot == tex_slot_blank;
+  return slot == 0 || slot == tex_slot_unannounced || slot == tex_slot_widgets ||
+         slot == tex_slot_grid_font ||
+         (slot >= tex_slot_back_first && slot <= tex_slot_back_last) || slot == tex_slot_blank;
 }
 
 }  // namespace
@@ -56,20 +56,20 @@ size_t tex_hash_of(const std::string& name) {
   return h;
 }
 
-void tex_hash_add(const std::string& name, int slot) { tex_hash().emplace(name, slot); }
+void tex_hash_add(const std::string& name, int slot) { tman.tex_hash.emplace(name, slot); }
 
 void tex_hash_remove(const std::string& name, int slot) {
-  auto range = tex_hash().equal_range(name);
+  auto range = tman.tex_hash.equal_range(name);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second == slot) {
-      tex_hash().erase(it);
+      tman.tex_hash.erase(it);
       return;
     }
   }
 }
 
 int tex_hash_find_dynamic(const std::string& name) {
-  auto range = tex_hash().equal_range(name);
+  auto range = tman.tex_hash.equal_range(name);
   for (auto it = range.first; it != range.second; ++it)
     if (it->second >= tex_first_dynamic) return it->second;
   return 0;
@@ -77,10 +77,7 @@ int tex_hash_find_dynamic(const std::string& name) {
 
 // [SECTION] Records
 
-tman_class::tman_class() {
-  UTL_critical_section_create(&lock);
-  tex_hash().clear();
-}
+tman_class::tman_class() { UTL_critical_section_create(&lock); }
 
 // The lock is left to the process's end: the manager is destroyed only at
 // exit, and a fatal alert raised under the lock exits while holding it,
@@ -127,7 +124,7 @@ int tman_class::load_texture(int fail_mode, int manual_ref, int flags, int load_
                              const char* name) {
   if (!name || !*name) return 0;
   const std::string file = name;
-  const bool staged = file.compare(0, 13, "scratch_array") == 0;
+  const bool staged = file.compare(0, tex_staged_prefix_len, tex_staged_prefix) == 0;
   if (load_time == tex_load_now && !staged && !silent_slot(manual_ref) && g_draw_hooks.show_init)
     g_draw_hooks.show_init(("Loading bitmap " + file + ".").c_str(), nullptr);
 
@@ -247,13 +244,14 @@ void tman_class::reset_bind() {
 
 void tman_class::reset() {
   UTL_scoped_lock hold(&lock);
-  tex_hash().clear();
+  tex_hash.clear();
   ref_dat.clear();
   loaded_count = total_count = 0;
   scene_load_fail = plane_load_fail = instl_load_fail = 0;
   async_cursor_ = 0;
+  async_vars_ = tex_load_vars();
   async_work_ = nullptr;
-  async_result_ = 0;
+  async_result_ = tex_io_failed;
   async_finisher_ = nullptr;
   TEX_reset_bind();
 }
@@ -264,13 +262,6 @@ void tman_class::set_blend_level(int unit, float level) {
 }
 
 // [SECTION] Deferred loading
-
-namespace {
-
-// The one work record of the background decode.
-tex_load_vars async_vars;
-
-}  // namespace
 
 int tman_class::num_remaining_async_texes() {
   UTL_scoped_lock hold(&lock);
@@ -288,14 +279,14 @@ int tman_class::load_scenery_async_register(tman_force_finish_obj* finisher) {
     if (r.load_time != tex_load_deferred) continue;
     async_cursor_ = int(i);
     async_finisher_ = finisher;
-    async_vars = tex_load_vars();
-    async_vars.fail_mode = r.fail_mode;
-    async_vars.ref = int(i);
-    async_vars.flags = r.flags;
-    async_vars.name = r.name;
-    async_vars.deferred = 0;
-    async_result_ = 0;
-    async_work_ = &async_vars;
+    async_vars_ = tex_load_vars();
+    async_vars_.fail_mode = r.fail_mode;
+    async_vars_.ref = int(i);
+    async_vars_.flags = r.flags;
+    async_vars_.name = r.name;
+    async_vars_.deferred = 0;
+    async_result_ = tex_io_failed;
+    async_work_ = &async_vars_;
     return 1;
   }
   async_cursor_ = int(ref_dat.size());

@@ -7,9 +7,12 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/threads/locks.h"
+#include "draw/tex_load.h"
+#include "draw/tex_units.h"
 
 // What a failed load does.
 enum tex_fail_mode {
@@ -31,6 +34,13 @@ enum tex_load_time {
 // 1 and 7 RGB, 2 RGBA, 3 alpha, 4 RGB or RGBA as the file has alpha (asked
 // RGB), 5 the same asked RGBA, 6 depth; 0 is invalid.
 enum {
+  tex_colour_invalid = 0,
+  tex_colour_rgb = 1,
+  tex_colour_rgba = 2,
+  tex_colour_alpha = 3,
+  tex_colour_rgb_follow_alpha = 4,
+  tex_colour_rgba_follow_alpha = 5,
+  tex_colour_depth = 6,
   tex_flag_colour_mask = 0x7,
   tex_flag_mipmap = 0x8,
   tex_flag_clamp = 0x10,      // both directions
@@ -41,8 +51,9 @@ enum {
   tex_flag_scratch = 0x200,   // decode into and upload from scratch_array
   tex_flag_carried = 0x400,   // stored, never tested
   tex_flag_float16 = 0x800,
-  tex_flag_sized8 = 0x1000,   // sized 8-bit internal format, no hardware mipmaps
-  tex_flag_any_size = 0x2000  // sides need not be powers of two
+  tex_flag_sized8 = 0x1000,    // sized 8-bit internal format, no hardware mipmaps
+  tex_flag_any_size = 0x2000,  // sides need not be powers of two
+  tex_flag_limit = 0x4000      // the first value that is not a flag word
 };
 
 // Slot ranges and the manual slots with a meaning of their own.
@@ -59,10 +70,26 @@ enum tex_slot {
   tex_slot_back_first = 423,  // 423..438: the sixteen tiles of the background image
   tex_slot_back_last = 438,
   tex_slot_blank = 925,  // shown in place of a texture that failed to load
+  // Slots this system gives no image of its own, but whose rules stay:
+  tex_slot_unannounced = 312,  // never announced on the start-up screen
+  tex_slot_alpha_view = 414,   // the 2-D quad shows its alpha channel as grey
+  tex_slot_nearest_1 = 415,    // these three are sampled with nearest filtering
+  tex_slot_nearest_2 = 421,
+  tex_slot_nearest_3 = 422,
 };
 
-struct tex_load_vars;
+// The prefix of a name that loads the image staged in scratch_array.
+constexpr char tex_staged_prefix[] = "scratch_array";
+constexpr size_t tex_staged_prefix_len = sizeof(tex_staged_prefix) - 1;
+
 struct THREAD_call;
+
+// h = h * 5 + byte, bytes taken as signed.
+size_t tex_hash_of(const std::string& name);
+
+struct tex_name_hasher {
+  size_t operator()(const std::string& name) const { return tex_hash_of(name); }
+};
 
 // What a synchronous load calls to make the pending background decode
 // finish first, so that the decode buffer is free before it is reused.
@@ -160,13 +187,18 @@ class tman_class {
   int total_count = 0;
   std::vector<ref_dat_struct> ref_dat;
   int scene_load_fail = 0, plane_load_fail = 0, instl_load_fail = 0;
+  // Every registered name and its slot. Several slots may carry one name (a
+  // manual slot and a dynamic one loading the same file), so every pair is
+  // kept.
+  std::unordered_multimap<std::string, int, tex_name_hasher> tex_hash;
 
   UTL_critical_section lock;
 
  private:
   void unload_texture_internal(int ref);
 
-  int async_cursor_ = 0;  // the first record still to examine
+  int async_cursor_ = 0;      // the first record still to examine
+  tex_load_vars async_vars_;  // the one work record of the background decode
   tex_load_vars* async_work_ = nullptr;
   int async_result_ = 0;  // what the decode gave: 0 failed, 1 staged image, 2 file
   tman_force_finish_obj* async_finisher_ = nullptr;
@@ -199,14 +231,21 @@ void tex_hash_add(const std::string& name, int slot);
 void tex_hash_remove(const std::string& name, int slot);
 // The dynamic slot registered for the name, or 0.
 int tex_hash_find_dynamic(const std::string& name);
-// h = h * 5 + byte, bytes taken as signed.
-size_t tex_hash_of(const std::string& name);
 
 // The staging buffer: 2048 by 2048 pixels of 4 bytes, 16-byte aligned, and
 // the size of the image staged in it. A staged image's rows are as wide as
 // the texture it becomes (its width rounded up to a power of two).
-extern unsigned char* scratch_array;
-extern int scratch_dx, scratch_dy;
+extern unsigned char* const scratch_array;
+// The staging buffer's one changing part; scratch_dx and scratch_dy are its
+// members.
+struct tex_staging_state {
+  int scratch_dx = 0, scratch_dy = 0;
+
+  void reset() { *this = tex_staging_state(); }
+};
+extern tex_staging_state tex_staging;
+extern int& scratch_dx;
+extern int& scratch_dy;
 
 // Writes the image staged in scratch_array (width by height, bottom-up rows
 // without padding) as RGBA when channels is 4, else RGB. 0 when the size is

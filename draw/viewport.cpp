@@ -7,21 +7,28 @@
 #include "core/globals.h"
 #include "draw/camera.h"
 
+namespace {
+
+// The width the windows were laid out for; a wider drawable centres them.
+constexpr int kDesignWidth = 1024;
+
+}  // namespace
+
 void OGL_pix_specs(int /*unused*/) {
   mnw.scale = 1.0f;
   mnw.area_left = 0.0f;
   mnw.area_bottom = 0.0f;
   mnw.area_right = float(mnw.pixel_dx);
   mnw.area_top = float(mnw.pixel_dy);
-  float off = (mnw.pixel_dx - 1024) * 0.5f;
+  float off = (mnw.pixel_dx - kDesignWidth) * 0.5f;
   mnw.design_off_x = off > 0.0f ? off : 0.0f;
   if (mnw.cur_window == -1) mnw.design_off_x = 0.0f;
-  if (mnw.cur_window >= 0) OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);
+  if (mnw.cur_window >= 0) OGL_viewport(ogl_view_whole, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);
 }
 
 void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, float right, float vx1,
                   float near, float top, float vy1, float far, float zoom, int aspect) {
-  if (mode == 2) {
+  if (mode == ogl_view_whole) {
     left = mnw.area_left;
     bottom = mnw.area_bottom;
     right = mnw.area_right;
@@ -29,7 +36,7 @@ void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, floa
     vx0 = vy0 = 0.0f;
     vx1 = float(mnw.pixel_dx);
     vy1 = float(mnw.pixel_dy);
-  } else if (mode == 3) {
+  } else if (mode == ogl_view_scaled) {
     left *= near;
     right *= near;
     bottom *= near;
@@ -47,9 +54,9 @@ void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, floa
   }
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  if (mode == 2)
+  if (mode == ogl_view_whole)
     xcam.SetupOrtho(left / zoom, right / zoom, bottom / zoom, top / zoom, -1.0, 1.0);
-  else if (mode == 3)
+  else if (mode == ogl_view_scaled)
     xcam.SetupFrustum(left / zoom, right / zoom, bottom / zoom, top / zoom, near, far);
   glViewport(GLint(vx0), GLint(vy0), GLsizei(width), GLsizei(height));
   xcam.Identity();
@@ -61,11 +68,11 @@ void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, floa
 }
 
 void OGL_screensize(int mode, float x0, float y0, float x1, float y1) {
-  if (mode == 2) {
+  if (mode == ogl_view_whole) {
     glViewport(0, 0, mnw.pixel_dx, mnw.pixel_dy);
     return;
   }
-  if (mode == 3) {
+  if (mode == ogl_view_scaled) {
     x0 *= mnw.scale;
     y0 *= mnw.scale;
     x1 *= mnw.scale;

@@ -10,6 +10,11 @@ void OGL_pix_specs(int unused);
 // mode 2: orthographic over the logical area, coordinates ignored;
 // mode 3: perspective frustum (left..top scaled by near, corners by scale);
 // other modes: the arguments as given, the camera's projection kept.
+// OGL_screensize: mode 2 the whole drawable, 3 the corners scaled.
+enum ogl_view_mode {
+  ogl_view_whole = 2,
+  ogl_view_scaled = 3,
+};
 void OGL_viewport(int mode, float left, float vx0, float bottom, float vy0, float right, float vx1,
                   float near, float top, float vy1, float far, float zoom, int aspect);
 // Sets only the OpenGL viewport.

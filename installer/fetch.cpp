@@ -13,6 +13,7 @@
 #include "installer/update/manifest.h"
 #include "installer/update/server_list.h"
 #include "installer/update/transfer.h"
+#include "net/capped_download.h"
 #include "net/http.h"
 #include "net/retry_pause.h"
 
@@ -24,12 +25,12 @@ const int kAttemptsPerMirror = 3;
 struct fetch_state {
   net_retry_pause list_pause;
   net_retry_pause manifest_pause;
-  int failures[10] = {};  // kAttemptsPerMirror and more: given up
+  int failures[kMirrorCount] = {};  // kAttemptsPerMirror and more: given up
   bool none_left = false;
 };
 fetch_state g_fetch;
 
-int mirror_count() { return std::max(0, std::min(stg.server_count, 10)); }
+int mirror_count() { return std::max(0, std::min(stg.server_count, kMirrorCount)); }
 
 // The mirror in use failed: counted (given up at once when what it served is
 // unusable), and the next attempt goes to the mirror that has failed least,
@@ -75,10 +76,10 @@ void mirror_chosen(int i) {
 
 void server_list_step() {
   if (!g_fetch.list_pause.ready(xtim.act_time)) return;
-  const int r =
-      net_check_capped(0, web_host, "/serverlist.txt", server_list_file(), kServerListCap);
-  if (r == 0) return;
-  if (r == 1) {
+  const int r = net_check_capped(kServerListSlot, web_host, "/serverlist.txt", server_list_file(),
+                                 kServerListCap);
+  if (r == net_busy) return;
+  if (r == net_finished) {
     // A newer list has shown its message and ends the run.
     const int read = read_server_list(server_list_file());
     if (read != server_list_unusable) {
@@ -98,10 +99,11 @@ void manifest_fetch_step() {
   const int i = stg.server_index;
   if (g_fetch.none_left || i < 0 || i >= mirror_count()) return;
   if (!g_fetch.manifest_pause.ready(xtim.act_time)) return;
-  const int r = net_check_capped(1, server_name[i], server_path[i] + "directory.txt.zip",
-                                 manifest_archive_file(), kManifestArchiveCap);
-  if (r == 0) return;
-  if (r == 2) {
+  const int r =
+      net_check_capped(kManifestSlot, server_name[i], server_path[i] + "directory.txt.zip",
+                       manifest_archive_file(), kManifestArchiveCap);
+  if (r == net_busy) return;
+  if (r == net_failed) {
     mirror_failed(false);
     return;
   }

@@ -84,7 +84,7 @@ void handle_prefs() {
     if (manual) {
       // Ticking the box starts at one stream, so the setting sticks.
       if (stg.stream_count == 0) stg.stream_count = 1;
-      BTN_int_range(400, 150, &stg.stream_count, 1, 1.0f, 4.0f, "");
+      BTN_int_range(400, 150, &stg.stream_count, 1, 1.0f, static_cast<float>(kStreams), "");
     } else {
       stg.stream_count = 0;
     }

@@ -83,7 +83,7 @@ screen_text status_line(const status_inputs& in) {
 }
 
 int manifest_percent() {
-  const down_class* d = http.slots[1];
+  const down_class* d = http.slots[kManifestSlot];
   if (!d) return 0;
   if (d->content_length <= 0) return -1;
   return static_cast<int>(d->written * 100 / d->content_length);

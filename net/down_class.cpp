@@ -137,10 +137,10 @@ void down_class::DoProcessing() {
     if (took > 0) send_buf.erase(send_buf.begin(), send_buf.begin() + took);
   }
 
-  static char readChunk[65536];
-  long got = sock->ReadData(readChunk, sizeof readChunk);
+  if (read_chunk_.empty()) read_chunk_.resize(kReadChunk);
+  long got = sock->ReadData(read_chunk_.data(), static_cast<long>(read_chunk_.size()));
   if (got <= 0) return;
-  receive(readChunk, static_cast<size_t>(got));
+  receive(read_chunk_.data(), static_cast<size_t>(got));
 }
 
 void down_class::receive(const char* data, size_t length) {
@@ -257,19 +257,19 @@ void down_class::close_file() {
 // [SECTION] state tests
 
 int down_class::GetStat() const {
-  if (!sock) return 0;
+  if (!sock) return down_no_socket;
   switch (sock->mStatus) {
     case PCSBSocket::StatusConnecting:
-      return 1;
+      return down_connecting;
     case PCSBSocket::StatusError:
-      return 2;
+      return down_socket_error;
     case PCSBSocket::StatusClosed:
-      return 3;
+      return down_closed;
     default:
       break;
   }
-  if (!send_buf.empty()) return 4;
-  return headers_done ? 5 : 6;
+  if (!send_buf.empty()) return down_sending;
+  return headers_done ? down_reading_body : down_awaiting_head;
 }
 
 bool down_class::IsComplete() const { return written == content_length && file == nullptr; }

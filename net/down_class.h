@@ -10,6 +10,17 @@
 
 class PCSBSocket;
 
+// What GetStat answers (the "HTTP Error for" block prints the number).
+enum down_stat : int {
+  down_no_socket = 0,
+  down_connecting = 1,
+  down_socket_error = 2,
+  down_closed = 3,
+  down_sending = 4,  // request bytes still going out
+  down_reading_body = 5,
+  down_awaiting_head = 6,
+};
+
 // Response header names compare without regard to letter case, as HTTP
 // defines them: "content-length" is the same field as "Content-Length".
 struct header_name_less {
@@ -36,14 +47,17 @@ class down_class {
   static constexpr size_t kMaxHeadBytes = 32 * 1024;
   static constexpr size_t kMaxHeadLines = 256;
   static constexpr size_t kMaxBodyInHand = 1024 * 1024;
+  // One read from the socket takes at most this many bytes.
+  static constexpr size_t kReadChunk = 64 * 1024;
 
-  // 0 no socket; 1 connecting; 2 socket error; 3 closed; 4 request going out;
-  // 5 reading the body; 6 waiting for the head.
+  // A down_stat.
   int GetStat() const;
-  bool IsDone() const { return GetStat() == 3; }
+  bool IsDone() const { return GetStat() == down_closed; }
   // The whole announced body is on disk: written, flushed and closed.
   bool IsComplete() const;
   bool IsErr() const;
+  // A system error number, or kNetServerNotFound / kNetNoConnection of the
+  // file layer's results.
   int GetOSErr() const;
 
   // Percent-encodes every byte outside the unreserved set and "/".
@@ -67,6 +81,7 @@ class down_class {
   bool OpenedFile() const { return opened_file_; }
 
  private:
+  std::vector<char> read_chunk_;  // one read's bytes, sized at the first read
   bool opened_file_ = false;
   bool refused_ = false;
   size_t head_bytes_ = 0, head_lines_ = 0;

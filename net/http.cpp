@@ -14,9 +14,12 @@
 #include "Sockets/PCSBSocket.h"
 
 http_class http;
-std::vector<std::string> gProxyExclude;
+std::vector<std::string>& gProxyExclude = http.proxy_exclude;
 
 namespace {
+
+// A transfer that receives nothing for this long has failed.
+constexpr double kIdleSeconds = 30.0;
 
 std::string agent_text() {
   std::string version = build_name[0];
@@ -30,7 +33,7 @@ std::string agent_text() {
 bool http_class::UseProxy(const char* server, uint16_t /*port*/) const {
   if (proxy_port_int == 0 || proxy_host.empty()) return false;
   size_t len = strlen(server);
-  for (const std::string& ending : gProxyExclude)
+  for (const std::string& ending : proxy_exclude)
     if (ending.size() <= len &&
         ending.compare(0, std::string::npos, server + len - ending.size()) == 0)
       return false;
@@ -48,7 +51,7 @@ const char* http_class::ProxyHost(const char* server, uint16_t port) const {
 // [SECTION] download slots
 
 void http_class::net_abandon(int slot) {
-  if (slot < 0 || slot > 5 || !slots[slot]) return;
+  if (slot < 0 || slot >= kHttpSlots || !slots[slot]) return;
   down_class* d = slots[slot];
   std::string partial = d->OpenedFile() ? d->file_path : std::string();
   delete d;  // closes the file first
@@ -58,21 +61,21 @@ void http_class::net_abandon(int slot) {
 }
 
 void http_class::reset() {
-  for (int slot = 0; slot < 6; ++slot) net_abandon(slot);
+  for (int slot = 0; slot < kHttpSlots; ++slot) net_abandon(slot);
   proxy_host.clear();
   proxy_port.clear();
   proxy_port_int = 0;
-  gProxyExclude.clear();
+  proxy_exclude.clear();
+  networking_started_ = false;
 }
 
 int http_class::net_check(int slot, const std::string& server, const std::string& path,
                           const std::string& local_file) {
-  if (slot < 0 || slot > 5)
+  if (slot < 0 || slot >= kHttpSlots)
     MACIBM_alert(0, "Too many download objects requested!", "", "", "", t_exit);
 
-  static bool networking_started = false;
-  if (!networking_started) {
-    networking_started = true;
+  if (!networking_started_) {
+    networking_started_ = true;
     PCSBSocket::StartupNetworking(true);
   }
 
@@ -90,7 +93,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
           << "   a server is a host name with an optional port, and a path starts with a slash\n\n";
       xer.flush();
       final_response[slot] = 0;
-      return 2;
+      return net_failed;
     }
     std::map<std::string, std::string> fields;
     // The Host field names the port whenever the server did.
@@ -105,14 +108,14 @@ int http_class::net_check(int slot, const std::string& server, const std::string
   down_class* d = slots[slot];
   d->DoProcessing();
 
-  int result;
+  net_result result;
   if (!(d->IsDone() || d->IsComplete() || d->IsErr())) {
     // Silence, not total time: last_activity moves with every body read.
-    if (static_cast<double>(xtim.act_time) <= static_cast<double>(d->last_activity) + 30.0)
-      return 0;
-    result = 2;
-  } else if (d->response_code >= 200 && d->response_code <= 299 && d->IsComplete() && !d->IsErr()) {
-    result = 1;
+    if (static_cast<double>(xtim.act_time) <= static_cast<double>(d->last_activity) + kIdleSeconds)
+      return net_busy;
+    result = net_failed;
+  } else if (http_success(d->response_code) && d->IsComplete() && !d->IsErr()) {
+    result = net_finished;
   } else {
     xer << "HTTP Error for " << local_file << "\n"
         << "   server     =" << server << "\n"
@@ -124,7 +127,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
         << "   GetOSErr   =" << d->GetOSErr() << "\n"
         << "   response   =" << d->response_text << " (#" << d->response_code << ")\n\n";
     xer.flush();
-    result = 2;
+    result = net_failed;
   }
   final_response[slot] = d->response_code;
   delete d;

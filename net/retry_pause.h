@@ -1,15 +1,16 @@
 // Growing pauses between the attempts of a fetch that keeps failing, so that a
 // machine without a network does not look a host name up (a blocking call)
-// on every frame.
+// on every frame: the one retry policy of the fetches, the streams and the
+// about box.
 #pragma once
 
 #include <algorithm>
 
+// The ceiling of the pauses, in seconds.
+inline constexpr float kLongestRetryPause = 30.0f;
+
 class net_retry_pause {
  public:
-  // longest: the ceiling of the pauses, in seconds.
-  explicit net_retry_pause(float longest = 30.0f) : longest_(longest) {}
-
   // Whether the next attempt may start at clock time now (seconds).
   bool ready(float now) const { return now >= resume_at_; }
   // A failed attempt at clock time now: the next waits 1 s after the first
@@ -17,7 +18,7 @@ class net_retry_pause {
   void failed(float now) {
     const int doublings = std::min(failures_, 20);
     ++failures_;
-    resume_at_ = now + std::min(longest_, static_cast<float>(1 << doublings));
+    resume_at_ = now + std::min(kLongestRetryPause, static_cast<float>(1 << doublings));
   }
   // A success: the next failure starts over at 1 s.
   void reset() {
@@ -28,7 +29,6 @@ class net_retry_pause {
   float resume_at() const { return resume_at_; }
 
  private:
-  float longest_;
   int failures_ = 0;
   float resume_at_ = 0.0f;
 };

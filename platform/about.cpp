@@ -22,6 +22,7 @@
 #include "Files/errors.h"
 #include "Files/io_utils.h"
 #include "Files/zip_entries.h"
+#include "net/capped_download.h"
 #include "net/down_class.h"
 #include "net/http.h"
 #include "platform/folders.h"
@@ -52,18 +53,6 @@ bool path_ok(const std::string& path) {
   return (path + "/").find("/../") == std::string::npos;
 }
 
-// A download polled with a cap on its size: more than cap bytes is a failure.
-int capped_check(int slot, const std::string& server, const std::string& path,
-                 const std::string& file, int64_t cap) {
-  const int r = http.net_check(slot, server, path, file);
-  const down_class* d = http.slots[slot];
-  if (r == 0 && d && (d->content_length > cap || d->written > cap)) {
-    http.net_abandon(slot);
-    return 2;
-  }
-  return r;
-}
-
 std::string with_code(const char* format, int code) {
   char text[600];
   snprintf(text, sizeof text, format, error_str(code).c_str(), code);
@@ -73,6 +62,12 @@ std::string with_code(const char* format, int code) {
 }  // namespace
 
 about_record& about_state() { return g_about; }
+
+void about_reset() {
+  http.net_abandon(kAboutListSlot);
+  http.net_abandon(kAboutInstallerSlot);
+  g_about = about_record();
+}
 
 // [SECTION] The version check
 
@@ -125,7 +120,7 @@ bool about_read_list(const std::string& path, about_record& r) {
   const char* no_net = "Can't connect to the net to find latest version.";
   r.is_latest = 1;
   r.is_beta = 0;
-  r.ins_state = 4;
+  r.ins_state = ins_message;
   if (!header_ok || r.version_final == -1) {
     r.err_msg = no_net;
   } else if (r.version_final == kProgramVersion) {
@@ -148,7 +143,7 @@ bool about_read_list(const std::string& path, about_record& r) {
                 web_host + " to download the update.";
     return header_ok;
   }
-  r.ins_state = 1;
+  r.ins_state = ins_offer;
   return header_ok;
 }
 
@@ -156,9 +151,9 @@ void about_check_step() {
   about_record& r = g_about;
   if (r.list_whole || !r.pause.ready(xtim.act_time)) return;
   const std::string list = private_file("about_serverlist.txt");
-  const int got = capped_check(0, web_host, "/serverlist.txt", list, kListCap);
-  if (got == 0) return;
-  if (got == 2) {
+  const int got = net_check_capped(kAboutListSlot, web_host, "/serverlist.txt", list, kListCap);
+  if (got == net_busy) return;
+  if (got == net_failed) {
     r.pause.failed(xtim.act_time);
     return;
   }
@@ -176,12 +171,13 @@ void about_check_step() {
 
 void about_update_step() {
   about_record& r = g_about;
-  if (r.ins_state == 2) {
+  if (r.ins_state == ins_downloading) {
     const std::string zip = private_file("installer.zip");
-    const int got = capped_check(1, r.installer_server, r.installer_path, zip, kInstallerCap);
-    if (got == 0) return;
-    if (got == 2) {
-      r.ins_state = 4;
+    const int got = net_check_capped(kAboutInstallerSlot, r.installer_server, r.installer_path, zip,
+                                     kInstallerCap);
+    if (got == net_busy) return;
+    if (got == net_failed) {
+      r.ins_state = ins_message;
       r.err_msg = "I was unable to download the installer from the net.";
       return;
     }
@@ -190,13 +186,13 @@ void about_update_step() {
     const int err = zip_unpack_single(zip, folder, &name, kInstallerCap);
     delete_file(zip);
     if (err) {
-      r.ins_state = 4;
+      r.ins_state = ins_message;
       r.err_msg = with_code("There was an error unzipping the installer: %s (%d)", err);
       return;
     }
     r.installer_app_name = folder + name;
-    r.ins_state = 3;
-  } else if (r.ins_state == 3) {
+    r.ins_state = ins_unpacked;
+  } else if (r.ins_state == ins_unpacked) {
     // The private folder goes when this program ends, but the new one runs
     // on from where it stands: it moves to a folder of its own first.
     const char* tmp = getenv("TMPDIR");
@@ -216,7 +212,7 @@ void about_update_step() {
       unlink(program.c_str());
       rmdir(folder.c_str());
     }
-    r.ins_state = 4;
+    r.ins_state = ins_message;
     r.err_msg = with_code("There was an error launching the installer: %s (%d)", err);
   }
 }
@@ -266,20 +262,20 @@ void MACIBM_about() {
     const float message_y = y + 10 - 40;
     if (BTN_action(191, 17, 0, 0, 1, "Visit " + web_host + " for free updates!", "-"))
       go_to_URL(site);
-    if (r.ins_state == 1) {
+    if (r.ins_state == ins_offer) {
       if (BTN_action(492, 17, 0, 0, 1, r.is_beta ? " Get New Beta! " : "Update Nimbrel!", "-"))
-        r.ins_state = 2;
-    } else if (r.ins_state == 2) {
+        r.ins_state = ins_downloading;
+    } else if (r.ins_state == ins_downloading) {
       about_update_step();
-      const down_class* d = http.slots[1];
+      const down_class* d = http.slots[kAboutInstallerSlot];
       const int64_t percent = d && d->content_length > 0 ? d->written * 100 / d->content_length : 0;
       char text[100];
       snprintf(text, sizeof text, "Downloading the installer...%d%% complete",
                static_cast<int>(percent));
       OGL_string(colr_notice, 20, message_y, text, mnw.window_dx - 40, charset_ui, align_left);
-    } else if (r.ins_state == 3) {
+    } else if (r.ins_state == ins_unpacked) {
       about_update_step();
-    } else if (r.ins_state == 4) {
+    } else if (r.ins_state == ins_message) {
       OGL_string(colr_notice, 20, message_y, r.err_msg, mnw.window_dx - 40, charset_ui, align_left);
     }
     if (close_requested && mnw.cur_window == wind_about) MACIBM_startwind(wind_main);

@@ -10,6 +10,15 @@
 // The program's own version, as the version check compares it.
 inline constexpr int kProgramVersion = 90017;
 
+// about_record::ins_state: how far the update has come.
+enum about_ins_state : int {
+  ins_nothing_yet = 0,
+  ins_offer = 1,  // a newer installer can be had: the button shows
+  ins_downloading = 2,
+  ins_unpacked = 3,  // ready to start
+  ins_message = 4,   // err_msg says why there is nothing to do
+};
+
 // What the about box knows, kept from one opening to the next.
 struct about_record {
   int version_str_found = 0;    // the list had a FINAL line
@@ -21,11 +30,14 @@ struct about_record {
   std::string installer_server, installer_path;
   std::string installer_app_name;  // the unpacked program, in the private temporary folder
   std::string err_msg;
-  int ins_state = 0;  // 0 nothing yet, 1 offer the update, 2 downloading, 3 unpacked, 4 err_msg
-  bool list_whole = false;  // a list has arrived: the check is over for the run
-  net_retry_pause pause;    // between failed fetches of the list
+  int ins_state = ins_nothing_yet;  // an about_ins_state
+  bool list_whole = false;          // a list has arrived: the check is over for the run
+  net_retry_pause pause;            // between failed fetches of the list
 };
 about_record& about_state();
+// Back to a record that knows nothing, with the about box's downloads
+// abandoned.
+void about_reset();
 
 // Runs the window until it is closed.
 void MACIBM_about();

@@ -26,6 +26,7 @@
 #include "platform/menus.h"
 #include "platform/movie/movie.h"
 #include "platform/shell.h"
+#include "widgets/atlas_layout.h"
 #include "widgets/focus.h"
 #include "widgets/frames.h"
 #include "widgets/popup.h"
@@ -342,13 +343,14 @@ void mouse_help_per_wind(int id) {
     SDL_SetCursor(SDL_GetDefaultCursor());
   }
   if (mnw.cursor_kind > 2) {
-    static const int cells[12][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}, {2, 1},  {3, 1},
-                                     {2, 0}, {3, 0}, {4, 1}, {4, 0}, {-1, 1}, {-1, 0}};
     int kind = mnw.cursor_kind > 14 ? 13 : mnw.cursor_kind;
-    int col = cells[kind - 3][0], row = cells[kind - 3][1];
-    if ((kind == 11 || kind == 12) && mnw.mouse_held) col = 5;
-    float s = (200.0f + 32.0f * col) / 512.0f, t = (293.0f + 32.0f * row) / 512.0f;
-    float d = 30.0f / 512.0f, x = mnw.mouse_x - 15, y = mnw.mouse_y - 15;
+    const atlas::cursor_cell cell = atlas::cursor_cells[kind - atlas::kFirstDrawnCursor];
+    int col = cell.col;
+    if ((kind == 11 || kind == 12) && mnw.mouse_held) col = atlas::kHeldGripCol;
+    const float size = float(atlas::kSize), step = float(atlas::cursor_step);
+    float s = (float(atlas::cursor_s0) + step * col) / size,
+          t = (float(atlas::cursor_t0) + step * cell.row) / size;
+    float d = float(atlas::cursor_size) / size, x = mnw.mouse_x - 15, y = mnw.mouse_y - 15;
     OGL_2dquad(tex_slot_widgets, colr_art, 1.0f, x, y, s, t, x, y + 30, s, t + d, x + 30, y + 30,
                s + d, t + d, x + 30, y, s + d, t, 1, 5);
   }

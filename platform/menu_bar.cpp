@@ -16,6 +16,7 @@
 #include "draw/text.h"
 #include "draw/tman.h"
 #include "platform/menus.h"
+#include "widgets/atlas_layout.h"
 #include "widgets/frames.h"
 
 namespace {
@@ -213,10 +214,12 @@ namespace {
 
 // The arrow that marks an item opening a submenu: an atlas cell one to one.
 void submenu_mark(float x, float y) {
-  const float s = 167, t = 187, hw = 9, hh = 9, a = 1.0f / 512;
-  OGL_2dquad(tex_slot_widgets, colr_white, 1.0f, x - hw, y - hh, (s - hw) * a, (t - hh) * a, x - hw,
-             y + hh, (s - hw) * a, (t + hh) * a, x + hw, y + hh, (s + hw) * a, (t + hh) * a, x + hw,
-             y - hh, (s + hw) * a, (t - hh) * a, 1, 5);
+  const atlas::rect& m = atlas::submenu_mark;
+  const float hw = float(m.width()) / 2, hh = float(m.height()) / 2, a = 1.0f / float(atlas::kSize);
+  const float s0 = float(m.s0) * a, t0 = float(m.t0) * a, s1 = float(m.s1) * a,
+              t1 = float(m.t1) * a;
+  OGL_2dquad(tex_slot_widgets, colr_white, 1.0f, x - hw, y - hh, s0, t0, x - hw, y + hh, s0, t1,
+             x + hw, y + hh, s1, t1, x + hw, y - hh, s1, t0, 1, 5);
 }
 
 void lit(float l, float b, float r, float t) {

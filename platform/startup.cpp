@@ -35,6 +35,7 @@
 #include "platform/shell.h"
 #include "platform/startup.h"
 #include "platform/window.h"
+#include "widgets/atlas_layout.h"
 #include "widgets/frames.h"
 
 startup_state g_startup;
@@ -111,25 +112,10 @@ void write_log_header() {
 // [SECTION] Start-up pieces
 
 void MACIBM_take_interface_colours() {
-  // Texels of the widget atlas left staged by recall_ins_texes, counted from
-  // its first stored (bottom) row; its rows are 512 pixels wide.
-  static const struct {
-    int colour, column, row;
-  } swatches[] = {{colr_back, 319, 155},
-                  {colr_line_dark, 319, 147},
-                  {colr_frame_fill, 319, 139},
-                  {colr_line_light, 319, 131},
-                  {colr_menu_text, 319, 123},
-                  {colr_window_title, 319, 115},
-                  {colr_widget_text, 319, 107},
-                  {colr_tab_text, 319, 99},
-                  {colr_label, 319, 91},
-                  {colr_path_text, 319, 83},
-                  {colr_normal_text, 319, 75},
-                  {colr_help_text, 319, 67},
-                  {44, 395, 115}};  // the one entry of the palette that nothing names
-  for (const auto& s : swatches) {
-    const unsigned char* p = scratch_array + (size_t(s.row) * 512 + s.column) * 4;
+  // The widget atlas is left staged by recall_ins_texes, its first stored
+  // row the bottom one, so texel rows count from the start.
+  for (const atlas::swatch& s : atlas::swatches) {
+    const unsigned char* p = scratch_array + (size_t(s.t) * atlas::kSize + size_t(s.s)) * 4;
     colr.assign(s.colour, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
   }
   const float* dark = colr.rgb[colr_line_dark];

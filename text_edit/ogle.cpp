@@ -13,6 +13,8 @@
 #include <cctype>
 #include <cmath>
 
+#include "core/vkeys.h"
+
 // [SECTION] Positions and lines
 
 namespace {
@@ -239,11 +241,12 @@ void OGLE_RevealSelection(OGLE_Rec* rec) {
 
 void OGLE_Key(OGLE_Rec* rec, char key, int shift) {
   const signed char k = static_cast<signed char>(key);
-  if (k != 30 && k != 31) rec->desired_x = -1.0f;
+  // Only the vertical moves keep the column a run of them aims for.
+  if (k != mac_up && k != mac_down) rec->desired_x = -1.0f;
   int& s = rec->sel_start;
   int& e = rec->sel_end;
   switch (k) {
-    case 8:
+    case mac_back:
       if (s == e && s == 0) {
         rec->caret_at_end = 1;
         return;
@@ -259,7 +262,7 @@ void OGLE_Key(OGLE_Rec* rec, char key, int shift) {
       OGLE_RevealSelection(rec);
       rec->caret_at_end = 1;
       return;
-    case 28:
+    case mac_left:
       if (shift)
         active_end(rec) -= 1;
       else if (s == e)
@@ -267,7 +270,7 @@ void OGLE_Key(OGLE_Rec* rec, char key, int shift) {
       else
         e = s;
       break;
-    case 29:
+    case mac_right:
       if (shift)
         active_end(rec) += 1;
       else if (s == e)
@@ -275,7 +278,7 @@ void OGLE_Key(OGLE_Rec* rec, char key, int shift) {
       else
         s = e;
       break;
-    case 30:
+    case mac_up:
       if (shift)
         active_end(rec) = OGLE_CharPosVerticalAdjust(rec, active_end(rec), -1, rec->desired_x);
       else if (s == e)
@@ -283,7 +286,7 @@ void OGLE_Key(OGLE_Rec* rec, char key, int shift) {
       else
         e = s;
       break;
-    case 31:
+    case mac_down:
       if (shift)
         active_end(rec) = OGLE_CharPosVerticalAdjust(rec, active_end(rec), 1, rec->desired_x);
       else if (s == e)

@@ -74,8 +74,9 @@ void OGLE_SetSelection(OGLE_Rec* rec, int start, int end);
 void OGLE_Repaginate(OGLE_Rec* rec);
 // The visible lines and the selection, and the caret when caret is non-zero.
 void OGLE_Draw(OGLE_Rec* rec, int caret);
-// One key: 8 deletes backwards, 28 to 31 move left, right, up and down
-// (extending the selection with shift), anything else is typed.
+// One key: mac_back deletes backwards, mac_left, mac_right, mac_up and
+// mac_down move (extending the selection with shift), anything else is
+// typed.
 void OGLE_Key(OGLE_Rec* rec, char key, int shift);
 // A press (extend: from the selection) and the mouse held, in the host's
 // coordinates.

@@ -9,10 +9,9 @@
 #include "draw/prims.h"
 #include "draw/text.h"
 
-int OGLE_x = 0, OGLE_y = 0, OGLE_entry_dx = 0;
-float OGLE_dx = 0.0f, OGLE_dy = 0.0f;
-std::string* OGLE_input = nullptr;
-int OGLE_edit = 0;
+ogle_field_state g_ogle_field;
+
+void OGLE_reset_field() { g_ogle_field = ogle_field_state(); }
 
 const OGLE_Callbacks OGLE_cbs = {
     OGLE_GetVisibleBounds, OGLE_GetLogicalBounds, OGLE_SetLogicalHeight, OGLE_ScrollTo,

@@ -7,14 +7,29 @@
 
 #include "text_edit/ogle.h"
 
-// The focused field's place and width, truncated from its floats.
-extern int OGLE_x, OGLE_y, OGLE_entry_dx;
-// Its scroll offsets, set by the engine; 0 when a field gains the focus.
-extern float OGLE_dx, OGLE_dy;
-// The string being edited.
-extern std::string* OGLE_input;
-// Set by every replacement: the field's result for the frame.
-extern int OGLE_edit;
+// The binding's state, the focused field's; OGLE_reset_field puts it back
+// as at start-up.
+struct ogle_field_state {
+  // The focused field's place and width, truncated from its floats.
+  int OGLE_x = 0, OGLE_y = 0, OGLE_entry_dx = 0;
+  // Its scroll offsets, set by the engine; 0 when a field gains the focus.
+  float OGLE_dx = 0.0f, OGLE_dy = 0.0f;
+  // The string being edited.
+  std::string* OGLE_input = nullptr;
+  // Set by every replacement: the field's result for the frame.
+  int OGLE_edit = 0;
+};
+extern ogle_field_state g_ogle_field;
+inline constexpr int& OGLE_x = g_ogle_field.OGLE_x;
+inline constexpr int& OGLE_y = g_ogle_field.OGLE_y;
+inline constexpr int& OGLE_entry_dx = g_ogle_field.OGLE_entry_dx;
+inline constexpr float& OGLE_dx = g_ogle_field.OGLE_dx;
+inline constexpr float& OGLE_dy = g_ogle_field.OGLE_dy;
+inline constexpr std::string*& OGLE_input = g_ogle_field.OGLE_input;
+inline constexpr int& OGLE_edit = g_ogle_field.OGLE_edit;
+
+// No field bound: no string, no place, no scroll.
+void OGLE_reset_field();
 // The callbacks of the binding, in the engine's order.
 extern const OGLE_Callbacks OGLE_cbs;
 

@@ -15,7 +15,8 @@ int BTN_action(float x, float y, float w, int is_on, int mode, const std::string
   BTN_frame1(frame_button, x, y, w, colr_white);
   if (is_on) BTN_frame1(frame_button_pressed, x, y, w, colr_white);
   BTN_util_draw_label(x, y - 3, 1, left, mode == 2 && is_on);
-  if (note != "-") OGL_string(colr_path_text, x + w / 2 + 10, y + 7, note, 500, charset_ui, 0);
+  if (note != "-")
+    OGL_string(colr_path_text, x + w / 2 + 10, y + 7, note, 500, charset_ui, align_left);
   if (!BTN_clicked(x - w / 2, y - 10, x + w / 2, y + 10)) return 0;
   if (is_on || mode == 0) return 1;
   BTN_frame1(frame_button_pressed, x, y, w, colr_white);
@@ -37,10 +38,10 @@ int BTN_bool(float x, float y, int* value, const std::string& label, int alt) {
   }
   // Drawn after the press, so a box shows what it holds from the frame it
   // was clicked on.
-  const float s0 = alt ? 83 : 139, box_t = alt ? 123 : 178, mark_t = alt ? 142 : 197;
-  BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, s0, box_t, s0 + 18, box_t + 18, colr_white);
-  if (*value)
-    BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, s0, mark_t, s0 + 18, mark_t + 18, colr_white);
+  const atlas::rect& box = alt ? atlas::radio_box : atlas::check_box;
+  const atlas::rect& mark = alt ? atlas::radio_dot : atlas::check_tick;
+  BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, box, colr_white);
+  if (*value) BTN_atlas_quad(x - 9, y - 6, x + 9, y + 12, mark, colr_white);
   BTN_util_draw_label(x - 12, y, 0, left, 0);
   BTN_util_draw_label(x + 12, y, 2, right, 0);
   return used;

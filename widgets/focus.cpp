@@ -5,21 +5,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <iterator>
 
 #include "core/globals.h"
 
-std::vector<focus_info_t> focus_ring;
-int focus_id = 0;
-int wind_focus = 0;
+focus_state g_focus;
+BTN_key_queue* BTN_key_queue::first_queue = nullptr;
 
 namespace {
-
-// Every queue, so a window switch can empty them all. Built on first use:
-// the queues are statics of other files, constructed in any order.
-std::vector<BTN_key_queue*>& all_queues() {
-  static std::vector<BTN_key_queue*> queues;
-  return queues;
-}
 
 // The mask bit a key needs: by virtual key first, then by character.
 int needed_bit(int c, int vkey) {
@@ -115,11 +108,23 @@ void BTN_window_has_focus() { wind_focus = 1; }
 
 int BTN_no_focus_yet() { return !wind_focus && focus_id == 0 ? 1 : 0; }
 
-BTN_key_queue::BTN_key_queue() { all_queues().push_back(this); }
+BTN_key_queue::BTN_key_queue() : next_queue(first_queue) { first_queue = this; }
 
 BTN_key_queue::~BTN_key_queue() {
-  std::vector<BTN_key_queue*>& queues = all_queues();
-  queues.erase(std::remove(queues.begin(), queues.end(), this), queues.end());
+  for (BTN_key_queue** at = &first_queue; *at; at = &(*at)->next_queue)
+    if (*at == this) {
+      *at = next_queue;
+      break;
+    }
+}
+
+BTN_key_queue& BTN_key_queue::operator=(const BTN_key_queue& other) {
+  std::copy(std::begin(other.char_slot), std::end(other.char_slot), char_slot);
+  std::copy(std::begin(other.vkey_slot), std::end(other.vkey_slot), vkey_slot);
+  std::copy(std::begin(other.flag_slot), std::end(other.flag_slot), flag_slot);
+  std::copy(std::begin(other.id_slot), std::end(other.id_slot), id_slot);
+  ctr_slot = other.ctr_slot;
+  return *this;
 }
 
 int BTN_key_queue::register_focus(int id, int mask, int grab) {
@@ -133,11 +138,10 @@ void BTN_key_queue::flush() {
 }
 
 void BTN_flush_key_queues() {
-  for (BTN_key_queue* q : all_queues()) q->flush();
+  for (BTN_key_queue* q = BTN_key_queue::first_queue; q; q = q->next_queue) q->flush();
 }
 
 void BTN_reset_focus() {
-  focus_id = 0;
-  BTN_begin_focus_ring();
+  g_focus = focus_state();
   BTN_flush_key_queues();
 }

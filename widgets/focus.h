@@ -10,24 +10,6 @@
 
 #include "core/vkeys.h"
 
-// The characters the keyboard sends for keys that type nothing printable.
-enum mac_char {
-  mac_home = 1,
-  mac_enter = 3,
-  mac_end = 4,
-  mac_back = 8,
-  mac_tab = 9,
-  mac_page_up = 11,
-  mac_page_down = 12,
-  mac_return = 13,
-  mac_escape = 27,
-  mac_left = 28,
-  mac_right = 29,
-  mac_up = 30,
-  mac_down = 31,
-  mac_delete = 127,
-};
-
 // What a widget takes, as its accept mask: tested first by virtual key, then
 // by character (classes of the C locale).
 enum focus_accept {
@@ -55,11 +37,18 @@ struct focus_info_t {
   int mask;
 };
 
-extern std::vector<focus_info_t> focus_ring;
-// The id of the widget that has the keyboard focus; 0 none.
-extern int focus_id;
-// A window, not a widget, claims the keyboard for this frame.
-extern int wind_focus;
+// The focus ring's state; BTN_reset_focus puts it back as at start-up.
+struct focus_state {
+  std::vector<focus_info_t> focus_ring;
+  // The id of the widget that has the keyboard focus; 0 none.
+  int focus_id = 0;
+  // A window, not a widget, claims the keyboard for this frame.
+  int wind_focus = 0;
+};
+extern focus_state g_focus;
+inline constexpr std::vector<focus_info_t>& focus_ring = g_focus.focus_ring;
+inline constexpr int& focus_id = g_focus.focus_id;
+inline constexpr int& wind_focus = g_focus.wind_focus;
 
 // The focus id of a widget drawn at (x, y): y + 8192 x, both truncated.
 int BTN_widget_id(float x, float y);
@@ -81,7 +70,9 @@ void BTN_window_has_focus();
 int BTN_no_focus_yet();
 
 // The key queue of one widget kind, shared by all its instances: the id slot
-// tells them apart.
+// tells them apart. Every queue joins the list BTN_flush_key_queues empties
+// for as long as it lives; assigning one copies its keys, not its place in
+// that list, so a widget's state that holds a queue resets by assignment.
 struct BTN_key_queue {
   static constexpr int kCapacity = 64;
   int char_slot[kCapacity] = {};
@@ -93,7 +84,7 @@ struct BTN_key_queue {
   BTN_key_queue();
   ~BTN_key_queue();
   BTN_key_queue(const BTN_key_queue&) = delete;
-  BTN_key_queue& operator=(const BTN_key_queue&) = delete;
+  BTN_key_queue& operator=(const BTN_key_queue& other);
 
   // Registers the widget in the ring with this queue; 1 when it is focused.
   int register_focus(int id, int mask, int grab);
@@ -124,6 +115,14 @@ struct BTN_key_queue {
 
   void clear(int i) { char_slot[i] = vkey_slot[i] = flag_slot[i] = id_slot[i] = 0; }
   void flush();
+
+ private:
+  friend void BTN_flush_key_queues();
+  // The list of live queues. The queues are statics of other files,
+  // constructed in any order, so its head is a plain pointer: set before
+  // any constructor runs.
+  static BTN_key_queue* first_queue;
+  BTN_key_queue* next_queue = nullptr;
 };
 
 // Empties every widget kind's queue: keys typed for one window never reach

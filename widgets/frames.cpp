@@ -33,7 +33,7 @@ float R(float v) { return std::round(v); }
 // The caller's misuse of a frame call ends the program; the lines name this
 // module as its alerts always have.
 void bad_call(const char* line, int source_line) {
-  __MACIBM_alert(0, line, "", "", "", t_exit, "butn", source_line);
+  __MACIBM_alert(wind_main, line, "", "", "", t_exit, "butn", source_line);
 }
 
 // One stretch of an element along one axis, in screen units from the start
@@ -83,43 +83,46 @@ void begin_frame(int slot, int colour) {
 
 // [SECTION] Bars and boxes
 
+// A bar kind: its element, the width it adds to the one asked and how far
+// its centre lies above the y given.
 struct bar_kind {
   int kind;
-  float s0, t0, a, m, b, h, extra, shift;
+  atlas::bar element;
+  float extra, shift;
 };
 
 const bar_kind kBars[] = {
-    {frame_menu_bar, 1, 487, 10, 90, 100, 26, 0, -3},
-    {frame_title_bar, 102, 487, 20, 80, 100, 26, 0, -3},
-    {frame_button, 304, 486, 10, 42, 52, 26, 0, 0},
-    {frame_button_pressed, 304, 459, 10, 42, 52, 26, 0, 0},
-    {frame_progress_track, 112, 161, 10, 18, 28, 16, 0, 0},
-    {frame_progress_fill, 83, 161, 10, 18, 28, 16, 0, 0},
-    {frame_slider_track, 240, 242, 10, 55, 65, 24, 0, 0},
-    {frame_slider_fill, 289, 219, 7, 9, 16, 16, 0, 0},
-    {frame_value_box, 262, 133, 10, 41, 51, 26, 4, 0},
-    {frame_popup_box, 357, 488, 26, 42, 68, 24, 4, 0},
+    {frame_menu_bar, atlas::menu_bar, 0, -3},
+    {frame_title_bar, atlas::title_bar, 0, -3},
+    {frame_button, atlas::button, 0, 0},
+    {frame_button_pressed, atlas::button_pressed, 0, 0},
+    {frame_progress_track, atlas::progress_track, 0, 0},
+    {frame_progress_fill, atlas::progress_fill, 0, 0},
+    {frame_slider_track, atlas::slider_track, 0, 0},
+    {frame_slider_fill, atlas::slider_fill, 0, 0},
+    {frame_value_box, atlas::value_box, 4, 0},
+    {frame_popup_box, atlas::popup_box, 4, 0},
 };
 
 struct box_kind {
   int kind, slot;
-  float s0, t0, b, mx, mb, mt;
+  atlas::box element;
   int title_colour;
   float title_drop;  // the title's baseline below the box's top
   bool centred;
 };
 
 const box_kind kBoxes[] = {
-    {frame_window, tex_slot_widgets, 1, 358, 100, 9, 14, 4, colr_window_title, 13, true},
-    {frame_window_idle, tex_slot_widgets, 102, 358, 100, 9, 14, 4, colr_label, 16, true},
-    {frame_panel, tex_slot_widgets, 203, 358, 100, 9, 14, 4, colr_label, 16, true},
-    {frame_help_box, tex_slot_widgets, 304, 358, 100, 9, 14, 4, colr_label, 16, true},
-    {frame_panel_dark, tex_slot_widgets, 405, 358, 100, 9, 14, 4, colr_help_text, 16, true},
-    {frame_text_panel, tex_slot_widgets, 1, 289, 68, 2, 2, 2, colr_label, 16, true},
-    {frame_menu_list, tex_slot_widgets, 70, 315, 42, 8, 13, 2, colr_label, 16, true},
-    {frame_box, tex_slot_widgets, 113, 315, 42, 8, 13, 2, colr_label, 16, true},
-    {frame_box_small, tex_slot_widgets, 440, 12, 44, 6, 9, 4, colr_label, 16, true},
-    {frame_installer_panel, tex_slot_installer, 774, 78, 41, 1, 1, 1, colr_label, 16, false},
+    {frame_window, tex_slot_widgets, atlas::window, colr_window_title, 13, true},
+    {frame_window_idle, tex_slot_widgets, atlas::window_idle, colr_label, 16, true},
+    {frame_panel, tex_slot_widgets, atlas::panel, colr_label, 16, true},
+    {frame_help_box, tex_slot_widgets, atlas::help_box, colr_label, 16, true},
+    {frame_panel_dark, tex_slot_widgets, atlas::panel_dark, colr_help_text, 16, true},
+    {frame_text_panel, tex_slot_widgets, atlas::text_panel, colr_label, 16, true},
+    {frame_menu_list, tex_slot_widgets, atlas::menu_list, colr_label, 16, true},
+    {frame_box, tex_slot_widgets, atlas::box_normal, colr_label, 16, true},
+    {frame_box_small, tex_slot_widgets, atlas::box_small, colr_label, 16, true},
+    {frame_installer_panel, tex_slot_installer, atlas::installer_panel, colr_label, 16, false},
 };
 
 }  // namespace
@@ -129,17 +132,19 @@ void BTN_frame1(int kind, float x, float y, float w, int colour) {
   for (const bar_kind& b : kBars)
     if (b.kind == kind) k = &b;
   if (!k) return bad_call("Bad BTN_frame1 call!", __LINE__);
+  const atlas::bar& e = k->element;
+  const float s0 = float(e.s0), h = float(e.height), cap = float(e.cap), high = float(e.high_from);
   const float W = 2 * R(w / 2) + k->extra;
   const float yc = y + mnw.origin_y + k->shift;
   const float left = R(x) + mnw.origin_x - W / 2;
-  const float bottom = yc - k->h / 2, top = yc + k->h / 2;
-  const float t0 = k->t0 * kAtlasTexel, t1 = (k->t0 + k->h) * kAtlasTexel;
-  const axis a{k->a, k->m - k->a, k->m, k->b - k->m};
-  const int tiles = int(std::trunc((W - 2 * k->a) / (k->m - k->a))) + 1;
+  const float bottom = yc - h / 2, top = yc + h / 2;
+  const float t0 = float(e.t0) * kAtlasTexel, t1 = float(e.t0 + e.height) * kAtlasTexel;
+  const axis a{cap, high - cap, high, float(e.width) - high};
+  const int tiles = int(std::trunc((W - 2 * cap) / (high - cap))) + 1;
   begin_frame(tex_slot_widgets, colour);
   tile(a, W, tiles, [&](const span& s) {
-    quad(left + s.from, bottom, left + s.to, top, (k->s0 + s.atlas_from) * kAtlasTexel, t0,
-         (k->s0 + s.atlas_to) * kAtlasTexel, t1);
+    quad(left + s.from, bottom, left + s.to, top, (s0 + s.atlas_from) * kAtlasTexel, t0,
+         (s0 + s.atlas_to) * kAtlasTexel, t1);
   });
   glEnd();
 }
@@ -150,11 +155,14 @@ void BTN_frame0(int kind, float x, float y, float len) {
   if (y != std::trunc(y)) return bad_call("BTN_frame0 non-int y_center!", __LINE__);
   const float H = 2 * R(len / 2) + 8;
   const float bottom = y + mnw.origin_y - H / 2;
-  const float l = x - 10 + mnw.origin_x, r = x + 10 + mnw.origin_x;
-  const float s0 = 102 * kAtlasTexel, s1 = 122 * kAtlasTexel, t_base = 248;
-  const int tiles = int(std::trunc((H - 20) / 20)) + 1;
+  const atlas::rect& e = atlas::scroll_track;
+  const float half = float(e.width()) / 2, cap = float(atlas::scroll_track_cap);
+  const float l = x - half + mnw.origin_x, r = x + half + mnw.origin_x;
+  const float s0 = float(e.s0) * kAtlasTexel, s1 = float(e.s1) * kAtlasTexel, t_base = float(e.t0);
+  const axis a{cap, float(e.height()) - 2 * cap, float(e.height()) - cap, cap};
+  const int tiles = int(std::trunc((H - 2 * cap) / a.middle)) + 1;
   begin_frame(tex_slot_widgets, colr_white);
-  tile(axis{10, 20, 30, 10}, H, tiles, [&](const span& s) {
+  tile(a, H, tiles, [&](const span& s) {
     quad(l, bottom + s.from, r, bottom + s.to, s0, (t_base + s.atlas_from) * kAtlasTexel, s1,
          (t_base + s.atlas_to) * kAtlasTexel);
   });
@@ -166,10 +174,12 @@ void BTN_frame2(int kind, float x, float y, float w, float h, const std::string&
   for (const box_kind& b : kBoxes)
     if (b.kind == kind) k = &b;
   if (!k) return bad_call("Bad BTN_frame2 call!", __LINE__);
-  const float x0 = x + mnw.origin_x - k->mx, y0 = y + mnw.origin_y - k->mb;
+  const atlas::box& e = k->element;
+  const float mx = float(e.mx), mb = float(e.mb), mt = float(e.mt);
+  const float x0 = x + mnw.origin_x - mx, y0 = y + mnw.origin_y - mb;
   const bool menu = kind == frame_menu_list;
-  const float W = menu ? w + 16 : w + 2 * k->mx, H = menu ? h + 15 : h + k->mb + k->mt;
-  const float B = k->b;
+  const float W = menu ? w + 16 : w + 2 * mx, H = menu ? h + 15 : h + mb + mt;
+  const float B = float(e.side), s0 = float(e.s0), t0 = float(e.t0);
   // The menu list has caps of its own; every other box takes its caps as
   // fractions of its element.
   const axis across = menu ? axis{20, 2, 22, 20} : axis{0.35f * B, 0.3f * B, 0.65f * B, 0.35f * B};
@@ -177,13 +187,13 @@ void BTN_frame2(int kind, float x, float y, float w, float h, const std::string&
   const int columns = int(std::trunc((W - across.low - across.high) / across.middle)) + 1;
   const int r = int(std::trunc((H - up.low - up.high) / up.middle));
   const int rows = r >= 1 ? r + 1 : 1;
-  const float texel = kind == frame_installer_panel ? 1.0f / 1024.0f : kAtlasTexel;
+  const float texel =
+      kind == frame_installer_panel ? 1.0f / float(atlas::kInstallerRowTexels) : kAtlasTexel;
   begin_frame(k->slot, colr_white);
   tile(up, H, rows, [&](const span& v) {
     tile(across, W, columns, [&](const span& u) {
-      quad(x0 + u.from, y0 + v.from, x0 + u.to, y0 + v.to, (k->s0 + u.atlas_from) * texel,
-           (k->t0 + v.atlas_from) * texel, (k->s0 + u.atlas_to) * texel,
-           (k->t0 + v.atlas_to) * texel);
+      quad(x0 + u.from, y0 + v.from, x0 + u.to, y0 + v.to, (s0 + u.atlas_from) * texel,
+           (t0 + v.atlas_from) * texel, (s0 + u.atlas_to) * texel, (t0 + v.atlas_to) * texel);
     });
   });
   glEnd();
@@ -220,11 +230,11 @@ void BTN_subwin(float top_margin, int kind, float x, float y, float w, float h,
 
 int BTN_zap_boxes(int lit) {
   const float top = mnw.window_dy - 1, bottom = mnw.window_dy - 19;
-  const float t0 = lit ? 197 : 178;
-  BTN_atlas_quad(7, bottom, 25, top, 120, t0, 138, t0 + 18, colr_white);
+  const atlas::rect& box = lit ? atlas::close_box_lit : atlas::close_box;
+  BTN_atlas_quad(7, bottom, 25, top, box, colr_white);
   if (mnw.mouse_down && BTN_mouse_in(7, bottom, 25, top)) return 1;
   const float l = mnw.window_dx - 25;
-  BTN_atlas_quad(l, bottom, l + 18, top, 120, t0, 138, t0 + 18, colr_white);
+  BTN_atlas_quad(l, bottom, l + 18, top, box, colr_white);
   return mnw.mouse_down && BTN_mouse_in(l, bottom, l + 18, top) ? 1 : 0;
 }
 
@@ -239,8 +249,8 @@ int BTN_tab(int index, int row, int* current, int value, const std::string& labe
     used = 1;
   }
   const bool selected = *current == value;
-  const float t0 = selected ? 486 : 459;
-  BTN_atlas_quad(cx - 49, cy - 13, cx + 49, cy + 13, 204, t0, 302, t0 + 26, colr_white);
+  BTN_atlas_quad(cx - 49, cy - 13, cx + 49, cy + 13,
+                 selected ? atlas::tab_selected : atlas::tab_other, colr_white);
   OGL_string(selected ? colr_widget_text : colr_tab_text, cx - 40, cy - 4, label, 9999, charset_ui,
              align_left);
   return used;
@@ -260,11 +270,12 @@ void plot_dir(float x, float y, float* heading, int alt) {
   at(-5, 21, &x2, &y2);
   at(5, 21, &x3, &y3);
   at(5, -21, &x4, &y4);
-  const float t0 = (alt ? 272 : 315) * kAtlasTexel, t1 = t0 + 42 * kAtlasTexel;
-  const float s0 = 156 * kAtlasTexel, s1 = 166 * kAtlasTexel;
+  const atlas::rect& needle = alt ? atlas::dial_needle_alt : atlas::dial_needle;
+  const float t0 = float(needle.t0) * kAtlasTexel, t1 = t0 + float(needle.height()) * kAtlasTexel;
+  const float s0 = float(needle.s0) * kAtlasTexel, s1 = float(needle.s1) * kAtlasTexel;
   OGL_2dquad(tex_slot_widgets, colr_white, 1.0f, x1, y1, s0, t0, x2, y2, s0, t1, x3, y3, s1, t1, x4,
              y4, s1, t0, 1, 5);
-  BTN_atlas_quad(x - 28, y - 29, x + 28, y + 29, 178, 160, 234, 218, colr_white);
+  BTN_atlas_quad(x - 28, y - 29, x + 28, y + 29, atlas::dial_face, colr_white);
   OGL_number(colr_path_text, x - 14, y - 2, *heading, 3, 0, charset_fixed);
   if (mnw.mouse_held && std::fabs(mnw.mouse_x - x) <= 30 && std::fabs(mnw.mouse_y - y) <= 30) {
     float h = std::atan2(mnw.mouse_x - x, mnw.mouse_y - y) / degtorad;

@@ -58,6 +58,11 @@ void BTN_atlas_quad(float l, float b, float r, float t, float s0, float t0, floa
              1, 5);
 }
 
+void BTN_atlas_quad(float l, float b, float r, float t, const atlas::rect& cell, int colour) {
+  BTN_atlas_quad(l, b, r, t, float(cell.s0), float(cell.t0), float(cell.s1), float(cell.t1),
+                 colour);
+}
+
 void BTN_util_element(float x, float y, float s, float t, float half_w, float half_h, int colour) {
   BTN_atlas_quad(x - half_w, y - half_h, x + half_w, y + half_h, s - half_w, t - half_h, s + half_w,
                  t + half_h, colour);

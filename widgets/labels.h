@@ -6,8 +6,10 @@
 
 #include <string>
 
-// Atlas texture coordinates are atlas pixels of the 512 by 512 widget atlas.
-constexpr float kAtlasTexel = 1.0f / 512.0f;
+#include "widgets/atlas_layout.h"
+
+// Atlas texture coordinates are atlas pixels of the widget atlas.
+constexpr float kAtlasTexel = 1.0f / float(atlas::kSize);
 
 // Splits a label at its last '|' and last '{' into the left text, the right
 // text and the hover help (the character after '{' is skipped too). Any
@@ -29,6 +31,8 @@ void BTN_util_element(float x, float y, float s, float t, float half_w, float ha
 // window, untinted, blended.
 void BTN_atlas_quad(float l, float b, float r, float t, float s0, float t0, float s1, float t1,
                     int colour);
+// The same for a cell of the atlas's layout.
+void BTN_atlas_quad(float l, float b, float r, float t, const atlas::rect& cell, int colour);
 
 // Whether the mouse lies in the box, edges included: the one hit test of
 // widgets, close boxes and menus.

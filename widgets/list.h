@@ -6,8 +6,27 @@
 
 #include <string>
 
-// The open/save panel's default list size, taken when a caller passes 0.
-extern float io_dx, io_cx, io_dy, io_cy;
+#include "widgets/focus.h"
+
+// The searchable list's state; BTN_reset_list puts it back as at start-up.
+struct list_state {
+  // The open/save panel's default list size, taken when a caller passes 0.
+  float io_dx = 290, io_cx = 155, io_dy = 220, io_cy = 0;
+  // What has been typed for the search, when last, and the list it was
+  // typed in.
+  std::string type_ahead;
+  float last_type_ahead = -1.0f;
+  int current_list_id = 0;
+  BTN_key_queue list_keys;
+};
+extern list_state g_list;
+inline constexpr float& io_dx = g_list.io_dx;
+inline constexpr float& io_cx = g_list.io_cx;
+inline constexpr float& io_dy = g_list.io_dy;
+inline constexpr float& io_cy = g_list.io_cy;
+
+// The default sizes, no search typed, no keys queued.
+void BTN_reset_list();
 
 // Rows first..last; *scroll is the row drawn at the list's vertical centre,
 // *selection the selected row (both the caller's). slider_slot (0 to 3) is

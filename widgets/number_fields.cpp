@@ -26,6 +26,15 @@
 
 namespace {
 
+// The fields' state: each kind's key queue and hot cell.
+struct number_fields_state {
+  BTN_key_queue flt_keys;
+  int hot_digit = 0;
+  BTN_key_queue chars_keys;
+  int chars_hot = 0;
+};
+number_fields_state g_number_fields;
+
 constexpr int kCell = 10;
 // 2^24: from here on a float holds whole numbers only.
 constexpr double kFloatWholeLimit = 16777216.0;
@@ -44,8 +53,8 @@ bool above_value(float y) { return mnw.mouse_y > y + 3; }
 void draw_arrows(float x, float y, int n) {
   for (int i = 0; i < n; ++i) {
     const float cx = x + float(kCell * i) + 6;
-    BTN_atlas_quad(cx - 7, y - 19, cx + 7, y - 1, 83, 178, 97, 196, colr_white);
-    BTN_atlas_quad(cx - 7, y + 9, cx + 7, y + 27, 83, 197, 97, 215, colr_white);
+    BTN_atlas_quad(cx - 7, y - 19, cx + 7, y - 1, atlas::digit_down, colr_white);
+    BTN_atlas_quad(cx - 7, y + 9, cx + 7, y + 27, atlas::digit_up, colr_white);
   }
 }
 
@@ -76,8 +85,8 @@ bool move_hot(int vkey, int* hot, int n) {
 
 // [SECTION] Float field and wrappers
 
-BTN_key_queue flt_keys;
-int hot_digit = 0;
+constexpr BTN_key_queue& flt_keys = g_number_fields.flt_keys;
+constexpr int& hot_digit = g_number_fields.hot_digit;
 
 // The masks of the two kinds: the float field takes the page and arrow keys,
 // digits and the signs; the character field every printable character too.
@@ -118,6 +127,8 @@ int int_back(float f) {
 }
 
 }  // namespace
+
+void BTN_reset_number_fields() { g_number_fields = number_fields_state(); }
 
 int BTN_flt_range(float x, float y, float* value, int digits, int decimals, float min, float max,
                   const std::string& label) {
@@ -243,8 +254,8 @@ int BTN_flt_rangeij(float i, float j, float* value, int digits, int decimals, fl
 
 namespace {
 
-BTN_key_queue chars_keys;
-int chars_hot = 0;
+constexpr BTN_key_queue& chars_keys = g_number_fields.chars_keys;
+constexpr int& chars_hot = g_number_fields.chars_hot;
 
 const char kSequence[] = " 0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-";
 constexpr int kSequenceLength = sizeof(kSequence) - 1;

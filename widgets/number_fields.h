@@ -35,6 +35,8 @@ float BTN_digits_top(int digits, int decimals);
 
 // Edits text[0..n-1] in place over the characters ' ', 0-9, A-Z and '-'.
 void BTN_chars(float x, float y, char* text, int n, const std::string& label);
+// No hot cells, no keys queued.
+void BTN_reset_number_fields();
 // A value in the number field's box, not editable.
 void BTN_display_number(float x, float y, float value, int digits, int decimals,
                         const std::string& label);

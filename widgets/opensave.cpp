@@ -102,10 +102,20 @@ struct veh_text {
 constexpr veh_text kVehTexts[4] = {{1552, 500}, {1052, 500}, {2052, 40}, {1012, 40}};
 const int kVehVersions[] = {700, 740, 8000, 810, 830, 840, 860, 900, 901, 902, 0};
 
-unsigned char top_of_veh[kVehHeader];
-int has_tex = 0;
-std::string comment;
-std::string last_path;
+// The browser's state: the preview of the file last picked, and the
+// breadcrumb shown.
+struct opensave_state {
+  unsigned char top_of_veh[kVehHeader] = {};
+  int has_tex = 0;  // the aircraft's icon is loaded
+  std::string comment;
+  std::string last_path;  // the file the preview was read from
+  int level = 0;          // the breadcrumb shown, the pop-up's selection
+};
+opensave_state g_opensave;
+constexpr unsigned char (&top_of_veh)[kVehHeader] = g_opensave.top_of_veh;
+constexpr int& has_tex = g_opensave.has_tex;
+constexpr std::string& comment = g_opensave.comment;
+constexpr std::string& last_path = g_opensave.last_path;
 
 bool contains(const std::string& path, const char* part) {
   return path.find(part) != std::string::npos;
@@ -167,6 +177,8 @@ void read_flight(const std::string& path) {
 
 }  // namespace
 
+void BTN_reset_opensave() { g_opensave = opensave_state(); }
+
 void stand_io_dialog(int window, int kind, const std::string& path) {
   OGL_plot_back_col();
   BTN_fillwin(1, kFillwinBare);
@@ -204,57 +216,66 @@ void stand_io_dialog(int window, int kind, const std::string& path) {
 
 bool BTN_bad_browser_args(int window, int kind, const char* bad_window, const char* bad_kind) {
   if (window != wind_browse_a && window != wind_browse_b) {
-    MACIBM_alert(0, bad_window, "", "", "", t_exit);
+    MACIBM_alert(wind_main, bad_window, "", "", "", t_exit);
     return true;
   }
   if (kind < 0 || kind > file_kind_last) {
-    MACIBM_alert(0, bad_kind, "", "", "", t_exit);
+    MACIBM_alert(wind_main, bad_kind, "", "", "", t_exit);
     return true;
   }
   return false;
 }
 
-int BTN_opensave(int window, int kind, std::string* path) {
-  static int level = 0;  // the breadcrumb shown, the pop-up's selection
-  if (BTN_bad_browser_args(window, kind, "Bad open_save arg to BTN_opensave!",
-                           "Bad file_type arg to BTN_opensave!"))
-    return 0;
-  const widget_hooks& shell = g_widget_hooks;
-  if (!shell.start_window || !shell.run_frame) return 0;
-  const bool saving = window == wind_browse_b;
-  const int return_to = mnw.cur_window;
+namespace {
 
+// One run of the browser: the folder shown and its entries, the list's
+// selection and scroll, the name typed and the breadcrumbs.
+struct browser {
+  int kind;
+  bool saving;
   std::string folder;
-  if (path->empty())
-    folder = kKinds[kind].start;
-  else if (path->find('/') != std::string::npos)
-    get_path_with_path(folder, *path);
   std::vector<std::string> names;
   std::vector<int> kinds;
-  int count = opensave_getitems(folder, kind, names, kinds);
-  int selected = count / 2, scroll = count / 2;
-  auto enter = [&](const std::string& to) {
+  int count = 0, selected = 0, scroll = 0;
+  std::string name;
+  std::vector<std::string> crumbs;  // the folder of each breadcrumb; 0 the top
+  std::string crumb_items;          // the breadcrumbs' pop-up items
+
+  browser(int window, int kind, const std::string& path)
+      : kind(kind), saving(window == wind_browse_b), crumbs(kPopupMaxItems) {
+    if (path.empty())
+      folder = kKinds[kind].start;
+    else if (path.find('/') != std::string::npos)
+      get_path_with_path(folder, path);
+    count = opensave_getitems(folder, kind, names, kinds);
+    selected = scroll = count / 2;
+  }
+
+  void enter(const std::string& to) {
     folder = to;
     count = opensave_getitems(folder, kind, names, kinds);
     selected = scroll = count / 2;
-  };
-  std::string name;
-  std::vector<std::string> crumbs(kPopupMaxItems);  // the folder of each breadcrumb; 0 the top
-  bool first_pass = true;
+  }
 
-  shell.start_window(window);
-  while (mnw.cur_window == window) {
-    const bool valid = selected >= 0 && selected < count;
-    stand_io_dialog(window, kind, valid ? folder + names[size_t(selected)] : "-");
+  bool picked() const { return selected >= 0 && selected < count; }
+
+  // The panels with the preview of the entry picked, then the list of the
+  // folder read again; 1 when an entry was double-clicked.
+  int draw_list(int window) {
+    stand_io_dialog(window, kind, picked() ? folder + names[size_t(selected)] : "-");
     count = opensave_getitems(folder, kind, names, kinds);
-    const int activated = BTN_list_and_search(
-        0, 10, 180, 0, 0, &scroll, &selected, 0, count - 1, saving ? &name : nullptr,
-        "File:", BTN_name_from_vector, &names, nullptr, nullptr, BTN_type_from_vector, &kinds);
+    return BTN_list_and_search(0, 10, 180, 0, 0, &scroll, &selected, 0, count - 1,
+                               saving ? &name : nullptr, "File:", BTN_name_from_vector, &names,
+                               nullptr, nullptr, BTN_type_from_vector, &kinds);
+  }
 
-    // The pop-up takes kPopupMaxItems items at most: in a folder deeper than
-    // that, the last item names the folder shown (the last slot holds its
-    // path), and the levels just above it have no item.
-    std::string crumb_items = "Flyhouse folder";
+  // The folders of the path shown, drawn as a slanting column, and the
+  // pop-up's items for them; *level becomes the breadcrumb of the folder
+  // shown. The pop-up takes kPopupMaxItems items at most: in a folder deeper
+  // than that, the last item names the folder shown (the last slot holds
+  // its path), and the levels just above it have no item.
+  void draw_breadcrumbs(int* level) {
+    crumb_items = "Flyhouse folder";
     crumbs[0].clear();
     int depth = 0;
     if (folder.size() >= 2) {
@@ -275,48 +296,86 @@ int BTN_opensave(int window, int kind, std::string* path) {
     }
     for (size_t k = 0; k <= size_t(depth); ++k)
       if (crumbs[k] == folder) {
-        level = int(k);
+        *level = int(k);
         break;
       }
+  }
+
+  // The name typed, with the kind's extension. Only an extension that the
+  // kind replaces is cut: a kind that adds none keeps the name whole.
+  std::string saved_name() const {
+    std::string saved = name;
+    const std::string extension = kKinds[kind].extension;
+    if (!extension.empty()) {
+      if (saved.size() > 4 && saved[saved.size() - 4] == '.') saved.resize(saved.size() - 4);
+      saved += extension;
+    }
+    return saved;
+  }
+};
+
+// What the keys and buttons of one pass asked for.
+struct browser_input {
+  int activated;  // an entry double-clicked
+  int return_hit, delete_hit;
+  bool save_pressed, open_pressed;
+};
+
+// Acts on one pass's input: a save or an opened file puts the choice in
+// *path and returns true; a folder opened, or the folder above on Delete,
+// is entered.
+bool act(browser& b, const browser_input& in, std::string* path) {
+  if (b.saving && (in.return_hit || in.save_pressed) && !b.name.empty()) {
+    *path = b.folder + b.saved_name();
+    return true;
+  }
+  if (in.activated || (in.return_hit && !b.saving) || in.open_pressed) {
+    const bool picked = b.picked();
+    if (picked && b.kinds[size_t(b.selected)] == kind_folder) {
+      b.enter(b.folder + b.names[size_t(b.selected)] + "/");
+    } else if (picked && !b.saving) {
+      *path = b.folder + b.names[size_t(b.selected)];
+      return true;
+    }
+  }
+  if (in.delete_hit && !b.folder.empty()) b.enter(parent_folder(b.folder));
+  return false;
+}
+
+}  // namespace
+
+int BTN_opensave(int window, int kind, std::string* path) {
+  if (BTN_bad_browser_args(window, kind, "Bad open_save arg to BTN_opensave!",
+                           "Bad file_type arg to BTN_opensave!"))
+    return 0;
+  const widget_hooks& shell = g_widget_hooks;
+  if (!shell.start_window || !shell.run_frame) return 0;
+  const int return_to = mnw.cur_window;
+  browser b(window, kind, *path);
+  bool first_pass = true;
+
+  shell.start_window(window);
+  while (mnw.cur_window == window) {
+    browser_input in{};
+    in.activated = b.draw_list(window);
+    b.draw_breadcrumbs(&g_opensave.level);
 
     // The keys of the frame that opened the browser are not its own.
-    int return_hit = 0, escape_hit = 0, delete_hit = 0;
-    if (!first_pass && shell.key_hits) shell.key_hits(&return_hit, &escape_hit, &delete_hit);
+    int escape_hit = 0;
+    if (!first_pass && shell.key_hits) shell.key_hits(&in.return_hit, &escape_hit, &in.delete_hit);
     first_pass = false;
-    const bool save_pressed = saving && BTN_action(282, 18, 0, 0, 1, "Save", "-");
-    const bool open_pressed = !saving && BTN_action(280, 18, 0, 0, 1, "Open", "-");
+    in.save_pressed = b.saving && BTN_action(282, 18, 0, 0, 1, "Save", "-");
+    in.open_pressed = !b.saving && BTN_action(280, 18, 0, 0, 1, "Open", "-");
     if (BTN_action(33, 18, 0, 0, 1, stls.str[607], "-") || escape_hit) {
       shell.start_window(return_to);
       return 0;
     }
 
-    if (BTN_textlist(150, 434, &level, crumb_items, "")) {
-      enter(crumbs[size_t(level)]);
-    } else {
-      if (saving && (return_hit || save_pressed) && !name.empty()) {
-        // Only an extension that the kind replaces is cut: a kind that adds
-        // none keeps the name whole.
-        std::string saved = name;
-        const std::string extension = kKinds[kind].extension;
-        if (!extension.empty()) {
-          if (saved.size() > 4 && saved[saved.size() - 4] == '.') saved.resize(saved.size() - 4);
-          saved += extension;
-        }
-        *path = folder + saved;
-        shell.start_window(return_to);
-        return 1;
-      }
-      if (activated || (return_hit && !saving) || open_pressed) {
-        const bool picked = selected >= 0 && selected < count;
-        if (picked && kinds[size_t(selected)] == 1) {
-          enter(folder + names[size_t(selected)] + "/");
-        } else if (picked && !saving) {
-          *path = folder + names[size_t(selected)];
-          shell.start_window(return_to);
-          return 1;
-        }
-      }
-      if (delete_hit && !folder.empty()) enter(parent_folder(folder));
+    if (BTN_textlist(150, 434, &g_opensave.level, b.crumb_items, "")) {
+      b.enter(b.crumbs[size_t(g_opensave.level)]);
+    } else if (act(b, in, path)) {
+      shell.start_window(return_to);
+      return 1;
     }
     shell.run_frame();
   }

@@ -50,3 +50,6 @@ bool BTN_bad_browser_args(int window, int kind, const char* bad_window, const ch
 // the preview of path: an aircraft file's four texts and its icon, or a
 // flight file's comment. A file is read again only when path changes.
 void stand_io_dialog(int window, int kind, const std::string& path);
+// Forgets the preview and the breadcrumb shown; the icon's texture stays
+// loaded until the next preview replaces it.
+void BTN_reset_opensave();

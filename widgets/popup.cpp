@@ -11,21 +11,40 @@
 #include "widgets/frames.h"
 #include "widgets/hooks.h"
 
-int active_popup_code = 0;
-int select_popup_code = 0;
-int popup_menu_select = 0;
-int popup_cancel_code = 0;
+popup_state g_popup;
 widget_hooks g_widget_hooks;
 
 namespace {
 
 constexpr int kRow = 12;
 
-// How many rows the open list is shifted to stay inside the window. It is
-// the selector's own, so the caller's value changes only on a choice.
-int popup_offset = 0;
+constexpr int& popup_offset = g_popup.popup_offset;
+
+// The items between the '-'s; false, after the alert that ends the
+// program, for a '|' or more than kPopupMaxItems items.
+bool split_items(const std::string& items, std::vector<std::string>* list) {
+  if (items.find('|') != std::string::npos) {
+    MACIBM_alert(wind_main, "Found | char in text string!", "", "", "", t_exit);
+    return false;
+  }
+  list->assign(1, "");
+  for (char c : items) {
+    if (c != '-') {
+      list->back() += c;
+      continue;
+    }
+    if (list->size() >= size_t(kPopupMaxItems)) {
+      MACIBM_alert(wind_main, "BTN_text_list overflow!", "", "", "", t_exit);
+      return false;
+    }
+    list->emplace_back();
+  }
+  return true;
+}
 
 }  // namespace
+
+void BTN_reset_popup() { g_popup = popup_state(); }
 
 int BTN_popup_id(float x, float y) { return static_cast<int>(y * 1024 + x); }
 
@@ -33,22 +52,8 @@ int BTN_textlist(float x, float y, int* selection, const std::string& items,
                  const std::string& label) {
   std::string left, right, help;
   BTN_expand_label(label, &left, &right, &help);
-  if (items.find('|') != std::string::npos) {
-    MACIBM_alert(0, "Found | char in text string!", "", "", "", t_exit);
-    return 0;
-  }
-  std::vector<std::string> list(1);
-  for (char c : items) {
-    if (c != '-') {
-      list.back() += c;
-      continue;
-    }
-    if (list.size() >= size_t(kPopupMaxItems)) {
-      MACIBM_alert(0, "BTN_text_list overflow!", "", "", "", t_exit);
-      return 0;
-    }
-    list.emplace_back();
-  }
+  std::vector<std::string> list;
+  if (!split_items(items, &list)) return 0;
   const int last = static_cast<int>(list.size()) - 1;
   if (*selection > last) *selection = last;
   // A negative selection shows the first item; the value itself is the

@@ -6,17 +6,34 @@
 
 #include <string>
 
-// Id of the selector whose list is open; 0 none.
-extern int active_popup_code;
-// Id of the selector that is to take a choice; 0 none.
-extern int select_popup_code;
 // The shell's menu slot that holds an open selector's list.
 constexpr int kPopupMenuSlot = 1519;
-// Index of the row picked.
-extern int popup_menu_select;
-// Id of the selector whose list a press outside it closed this frame, so that
-// the same press does not open it again; cleared at the start of every frame.
-extern int popup_cancel_code;
+
+// The selectors' state, shared with the shell; BTN_reset_popup puts it back
+// as at start-up.
+struct popup_state {
+  // Id of the selector whose list is open; 0 none.
+  int active_popup_code = 0;
+  // Id of the selector that is to take a choice; 0 none.
+  int select_popup_code = 0;
+  // Index of the row picked.
+  int popup_menu_select = 0;
+  // Id of the selector whose list a press outside it closed this frame, so
+  // that the same press does not open it again; cleared at the start of
+  // every frame.
+  int popup_cancel_code = 0;
+  // How many rows the open list is shifted to stay inside the window. It is
+  // the selector's own, so the caller's value changes only on a choice.
+  int popup_offset = 0;
+};
+extern popup_state g_popup;
+inline constexpr int& active_popup_code = g_popup.active_popup_code;
+inline constexpr int& select_popup_code = g_popup.select_popup_code;
+inline constexpr int& popup_menu_select = g_popup.popup_menu_select;
+inline constexpr int& popup_cancel_code = g_popup.popup_cancel_code;
+
+// No list open, no choice pending.
+void BTN_reset_popup();
 
 // The selector's id at (x, y): y·1024 + x, truncated.
 int BTN_popup_id(float x, float y);

@@ -46,7 +46,7 @@ int BTN_select_path_stl(float x, float y, int window, int kind, std::string* pat
   BTN_expand_label(label, &left, &right, &help);
   BTN_util_draw_label(x - 32, y, 0, left, 0);
   BTN_util_draw_label(x + width + 6, y, 2, right, 0);
-  BTN_atlas_quad(x - 30, y - 10, x - 4, y + 16, 208, 133, 234, 159, colr_white);
+  BTN_atlas_quad(x - 30, y - 10, x - 4, y + 16, atlas::folder_icon, colr_white);
 
   std::string text = kind == file_nothing || kind == file_commands ? *path : last_component(*path);
   if (BTN_enterstring(x, y, &text, max_len, "", width, grab)) *path = text;

@@ -11,7 +11,7 @@
 #include "draw/text.h"
 #include "widgets/frames.h"
 
-int slider_grabbed[4] = {};
+sliders_state g_sliders;
 
 namespace {
 
@@ -19,6 +19,8 @@ namespace {
 constexpr int kEvery0_2s = 5;
 
 }  // namespace
+
+void BTN_reset_sliders() { g_sliders = sliders_state(); }
 
 int BTN_vert_slider(int slot, float x, float bottom, float top, int min, int max, int* value) {
   BTN_frame0(frame_scroll_track, x, (top + bottom) / 2, top - bottom);
@@ -32,7 +34,7 @@ int BTN_vert_slider(int slot, float x, float bottom, float top, int min, int max
   // A negative slot would index in front of the grab array just as a large
   // one past it.
   if (slot < 0 || slot > 3) {
-    MACIBM_alert(0, "Too many sliders!", "", "", "", t_exit);
+    MACIBM_alert(wind_main, "Too many sliders!", "", "", "", t_exit);
     return 0;
   }
   int& grabbed = slider_grabbed[slot];
@@ -57,9 +59,9 @@ int BTN_vert_slider(int slot, float x, float bottom, float top, int min, int max
   }
   *value = std::clamp(*value, min, max);
   const int colour = grabbed ? colr_help_text : colr_white;
-  BTN_atlas_quad(x - 9, top + 8 - 11, x + 9, top + 8 + 11, 83, 266, 101, 288, colour);
-  BTN_atlas_quad(x - 9, ty - 12, x + 9, ty + 12, 83, 240, 101, 264, colour);
-  BTN_atlas_quad(x - 9, bottom - 10 - 11, x + 9, bottom - 10 + 11, 83, 216, 101, 238, colour);
+  BTN_atlas_quad(x - 9, top + 8 - 11, x + 9, top + 8 + 11, atlas::scroll_up, colour);
+  BTN_atlas_quad(x - 9, ty - 12, x + 9, ty + 12, atlas::scroll_thumb, colour);
+  BTN_atlas_quad(x - 9, bottom - 10 - 11, x + 9, bottom - 10 + 11, atlas::scroll_down, colour);
   return grabbed;
 }
 
@@ -91,7 +93,7 @@ int BTN_horz_slider(float x, float y, float w, int colour, float min, float max,
   }
   if (editable) {
     const float tx = std::clamp(x + along(*value), x, x + w);
-    BTN_atlas_quad(tx - 10, y + 2 - 11, tx + 10, y + 2 + 11, 262, 267, 282, 289, colr_white);
+    BTN_atlas_quad(tx - 10, y + 2 - 11, tx + 10, y + 2 + 11, atlas::slider_thumb, colr_white);
   }
   return used;
 }

@@ -5,8 +5,16 @@
 
 #include <string>
 
-// While slider slot s (0 to 3) is being dragged, entry s is 1.
-extern int slider_grabbed[4];
+// The sliders' state; BTN_reset_sliders puts it back as at start-up.
+struct sliders_state {
+  // While slider slot s (0 to 3) is being dragged, entry s is 1.
+  int slider_grabbed[4] = {};
+};
+extern sliders_state g_sliders;
+inline constexpr int (&slider_grabbed)[4] = g_sliders.slider_grabbed;
+
+// No slider grabbed.
+void BTN_reset_sliders();
 
 // A scroll bar at x from bottom to top over min..max, min at the top.
 // Arrows step by 1, the track by 10, both repeating while the button is held;

@@ -15,10 +15,6 @@
 
 namespace {
 
-OGLE_Rec* ogle = nullptr;
-int focused_field_id = 0;
-BTN_key_queue field_keys;
-
 // What the engine's line starts were laid out for. A layout measures the
 // whole text, so a focused field lays out again only when its text or its
 // width changed since, not every frame.
@@ -28,7 +24,20 @@ struct field_layout {
   int width = -1;
   long count = 0;  // layouts made, for the tests
 };
-field_layout laid_out;
+
+// The fields' state: the one editing record, the field it last served, the
+// fields' key queue and what the record's lines were laid out for.
+struct text_entry_state {
+  OGLE_Rec* ogle = nullptr;
+  int focused_field_id = 0;
+  BTN_key_queue field_keys;
+  field_layout laid_out;
+};
+text_entry_state g_text_entry;
+constexpr OGLE_Rec*& ogle = g_text_entry.ogle;
+constexpr int& focused_field_id = g_text_entry.focused_field_id;
+constexpr BTN_key_queue& field_keys = g_text_entry.field_keys;
+constexpr field_layout& laid_out = g_text_entry.laid_out;
 
 void lay_out() {
   OGLE_Repaginate(ogle);
@@ -106,10 +115,8 @@ void apply_key(int c, int vkey, int flags, int max_len) {
 
 void BTN_reset_text_entry() {
   OGLE_Destroy(ogle);
-  ogle = nullptr;
-  focused_field_id = 0;
-  field_keys.flush();
-  laid_out = field_layout();
+  g_text_entry = text_entry_state();
+  OGLE_reset_field();
 }
 
 int BTN_enterstring(float x, float y, std::string* text, int max_len, const std::string& label,

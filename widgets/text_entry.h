@@ -21,5 +21,5 @@ int BTN_enterstring(float x, float y, char* text, int max_len, const std::string
 // merely because a frame was drawn.
 long BTN_text_layouts();
 // Back to no field ever focused: the next focused field starts with its text
-// selected, on a new editing record.
+// selected, on a new editing record; the text-edit binding holds no field.
 void BTN_reset_text_entry();

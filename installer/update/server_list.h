@@ -5,6 +5,9 @@
 
 #include <string>
 
+// The most mirrors a list can give: the mirror arrays hold this many.
+inline constexpr int kMirrorCount = 10;
+
 struct server_list {
   std::string install_name;  // the first usable FINAL line's name; empty when none
   int count = 0;

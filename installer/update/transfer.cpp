@@ -1,6 +1,6 @@
-// The transfer engine: four streams, capped downloads, retries from other
-// mirrors, the stream count following the rate, the clean-up, the folder's new
-// name, the frame's time budget and the figures the screen shows.
+// The transfer engine: four streams, retries from other mirrors, the stream
+// count following the rate, the clean-up, the folder's new name, the frame's
+// time budget and the figures the screen shows.
 //
 // Contents
 //   [SECTION] State
@@ -30,6 +30,7 @@
 #include "installer/start.h"
 #include "installer/update/folders.h"
 #include "installer/update/server_list.h"
+#include "net/capped_download.h"
 #include "net/down_class.h"
 #include "net/http.h"
 #include "net/retry_pause.h"
@@ -43,22 +44,20 @@ float mirror_patience = kMirrorPatience;
 
 namespace {
 
-// Pauses before a retry: 1 s, doubling up to this.
-const float kLongestPause = 30.0f;
 // The failure count of a mirror that refused the file: never drawn for it again.
 const int kRefused = 1 << 20;
 
 // A stream's own mirror, and the retries of the file it holds.
 struct stream_retry {
   int mirror = -1;  // -1 until its first download, which takes stg.server_index
-  net_retry_pause pause{kLongestPause};
-  float resume_at = 0.0f;    // clock seconds when it may try again
-  float away_since = -1.0f;  // its first failure since a mirror last sent the file; -1 none
-  int failures[10] = {};     // per mirror; kRefused once that mirror refused the file
+  net_retry_pause pause;
+  float resume_at = 0.0f;           // clock seconds when it may try again
+  float away_since = -1.0f;         // its first failure since a mirror last sent the file; -1 none
+  int failures[kMirrorCount] = {};  // per mirror; kRefused once that mirror refused the file
 };
 
 struct retry_state {
-  stream_retry streams[4];
+  stream_retry streams[kStreams];
 };
 retry_state g_retry;
 
@@ -88,7 +87,7 @@ std::string leaf_of(const std::string& path) {
 
 int streams_on() {
   int on = 0;
-  for (int s = 0; s < 4; ++s) on += next.stream_on[s] ? 1 : 0;
+  for (int s = 0; s < kStreams; ++s) on += next.stream_on[s] ? 1 : 0;
   return on;
 }
 
@@ -96,51 +95,8 @@ int streams_on() {
 
 // [SECTION] Downloads and mirrors
 
-namespace {
-
-// A reply that says the file is not there to be had (not found, forbidden, a
-// redirection we do not follow), as against a server in trouble that may
-// recover (5xx, a time-out, too many requests).
-bool reply_refuses(int code) { return code >= 300 && code < 500 && code != 408 && code != 429; }
-
-}  // namespace
-
-int net_check_capped(int slot, const std::string& server, const std::string& path,
-                     const std::string& local_file, int64_t cap, download_failure* failure) {
-  download_failure why = failure_unreachable;
-  int r = http.net_check(slot, server, path, local_file);
-  if (r == 0) {
-    const down_class* d = http.slots[slot];
-    if (d && (d->content_length > cap || d->written > cap)) {
-      xer << "Abandoning " << path << " from " << server << ": more than " << cap << " bytes.\n";
-      http.net_abandon(slot);
-      why = failure_refused;
-      r = 2;
-    } else if (d && d->sock && d->sock->ReceivedRelease() && !d->IsComplete()) {
-      // The server has closed its side before the whole body came: no more
-      // will come, so waiting out the idle rule would only stall the stream.
-      xer << "Abandoning " << path << " from " << server
-          << ": the server closed the connection after " << d->written << " bytes.\n";
-      http.net_abandon(slot);
-      r = 2;
-    }
-  } else if (r == 1) {
-    struct stat st;
-    if (stat((app_path + local_file).c_str(), &st) == 0 && st.st_size > cap) {
-      xer << "Refusing " << path << " from " << server << ": more than " << cap << " bytes.\n";
-      delete_file(local_file);
-      why = failure_refused;
-      r = 2;
-    }
-  } else if (reply_refuses(http.final_response[slot])) {
-    why = failure_refused;
-  }
-  if (r == 2 && failure) *failure = why;
-  return r;
-}
-
 int stream_mirror(int stream) {
-  return stream >= 0 && stream < 4 ? g_retry.streams[stream].mirror : -1;
+  return stream >= 0 && stream < kStreams ? g_retry.streams[stream].mirror : -1;
 }
 
 namespace {
@@ -156,7 +112,7 @@ namespace {
 // A failed file is retried by its own stream; next_file is not set back to it,
 // since the other streams would fetch the files after it a second time.
 bool plan_retry(int stream, download_failure failure) {
-  const int mirrors = std::max(0, std::min(stg.server_count, 10));
+  const int mirrors = std::max(0, std::min(stg.server_count, kMirrorCount));
   if (!is_net || mirrors == 0) return false;
   stream_retry& st = g_retry.streams[stream];
   const float now = xtim.act_time;
@@ -207,13 +163,13 @@ void stream_finished(int s) {
   const float elapsed = std::max(xtim.act_time - next.reset_time, 1.0f);
   const float rate = (next.finished_kb + next.running_kb) / elapsed;
   int wanted = rate > 200 ? 9 : rate > 150 ? 8 : rate > 100 ? 6 : rate > 50 ? 4 : 2;
-  const int preferred = std::max(0, std::min(stg.stream_count, 4));
+  const int preferred = std::max(0, std::min(stg.stream_count, kStreams));
   if (preferred) wanted = preferred;
   if (is_dvd) wanted = 1;
 
   const int on = streams_on();
   if (on < wanted)
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < kStreams; ++k)
       if (!next.stream_on[k]) {
         next.stream_on[k] = 1;
         next.stream_takes_next[k] = 1;
@@ -303,7 +259,7 @@ void step_stream(int s, int i) {
   stream_retry& st = g_retry.streams[s];
   if (is_net && st.mirror < 0) st.mirror = stg.server_index;
   const int index = st.mirror;
-  const bool mirror_ok = index >= 0 && index < 10;
+  const bool mirror_ok = index >= 0 && index < kMirrorCount;
   const std::string remote = (mirror_ok ? server_path[index] : std::string()) + e.path + ".zip";
   const std::string source = is_net ? remote : dvd_path + install_name + "/" + e.path + ".zip";
   const std::string destination = dest_dir_path + rest;
@@ -349,13 +305,12 @@ void step_stream(int s, int i) {
       return;
     }
     const int64_t cap = static_cast<int64_t>(e.zip_size) * 1000 + 1000;
-    const int r =
-        net_check_capped(s + 2, server_name[index], remote, temp_archive(s), cap, &failure);
-    if (r == 0) {
-      const down_class* d = http.slots[s + 2];
+    const int r = net_check_capped(stream_slot(s), server_name[index], remote, temp_archive(s), cap,
+                                   &failure);
+    if (r == net_busy) {
+      const down_class* d = http.slots[stream_slot(s)];
       // Bytes of the file arriving: whatever outage there was is over.
-      if (d && d->written > 0 && d->response_code >= 200 && d->response_code <= 299)
-        st.away_since = -1.0f;
+      if (d && d->written > 0 && http_success(d->response_code)) st.away_since = -1.0f;
       if (!d) {
         stg.file_fraction = 0.0f;
       } else if (d->content_length <= 0) {
@@ -369,8 +324,8 @@ void step_stream(int s, int i) {
       }
       return;
     }
-    unpacked =
-        r == 1 ? extract_and_delete_file(temp_archive(s), destination, e) : unpack_bad_archive;
+    unpacked = r == net_finished ? extract_and_delete_file(temp_archive(s), destination, e)
+                                 : unpack_bad_archive;
   }
 
   if (unpacked == unpack_bad_archive) {
@@ -470,7 +425,7 @@ void rename_installation() {
 int grab_files() {
   const int n = static_cast<int>(sim_info.size());
   next.running_kb = 0.0f;
-  for (int s = 0; s < 4; ++s) {
+  for (int s = 0; s < kStreams; ++s) {
     if (!next.stream_on[s]) continue;
     if (next.stream_takes_next[s]) {
       next.stream_file[s] = std::max(0, std::min(next.next_file, n));
@@ -478,7 +433,7 @@ int grab_files() {
     }
     if (next.stream_file[s] < n) step_stream(s, next.stream_file[s]);
   }
-  for (int s = 0; s < 4; ++s)
+  for (int s = 0; s < kStreams; ++s)
     if (next.stream_on[s] && next.stream_file[s] < n) return stg.install_error;
 
   clean_up();
@@ -495,13 +450,13 @@ int grab_files() {
 // [SECTION] Driving an install
 
 void reset_streams() {
-  for (int s = 0; s < 4; ++s) {
-    http.net_abandon(s + 2);
+  for (int s = 0; s < kStreams; ++s) {
+    http.net_abandon(stream_slot(s));
     if (!temp_path.empty()) delete_file(temp_archive(s));
   }
   next.next_file = 0;
   const int streams = is_net ? 2 : 1;
-  for (int s = 0; s < 4; ++s) {
+  for (int s = 0; s < kStreams; ++s) {
     next.stream_on[s] = next.stream_takes_next[s] = s < streams ? 1 : 0;
     next.stream_file[s] = 0;
   }
@@ -544,8 +499,8 @@ namespace {
 // Changes whenever a stream moved: a file finished, or bytes went either way.
 uint64_t activity() {
   uint64_t token = g_finished_files * 1000003u;
-  for (int slot = 2; slot < 6; ++slot)
-    if (const down_class* d = http.slots[slot])
+  for (int s = 0; s < kStreams; ++s)
+    if (const down_class* d = http.slots[stream_slot(s)])
       token += static_cast<uint64_t>(d->written) + d->send_buf.size() * 7 +
                (d->sock ? static_cast<uint64_t>(d->sock->mStatus) * 131 : 0) +
                (d->headers_done ? 17 : 0) + reinterpret_cast<uintptr_t>(d);
@@ -556,10 +511,10 @@ uint64_t activity() {
 void wait_for_sockets(uint64_t until) {
   uint64_t now = xtim_class::microsecs();
   if (now >= until) return;
-  pollfd fds[4];
+  pollfd fds[kStreams];
   nfds_t count = 0;
-  for (int slot = 2; slot < 6; ++slot) {
-    const down_class* d = http.slots[slot];
+  for (int s = 0; s < kStreams; ++s) {
+    const down_class* d = http.slots[stream_slot(s)];
     if (!d || !d->sock || d->sock->mSocket < 0) continue;
     const bool reading = d->send_buf.empty() && d->sock->mStatus == PCSBSocket::StatusConnected;
     fds[count++] = {d->sock->mSocket, static_cast<short>(reading ? POLLIN : POLLOUT), 0};
@@ -631,7 +586,7 @@ int file_percent() {
 mirror_wait install_waiting() {
   mirror_wait w = {-1.0f, 0.0f};
   const int n = static_cast<int>(sim_info.size());
-  for (int s = 0; s < 4; ++s) {
+  for (int s = 0; s < kStreams; ++s) {
     const stream_retry& st = g_retry.streams[s];
     if (!next.stream_on[s] || next.stream_file[s] >= n || st.away_since < 0) continue;
     const float waited = std::max(0.0f, xtim.act_time - st.away_since);

@@ -97,19 +97,6 @@ inline constexpr float kMirrorPatience = 120.0f;
 // The patience in use: kMirrorPatience, shortened by tests.
 extern float mirror_patience;
 
-// Why a download failed.
-enum download_failure {
-  failure_unreachable,  // no connection, no reply, a server error, a cut: it may come back
-  failure_refused,      // the mirror answered with something that is not the file
-};
-
-// net_check with a cap: a transfer that announces or delivers more than
-// cap bytes is abandoned (its file removed) and counts as failed (2), and so
-// is one whose server closed the connection before the whole body came.
-// On a failure *failure (when given) tells the kind.
-int net_check_capped(int slot, const std::string& server, const std::string& path,
-                     const std::string& local_file, int64_t cap,
-                     download_failure* failure = nullptr);
 // The mirror a stream fetches from (each stream keeps its own, so that one
 // stream's failure never moves another's transfer); -1 before its first
 // download, which starts from stg.server_index.

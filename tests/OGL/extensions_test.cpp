@@ -7,6 +7,12 @@
 // removals alone also drops every extension Mesa always offers (multitexture,
 // buffer objects, framebuffer objects...), while a list with one addition
 // keeps them whatever it removes. So an "old driver" is a removal list.
+//
+// Contents
+//   [SECTION] Helpers
+//   [SECTION] The probe on this driver
+//   [SECTION] Other drivers
+//   [SECTION] No context
 #include "OGL/extensions.h"
 
 #include <GL/gl.h>
@@ -26,6 +32,8 @@
 #include "tests/support/test_support.h"
 
 namespace {
+
+// [SECTION] Helpers
 
 using testing_support::GLContext;
 using testing_support::make_temp_dir;
@@ -121,6 +129,8 @@ void probe_child(const OverrideCase& c) {
   finish(ok ? 0 : 1);
 }
 
+// [SECTION] The probe on this driver
+
 TEST(ExtensionsTest, VersionNumbers) {
   struct Case {
     const char* text;
@@ -142,6 +152,9 @@ TEST(ExtensionsTest, ProbesMesaAndReports) {
   GLContext gl(64, 64);
   ASSERT_TRUE(gl.ok()) << gl.error();
   set_options({});
+  // Flags that only a probe raises (first-generation shaders) must come from
+  // this one, not an earlier one in this process.
+  glExt.reset();
   ASSERT_EQ(glExt.init_entry_points(), 0);
   glExt.init_extensions();
   xer.flush();
@@ -289,6 +302,8 @@ TEST(ExtensionsTest, MissingEntryPointSwitchesItsGroupOff) {
   EXPECT_NE(text.find("occlude_avail    : 0\n"), std::string::npos);
 }
 
+// [SECTION] Other drivers
+
 class OverrideTest : public ::testing::TestWithParam<OverrideCase> {};
 
 TEST_P(OverrideTest, ProbeUnderMesaOverrides) {
@@ -363,6 +378,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {{"occlude", 1}},
                      {},
                      {"Disabling occlusion queries"}}));
+
+// [SECTION] No context
 
 // Without a current context every GL string reads NULL: the probe must take
 // them as empty, and then finds no multitexturing on a version below 1.1.

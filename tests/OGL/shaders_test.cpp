@@ -39,8 +39,7 @@ class ShaderTest : public testing_support::TempFolderTest {
     testing_support::run_command("mkdir -p '" + dir + "Resources/shaders' && cp '" + from + "'* '" +
                                  dir + "Resources/shaders/'");
     app_path = dir;
-    OGL_shader::current_shader = nullptr;
-    OGL_shader_prog::current_shader[0] = OGL_shader_prog::current_shader[1] = nullptr;
+    ogl_shaders.reset();
   }
   void TearDown() override {
     app_path.clear();

@@ -24,7 +24,7 @@ uint16_t bound_port(const PCSBSocketUDP& s) {
 
 TEST(UdpSocket, DatagramToOwnPortComesBackWithLoopbackSender) {
   PCSBSocketUDP s;
-  ASSERT_TRUE(s.udp_init(0, 2));
+  ASSERT_TRUE(s.udp_init(0, udp_non_blocking));
   uint16_t port = bound_port(s);
   ASSERT_NE(port, 0);
 
@@ -50,8 +50,8 @@ TEST(UdpSocket, DatagramToOwnPortComesBackWithLoopbackSender) {
 
 TEST(UdpSocket, PortAlreadyBoundFails) {
   PCSBSocketUDP first, second;
-  ASSERT_TRUE(first.udp_init(0, 1));
-  EXPECT_FALSE(second.udp_init(bound_port(first), 2));
+  ASSERT_TRUE(first.udp_init(0, udp_blocking));
+  EXPECT_FALSE(second.udp_init(bound_port(first), udp_non_blocking));
   EXPECT_EQ(second.mWinSocket, -1);
 }
 
@@ -64,8 +64,8 @@ size_t open_descriptors() {
 TEST(UdpSocket, SecondInitReplacesTheFirstDescriptor) {
   PCSBSocketUDP s;
   const size_t before = open_descriptors();
-  ASSERT_TRUE(s.udp_init(0, 2));
-  ASSERT_TRUE(s.udp_init(0, 2));
+  ASSERT_TRUE(s.udp_init(0, udp_non_blocking));
+  ASSERT_TRUE(s.udp_init(0, udp_non_blocking));
   EXPECT_EQ(open_descriptors(), before + 1) << "the first socket must be closed";
   s.Cleanup();
   EXPECT_EQ(open_descriptors(), before);
@@ -73,11 +73,11 @@ TEST(UdpSocket, SecondInitReplacesTheFirstDescriptor) {
 
 TEST(UdpSocket, CleanupTwiceAndReinit) {
   PCSBSocketUDP s;
-  ASSERT_TRUE(s.udp_init(0, 2));
+  ASSERT_TRUE(s.udp_init(0, udp_non_blocking));
   EXPECT_EQ(s.Cleanup(), 0);
   EXPECT_EQ(s.mWinSocket, -1);
   EXPECT_EQ(s.Cleanup(), -1);
-  EXPECT_TRUE(s.udp_init(0, 2));
+  EXPECT_TRUE(s.udp_init(0, udp_non_blocking));
   EXPECT_GE(s.mWinSocket, 0);
 }
 

@@ -51,9 +51,7 @@ class PrefsTest : public testing_support::TempFolderTest {
     stg = stg_block();
     stg.rename_folder = 1;
     dest_dir_path = "/default/Nimbrel/";
-    http.proxy_host.clear();
-    http.proxy_port.clear();
-    http.proxy_port_int = 0;
+    http.reset();
     web_host = kDefaultWebHost;
     shop_host = kDefaultShopHost;
   }

@@ -21,7 +21,9 @@
 #include "draw/colors.h"
 #include "draw/font_widths.h"
 #include "draw/render_state.h"
+#include "draw/shapes.h"
 #include "draw/tex_units.h"
+#include "draw/text.h"
 #include "draw/tman.h"
 #include "OGL/extensions.h"
 #include "tests/support/gl_context.h"
@@ -74,10 +76,16 @@ class DrawTest : public ::testing::Test {
     ren.tex_units = 1;
     ren.global_alpha = 1.0f;
     ren.monochrome = 0;
-    colr = colr_class();
+    // The drawing modules' own state, as at start-up; the texture manager
+    // holds no texture of this new context.
+    tman.reset();
+    colr.reset();
+    ogl_text.reset();
+    ogl_shapes.reset();
     // The render-state and binding caches outlive the context of an earlier
     // test in this process: bring them to the plain 2-D state, then OpenGL.
-    OGL_setstate(1, 0, 3, 4, 9, 11);
+    OGL_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+                 ogl_depth_write_off);
     TEX_reset_bind();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_FOG);
@@ -156,20 +164,16 @@ class AtlasTest : public DrawTest {
         p[3] = u % 14 < 4 ? 255 : 0;
       }
     scratch_dx = scratch_dy = 512;
-    ASSERT_EQ(tman.load_texture(4, 388, 1282, 100, "scratch_array:coded atlas"), 388);
+    ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_widgets,
+                                tex_colour_rgba | tex_flag_full_res | tex_flag_carried,
+                                tex_load_now, "scratch_array:coded atlas"),
+              tex_slot_widgets);
     // Nearest texels, so a pixel shows one texel exactly.
-    glBindTexture(GL_TEXTURE_2D, GLuint(tman.record(388).tex));
+    glBindTexture(GL_TEXTURE_2D, GLuint(tman.record(tex_slot_widgets).tex));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glBindTexture(GL_TEXTURE_2D, 0);
     TEX_reset_bind();
-  }
-
-  // The slot's record outlives this test's context; a later test in the
-  // same process must load into a fresh slot.
-  void TearDown() override {
-    tman.unload_texture(388);
-    DrawTest::TearDown();
   }
 
   static texel texel_at(int x, int y) {

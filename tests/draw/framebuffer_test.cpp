@@ -139,7 +139,7 @@ TEST_F(FramebufferTest, DepthTexturesMipmapsAndTheNamesLeft) {
     OGL_fillrect(1, 1, 0, 0, 16, 16);
     mips.end_render();
     EXPECT_TRUE(glExt.glIsRenderbufferEXT(10));
-    tman.bind_ref(kSlot + 1, 0, 0);
+    tman.bind_ref(kSlot + 1, 0, tex_env_modulate);
     unsigned char level2[4 * 4 * 4] = {};
     glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, level2);
     EXPECT_EQ(level2[0], 255);

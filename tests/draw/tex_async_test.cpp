@@ -33,6 +33,8 @@ class DeferredLoad : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
+    // A new context: the manager holds none of an earlier test's textures.
+    tman.reset();
     mnw.tex_res = 5;
     dir_ = make_temp_dir("deferred");
   }
@@ -73,7 +75,9 @@ TEST_F(TsanDeferredLoad, WorkersDecodeAndTheFinishingStepUploads) {
   for (int i = 0; i < 3; ++i) {
     const std::string file =
         picture("p" + std::to_string(i) + ".png", colours[i][0], colours[i][1], colours[i][2]);
-    ASSERT_EQ(tman.load_texture(3, 500 + i, 1, tex_load_deferred, file.c_str()), 500 + i);
+    ASSERT_EQ(tman.load_texture(tex_fail_installer, 500 + i, tex_colour_rgb, tex_load_deferred,
+                                file.c_str()),
+              500 + i);
     EXPECT_EQ(tman.record(500 + i).load_time, tex_load_deferred);
     EXPECT_FALSE(glIsTexture(500 + i));
   }
@@ -99,12 +103,15 @@ TEST_F(TsanDeferredLoad, WorkersDecodeAndTheFinishingStepUploads) {
 TEST_F(TsanDeferredLoad, ASynchronousLoadWaitsForThePendingDecode) {
   const std::string late = picture("late.png", 90, 80, 70);
   const std::string now = picture("now.png", 1, 2, 3);
-  ASSERT_EQ(tman.load_texture(3, 510, 1, tex_load_deferred, late.c_str()), 510);
+  ASSERT_EQ(
+      tman.load_texture(tex_fail_installer, 510, tex_colour_rgb, tex_load_deferred, late.c_str()),
+      510);
   tman_async_loader loader;
   ASSERT_EQ(loader.start(), 1);
   // Both decode into the same buffer: the pending one is finished and
   // uploaded first, then this one is read.
-  ASSERT_EQ(tman.load_texture(3, 511, 1, tex_load_now, now.c_str()), 511);
+  ASSERT_EQ(tman.load_texture(tex_fail_installer, 511, tex_colour_rgb, tex_load_now, now.c_str()),
+            511);
   EXPECT_EQ(tman.record(510).load_time, tex_load_now);
   EXPECT_EQ(first_texel(510), (std::vector<int>{90, 80, 70}));
   EXPECT_EQ(first_texel(511), (std::vector<int>{1, 2, 3}));
@@ -113,7 +120,9 @@ TEST_F(TsanDeferredLoad, ASynchronousLoadWaitsForThePendingDecode) {
 
 TEST_F(TsanDeferredLoad, WorkForARecordChangedMeanwhileIsDropped) {
   const std::string file = picture("gone.png", 50, 50, 50);
-  ASSERT_EQ(tman.load_texture(3, 520, 1, tex_load_deferred, file.c_str()), 520);
+  ASSERT_EQ(
+      tman.load_texture(tex_fail_installer, 520, tex_colour_rgb, tex_load_deferred, file.c_str()),
+      520);
   tman_async_loader loader;
   ASSERT_EQ(loader.start(), 1);
   tman.unload_texture(520);
@@ -123,7 +132,9 @@ TEST_F(TsanDeferredLoad, WorkForARecordChangedMeanwhileIsDropped) {
   EXPECT_FALSE(glIsTexture(520));
   // Registered again under another name, it is found again.
   const std::string other = picture("other.png", 60, 61, 62);
-  ASSERT_EQ(tman.load_texture(3, 520, 1, tex_load_deferred, other.c_str()), 520);
+  ASSERT_EQ(
+      tman.load_texture(tex_fail_installer, 520, tex_colour_rgb, tex_load_deferred, other.c_str()),
+      520);
   ASSERT_EQ(loader.start(), 1);
   EXPECT_EQ(wait_for_upload(loader), 520);
   EXPECT_EQ(first_texel(520), (std::vector<int>{60, 61, 62}));
@@ -145,7 +156,8 @@ TEST_F(DeferredLoad, WithoutWorkers) {
   EXPECT_TRUE(shown.empty());
 
   const std::string a = picture("a.png", 10, 20, 30), b = picture("b.png", 40, 50, 60);
-  ASSERT_EQ(tman.load_texture(3, 530, 1, tex_load_now, a.c_str()), 530);
+  ASSERT_EQ(tman.load_texture(tex_fail_installer, 530, tex_colour_rgb, tex_load_now, a.c_str()),
+            530);
   shown.clear();
   // A record already loaded stays as it is; a slot out of range is ignored.
   tman.force_load_tex(530);
@@ -153,12 +165,18 @@ TEST_F(DeferredLoad, WithoutWorkers) {
   tman.force_load_tex(100000);
   EXPECT_EQ(first_texel(530), (std::vector<int>{10, 20, 30}));
 
-  ASSERT_EQ(tman.load_texture(3, 531, 1, tex_load_deferred, b.c_str()), 531);
+  ASSERT_EQ(
+      tman.load_texture(tex_fail_installer, 531, tex_colour_rgb, tex_load_deferred, b.c_str()),
+      531);
   tman.force_load_tex(531);
   EXPECT_EQ(first_texel(531), (std::vector<int>{40, 50, 60}));
 
-  ASSERT_EQ(tman.load_texture(3, 532, 1, tex_load_deferred, a.c_str()), 532);
-  ASSERT_EQ(tman.load_texture(3, 533, 1, tex_load_deferred, b.c_str()), 533);
+  ASSERT_EQ(
+      tman.load_texture(tex_fail_installer, 532, tex_colour_rgb, tex_load_deferred, a.c_str()),
+      532);
+  ASSERT_EQ(
+      tman.load_texture(tex_fail_installer, 533, tex_colour_rgb, tex_load_deferred, b.c_str()),
+      533);
   tman.load_all_scenery_texes();
   EXPECT_EQ(shown, (std::vector<std::string>{"Loading scenery texture " + a + " 0",
                                              "Loading scenery texture " + b + " 50"}));

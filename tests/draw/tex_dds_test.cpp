@@ -99,12 +99,13 @@ TEST_F(DdsTextureTest, CompressedChainsGoUpAsTheyAre) {
     ASSERT_EQ(TEX_save_dds(file.c_str(), picture(16, 8).data(), {c.format, 16, 8, 0, 0}), 1);
     // Asked for as a PNG: the DDS beside it comes first.
     const std::string asked = file.substr(0, file.size() - 4) + ".png";
-    ASSERT_EQ(tman.load_texture(3, slot, c.flags, 100, asked.c_str()), slot);
+    ASSERT_EQ(tman.load_texture(tex_fail_installer, slot, c.flags, tex_load_now, asked.c_str()),
+              slot);
     const ref_dat_struct r = tman.record(slot);
     EXPECT_EQ(r.tex_dx, c.tex_w);
     EXPECT_EQ(r.tex_dy, c.tex_h);
     EXPECT_EQ(r.format, c.internal);
-    tman.bind_ref(slot, 0, 0);
+    tman.bind_ref(slot, 0, tex_env_modulate);
     GLint internal = 0, last_level = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &internal);
     EXPECT_EQ(internal, c.internal);
@@ -143,7 +144,8 @@ TEST_F(DdsTextureTest, OtherFilesAreRefused) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file + std::to_string(c.flags));
     tman.instl_load_fail = 0;
-    const int got = tman.load_texture(3, c.slot, c.flags, 100, (dir_ + c.file).c_str());
+    const int got = tman.load_texture(tex_fail_installer, c.slot, c.flags, tex_load_now,
+                                      (dir_ + c.file).c_str());
     EXPECT_EQ(got, c.tex_w ? c.slot : 0);
     EXPECT_EQ(tman.instl_load_fail, c.tex_w ? 0 : 1);
     if (c.tex_w) {

@@ -11,6 +11,7 @@
 
 #include "core/globals.h"
 #include "core/stats.h"
+#include "draw/tman.h"
 #include "OGL/extensions.h"
 #include "tests/support/gl_context.h"
 
@@ -61,32 +62,32 @@ class TexUnitsTest : public ::testing::Test {
 };
 
 TEST_F(TexUnitsTest, RepeatedBindsMakeNoCallUntilTheCacheIsReset) {
-  TEX_bind_ref(5, 0, 0);
+  TEX_bind_ref(5, 0, tex_env_modulate);
   ASSERT_EQ(binding_on(0), 5);
   glBindTexture(GL_TEXTURE_2D, 9);  // behind the cache's back
-  TEX_bind_ref(5, 0, 0);
+  TEX_bind_ref(5, 0, tex_env_modulate);
   EXPECT_EQ(binding_on(0), 9);
 
   // Not even the unit is selected for a repeat on another unit.
-  TEX_bind_ref(6, 2, 0);
+  TEX_bind_ref(6, 2, tex_env_modulate);
   EXPECT_EQ(binding_on(2), 6);
   EXPECT_EQ(get_int(GL_ACTIVE_TEXTURE_ARB), GL_TEXTURE0_ARB);
   glActiveTextureARB(GL_TEXTURE3_ARB);
-  TEX_bind_ref(6, 2, 0);
+  TEX_bind_ref(6, 2, tex_env_modulate);
   EXPECT_EQ(get_int(GL_ACTIVE_TEXTURE_ARB), GL_TEXTURE3_ARB);
   glActiveTextureARB(GL_TEXTURE0_ARB);
 
   TEX_reset_bind();
-  TEX_bind_ref(5, 0, 0);
+  TEX_bind_ref(5, 0, tex_env_modulate);
   EXPECT_EQ(binding_on(0), 5);
 }
 
 TEST_F(TexUnitsTest, ModeTwentyFourBindsButKeepsTheEnvironment) {
   TEX_bind_ref(5, 1, GL_REPLACE);
   EXPECT_EQ(env_on(1, GL_TEXTURE_ENV_MODE), GL_REPLACE);
-  TEX_bind_ref(5, 1, 0);
+  TEX_bind_ref(5, 1, tex_env_modulate);
   EXPECT_EQ(env_on(1, GL_TEXTURE_ENV_MODE), GL_MODULATE);
-  TEX_bind_ref(7, 1, 24);
+  TEX_bind_ref(7, 1, tex_env_keep);
   EXPECT_EQ(binding_on(1), 7);
   EXPECT_EQ(env_on(1, GL_TEXTURE_ENV_MODE), GL_MODULATE);
   EXPECT_EQ(get_int(GL_ACTIVE_TEXTURE_ARB), GL_TEXTURE0_ARB);
@@ -95,19 +96,19 @@ TEST_F(TexUnitsTest, ModeTwentyFourBindsButKeepsTheEnvironment) {
   glActiveTextureARB(GL_TEXTURE1_ARB);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
   glActiveTextureARB(GL_TEXTURE0_ARB);
-  TEX_bind_ref(8, 1, 0);
+  TEX_bind_ref(8, 1, tex_env_modulate);
   EXPECT_EQ(binding_on(1), 8);
   EXPECT_EQ(env_on(1, GL_TEXTURE_ENV_MODE), GL_DECAL);
 }
 
 TEST_F(TexUnitsTest, KillSwitchShowsTheBlankTextureExceptTheWidgetAtlas) {
   TEX_kill_tex_stat().own_value = 1;
-  TEX_bind_ref(389, 0, 0);
+  TEX_bind_ref(tex_slot_installer, 0, tex_env_modulate);
   EXPECT_EQ(binding_on(0), 925);
-  TEX_bind_ref(388, 0, 0);
+  TEX_bind_ref(tex_slot_widgets, 0, tex_env_modulate);
   EXPECT_EQ(binding_on(0), 388);
   TEX_kill_tex_stat().own_value = 0;
-  TEX_bind_ref(389, 0, 0);
+  TEX_bind_ref(tex_slot_installer, 0, tex_env_modulate);
   EXPECT_EQ(binding_on(0), 389);
   EXPECT_STREQ(TEX_kill_tex_stat().name, "perf/kill_tex");
 }
@@ -126,7 +127,7 @@ TEST_F(TexUnitsTest, WithoutCombineEveryModeIsAnEnvironmentEnum) {
   TEX_bind_ref(5, 0, GL_DECAL);
   EXPECT_EQ(env_on(0, GL_TEXTURE_ENV_MODE), GL_DECAL);
   glExt.combine_avail = 1;
-  TEX_bind_ref(5, 0, 14);
+  TEX_bind_ref(5, 0, tex_env_pass);
   EXPECT_EQ(env_on(0, GL_TEXTURE_ENV_MODE), GL_COMBINE);
 }
 

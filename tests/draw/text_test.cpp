@@ -147,7 +147,7 @@ TEST_F(TextTest, ResultOfUnwrappedTextIsTheRoundedY) {
 TEST_F(TextTest, GlyphScaleEnlargesTheQuadNotTheCell) {
   oglp = 2.0f;
   OGL_string(0, 50, 100, "A", 9999, 100, 0);
-  oglp = 1.0f;
+  ogl_text.reset();
   EXPECT_EQ(texel_at(50, 94), glyph_texel('A', 0, 0));
   EXPECT_EQ(texel_at(57, 94 + 29), glyph_texel('A', 3, 14));
   EXPECT_EQ(texel_at(58, 94), texel{}) << "texel column 4 is transparent";

@@ -1,7 +1,16 @@
 // The texture manager against a real context (Mesa): what lands in each
 // slot's OpenGL texture is read back with glGetTexImage and
-// glGetTexLevelParameter; files come from ImageMagick. Every test runs in its
-// own process, so the global manager starts empty each time.
+// glGetTexLevelParameter; files come from ImageMagick. The fixture resets the
+// manager, so every test starts from an empty one.
+//
+// Contents
+//   [SECTION] Helpers and the fixture
+//   [SECTION] Staged images and the flag word
+//   [SECTION] Files
+//   [SECTION] Failed loads
+//   [SECTION] Slots and names
+//   [SECTION] Scale
+//   [SECTION] Misuse
 #include "draw/tman.h"
 
 #include <GL/gl.h>
@@ -23,6 +32,8 @@
 
 namespace {
 
+// [SECTION] Helpers and the fixture
+
 using testing_support::GLContext;
 using testing_support::make_temp_dir;
 using testing_support::run_command;
@@ -34,14 +45,14 @@ GLint bound_texture() {
 }
 
 GLint level_param(int slot, int level, GLenum what) {
-  tman.bind_ref(slot, 0, 0);
+  tman.bind_ref(slot, 0, tex_env_modulate);
   GLint v = -1;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
   return v;
 }
 
 GLint tex_param(int slot, GLenum what) {
-  tman.bind_ref(slot, 0, 0);
+  tman.bind_ref(slot, 0, tex_env_modulate);
   GLint v = -1;
   glGetTexParameteriv(GL_TEXTURE_2D, what, &v);
   return v;
@@ -99,9 +110,14 @@ class TmanTest : public ::testing::Test {
   std::string dir_;
 };
 
+// [SECTION] Staged images and the flag word
+
 TEST_F(TmanTest, StagedImageFillsTheLowerLeftOfAPowerOfTwoTexture) {
   stage_coded(5, 3, 8);
-  ASSERT_EQ(tman.load_texture(4, 389, 1282, 100, "scratch_array:test"), 389);
+  ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_installer,
+                              tex_colour_rgba | tex_flag_full_res | tex_flag_carried, tex_load_now,
+                              "scratch_array:test"),
+            tex_slot_installer);
 
   EXPECT_EQ(level_param(389, 0, GL_TEXTURE_WIDTH), 8);
   EXPECT_EQ(level_param(389, 0, GL_TEXTURE_HEIGHT), 4);
@@ -154,7 +170,9 @@ TEST_F(TmanTest, FlagWordChoosesWrappingFiltersFormatAndMipmaps) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.slot);
     stage_coded(8, 4, 8);
-    ASSERT_EQ(tman.load_texture(4, c.slot, c.flags, 100, "scratch_array:flags"), c.slot);
+    ASSERT_EQ(
+        tman.load_texture(tex_fail_fatal, c.slot, c.flags, tex_load_now, "scratch_array:flags"),
+        c.slot);
     EXPECT_EQ(tex_param(c.slot, GL_TEXTURE_WRAP_S), c.wrap_s);
     EXPECT_EQ(tex_param(c.slot, GL_TEXTURE_WRAP_T), c.wrap_t);
     EXPECT_EQ(tex_param(c.slot, GL_TEXTURE_MIN_FILTER), c.min);
@@ -165,7 +183,7 @@ TEST_F(TmanTest, FlagWordChoosesWrappingFiltersFormatAndMipmaps) {
     EXPECT_EQ(tman.record(c.slot).vram, c.vram);
   }
   // The chain made here is a 2 x 2 box: level 1 at (1, 0) averages x = 2, 3.
-  tman.bind_ref(392, 0, 0);
+  tman.bind_ref(392, 0, tex_env_modulate);
   std::vector<unsigned char> level1(4 * 2 * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, level1.data());
@@ -176,9 +194,15 @@ TEST_F(TmanTest, FlagWordChoosesWrappingFiltersFormatAndMipmaps) {
 
 TEST_F(TmanTest, SameSizedReloadReplacesTheContents) {
   stage_coded(4, 4, 4);
-  ASSERT_EQ(tman.load_texture(4, 389, 1282, 100, "scratch_array:a"), 389);
+  ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_installer,
+                              tex_colour_rgba | tex_flag_full_res | tex_flag_carried, tex_load_now,
+                              "scratch_array:a"),
+            tex_slot_installer);
   for (int i = 0; i < 16; ++i) scratch_array[i * 4] = 99;
-  ASSERT_EQ(tman.load_texture(4, 389, 1282, 100, "scratch_array:b"), 389);
+  ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_installer,
+                              tex_colour_rgba | tex_flag_full_res | tex_flag_carried, tex_load_now,
+                              "scratch_array:b"),
+            tex_slot_installer);
   const std::vector<unsigned char> t = texels(389);
   ASSERT_EQ(t.size(), 64u);
   EXPECT_EQ(t[0], 99);
@@ -194,14 +218,20 @@ TEST_F(TmanTest, SameSizedReloadReplacesTheContents) {
 // through the cache.
 TEST_F(TmanTest, ReloadedSlotHoldsItsImageAfterAnUnload) {
   stage_coded(4, 4, 4);
-  ASSERT_EQ(tman.load_texture(4, 389, 1282, 100, "scratch_array:first"), 389);
-  tman.bind_ref(389, 0, 0);
+  ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_installer,
+                              tex_colour_rgba | tex_flag_full_res | tex_flag_carried, tex_load_now,
+                              "scratch_array:first"),
+            tex_slot_installer);
+  tman.bind_ref(389, 0, tex_env_modulate);
   tman.unload_texture(389);
   EXPECT_FALSE(glIsTexture(389));
 
   stage_coded(4, 4, 4);
   for (int i = 0; i < 16; ++i) scratch_array[i * 4 + 2] = 55;
-  ASSERT_EQ(tman.load_texture(4, 389, 1282, 100, "scratch_array:again"), 389);
+  ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_installer,
+                              tex_colour_rgba | tex_flag_full_res | tex_flag_carried, tex_load_now,
+                              "scratch_array:again"),
+            tex_slot_installer);
   EXPECT_TRUE(glIsTexture(389));
   glBindTexture(GL_TEXTURE_2D, 389);
   unsigned char t[4 * 4 * 4] = {};
@@ -213,6 +243,8 @@ TEST_F(TmanTest, ReloadedSlotHoldsItsImageAfterAnUnload) {
   EXPECT_EQ(t[5 * 4 + 3], 200);
   TEX_reset_bind();
 }
+
+// [SECTION] Files
 
 // ImageMagick draws a red picture with a blue 10 x 10 block in its top-left
 // corner; in the texture the picture's bottom row is row 0.
@@ -236,7 +268,8 @@ TEST_F(TmanTest, FilesAreScaledForTheSettingAndKeepTheirPlace) {
     SCOPED_TRACE(c.flags);
     SCOPED_TRACE(c.tex_res);
     mnw.tex_res = c.tex_res;
-    ASSERT_EQ(tman.load_texture(3, slot, c.flags, 100, png.c_str()), slot);
+    ASSERT_EQ(tman.load_texture(tex_fail_installer, slot, c.flags, tex_load_now, png.c_str()),
+              slot);
     const ref_dat_struct r = tman.record(slot);
     EXPECT_EQ(r.dx, c.dx);
     EXPECT_EQ(r.dy, c.dy);
@@ -270,7 +303,8 @@ TEST_F(TmanTest, FilesAreScaledForTheSettingAndKeepTheirPlace) {
 
 TEST_F(TmanTest, BitmapsAndTheFileAlphaChoice) {
   const std::string bmp = magick("b.bmp", "-size 5x3 xc:'rgb(10,20,30)'", "BMP3:");
-  ASSERT_EQ(tman.load_texture(3, 401, 0x001, 100, bmp.c_str()), 401);
+  ASSERT_EQ(tman.load_texture(tex_fail_installer, 401, tex_colour_rgb, tex_load_now, bmp.c_str()),
+            401);
   EXPECT_EQ(tman.record(401).tex_dx, 8);
   EXPECT_EQ(tman.record(401).tex_dy, 4);
   std::vector<unsigned char> t = texels(401);
@@ -290,7 +324,8 @@ TEST_F(TmanTest, BitmapsAndTheFileAlphaChoice) {
   int slot = 410;
   for (const auto& c : cases) {
     SCOPED_TRACE(slot);
-    ASSERT_EQ(tman.load_texture(3, slot, c.flags, 100, c.file.c_str()), slot);
+    ASSERT_EQ(tman.load_texture(tex_fail_installer, slot, c.flags, tex_load_now, c.file.c_str()),
+              slot);
     EXPECT_EQ(tman.record(slot).format, c.format);
     EXPECT_EQ(tman.record(slot).vram, 16 * (c.format == GL_RGBA ? 4 : 3));
     ++slot;
@@ -303,7 +338,8 @@ TEST_F(TmanTest, TransparentTexelsOfAFileTakeTheColourAroundThem) {
                                  "-size 8x8 xc:'rgba(0,255,0,0)' -fill 'rgba(255,0,0,1)' -draw "
                                  "'rectangle 0,0 3,7'",
                                  "PNG32:");
-  ASSERT_EQ(tman.load_texture(3, 402, 2, 100, png.c_str()), 402);
+  ASSERT_EQ(tman.load_texture(tex_fail_installer, 402, tex_colour_rgba, tex_load_now, png.c_str()),
+            402);
   const std::vector<unsigned char> t = texels(402);
   ASSERT_EQ(t.size(), 8u * 8 * 4);
   for (int y = 0; y < 8; ++y) {
@@ -326,7 +362,9 @@ TEST_F(TmanTest, ExtensionVariantsAndTheFirstFileThatExistsDecides) {
 
   // Only the bitmap exists: asking for the PNG finds it.
   magick("only.bmp", "-size 2x2 xc:'rgb(9,9,9)'", "BMP3:");
-  EXPECT_EQ(tman.load_texture(3, 403, 1, 100, (dir_ + "only.png").c_str()), 403);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 403, tex_colour_rgb, tex_load_now,
+                              (dir_ + "only.png").c_str()),
+            403);
   EXPECT_EQ(tman.record(403).tex_dx, 2);
 
   // A file named .dds decides when it exists, and this one is no image we
@@ -334,12 +372,16 @@ TEST_F(TmanTest, ExtensionVariantsAndTheFirstFileThatExistsDecides) {
   magick("both.png", "-size 4x2 xc:'rgb(9,9,9)'", "PNG24:");
   testing_support::write_file(dir_ + "both.dds", "DDS not really a texture");
   const std::string both = dir_ + "both.png";
-  EXPECT_EQ(tman.load_texture(3, 404, 1, 100, both.c_str()), 0);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 404, tex_colour_rgb, tex_load_now, both.c_str()),
+            0);
   const char* argv[] = {"prog", "--no_dds"};
   cmdline.init_unix(2, argv);
-  EXPECT_EQ(tman.load_texture(3, 405, 1, 100, both.c_str()), 405);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 405, tex_colour_rgb, tex_load_now, both.c_str()),
+            405);
   EXPECT_EQ(tman.record(405).tex_dx, 4);
 }
+
+// [SECTION] Failed loads
 
 TEST_F(TmanTest, MissingFilesShowNoTextureAndRaiseTheirFlagOnce) {
   const std::string missing = dir_ + "nothing.png";
@@ -354,9 +396,12 @@ TEST_F(TmanTest, MissingFilesShowNoTextureAndRaiseTheirFlagOnce) {
     SCOPED_TRACE(c.fail_mode);
     // A slot that held a texture first: the failure takes its video memory.
     stage_coded(4, 4, 4);
-    ASSERT_EQ(tman.load_texture(4, 420, 2, 100, "scratch_array:before"), 420);
+    ASSERT_EQ(tman.load_texture(tex_fail_fatal, 420, tex_colour_rgba, tex_load_now,
+                                "scratch_array:before"),
+              420);
     EXPECT_EQ(tman.loaded_texes(), 1);
-    EXPECT_EQ(tman.load_texture(c.fail_mode, 420, 2, 100, missing.c_str()), 0);
+    EXPECT_EQ(tman.load_texture(c.fail_mode, 420, tex_colour_rgba, tex_load_now, missing.c_str()),
+              0);
     const ref_dat_struct r = tman.record(420);
     EXPECT_EQ(r.tex, 0);
     EXPECT_EQ(r.vram, 0);
@@ -365,7 +410,7 @@ TEST_F(TmanTest, MissingFilesShowNoTextureAndRaiseTheirFlagOnce) {
     EXPECT_EQ(tman.total_texes(), 1);
     EXPECT_FALSE(glIsTexture(420));
     // The slot binds no texture at all, without a warning.
-    tman.bind_ref(420, 0, 0);
+    tman.bind_ref(420, 0, tex_env_modulate);
     EXPECT_EQ(bound_texture(), 0);
     if (c.flag) {
       EXPECT_EQ(tman.*c.flag, 1);
@@ -373,35 +418,47 @@ TEST_F(TmanTest, MissingFilesShowNoTextureAndRaiseTheirFlagOnce) {
   }
   EXPECT_TRUE(tman.has_instl_load_fail());
   tman.mute_instl_load_fail();
-  EXPECT_EQ(tman.load_texture(3, 421, 2, 100, missing.c_str()), 0);
+  EXPECT_EQ(
+      tman.load_texture(tex_fail_installer, 421, tex_colour_rgba, tex_load_now, missing.c_str()),
+      0);
   EXPECT_FALSE(tman.has_instl_load_fail());
   EXPECT_EQ(tman.instl_load_fail, 2);
   tman.reset_instl_load_fail();
-  EXPECT_EQ(tman.load_texture(3, 421, 2, 100, missing.c_str()), 0);
+  EXPECT_EQ(
+      tman.load_texture(tex_fail_installer, 421, tex_colour_rgba, tex_load_now, missing.c_str()),
+      0);
   EXPECT_TRUE(tman.has_instl_load_fail());
 }
 
 TEST_F(TmanTest, FailedLoadShowsTheBlankTextureOnceOneIsRegistered) {
   stage_coded(2, 2, 2);
-  ASSERT_EQ(tman.load_texture(4, 925, 2, 100, "scratch_array:blank"), 925);
-  EXPECT_EQ(tman.load_texture(3, 430, 2, 100, (dir_ + "none.png").c_str()), 0);
+  ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_blank, tex_colour_rgba, tex_load_now,
+                              "scratch_array:blank"),
+            tex_slot_blank);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 430, tex_colour_rgba, tex_load_now,
+                              (dir_ + "none.png").c_str()),
+            0);
   const ref_dat_struct r = tman.record(430);
   EXPECT_EQ(r.tex, 925);
   EXPECT_EQ(r.tex_dx, 2);
   EXPECT_EQ(r.vram, 0);
-  tman.bind_ref(430, 0, 0);
+  tman.bind_ref(430, 0, tex_env_modulate);
   EXPECT_EQ(bound_texture(), 925);
   // An unloaded slot binds the blank texture too (after a warning).
   tman.unload_texture(430);
-  tman.bind_ref(430, 0, 0);
+  tman.bind_ref(430, 0, tex_env_modulate);
   EXPECT_EQ(bound_texture(), 925);
 }
 
+// [SECTION] Slots and names
+
 TEST_F(TmanTest, SlotsBeyondTheRecordsAreNotLoaded) {
   stage_coded(2, 2, 2);
-  ASSERT_EQ(tman.load_texture(4, 5, 2, 100, "scratch_array:small"), 5);
+  ASSERT_EQ(
+      tman.load_texture(tex_fail_fatal, 5, tex_colour_rgba, tex_load_now, "scratch_array:small"),
+      5);
   ASSERT_EQ(tman.ref_dat.size(), 6u);
-  tman.bind_ref(5, 0, 0);
+  tman.bind_ref(5, 0, tex_env_modulate);
   ASSERT_EQ(bound_texture(), 5);
   for (int ref : {6, 1000, 5000, -3}) {
     SCOPED_TRACE(ref);
@@ -410,17 +467,17 @@ TEST_F(TmanTest, SlotsBeyondTheRecordsAreNotLoaded) {
     EXPECT_EQ(r.vram, 0);
     EXPECT_EQ(r.format, 0);
     testing::internal::CaptureStderr();
-    tman.bind_ref(ref, 0, 0);
+    tman.bind_ref(ref, 0, tex_env_modulate);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(bound_texture(), 0);
-    tman.bind_ref(5, 0, 0);
+    tman.bind_ref(5, 0, tex_env_modulate);
   }
   // A record that exists but holds nothing is a registered slot gone
   // missing: it warns.
-  tman.load_texture(0, 4, 2, 100, (dir_ + "none.png").c_str());
+  tman.load_texture(tex_fail_none, 4, tex_colour_rgba, tex_load_now, (dir_ + "none.png").c_str());
   tman.unload_texture(4);
   testing::internal::CaptureStderr();
-  tman.bind_ref(4, 0, 0);
+  tman.bind_ref(4, 0, tex_env_modulate);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("missing non-scenery texture - how?"),
             std::string::npos);
   EXPECT_EQ(bound_texture(), 0);
@@ -435,12 +492,16 @@ TEST_F(TmanTest, DynamicSlotsAreSharedByNameAndCounted) {
   const std::string b = magick("b.png", "-size 2x2 xc:blue", "PNG24:");
   const std::string c = magick("c.png", "-size 2x2 xc:green", "PNG24:");
   // A manual slot holding the same file is never handed to a dynamic user.
-  ASSERT_EQ(tman.load_texture(3, 300, 1, 100, a.c_str()), 300);
-  EXPECT_EQ(tman.load_texture(3, 0, 1, 100, a.c_str()), 1130);
-  EXPECT_EQ(tman.load_texture(3, 0, 1, 100, a.c_str()), 1130);
+  ASSERT_EQ(tman.load_texture(tex_fail_installer, 300, tex_colour_rgb, tex_load_now, a.c_str()),
+            300);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 0, tex_colour_rgb, tex_load_now, a.c_str()),
+            1130);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 0, tex_colour_rgb, tex_load_now, a.c_str()),
+            1130);
   EXPECT_EQ(tman.record(1130).ref_count, 2);
   EXPECT_EQ(tman.record(300).ref_count, -1);
-  EXPECT_EQ(tman.load_texture(3, 0, 1, 100, b.c_str()), 1131);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 0, tex_colour_rgb, tex_load_now, b.c_str()),
+            1131);
   EXPECT_EQ(tman.total_texes(), 3);
 
   // Released to zero, a slot stays until the purge.
@@ -456,17 +517,27 @@ TEST_F(TmanTest, DynamicSlotsAreSharedByNameAndCounted) {
   EXPECT_EQ(tman.total_texes(), 2);
   EXPECT_EQ(tman.loaded_texes(), 2);
   // The free slot is reused; the manual one still holds its file.
-  EXPECT_EQ(tman.load_texture(3, 0, 1, 100, c.c_str()), 1130);
-  EXPECT_EQ(tman.load_texture(3, 0, 1, 100, a.c_str()), 1132);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 0, tex_colour_rgb, tex_load_now, c.c_str()),
+            1130);
+  EXPECT_EQ(tman.load_texture(tex_fail_installer, 0, tex_colour_rgb, tex_load_now, a.c_str()),
+            1132);
   EXPECT_EQ(tman.record(300).name, a);
 }
 
 TEST_F(TmanTest, EmptyNameLoadsNothing) {
-  EXPECT_EQ(tman.load_texture(4, 389, 1282, 100, ""), 0);
-  EXPECT_EQ(tman.load_texture(4, 389, 1282, 100, nullptr), 0);
+  EXPECT_EQ(
+      tman.load_texture(tex_fail_fatal, tex_slot_installer,
+                        tex_colour_rgba | tex_flag_full_res | tex_flag_carried, tex_load_now, ""),
+      0);
+  EXPECT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_installer,
+                              tex_colour_rgba | tex_flag_full_res | tex_flag_carried, tex_load_now,
+                              nullptr),
+            0);
   EXPECT_TRUE(tman.ref_dat.empty());
   EXPECT_EQ(tman.total_texes(), 0);
 }
+
+// [SECTION] Scale
 
 TEST_F(TmanTest, ScaleFollowsTheSettingTheFlagsAndTheHardwareLimit) {
   struct {
@@ -494,6 +565,8 @@ TEST_F(TmanTest, ScaleFollowsTheSettingTheFlagsAndTheHardwareLimit) {
   }
 }
 
+// [SECTION] Misuse
+
 using TmanDeathTest = TmanTest;
 
 TEST_F(TmanDeathTest, MisuseIsFatal) {
@@ -506,18 +579,25 @@ TEST_F(TmanDeathTest, MisuseIsFatal) {
       {"Trying to release a manual texture", [] { tman.release_texture(1129); }},
       {"Ref count is negative - was never reffed", [] { tman.release_texture(1500); }},
       {"too low or high a manual_ref",
-       [] { tman.load_texture(4, 1130, 2, 100, "scratch_array:x"); }},
-      {"invalid texture load_time", [] { tman.load_texture(4, 3, 2, 103, "scratch_array:x"); }},
-      {"invalid filter type", [] { tman.load_texture(4, 3, 16384, 100, "scratch_array:x"); }},
-      {"BAD color enum for tman", [] { tman.load_texture(4, 3, 0x500, 100, "scratch_array:x"); }},
+       [] {
+         tman.load_texture(tex_fail_fatal, 1130, tex_colour_rgba, tex_load_now, "scratch_array:x");
+       }},
+      {"invalid texture load_time",
+       [] { tman.load_texture(tex_fail_fatal, 3, tex_colour_rgba, 103, "scratch_array:x"); }},
+      {"invalid filter type",
+       [] { tman.load_texture(tex_fail_fatal, 3, 16384, tex_load_now, "scratch_array:x"); }},
+      {"BAD color enum for tman",
+       [] { tman.load_texture(tex_fail_fatal, 3, 0x500, tex_load_now, "scratch_array:x"); }},
       {"either less than 1 or greater than 2048",
        [] {
          scratch_dx = 4096;
          scratch_dy = 4;
-         tman.load_texture(4, 3, 2, 100, "scratch_array:x");
+         tman.load_texture(tex_fail_fatal, 3, tex_colour_rgba, tex_load_now, "scratch_array:x");
        }},
       {"Trying to load a texture that you do not have",
-       [&] { tman.load_texture(4, 3, 2, 100, missing.c_str()); }},
+       [&] {
+         tman.load_texture(tex_fail_fatal, 3, tex_colour_rgba, tex_load_now, missing.c_str());
+       }},
   };
   for (const auto& c : cases)
     EXPECT_EXIT(c.call(), ::testing::ExitedWithCode(1), c.message) << c.message;
@@ -525,11 +605,13 @@ TEST_F(TmanDeathTest, MisuseIsFatal) {
 
 TEST_F(TmanDeathTest, ReleasingBelowZeroIsFatal) {
   const std::string a = magick("a.png", "-size 2x2 xc:red", "PNG24:");
-  ASSERT_EQ(tman.load_texture(3, 0, 1, 100, a.c_str()), 1130);
+  ASSERT_EQ(tman.load_texture(tex_fail_installer, 0, tex_colour_rgb, tex_load_now, a.c_str()),
+            1130);
   tman.release_texture(1130);
   tman.purge_unused_texes();
   EXPECT_EXIT(tman.release_texture(1130), ::testing::ExitedWithCode(1), "was never reffed");
-  ASSERT_EQ(tman.load_texture(3, 0, 1, 100, a.c_str()), 1130);
+  ASSERT_EQ(tman.load_texture(tex_fail_installer, 0, tex_colour_rgb, tex_load_now, a.c_str()),
+            1130);
   tman.release_texture(1130);
   EXPECT_EXIT(tman.release_texture(1130), ::testing::ExitedWithCode(1), "Ref count went negative");
 }

@@ -18,6 +18,7 @@ class ViewportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(gl_.ok()) << gl_.error();
+    xcam.reset();
     mnw.cur_window = 0;
     mnw.origin_x = mnw.origin_y = 0;
     mnw.scale = 1;

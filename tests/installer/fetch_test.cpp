@@ -66,7 +66,8 @@ class Fetch : public testing_support::TempFolderTest {
     fetch_reset();
   }
   void TearDown() override {
-    for (int slot = 0; slot < 2; ++slot) http.net_abandon(slot);
+    http.net_abandon(kServerListSlot);
+    http.net_abandon(kManifestSlot);
     dir_examine_cancel();
     servers_.clear();
     TempFolderTest::TearDown();
@@ -168,7 +169,7 @@ TEST_F(Fetch, APageThatIsNoListIsAFailedFetchTriedAgainAfterAPause) {
   EXPECT_EQ(app_done, 0);
   EXPECT_EQ(log().find("newer than we read"), std::string::npos);
   server_list_step();
-  EXPECT_EQ(http.slots[0], nullptr) << "no new attempt before the pause is over";
+  EXPECT_EQ(http.slots[kServerListSlot], nullptr) << "no new attempt before the pause is over";
   xtim.act_time += 1.01f;
   write_file(web + "serverlist.txt",
              "I\n820 version\nSERVERS\nFINAL v1\nSERVER m.example\n/s/\nM\n");
@@ -237,7 +238,7 @@ TEST_F(Fetch, WhenEveryMirrorFailsThePausesGrowAndTheScreenSaysSo) {
   ASSERT_TRUE(
       poll(manifest_fetch_step, [this] { return log().find("next, in") != std::string::npos; }));
   for (int i = 0; i < 20; ++i) manifest_fetch_step();
-  EXPECT_EQ(http.slots[1], nullptr);
+  EXPECT_EQ(http.slots[kManifestSlot], nullptr);
   const std::string one = log();
   EXPECT_EQ(one.find("next, in"), one.rfind("next, in")) << "one failure so far";
 
@@ -258,7 +259,7 @@ TEST_F(Fetch, WhenEveryMirrorFailsThePausesGrowAndTheScreenSaysSo) {
   stg.server_index = 1;
   EXPECT_FALSE(no_mirror_left());
   manifest_fetch_step();
-  EXPECT_TRUE(http.slots[1] != nullptr || log().size() > text.size())
+  EXPECT_TRUE(http.slots[kManifestSlot] != nullptr || log().size() > text.size())
       << "the chosen mirror is asked at once";
 }
 

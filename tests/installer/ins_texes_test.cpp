@@ -12,6 +12,7 @@
 
 #include "core/globals.h"
 #include "draw/colors.h"
+#include "draw/render_state.h"
 #include "draw/tman.h"
 #include "installer/builtin_images.h"
 #include "platform/startup.h"
@@ -36,6 +37,9 @@ class InsTexes : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(testing_support::load_gl_extensions(gl_));
+    // A new context holds none of the textures an earlier case loaded.
+    OGL_reset_state();
+    tman.reset();
     mnw.tex_res = 5;
   }
   GLContext gl_{64, 64};

@@ -110,11 +110,11 @@ TEST(ScreenTexts, TheStatusLineTakesTheFirstStateThatHolds) {
 // The status line's percentage comes from the manifest's slot: unknown until
 // the reply gives a length, then what of it has been written.
 TEST(ScreenTexts, TheManifestPercentFollowsItsDownloadSlot) {
-  http.slots[1] = nullptr;
+  http.slots[kManifestSlot] = nullptr;
   EXPECT_EQ(manifest_percent(), 0);
   // Nothing listens there: the transfer only stands in the slot.
   down_class d("127.0.20.1", 9, "/sets/v2/directory.txt.zip", false, {}, nullptr, 0, nullptr);
-  http.slots[1] = &d;
+  http.slots[kManifestSlot] = &d;
   struct {
     int64_t length, written;
     int percent;
@@ -125,7 +125,7 @@ TEST(ScreenTexts, TheManifestPercentFollowsItsDownloadSlot) {
     d.written = c.written;
     EXPECT_EQ(manifest_percent(), c.percent) << c.written << "/" << c.length;
   }
-  http.slots[1] = nullptr;
+  http.slots[kManifestSlot] = nullptr;
 }
 
 class MessageBox : public ::testing::Test {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "Files/errors.h"
 #include "Sockets/PCSBSocket.h"
 #include "tests/net/peers.h"
 #include "tests/support/test_support.h"
@@ -28,7 +29,7 @@ std::vector<int> drive(down_class& d, double seconds = 10) {
     d.DoProcessing();
     int s = d.GetStat();
     if (stats.empty() || stats.back() != s) stats.push_back(s);
-    if (s == 2 || s == 3 || s == 0) break;
+    if (s == down_socket_error || s == down_closed || s == down_no_socket) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return stats;
@@ -64,9 +65,9 @@ TEST(DownClass, PostCarriesLengthAndBodyAfterTheFields) {
   down_class d("127.0.4.30", 80, "/echo", true, fields_for("127.0.4.30"), body, 7,
                (dir + "out").c_str());
   EXPECT_EQ(d.response_code, -1);
-  EXPECT_EQ(d.GetStat(), 1);
+  EXPECT_EQ(d.GetStat(), down_connecting);
   std::vector<int> stats = drive(d);
-  EXPECT_EQ(stats.back(), 3);
+  EXPECT_EQ(stats.back(), down_closed);
   EXPECT_TRUE(d.IsComplete());
   EXPECT_FALSE(d.IsErr());
   EXPECT_EQ(d.response_code, 200);
@@ -91,7 +92,7 @@ TEST(DownClass, InterimHeadThenFinalHeadInOneRead) {
   // Closed once the announced five bytes are in. On a loaded machine the
   // reply can arrive within the first poll, so the states passed on the way
   // are not a fixed list.
-  EXPECT_EQ(stats.back(), 3);
+  EXPECT_EQ(stats.back(), down_closed);
   EXPECT_EQ(d.response_code, 200);
   EXPECT_EQ(d.response_text, "OK");
   EXPECT_EQ(d.content_length, 5);
@@ -112,7 +113,7 @@ TEST(DownClass, NoLocalFileKeepsTheBodyInHand) {
   down_class d("127.0.4.32", 80, "/plain", false, fields_for("127.0.4.32"), nullptr, 0, nullptr);
   EXPECT_EQ(d.file_path, "");
   std::vector<int> stats = drive(d);
-  EXPECT_EQ(stats.back(), 3);
+  EXPECT_EQ(stats.back(), down_closed);
   EXPECT_EQ(std::string(d.recv_buf.begin(), d.recv_buf.end()), "hello");
   EXPECT_EQ(d.written, 0);
   EXPECT_FALSE(d.IsComplete());
@@ -123,9 +124,9 @@ TEST(DownClass, FailedLookupLeavesNoSocket) {
   down_class d("a..b", 80, "/x", false, fields_for("a..b"), nullptr, 0, "x");
   EXPECT_EQ(d.sock, nullptr);
   EXPECT_EQ(d.response_code, 0);
-  EXPECT_EQ(d.GetStat(), 0);
+  EXPECT_EQ(d.GetStat(), down_no_socket);
   EXPECT_TRUE(d.IsErr());
-  EXPECT_EQ(d.GetOSErr(), 20011);
+  EXPECT_EQ(d.GetOSErr(), kNetServerNotFound);
   d.DoProcessing();  // nothing to poll, nothing happens
-  EXPECT_EQ(d.GetStat(), 0);
+  EXPECT_EQ(d.GetStat(), down_no_socket);
 }

@@ -1,5 +1,12 @@
 // The download manager against real peers on loopback: nginx, python3's
 // http.server, small raw handlers (tests/net/http_peer.py) and tinyproxy.
+//
+// Contents
+//   [SECTION] nginx
+//   [SECTION] python3 http.server
+//   [SECTION] raw handlers
+//   [SECTION] proxies
+//   [SECTION] manager failures and slot handling
 #include "net/http.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +27,7 @@
 #include "tests/net/peers.h"
 #include "tests/support/test_support.h"
 
+using net_peers::kStillBusy;
 using net_peers::LogCapture;
 using net_peers::Peer;
 using net_peers::run_slot;
@@ -72,9 +80,9 @@ TEST_F(HttpNginx, HundredMegabytesArriveByteIdentical) {
   Peer nginx(net_peers::nginx_argv(dir, "127.0.4.10"), "127.0.4.10", 80, dir + "nginx.out");
   ASSERT_TRUE(nginx.ready()) << nginx.failure();
 
-  EXPECT_EQ(http.net_check(2, "127.0.4.10", "/big.bin", dir + "got.bin"), 0);
-  EXPECT_EQ(run_slot(2, "127.0.4.10", "/big.bin", dir + "got.bin", 90), 1);
-  EXPECT_EQ(http.slots[2], nullptr);
+  EXPECT_EQ(http.net_check(stream_slot(0), "127.0.4.10", "/big.bin", dir + "got.bin"), net_busy);
+  EXPECT_EQ(run_slot(stream_slot(0), "127.0.4.10", "/big.bin", dir + "got.bin", 90), net_finished);
+  EXPECT_EQ(http.slots[stream_slot(0)], nullptr);
   ASSERT_EQ(int64_t(read_file(dir + "got.bin").size()), size);
   EXPECT_EQ(md5_of(dir + "got.bin"), md5_of(dir + "www/big.bin"));
 }
@@ -90,16 +98,17 @@ TEST_F(HttpNginx, ProgressGrowsUnderLimitRate) {
   std::vector<int64_t> seen;
   int r = 0;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while ((r = http.net_check(2, "127.0.4.11", "/slow/f.bin", dir + "f.bin")) == 0 &&
+  while ((r = http.net_check(stream_slot(0), "127.0.4.11", "/slow/f.bin", dir + "f.bin")) ==
+             net_busy &&
          std::chrono::steady_clock::now() < deadline) {
-    down_class* d = http.slots[2];
+    down_class* d = http.slots[stream_slot(0)];
     if (d->headers_done) {
       EXPECT_EQ(d->content_length, size);
       if (seen.empty() || d->written != seen.back()) seen.push_back(d->written);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  EXPECT_EQ(r, 1);
+  EXPECT_EQ(r, net_finished);
   ASSERT_GE(seen.size(), 4u) << "the counters should be seen growing while the body trickles in";
   for (size_t i = 1; i < seen.size(); i++) EXPECT_GT(seen[i], seen[i - 1]);
   EXPECT_LT(seen.front(), size);
@@ -113,7 +122,7 @@ TEST_F(HttpNginx, NotFoundFailsWithLogBlock) {
   Peer nginx(net_peers::nginx_argv(dir, "127.0.4.12"), "127.0.4.12", 80, dir + "nginx.out");
   ASSERT_TRUE(nginx.ready()) << nginx.failure();
 
-  EXPECT_EQ(run_slot(0, "127.0.4.12", "/missing.txt", dir + "m.txt"), 2);
+  EXPECT_EQ(run_slot(kServerListSlot, "127.0.4.12", "/missing.txt", dir + "m.txt"), net_failed);
   EXPECT_EQ(log.text(), "HTTP Error for " + dir +
                             "m.txt\n"
                             "   server     =127.0.4.12\n"
@@ -138,7 +147,8 @@ TEST_F(HttpPythonServer, Http10ReplyWithCloseWorks) {
   ASSERT_TRUE(py.ready()) << py.failure();
 
   // The blank travels encoded; the server decodes it back to the file name.
-  EXPECT_EQ(run_slot(0, "127.0.4.13", "/server list.txt", dir + "got.txt"), 1);
+  EXPECT_EQ(run_slot(kServerListSlot, "127.0.4.13", "/server list.txt", dir + "got.txt"),
+            net_finished);
   EXPECT_EQ(read_file(dir + "got.txt"), "I\n900 version\n");
 }
 
@@ -156,20 +166,20 @@ TEST_F(HttpHandlers, ReplyShapes) {
     const char* file;
     const char* logged;  // expected in the log's block, "" for no block
   } cases[] = {
-      {"/plain", 1, "hello", ""},
-      {"/lowercase", 1, "hello", ""},    // header names ignore letter case
-      {"/emptyreason", 1, "hello", ""},  // "HTTP/1.1 200 " is a status line
-      {"/continue", 1, "hello", ""},     // 100 and 200 heads in one read
-      {"/empty", 1, "", ""},
-      {"/extra", 2, "hello EXTRA", "   IsComplete =0\n"},
-      {"/gone", 2, "nope", "   response   =Not Found (#404)\n"},
+      {"/plain", net_finished, "hello", ""},
+      {"/lowercase", net_finished, "hello", ""},    // header names ignore letter case
+      {"/emptyreason", net_finished, "hello", ""},  // "HTTP/1.1 200 " is a status line
+      {"/continue", net_finished, "hello", ""},     // 100 and 200 heads in one read
+      {"/empty", net_finished, "", ""},
+      {"/extra", net_failed, "hello EXTRA", "   IsComplete =0\n"},
+      {"/gone", net_failed, "nope", "   response   =Not Found (#404)\n"},
   };
   // One slot throughout: a slot that has answered is free for the next.
   for (const Case& c : cases) {
     std::string file = dir + (c.path + 1);
     size_t before = log.text().size();
-    EXPECT_EQ(run_slot(4, "127.0.4.14", c.path, file, 10), c.result) << c.path;
-    EXPECT_EQ(http.slots[4], nullptr);
+    EXPECT_EQ(run_slot(stream_slot(2), "127.0.4.14", c.path, file, 10), c.result) << c.path;
+    EXPECT_EQ(http.slots[stream_slot(2)], nullptr);
     EXPECT_EQ(read_file(file), c.file) << c.path;
     std::string block = log.text().substr(before);
     if (*c.logged)
@@ -201,18 +211,18 @@ TEST_F(HttpHandlers, IdleTimeoutEndsStalledTransfers) {
   for (const Case& c : cases) {
     std::string file = dir + (c.path + 1);
     xtim.act_time = 100.0f;
-    EXPECT_EQ(run_slot(5, "127.0.4.15", c.path, file, 0.5), -1) << c.path;
-    down_class* d = http.slots[5];
+    EXPECT_EQ(run_slot(stream_slot(3), "127.0.4.15", c.path, file, 0.5), kStillBusy) << c.path;
+    down_class* d = http.slots[stream_slot(3)];
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->written, int64_t(strlen(c.on_disk))) << c.path;
     EXPECT_EQ(d->content_length, c.length) << c.path;
     EXPECT_FLOAT_EQ(d->last_activity, 100.0f);
 
     xtim.act_time = 129.9f;
-    EXPECT_EQ(http.net_check(5, "127.0.4.15", c.path, file), 0) << c.path;
+    EXPECT_EQ(http.net_check(stream_slot(3), "127.0.4.15", c.path, file), net_busy) << c.path;
     xtim.act_time = 130.5f;
-    EXPECT_EQ(http.net_check(5, "127.0.4.15", c.path, file), 2) << c.path;
-    EXPECT_EQ(http.slots[5], nullptr);
+    EXPECT_EQ(http.net_check(stream_slot(3), "127.0.4.15", c.path, file), net_failed) << c.path;
+    EXPECT_EQ(http.slots[stream_slot(3)], nullptr);
     EXPECT_EQ(read_file(file), c.on_disk) << "the partial file stays";
   }
   EXPECT_EQ(log.text(), "") << "an idle failure writes nothing to the log";
@@ -223,7 +233,8 @@ TEST_F(HttpHandlers, RequestBytesAreExact) {
   Peer peer(net_peers::handler_argv("127.0.4.16", 80), "127.0.4.16", 80, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
 
-  EXPECT_EQ(run_slot(1, "127.0.4.16", "/echo/a b?c%d\xC3\xA9~_-.txt", dir + "req"), 1);
+  EXPECT_EQ(run_slot(kManifestSlot, "127.0.4.16", "/echo/a b?c%d\xC3\xA9~_-.txt", dir + "req"),
+            net_finished);
   EXPECT_EQ(read_file(dir + "req"),
             "GET /echo/a%20b%3Fc%25d%C3%A9~_-.txt HTTP/1.1\r\n"
             "Connection: close\r\n"
@@ -238,7 +249,7 @@ TEST_F(HttpHandlers, AServerWithAPortIsReachedThereAndNamedSo) {
   std::string dir = make_temp_dir("net-port");
   Peer peer(net_peers::handler_argv("127.0.15.20", 8015), "127.0.15.20", 8015, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
-  EXPECT_EQ(run_slot(1, "127.0.15.20:8015", "/echo/p", dir + "req"), 1);
+  EXPECT_EQ(run_slot(kManifestSlot, "127.0.15.20:8015", "/echo/p", dir + "req"), net_finished);
   EXPECT_EQ(read_file(dir + "req"),
             "GET /echo/p HTTP/1.1\r\n"
             "Connection: close\r\n"
@@ -249,7 +260,7 @@ TEST_F(HttpHandlers, AServerWithAPortIsReachedThereAndNamedSo) {
   http.proxy_host = "127.0.15.20";
   http.proxy_port = "8015";
   http.proxy_port_int = 8015;
-  EXPECT_EQ(run_slot(1, "origin.invalid:8081", "/echo/q", dir + "req"), 1);
+  EXPECT_EQ(run_slot(kManifestSlot, "origin.invalid:8081", "/echo/q", dir + "req"), net_finished);
   http.proxy_host.clear();
   http.proxy_port.clear();
   http.proxy_port_int = 0;
@@ -308,7 +319,7 @@ TEST_F(HttpProxy, RequestGoesOutInAbsoluteForm) {
   http.proxy_port_int = 8080;
 
   // The origin's name is never looked up: only the proxy host is.
-  EXPECT_EQ(run_slot(1, "origin.invalid", "/echo/x y", dir + "req"), 1);
+  EXPECT_EQ(run_slot(kManifestSlot, "origin.invalid", "/echo/x y", dir + "req"), net_finished);
   EXPECT_EQ(read_file(dir + "req"),
             "GET http://origin.invalid/echo/x%20y HTTP/1.1\r\n"
             "Connection: close\r\n"
@@ -331,7 +342,7 @@ TEST_F(HttpProxy, TinyproxyCarriesTheDownload) {
   http.proxy_host = "127.0.4.18";
   http.proxy_port_int = 8888;
 
-  EXPECT_EQ(run_slot(3, "127.0.4.19", "/f.bin", dir + "f.bin"), 1);
+  EXPECT_EQ(run_slot(stream_slot(1), "127.0.4.19", "/f.bin", dir + "f.bin"), net_finished);
   EXPECT_EQ(md5_of(dir + "f.bin"), md5_of(dir + "www/f.bin"));
   EXPECT_NE(read_file(dir + "tinyproxy.out").find("127.0.4.19"), std::string::npos)
       << "the request should have passed through the proxy";
@@ -349,17 +360,18 @@ TEST_F(HttpProxy, TinyproxyErrorPageOnDeadOriginFails) {
   // Nothing listens on 127.0.4.21: the proxy answers with its own page, which
   // has no length and ends by closing. Such a reply can only end through the
   // idle rule; it must never count as a download.
+  const int slot = stream_slot(1);
   xtim.act_time = 50.0f;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline &&
-         !(http.slots[3] && http.slots[3]->sock && http.slots[3]->sock->ReceivedRelease()))
-    ASSERT_EQ(run_slot(3, "127.0.4.21", "/f.bin", dir + "f.bin", 0.05), -1);
-  ASSERT_NE(http.slots[3], nullptr);
-  EXPECT_EQ(http.slots[3]->response_code, 500);
-  EXPECT_EQ(http.slots[3]->content_length, -1);
+         !(http.slots[slot] && http.slots[slot]->sock && http.slots[slot]->sock->ReceivedRelease()))
+    ASSERT_EQ(run_slot(slot, "127.0.4.21", "/f.bin", dir + "f.bin", 0.05), kStillBusy);
+  ASSERT_NE(http.slots[slot], nullptr);
+  EXPECT_EQ(http.slots[slot]->response_code, 500);
+  EXPECT_EQ(http.slots[slot]->content_length, -1);
   xtim.act_time = 80.5f;
-  EXPECT_EQ(http.net_check(3, "127.0.4.21", "/f.bin", dir + "f.bin"), 2);
-  EXPECT_EQ(http.slots[3], nullptr);
+  EXPECT_EQ(http.net_check(slot, "127.0.4.21", "/f.bin", dir + "f.bin"), net_failed);
+  EXPECT_EQ(http.slots[slot], nullptr);
   EXPECT_NE(read_file(dir + "f.bin").find("Unable to connect"), std::string::npos);
   EXPECT_EQ(log.text(), "");
 }
@@ -397,8 +409,8 @@ TEST_F(HttpManager, UnknownHostFailsOnTheFirstCall) {
   std::string dir = make_temp_dir("net-lookup");
   LogCapture log(dir);
   // "a..b" is refused by the resolver itself, so no query leaves the machine.
-  EXPECT_EQ(http.net_check(0, "a..b", "/serverlist.txt", "s.txt"), 2);
-  EXPECT_EQ(http.slots[0], nullptr);
+  EXPECT_EQ(http.net_check(kServerListSlot, "a..b", "/serverlist.txt", "s.txt"), net_failed);
+  EXPECT_EQ(http.slots[kServerListSlot], nullptr);
   std::string text = log.text();
   EXPECT_EQ(text.rfind("Translated server a..b to IP addy: 0.0.0.0 and port = 80\n"
                        "HTTP Error for s.txt\n",
@@ -411,7 +423,7 @@ TEST_F(HttpManager, UnknownHostFailsOnTheFirstCall) {
 TEST_F(HttpManager, RefusedConnectionFails) {
   std::string dir = make_temp_dir("net-refused");
   LogCapture log(dir);
-  EXPECT_EQ(run_slot(2, "127.0.4.22", "/x", dir + "x"), 2);
+  EXPECT_EQ(run_slot(stream_slot(0), "127.0.4.22", "/x", dir + "x"), net_failed);
   EXPECT_NE(log.text().find("   IsDone     =1\n"), std::string::npos) << log.text();
   EXPECT_NE(log.text().find("   GetStat    =3\n"), std::string::npos) << log.text();
   EXPECT_FALSE(exists(dir + "x")) << "no head, so no file";
@@ -433,14 +445,14 @@ TEST_F(HttpManager, FullDiskOrSpecialFileIsAFailureNotATruncatedFile) {
   getrlimit(RLIMIT_FSIZE, &old_limit);
   small.rlim_max = old_limit.rlim_max;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  EXPECT_EQ(run_slot(2, "127.0.4.23", "/big", dir + "big"), 2);
+  EXPECT_EQ(run_slot(stream_slot(0), "127.0.4.23", "/big", dir + "big"), net_failed);
   setrlimit(RLIMIT_FSIZE, &old_limit);
   EXPECT_NE(log.text().find("   IsErr      =1\n"), std::string::npos) << log.text();
   EXPECT_NE(log.text().find("   GetOSErr   =" + std::to_string(EFBIG) + "\n"), std::string::npos)
       << log.text();
 
   ASSERT_EQ(mkfifo((dir + "fifo").c_str(), 0644), 0);
-  EXPECT_EQ(run_slot(2, "127.0.4.23", "/plain", dir + "fifo"), 2);
+  EXPECT_EQ(run_slot(stream_slot(0), "127.0.4.23", "/plain", dir + "fifo"), net_failed);
   EXPECT_NE(log.text().find("   GetOSErr   =" + std::to_string(ENXIO) + "\n"), std::string::npos)
       << log.text();
   alarm(0);
@@ -457,7 +469,7 @@ TEST_F(HttpHandlers, EndlessHeadsFailWithTheLogBlock) {
   xtim.act_time = 100.0f;
   for (const char* path : {"/endless", "/endlessline"}) {
     size_t before = log.text().size();
-    EXPECT_EQ(run_slot(3, "127.0.11.10", path, dir + "out", 20), 2) << path;
+    EXPECT_EQ(run_slot(stream_slot(1), "127.0.11.10", path, dir + "out", 20), net_failed) << path;
     std::string block = log.text().substr(before);
     EXPECT_NE(block.find("HTTP Error for " + dir + "out\n"), std::string::npos) << block;
     EXPECT_NE(block.find("   GetOSErr   =" + std::to_string(EMSGSIZE) + "\n"), std::string::npos)
@@ -480,8 +492,9 @@ TEST_F(HttpManager, MalformedArgumentsFailOnlyThatTransfer) {
       {"host.example:99999", "/f"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(http.net_check(1, c.server, c.path, dir + "f"), 2) << c.server << " " << c.path;
-    EXPECT_EQ(http.slots[1], nullptr);
+    EXPECT_EQ(http.net_check(kManifestSlot, c.server, c.path, dir + "f"), net_failed)
+        << c.server << " " << c.path;
+    EXPECT_EQ(http.slots[kManifestSlot], nullptr);
   }
   EXPECT_NE(log.text().find("HTTP Error for " + dir + "f\n   server     =host.example/\n"),
             std::string::npos)
@@ -490,7 +503,7 @@ TEST_F(HttpManager, MalformedArgumentsFailOnlyThatTransfer) {
 }
 
 TEST_F(HttpManagerDeathTest, SlotOutOfRangeIsFatal) {
-  EXPECT_EXIT(http.net_check(6, "host.example", "/f", "f"), testing::ExitedWithCode(1),
+  EXPECT_EXIT(http.net_check(kHttpSlots, "host.example", "/f", "f"), testing::ExitedWithCode(1),
               "Too many download objects requested!");
   EXPECT_EXIT(http.net_check(-1, "host.example", "/f", "f"), testing::ExitedWithCode(1),
               "Too many download objects requested!");
@@ -501,13 +514,13 @@ TEST_F(HttpManager, BusySlotAskedForOtherArgumentsStartsOver) {
   Peer peer(net_peers::handler_argv("127.0.4.24", 80), "127.0.4.24", 80, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
 
-  EXPECT_EQ(run_slot(3, "127.0.4.24", "/cut", dir + "old", 0.5), -1);
-  ASSERT_NE(http.slots[3], nullptr);
-  ASSERT_EQ(http.slots[3]->written, 5);
+  EXPECT_EQ(run_slot(stream_slot(1), "127.0.4.24", "/cut", dir + "old", 0.5), kStillBusy);
+  ASSERT_NE(http.slots[stream_slot(1)], nullptr);
+  ASSERT_EQ(http.slots[stream_slot(1)]->written, 5);
   ASSERT_TRUE(exists(dir + "old"));
 
   // A caller that moved on must get its own file, never the old transfer's.
-  EXPECT_EQ(run_slot(3, "127.0.4.24", "/plain", dir + "new"), 1);
+  EXPECT_EQ(run_slot(stream_slot(1), "127.0.4.24", "/plain", dir + "new"), net_finished);
   EXPECT_EQ(read_file(dir + "new"), "hello");
   EXPECT_FALSE(exists(dir + "old")) << "the dropped transfer's partial file is removed";
 }
@@ -518,20 +531,20 @@ TEST_F(HttpManager, AbandonDropsTransferAndPartialFile) {
   ASSERT_TRUE(peer.ready()) << peer.failure();
   write_file(dir + "keep", "earlier download");
 
-  EXPECT_EQ(run_slot(4, "127.0.4.25", "/cut", dir + "part", 0.5), -1);
+  EXPECT_EQ(run_slot(stream_slot(2), "127.0.4.25", "/cut", dir + "part", 0.5), kStillBusy);
   ASSERT_TRUE(exists(dir + "part"));
-  http.net_abandon(4);
-  EXPECT_EQ(http.slots[4], nullptr);
+  http.net_abandon(stream_slot(2));
+  EXPECT_EQ(http.slots[stream_slot(2)], nullptr);
   EXPECT_FALSE(exists(dir + "part"));
 
   // A transfer dropped before its head arrived never created its file, so a
   // file of that name from before is left alone.
-  EXPECT_EQ(run_slot(4, "127.0.4.25", "/silent", dir + "keep", 0.3), -1);
-  http.net_abandon(4);
+  EXPECT_EQ(run_slot(stream_slot(2), "127.0.4.25", "/silent", dir + "keep", 0.3), kStillBusy);
+  http.net_abandon(stream_slot(2));
   EXPECT_EQ(read_file(dir + "keep"), "earlier download");
-  http.net_abandon(4);  // an empty slot: nothing to do
-  http.net_abandon(9);  // outside the slots: nothing to do
+  http.net_abandon(stream_slot(2));  // an empty slot: nothing to do
+  http.net_abandon(kHttpSlots + 3);  // outside the slots: nothing to do
 
-  EXPECT_EQ(run_slot(4, "127.0.4.25", "/plain", dir + "part"), 1);
+  EXPECT_EQ(run_slot(stream_slot(2), "127.0.4.25", "/plain", dir + "part"), net_finished);
   EXPECT_EQ(read_file(dir + "part"), "hello");
 }

@@ -197,15 +197,18 @@ inline std::vector<std::string> tinyproxy_argv(const std::string& dir, const std
   return {"tinyproxy", "-d", "-c", conf};
 }
 
+// run_slot's answer when the transfer outlasts the seconds it was given.
+inline constexpr int kStillBusy = -1;
+
 // Polls the slot like the frame loop does, but waits on the socket between
-// calls instead of spinning. Returns the first non-zero answer, or -1 when the
-// transfer is still busy after the given seconds.
+// calls instead of spinning. Returns the first answer that is not net_busy,
+// or kStillBusy when the transfer is still busy after the given seconds.
 inline int run_slot(int slot, const std::string& server, const std::string& path,
                     const std::string& file, double seconds = 20) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (std::chrono::steady_clock::now() < deadline) {
     int r = http.net_check(slot, server, path, file);
-    if (r != 0) return r;
+    if (r != net_busy) return r;
     down_class* d = http.slots[slot];
     if (d && d->sock) {
       bool reading = d->send_buf.empty() && d->sock->mStatus == PCSBSocket::StatusConnected;
@@ -213,7 +216,7 @@ inline int run_slot(int slot, const std::string& server, const std::string& path
       poll(&p, 1, 10);
     }
   }
-  return -1;
+  return kStillBusy;
 }
 
 // Sends the log to a file of the test's folder; text() reads what was written.

@@ -2,6 +2,12 @@
 // the check against nginx on loopback (over once a list has come whole,
 // pausing after failures), and a newer installer fetched, unpacked only when
 // it is the one expected file, and started before this program ends.
+//
+// Contents
+//   [SECTION] Reading a list
+//   [SECTION] The check
+//   [SECTION] The update
+//   [SECTION] The window
 #include "platform/about.h"
 
 #include <gtest/gtest.h>
@@ -45,13 +51,12 @@ class About : public testing_support::TempFolderTest {
     const char* tmp = getenv("TMPDIR");
     old_tmpdir_ = tmp ? tmp : "";
     setenv("TMPDIR", (dir + "tmp").c_str(), 1);
-    about_state() = about_record();
+    about_reset();
     web_host = "web.example";
     xtim.act_time = 50.0f;
   }
   void TearDown() override {
-    http.net_abandon(0);
-    http.net_abandon(1);
+    about_reset();
     server_.reset();
     PLAT_remove_temp_folder();  // this test's, in its folder
     if (old_tmpdir_.empty())
@@ -109,6 +114,8 @@ class About : public testing_support::TempFolderTest {
 
 const std::string kHeader = "I\n820 version\nSERVERS\n";
 
+// [SECTION] Reading a list
+
 TEST_F(About, EachListOffersWhatItHolds) {
   struct {
     const char* name;
@@ -117,37 +124,38 @@ TEST_F(About, EachListOffersWhatItHolds) {
     const char* message;
     int latest, beta;
   } cases[] = {
-      {"this version", kHeader + "FINAL Nimbrel 9.00\nFINAL_VERSION 90017\n", 4,
+      {"this version", kHeader + "FINAL Nimbrel 9.00\nFINAL_VERSION 90017\n", ins_message,
        "Your version of Nimbrel is up to date.", 1, 0},
-      {"no version number", kHeader + "FINAL Nimbrel 9.00\n", 4,
+      {"no version number", kHeader + "FINAL Nimbrel 9.00\n", ins_message,
        "Can't connect to the net to find latest version.", 1, 0},
       {"a newer final", kHeader + "FINAL_VERSION 90020\nFINAL_INSTALLER_LIN web.example /i/n.zip\n",
-       1, "", 0, 0},
+       ins_offer, "", 0, 0},
       {"a newer final for another platform only",
-       kHeader + "FINAL_VERSION 90020\nFINAL_INSTALLER_MAC web.example /i/n.zip\n", 4,
+       kHeader + "FINAL_VERSION 90020\nFINAL_INSTALLER_MAC web.example /i/n.zip\n", ins_message,
        "There is a new version of Nimbrel available! Visit web.example to download the update.", 0,
        0},
       {"a newer final from a host a request cannot carry",
-       kHeader + "FINAL_VERSION 90020\nFINAL_INSTALLER_LIN bad\x01host /i/n.zip\n", 4,
+       kHeader + "FINAL_VERSION 90020\nFINAL_INSTALLER_LIN bad\x01host /i/n.zip\n", ins_message,
        "There is a new version of Nimbrel available! Visit web.example to download the update.", 0,
        0},
       {"a newer final at a path that climbs out",
-       kHeader + "FINAL_VERSION 90020\nFINAL_INSTALLER_LIN web.example /i/../../n.zip\n", 4,
+       kHeader + "FINAL_VERSION 90020\nFINAL_INSTALLER_LIN web.example /i/../../n.zip\n",
+       ins_message,
        "There is a new version of Nimbrel available! Visit web.example to download the update.", 0,
        0},
       {"a newer beta without its installer",
-       kHeader + "FINAL_VERSION 90010\nBETA_VERSION 90030\nBETA_INSTALLER_LIN\n", 4,
+       kHeader + "FINAL_VERSION 90010\nBETA_VERSION 90030\nBETA_INSTALLER_LIN\n", ins_message,
        "There is a newer beta of Nimbrel available! Visit web.example to download the update.", 0,
        1},
       {"a newer beta",
        kHeader + "FINAL_VERSION 90010\nBETA_VERSION +90030\nBETA_INSTALLER_LIN  "
                  "web.example:8080\t/b.zip  \n",
-       1, "", 0, 1},
-      {"the latest beta", kHeader + "FINAL_VERSION 90010\nBETA_VERSION 90017\n", 4,
+       ins_offer, "", 0, 1},
+      {"the latest beta", kHeader + "FINAL_VERSION 90010\nBETA_VERSION 90017\n", ins_message,
        "You have the latest Nimbrel beta.", 1, 0},
-      {"a list of a newer version", "I\n821 version\nSERVERS\nFINAL_VERSION 90020\n", 4,
+      {"a list of a newer version", "I\n821 version\nSERVERS\nFINAL_VERSION 90020\n", ins_message,
        "Can't connect to the net to find latest version.", 1, 0},
-      {"a captive portal's page", "<html>log in first</html>", 4,
+      {"a captive portal's page", "<html>log in first</html>", ins_message,
        "Can't connect to the net to find latest version.", 1, 0},
   };
   for (const auto& c : cases) {
@@ -165,6 +173,8 @@ TEST_F(About, EachListOffersWhatItHolds) {
   EXPECT_EQ(named.version_str_net, "Nimbrel 9.00");
 }
 
+// [SECTION] The check
+
 // No blocking look-up every frame: after a failure the next attempt waits,
 // and once a list has come whole nothing more is fetched. A captive portal's
 // page is such a failure, not the end of the check.
@@ -173,7 +183,7 @@ TEST_F(About, TheCheckPausesAfterAFailureAndEndsWithAWholeList) {
   web_host = "127.0.15.22:9";
   ASSERT_TRUE(poll(about_check_step, [] { return about_state().pause.failures() == 1; }));
   about_check_step();
-  EXPECT_EQ(http.slots[0], nullptr) << "no attempt before the pause is over";
+  EXPECT_EQ(http.slots[kAboutListSlot], nullptr) << "no attempt before the pause is over";
   web_host = "127.0.15.21:" + std::to_string(kPort);
   write_file(www + "serverlist.txt", "<html>Log in to use this network</html>");
   xtim.act_time += 1.01f;
@@ -182,7 +192,7 @@ TEST_F(About, TheCheckPausesAfterAFailureAndEndsWithAWholeList) {
   EXPECT_EQ(about_state().err_msg, "Can't connect to the net to find latest version.");
   xtim.act_time += 1.01f;
   about_check_step();
-  EXPECT_EQ(http.slots[0], nullptr) << "the second pause is two seconds";
+  EXPECT_EQ(http.slots[kAboutListSlot], nullptr) << "the second pause is two seconds";
   write_file(www + "serverlist.txt", kHeader + "FINAL Nimbrel 9.00\nFINAL_VERSION 90017\n");
   xtim.act_time += 1.0f;
   ASSERT_TRUE(poll(about_check_step, [] { return about_state().list_whole; }));
@@ -190,9 +200,11 @@ TEST_F(About, TheCheckPausesAfterAFailureAndEndsWithAWholeList) {
   EXPECT_EQ(about_state().version_str_net, "Nimbrel 9.00");
   for (int frame = 0; frame < 10; ++frame) {
     about_check_step();
-    EXPECT_EQ(http.slots[0], nullptr) << "the check is over";
+    EXPECT_EQ(http.slots[kAboutListSlot], nullptr) << "the check is over";
   }
 }
+
+// [SECTION] The update
 
 TEST_F(About, ANewerInstallerIsFetchedUnpackedAndStartedBeforeThisOneEnds) {
   const std::string www = serve();
@@ -206,24 +218,24 @@ TEST_F(About, ANewerInstallerIsFetchedUnpackedAndStartedBeforeThisOneEnds) {
   for (const char* archive : {"/inst/two.zip", "/inst/none.zip"}) {
     r.installer_server = "127.0.15.21:" + std::to_string(kPort);
     r.installer_path = archive;
-    r.ins_state = 2;
-    ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != 2; }));
-    EXPECT_EQ(r.ins_state, 4) << archive;
+    r.ins_state = ins_downloading;
+    ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != ins_downloading; }));
+    EXPECT_EQ(r.ins_state, ins_message) << archive;
   }
-  EXPECT_EQ(read(kHeader).ins_state, 4);
+  EXPECT_EQ(read(kHeader).ins_state, ins_message);
   r.installer_path = "/inst/two.zip";
-  r.ins_state = 2;
-  ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != 2; }));
+  r.ins_state = ins_downloading;
+  ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != ins_downloading; }));
   EXPECT_EQ(r.err_msg.rfind("There was an error unzipping the installer: ", 0), 0u) << r.err_msg;
   r.installer_path = "/inst/none.zip";
-  r.ins_state = 2;
-  ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != 2; }));
+  r.ins_state = ins_downloading;
+  ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != ins_downloading; }));
   EXPECT_EQ(r.err_msg, "I was unable to download the installer from the net.");
 
   r.installer_path = "/inst/good.zip";
-  r.ins_state = 2;
-  ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != 2; }));
-  ASSERT_EQ(r.ins_state, 3) << r.err_msg;
+  r.ins_state = ins_downloading;
+  ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != ins_downloading; }));
+  ASSERT_EQ(r.ins_state, ins_unpacked) << r.err_msg;
   EXPECT_EQ(r.installer_app_name.rfind(dir + "tmp/nimbrel-", 0), 0u) << r.installer_app_name;
   EXPECT_EQ(read_file(r.installer_app_name).substr(0, 9), "#!/bin/sh");
 
@@ -256,19 +268,21 @@ TEST_F(About, ANewInstallerThatDoesNotStartLeavesNothingBehind) {
     SCOPED_TRACE(c.what);
     r.installer_server = "127.0.15.21:" + std::to_string(kPort);
     r.installer_path = "/inst/bad.zip";
-    r.ins_state = 2;
-    ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != 2; }));
-    ASSERT_EQ(r.ins_state, 3) << r.err_msg;
+    r.ins_state = ins_downloading;
+    ASSERT_TRUE(poll(about_update_step, [&] { return r.ins_state != ins_downloading; }));
+    ASSERT_EQ(r.ins_state, ins_unpacked) << r.err_msg;
     setenv("TMPDIR", (dir + c.tmpdir).c_str(), 1);
     about_update_step();
     setenv("TMPDIR", (dir + "tmp").c_str(), 1);
-    EXPECT_EQ(r.ins_state, 4);
+    EXPECT_EQ(r.ins_state, ins_message);
     EXPECT_NE(r.err_msg.find(std::string("the installer: ") + c.error), std::string::npos)
         << r.err_msg;
     EXPECT_NE(access(r.installer_app_name.c_str(), F_OK), 0) << "the copy in the private folder";
     EXPECT_EQ(run_command("ls '" + dir + "tmp/' | grep -c '^nimbrel-update-'"), "0\n");
   }
 }
+
+// [SECTION] The window
 
 // The window itself in the frame loop with the real art: the check runs in
 // it, it draws (kept as BUILD/screens/about.png for review) and it closes
@@ -280,7 +294,7 @@ TEST_F(About, TheWindowRunsTheCheckAndClosesWithTheProgram) {
   about_record& r = about_state();
   r.version_str_found = 1;
   r.version_str_net = "Nimbrel 9.10";
-  r.ins_state = 4;
+  r.ins_state = ins_message;
   r.err_msg =
       "There is a new version of Nimbrel available! Visit 127.0.15.22:9 to download the "
       "update.";

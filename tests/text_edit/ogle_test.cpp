@@ -1,6 +1,13 @@
 // The text-edit engine through a fake host: every byte 10 wide (line breaks
 // 0), lines 10 high, a view at (0, 0) whose logical box is the view moved by
 // the scroll; scroll and drawing calls are recorded.
+//
+// Contents:
+//   [SECTION] The fake host
+//   [SECTION] Layout
+//   [SECTION] Keys, the mouse and scrolling
+//   [SECTION] Replacing and drawing
+//   [SECTION] Class form
 #include "text_edit/ogle.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "core/vkeys.h"
+
 namespace {
+
+// [SECTION] The fake host
 
 struct Host {
   std::string text;
@@ -104,6 +115,8 @@ class Ogle : public ::testing::Test {
   OGLE_Rec* rec_ = nullptr;
 };
 
+// [SECTION] Layout
+
 TEST_F(Ogle, CreateMakesNoLayoutAndDestroyTakesNull) {
   EXPECT_TRUE(rec_->line_starts.empty());
   EXPECT_EQ(selection(), (std::vector<int>{0, 0}));
@@ -172,13 +185,15 @@ TEST_F(Ogle, LayoutOfAWordWiderThanTheWidthIsLinearInItsLength) {
   }
 }
 
+// [SECTION] Keys, the mouse and scrolling
+
 struct key_press {
   char key;
   int shift;
 };
 
 TEST_F(Ogle, KeySequences) {
-  const char B = 8, L = 28, R = 29, U = 30, D = 31;
+  const char B = mac_back, L = mac_left, R = mac_right, U = mac_up, D = mac_down;
   struct {
     const char* what;
     std::string text;
@@ -360,7 +375,7 @@ TEST_F(Ogle, RevealScrollsTheActiveEndIntoView) {
   ASSERT_EQ(host_.scrolls.size(), 1u);
   EXPECT_EQ(host_.dx, 30.0f) << "x 80 lands on the right edge";
   EXPECT_EQ(host_.dy, 0.0f);
-  OGLE_Key(rec_, 28, 0);
+  OGLE_Key(rec_, mac_left, 0);
   EXPECT_EQ(host_.scrolls.size(), 1u) << "a caret already in view scrolls nothing";
 
   // The whole line comes into view, not just its top.
@@ -373,6 +388,8 @@ TEST_F(Ogle, RevealScrollsTheActiveEndIntoView) {
   OGLE_RevealSelection(rec_);
   EXPECT_EQ(host_.dy, 0.0f) << "line 0's top meets the view's top";
 }
+
+// [SECTION] Replacing and drawing
 
 TEST_F(Ogle, ReplaceTextKeepsTheSelectionOnItsText) {
   struct {
@@ -427,6 +444,8 @@ TEST_F(Ogle, DrawShowsTheVisibleLinesTheSelectionAndTheCaret) {
   EXPECT_TRUE(host_.lines.empty());
   EXPECT_TRUE(host_.selections.empty());
 }
+
+// [SECTION] Class form
 
 // The class form: the host is a subclass and the callbacks its operations.
 class StringEditor : public OGLE {

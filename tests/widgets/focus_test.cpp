@@ -22,9 +22,7 @@ class Focus : public ::testing::Test {
  protected:
   void SetUp() override {
     mnw.cur_window = wind_main;
-    focus_id = 0;
-    BTN_flush_key_queues();
-    BTN_begin_focus_ring();
+    BTN_reset_focus();
   }
 
   // Registers widgets of the test's kind, as they would while drawn.

@@ -21,6 +21,7 @@
 #include "platform/startup.h"
 #include "tests/draw/draw_fixture.h"
 #include "tests/support/test_support.h"
+#include "tests/widgets/widget_fixture.h"
 #include "TEX/image_desc.h"
 #include "TEX/png_io.h"
 #include "widgets/buttons.h"
@@ -59,8 +60,7 @@ class Gallery : public draw_testing::DrawTest {
     mnw.pixel_dx = kWidth;
     mnw.pixel_dy = kHeight;
     mnw.open_menu = -1;
-    focus_id = 0;
-    BTN_flush_key_queues();
+    widget_testing::reset_widgets();
   }
 
   // Makes (x, y, w, h) of the canvas the current window and frames it.

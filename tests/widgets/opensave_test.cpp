@@ -3,6 +3,11 @@
 // loop first pushes the next scripted clicks and keys through SDL's queue.
 // Its panels' preview is drawn on a context with the coded atlas and read
 // back.
+//
+// Contents:
+//   [SECTION] Scripted frames
+//   [SECTION] A hostile tree
+//   [SECTION] The preview
 #include "widgets/opensave.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +28,7 @@
 #include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
+#include "tests/widgets/widget_fixture.h"
 #include "widgets/hooks.h"
 
 using testing_support::run_command;
@@ -75,6 +81,7 @@ class Browser : public testing_support::TempFolderTest {
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    widget_testing::reset_widgets();
     const std::string app = dir + "app/";
     for (const char* folder : {"", "a", "a/deep-er", "a/odd|name", "b", ".hiddendir"})
       ASSERT_EQ(run_command("mkdir -p '" + app + folder + "' && echo ok"), "ok\n");
@@ -91,9 +98,10 @@ class Browser : public testing_support::TempFolderTest {
     // The widget art, as the program has it: once a preview has loaded a
     // file's icon, widgets drawn without it would raise an alert each.
     scratch_dx = scratch_dy = 512;
-    ASSERT_EQ(tman.load_texture(tex_fail_none, tex_slot_widgets, 1282, tex_load_now,
-                                "scratch_array:browser atlas"),
-              tex_slot_widgets);
+    ASSERT_EQ(
+        tman.load_texture(tex_fail_none, tex_slot_widgets, 2 | tex_flag_full_res | tex_flag_carried,
+                          tex_load_now, "scratch_array:browser atlas"),
+        tex_slot_widgets);
     g_script.clear();
     g_step = 0;
     g_extra_frames = 0;
@@ -307,6 +315,7 @@ class Preview : public draw_testing::AtlasTest {
   Preview() : AtlasTest(600, 480) {}
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(AtlasTest::SetUp());
+    widget_testing::reset_widgets();
     dir_ = testing_support::make_temp_dir("preview");
     mnw.window_dx = float(width_);
     mnw.window_dy = float(height_);

@@ -19,7 +19,6 @@ class Sliders : public WidgetTest {
  protected:
   void SetUp() override {
     WidgetTest::SetUp();
-    for (int& g : slider_grabbed) g = 0;
     for (int& f : xtim.act_once) f = 0;
   }
   // The scroll bar of these tests: x 100, from 50 to 250, over 0..100.

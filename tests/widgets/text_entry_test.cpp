@@ -1,6 +1,11 @@
 // The one-line text field: focus by click and by grab, editing keys, the
 // length limit, keys that must not land, owner changes, the char-buffer form
 // and the drawing clipped to the bar.
+//
+// Contents:
+//   [SECTION] Focus
+//   [SECTION] Editing
+//   [SECTION] Drawing and layout
 #include "widgets/text_entry.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +45,8 @@ class TextEntry : public WidgetTest {
 
   std::string one_ = "abcde", two_ = "hello";
 };
+
+// [SECTION] Focus
 
 TEST_F(TextEntry, AClickFocusesAFieldWithTheCaretUnderTheMouse) {
   frame(kX + 8, kY2 + 4, true);  // inside 'e' of "hello": after it
@@ -85,6 +92,8 @@ TEST_F(TextEntry, AGrabbingFieldTakesTheFreeFocusWithItsTextSelected) {
   draw(1);
   EXPECT_EQ(focus_id, 0);
 }
+
+// [SECTION] Editing
 
 TEST_F(TextEntry, EditingKeys) {
   struct {
@@ -238,6 +247,8 @@ TEST_F(TextEntry, TheCharBufferFormKeepsRoomForItsZero) {
   EXPECT_EXIT(BTN_enterstring(kX, kY1, big.data(), int(big.size()), "", kW, 0),
               testing::ExitedWithCode(1), "String too long!");
 }
+
+// [SECTION] Drawing and layout
 
 TEST_F(TextEntry, AnUnfocusedFieldShowsItsTextFromItsLeftEdgeClippedToTheBar) {
   one_ = std::string(40, 'M');  // 400 wide in a 100-wide field

@@ -11,10 +11,25 @@
 #include "draw/colors.h"
 #include "tests/draw/draw_fixture.h"
 #include "widgets/focus.h"
+#include "widgets/list.h"
+#include "widgets/number_fields.h"
+#include "widgets/opensave.h"
 #include "widgets/popup.h"
+#include "widgets/sliders.h"
 #include "widgets/text_entry.h"
 
 namespace widget_testing {
+
+// Every widget module back as at start-up.
+inline void reset_widgets() {
+  BTN_reset_focus();
+  BTN_reset_text_entry();
+  BTN_reset_popup();
+  BTN_reset_sliders();
+  BTN_reset_list();
+  BTN_reset_number_fields();
+  BTN_reset_opensave();
+}
 
 class WidgetTest : public draw_testing::AtlasTest {
  protected:
@@ -22,7 +37,9 @@ class WidgetTest : public draw_testing::AtlasTest {
     AtlasTest::SetUp();
     tman.unload_texture(tex_slot_widgets);
     for (size_t i = 3; i < size_t(512) * 512 * 4; i += 4) scratch_array[i] = 255;
-    ASSERT_EQ(tman.load_texture(4, tex_slot_widgets, 1282, 100, "scratch_array:opaque atlas"),
+    ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_widgets,
+                                2 | tex_flag_full_res | tex_flag_carried, tex_load_now,
+                                "scratch_array:opaque atlas"),
               tex_slot_widgets);
     glBindTexture(GL_TEXTURE_2D, GLuint(tman.record(tex_slot_widgets).tex));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -40,9 +57,7 @@ class WidgetTest : public draw_testing::AtlasTest {
     mnw.mouse_down = mnw.mouse_held = mnw.mouse_long_hold = mnw.mouse_double = 0;
     mnw.wheel = 0;
     mnw.cursor_kind = 0;
-    BTN_reset_focus();
-    BTN_reset_text_entry();
-    active_popup_code = select_popup_code = popup_cancel_code = 0;
+    reset_widgets();
     stls.help_text.clear();
   }
 

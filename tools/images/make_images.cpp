@@ -1,7 +1,8 @@
 // Draws the four built-in images: the widget atlas with the interface font,
 // the installer's button and icon atlas, and the two screen backgrounds.
-// Every element sits at the texel rectangle its widget reads (coordinates
-// below are texels with t upwards, as the widgets address them). The output
+// Every element of the widget atlas sits where widgets/atlas_layout.h puts
+// it, the place its widget reads (coordinates are texels with t upwards, as
+// the widgets address them). The output
 // depends on nothing but this program, DejaVu Sans and FreeType, so running
 // it again reproduces the committed PNGs.
 //
@@ -15,10 +16,12 @@
 //   [SECTION] Installer atlas
 //   [SECTION] Backgrounds
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "draw/font_widths.h"
 #include "tools/images/canvas.h"
+#include "widgets/atlas_layout.h"
 
 using namespace img;
 
@@ -37,26 +40,6 @@ const Rgba kTitleActive = rgb(0x2a4a75);
 const Rgba kTitleIdle = rgb(0x2c333d);
 const Rgba kShadow = rgb(0x000000, 0.45f);
 const Rgba kWhite = rgb(0xffffff);
-
-// The interface colours the start-up samples (index, texel column, row).
-struct Swatch {
-  int index, s, t, hex;
-};
-const Swatch kSwatches[] = {
-    {34, 319, 155, 0x161b22},  // window background
-    {35, 319, 147, 0x0d1117},  // dark bevel line
-    {36, 319, 139, 0x3d8bfd},  // hover fill (drawn at a quarter alpha)
-    {37, 319, 131, 0x5a6b82},  // light bevel line
-    {38, 319, 123, 0xe6edf5},  // pop-up and menu text
-    {40, 319, 115, 0xffffff},  // active window title
-    {41, 319, 107, 0xffffff},  // selected tab
-    {42, 319, 99, 0xaab6c6},   // other tabs
-    {43, 319, 91, 0xdde4ee},   // labels and panel titles
-    {45, 319, 83, 0x8fd0ff},   // paths, digits, outlines, caret
-    {46, 319, 75, 0xeef3fa},   // installer text
-    {47, 319, 67, 0xe1e7ef},   // help and alert text
-    {44, 395, 115, 0x7ab8ff},  // accent
-};
 
 // [SECTION] Building blocks
 
@@ -193,11 +176,25 @@ void draw_font(Canvas& c, Font& font) {
 }
 
 // [SECTION] Widget atlas
+// Each element is drawn inside the place atlas_layout.h gives it; the
+// offsets below are texels from the element's own corner.
 
-// A tiled box of BTN_frame2: element square at (s0, t0), side b; the box
-// itself sits inside the margins mx (left and right), mb and mt.
-void frame2_element(Canvas& c, float s0, float t0, float b, float mx, float mb, float mt, Rgba body,
-                    Rgba border, float radius, Rgba title_band, float band_height) {
+float centre_s(const atlas::rect& r) { return float(r.s0 + r.s1) / 2; }
+float centre_t(const atlas::rect& r) { return float(r.t0 + r.t1) / 2; }
+
+// A bar of BTN_frame1 inside its element, in from its left, bottom, right
+// and top edges.
+void frame1_element(Canvas& c, const atlas::bar& e, float in_l, float in_b, float in_r, float in_t,
+                    float radius, Rgba bottom, Rgba top, Rgba border) {
+  bar(c, e.s0 + in_l, e.t0 + in_b, e.s0 + e.width - in_r, e.t0 + e.height - in_t, radius, bottom,
+      top, border);
+}
+
+// A tiled box of BTN_frame2: the box itself sits inside the element's
+// margins.
+void frame2_element(Canvas& c, const atlas::box& e, Rgba body, Rgba border, float radius,
+                    Rgba title_band, float band_height) {
+  const float s0 = e.s0, t0 = e.t0, b = e.side, mx = e.mx, mb = e.mb, mt = e.mt;
   // The edges must lie in the caps, which are drawn once; an edge inside the
   // tiled middle would repeat. Small boxes therefore reach a little into
   // their margins.
@@ -220,8 +217,210 @@ void frame2_element(Canvas& c, float s0, float t0, float b, float mx, float mb, 
   }
 }
 
-void cursor_cell(Canvas& c, int col, int row, int kind) {
-  const float x0 = 200 + 32 * col, y0 = 293 + 32 * row, cx = x0 + 15, cy = y0 + 15;
+// The bars of BTN_frame1 and the scroll track of BTN_frame0.
+void draw_bars(Canvas& c) {
+  // The menu bar reaches the atlas's top row; its bottom row is a dark line.
+  const atlas::bar& menu = atlas::menu_bar;
+  frame1_element(c, menu, 0, 0, 0, 1, 0, rgb(0x1a2029), rgb(0x26303c), Rgba{});
+  segment(c, menu.s0, menu.t0 + 0.5f, menu.s0 + menu.width, menu.t0 + 0.5f, 1, rgb(0x0d1117));
+  frame1_element(c, atlas::title_bar, 1, 9, 1, 10, 3, rgb(0x2a3442), rgb(0x394657), Rgba{});
+  frame1_element(c, atlas::button, 1, 3, 1, 3, 5, rgb(0x2f3a49), rgb(0x435268), kBorder);
+  frame1_element(c, atlas::button_pressed, 1, 3, 1, 3, 5, kAccentDark, kAccent, kBorderLight);
+  frame1_element(c, atlas::progress_track, 1, 2, 1, 2, 5, rgb(0x0f141a), rgb(0x151b23), kBorder);
+  frame1_element(c, atlas::progress_fill, 2, 3, 1, 3, 4, kAccentDark, rgb(0x5aa2ff), Rgba{});
+  frame1_element(c, atlas::slider_track, 1, 10, 1, 10, 2, rgb(0x0f141a), rgb(0x1b222c), kBorder);
+  // The slider fill, tinted, is drawn 4 above the track's centre, so its ink
+  // sits 4 below the element's centre to land on the track.
+  frame1_element(c, atlas::slider_fill, 1, 1, 1, 9, 3, rgb(0xd0d8e4), kWhite, Rgba{});
+  frame1_element(c, atlas::value_box, 1, 5, 1, 5, 3, rgb(0x0b0f14), rgb(0x10151c), kBorder);
+  const atlas::bar& popup = atlas::popup_box;
+  frame1_element(c, popup, 1, 4, 1, 4, 4, rgb(0x2b3543), rgb(0x3b4859), kBorder);
+  triangle(c,
+           {{popup.s0 + 46.0f, popup.t0 + 15.0f},
+            {popup.s0 + 54.0f, popup.t0 + 15.0f},
+            {popup.s0 + 50.0f, popup.t0 + 9.0f}},
+           rgb(0xdde4ee));  // its chevron
+
+  const atlas::rect& track = atlas::scroll_track;
+  const float x0 = track.s0 + 3, y0 = track.t0 + 1, x1 = track.s1 - 3, y1 = track.t1 - 1;
+  c.fill(
+      x0, y0, x1, y1, [=](float px, float py) { return sd_round_box(px, py, x0, y0, x1, y1, 6); },
+      [](float, float) { return rgb(0x0f141a); });
+  c.fill(
+      x0, y0, x1, y1,
+      [=](float px, float py) { return sd_inner_ring(sd_round_box(px, py, x0, y0, x1, y1, 6), 1); },
+      [](float, float) { return kBorder; });
+}
+
+// The boxes of BTN_frame2.
+void draw_boxes(Canvas& c) {
+  frame2_element(c, atlas::window, kSurface, kBorderLight, 6, kTitleActive, 20);
+  frame2_element(c, atlas::window_idle, kSurface, kBorder, 6, kTitleIdle, 20);
+  frame2_element(c, atlas::panel, rgb(0x1f2733, 0.95f), kBorder, 6, kTitleIdle, 18);
+  frame2_element(c, atlas::help_box, rgb(0x28313d, 0.97f), kBorderLight, 5, Rgba{}, 0);
+  frame2_element(c, atlas::panel_dark, kSurfaceLow, rgb(0x56708f), 6, kTitleIdle, 18);
+  frame2_element(c, atlas::text_panel, rgb(0x10151c, 0.98f), kBorder, 4, Rgba{}, 0);
+  frame2_element(c, atlas::menu_list, rgb(0x222b37, 0.98f), kBorderLight, 4, Rgba{}, 0);
+  frame2_element(c, atlas::box_normal, kSurface, kBorder, 4, Rgba{}, 0);
+  frame2_element(c, atlas::box_small, kSurface, kBorder, 4, Rgba{}, 0);
+}
+
+// The tabs of BTN_tab, then the close boxes.
+void draw_tabs_and_close_boxes(Canvas& c) {
+  for (int sel = 0; sel < 2; ++sel) {
+    const atlas::rect& tab = sel ? atlas::tab_selected : atlas::tab_other;
+    const float x0 = tab.s0 + 1, x1 = tab.s1 - 1, y0 = tab.t0, h = tab.height();
+    c.fill(
+        x0, y0, x1, y0 + h,
+        [=](float px, float py) { return sd_round_box(px, py, x0, y0 + 1, x1, y0 + h + 4, 6); },
+        [=](float, float py) {
+          return mix(sel ? kTitleActive : kTitleIdle, sel ? rgb(0x3a5f91) : rgb(0x38414d),
+                     (py - y0) / h);
+        });
+  }
+  for (int lit = 0; lit < 2; ++lit) {
+    const atlas::rect& box = lit ? atlas::close_box_lit : atlas::close_box;
+    const float cx = centre_s(box), cy = centre_t(box);
+    disc(c, cx, cy, 7.5f, lit ? rgb(0xe5484d) : rgb(0x3a4554));
+    ring(c, cx, cy, 7.5f, 1, lit ? rgb(0xff8a8e) : kBorderLight);
+    segment(c, cx - 3, cy - 3, cx + 3, cy + 3, 1.6f, kWhite);
+    segment(c, cx - 3, cy + 3, cx + 3, cy - 3, 1.6f, kWhite);
+  }
+}
+
+// The check box and radio button, the number field's arrows, the scroll
+// bar's arrows and thumb and the horizontal slider's thumb.
+void draw_controls(Canvas& c) {
+  const atlas::rect &box = atlas::check_box, &tick = atlas::check_tick;
+  bar(c, box.s0 + 2, box.t0 + 2, box.s1 - 2, box.t1 - 2, 3, rgb(0x0b0f14), rgb(0x131922),
+      kBorderLight);
+  segment(c, tick.s0 + 4.5f, tick.t0 + 9.0f, tick.s0 + 7.5f, tick.t0 + 5.5f, 2.2f, kAccent);
+  segment(c, tick.s0 + 7.5f, tick.t0 + 5.5f, tick.s0 + 13.5f, tick.t0 + 14.0f, 2.2f, kAccent);
+  const atlas::rect &radio = atlas::radio_box, &dot = atlas::radio_dot;
+  disc(c, centre_s(radio), centre_t(radio), 7, rgb(0x0b0f14));
+  ring(c, centre_s(radio), centre_t(radio), 7, 1, kBorderLight);
+  disc(c, centre_s(dot), centre_t(dot), 3.5f, kAccent);
+
+  const atlas::rect &down = atlas::digit_down, &up = atlas::digit_up;
+  triangle(c,
+           {{down.s0 + 2.0f, down.t0 + 12.0f},
+            {down.s0 + 7.0f, down.t0 + 5.0f},
+            {down.s0 + 12.0f, down.t0 + 12.0f}},
+           rgb(0xaab6c6));
+  triangle(
+      c,
+      {{up.s0 + 2.0f, up.t0 + 6.0f}, {up.s0 + 12.0f, up.t0 + 6.0f}, {up.s0 + 7.0f, up.t0 + 13.0f}},
+      rgb(0xaab6c6));
+
+  for (int is_up = 0; is_up < 2; ++is_up) {
+    const atlas::rect& arrow = is_up ? atlas::scroll_up : atlas::scroll_down;
+    const float x0 = arrow.s0, y0 = arrow.t0;
+    bar(c, x0 + 1, y0 + 1, arrow.s1 - 1, arrow.t1 - 1, 4, rgb(0x2f3a49), rgb(0x3d4a5c), kBorder);
+    if (is_up)
+      triangle(c, {{x0 + 4, y0 + 8}, {x0 + 14, y0 + 8}, {x0 + 9, y0 + 15}}, rgb(0xdde4ee));
+    else
+      triangle(c, {{x0 + 4, y0 + 14}, {x0 + 9, y0 + 7}, {x0 + 14, y0 + 14}}, rgb(0xdde4ee));
+  }
+  const atlas::rect& thumb = atlas::scroll_thumb;
+  bar(c, thumb.s0 + 2, thumb.t0 + 1, thumb.s1 - 2, thumb.t1 - 1, 5, kAccentDark, kAccent,
+      kBorderLight);
+  // The horizontal slider's thumb is drawn 2 above the track's centre, so
+  // its ink sits 2 low in the cell.
+  const atlas::rect& knob = atlas::slider_thumb;
+  bar(c, knob.s0 + 2, knob.t0 - 0.5f, knob.s1 - 2, knob.t1 - 3.5f, 5, kAccentDark, kAccent,
+      kBorderLight);
+}
+
+// The band colour of a list icon's document; 0 for the folder.
+int list_icon_band(int kind) {
+  switch (kind) {
+    case 3:
+      return 0x3d8bfd;
+    case 4:
+      return 0x3fbf8f;
+    case 5:
+      return 0xe5484d;
+    case 9:
+      return 0xffb347;
+    case 10:
+      return 0xb58cff;
+    case 11:
+      return 0x8fd0ff;
+    case 7:
+      return 0xaab6c6;
+    default:
+      return 0;
+  }
+}
+
+// The row icons of the searchable list, one per kind of entry: a folder,
+// then documents told apart by the colour of their band.
+void list_icons(Canvas& c) {
+  for (const atlas::list_icon& icon : atlas::list_icons) {
+    const float x0 = icon.s, y0 = atlas::list_icon_t;
+    const int band = list_icon_band(icon.kind);
+    if (!band) {
+      bar(c, x0 + 1, y0 + 2, x0 + 11, y0 + 9, 1.5f, rgb(0xc9922e), rgb(0xf0b847), Rgba{});
+      bar(c, x0 + 1, y0 + 8, x0 + 6, y0 + 10.5f, 1, rgb(0xc9922e), rgb(0xe0a83c), Rgba{});
+      continue;
+    }
+    bar(c, x0 + 2.5f, y0 + 1, x0 + 9.5f, y0 + 11, 1, rgb(0xdde4ee), kWhite, Rgba{});
+    bar(c, x0 + 2.5f, y0 + 1, x0 + 9.5f, y0 + 4, 1, rgb(band), rgb(band), Rgba{});
+    for (int k = 0; k < 2; ++k)
+      segment(c, x0 + 4, y0 + 6.5f + 2 * k, x0 + 8, y0 + 6.5f + 2 * k, 0.8f, rgb(0x5a6b82));
+  }
+}
+
+// The submenu mark, the list's icons, the direction dial with its needles
+// and the selectors' folder icon.
+void draw_marks_and_icons(Canvas& c) {
+  const float ms = centre_s(atlas::submenu_mark), mt = centre_t(atlas::submenu_mark);
+  triangle(c, {{ms - 3, mt - 4}, {ms - 3, mt + 4}, {ms + 3.5f, mt}}, rgb(0xdde4ee));
+
+  list_icons(c);
+
+  // The face is drawn over the needle: its middle stays see-through.
+  const float ds = centre_s(atlas::dial_face), dt = centre_t(atlas::dial_face);
+  disc(c, ds, dt, 27, rgb(0x10151c, 0.35f));
+  ring(c, ds, dt, 27, 1.5f, kBorderLight);
+  for (int i = 0; i < 12; ++i) {
+    const float a = i * 3.14159265f / 6, r0 = i % 3 ? 23.0f : 20.0f;
+    segment(c, ds + r0 * std::sin(a), dt + r0 * std::cos(a), ds + 25 * std::sin(a),
+            dt + 25 * std::cos(a), 1.2f, rgb(0xaab6c6));
+  }
+  for (int alt = 0; alt < 2; ++alt) {
+    const atlas::rect& needle = alt ? atlas::dial_needle_alt : atlas::dial_needle;
+    const float x0 = needle.s0, y0 = needle.t0;
+    triangle(c, {{x0 + 1, y0 + 21}, {x0 + 9, y0 + 21}, {x0 + 5, y0 + 41}},
+             alt ? rgb(0xffb347) : kAccent);
+    triangle(c, {{x0 + 1, y0 + 21}, {x0 + 5, y0 + 1}, {x0 + 9, y0 + 21}}, rgb(0xaab6c6));
+  }
+
+  const atlas::rect& folder = atlas::folder_icon;
+  bar(c, folder.s0 + 2, folder.t0 + 3, folder.s1 - 2, folder.t1 - 6, 2, rgb(0xc9922e),
+      rgb(0xf0b847), Rgba{});
+  bar(c, folder.s0 + 2, folder.t0 + 17, folder.s0 + 12, folder.t0 + 23, 2, rgb(0xc9922e),
+      rgb(0xe0a83c), Rgba{});
+}
+
+// What a cursor cell shows.
+enum cursor_shape {
+  arrow_up,
+  arrow_down,
+  arrow_left,
+  arrow_right,
+  arrow_up_right,
+  arrow_up_left,
+  arrow_down_right,
+  arrow_down_left,
+  grip_open,
+  grip_closed,
+};
+
+void cursor_cell(Canvas& c, int col, int row, cursor_shape shape) {
+  const float x0 = atlas::cursor_s0 + atlas::cursor_step * col,
+              y0 = atlas::cursor_t0 + atlas::cursor_step * row;
+  const float cx = x0 + atlas::cursor_size / 2, cy = y0 + atlas::cursor_size / 2;
   const Rgba fill = kWhite, edge = rgb(0x0d1117);
   auto arrow = [&](float angle) {
     const float ca = std::cos(angle), sa = std::sin(angle);
@@ -234,194 +433,98 @@ void cursor_cell(Canvas& c, int col, int row, int kind) {
     segment(c, cx - 10 * ca, cy - 10 * sa, cx + 3 * ca, cy + 3 * sa, 3, fill);
   };
   const float pi = 3.14159265f;
-  switch (kind) {
-    case 0:
-      arrow(pi / 2);
-      break;  // up
-    case 1:
-      arrow(-pi / 2);
-      break;  // down
-    case 2:
-      arrow(pi);
-      break;  // left
-    case 3:
-      arrow(0);
-      break;  // right
-    case 4:
-      arrow(pi / 4);
-      break;
-    case 5:
-      arrow(3 * pi / 4);
-      break;
-    case 6:
-      arrow(-pi / 4);
-      break;
-    case 7:
-      arrow(-3 * pi / 4);
-      break;
-    case 8:  // open grip
+  switch (shape) {
+    case arrow_up:
+      return arrow(pi / 2);
+    case arrow_down:
+      return arrow(-pi / 2);
+    case arrow_left:
+      return arrow(pi);
+    case arrow_right:
+      return arrow(0);
+    case arrow_up_right:
+      return arrow(pi / 4);
+    case arrow_up_left:
+      return arrow(3 * pi / 4);
+    case arrow_down_right:
+      return arrow(-pi / 4);
+    case arrow_down_left:
+      return arrow(-3 * pi / 4);
+    case grip_open:
       disc(c, cx, cy, 10, edge);
       ring(c, cx, cy, 8.5f, 3, fill);
-      break;
-    case 9:  // closed grip
+      return;
+    case grip_closed:
       disc(c, cx, cy, 10, edge);
       disc(c, cx, cy, 7.5f, fill);
-      break;
+      return;
   }
 }
 
-// The row icons of the searchable list, one per kind of entry: a folder,
-// then documents told apart by the colour of their band.
-void list_icons(Canvas& c) {
-  struct icon {
-    float s;
-    int band;  // 0: a folder
-  } const icons[] = {{34, 0},         {48, 0x3d8bfd},  {62, 0x3fbf8f},  {90, 0xe5484d},
-                     {104, 0xffb347}, {118, 0xb58cff}, {132, 0x8fd0ff}, {146, 0xaab6c6}};
-  for (const icon& i : icons) {
-    const float x0 = i.s, y0 = 82;
-    if (!i.band) {
-      bar(c, x0 + 1, y0 + 2, x0 + 11, y0 + 9, 1.5f, rgb(0xc9922e), rgb(0xf0b847), Rgba{});
-      bar(c, x0 + 1, y0 + 8, x0 + 6, y0 + 10.5f, 1, rgb(0xc9922e), rgb(0xe0a83c), Rgba{});
-      continue;
-    }
-    bar(c, x0 + 2.5f, y0 + 1, x0 + 9.5f, y0 + 11, 1, rgb(0xdde4ee), kWhite, Rgba{});
-    bar(c, x0 + 2.5f, y0 + 1, x0 + 9.5f, y0 + 4, 1, rgb(i.band), rgb(i.band), Rgba{});
-    for (int k = 0; k < 2; ++k)
-      segment(c, x0 + 4, y0 + 6.5f + 2 * k, x0 + 8, y0 + 6.5f + 2 * k, 0.8f, rgb(0x5a6b82));
+// The frame's cursors in the layout's order, each grip followed by its
+// closed hand for the held button.
+void draw_cursors(Canvas& c) {
+  const cursor_shape shapes[] = {arrow_up,       arrow_down,    arrow_left,       arrow_right,
+                                 arrow_up_right, arrow_up_left, arrow_down_right, arrow_down_left,
+                                 grip_open,      grip_open,     arrow_up,         arrow_down};
+  static_assert(std::size(shapes) == std::size(atlas::cursor_cells), "a shape for every cursor");
+  for (size_t i = 0; i < std::size(shapes); ++i) {
+    const atlas::cursor_cell& cell = atlas::cursor_cells[i];
+    cursor_cell(c, cell.col, cell.row, shapes[i]);
+    if (shapes[i] == grip_open) cursor_cell(c, atlas::kHeldGripCol, cell.row, grip_closed);
   }
+}
+
+// The colour of each interface colour's swatch.
+int swatch_colour(int index) {
+  switch (index) {
+    case 34:
+      return 0x161b22;  // window background
+    case 35:
+      return 0x0d1117;  // dark bevel line
+    case 36:
+      return 0x3d8bfd;  // hover fill (drawn at a quarter alpha)
+    case 37:
+      return 0x5a6b82;  // light bevel line
+    case 38:
+      return 0xe6edf5;  // pop-up and menu text
+    case 40:
+      return 0xffffff;  // active window title
+    case 41:
+      return 0xffffff;  // selected tab
+    case 42:
+      return 0xaab6c6;  // other tabs
+    case 43:
+      return 0xdde4ee;  // labels and panel titles
+    case 44:
+      return 0x7ab8ff;  // accent
+    case 45:
+      return 0x8fd0ff;  // paths, digits, outlines, caret
+    case 46:
+      return 0xeef3fa;  // installer text
+    case 47:
+      return 0xe1e7ef;  // help and alert text
+    default:
+      return 0xff00ff;  // a swatch without a colour shows up at once
+  }
+}
+
+// The colour swatches, 5 x 5 around each sampled texel.
+void draw_swatches(Canvas& c) {
+  for (const atlas::swatch& s : atlas::swatches)
+    for (int y = s.t - 2; y <= s.t + 2; ++y)
+      for (int x = s.s - 2; x <= s.s + 2; ++x) c.set(x, y, rgb(swatch_colour(s.colour)));
 }
 
 Canvas make_widget_atlas(Font& regular) {
-  Canvas c(512, 512);
-
-  // BTN_frame1 bars: (s0, t0) and B x H, caps inside the first and last A texels.
-  bar(c, 1, 487, 101, 512, 0, rgb(0x1a2029), rgb(0x26303c), Rgba{});  // 0 menu bar
-  segment(c, 1, 487.5f, 101, 487.5f, 1, rgb(0x0d1117));
-  bar(c, 103, 496, 201, 503, 3, rgb(0x2a3442), rgb(0x394657), Rgba{});   // 1 bar under a title
-  bar(c, 305, 489, 355, 509, 5, rgb(0x2f3a49), rgb(0x435268), kBorder);  // 2 button
-  bar(c, 305, 462, 355, 482, 5, kAccentDark, kAccent, kBorderLight);     // 3 pressed button
-  bar(c, 113, 163, 139, 175, 5, rgb(0x0f141a), rgb(0x151b23), kBorder);  // 4 progress track
-  bar(c, 85, 164, 110, 174, 4, kAccentDark, rgb(0x5aa2ff), Rgba{});      // 5 progress fill
-  bar(c, 241, 252, 304, 256, 2, rgb(0x0f141a), rgb(0x1b222c), kBorder);  // 7 slider track
-  // 8 slider fill, tinted: drawn 4 above the track's centre, so its ink sits
-  // 4 below the element's centre to land on the track.
-  bar(c, 290, 220, 304, 226, 3, rgb(0xd0d8e4), kWhite, Rgba{});
-  bar(c, 263, 138, 312, 154, 3, rgb(0x0b0f14), rgb(0x10151c), kBorder);  // 9 value field
-  bar(c, 358, 492, 424, 508, 4, rgb(0x2b3543), rgb(0x3b4859), kBorder);  // 10 pop-up box
-  triangle(c, {{403, 503}, {411, 503}, {407, 497}}, rgb(0xdde4ee));      // its chevron
-
-  // BTN_frame0 kind 6: vertical scroll track, s 102..122, t 248..288.
-  c.fill(
-      105, 249, 119, 287,
-      [](float px, float py) { return sd_round_box(px, py, 105, 249, 119, 287, 6); },
-      [](float, float) { return rgb(0x0f141a); });
-  c.fill(
-      105, 249, 119, 287,
-      [](float px, float py) {
-        return sd_inner_ring(sd_round_box(px, py, 105, 249, 119, 287, 6), 1);
-      },
-      [](float, float) { return kBorder; });
-
-  // BTN_frame2 boxes.
-  frame2_element(c, 1, 358, 100, 9, 14, 4, kSurface, kBorderLight, 6, kTitleActive, 20);  // 11
-  frame2_element(c, 102, 358, 100, 9, 14, 4, kSurface, kBorder, 6, kTitleIdle, 20);       // 12
-  frame2_element(c, 203, 358, 100, 9, 14, 4, rgb(0x1f2733, 0.95f), kBorder, 6, kTitleIdle,
-                 18);  // 13
-  frame2_element(c, 304, 358, 100, 9, 14, 4, rgb(0x28313d, 0.97f), kBorderLight, 5, Rgba{},
-                 0);                                                                           // 14
-  frame2_element(c, 405, 358, 100, 9, 14, 4, kSurfaceLow, rgb(0x56708f), 6, kTitleIdle, 18);   // 15
-  frame2_element(c, 1, 289, 68, 2, 2, 2, rgb(0x10151c, 0.98f), kBorder, 4, Rgba{}, 0);         // 16
-  frame2_element(c, 70, 315, 42, 8, 13, 2, rgb(0x222b37, 0.98f), kBorderLight, 4, Rgba{}, 0);  // 17
-  frame2_element(c, 113, 315, 42, 8, 13, 2, kSurface, kBorder, 4, Rgba{}, 0);                  // 18
-  frame2_element(c, 440, 12, 44, 6, 9, 4, kSurface, kBorder, 4, Rgba{}, 0);                    // 19
-
-  // BTN_tab: selected t 486..512, other t 459..485, s 204..302.
-  for (int sel = 0; sel < 2; ++sel) {
-    const float y0 = sel ? 486 : 459;
-    c.fill(
-        205, y0, 301, y0 + 26,
-        [=](float px, float py) { return sd_round_box(px, py, 205, y0 + 1, 301, y0 + 30, 6); },
-        [=](float, float py) {
-          return mix(sel ? kTitleActive : kTitleIdle, sel ? rgb(0x3a5f91) : rgb(0x38414d),
-                     (py - y0) / 26);
-        });
-  }
-
-  // Close boxes (s 120..138; t 178..196 unlit, 197..215 lit).
-  for (int lit = 0; lit < 2; ++lit) {
-    const float cy = lit ? 206 : 187;
-    disc(c, 129, cy, 7.5f, lit ? rgb(0xe5484d) : rgb(0x3a4554));
-    ring(c, 129, cy, 7.5f, 1, lit ? rgb(0xff8a8e) : kBorderLight);
-    segment(c, 126, cy - 3, 132, cy + 3, 1.6f, kWhite);
-    segment(c, 126, cy + 3, 132, cy - 3, 1.6f, kWhite);
-  }
-
-  // Check box (s 139..157: box t 178..196, tick t 197..215) and radio button
-  // (s 83..101: box t 123..141, dot t 142..160). The tick cell is drawn over
-  // the box cell, so it carries only the mark.
-  bar(c, 141, 180, 155, 194, 3, rgb(0x0b0f14), rgb(0x131922), kBorderLight);
-  segment(c, 143.5f, 206, 146.5f, 202.5f, 2.2f, kAccent);
-  segment(c, 146.5f, 202.5f, 152.5f, 211, 2.2f, kAccent);
-  disc(c, 92, 132, 7, rgb(0x0b0f14));
-  ring(c, 92, 132, 7, 1, kBorderLight);
-  disc(c, 92, 151, 3.5f, kAccent);
-
-  // Number-field arrows (s 83..97: down t 178..196, up t 197..215).
-  triangle(c, {{85, 190}, {90, 183}, {95, 190}}, rgb(0xaab6c6));
-  triangle(c, {{85, 203}, {95, 203}, {90, 210}}, rgb(0xaab6c6));
-
-  // Vertical slider (s 83..101): down arrow t 216..238, thumb 240..264, up 266..288.
-  for (int up = 0; up < 2; ++up) {
-    const float y0 = up ? 266 : 216;
-    bar(c, 84, y0 + 1, 100, y0 + 21, 4, rgb(0x2f3a49), rgb(0x3d4a5c), kBorder);
-    if (up)
-      triangle(c, {{87, y0 + 8}, {97, y0 + 8}, {92, y0 + 15}}, rgb(0xdde4ee));
-    else
-      triangle(c, {{87, y0 + 14}, {92, y0 + 7}, {97, y0 + 14}}, rgb(0xdde4ee));
-  }
-  bar(c, 85, 241, 99, 263, 5, kAccentDark, kAccent, kBorderLight);
-  // Horizontal slider thumb: s 262..282, t 267..289, drawn 2 above the
-  // track's centre, so its ink sits 2 low in the cell.
-  bar(c, 264, 266.5f, 280, 285.5f, 5, kAccentDark, kAccent, kBorderLight);
-
-  // Submenu mark: a cell centred on (167, 187), 18 by 18.
-  triangle(c, {{164, 183}, {164, 191}, {170.5f, 187}}, rgb(0xdde4ee));
-
-  // Row icons of the searchable list: 12 x 12 cells from (34 + 14 k, 82).
-  list_icons(c);
-
-  // Direction dial (s 178..234, t 160..218) and its needles (s 156..166,
-  // t 272..314 and 315..357).
-  // The face is drawn over the needle: its middle stays see-through.
-  disc(c, 206, 189, 27, rgb(0x10151c, 0.35f));
-  ring(c, 206, 189, 27, 1.5f, kBorderLight);
-  for (int i = 0; i < 12; ++i) {
-    const float a = i * 3.14159265f / 6, r0 = i % 3 ? 23.0f : 20.0f;
-    segment(c, 206 + r0 * std::sin(a), 189 + r0 * std::cos(a), 206 + 25 * std::sin(a),
-            189 + 25 * std::cos(a), 1.2f, rgb(0xaab6c6));
-  }
-  for (int alt = 0; alt < 2; ++alt) {
-    const float y0 = alt ? 272 : 315;
-    triangle(c, {{157, y0 + 21}, {165, y0 + 21}, {161, y0 + 41}}, alt ? rgb(0xffb347) : kAccent);
-    triangle(c, {{157, y0 + 21}, {161, y0 + 1}, {165, y0 + 21}}, rgb(0xaab6c6));
-  }
-
-  // Folder icon of the file panel: s 208..234, t 133..159.
-  bar(c, 210, 136, 232, 153, 2, rgb(0xc9922e), rgb(0xf0b847), Rgba{});
-  bar(c, 210, 150, 220, 156, 2, rgb(0xc9922e), rgb(0xe0a83c), Rgba{});
-
-  // Cursors: 30 x 30 cells at (200 + 32 col, 293 + 32 row).
-  const int cursor_cells[][3] = {{0, 1, 0}, {1, 1, 1}, {0, 0, 2},  {1, 0, 3}, {2, 1, 4},
-                                 {3, 1, 5}, {2, 0, 6}, {3, 0, 7},  {4, 1, 8}, {5, 1, 9},
-                                 {4, 0, 8}, {5, 0, 9}, {-1, 1, 0}, {-1, 0, 1}};
-  for (auto& cell : cursor_cells) cursor_cell(c, cell[0], cell[1], cell[2]);
-
-  // Colour swatches, 5 x 5 around each sampled texel.
-  for (const Swatch& s : kSwatches)
-    for (int y = s.t - 2; y <= s.t + 2; ++y)
-      for (int x = s.s - 2; x <= s.s + 2; ++x) c.set(x, y, rgb(s.hex));
-
+  Canvas c(atlas::kSize, atlas::kSize);
+  draw_bars(c);
+  draw_boxes(c);
+  draw_tabs_and_close_boxes(c);
+  draw_controls(c);
+  draw_marks_and_icons(c);
+  draw_cursors(c);
+  draw_swatches(c);
   draw_font(c, regular);
   return c;
 }
@@ -504,8 +607,10 @@ Canvas make_installer_atlas(Font& bold) {
   segment(c, 748, 70, 762, 70, 2, rgb(0x7ab8ff, 0.6f));
   segment(c, 752, 80, 762, 80, 2, rgb(0x7ab8ff, 0.4f));
 
-  // Panel element of frame kind 20: 41 x 41 at (774, 78), margins of 1.
-  framed_box(c, 775, 79, 814, 118, 6, rgb(0x0d131c, 0.82f), rgb(0x5a7aa3), 0);
+  // The panel of frame kind 20, inside its element's margins.
+  const atlas::box& panel = atlas::installer_panel;
+  framed_box(c, panel.s0 + panel.mx, panel.t0 + panel.mb, panel.s0 + panel.side - panel.mx,
+             panel.t0 + panel.side - panel.mt, 6, rgb(0x0d131c, 0.82f), rgb(0x5a7aa3), 0);
   return c;
 }
 

@@ -409,9 +409,10 @@ TEST_F(Engine, AMirrorThatDiesMidTransferIsLeftForAnother) {
   stg.server_index = 0;
   bool stopped = false;
   install(60, [&] {
-    const down_class* d = http.slots[2];
+    const down_class* d = http.slots[stream_slot(0)];
     if (!stopped &&
-        ((d && d->written > 200000) || (http.slots[3] && http.slots[3]->written > 200000))) {
+        ((d && d->written > 200000) ||
+         (http.slots[stream_slot(1)] && http.slots[stream_slot(1)]->written > 200000))) {
       stop_mirror(0);  // mid-transfer
       stopped = true;
     }
@@ -518,7 +519,7 @@ TEST_F(Engine, AMirrorOutOfReachIsWaitedForTwoMinutes) {
     // Until this try's refusal has come back (at once, on loopback).
     for (int k = 0; k < 5000 && !r; ++k) {
       r = grab_files();
-      if (!http.slots[2]) break;
+      if (!http.slots[stream_slot(0)]) break;
       usleep(100);
     }
     if (r) gave_up_at = xtim.act_time;
@@ -615,7 +616,7 @@ TEST_F(Engine, OneStreamsFailureLeavesTheOtherStreamsTransfersAlone) {
   bool apart = false, big_moved = false;
   install(60, [&] {
     // Stream 0 holds the big file, stream 1 the victim.
-    if (stream_mirror(1) == 1 && http.slots[2]) {
+    if (stream_mirror(1) == 1 && http.slots[stream_slot(0)]) {
       apart = true;
       big_moved |= stream_mirror(0) != 0;
     }
