@@ -17,6 +17,7 @@
 #include "core/globals.h"
 #include "draw/colors.h"
 #include "draw/prims.h"
+#include "draw/render_state.h"
 #include "draw/text.h"
 #include "draw/tman.h"
 #include "platform/alert.h"
@@ -352,7 +353,7 @@ void mouse_help_per_wind(int id) {
           t = (float(atlas::cursor_t0) + step * cell.row) / size;
     float d = float(atlas::cursor_size) / size, x = mnw.mouse_x - 15, y = mnw.mouse_y - 15;
     OGL_2dquad(tex_slot_widgets, colr_art, 1.0f, x, y, s, t, x, y + 30, s, t + d, x + 30, y + 30,
-               s + d, t + d, x + 30, y, s + d, t, 1, 5);
+               s + d, t + d, x + 30, y, s + d, t, 1, ogl_alpha_blend);
   }
 }
 

@@ -13,6 +13,7 @@
 #include "draw/colors.h"
 #include "draw/font_widths.h"
 #include "draw/prims.h"
+#include "draw/render_state.h"
 #include "draw/text.h"
 #include "draw/tman.h"
 #include "platform/menus.h"
@@ -219,7 +220,7 @@ void submenu_mark(float x, float y) {
   const float s0 = float(m.s0) * a, t0 = float(m.t0) * a, s1 = float(m.s1) * a,
               t1 = float(m.t1) * a;
   OGL_2dquad(tex_slot_widgets, colr_white, 1.0f, x - hw, y - hh, s0, t0, x - hw, y + hh, s0, t1,
-             x + hw, y + hh, s1, t1, x + hw, y - hh, s1, t0, 1, 5);
+             x + hw, y + hh, s1, t1, x + hw, y - hh, s1, t0, 1, ogl_alpha_blend);
 }
 
 void lit(float l, float b, float r, float t) {
@@ -238,7 +239,7 @@ void standard_gui() {
     for (int i = 0; i < kPopupMenuSlot && i < static_cast<int>(menu.size()); ++i) {
       const menu_struct& bar = menu[i];
       if (bar.title.empty() || bar.parent != -1) continue;
-      OGL_string(colr_menu_text, bar.l + 10, bar.b + 6, bar.title, 9999,
+      OGL_string(colr_menu_text, bar.l + 10, bar.b + 6, bar.title, text_one_line,
                  korean() ? charset_grid : charset_ui, align_left);
     }
   }

@@ -13,6 +13,7 @@
 
 #include "core/cmdline.h"
 #include "core/globals.h"
+#include "draw/render_state.h"
 #include "platform/alert.h"
 #include "platform/gl_hooks.h"
 
@@ -150,7 +151,8 @@ int MACIBM_make_context(int slot) {
   int x = 0;
   if (slot == 1) {
     x = mnw.pixel_dx;
-    PLAT_gl_setstate(1, 0, 3, 4, 9, 11);
+    PLAT_gl_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+                     ogl_depth_write_off);
   }
   const int fits = PLAT_window_fits(mnw.pixel_dx, mnw.pixel_dy, g_mon_x_res_now, g_mon_y_res_now);
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | (fits ? 0 : SDL_WINDOW_BORDERLESS);

@@ -136,7 +136,8 @@ void keys_class::list_bindings(float column) {
     const float y = 689 - 20.0f * float(r);
     if (BTN_action(88, y, 140, index == k_change, 0, "-" + binding_text(b), "-"))
       k_change = index == k_change ? kNoSelection : index;
-    OGL_string(colr_path_text, 164, y - 4, command_path(b.command), 9999, charset_ui, align_left);
+    OGL_string(colr_path_text, 164, y - 4, command_path(b.command), text_one_line, charset_ui,
+               align_left);
   }
 }
 

@@ -348,7 +348,8 @@ void end_recorder(bool quiet) {
 // Copies what the window shows (from the drawable's own lower-left corner,
 // whatever the current window's origin) into the movie texture.
 void copy_window(int* copied_dx, int* copied_dy, float* tex_dx, float* tex_dy) {
-  OGL_setstate(1, 1, 3, 4, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+               ogl_depth_write_off);
   tman.bind_ref(tex_slot_movie, 0, 0);
   const ref_dat_struct rec = tman.record(tex_slot_movie);
   *tex_dx = rec.tex_dx > 0 ? rec.tex_dx : float(kMaxSide);
@@ -365,7 +366,7 @@ void draw_scaled_copy(int copied_dx, int copied_dy, float tex_dx, float tex_dy) 
   const float w = float(recorder.rec_dx), h = float(recorder.rec_dy);
   const float s1 = copied_dx / tex_dx, t1 = copied_dy / tex_dy;
   OGL_2dquad(tex_slot_movie, colr_art, 1.0f, x, y, 0, t1, x, y + h, 0, 0, x + w, y + h, s1, 0,
-             x + w, y, s1, t1, 1, 4);
+             x + w, y, s1, t1, 1, ogl_alpha_none);
 }
 
 }  // namespace
@@ -387,7 +388,8 @@ int qtim_class::mov_per_frame() {
 
 void qtim_class::mov_toggle(int new_state) {
   if (!available) return;
-  OGL_setstate(1, 1, 3, 4, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+               ogl_depth_write_off);
   if (state == 0) {
     if (new_state == 0) return;
     // Both refusals come before any thread, texture or file work, so the
@@ -416,8 +418,8 @@ void qtim_class::mov_toggle(int new_state) {
     state = new_state;
     scratch_dx = scratch_dy = kMaxSide;
     // RGB from the staging buffer; the window is copied into it every frame.
-    tman.load_texture(tex_fail_fatal, tex_slot_movie, 0x401, tex_load_now,
-                      "scratch_array-t_QT_movie");
+    tman.load_texture(tex_fail_fatal, tex_slot_movie, tex_flag_carried | tex_colour_rgb,
+                      tex_load_now, "scratch_array-t_QT_movie");
     mov_startrecord();
     return;
   }
@@ -494,7 +496,8 @@ int qtim_class::mov_add_frame() {
 }
 
 void qtim_class::draw_record_lgt() {
-  OGL_string(colr_recording, 10, 10, "Quicktime Movie Recording...", 9999, charset_ui, align_left);
+  OGL_string(colr_recording, 10, 10, "Quicktime Movie Recording...", text_one_line, charset_ui,
+             align_left);
 }
 
 void qtim_class::stop_thread() { end_recorder(false); }
