@@ -152,6 +152,6 @@ int launch_app(const std::string& app, const std::string& dest_path) {
     xer.flush();
     return err;
   }
-  if (g_core_hooks.finishup) g_core_hooks.finishup(1);
+  g_core_hooks.finishup(1);
   exit(1);
 }

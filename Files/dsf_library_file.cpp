@@ -258,8 +258,7 @@ void library_reader::read_region_bitmap() {
   if (!usable_path(path, file)) return;
   unsigned char* pixels = nullptr;
   int dx = 0, dy = 0;
-  if (!g_core_hooks.load_alpha_image ||
-      !g_core_hooks.load_alpha_image(path.c_str(), &pixels, &dx, &dy)) {
+  if (!g_core_hooks.load_alpha_image(path.c_str(), &pixels, &dx, &dy)) {
     __DSF_NonFatalError(__FILE__, 427, file.c_str(),
                         "Unable to load bitmap file '%s' for REGION_BITMAP command - will skip.",
                         bitmap.c_str());

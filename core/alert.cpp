@@ -8,21 +8,15 @@
 #include "core/globals.h"
 #include "core/threads/threads.h"
 
-namespace {
-
 // Before the shell is up (or in programs without one) the log is all there is.
-void log_only(int, const std::string (&lines)[4], const std::string& where, int type) {
+void CORE_log_alert(int, const std::string (&lines)[4], const std::string& where, int type) {
   for (const std::string& l : lines) xer << l << "\n";
   xer << where << "\n";
   xer.flush();
   if (type == t_exit) exit(1);
 }
 
-alert_handler g_handler = log_only;
-
-}  // namespace
-
-void CORE_set_alert_handler(alert_handler handler) { g_handler = handler ? handler : log_only; }
+alert_hooks g_alert_hooks;
 
 void __MACIBM_alert(int window, const char* line1, const char* line2, const char* line3,
                     const char* line4, int type, const char* source_file, int source_line) {
@@ -35,7 +29,7 @@ void __MACIBM_alert(int window, const char* line1, const char* line2, const char
   }
   const std::string where = std::string("(") + (source_file ? source_file : "") + " line " +
                             std::to_string(source_line) + ")";
-  g_handler(window, lines, where, type);
+  g_alert_hooks.show(window, lines, where, type);
   // A handler must not return from a fatal alert; if one does, the run ends anyway.
   if (type == t_exit) exit(1);
 }

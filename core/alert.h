@@ -25,6 +25,13 @@ void __MACIBM_alert(int window, const char* line1, const char* line2, const char
 // "(file line N)". A t_exit handler never returns.
 using alert_handler = void (*)(int window, const std::string (&lines)[4], const std::string& where,
                                int type);
-// The shell's handler, or null for the ground floor's own: the lines go to the
-// log and a t_exit alert ends the run with status 1.
-void CORE_set_alert_handler(alert_handler handler);
+// The ground floor's own way to show one: the lines go to the log and a
+// t_exit alert ends the run with status 1.
+void CORE_log_alert(int window, const std::string (&lines)[4], const std::string& where, int type);
+
+// The alert's seam: the platform shell installs the handler that shows the
+// message (PLAT_install_hooks); until then the log is all there is.
+struct alert_hooks {
+  alert_handler show = CORE_log_alert;
+};
+extern alert_hooks g_alert_hooks;

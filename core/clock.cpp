@@ -224,7 +224,7 @@ void xtim_class::xtim_update() {
   if (mnw.mouse_down) {
     mnw.mouse_held = 1;
     mnw.mouse_move_time = mnw.mouse_down_time = act_time;
-    if (g_core_hooks.mouse_pressed) g_core_hooks.mouse_pressed();
+    g_core_hooks.mouse_pressed();
   }
   if (mnw.mouse_up) {
     mnw.mouse_held = 0;
@@ -236,7 +236,7 @@ void xtim_class::xtim_update() {
   u.my = mnw.mouse_y;
 
   float p = std::sin(20.0f * act_time) * 0.3f + 0.7f;
-  if (g_core_hooks.pulse) g_core_hooks.pulse(p);
+  g_core_hooks.pulse(p);
 }
 
 void xtim_class::current_month_day(int* month, int* day) const {

@@ -165,7 +165,7 @@ void OGL_sbuff() {
   else
     glColor4f(1.0f, 1.0f, 1.0f, ren.global_alpha);
   xtim_class::profile_chart("sb1", 0);
-  if (g_draw_hooks.swap_buffers) g_draw_hooks.swap_buffers();
+  g_draw_hooks.swap_buffers();
   xtim_class::profile_chart("sb2", 0);
 }
 

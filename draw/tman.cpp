@@ -125,7 +125,7 @@ int tman_class::load_texture(int fail_mode, int manual_ref, int flags, int load_
   if (!name || !*name) return 0;
   const std::string file = name;
   const bool staged = file.compare(0, tex_staged_prefix_len, tex_staged_prefix) == 0;
-  if (load_time == tex_load_now && !staged && !silent_slot(manual_ref) && g_draw_hooks.show_init)
+  if (load_time == tex_load_now && !staged && !silent_slot(manual_ref))
     g_draw_hooks.show_init(("Loading bitmap " + file + ".").c_str(), nullptr);
 
   UTL_scoped_lock hold(&lock);
@@ -335,8 +335,7 @@ void tman_class::load_all_scenery_texes() {
     const std::string name = ref_dat[i].name;
     UTL_critical_section_unlock(&lock);
     float fraction = total ? float(done) / float(total) : 0.0f;
-    if (g_draw_hooks.show_init)
-      g_draw_hooks.show_init(("Loading scenery texture " + name).c_str(), &fraction);
+    g_draw_hooks.show_init(("Loading scenery texture " + name).c_str(), &fraction);
     UTL_critical_section_lock(&lock);
     ++done;
     // The screen may have run a frame that changed the record.

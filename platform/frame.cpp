@@ -189,7 +189,7 @@ void MACIBM_event_proc() {
   xtim_class::profile_chart("menu", 0);
   BTN_begin_focus_ring();
   if (mnw.modal == 0) {
-    if (g_app_hooks.update) g_app_hooks.update();
+    g_app_hooks.update();
     xtim.first_frame = 0;
   }
   mouse_help_per_wind(mnw.cur_window);
@@ -295,7 +295,7 @@ void MACIBM_handleclick(int mode) {
       select_popup_code = active_popup_code;
       active_popup_code = 0;
     } else {
-      if (g_app_hooks.handlemenu) g_app_hooks.handlemenu(item.id);
+      g_app_hooks.handlemenu(item.id);
     }
     mnw.open_menu = -1;
     mnw.mouse_down = 0;

@@ -12,6 +12,7 @@
 #include "platform/dialogs/dialogs.h"
 #include "platform/frame.h"
 #include "platform/gl_loader.h"
+#include "platform/memory_facts.h"
 #include "platform/menus.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
@@ -72,7 +73,7 @@ void keep_gl_libraries_for_the_leak_check() {
 
 void PLAT_install_hooks() {
   keep_gl_libraries_for_the_leak_check();
-  CORE_set_alert_handler(PLAT_show_alert);
+  g_alert_hooks.show = PLAT_show_alert;
   g_core_hooks.finishup = MACIBM_finishup;
   g_core_hooks.mouse_pressed = BTN_unfocus_any;
   g_core_hooks.pulse = [](float level) { colr.set_pulse(level); };
@@ -83,6 +84,7 @@ void PLAT_install_hooks() {
   g_core_hooks.set_thread_context = MACIBM_set_context_loader;
   g_core_hooks.free_thread_context = PLAT_free_loader_context;
   g_core_hooks.load_alpha_image = TEX_load_alpha_ext;
+  g_core_hooks.read_memory_facts = PLAT_read_memory_facts;
   g_draw_hooks.swap_buffers = MACIBM_swap_buffers;
   g_draw_hooks.show_init = MACIBM_show_init;
   g_widget_hooks.fill_popup = MACIBM_fill_popup_slot;

@@ -4,23 +4,31 @@
 
 #include <string>
 
+namespace app_hook_defaults {
+inline void update() {}
+inline void handlemenu(int) {}
+inline void load_images() {}
+}  // namespace app_hook_defaults
+
 // What the shell calls of the application above it. The entry point registers
-// them before MACIBM_init; one left null is skipped.
+// them before MACIBM_init (APP_register_hooks); until then each is a default
+// that does nothing.
 struct app_hooks {
   // The application's frame function (APP_update): once per frame while no
   // modal window is current.
-  void (*update)() = nullptr;
+  void (*update)() = app_hook_defaults::update;
   // A bar-menu item was picked (APP_handlemenu).
-  void (*handlemenu)(int item) = nullptr;
+  void (*handlemenu)(int item) = app_hook_defaults::handlemenu;
   // Loads the built-in images at start-up, leaving the widget atlas staged in
   // scratch_array for the interface colours.
-  void (*load_images)() = nullptr;
+  void (*load_images)() = app_hook_defaults::load_images;
 };
 extern app_hooks g_app_hooks;
 
-// Installs the seams of the lower layers (the alert handler, the core's and
-// the drawing layer's hooks). MACIBM_init calls it first; tests that drive a
-// layer without the whole start-up call it themselves.
+// Fills the hooks of the lower layers (the alert's, the core's with the
+// memory figures from /proc, the drawing layer's and the widgets') with the
+// shell's own work. MACIBM_init calls it first; the test programs of the
+// shell and the installer have it called before their first test.
 void PLAT_install_hooks();
 
 void MACIBM_init(int argc, const char** argv);

@@ -244,7 +244,7 @@ void MACIBM_init(int argc, const char** argv) {
   PLAT_gl_pix_specs(0);
   PLAT_gl_probe();
   THREAD_make_workers();
-  if (g_app_hooks.load_images) g_app_hooks.load_images();
+  g_app_hooks.load_images();
   MACIBM_take_interface_colours();
   MACIBM_clear_menus(1);
   MACIBM_startwind(wind_startup);

@@ -14,7 +14,7 @@ seeds=("$@")
 tests_dir=$build/tests
 jobs=${NIMBREL_TEST_JOBS:-$(nproc)}
 # Kept in step with NIMBREL_SERIAL_TESTS and NIMBREL_SHARED_ADDRESS_TESTS in tests/CMakeLists.txt.
-alone=" platform_message_box_test platform_keyboard_layout_test installer_fetch_test platform_about_test "
+alone=" platform_message_box_test platform_keyboard_layout_test installer_fetch_test installer_about_test "
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT

@@ -349,7 +349,6 @@ int BTN_opensave(int window, int kind, std::string* path) {
                            "Bad file_type arg to BTN_opensave!"))
     return 0;
   const widget_hooks& shell = g_widget_hooks;
-  if (!shell.start_window || !shell.run_frame) return 0;
   const int return_to = mnw.cur_window;
   browser b(window, kind, *path);
   bool first_pass = true;
@@ -362,7 +361,7 @@ int BTN_opensave(int window, int kind, std::string* path) {
 
     // The keys of the frame that opened the browser are not its own.
     int escape_hit = 0;
-    if (!first_pass && shell.key_hits) shell.key_hits(&in.return_hit, &escape_hit, &in.delete_hit);
+    if (!first_pass) shell.key_hits(&in.return_hit, &escape_hit, &in.delete_hit);
     first_pass = false;
     in.save_pressed = b.saving && BTN_action(282, 18, 0, 0, 1, "Save", "-");
     in.open_pressed = !b.saving && BTN_action(280, 18, 0, 0, 1, "Open", "-");

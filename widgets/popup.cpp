@@ -105,7 +105,7 @@ int BTN_textlist(float x, float y, int* selection, const std::string& items,
   // One row a frame back into the window.
   if (lowest < 0 && anchor < last) ++popup_offset;
   if (highest > mnw.pixel_dy && anchor > 0) --popup_offset;
-  if (g_widget_hooks.fill_popup) g_widget_hooks.fill_popup(l, b, r, b + kRow + kRow * last, rows);
+  g_widget_hooks.fill_popup(l, b, r, b + kRow + kRow * last, rows);
   return chosen;
 }
 

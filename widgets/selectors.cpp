@@ -53,7 +53,7 @@ int BTN_select_path_stl(float x, float y, int window, int kind, std::string* pat
 
   if (!BTN_mouse_in(x - 28, y - 8, x - 6, y + 12)) return 0;
   stls.help_text = help;
-  if (!mnw.mouse_down || !g_widget_hooks.choose_path) return 0;
+  if (!mnw.mouse_down) return 0;
   std::string chosen = *path;
   if (!g_widget_hooks.choose_path(2, "Please pick an Flyhouse to update", "Update", nullptr,
                                   chosen))

@@ -1,5 +1,11 @@
-// The memory report: the process's and the machine's figures from /proc,
-// the address-space map with totals, and mimalloc's own statistics.
+// The memory report: the process's and the machine's figures as the platform
+// layer reads them, the address-space map with totals, and mimalloc's own
+// statistics.
+//
+// Contents:
+//   [SECTION] Scaling and texts
+//   [SECTION] The report's steps
+//   [SECTION] The report
 #include "core/memory/memory_report.h"
 
 #include <dlfcn.h>
@@ -7,7 +13,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -16,10 +21,13 @@
 #endif
 
 #include "core/globals.h"
+#include "core/hooks.h"
 #include "core/stats.h"
 #include "Files/io_utils.h"
 
 UTL_remote_cmd dump_mem_now("Dump Memory Info", DumpMemCmd);
+
+mem_report_state mem_report;
 
 // [SECTION] Scaling and texts
 namespace {
@@ -89,75 +97,17 @@ bool mem_allocator_stat(const std::string& stats_text, const char* label, uint64
   return false;
 }
 
-// [SECTION] The system's figures
+// [SECTION] The report's steps
 namespace {
-
-// A whole /proc file, read once for all the keys the report takes from it.
-std::string proc_text(const char* path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The "Key:   1234 kB" line of a /proc file's text, in bytes.
-uint64_t proc_kb(const std::string& text, const char* key) {
-  std::istringstream in(text);
-  std::string line;
-  const size_t n = strlen(key);
-  while (std::getline(in, line)) {
-    if (line.compare(0, n, key) == 0 && line.size() > n && line[n] == ':')
-      return strtoull(line.c_str() + n + 1, nullptr, 10) * 1024ULL;
-  }
-  return 0;
-}
-
-struct region {
-  uint64_t lo = 0, hi = 0;
-  char perms[5] = {};
-  std::string path;
-  uint64_t private_bytes = 0, shared_bytes = 0;
-};
-
-std::vector<region> read_regions() {
-  std::vector<region> out;
-  std::ifstream in("/proc/self/smaps");
-  std::string line;
-  while (std::getline(in, line)) {
-    unsigned long long lo, hi;
-    char perms[5];
-    int consumed = 0;
-    if (sscanf(line.c_str(), "%llx-%llx %4s %*s %*s %*s%n", &lo, &hi, perms, &consumed) >= 3 &&
-        line.find('-') < line.find(' ')) {
-      region r;
-      r.lo = lo;
-      r.hi = hi;
-      memcpy(r.perms, perms, sizeof r.perms);
-      size_t p = line.find_first_not_of(' ', static_cast<size_t>(consumed));
-      if (consumed > 0 && p != std::string::npos) r.path = line.substr(p);
-      out.push_back(r);
-      continue;
-    }
-    if (out.empty()) continue;
-    char key[64];
-    unsigned long long kb;
-    if (sscanf(line.c_str(), "%63[^:]: %llu kB", key, &kb) != 2) continue;
-    if (!strcmp(key, "Private_Clean") || !strcmp(key, "Private_Dirty"))
-      out.back().private_bytes += kb * 1024ULL;
-    else if (!strcmp(key, "Shared_Clean") || !strcmp(key, "Shared_Dirty"))
-      out.back().shared_bytes += kb * 1024ULL;
-  }
-  return out;
-}
 
 // Linux keeps no sharing mode per region, so the column says so rather than
 // guess one. For the free-space totals, reserved space that may be neither
 // read, written nor run counts as empty.
-bool is_reserved(const region& r) {
+bool is_reserved(const mem_region& r) {
   return r.perms[0] == '-' && r.perms[1] == '-' && r.perms[2] == '-';
 }
 
-std::string image_name(const region& r) {
+std::string image_name(const mem_region& r) {
   Dl_info di;
   if (dladdr(reinterpret_cast<void*>(r.lo), &di)) {
     if (!di.dli_fname || !*di.dli_fname) return "null";
@@ -188,61 +138,60 @@ class report_file {
 void append_text(const char* msg, void* arg) { static_cast<std::string*>(arg)->append(msg); }
 #endif
 
-}  // namespace
+// The first report of a run truncates the file, later ones append; standard
+// output stands in when the file cannot be opened.
+FILE* open_report() {
+  FILE* file =
+      UTL_fopen_regular((app_path + "MemoryLog.txt").c_str(), mem_report.first_report ? "w" : "a");
+  mem_report.first_report = false;
+  return file;
+}
 
-// [SECTION] The report
-int dump_mem_stats(const char* reason) {
-  static bool first_report = true;
-  xer << "OK check MemoryLog.txt! I just sent him a dump from " << reason << "\n";
-  FILE* file = UTL_fopen_regular((app_path + "MemoryLog.txt").c_str(), first_report ? "w" : "a");
-  first_report = false;
-  const bool own_file = file != nullptr;
-  if (!file) file = stdout;
-  report_file out(file);
-
+void write_system_figures(report_file& out, const mem_facts& facts) {
   const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-  const std::string status = proc_text("/proc/self/status");
-  const std::string meminfo = proc_text("/proc/meminfo");
-  const uint64_t vsize = proc_kb(status, "VmSize");
-  const uint64_t rsize = proc_kb(status, "VmRSS");
-  const uint64_t swap_total = proc_kb(meminfo, "SwapTotal");
-  const uint64_t swap_free = proc_kb(meminfo, "SwapFree");
-
-  fprintf(file, "dump_mem_stats: %s\n", reason);
-  fprintf(file, "Linux Info:\n");
+  fprintf(out.f(), "Linux Info:\n");
   out.sized("    Page size:        ", page, "      This is the size of one virtual memory page.");
   out.sized(
-      "    Vsize (reported): ", vsize,
+      "    Vsize (reported): ", facts.vsize,
       "      This is the total virtual address space used by Nimbrel (including empty regions).");
-  out.sized("    Rsize:            ", rsize,
+  out.sized("    Rsize:            ", facts.rsize,
             "      This is the total amount of real RAM used by Nimbrel (virtual pages resident in "
             "RAM).");
-  out.sized("    Free pages:       ", proc_kb(meminfo, "MemFree"),
+  out.sized("    Free pages:       ", facts.mem_free,
             "      This is the total free RAM on the machine.");
   out.sized(
-      "    Active Pages:     ", proc_kb(meminfo, "Active"),
+      "    Active Pages:     ", facts.active,
       "      This is the total actively used RAM among all apps - it probably can't be paged out "
       "without causing huge performance problems.");
-  out.sized("    Inactive Pages:   ", proc_kb(meminfo, "Inactive"),
+  out.sized("    Inactive Pages:   ", facts.inactive,
             "      This is the total inactive RAM from all apps - pages that is elligible to be "
             "paged out "
             "since it hasn't been used recently.");
-  // Linux's unevictable pages are what other systems call wired.
-  out.sized("    Wired Pages:      ", proc_kb(meminfo, "Unevictable"),
+  out.sized("    Wired Pages:      ", facts.wired,
             "      This is the total wired RAM - pages that are 'wired down' and cannot ever be "
             "paged out.");
   // The kernel counts swap in bytes already, so nothing is multiplied.
-  out.sized("    Total Swap Pages: ", swap_total, "");
-  out.sized("    Avail Swap Pages: ", swap_free, "");
-  out.sized("    Used  Swap Pages: ", swap_total > swap_free ? swap_total - swap_free : 0, "");
+  out.sized("    Total Swap Pages: ", facts.swap_total, "");
+  out.sized("    Avail Swap Pages: ", facts.swap_free, "");
+  out.sized("    Used  Swap Pages: ",
+            facts.swap_total > facts.swap_free ? facts.swap_total - facts.swap_free : 0, "");
+}
 
+// What the walk over the address-space map adds up.
+struct map_totals {
+  uint64_t largest_gap = 0, total_gap = 0, largest_free = 0, total_free = 0;
+  uint64_t vsize = 0, private_bytes = 0, shared_bytes = 0;
+};
+
+// One line per mapping, and one per unmapped gap before it.
+map_totals write_address_map(FILE* file, const std::vector<mem_region>& regions) {
   fprintf(file, "    I will now print the entire map of virtual memory.\n");
   fprintf(file,
           "        Address                   Size    r-private r-shared sharing-mode (ref count)"
           "   [Linux keeps neither: the mode reads not available, the count 0]\n");
-  uint64_t prev_end = 0, largest_gap = 0, total_gap = 0, largest_free = 0, total_free = 0;
-  uint64_t total_vsize = 0, private_total = 0, shared_total = 0;
-  for (const region& r : read_regions()) {
+  map_totals t;
+  uint64_t prev_end = 0;
+  for (const mem_region& r : regions) {
     // The vsyscall page lies beyond the hole between the two halves of the
     // 64-bit address space; that hole is no address space of the process.
     const bool beyond_user_half = r.lo >= (uint64_t{1} << 47);
@@ -251,8 +200,8 @@ int dump_mem_stats(const char* reason) {
       fprintf(file, "        0x%016llX      %5llu%c               --------\n",
               static_cast<unsigned long long>(prev_end),
               static_cast<unsigned long long>(mem_to_number(gap)), mem_to_suffix(gap));
-      if (gap > largest_gap) largest_gap = gap;
-      total_gap += gap;
+      if (gap > t.largest_gap) t.largest_gap = gap;
+      t.total_gap += gap;
     }
     const uint64_t size = r.hi - r.lo;
     fprintf(file, "        0x%016llX      %5llu%c       %5llu%c %5llu%c   %20s (%3d)       %s\n",
@@ -263,37 +212,44 @@ int dump_mem_stats(const char* reason) {
             static_cast<unsigned long long>(mem_to_number(r.shared_bytes)),
             mem_to_suffix(r.shared_bytes), "not available", 0, image_name(r).c_str());
     if (is_reserved(r)) {
-      total_free += size;
-      if (size > largest_free) largest_free = size;
+      t.total_free += size;
+      if (size > t.largest_free) t.largest_free = size;
     } else {
-      total_vsize += size;
+      t.vsize += size;
     }
-    private_total += r.private_bytes;
-    shared_total += r.shared_bytes;
+    t.private_bytes += r.private_bytes;
+    t.shared_bytes += r.shared_bytes;
     prev_end = r.hi;
   }
-  out.sized("    Total vsize:     ", total_vsize,
+  return t;
+}
+
+void write_map_totals(report_file& out, const map_totals& t) {
+  out.sized("    Total vsize:     ", t.vsize,
             "      This is the total non-empty virtual address space used by Nimbrel.");
   out.sized(
-      "    Total rsize:     ", private_total + shared_total,
+      "    Total rsize:     ", t.private_bytes + t.shared_bytes,
       "      This is the total amount of real memory used by Nimbrel (shared and exclusive).");
   out.sized(
-      "    Shared rsize:    ", shared_total,
+      "    Shared rsize:    ", t.shared_bytes,
       "      This is the total amonut of real memory used by Nimbrel that is shared with other "
       "processes.");
-  out.sized("    Private rsize:   ", private_total,
+  out.sized("    Private rsize:   ", t.private_bytes,
             "      This is the total amount of real memory used by Nimbrel exclusively (private).");
-  out.sized("    Largest free:    ", largest_free,
+  out.sized("    Largest free:    ", t.largest_free,
             "      This is the largest empty region in Nimbrel's address space.");
-  out.sized("    Total free:      ", total_free,
+  out.sized("    Total free:      ", t.total_free,
             "      This is the size of all empty regions in Nimbrel's address space.");
-  out.sized("    Largest gap:     ", largest_gap,
+  out.sized("    Largest gap:     ", t.largest_gap,
             "      This is the size of the largest unused gap in Nimbrel's address space.");
-  out.sized("    Total gap:       ", total_gap,
+  out.sized("    Total gap:       ", t.total_gap,
             "      This is the size of all of the gaps in Nimbrel's address space - that is, total "
             "unused "
             "address space.");
+}
 
+void write_allocator_info(report_file& out) {
+  FILE* file = out.f();
 #ifdef NIMBREL_NO_ALLOCATOR
   fprintf(file, "ALLOCATOR INFO:\n");
   fprintf(file,
@@ -327,6 +283,23 @@ int dump_mem_stats(const char* reason) {
   std::istringstream lines(stats);
   for (std::string line; std::getline(lines, line);) fprintf(file, "    %s\n", line.c_str());
 #endif
+}
+
+}  // namespace
+
+// [SECTION] The report
+int dump_mem_stats(const char* reason) {
+  xer << "OK check MemoryLog.txt! I just sent him a dump from " << reason << "\n";
+  FILE* const own_file = open_report();
+  FILE* const file = own_file ? own_file : stdout;
+  report_file out(file);
+  mem_facts facts;
+  g_core_hooks.read_memory_facts(facts);
+
+  fprintf(file, "dump_mem_stats: %s\n", reason);
+  write_system_figures(out, facts);
+  write_map_totals(out, write_address_map(file, facts.regions));
+  write_allocator_info(out);
   if (own_file)
     fclose(file);
   else

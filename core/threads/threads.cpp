@@ -88,8 +88,7 @@ class alt_signal_stack {
 // null-reference check would take for a fault in the rethrow clause below.
 __attribute__((no_sanitize("null"))) void* THREAD_launch(void* start_arg) {
   thread_start* start = static_cast<thread_start*>(start_arg);
-  if (start->wants_context && start->context && g_core_hooks.set_thread_context)
-    g_core_hooks.set_thread_context(start->context);
+  if (start->wants_context && start->context) g_core_hooks.set_thread_context(start->context);
   UTL_thread_func fn = start->fn;
   void* arg = start->arg;
   UTL_message_queue_write(start->started, nullptr);
@@ -120,7 +119,7 @@ __attribute__((no_sanitize("null"))) void* THREAD_launch(void* start_arg) {
 static void* create_thread(UTL_thread_func fn, void* arg, UTL_thread* thread, UTL_thread_id* id,
                            UTL_thread_join_rec* join, int wants_context) {
   thread_start start{fn, arg, nullptr, 0, nullptr};
-  if (wants_context && g_core_hooks.make_thread_context) {
+  if (wants_context) {
     start.wants_context = 1;
     start.context = g_core_hooks.make_thread_context();
   }
@@ -233,8 +232,7 @@ void THREAD_shutdown() {
   // same process never join a stopped thread twice.
   worker_threads.clear();
   worker_threads_join.clear();
-  for (void* context : worker_contexts)
-    if (g_core_hooks.free_thread_context) g_core_hooks.free_thread_context(context);
+  for (void* context : worker_contexts) g_core_hooks.free_thread_context(context);
   worker_contexts.clear();
   UTL_critical_section_destroy(&free_calls_lock);
   UTL_message_queue_destroy(call_queue);

@@ -1,5 +1,7 @@
 // The scan of the scenery folders and the library file format, on trees of
 // packages made in a scratch folder that serves as the application's folder.
+// Region bitmaps that the image reader must read are tested with the reader,
+// in tests/TEX/region_bitmap_test.cpp.
 #include "Files/dsf_scan.h"
 
 #include <gtest/gtest.h>
@@ -14,79 +16,17 @@
 #include "core/globals.h"
 #include "Files/dsf_library.h"
 #include "Files/dsf_library_file.h"
+#include "tests/Files/scan_fixture.h"
 #include "tests/Files/scenery_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using strings = std::vector<std::string>;
+using scan_testing::kHeader;
+using scan_testing::ScanTest;
+using scan_testing::strings;
 using testing_support::run_command;
 using testing_support::write_file;
-
-const char* const kHeader = "I\n800 version\nLIBRARY\n\n";
-
-class ScanTest : public SceneryFolderTest {
- protected:
-  ScanTest() : SceneryFolderTest("dsf-scan") {}
-
-  void SetUp() override {
-    ASSERT_NO_FATAL_FAILURE(SceneryFolderTest::SetUp());
-    for (const char* f : {"Custom Scenery", "Resources", "Resources/default scenery"})
-      ASSERT_EQ(mkdir(f, 0755), 0);
-  }
-
-  // A package folder under the scratch folder, with a library file unless
-  // library is null.
-  static void package(const std::string& folder, const char* library) {
-    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0) << folder;
-    if (library) write_file(folder + "/library.txt", library);
-  }
-  static void custom(const std::string& name, const std::string& body) {
-    package("Custom Scenery/" + name, (kHeader + body).c_str());
-  }
-
-  // A 360 by 180 (or other) grey image: black, with white rectangles given as
-  // ImageMagick draw primitives (x from the left, y from the top).
-  static void bitmap(const std::string& path, int width, int height, const std::string& draws) {
-    int status = -1;
-    const std::string out = run_command(
-        "convert -size " + std::to_string(width) + "x" + std::to_string(height) +
-            " xc:black +antialias -fill white " + draws + " -depth 8 PNG24:'" + path + "' 2>&1",
-        &status);
-    ASSERT_EQ(status, 0) << out;
-  }
-
-  static const lib_entry* head(const char* name) {
-    auto it = dsf_library.find(name);
-    return it == dsf_library.end() ? nullptr : it->second;
-  }
-  static strings chain(const char* name) {
-    strings out;
-    for (const lib_entry* e = head(name); e; e = e->next_entry) out.push_back(e->path);
-    return out;
-  }
-  static int cell(const lib_region* r, int lon, int lat) { return r->contains(lon, lat) ? 1 : 0; }
-  // A report of the scenery file in the log: its source line (0: any) and
-  // its message on the line after it.
-  static bool has_report(const std::string& text, const std::string& file, int line,
-                         const std::string& message) {
-    const std::string where = "***Error with scenery file \"" + file + "\" (";
-    const std::string tail = line ? ": " + std::to_string(line) + ".)" : ".)";
-    for (size_t at = text.find(where); at != std::string::npos; at = text.find(where, at + 1)) {
-      const size_t end = text.find('\n', at);
-      if (end == std::string::npos || end < tail.size()) break;
-      if (text.compare(end - tail.size(), tail.size(), tail) == 0 &&
-          text.compare(end + 1, message.size() + 3, "  " + message + "\n") == 0)
-        return true;
-    }
-    return false;
-  }
-  static int cells_set(const lib_region* r) {
-    int n = 0;
-    for (unsigned char c : r->cells) n += c != 0;
-    return n;
-  }
-};
 
 // [SECTION] Packages and their order
 
@@ -205,7 +145,6 @@ TEST_F(ScanTest, ExportStatementsRegisterTheirEntries) {
 }
 
 TEST_F(ScanTest, EveryMessageNamesItsFileAndLine) {
-  bitmap("small.png", 180, 90, "");
   const struct {
     const char* package;
     std::string library;  // whole file
@@ -232,9 +171,6 @@ TEST_F(ScanTest, EveryMessageNamesItsFileAndLine) {
        "REGION_BITMAP used with no region defined.  REGION_BITMAP will be ignored."},
       {"10", std::string(kHeader) + "REGION_DEFINE r\nREGION_BITMAP missing.png\n", 427,
        "Unable to load bitmap file 'missing.png' for REGION_BITMAP command - will skip."},
-      {"11", std::string(kHeader) + "REGION_DEFINE r\nREGION_BITMAP ..\\..\\small.png\n", 415,
-       "REGION_BITMAP with bitmap ../../small.png has a size of 180, 90 but need sa size of "
-       "360x180."},
       {"12", std::string(kHeader) + "EXPORT_RATIO 16777216 lib/big.obj big.obj\n", 338,
        "Library error: you cannot have a ratio of more than 2^24 lib items for big.obj -> "
        "lib/big.obj."},
@@ -380,83 +316,6 @@ TEST_F(ScanTest, RegionsHoldOnlyWhatTheExportsUse) {
   EXPECT_EQ(name, "Custom Scenery/P/0.obj");
   name = "lib/0.obj";
   EXPECT_EQ(DSF_LookupLibraryResource(2, 1, name, 0), 0);
-}
-
-TEST_F(ScanTest, BitmapReplacesCellsSouthRowFirst) {
-  // White: the top-left 10 by 5 pixels (the north-west corner of the world)
-  // and the bottom-right pixel (the south-east corner).
-  ASSERT_EQ(mkdir("Custom Scenery/P", 0755), 0);
-  bitmap("Custom Scenery/P/world.png", 360, 180, "-draw 'rectangle 0,0 9,4' -draw 'point 359,179'");
-  write_file("Custom Scenery/P/library.txt",
-             std::string(kHeader) +
-                 "REGION_DEFINE m\nREGION_RECT -180 -90 179 89\n"
-                 "REGION_BITMAP world.bmp\n"  // the ".png" variant is the one on disk
-                 "REGION m\nEXPORT lib/m.obj m.obj\n");
-  DSF_ScanSceneryFolder();
-  const lib_region* m = head("lib/m.obj")->region;
-  ASSERT_NE(m, nullptr);
-  EXPECT_EQ(cells_set(m), 10 * 5 + 1) << log();
-  const struct {
-    int lon, lat, inside;
-  } probes[] = {{-180, 89, 1}, {-171, 85, 1}, {-170, 85, 0}, {-180, 84, 0},
-                {179, -90, 1}, {178, -90, 0}, {0, 0, 0}};
-  for (const auto& p : probes) {
-    EXPECT_EQ(cell(m, p.lon, p.lat), p.inside) << p.lon << "," << p.lat;
-    strings out;
-    EXPECT_EQ(DSF_LookupLibraryResourceMultiple(p.lon, p.lat, "lib/m.obj", out), p.inside);
-  }
-  EXPECT_EQ(log().find("***Error"), std::string::npos) << log();
-}
-
-// Region bitmaps come with the package: a damaged or foreign one is the
-// failed load of line 427, and the scan goes on.
-TEST_F(ScanTest, DamagedOrForeignBitmapsAreReportedAndSkipped) {
-  ASSERT_EQ(mkdir("Custom Scenery/P", 0755), 0);
-  const std::string at = "Custom Scenery/P/";
-  bitmap(at + "good.png", 360, 180, "-draw 'point 0,179'");
-  int status = -1;
-  run_command("convert '" + at + "good.png' GIF:'" + at + "gif.png' && convert '" + at +
-                  "good.png' -type palette BMP3:'" + at + "palette.bmp' && convert '" + at +
-                  "good.png' -type truecolor BMP3:'" + at + "rgb.bmp'",
-              &status);
-  ASSERT_EQ(status, 0);
-  const std::string good = testing_support::read_file(at + "good.png");
-  write_file(at + "text.png", "this is no picture at all");
-  write_file(at + "cut.png", good.substr(0, good.size() / 2));
-  std::string broken = good;
-  broken[broken.find("IDAT") + 6] ^= 0x55;
-  write_file(at + "crc.png", broken);
-  std::string compressed = testing_support::read_file(at + "rgb.bmp");
-  compressed[30] = 1;
-  write_file(at + "compressed.bmp", compressed);
-  write_file(at + "junk.dds", "no DDS and no PNG");
-  const char* const bad[] = {"text.png",    "gif.png",        "cut.png", "crc.png",
-                             "palette.bmp", "compressed.bmp", "junk.dds"};
-  std::string body;
-  for (size_t i = 0; i < std::size(bad); ++i)
-    body += "REGION_DEFINE r" + std::to_string(i) + "\nREGION_BITMAP " + bad[i] + "\n";
-  // A ".dds" beside the good PNG that is no DDS: the PNG is still read.
-  write_file(at + "good.dds", "no DDS either");
-  body += "REGION_DEFINE m\nREGION_BITMAP good.dds\nREGION m\nEXPORT lib/m.obj m.obj\n";
-  write_file(at + "library.txt", kHeader + body);
-  DSF_ScanSceneryFolder();
-
-  const std::string text = log();
-  for (const char* b : bad)
-    EXPECT_TRUE(has_report(text, at + "library.txt", 427,
-                           std::string("Unable to load bitmap file '") + b +
-                               "' for REGION_BITMAP command - will skip."))
-        << b << "\n"
-        << text;
-  const lib_region* m = head("lib/m.obj") ? head("lib/m.obj")->region : nullptr;
-  ASSERT_NE(m, nullptr) << text;
-  EXPECT_EQ(cells_set(m), 1);
-  EXPECT_EQ(cell(m, -180, -90), 1);
-  // Logged for the reader of the log, never shown: one warning for the
-  // package is all the user sees.
-  for (const char* alert : {"PING-FILE ERROR!", "png_io.cpp line", "bmp_read.cpp line"})
-    EXPECT_EQ(text.find(alert), std::string::npos) << alert;
-  EXPECT_NE(text.find("PNG refused: " + at + "crc.png: damaged"), std::string::npos) << text;
 }
 
 }  // namespace

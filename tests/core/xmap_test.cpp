@@ -12,7 +12,6 @@
 
 #include "core/globals.h"
 #include "Files/io_utils.h"
-#include "platform/shell.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 

@@ -49,6 +49,28 @@ TEST(ColourTable, AssignWritesOneEntryAndIgnoresIndicesOutsideTheTable) {
   }
 }
 
+TEST(ColourTable, PulseSetsThePulsingColoursOnly) {
+  colr_class c;
+  const colr_class defaults;
+  const float p = 0.55f;
+  c.set_pulse(p);
+  EXPECT_FLOAT_EQ(c.pulse, p);
+  const float expected[6][3] = {{p, p, p},
+                                {p, 0.5f * p, 0},
+                                {p, 0.3f * p, 0.3f * p},
+                                {0.3f * p, 0.3f * p, p},
+                                {0.2f * p, 0.8f * p, 0.2f * p},
+                                {0.7f * p, 0.7f * p, 0.2f * p}};
+  for (int i = 0; i < 6; ++i)
+    for (int k = 0; k < 3; ++k)
+      EXPECT_FLOAT_EQ(c.rgb[78 + i][k], expected[i][k]) << "colour " << 78 + i;
+  // The neighbours keep their table defaults.
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(c.rgb[77][k], defaults.rgb[77][k]);
+    EXPECT_EQ(c.rgb[84][k], defaults.rgb[84][k]);
+  }
+}
+
 TEST_F(DrawTest, ColourRule) {
   colr.assign(45, 1.0f, 0.5f, 1.0f);
   colr.assign(46, 1.0f, 0.5f, 1.0f);
@@ -141,7 +163,7 @@ TEST_F(DrawTest, LitColourKinds) {
   EXPECT_EXIT(colr.set_lit_col(3), ::testing::ExitedWithCode(1), "bad col_type!");
   EXPECT_EXIT(
       {
-        CORE_set_alert_handler(draw_testing::print_alert_and_exit);
+        g_alert_hooks.show = draw_testing::print_alert_and_exit;
         colr.set_lit_col(3);
       },
       ::testing::ExitedWithCode(1), "bad col_type! \\(.*colors\\.cpp line 43\\)");

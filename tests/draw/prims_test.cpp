@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/constants.h"
-#include "platform/startup.h"
 #include "tests/draw/draw_fixture.h"
 
 namespace {

@@ -172,7 +172,7 @@ TEST_F(TextTest, UnknownCharsetIsFatalAtItsAlwaysReportedLine) {
               "String proc with bad charset!");
   EXPECT_EXIT(
       {
-        CORE_set_alert_handler(draw_testing::print_alert_and_exit);
+        g_alert_hooks.show = draw_testing::print_alert_and_exit;
         OGL_string(0, 10, 10, "x", 0, 99, 0);
       },
       ::testing::ExitedWithCode(1), "String proc with bad charset! \\(.*text\\.cpp line 493\\)");

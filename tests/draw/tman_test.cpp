@@ -616,4 +616,38 @@ TEST_F(TmanDeathTest, ReleasingBelowZeroIsFatal) {
   EXPECT_EXIT(tman.release_texture(1130), ::testing::ExitedWithCode(1), "Ref count went negative");
 }
 
+// The PNG header's colour type, bit depth and interlace method.
+std::string png_header_fields(const std::string& png) {
+  if (png.size() < 29) return "short";
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(png.data()) + 16;
+  return "ct" + std::to_string(p[9]) + " bd" + std::to_string(p[8]) + " il" + std::to_string(p[12]);
+}
+
+// The staged image goes out upright: ImageMagick reads its top row from the
+// last row staged.
+TEST(StagedPng, StagedImageIsWrittenToDisk) {
+  const std::string dir = make_temp_dir("png-staged");
+  for (int i = 0; i < 3 * 2 * 4; ++i) scratch_array[i] = (unsigned char)(i * 10);
+  ASSERT_EQ(write_png_to_disk((dir + "rgba.png").c_str(), 3, 2, 4), 1);
+  ASSERT_EQ(write_png_to_disk((dir + "rgb.png").c_str(), 2, 2, 3), 1);
+  int status = -1;
+  const std::string rgba =
+      run_command("convert '" + dir + "rgba.png' -depth 8 rgba:- 2>/dev/null", &status);
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(rgba.size(), 24u);
+  for (int i = 0; i < 24; ++i) {
+    const int row = i / 12, staged_row = 1 - row;
+    EXPECT_EQ((unsigned char)rgba[i], (unsigned char)((staged_row * 12 + i % 12) * 10)) << i;
+  }
+  const std::string rgb = run_command("convert '" + dir + "rgb.png' -depth 8 rgb:- 2>/dev/null");
+  ASSERT_EQ(rgb.size(), 12u);
+  EXPECT_EQ((unsigned char)rgb[0], 60);  // staged row 1 starts at byte 6
+  EXPECT_EQ(png_header_fields(testing_support::read_file(dir + "rgb.png")), "ct2 bd8 il0");
+
+  // Nothing beyond the staging buffer is read.
+  EXPECT_EQ(write_png_to_disk((dir + "big.png").c_str(), 2048, 2049, 4), 0);
+  EXPECT_EQ(write_png_to_disk((dir + "none.png").c_str(), 0, 5, 4), 0);
+  EXPECT_EQ(testing_support::read_file(dir + "big.png"), "");
+}
+
 }  // namespace

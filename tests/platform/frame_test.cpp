@@ -30,7 +30,7 @@ class Frame : public ::testing::Test {
     MACIBM_startwind(-1);
   }
   void TearDown() override {
-    g_app_hooks.update = nullptr;
+    g_app_hooks.update = app_hooks{}.update;
     g_frame.reset();
     MACIBM_nuke_context(0);
     PLAT_video_quit();

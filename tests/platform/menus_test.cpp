@@ -249,7 +249,7 @@ class MenuClicks : public MenuFile {
     g_app_hooks.handlemenu = [](int id) { g_chosen.push_back(id); };
   }
   void TearDown() override {
-    g_app_hooks.handlemenu = nullptr;
+    g_app_hooks.handlemenu = app_hooks{}.handlemenu;
     MACIBM_nuke_context(0);
     PLAT_video_quit();
     TempFolderTest::TearDown();

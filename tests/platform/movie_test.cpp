@@ -197,7 +197,7 @@ class Movie : public ::testing::Test {
   void TearDown() override {
     qtim.stop_thread();
     g_draw_hooks.swap_buffers = MACIBM_swap_buffers;
-    CORE_set_alert_handler(PLAT_show_alert);
+    g_alert_hooks.show = PLAT_show_alert;
     MACIBM_nuke_context(0);
     PLAT_video_quit();
     THREAD_reset();  // THREAD_init in the next set-up makes its queues anew
@@ -380,7 +380,7 @@ void record_alert(int, const std::string (&lines)[4], const std::string&, int ty
 TEST_F(Movie, RefusalsLeaveTheRecorderReadyAndTakesNumberOn) {
   const std::string dir = make_temp_dir("movie-refused");
   app_path = dir;
-  CORE_set_alert_handler(record_alert);
+  g_alert_hooks.show = record_alert;
   struct {
     int pixel_dx, movie_width;
     const char* line2;

@@ -10,11 +10,8 @@
 #include "core/hooks.h"
 #include "draw/render_state.h"
 #include "draw/tman.h"
-#include "installer/ins_texes.h"
 #include "platform/frame.h"
-#include "platform/gl_hooks.h"
 #include "platform/menus.h"
-#include "platform/startup.h"
 #include "platform/window.h"
 #include "TEX/image_desc.h"
 #include "TEX/png_io.h"
@@ -36,16 +33,6 @@ bool open_shell_window(int pixel_dx, int pixel_dy, const char** error) {
   mnw.cur_window = -1;
   MACIBM_startwind(-1);
   MACIBM_event_proc();
-  return true;
-}
-
-bool open_installer_window(int pixel_dx, int pixel_dy, const char** error) {
-  if (!open_shell_window(pixel_dx, pixel_dy, error)) return false;
-  PLAT_gl_probe();
-  PLAT_gl_pix_specs(0);
-  mnw.tex_res = 5;
-  recall_ins_texes();
-  MACIBM_take_interface_colours();
   return true;
 }
 
@@ -108,7 +95,7 @@ void run_frames(std::vector<std::function<void()>> steps, const std::function<vo
   s_frame = 0;
   s_pulse = g_core_hooks.pulse;
   g_core_hooks.pulse = [](float level) {
-    if (s_pulse) s_pulse(level);
+    s_pulse(level);
     if (s_frame < s_steps->size()) (*s_steps)[s_frame]();
     ++s_frame;
   };

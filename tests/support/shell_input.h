@@ -16,9 +16,6 @@ namespace testing_support {
 // window.
 bool open_shell_window(int pixel_dx, int pixel_dy, const char** error);
 void close_shell_window();
-// The same, then what the installer's screens are drawn with: the GL
-// capabilities, the program's images and the interface colours.
-bool open_installer_window(int pixel_dx, int pixel_dy, const char** error);
 
 // A button event at a point of the current window (x right, y up).
 void push_button(Uint32 type, float x, float y);

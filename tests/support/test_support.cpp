@@ -11,8 +11,6 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/folders.h"
-
 namespace testing_support {
 
 namespace {
@@ -27,8 +25,14 @@ std::vector<made_folder>& made_folders() {
   return folders;
 }
 
-// Scratch folders go when the test program ends normally, with the private
-// temporary folder the program makes for itself. Only the process that made
+std::vector<void (*)()>& more_scratch() {
+  static std::vector<void (*)()> removers;
+  return removers;
+}
+
+// Scratch folders go when the test program ends normally, with what the
+// higher layers' support pieces registered (the shell's private temporary
+// folder). Only the process that made
 // a folder removes it: a death test's child shares the list but not the folder.
 class ScratchCleanup : public ::testing::Environment {
  public:
@@ -44,8 +48,10 @@ void remove_temp_dirs() {
   for (const made_folder& f : made_folders())
     if (f.owner == getpid()) std::filesystem::remove_all(f.path, ignored);
   made_folders().clear();
-  PLAT_remove_temp_folder();
+  for (void (*remove)() : more_scratch()) remove();
 }
+
+void also_remove_with_temp_dirs(void (*remove)()) { more_scratch().push_back(remove); }
 
 std::string make_temp_dir(const std::string& tag) {
   (void)registered;

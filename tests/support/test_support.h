@@ -10,6 +10,9 @@ std::string make_temp_dir(const std::string& tag);
 // Removes the folders this process made (test programs do it when they end;
 // programs without the test runner call it themselves).
 void remove_temp_dirs();
+// What remove_temp_dirs also removes: scratch a higher layer makes for
+// itself, registered by that layer's support piece.
+void also_remove_with_temp_dirs(void (*remove)());
 // Whole file as bytes; "" when missing.
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);

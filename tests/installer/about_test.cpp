@@ -28,6 +28,7 @@
 #include "platform/gl_hooks.h"
 #include "platform/startup.h"
 #include "tests/net/peers.h"
+#include "tests/support/installer_window.h"
 #include "tests/support/shell_input.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"

@@ -53,7 +53,7 @@ class Selectors : public testing_support::TempFolderTest {
     ASSERT_TRUE(testing_support::open_shell_window(1024, 768, &error)) << error;
   }
   void TearDown() override {
-    g_app_hooks.update = nullptr;
+    g_app_hooks.update = app_hooks{}.update;
     g_draw = nullptr;
     testing_support::close_shell_window();
     setenv("PATH", old_path_.c_str(), 1);
