@@ -423,7 +423,7 @@ int keys_class::str_to_flag(const std::string& text) {
 }
 
 int keys_class::ascii_to_vkey(int c, int& vkey, int& flags) {
-  if (c == 13) {
+  if (c == mac_return) {
     vkey = VYKO_VK_RETURN;
     flags = 0;
     return 1;

@@ -169,33 +169,33 @@ constexpr code_tables kTables = make_tables();
 int control_character(SDL_Scancode s) {
   switch (s) {
     case SDL_SCANCODE_RETURN:
-      return 13;
+      return mac_return;
     case SDL_SCANCODE_KP_ENTER:
-      return 3;
+      return mac_enter;
     case SDL_SCANCODE_TAB:
-      return 9;
+      return mac_tab;
     case SDL_SCANCODE_BACKSPACE:
-      return 8;
+      return mac_back;
     case SDL_SCANCODE_ESCAPE:
-      return 27;
+      return mac_escape;
     case SDL_SCANCODE_LEFT:
-      return 28;
+      return mac_left;
     case SDL_SCANCODE_RIGHT:
-      return 29;
+      return mac_right;
     case SDL_SCANCODE_UP:
-      return 30;
+      return mac_up;
     case SDL_SCANCODE_DOWN:
-      return 31;
+      return mac_down;
     case SDL_SCANCODE_DELETE:
-      return 127;
+      return mac_delete;
     case SDL_SCANCODE_HOME:
-      return 1;
+      return mac_home;
     case SDL_SCANCODE_END:
-      return 4;
+      return mac_end;
     case SDL_SCANCODE_PAGEUP:
-      return 11;
+      return mac_page_up;
     case SDL_SCANCODE_PAGEDOWN:
-      return 12;
+      return mac_page_down;
     default:
       return -1;
   }
