@@ -25,9 +25,9 @@
 #include "widgets/buttons.h"
 #include "widgets/frames.h"
 
-namespace {
+alert_state g_alert;
 
-int in_alert = 0;
+namespace {
 
 // The box of the desktop: one message and its detail. Texts longer than the
 // old 499-character limit are cut; turning them into another alert recursed.
@@ -57,8 +57,8 @@ void alert_window(int return_window, const std::string (&lines)[4], const std::s
   MACIBM_startwind(wind_alert);
   while (mnw.cur_window == wind_alert) {
     OGL_plot_back_col();
-    BTN_fillwin(1, 21);
-    BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
+    BTN_fillwin(1, kFillwinBare);
+    BTN_subwin(0, frame_panel, -1, 35, -1, -1, "", &wx, &wy);
     std::string label = stls.ok_label;
     if (type == t_note) {
       BTN_is_int(mnw.window_dx * 0.5f - 25, 180, &mnw.lang, 0, "|English");
@@ -100,6 +100,7 @@ void PLAT_show_alert(int return_window, const std::string (&lines)[4], const std
     return;
   }
 
+  int& in_alert = g_alert.in_alert;
   const int reentered = in_alert;
   in_alert = 1;
   if (ogl_inited && !reentered) {
@@ -133,7 +134,7 @@ int MACIBM_nuke_alert(const std::string& name, int allow_third) {
   while (mnw.cur_window == wind_message) {
     const std::string text = stls.nuke_msg_pre + name + " " + stls.nuke_msg_post;
     OGL_plot_back_col();
-    BTN_fillwin(1, 21);
+    BTN_fillwin(1, kFillwinBare);
     OGL_string(colr_label, 20, mnw.window_dy - 40, text, mnw.window_dx - 40, charset_ui,
                align_left);
     float w = OGL_string_width(stls.nuke_btn_1, charset_ui);

@@ -6,6 +6,15 @@
 
 #include "core/alert.h"
 
+// An alert is showing: one raised meanwhile goes to the desktop's box and
+// then ends the run. A fatal alert leaves it set; reset() clears it.
+struct alert_state {
+  int in_alert = 0;
+
+  void reset() { *this = alert_state(); }
+};
+extern alert_state g_alert;
+
 // The handler installed at start-up: modal window 995 inside the frame loop
 // once OpenGL is up, the desktop's own message box before that or while
 // another alert is showing; "--fps_test" turns every alert into log lines.

@@ -13,7 +13,7 @@
 #include "Files/io_utils.h"
 #include "platform/shell.h"
 
-static std::string g_temp_folder;
+folders_state g_folders;
 
 static std::string home_folder() {
   const char* home = getenv("HOME");
@@ -55,28 +55,28 @@ static std::string desktop_folder() {
 
 int PLAT_system_folder(int kind, std::string& out) {
   switch (kind) {
-    case 0:
+    case folder_app:
       MACIBM_set_app_path(out);
       return out.empty() ? ENOENT : 0;
-    case 1:
+    case folder_desktop:
       out = with_slash(desktop_folder());
       return 0;
-    case 2:
+    case folder_applications:
       out = PLAT_home_folder() + "Applications/";
       return 0;
-    case 3: {
-      if (g_temp_folder.empty()) {
+    case folder_temp: {
+      if (g_folders.temp_folder.empty()) {
         // A private folder: fixed names in a shared /tmp would let another
         // user plant links where we write.
         const char* tmp = getenv("TMPDIR");
         std::string templ = with_slash(tmp && *tmp ? tmp : "/tmp") + "nimbrel-XXXXXX";
         if (!mkdtemp(&templ[0])) return errno;
-        g_temp_folder = with_slash(templ);
+        g_folders.temp_folder = with_slash(templ);
       }
-      out = g_temp_folder;
+      out = g_folders.temp_folder;
       return 0;
     }
-    case 4: {
+    case folder_prefs: {
       const char* cfg = getenv("XDG_CONFIG_HOME");
       std::string folder = cfg && *cfg ? cfg : home_folder() + "/.config";
       if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
@@ -90,8 +90,9 @@ int PLAT_system_folder(int kind, std::string& out) {
 
 static int remove_entry(const char* p, const struct stat*, int, struct FTW*) { return remove(p); }
 
-void PLAT_remove_temp_folder() {
-  if (g_temp_folder.empty()) return;
-  nftw(g_temp_folder.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-  g_temp_folder.clear();
+void folders_state::reset() {
+  if (!temp_folder.empty()) nftw(temp_folder.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+  *this = folders_state();
 }
+
+void PLAT_remove_temp_folder() { g_folders.reset(); }

@@ -1,5 +1,11 @@
 // The frame loop body and window ids. SDL events are pumped here; keys go
 // to the key translation, everything else is handled in place.
+//
+// Contents:
+//   [SECTION] Events
+//   [SECTION] The frame
+//   [SECTION] Windows and clicks
+//   [SECTION] Hover help, the cursor and the mouse
 #include "platform/frame.h"
 
 #include <SDL2/SDL.h>
@@ -11,6 +17,7 @@
 #include "core/globals.h"
 #include "draw/colors.h"
 #include "draw/prims.h"
+#include "draw/render_state.h"
 #include "draw/text.h"
 #include "draw/tman.h"
 #include "platform/alert.h"
@@ -25,20 +32,16 @@
 #include "widgets/frames.h"
 #include "widgets/popup.h"
 
-int return_hit = 0, escape_hit = 0, delete_hit = 0;
-int plot_init_lights = 0;
-int close_requested = 0;
+frame_state g_frame;
+int& return_hit = g_frame.return_hit;
+int& escape_hit = g_frame.escape_hit;
+int& delete_hit = g_frame.delete_hit;
+int& plot_init_lights = g_frame.plot_init_lights;
+int& close_requested = g_frame.close_requested;
 
 // [SECTION] Events
 
 namespace {
-
-int win_started = 0;
-int OS_mouse_showing = 1;
-int mouse_was_plugin = 0;
-// A button event this frame already placed the mouse (events pushed by a test
-// carry their position but do not move SDL's own mouse state).
-bool mouse_placed_by_event = false;
 
 float scale() { return mnw.scale > 0 ? mnw.scale : 1.0f; }
 
@@ -57,13 +60,13 @@ void handle_event(const SDL_Event& e) {
       break;
     case SDL_MOUSEBUTTONDOWN:
       place_mouse(e.button.x, e.button.y);
-      mouse_placed_by_event = true;
+      g_frame.mouse_placed_by_event = true;
       mnw.mouse_down = 1;
       MACIBM_handleclick(0);
       break;
     case SDL_MOUSEBUTTONUP:
       place_mouse(e.button.x, e.button.y);
-      mouse_placed_by_event = true;
+      g_frame.mouse_placed_by_event = true;
       mnw.mouse_up = 1;
       break;
     case SDL_MOUSEWHEEL:
@@ -120,8 +123,8 @@ void texture_failure_alerts() {
   for (const auto& k : kinds) {
     if (!(tman.*k.has)()) continue;
     (tman.*k.mute)();
-    __MACIBM_alert(0, k.l1, k.l2,
-                   "Please see the log.txt file for a detailed list of missing files.", "", 1,
+    __MACIBM_alert(wind_main, k.l1, k.l2,
+                   "Please see the log.txt file for a detailed list of missing files.", "", t_alert,
                    "mnw", k.line);
   }
 }
@@ -141,9 +144,9 @@ void MACIBM_event_proc() {
   // turns, not by what piled up while it was not under the mouse.
   mnw.wheel = 0;
   popup_cancel_code = 0;
-  if (mnw.cur_window == -1) mnw.cur_window = 0;
-  if (!win_started) {
-    win_started = 1;
+  if (mnw.cur_window == wind_startup) mnw.cur_window = wind_main;
+  if (!g_frame.win_started) {
+    g_frame.win_started = 1;
     MACIBM_startwind(mnw.cur_window);
   }
   xtim_class::profile_chart("startwin", 0);
@@ -151,9 +154,9 @@ void MACIBM_event_proc() {
 
   int ticks = stg.use_max_cpu ? 0 : 1;
   if (mnw.cur_window == wind_alert) ticks = 10;
-  mouse_placed_by_event = false;
+  g_frame.mouse_placed_by_event = false;
   pump_events(ticks);
-  if (!mouse_placed_by_event && mnw.main_window) {
+  if (!g_frame.mouse_placed_by_event && mnw.main_window) {
     int h = 0, v = 0;
     SDL_GetMouseState(&h, &v);
     place_mouse(h, v);
@@ -163,11 +166,11 @@ void MACIBM_event_proc() {
 
   // A close request quits like the quit button, but never from inside a
   // modal window: it waits until that window has closed.
-  if (close_requested && mnw.cur_window == 0) app_done = 1;
+  if (close_requested && mnw.cur_window == wind_main) app_done = 1;
 
-  if (mnw.cur_window == 0) {
+  if (mnw.cur_window == wind_main) {
     THREAD_check_exception(1);
-    if (mnw.cur_window == 0) texture_failure_alerts();
+    if (mnw.cur_window == wind_main) texture_failure_alerts();
   }
   xtim.xtim_update();
   keys.run_repeat_keys();
@@ -226,9 +229,11 @@ void MACIBM_startwind(int id) {
     int id;
     float dx, dy;
     const char* title;  // null: the stored title of the id
-  } sizes[] = {{1, 500, 300, "EULA"},    {2, 600, 380, "Prefs"},   {993, 561, 474, "Livery"},
-               {994, 600, 300, nullptr}, {995, 420, 250, nullptr}, {996, 300, 166, nullptr},
-               {997, 700, 146, nullptr}, {998, 561, 474, nullptr}, {999, 330, 474, nullptr}};
+  } sizes[] = {{wind_terms, 500, 300, "EULA"},       {wind_prefs, 600, 380, "Prefs"},
+               {wind_first_own, 561, 474, "Livery"}, {wind_about, 600, 300, nullptr},
+               {wind_alert, 420, 250, nullptr},      {wind_message, 300, 166, nullptr},
+               {wind_question, 700, 146, nullptr},   {wind_browse_a, 561, 474, nullptr},
+               {wind_browse_b, 330, 474, nullptr}};
   for (auto& s : sizes) {
     if (s.id != id) continue;
     stls.window_title = s.title ? s.title : stls.title_for(id);
@@ -258,7 +263,7 @@ void MACIBM_startwind(int id) {
 
 void MACIBM_handleclick(int mode) {
   const int cur = mnw.cur_window;
-  if (cur == 0) {
+  if (cur == wind_main) {
     for (size_t i = 0; i < menu.size() && i < kPopupMenuSlot; ++i) {
       const menu_struct& m = menu[i];
       if ((m.parent == -1 || m.parent == mnw.open_menu) && BTN_mouse_in(m.l, m.b, m.r, m.t)) {
@@ -274,7 +279,7 @@ void MACIBM_handleclick(int mode) {
       BTN_zap_boxes(1);
       OGL_sbuff();
       return_hit = 0;
-      MACIBM_startwind(0);
+      MACIBM_startwind(wind_main);
       return;
     }
   }
@@ -317,24 +322,25 @@ void mouse_help_per_wind(int id) {
     float y = mnw.mouse_y + 15 < 10 - mnw.origin_y
                   ? 10 - mnw.origin_y
                   : std::min(mnw.pixel_dy - 20 - mnw.origin_y - h, mnw.mouse_y + 15);
-    BTN_frame2(14, x - 10, y - 10, 420, h + 20, "");
+    BTN_frame2(frame_help_box, x - 10, y - 10, 420, h + 20, "");
     OGL_string(colr_help_text, x + 3, y + h - 10, stls.help_text, 394, charset_ui, align_left);
   }
   stls.help_text.clear();
   xtim_class::profile_chart("help", 0);
-  if (xtim.act_time - mnw.mouse_move_time > 10.0f && mnw.cur_window == 0) mnw.cursor_kind = 2;
+  if (xtim.act_time - mnw.mouse_move_time > 10.0f && mnw.cur_window == wind_main)
+    mnw.cursor_kind = 2;
   if (id >= wind_first_own && id <= wind_browse_b) mnw.cursor_kind = 0;
-  if (mnw.cursor_kind <= 1 && !OS_mouse_showing) {
+  if (mnw.cursor_kind <= 1 && !g_frame.OS_mouse_showing) {
     SDL_ShowCursor(SDL_ENABLE);
-    OS_mouse_showing = 1;
-  } else if (mnw.cursor_kind >= 2 && OS_mouse_showing) {
+    g_frame.OS_mouse_showing = 1;
+  } else if (mnw.cursor_kind >= 2 && g_frame.OS_mouse_showing) {
     SDL_ShowCursor(SDL_DISABLE);
-    OS_mouse_showing = 0;
+    g_frame.OS_mouse_showing = 0;
   }
   if (mnw.cursor_kind == 1) {
-    mouse_was_plugin = 1;
-  } else if (mouse_was_plugin) {
-    mouse_was_plugin = 0;
+    g_frame.mouse_was_plugin = 1;
+  } else if (g_frame.mouse_was_plugin) {
+    g_frame.mouse_was_plugin = 0;
     SDL_SetCursor(SDL_GetDefaultCursor());
   }
   if (mnw.cursor_kind > 2) {
@@ -347,7 +353,7 @@ void mouse_help_per_wind(int id) {
           t = (float(atlas::cursor_t0) + step * cell.row) / size;
     float d = float(atlas::cursor_size) / size, x = mnw.mouse_x - 15, y = mnw.mouse_y - 15;
     OGL_2dquad(tex_slot_widgets, colr_art, 1.0f, x, y, s, t, x, y + 30, s, t + d, x + 30, y + 30,
-               s + d, t + d, x + 30, y, s + d, t, 1, 5);
+               s + d, t + d, x + 30, y, s + d, t, 1, ogl_alpha_blend);
   }
 }
 

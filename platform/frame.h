@@ -29,10 +29,31 @@ int has_optionkey();
 int has_shiftkey();
 int has_capslock();
 
-// Set when Return/Enter, Escape or Delete/Backspace went down this frame.
-extern int return_hit, escape_hit, delete_hit;
-// Set by the first window switch; lets the start-up screen draw.
-extern int plot_init_lights;
-// A close request (the window's close button, SIGINT, SIGTERM) not yet acted
-// on: window 0 quits at once, a modal window once it has closed.
-extern int close_requested;
+// What the frame loop keeps from frame to frame. reset() puts it back as it
+// stands at start-up (tests call it between cases).
+struct frame_state {
+  // Set when Return/Enter, Escape or Delete/Backspace went down this frame.
+  int return_hit = 0, escape_hit = 0, delete_hit = 0;
+  // Set by the first window switch; lets the start-up screen draw.
+  int plot_init_lights = 0;
+  // A close request (the window's close button, SIGINT, SIGTERM) not yet
+  // acted on: window 0 quits at once, a modal window once it has closed.
+  int close_requested = 0;
+  // The first frame switches to the current window.
+  int win_started = 0;
+  // Whether the system's cursor shows, and whether a plug-in's cursor was set
+  // last frame (the default one comes back when it goes).
+  int OS_mouse_showing = 1;
+  int mouse_was_plugin = 0;
+  // A button event this frame already placed the mouse (events pushed by a
+  // test carry their position but do not move SDL's own mouse state).
+  bool mouse_placed_by_event = false;
+
+  void reset() { *this = frame_state(); }
+};
+extern frame_state g_frame;
+
+// The names the rest of the program reads, bound to the frame's state.
+extern int &return_hit, &escape_hit, &delete_hit;
+extern int& plot_init_lights;
+extern int& close_requested;

@@ -13,13 +13,12 @@
 #include "draw/colors.h"
 #include "draw/font_widths.h"
 #include "draw/prims.h"
+#include "draw/render_state.h"
 #include "draw/text.h"
 #include "draw/tman.h"
 #include "platform/menus.h"
 #include "widgets/atlas_layout.h"
 #include "widgets/frames.h"
-
-float m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0;
 
 namespace {
 
@@ -39,7 +38,7 @@ bool slot_exists(int n) { return n >= 0 && n < static_cast<int>(menu.size()); }
 // A misuse of the menu table ends the program: the message, two empty
 // lines and the text concerned.
 [[noreturn]] void menu_misuse(const char* message, const std::string& text, int line) {
-  __MACIBM_alert(0, message, "", "", text.c_str(), t_exit, kSource, line);
+  __MACIBM_alert(wind_main, message, "", "", text.c_str(), t_exit, kSource, line);
   // The alert of this type never returns; the shell's handler ends the run.
   abort();
 }
@@ -76,8 +75,7 @@ void MACIBM_clear_items(int n) {
 }
 
 void MACIBM_create_menu(int n, int parent_code, std::string title) {
-  // The left edge of the next bar title.
-  static float x = 0;
+  float& x = g_menus.next_title_x;
   if (!slot_exists(n) || n > kPopupMenuSlot)
     menu_misuse("Menu index out of range in create_menu!", title, 77);
   if (title.size() > 40) title.resize(40);
@@ -190,8 +188,8 @@ void MACIBM_read_menus(std::string folder, std::string file) {
   xmap_class map(path.c_str());
   static const int kVersions[] = {1, 0};
   if (!map.check_file(kind_text, kVersions, nullptr, nullptr))
-    __MACIBM_alert(0, "Cannot open file!", path.c_str(), "Trash this copy and re-install Nimbrel.",
-                   "", t_exit, kSource, 942);
+    __MACIBM_alert(wind_main, "Cannot open file!", path.c_str(),
+                   "Trash this copy and re-install Nimbrel.", "", t_exit, kSource, 942);
   std::string line, number, text;
   for (int n = 0;; ++n) {
     map.TXT_str_scan_eoln(&line);
@@ -222,7 +220,7 @@ void submenu_mark(float x, float y) {
   const float s0 = float(m.s0) * a, t0 = float(m.t0) * a, s1 = float(m.s1) * a,
               t1 = float(m.t1) * a;
   OGL_2dquad(tex_slot_widgets, colr_white, 1.0f, x - hw, y - hh, s0, t0, x - hw, y + hh, s0, t1,
-             x + hw, y + hh, s1, t1, x + hw, y - hh, s1, t0, 1, 5);
+             x + hw, y + hh, s1, t1, x + hw, y - hh, s1, t0, 1, ogl_alpha_blend);
 }
 
 void lit(float l, float b, float r, float t) {
@@ -236,12 +234,12 @@ void standard_gui() {
   if (!slot_exists(open)) return;
   const menu_struct& m = menu[open];
   if (open != kPopupMenuSlot) {
-    BTN_frame1(0, mnw.pixel_dx * 0.5f, mnw.pixel_dy - kBarHeight * 0.5f,
+    BTN_frame1(frame_menu_bar, mnw.pixel_dx * 0.5f, mnw.pixel_dy - kBarHeight * 0.5f,
                static_cast<float>(mnw.pixel_dx), 0);
     for (int i = 0; i < kPopupMenuSlot && i < static_cast<int>(menu.size()); ++i) {
       const menu_struct& bar = menu[i];
       if (bar.title.empty() || bar.parent != -1) continue;
-      OGL_string(colr_menu_text, bar.l + 10, bar.b + 6, bar.title, 9999,
+      OGL_string(colr_menu_text, bar.l + 10, bar.b + 6, bar.title, text_one_line,
                  korean() ? charset_grid : charset_ui, align_left);
     }
   }
@@ -261,7 +259,7 @@ void standard_gui() {
     if (choosable(item) && BTN_mouse_in(item.l, item.b, item.r, item.t - 1)) hovered = &item;
   }
   if (!any_text) m_x1 = m_y1 = m_x2 = m_y2 = 0;
-  if (any_text) BTN_frame2(17, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
+  if (any_text) BTN_frame2(frame_menu_list, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
   if (m.parent == -1 && open != kPopupMenuSlot) lit(m.l, m.b, m.r, m.t);
   if (hovered) lit(hovered->l, hovered->b, hovered->r, hovered->t);
 

@@ -1,7 +1,12 @@
 // The menu table and the pop-up slot that the pop-up selector fills.
 #include "platform/menus.h"
 
-std::vector<menu_struct> menu;
+menus_state g_menus;
+std::vector<menu_struct>& menu = g_menus.menu;
+float& m_x1 = g_menus.m_x1;
+float& m_y1 = g_menus.m_y1;
+float& m_x2 = g_menus.m_x2;
+float& m_y2 = g_menus.m_y2;
 
 // Menu files call it with 2 and add to what the table holds.
 void MACIBM_clear_menus(int mode) {

@@ -24,7 +24,18 @@ struct menu_struct {
   std::vector<menu_item> items;
 };
 
-extern std::vector<menu_struct> menu;
+// The menu module's state: the table, the left edge of the next bar title,
+// and the frame around the open menu's items as last drawn. reset() leaves
+// an empty table, as before MACIBM_clear_menus(1).
+struct menus_state {
+  std::vector<menu_struct> menu;
+  float next_title_x = 0;
+  float m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0;
+
+  void reset() { *this = menus_state(); }
+};
+extern menus_state g_menus;
+extern std::vector<menu_struct>& menu;
 
 // Mode 1 makes the table exactly 1,520 unused slots; other modes keep it.
 void MACIBM_clear_menus(int mode);
@@ -50,4 +61,4 @@ float menu_dx(std::string text);
 int accept_menu(int n);
 int accept_item(int i);
 // The frame around the open menu's items, as last drawn.
-extern float m_x1, m_y1, m_x2, m_y2;
+extern float &m_x1, &m_y1, &m_x2, &m_y2;

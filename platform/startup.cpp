@@ -38,13 +38,12 @@
 #include "widgets/atlas_layout.h"
 #include "widgets/frames.h"
 
-int ogl_inited = 0;
+startup_state g_startup;
+int& ogl_inited = g_startup.ogl_inited;
 
 // [SECTION] Tables and the log header
 
 namespace {
-
-bool g_finished = false;
 
 // The values ("key : value") of the first lines of a /proc file that start
 // with each key, read in one pass; a key not found leaves its value empty.
@@ -119,9 +118,10 @@ void MACIBM_take_interface_colours() {
     const unsigned char* p = scratch_array + (size_t(s.t) * atlas::kSize + size_t(s.s)) * 4;
     colr.assign(s.colour, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
   }
-  colr.assign(39, (colr.rgb[35][0] + colr.rgb[38][0]) * 0.5f,
-              (colr.rgb[35][1] + colr.rgb[38][1]) * 0.5f,
-              (colr.rgb[35][2] + colr.rgb[38][2]) * 0.5f);
+  const float* dark = colr.rgb[colr_line_dark];
+  const float* menu_text = colr.rgb[colr_menu_text];
+  colr.assign(colr_mean, (dark[0] + menu_text[0]) * 0.5f, (dark[1] + menu_text[1]) * 0.5f,
+              (dark[2] + menu_text[2]) * 0.5f);
 }
 
 void MACIBM_set_app_path(std::string& out) {
@@ -138,7 +138,10 @@ void MACIBM_set_app_path(std::string& out) {
 }
 
 void MACIBM_setres(int on) {
-  static int hres_orig = 0, vres_orig = 0, cres_orig = 0, sres_orig = -1;
+  int& hres_orig = g_startup.hres_orig;
+  int& vres_orig = g_startup.vres_orig;
+  int& cres_orig = g_startup.cres_orig;
+  int& sres_orig = g_startup.sres_orig;
   mnw.pixel_dx = mnw.x_res_req;
   mnw.pixel_dy = mnw.y_res_req;
   mnw.pixel_depth = mnw.col_res_req;
@@ -181,16 +184,16 @@ void MACIBM_setupforlang() {
 void IBM_turnoff() {}
 
 void MACIBM_show_init(const char* text, float* fraction) {
-  static unsigned counter_now = 0;
+  unsigned& counter_now = g_startup.counter_now;
   if (!plot_init_lights) return;
   const float x0 = mnw.design_off_x - mnw.origin_x, dy = -mnw.origin_y;
   OGL_plot_back_col();
-  BTN_frame2(15, x0 + 10, 31 + dy, 320, 200, "");
+  BTN_frame2(frame_panel_dark, x0 + 10, 31 + dy, 320, 200, "");
   OGL_string(colr_art, x0 + 22, 210 + dy, "www.nimbrel.example", 300, charset_ui, align_left);
   float p = fraction ? *fraction : static_cast<float>(counter_now++) / 100.0f;
   p = p < 0.02f ? 0.02f : p > 1.0f ? 1.0f : p;
-  BTN_frame1(4, x0 + 512, 15 + dy, 1008, 0);
-  BTN_frame1(5, x0 + 8 + p * 1008 * 0.5f, 15 + dy, p * 1008, 0);
+  BTN_frame1(frame_progress_track, x0 + 512, 15 + dy, 1008, 0);
+  BTN_frame1(frame_progress_fill, x0 + 8 + p * 1008 * 0.5f, 15 + dy, p * 1008, 0);
   OGL_string(colr_grey_text, x0 + 22, 60 + dy, text ? text : "", 300, charset_ui, align_left);
   OGL_sbuff();
 }
@@ -207,7 +210,7 @@ void MACIBM_init(int argc, const char** argv) {
   if (!folder.empty() && chdir(folder.c_str()) != 0) folder.clear();
 
   std::string log_folder;
-  PLAT_system_folder(0, log_folder);
+  PLAT_system_folder(folder_app, log_folder);
   // A FIFO in the log's place would hold the start for ever: then no log.
   if (UTL_make_regular((log_folder + "Log.txt").c_str()) == 0)
     xer.open(log_folder + "Log.txt", std::ios::out | std::ios::trunc);
@@ -249,7 +252,7 @@ void MACIBM_init(int argc, const char** argv) {
   ogl_inited = 1;
   if (mnw.lang < 0) {
     mnw.lang = 0;
-    __MACIBM_alert(-1, "-", "-", "-", "-", t_note, __FILE__, 1432);
+    __MACIBM_alert(wind_startup, "-", "-", "-", "-", t_note, __FILE__, 1432);
   }
   MACIBM_setupforlang();
   MACIBM_show_init("Will init plugins.", nullptr);
@@ -259,8 +262,8 @@ void MACIBM_init(int argc, const char** argv) {
 void MACIBM_finishup(int full) {
   // Idempotent: the fatal path and the entry point may both come here, and
   // it must hold before any window exists.
-  if (g_finished) return;
-  g_finished = true;
+  if (g_startup.finished) return;
+  g_startup.finished = true;
   if (full && !cmdline.has_option("--fps_test")) {
     pref.IO_set(pref_set_installer, 1);
     keys.keys_io(1);

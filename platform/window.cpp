@@ -13,25 +13,17 @@
 
 #include "core/cmdline.h"
 #include "core/globals.h"
+#include "draw/render_state.h"
 #include "platform/alert.h"
 #include "platform/gl_hooks.h"
 
-int g_mon_x_res_now = 0, g_mon_y_res_now = 0;
+window_state g_window_state;
+int& g_mon_x_res_now = g_window_state.mon_x_res_now;
+int& g_mon_y_res_now = g_window_state.mon_y_res_now;
 
 // [SECTION] Pixel format and default state
 
 namespace {
-
-// What the pixel-format record of the mnw block points at: the attributes the
-// window was made with, so a second window can be made the same way.
-struct pixel_format_rec {
-  int depth_bits = 0;
-  int samples = 0;
-};
-pixel_format_rec g_format;
-
-SDL_Window* g_window[2] = {nullptr, nullptr};
-SDL_GLContext g_context[2] = {nullptr, nullptr};
 
 // Room the window manager takes above a window for its title bar; a guess,
 // since the decoration is known only once the window is mapped.
@@ -159,7 +151,8 @@ int MACIBM_make_context(int slot) {
   int x = 0;
   if (slot == 1) {
     x = mnw.pixel_dx;
-    PLAT_gl_setstate(1, 0, 3, 4, 9, 11);
+    PLAT_gl_setstate(ogl_fog_off, 0, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+                     ogl_depth_write_off);
   }
   const int fits = PLAT_window_fits(mnw.pixel_dx, mnw.pixel_dy, g_mon_x_res_now, g_mon_y_res_now);
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | (fits ? 0 : SDL_WINDOW_BORDERLESS);
@@ -173,18 +166,19 @@ int MACIBM_make_context(int slot) {
   const int top = mnw.alias_req > 4 ? 4 : mnw.alias_req < 0 ? 0 : mnw.alias_req;
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
-  if (slot == 1 && g_context[0]) SDL_GL_MakeCurrent(g_window[0], g_context[0]);
+  if (slot == 1 && g_window_state.context[0])
+    SDL_GL_MakeCurrent(g_window_state.window[0], g_window_state.context[0]);
   for (int level = mnw.pixel_format ? mnw.alias_got : top; level >= 0 && !context; --level) {
     for (int depth : {32, 24}) {
-      if (mnw.pixel_format && depth != g_format.depth_bits) continue;
+      if (mnw.pixel_format && depth != g_window_state.format.depth_bits) continue;
       set_format_attributes(level, depth);
       SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, slot == 1 ? 1 : 0);
       window = SDL_CreateWindow("Nimbrel", x, fits ? 40 : 0, mnw.pixel_dx, mnw.pixel_dy, flags);
       if (!window) continue;
       context = SDL_GL_CreateContext(window);
       if (context) {
-        g_format.depth_bits = depth;
-        g_format.samples = level > 0 ? 1 << level : 0;
+        g_window_state.format.depth_bits = depth;
+        g_window_state.format.samples = level > 0 ? 1 << level : 0;
         mnw.alias_got = level;
         break;
       }
@@ -193,9 +187,9 @@ int MACIBM_make_context(int slot) {
     }
   }
   if (!context) return 0;
-  mnw.pixel_format = &g_format;
-  g_window[slot] = window;
-  g_context[slot] = context;
+  mnw.pixel_format = &g_window_state.format;
+  g_window_state.window[slot] = window;
+  g_window_state.context[slot] = context;
   (slot == 0 ? mnw.main_window : mnw.aux_window) = window;
   (slot == 0 ? mnw.gl_context : mnw.aux_context) = context;
 
@@ -210,7 +204,8 @@ int MACIBM_make_context(int slot) {
     char line[64];
     snprintf(line, sizeof line, "Error=%f", static_cast<double>(err));
     // Line 580 on purpose: the line this alert has always named.
-    __MACIBM_alert(0, "Could not open OpenGL framework", "", line, "", t_exit, __FILE__, 580);
+    __MACIBM_alert(wind_main, "Could not open OpenGL framework", "", line, "", t_exit, __FILE__,
+                   580);
   }
   if (threaded) {
     // Mesa reports nothing back, so the line always shows success.
@@ -227,38 +222,48 @@ int MACIBM_make_context(int slot) {
 
 void MACIBM_nuke_context(int slot) {
   if (slot < 0 || slot > 1) return;
-  if (g_context[slot]) {
-    if (SDL_GL_GetCurrentContext() == g_context[slot]) SDL_GL_MakeCurrent(g_window[slot], nullptr);
-    SDL_GL_DeleteContext(g_context[slot]);
+  if (g_window_state.context[slot]) {
+    if (SDL_GL_GetCurrentContext() == g_window_state.context[slot])
+      SDL_GL_MakeCurrent(g_window_state.window[slot], nullptr);
+    SDL_GL_DeleteContext(g_window_state.context[slot]);
   }
-  if (g_window[slot]) SDL_DestroyWindow(g_window[slot]);
-  g_context[slot] = nullptr;
-  g_window[slot] = nullptr;
+  if (g_window_state.window[slot]) SDL_DestroyWindow(g_window_state.window[slot]);
+  g_window_state.context[slot] = nullptr;
+  g_window_state.window[slot] = nullptr;
   (slot == 0 ? mnw.main_window : mnw.aux_window) = nullptr;
   (slot == 0 ? mnw.gl_context : mnw.aux_context) = nullptr;
 }
 
+void window_state::reset() {
+  MACIBM_nuke_context(1);
+  MACIBM_nuke_context(0);
+  // A record that is about to be cleared would name a depth no window has.
+  if (mnw.pixel_format == &format) mnw.pixel_format = nullptr;
+  *this = window_state();
+}
+
 void MACIBM_swap_buffers() {
-  if (g_window[0]) SDL_GL_SwapWindow(g_window[0]);
+  if (g_window_state.window[0]) SDL_GL_SwapWindow(g_window_state.window[0]);
 }
 
 unsigned long PLAT_x11_window_id() {
-  if (!g_window[0]) return 0;
+  if (!g_window_state.window[0]) return 0;
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(g_window[0], &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+  if (!SDL_GetWindowWMInfo(g_window_state.window[0], &info) || info.subsystem != SDL_SYSWM_X11)
+    return 0;
   return static_cast<unsigned long>(info.info.x11.window);
 }
 
 void* PLAT_make_loader_context() {
-  if (!mnw.pixel_format || !g_context[0]) return nullptr;
-  SDL_GL_MakeCurrent(g_window[0], g_context[0]);
-  set_format_attributes(mnw.alias_got, g_format.depth_bits);
+  if (!mnw.pixel_format || !g_window_state.context[0]) return nullptr;
+  SDL_GL_MakeCurrent(g_window_state.window[0], g_window_state.context[0]);
+  set_format_attributes(mnw.alias_got, g_window_state.format.depth_bits);
   SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
   SDL_Window* w = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (!w) return nullptr;
   SDL_GLContext c = SDL_GL_CreateContext(w);
-  SDL_GL_MakeCurrent(g_window[0], g_context[0]);
+  SDL_GL_MakeCurrent(g_window_state.window[0], g_window_state.context[0]);
   if (!c) {
     SDL_DestroyWindow(w);
     return nullptr;

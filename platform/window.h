@@ -34,4 +34,21 @@ int PLAT_set_loader_context(void* loader);
 // Accepts null.
 void PLAT_free_loader_context(void* loader);
 
-extern int g_mon_x_res_now, g_mon_y_res_now;
+// The window module's state: the two windows and their contexts (slot 0 and
+// 1), the attributes the first context was made with, and the monitor's size
+// as the start-up found it. reset() disposes both windows first.
+struct window_state {
+  struct SDL_Window* window[2] = {nullptr, nullptr};
+  void* context[2] = {nullptr, nullptr};  // SDL_GLContext
+  // What the pixel-format record of the mnw block points at, so a second
+  // window can be made the same way.
+  struct pixel_format_rec {
+    int depth_bits = 0;
+    int samples = 0;
+  } format;
+  int mon_x_res_now = 0, mon_y_res_now = 0;
+
+  void reset();
+};
+extern window_state g_window_state;
+extern int &g_mon_x_res_now, &g_mon_y_res_now;

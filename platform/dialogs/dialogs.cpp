@@ -221,15 +221,25 @@ bool ConfirmMessage(const char* message, const char* ok_label, const char* cance
   return chosen == 1;
 }
 
+progress_state g_progress;
+
+void progress_state::reset() {
+  if (wind) fclose(wind);
+  // zenity may keep its window open after its input ends.
+  if (zenity > 0 && waitpid(zenity, nullptr, WNOHANG) == 0) {
+    kill(zenity, SIGTERM);
+    waitpid(zenity, nullptr, 0);
+  }
+  *this = progress_state();
+}
+
 void ShowProgressMessage(const char* text, float* fraction) {
   // The window is made on the first call and stays for the run, as zenity
   // reads its figures from our end of a pipe. When it ends early (the user
   // closed it, or there is no zenity) it is reaped and not started again: a
   // window the user closed should not keep coming back.
-  static FILE* wind = nullptr;
-  static pid_t zenity = 0;
-  static bool gone = false;
-  static int nPhase = 0;
+  FILE*& wind = g_progress.wind;
+  bool& gone = g_progress.gone;
   if (gone) return;
   if (!wind) {
     spawned_child child;
@@ -241,7 +251,7 @@ void ShowProgressMessage(const char* text, float* fraction) {
     // A write after zenity ended must fail with EPIPE, not end the program.
     signal(SIGPIPE, SIG_IGN);
     wind = fdopen(child.stdin_fd, "w");
-    zenity = child.pid;
+    g_progress.zenity = child.pid;
     if (!wind) {
       close(child.stdin_fd);
       gone = true;
@@ -249,9 +259,10 @@ void ShowProgressMessage(const char* text, float* fraction) {
     }
   }
   int status;
-  if (waitpid(zenity, &status, WNOHANG) == zenity) {
+  if (waitpid(g_progress.zenity, &status, WNOHANG) == g_progress.zenity) {
     fclose(wind);
     wind = nullptr;
+    g_progress.zenity = 0;
     gone = true;
     return;
   }
@@ -266,7 +277,7 @@ void ShowProgressMessage(const char* text, float* fraction) {
     if (*fraction >= 0)
       percent = *fraction >= 1.0f ? 100 : static_cast<int>(*fraction * 100.0f);
     else
-      percent = (nPhase++ * 5) % 100;
+      percent = (g_progress.nPhase++ * 5) % 100;
     fprintf(wind, "%d\n", percent);
   }
   fflush(wind);

@@ -2,6 +2,7 @@
 // file and folder chooser, plain message boxes and a progress window.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 // mode 0 choose an existing file, 1 name a file to save (path_inout holds the
@@ -26,6 +27,20 @@ std::string PLAT_box_text(const std::string& text, size_t limit);
 void DoUserAlert(const char* message);
 // A two-button question; true when the ok button was chosen.
 bool ConfirmMessage(const char* message, const char* ok_label, const char* cancel_label);
+// The progress window, made on the first ShowProgressMessage and kept for the
+// run: the pipe zenity reads its figures from, zenity's process, whether it
+// has ended (it is not started again), and the step of a bar without a
+// figure. reset() closes a window still open and forgets it.
+struct progress_state {
+  FILE* wind = nullptr;
+  int zenity = 0;  // pid
+  bool gone = false;
+  int nPhase = 0;
+
+  void reset();
+};
+extern progress_state g_progress;
+
 // Shows or updates the progress window; a negative fraction shows activity
 // without a figure; null leaves the bar as it is.
 void ShowProgressMessage(const char* text, float* fraction);

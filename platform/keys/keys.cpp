@@ -1,6 +1,13 @@
 // Key bindings and the tables behind key translation: the virtual keys'
 // names, the layout characters and hardware key codes that give virtual
 // keys, and the characters that typing a key gives.
+//
+// Contents:
+//   [SECTION] Tables
+//   [SECTION] One key event
+//   [SECTION] Bindings
+//   [SECTION] Edits of the key-assignment window
+//   [SECTION] Key and flag names
 #include "platform/keys/keys.h"
 
 #include <strings.h>
@@ -10,6 +17,7 @@
 #include "core/commands.h"
 #include "core/globals.h"
 #include "platform/frame.h"
+#include "platform/keys/sdl_keys.h"
 #include "widgets/focus.h"
 
 keys_class keys;
@@ -240,7 +248,7 @@ void keys_class::handle_key_raw(long kind, long message, long modifiers) {
     if (is_return(vkey)) return_hit = 1;
     if (vkey == VYKO_VK_ESCAPE) escape_hit = 1;
     if (vkey == VYKO_VK_DELETE || vkey == VYKO_VK_BACK) delete_hit = 1;
-    if (mnw.cur_window != 0 && return_hit) {
+    if (mnw.cur_window != wind_main && return_hit) {
       MACIBM_handleclick(1);
       return;
     }
@@ -310,6 +318,7 @@ void keys_class::reset() {
   edits_.clear();
   last_vkey = last_flags = 0;
   wind_ = wind_state();
+  PLAT_key_reset();
 }
 
 void keys_class::add_binding() { edits_.push_back({-1, 0, 0, 0, edit::add}); }
@@ -414,7 +423,7 @@ int keys_class::str_to_flag(const std::string& text) {
 }
 
 int keys_class::ascii_to_vkey(int c, int& vkey, int& flags) {
-  if (c == 13) {
+  if (c == mac_return) {
     vkey = VYKO_VK_RETURN;
     flags = 0;
     return 1;

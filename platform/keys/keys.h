@@ -80,7 +80,7 @@ class keys_class {
   void keys_wind();
 
   // Back to start-up: no bindings, no edits waiting, the window unscrolled
-  // with nothing selected.
+  // with nothing selected, and no key half-way through its translation.
   void reset();
 
   int last_vkey = 0;   // the last event that went past the focus ring
@@ -106,6 +106,16 @@ class keys_class {
     int browsed_for = -1;  // the binding the browser was set up for
   };
   wind_state wind_;
+
+  // The steps of keys_wind: the list of bindings with its add button and
+  // slider (a press selects a row), and the command browser for the
+  // selected binding, its groups on the left and their entries on the right.
+  void list_bindings(float column);
+  void browse_commands(float left, float right);
+  // true when a group was picked.
+  bool browse_groups(float x);
+  // The sub-folder opened, or "".
+  std::string browse_entries(float x, const std::string& path);
 };
 
 extern keys_class keys;

@@ -5,6 +5,9 @@
 //
 // Contents:
 //   [SECTION] Layout and command paths
+//   [SECTION] Frames and help
+//   [SECTION] The binding list
+//   [SECTION] The command browser
 //   [SECTION] The window
 #include <algorithm>
 #include <string>
@@ -24,6 +27,8 @@
 namespace {
 
 constexpr int kRowsShown = 34;
+// The selection's value when no binding is selected.
+constexpr int kNoSelection = -1;
 constexpr float kColumnWidth = 184;
 constexpr float kTopMargin = 34;
 constexpr float kBrowserTop = 685, kBrowserStep = 15, kBrowserColumn = 148;
@@ -67,21 +72,16 @@ std::string binding_text(const key_binding& b) {
 
 }  // namespace
 
-// [SECTION] The window
+// [SECTION] Frames and help
 
-void keys_class::keys_wind() {
-  int& k_change = wind_.k_change;
-  int& k_cen = wind_.k_cen;
-  float& y1 = wind_.y1;
-  float& y2 = wind_.y2;
-  std::string& group = wind_.group;
-  int& browsed_for = wind_.browsed_for;
+namespace {
 
-  const int count = static_cast<int>(bindings.size());
-  // A selection the table no longer reaches (it was reset or cut) selects
-  // nothing, rather than a binding that later takes its place.
-  if (k_change >= count) k_change = -1;
+// The left edges of the list's column and of the browser's right half.
+struct wind_columns {
+  float list, browser;
+};
 
+wind_columns draw_frames() {
   float wx1 = 0, wy1 = 0, wx2 = 0, wy2 = 0;
   BTN_subwin(kTopMargin, frame_text_panel, -1, -1, 380, -1, "", &wx1, &wy1);
   wx1 += 20;
@@ -89,10 +89,14 @@ void keys_class::keys_wind() {
   BTN_subwin(kTopMargin, frame_panel_dark, wx1, wy1, kColumnWidth, 100, "", &wx2, &wy1);
   BTN_subwin(kTopMargin, frame_panel, wx1, wy1, kColumnWidth, -1, "", &wx2, &wy2);
   BTN_subwin(kTopMargin, frame_panel, wx2, -1, -1, -1, "", nullptr, nullptr);
+  return {wx1, wx2};
+}
 
-  const float column = wx1, centre = wx1 + kColumnWidth / 2;
-  if (k_change >= 0) {
-    const int command = bindings[k_change].command;
+// The selected binding's command path and description (none without a
+// selection), then how the window is used.
+void draw_help(float column, const key_binding* selected) {
+  if (selected) {
+    const int command = selected->command;
     OGL_string(colr_help_text, column + 10, 370, command_path(command), 174, charset_ui,
                align_left);
     const std::string description =
@@ -101,18 +105,27 @@ void keys_class::keys_wind() {
             : "";
     OGL_string(colr_help_text, column + 10, 340, description, 174, charset_ui, align_left);
   }
-  OGL_string(colr_label, centre, 260, kHelp, 164, charset_ui, align_centre);
+  OGL_string(colr_label, column + kColumnWidth / 2, 260, kHelp, 164, charset_ui, align_centre);
+}
 
+}  // namespace
+
+// [SECTION] The binding list
+
+void keys_class::list_bindings(float column) {
+  int& k_change = wind_.k_change;
+  int& k_cen = wind_.k_cen;
+  const int count = static_cast<int>(bindings.size());
   // The table changes between frames: a binding added now is listed from
   // the next frame, but the list already makes room for it.
   int shown = count;
-  if (BTN_action(centre, 30, 0, 0, 1, "Add New Key Assignment", "-")) {
+  if (BTN_action(column + kColumnWidth / 2, 30, 0, 0, 1, "Add New Key Assignment", "-")) {
     add_binding();
     ++shown;
     if (shown > kRowsShown) k_cen = shown - kRowsShown;
   }
   k_cen = std::clamp(k_cen, 0, std::max(0, shown - kRowsShown));
-  BTN_vert_slider(0, wx1 - 15, y1, y2, 0, shown - kRowsShown, &k_cen);
+  BTN_vert_slider(0, column - 15, wind_.y1, wind_.y2, 0, shown - kRowsShown, &k_cen);
 
   for (int r = 0; r < kRowsShown; ++r) {
     // The row pressed is the row on screen; the binding is the one the
@@ -122,24 +135,39 @@ void keys_class::keys_wind() {
     const key_binding& b = bindings[index];
     const float y = 689 - 20.0f * float(r);
     if (BTN_action(88, y, 140, index == k_change, 0, "-" + binding_text(b), "-"))
-      k_change = index == k_change ? -1 : index;
-    OGL_string(colr_path_text, 164, y - 4, command_path(b.command), 9999, charset_ui, align_left);
+      k_change = index == k_change ? kNoSelection : index;
+    OGL_string(colr_path_text, 164, y - 4, command_path(b.command), text_one_line, charset_ui,
+               align_left);
   }
+}
 
-  if (k_change >= 0 && mnw.key_hit) assign_key(k_change, last_vkey, last_flags);
-  if (k_change < 0) {
-    browsed_for = -1;  // a binding selected again is browsed from its own folder
-    return;
-  }
+// [SECTION] The command browser
 
-  // The command browser: the sibling folders of the group on the left, the
-  // group's own entries on the right. Picking a group assigns its first
-  // command; a sub-folder among the entries opens it; ".." climbs.
-  const std::string path = command_path(bindings[k_change].command);
-  if (browsed_for != k_change) {
+// The command browser: the sibling folders of the group on the left, the
+// group's own entries on the right. Picking a group assigns its first
+// command; a sub-folder among the entries opens it; ".." climbs.
+void keys_class::browse_commands(float left, float right) {
+  std::string& group = wind_.group;
+  const std::string path = command_path(bindings[wind_.k_change].command);
+  if (wind_.browsed_for != wind_.k_change) {
     group = folder_of(path);
-    browsed_for = k_change;
+    wind_.browsed_for = wind_.k_change;
   }
+  bool group_changed = browse_groups(left + 18);
+  const std::string opened = browse_entries(right + 18, path);
+  // A group picked on the left wins over a sub-folder opened on the right.
+  if (!opened.empty() && !group_changed) {
+    group = opened;
+    group_changed = true;
+  }
+  if (group_changed) {
+    const int command = first_command(group);
+    if (command >= 0) assign_command(wind_.k_change, command);
+  }
+}
+
+bool keys_class::browse_groups(float x) {
+  std::string& group = wind_.group;
   const std::string parent = folder_of(group);
   bool group_changed = false;
   std::vector<std::string> entries;
@@ -147,7 +175,7 @@ void keys_class::keys_wind() {
   float y = kBrowserTop;
   if (!group.empty()) {
     int ticked = 0;
-    if (BTN_bool(wx1 + 18, y, &ticked, "|..", 0)) {
+    if (BTN_bool(x, y, &ticked, "|..", 0)) {
       group = parent;
       group_changed = true;
     }
@@ -156,17 +184,21 @@ void keys_class::keys_wind() {
   for (const std::string& e : entries) {
     if (!is_folder(e)) continue;
     int ticked = parent + e == group ? 1 : 0;
-    if (BTN_bool(wx1 + 18, y, &ticked, "|" + e, 0) && parent + e != group && !group_changed) {
+    if (BTN_bool(x, y, &ticked, "|" + e, 0) && parent + e != group && !group_changed) {
       group = parent + e;
       group_changed = true;
     }
     y -= kBrowserStep;
   }
+  return group_changed;
+}
 
-  float x = wx2 + 18;
-  y = kBrowserTop;
+std::string keys_class::browse_entries(float x, const std::string& path) {
+  const std::string& group = wind_.group;
+  std::vector<std::string> entries;
   cmnd.get_cmds_in_path(group, entries);
   std::string opened;
+  float y = kBrowserTop;
   for (const std::string& e : entries) {
     if (y < 20) {
       y = kBrowserTop;
@@ -177,17 +209,29 @@ void keys_class::keys_wind() {
       if (is_folder(e))
         opened = group + e;
       else
-        assign_command(k_change, cmnd.get_cmnd_by_name(group + e));
+        assign_command(wind_.k_change, cmnd.get_cmnd_by_name(group + e));
     }
     y -= kBrowserStep;
   }
-  // A group picked on the left wins over a sub-folder opened on the right.
-  if (!opened.empty() && !group_changed) {
-    group = opened;
-    group_changed = true;
+  return opened;
+}
+
+// [SECTION] The window
+
+void keys_class::keys_wind() {
+  int& k_change = wind_.k_change;
+  // A selection the table no longer reaches (it was reset or cut) selects
+  // nothing, rather than a binding that later takes its place.
+  if (k_change >= static_cast<int>(bindings.size())) k_change = kNoSelection;
+
+  const wind_columns at = draw_frames();
+  draw_help(at.list, k_change >= 0 ? &bindings[k_change] : nullptr);
+  list_bindings(at.list);
+
+  if (k_change >= 0 && mnw.key_hit) assign_key(k_change, last_vkey, last_flags);
+  if (k_change < 0) {
+    wind_.browsed_for = kNoSelection;  // a binding selected again is browsed from its own folder
+    return;
   }
-  if (group_changed) {
-    const int command = first_command(group);
-    if (command >= 0) assign_command(k_change, command);
-  }
+  browse_commands(at.list, at.browser);
 }

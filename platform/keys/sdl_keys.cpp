@@ -1,6 +1,11 @@
 // SDL key events as key messages: the scancode gives the hardware key code,
 // the keyboard layout the virtual key, and the text event that follows a
 // key-down gives its character.
+//
+// Contents:
+//   [SECTION] Scancodes and key codes
+//   [SECTION] Key-downs and their text
+//   [SECTION] The frame's events
 #include "platform/keys/sdl_keys.h"
 
 #include <SDL2/SDL.h>
@@ -28,7 +33,7 @@ struct scancode_row {
 // for has the key. Modifier and lock keys are missing on purpose: alone they
 // are not key events. Where two scancodes share a code, the first one is the
 // key the layout is asked about.
-const scancode_row kScancodes[] = {
+constexpr scancode_row kScancodes[] = {
     {SDL_SCANCODE_A, 0},
     {SDL_SCANCODE_S, 1},
     {SDL_SCANCODE_D, 2},
@@ -146,52 +151,51 @@ struct code_tables {
   std::array<SDL_Scancode, 256> scancode;       // SDL_SCANCODE_UNKNOWN: none
 };
 
-const code_tables& tables() {
-  static const code_tables t = [] {
-    code_tables made;
-    made.key_code.fill(-1);
-    made.scancode.fill(SDL_SCANCODE_UNKNOWN);
-    for (const scancode_row& r : kScancodes) {
-      made.key_code[r.scancode] = r.key_code;
-      if (made.scancode[r.key_code] == SDL_SCANCODE_UNKNOWN) made.scancode[r.key_code] = r.scancode;
-    }
-    return made;
-  }();
-  return t;
+constexpr code_tables make_tables() {
+  code_tables made{};
+  for (int& code : made.key_code) code = -1;
+  for (SDL_Scancode& s : made.scancode) s = SDL_SCANCODE_UNKNOWN;
+  for (const scancode_row& r : kScancodes) {
+    made.key_code[r.scancode] = r.key_code;
+    if (made.scancode[r.key_code] == SDL_SCANCODE_UNKNOWN) made.scancode[r.key_code] = r.scancode;
+  }
+  return made;
 }
+
+constexpr code_tables kTables = make_tables();
 
 // Keys whose character is a control character of the text engine; they
 // take no text event.
 int control_character(SDL_Scancode s) {
   switch (s) {
     case SDL_SCANCODE_RETURN:
-      return 13;
+      return mac_return;
     case SDL_SCANCODE_KP_ENTER:
-      return 3;
+      return mac_enter;
     case SDL_SCANCODE_TAB:
-      return 9;
+      return mac_tab;
     case SDL_SCANCODE_BACKSPACE:
-      return 8;
+      return mac_back;
     case SDL_SCANCODE_ESCAPE:
-      return 27;
+      return mac_escape;
     case SDL_SCANCODE_LEFT:
-      return 28;
+      return mac_left;
     case SDL_SCANCODE_RIGHT:
-      return 29;
+      return mac_right;
     case SDL_SCANCODE_UP:
-      return 30;
+      return mac_up;
     case SDL_SCANCODE_DOWN:
-      return 31;
+      return mac_down;
     case SDL_SCANCODE_DELETE:
-      return 127;
+      return mac_delete;
     case SDL_SCANCODE_HOME:
-      return 1;
+      return mac_home;
     case SDL_SCANCODE_END:
-      return 4;
+      return mac_end;
     case SDL_SCANCODE_PAGEUP:
-      return 11;
+      return mac_page_up;
     case SDL_SCANCODE_PAGEDOWN:
-      return 12;
+      return mac_page_down;
     default:
       return -1;
   }
@@ -218,12 +222,22 @@ struct waiting_key {
   SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN;
 };
 
-waiting_key g_waiting;
-// A chorded key-down was delivered without its text; X11 still sends the
-// text of Alt+letter, which must not type.
-bool g_swallow_text = false;
-// The character each key went down with, which its key-up carries again.
-std::array<unsigned char, SDL_NUM_SCANCODES> g_down_char{};
+// What the translation keeps between events.
+struct key_events_state {
+  waiting_key waiting;
+  // A chorded key-down was delivered without its text; X11 still sends the
+  // text of Alt+letter, which must not type.
+  bool swallow_text = false;
+  // The character each key went down with, which its key-up carries again.
+  std::array<unsigned char, SDL_NUM_SCANCODES> down_char{};
+
+  void reset() { *this = key_events_state(); }
+};
+
+key_events_state g_key_events;
+waiting_key& g_waiting = g_key_events.waiting;
+bool& g_swallow_text = g_key_events.swallow_text;
+std::array<unsigned char, SDL_NUM_SCANCODES>& g_down_char = g_key_events.down_char;
 
 void deliver(long kind, int key_code, int c, long modifiers, bool from_key) {
   keys.handle_key_raw(kind, key_message(key_code, c), modifiers);
@@ -278,7 +292,7 @@ SDL_Scancode scancode_of(const SDL_KeyboardEvent& key) {
 
 void key_down(const SDL_KeyboardEvent& key) {
   const SDL_Scancode s = scancode_of(key);
-  const int key_code = tables().key_code[s];
+  const int key_code = kTables.key_code[s];
   if (key_code < 0) return;
   const long modifiers = modifier_bits(key.keysym.mod);
   const long kind = key.repeat ? key_event_repeat : key_event_down;
@@ -299,7 +313,7 @@ void key_down(const SDL_KeyboardEvent& key) {
 
 void key_up(const SDL_KeyboardEvent& key) {
   const SDL_Scancode s = scancode_of(key);
-  const int key_code = tables().key_code[s];
+  const int key_code = kTables.key_code[s];
   if (key_code < 0) return;
   const int c = g_down_char[s];
   g_down_char[s] = 0;
@@ -328,7 +342,7 @@ void text(const char* utf8) {
 
 int PLAT_layout_vkey(int key_code) {
   if (key_code < 0 || key_code > 255) return 0;
-  const SDL_Scancode s = tables().scancode[key_code];
+  const SDL_Scancode s = kTables.scancode[key_code];
   if (s == SDL_SCANCODE_UNKNOWN) return 0;
   // Keypad and function keys have symbols past 127 whose low byte would
   // read as a letter.
@@ -365,3 +379,5 @@ void PLAT_key_flush() {
   deliver_waiting(0);
   g_swallow_text = false;
 }
+
+void PLAT_key_reset() { g_key_events.reset(); }

@@ -8,3 +8,6 @@ union SDL_Event;
 bool PLAT_key_event(const SDL_Event& e);
 // The end of the frame's events: a key-down still waiting goes without text.
 void PLAT_key_flush();
+// Back to start-up: no key-down waiting for its text, no text to swallow,
+// no key remembered as down.
+void PLAT_key_reset();

@@ -1,6 +1,14 @@
 // The movie recorder: the start and end of a take, the per-frame capture
 // through texture 405 and a pixel-pack buffer, and the compressor thread that
 // adds each captured picture to the movie file.
+//
+// Contents:
+//   [SECTION] Recorder state
+//   [SECTION] Failures
+//   [SECTION] The compressor thread
+//   [SECTION] Start and end of a take
+//   [SECTION] Capture
+//   [SECTION] The recorder
 #include "platform/movie/movie.h"
 
 #include <GL/gl.h>
@@ -51,25 +59,30 @@ struct compressor {
 };
 
 // The answer to a control message. A null on a timed read is a time-out, so
-// the answer is this token instead.
-int answer_token = 0;
-void* const kAnswer = &answer_token;
+// the answer is this token instead; it is only ever compared, never written.
+const int kAnswerToken = 0;
+void* const kAnswer = const_cast<int*>(&kAnswerToken);
 
-compressor* comp = nullptr;
-UTL_thread qt_thread;
-UTL_thread_id qt_thread_id;
-UTL_thread_join_rec qt_thread_join;
-int qt_thread_made = 0;
+// The recorder's state beside qtim's settings: the compressor thread, the
+// take running (its clock, pack buffer, file and size) and the take count.
+struct recorder_state {
+  compressor* comp = nullptr;
+  UTL_thread qt_thread{};
+  UTL_thread_id qt_thread_id{};
+  UTL_thread_join_rec qt_thread_join{};
+  int qt_thread_made = 0;
 
-float start_time = 0.0f, prev_time = 0.0f;  // frame clock seconds
-GLuint pbo_id = 0;
-int pbo_has_data = 0;
-int movie_take = 0;
-std::string movie_name, movie_path;
-// The take's size, fixed at its start whatever the settings do meanwhile.
-int rec_dx = 0, rec_dy = 0;
+  float start_time = 0.0f, prev_time = 0.0f;  // frame clock seconds
+  GLuint pbo_id = 0;
+  int pbo_has_data = 0;
+  int movie_take = 0;
+  std::string movie_name, movie_path;
+  // The take's size, fixed at its start whatever the settings do meanwhile.
+  int rec_dx = 0, rec_dy = 0;
+};
+recorder_state recorder;
 
-size_t frame_bytes() { return size_t(rec_dx) * size_t(rec_dy) * 4; }
+size_t frame_bytes() { return size_t(recorder.rec_dx) * size_t(recorder.rec_dy) * 4; }
 
 // [SECTION] Failures
 
@@ -84,8 +97,8 @@ struct take_end {
 // The fatal alert of a failing movie step. Line 86 on purpose: the line these
 // alerts have always named.
 void mov_alert(const std::string& text1, const std::string& text2, const char* detail, int code) {
-  __MACIBM_alert(0, text1.c_str(), text2.c_str(), detail, std::to_string(code).c_str(), t_exit,
-                 __FILE__, 86);
+  __MACIBM_alert(wind_main, text1.c_str(), text2.c_str(), detail, std::to_string(code).c_str(),
+                 t_exit, __FILE__, 86);
 }
 
 void report_movie_failure(movie_file::stage stage, int code, bool quiet) {
@@ -96,11 +109,11 @@ void report_movie_failure(movie_file::stage stage, int code, bool quiet) {
   lines l;
   switch (stage) {
     case movie_file::stage_create:
-      l = {"Could not CreateMovieFile to file: " + movie_name, movie_path,
+      l = {"Could not CreateMovieFile to file: " + recorder.movie_name, recorder.movie_path,
            "(CreateMovieFile failed)"};
       break;
     case movie_file::stage_track:
-      l = {"Could not BeginMediaEdits.", movie_path, "(BeginMediaEdits failed)"};
+      l = {"Could not BeginMediaEdits.", recorder.movie_path, "(BeginMediaEdits failed)"};
       break;
     case movie_file::stage_encoder:
       l = {"Could not CompressSequenceBegin.", "", "(CompressSequenceBegin failed.)"};
@@ -120,24 +133,24 @@ void report_movie_failure(movie_file::stage stage, int code, bool quiet) {
     case movie_file::stage_none:
       return;
   }
-  xer << "Movie " << movie_path << ": " << l.text1 << " " << movie_file::error_text(code) << " ("
-      << code << ")\n";
+  xer << "Movie " << recorder.movie_path << ": " << l.text1 << " " << movie_file::error_text(code)
+      << " (" << code << ")\n";
   xer.flush();
   if (!quiet) mov_alert(l.text1, l.text2, l.detail, code);
 }
 
 void report_take_end(const take_end& end, bool quiet) {
   if (end.lost) {
-    xer << "Movie " << movie_path << ": the compressor thread stopped answering.\n";
+    xer << "Movie " << recorder.movie_path << ": the compressor thread stopped answering.\n";
     xer.flush();
     if (!quiet)
-      MACIBM_alert(0, "Could not finish the movie.", movie_name.c_str(),
+      MACIBM_alert(wind_main, "Could not finish the movie.", recorder.movie_name.c_str(),
                    "(The compressor thread stopped answering.)", "", t_alert);
   }
   // Line 355 on purpose: the line this alert has always named.
   if (end.not_started && !quiet)
-    __MACIBM_alert(0, "Cannot finish record of a movie that was not started!", "", "", "", t_alert,
-                   __FILE__, 355);
+    __MACIBM_alert(wind_main, "Cannot finish record of a movie that was not started!", "", "", "",
+                   t_alert, __FILE__, 355);
   report_movie_failure(end.stage, end.code, quiet);
 }
 
@@ -199,41 +212,42 @@ bool control_barrier(compressor* c, int control_value) {
 // died inside a queue call may have left it locked. The next take makes a
 // new thread.
 void abandon_compressor() {
-  if (!comp->alive.load()) UTL_thread_join(qt_thread, qt_thread_join);
-  comp = nullptr;
-  qt_thread_made = 0;
+  if (!recorder.comp->alive.load()) UTL_thread_join(recorder.qt_thread, recorder.qt_thread_join);
+  recorder.comp = nullptr;
+  recorder.qt_thread_made = 0;
 }
 
 // [SECTION] Start and end of a take
 
 void mov_startrecord() {
   qtim_class& q = qtim;
-  if (!qt_thread_made) {
-    comp = new compressor;
-    UTL_message_queue_create(&comp->q_to_thread);
-    UTL_message_queue_create(&comp->q_from_thread);
+  if (!recorder.qt_thread_made) {
+    recorder.comp = new compressor;
+    UTL_message_queue_create(&recorder.comp->q_to_thread);
+    UTL_message_queue_create(&recorder.comp->q_from_thread);
     // No OpenGL context for it: it only encodes, and making one would take
     // the main thread's context away.
-    THREAD_create(QT_Thread, comp, &qt_thread, &qt_thread_id, &qt_thread_join, 0);
-    qt_thread_made = 1;
+    THREAD_create(QT_Thread, recorder.comp, &recorder.qt_thread, &recorder.qt_thread_id,
+                  &recorder.qt_thread_join, 0);
+    recorder.qt_thread_made = 1;
   }
-  q.height = rec_dy;
+  q.height = recorder.rec_dy;
   if (q.state == 1) {
     do {
-      movie_take += 1;
-      movie_name = "Nimbrel movie take-" + std::to_string(movie_take) + ".mov";
-    } while (file_exists(movie_name));  // under app_path, as every file-layer path
-    movie_path = prefixed_path(movie_name);
-    if (comp->movie) {
+      recorder.movie_take += 1;
+      recorder.movie_name = "Nimbrel movie take-" + std::to_string(recorder.movie_take) + ".mov";
+    } while (file_exists(recorder.movie_name));  // under app_path, as every file-layer path
+    recorder.movie_path = prefixed_path(recorder.movie_name);
+    if (recorder.comp->movie) {
       q.state = 0;
       tman.unload_texture(tex_slot_movie);
       // Line 437 on purpose: the line this alert has always named.
-      __MACIBM_alert(0, "Trying to create a movie but one already exists", movie_name.c_str(), "",
-                     "", t_alert, __FILE__, 437);
+      __MACIBM_alert(wind_main, "Trying to create a movie but one already exists",
+                     recorder.movie_name.c_str(), "", "", t_alert, __FILE__, 437);
       return;
     }
     movie_file* movie = new movie_file;
-    if (movie->open(movie_path, rec_dx, rec_dy) != 0) {
+    if (movie->open(recorder.movie_path, recorder.rec_dx, recorder.rec_dy) != 0) {
       const movie_file::stage stage = movie->failed_stage();
       const int code = movie->failed_code();
       delete movie;
@@ -245,11 +259,11 @@ void mov_startrecord() {
     // Takes have always begun a second after they were asked for.
     UTL_sleep(1000);
     q.returned = 0;
-    comp->failed.store(false);
+    recorder.comp->failed.store(false);
     // From the first buffer on, the movie is the compressor's.
-    comp->movie = movie;
+    recorder.comp->movie = movie;
   }
-  start_time = prev_time = xtim.act_time;
+  recorder.start_time = recorder.prev_time = xtim.act_time;
 
   const size_t bytes = frame_bytes();
   while (q.usable_buffers.size() < size_t(kMinBuffers)) q.usable_buffers.push_back(new mov_buffer);
@@ -260,8 +274,8 @@ void mov_startrecord() {
     b->capacity = bytes;
   }
   if (glExt.pbo_avail && mnw.alias_got == 0) {
-    glExt.glGenBuffersARB(1, &pbo_id);
-    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, pbo_id);
+    glExt.glGenBuffersARB(1, &recorder.pbo_id);
+    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, recorder.pbo_id);
     glExt.glBufferDataARB(GL_PIXEL_PACK_BUFFER_ARB, GLsizeiptrARB(bytes), nullptr,
                           GL_STREAM_READ_ARB);
     glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, 0);
@@ -273,7 +287,7 @@ void mov_startrecord() {
 take_end mov_stoprecord() {
   qtim_class& q = qtim;
   take_end end;
-  compressor* c = comp;
+  compressor* c = recorder.comp;
   const bool answered = c && control_barrier(c, 1);
   if (c && !answered) {
     end.lost = true;
@@ -293,10 +307,10 @@ take_end mov_stoprecord() {
     }
   }
   q.state = 0;
-  pbo_has_data = 0;
-  if (pbo_id) {
-    glExt.glDeleteBuffersARB(1, &pbo_id);
-    pbo_id = 0;
+  recorder.pbo_has_data = 0;
+  if (recorder.pbo_id) {
+    glExt.glDeleteBuffersARB(1, &recorder.pbo_id);
+    recorder.pbo_id = 0;
   }
   return end;
 }
@@ -309,18 +323,18 @@ void finish_take(bool quiet) {
 
 void end_recorder(bool quiet) {
   if (qtim.state != 0) finish_take(quiet);
-  if (!qt_thread_made) return;
-  compressor* c = comp;
+  if (!recorder.qt_thread_made) return;
+  compressor* c = recorder.comp;
   if (!control_barrier(c, 0)) {
     abandon_compressor();
     return;
   }
-  UTL_thread_join(qt_thread, qt_thread_join);
+  UTL_thread_join(recorder.qt_thread, recorder.qt_thread_join);
   UTL_message_queue_destroy(c->q_to_thread);
   UTL_message_queue_destroy(c->q_from_thread);
   delete c;
-  comp = nullptr;
-  qt_thread_made = 0;
+  recorder.comp = nullptr;
+  recorder.qt_thread_made = 0;
   // Every buffer has come back by now; the next take makes its own.
   for (mov_buffer* b : qtim.usable_buffers) {
     delete[] b->data;
@@ -334,7 +348,8 @@ void end_recorder(bool quiet) {
 // Copies what the window shows (from the drawable's own lower-left corner,
 // whatever the current window's origin) into the movie texture.
 void copy_window(int* copied_dx, int* copied_dy, float* tex_dx, float* tex_dy) {
-  OGL_setstate(1, 1, 3, 4, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+               ogl_depth_write_off);
   tman.bind_ref(tex_slot_movie, 0, 0);
   const ref_dat_struct rec = tman.record(tex_slot_movie);
   *tex_dx = rec.tex_dx > 0 ? rec.tex_dx : float(kMaxSide);
@@ -348,10 +363,10 @@ void copy_window(int* copied_dx, int* copied_dy, float* tex_dx, float* tex_dy) {
 // upside down, so that the rows read back come out top row first.
 void draw_scaled_copy(int copied_dx, int copied_dy, float tex_dx, float tex_dy) {
   const float x = -mnw.origin_x, y = -mnw.origin_y;
-  const float w = float(rec_dx), h = float(rec_dy);
+  const float w = float(recorder.rec_dx), h = float(recorder.rec_dy);
   const float s1 = copied_dx / tex_dx, t1 = copied_dy / tex_dy;
   OGL_2dquad(tex_slot_movie, colr_art, 1.0f, x, y, 0, t1, x, y + h, 0, 0, x + w, y + h, s1, 0,
-             x + w, y, s1, t1, 1, 4);
+             x + w, y, s1, t1, 1, ogl_alpha_none);
 }
 
 }  // namespace
@@ -373,13 +388,14 @@ int qtim_class::mov_per_frame() {
 
 void qtim_class::mov_toggle(int new_state) {
   if (!available) return;
-  OGL_setstate(1, 1, 3, 4, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_none, ogl_depth_test_off,
+               ogl_depth_write_off);
   if (state == 0) {
     if (new_state == 0) return;
     // Both refusals come before any thread, texture or file work, so the
     // recorder stays ready for a later start. Line 412 on purpose.
     if (mnw.pixel_dx > kMaxSide || mnw.pixel_dy > kMaxSide) {
-      __MACIBM_alert(0, "Oops!",
+      __MACIBM_alert(wind_main, "Oops!",
                      "You can NOT record movies in Nimbrel at any Nimbrel resolution higher that "
                      "2048 x 2048!",
                      "This limit is to keep the VRAM requirements of Nimbrel down.", "", t_alert,
@@ -392,17 +408,18 @@ void qtim_class::mov_toggle(int new_state) {
     const int dy = mnw.pixel_dx > 0 ? mnw.pixel_dy * dx / mnw.pixel_dx : 0;
     if (dx < 1 || dy < 1) {
       const std::string size = std::to_string(dx) + " x " + std::to_string(dy);
-      MACIBM_alert(0, "Oops!", ("A movie of " + size + " pixels would show nothing.").c_str(),
+      MACIBM_alert(wind_main, "Oops!",
+                   ("A movie of " + size + " pixels would show nothing.").c_str(),
                    "Set a movie width of at least 32.", "", t_alert);
       return;
     }
-    rec_dx = dx;
-    rec_dy = dy;
+    recorder.rec_dx = dx;
+    recorder.rec_dy = dy;
     state = new_state;
     scratch_dx = scratch_dy = kMaxSide;
     // RGB from the staging buffer; the window is copied into it every frame.
-    tman.load_texture(tex_fail_fatal, tex_slot_movie, 0x401, tex_load_now,
-                      "scratch_array-t_QT_movie");
+    tman.load_texture(tex_fail_fatal, tex_slot_movie, tex_flag_carried | tex_colour_rgb,
+                      tex_load_now, "scratch_array-t_QT_movie");
     mov_startrecord();
     return;
   }
@@ -416,21 +433,21 @@ void qtim_class::mov_toggle(int new_state) {
 
 int qtim_class::mov_add_frame() {
   const float now = xtim.act_time;
-  if (now == start_time) return 0;
-  if (!comp) {
+  if (now == recorder.start_time) return 0;
+  if (!recorder.comp) {
     finish_take(false);
     return 0;
   }
-  while (void* back = UTL_message_queue_read(comp->q_from_thread, 0)) {
+  while (void* back = UTL_message_queue_read(recorder.comp->q_from_thread, 0)) {
     usable_buffers.push_back(static_cast<mov_buffer*>(back));
     returned += 1;
   }
-  if (comp->failed.load()) {
+  if (recorder.comp->failed.load()) {
     finish_take(false);
     return 0;
   }
   const float period = 1.0f / fps;
-  float dt = now - prev_time;
+  float dt = now - recorder.prev_time;
   if (usable_buffers.empty() || dt < period) {
     draw_record_lgt();
     OGL_sbuff();
@@ -439,14 +456,14 @@ int qtim_class::mov_add_frame() {
   // A late frame of less than two periods is timed as one period; a longer
   // gap keeps its real length.
   if (dt < 2.0f * period) dt = period;
-  prev_time += dt;
+  recorder.prev_time += dt;
 
   mov_buffer* b = usable_buffers.front();
   const size_t bytes = frame_bytes();
   // The pack buffer is bound only around its own reads, so that no other
   // pixel read of the frame lands in it.
-  if (pbo_id && pbo_has_data) {
-    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, pbo_id);
+  if (recorder.pbo_id && recorder.pbo_has_data) {
+    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, recorder.pbo_id);
     glExt.glGetBufferSubDataARB(GL_PIXEL_PACK_BUFFER_ARB, 0, GLsizeiptrARB(bytes), b->data);
     glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, 0);
   }
@@ -457,32 +474,48 @@ int qtim_class::mov_add_frame() {
   draw_record_lgt();
   OGL_sbuff();
   draw_scaled_copy(copied_dx, copied_dy, tex_dx, tex_dy);
-  if (pbo_id) {
-    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, pbo_id);
-    glReadPixels(0, 0, rec_dx, rec_dy, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+  if (recorder.pbo_id) {
+    glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, recorder.pbo_id);
+    glReadPixels(0, 0, recorder.rec_dx, recorder.rec_dy, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 nullptr);
     glExt.glBindBufferARB(GL_PIXEL_PACK_BUFFER_ARB, 0);
   } else {
-    glReadPixels(0, 0, rec_dx, rec_dy, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, b->data);
+    glReadPixels(0, 0, recorder.rec_dx, recorder.rec_dy, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 b->data);
   }
   b->duration = dt;
-  if (pbo_id && !pbo_has_data) {
+  if (recorder.pbo_id && !recorder.pbo_has_data) {
     // The read lands in the pack buffer and is collected next time: there
     // is nothing to send yet.
-    pbo_has_data = 1;
+    recorder.pbo_has_data = 1;
     return 1;
   }
   usable_buffers.erase(usable_buffers.begin());
-  UTL_message_queue_write(comp->q_to_thread, b);
+  UTL_message_queue_write(recorder.comp->q_to_thread, b);
   return 1;
 }
 
 void qtim_class::draw_record_lgt() {
-  OGL_string(colr_recording, 10, 10, "Quicktime Movie Recording...", 9999, charset_ui, align_left);
+  OGL_string(colr_recording, 10, 10, "Quicktime Movie Recording...", text_one_line, charset_ui,
+             align_left);
 }
 
 void qtim_class::stop_thread() { end_recorder(false); }
 
 void qtim_class::shutdown() { end_recorder(true); }
+
+void qtim_class::reset() {
+  end_recorder(true);
+  for (mov_buffer* b : usable_buffers) {
+    delete[] b->data;
+    delete b;
+  }
+  usable_buffers.clear();
+  state = returned = height = 0;
+  width = kDefaultWidth;
+  fps = kDefaultFps;
+  recorder = recorder_state();
+}
 
 void qtim_class::qtim_wind() {
   BTN_fillwin(1, kFillwinBare);

@@ -46,13 +46,20 @@ class qtim_class {
   // The orderly shut-down's part: like stop_thread(), but a take that cannot
   // be finished is only logged, and a thread that does not answer is left.
   void shutdown();
+  // Back to start-up: a take in progress is finished quietly and the
+  // compressor thread ended (as shutdown()), then the settings, the take
+  // count and the buffers are those of a new recorder.
+  void reset();
 
   int available = 0;  // 1 when movies can be written
   int state = 0;      // 0 idle, 1 recording, 2 stop requested
-  int width = 320;    // movie width asked for (32 to 2048 in the settings)
-  int height = 0;     // movie height, from the window's shape at the start of a take
-  float fps = 20.0f;  // frames per second (10 to 99 in the settings)
-  int returned = 0;   // buffers back from the compressor since the take started
+  static constexpr int kDefaultWidth = 320;
+  static constexpr float kDefaultFps = 20.0f;
+
+  int width = kDefaultWidth;  // movie width asked for (32 to 2048 in the settings)
+  int height = 0;             // movie height, from the window's shape at the start of a take
+  float fps = kDefaultFps;    // frames per second (10 to 99 in the settings)
+  int returned = 0;           // buffers back from the compressor since the take started
   std::vector<mov_buffer*> usable_buffers;
 };
 

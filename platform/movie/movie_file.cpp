@@ -161,13 +161,18 @@ int movie_file::open(const std::string& path, int width, int height) {
   if (r < 0) return fail(stage_track, r);
   s.track = avformat_new_stream(s.container, nullptr);
   if (!s.track) return fail(stage_track, AVERROR(ENOMEM));
+  if ((r = open_encoder()) != 0 || (r = open_converter()) != 0) return r;
+  return write_header();
+}
 
+int movie_file::open_encoder() {
+  movie_file_state& s = *s_;
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
   if (!codec) return fail(stage_encoder, AVERROR_ENCODER_NOT_FOUND);
   s.encoder = avcodec_alloc_context3(codec);
   if (!s.encoder) return fail(stage_encoder, AVERROR(ENOMEM));
-  s.encoder->width = width;
-  s.encoder->height = height;
+  s.encoder->width = s.width;
+  s.encoder->height = s.height;
   s.encoder->pix_fmt = AV_PIX_FMT_YUVJ420P;
   s.encoder->color_range = AVCOL_RANGE_JPEG;
   s.encoder->time_base = kMovieTimeBase;
@@ -176,30 +181,41 @@ int movie_file::open(const std::string& path, int width, int height) {
   // Normal quality: a fixed quantiser, as the fastest codec setting asked.
   s.encoder->flags |= AV_CODEC_FLAG_QSCALE;
   s.encoder->global_quality = FF_QP2LAMBDA * 4;
-  if ((r = avcodec_open2(s.encoder, codec, nullptr)) < 0) return fail(stage_encoder, r);
+  int r = avcodec_open2(s.encoder, codec, nullptr);
+  if (r < 0) return fail(stage_encoder, r);
 
   s.picture = av_frame_alloc();
   s.packet = av_packet_alloc();
   if (!s.picture || !s.packet) return fail(stage_encoder, AVERROR(ENOMEM));
   s.picture->format = s.encoder->pix_fmt;
-  s.picture->width = width;
-  s.picture->height = height;
+  s.picture->width = s.width;
+  s.picture->height = s.height;
   s.picture->color_range = AVCOL_RANGE_JPEG;
   if ((r = av_frame_get_buffer(s.picture, 0)) < 0) return fail(stage_encoder, r);
+  return 0;
+}
+
+int movie_file::open_converter() {
+  movie_file_state& s = *s_;
   // The planes are those of plain 4:2:0; asking for full range by name keeps
   // the converter from warning about the JPEG variant of the format.
-  s.converter = sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P,
-                               SWS_BICUBIC, nullptr, nullptr, nullptr);
+  s.converter = sws_getContext(s.width, s.height, AV_PIX_FMT_BGRA, s.width, s.height,
+                               AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!s.converter) return fail(stage_encoder, AVERROR(EINVAL));
-  s.source_stride = source_stride(width);
-  s.source = static_cast<uint8_t*>(av_mallocz(
-      size_t(s.source_stride) * size_t(height + kSourceSpareRows) + AV_INPUT_BUFFER_PADDING_SIZE));
+  s.source_stride = source_stride(s.width);
+  s.source = static_cast<uint8_t*>(
+      av_mallocz(size_t(s.source_stride) * size_t(s.height + kSourceSpareRows) +
+                 AV_INPUT_BUFFER_PADDING_SIZE));
   if (!s.source) return fail(stage_encoder, AVERROR(ENOMEM));
   const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
   sws_setColorspaceDetails(s.converter, coefficients, 1, coefficients, 1, 0, 1 << 16, 1 << 16);
+  return 0;
+}
 
-  if ((r = avcodec_parameters_from_context(s.track->codecpar, s.encoder)) < 0)
-    return fail(stage_track, r);
+int movie_file::write_header() {
+  movie_file_state& s = *s_;
+  int r = avcodec_parameters_from_context(s.track->codecpar, s.encoder);
+  if (r < 0) return fail(stage_track, r);
   s.track->codecpar->codec_tag = MKTAG('j', 'p', 'e', 'g');
   s.track->time_base = kMovieTimeBase;
 

@@ -45,6 +45,13 @@ class movie_file {
 
  private:
   int fail(stage where, int code);
+  // The steps of open after the file and the container's track: the JPEG
+  // encoder with its picture and packet, the BGRA converter with its padded
+  // source, and the track's parameters, the output and the header. Each
+  // returns 0 or fail()'s code.
+  int open_encoder();
+  int open_converter();
+  int write_header();
 
   movie_file_state* s_;
   stage stage_ = stage_none;

@@ -42,7 +42,9 @@ class Alert : public ::testing::Test {
   void TearDown() override {
     cmdline.clear();
     if (mnw.main_window) MACIBM_nuke_context(0);
-    ogl_inited = 0;  // set by open_window: with it, an alert waits in a window
+    // open_window sets ogl_inited: with it, an alert waits in a window.
+    g_startup.reset();
+    g_alert.reset();
     PLAT_video_quit();
     xer.close();
     testing_support::run_command("rm -rf '" + folder_ + "'");

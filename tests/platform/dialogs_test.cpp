@@ -36,6 +36,7 @@ namespace {
 class Dialogs : public ::testing::Test {
  protected:
   void SetUp() override {
+    g_frame.reset();
     folder_ = make_temp_dir("dialogs");
     old_path_ = testing_support::stand_in_on_path(
         folder_, "zenity",
@@ -53,6 +54,7 @@ class Dialogs : public ::testing::Test {
         "exit \"$(cat \"$(dirname \"$0\")/status\" 2>/dev/null || echo 0)\"\n");
   }
   void TearDown() override {
+    g_frame.reset();
     setenv("PATH", old_path_.c_str(), 1);
     testing_support::run_command("rm -rf '" + folder_ + "'");
   }
@@ -178,8 +180,8 @@ TEST_F(Dialogs, TextsReachZenityAsTheyAreNeverThroughAShell) {
   EXPECT_NE(stat((folder_ + "pwned2").c_str(), &st), 0);
 }
 
-// The progress window keeps its state in statics for the run, so each case
-// runs in a fresh process; it ends by exiting, which closes zenity's input.
+// The progress window stays for the run and only the run's end closes
+// zenity's input, so each case runs in a fresh process that ends by exiting.
 TEST_F(Dialogs, ProgressFeedsOneZenityTheTextAndPercentages) {
   auto show_all = [] {
     struct {
@@ -262,6 +264,26 @@ TEST_F(Dialogs, ProgressOutlivesItsWindow) {
   }
 }
 
+// The reset closes the window still open and reaps its zenity; the next call
+// opens a new window instead of writing to the closed one.
+TEST_F(Dialogs, ProgressResetClosesTheWindowAndTheNextCallOpensANewOne) {
+  EXPECT_EXIT(
+      {
+        float half = 0.5f;
+        ShowProgressMessage("First", &half);
+        for (int i = 0; i < 200 && lines_of("runs").empty(); ++i) usleep(50000);
+        g_progress.reset();
+        if (ended_child() != -1) exit(2);  // zenity left running or unreaped
+        // Only the second window's end counts below.
+        remove((folder_ + "ended").c_str());
+        ShowProgressMessage("Second", &half);
+        exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ASSERT_TRUE(progress_ended());
+  EXPECT_EQ(lines_of("runs").size(), 2u);
+}
+
 // The chooser opened from inside the frame loop: our window keeps taking its
 // events while the chooser is open, keeping back only the releases.
 TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
@@ -275,7 +297,6 @@ TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
     e.type = type;
     SDL_PushEvent(&e);
   }
-  close_requested = 0;
   answer("/chosen\n", 0);
   std::string path;
   EXPECT_EQ(GetFilePathFromUser(2, "m", "b", 1, nullptr, path), 1);
@@ -287,7 +308,6 @@ TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
   EXPECT_EQ(left, (std::vector<Uint32>{SDL_KEYUP, SDL_MOUSEBUTTONUP}))
       << "presses meant for the window behind the chooser are dropped";
   EXPECT_EQ(args().size(), 3u) << "off screen there is no window to attach to";
-  close_requested = 0;
   testing_support::close_shell_window();
 }
 

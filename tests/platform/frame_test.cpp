@@ -23,6 +23,7 @@ class Frame : public ::testing::Test {
     mnw.pixel_dx = 1024;
     mnw.pixel_dy = 768;
     ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
+    g_frame.reset();
     mnw.cur_window = -1;
     BTN_reset_focus();
     BTN_reset_text_entry();
@@ -30,6 +31,7 @@ class Frame : public ::testing::Test {
   }
   void TearDown() override {
     g_app_hooks.update = app_hooks{}.update;
+    g_frame.reset();
     MACIBM_nuke_context(0);
     PLAT_video_quit();
   }
@@ -153,7 +155,6 @@ TEST_F(Frame, CloseCornersAndReturnCloseOnlyTheInstallersWindows) {
 
 TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   app_done = 0;
-  close_requested = 0;
   MACIBM_startwind(2);
   testing_support::push_quit();
   MACIBM_event_proc();
@@ -164,7 +165,6 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   MACIBM_event_proc();
   EXPECT_EQ(app_done, 1);
   app_done = 0;
-  close_requested = 0;
 }
 
 // A long task outside the frame loop takes the events itself: a close
@@ -173,7 +173,6 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
 TEST_F(Frame, EventsTakenOutsideAFrameLeaveTheCloseToTheNextFrame) {
   MACIBM_startwind(0);
   app_done = 0;
-  close_requested = 0;
   testing_support::push_quit();
   testing_support::push_keystroke(SDL_SCANCODE_Q);
   MACIBM_pump_events();
@@ -184,7 +183,7 @@ TEST_F(Frame, EventsTakenOutsideAFrameLeaveTheCloseToTheNextFrame) {
   EXPECT_EQ(app_done, 1);
 
   app_done = 0;
-  close_requested = 0;
+  g_frame.reset();  // the close request of the first part is spent
   testing_support::push_key(SDL_KEYDOWN, SDL_SCANCODE_Q);
   testing_support::push_key(SDL_KEYDOWN, SDL_SCANCODE_F1);
   testing_support::push_quit();
@@ -194,7 +193,6 @@ TEST_F(Frame, EventsTakenOutsideAFrameLeaveTheCloseToTheNextFrame) {
   EXPECT_EQ(MACIBM_take_one_event(), 0);
   EXPECT_EQ(close_requested, 1);
   EXPECT_EQ(MACIBM_take_one_event(), 0) << "nothing left";
-  close_requested = 0;
 }
 
 // [SECTION] Keys, the wheel and the pop-up list reaching the widgets

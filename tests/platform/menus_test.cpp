@@ -78,6 +78,7 @@ class MenuFile : public TempFolderTest {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     mnw.pixel_dy = 768;
     mnw.lang = 0;
+    g_menus.reset();
     MACIBM_clear_menus(1);
   }
   // Writes a menu file of the current language and reads it.
@@ -351,6 +352,7 @@ class MenuDrawing : public draw_testing::AtlasTest {
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(AtlasTest::SetUp());
     mnw.lang = 0;
+    g_menus.reset();
     MACIBM_clear_menus(1);
     MACIBM_create_menu(0, 0, "File");
     MACIBM_append_menu(0, 0, 1, "Open", 0);

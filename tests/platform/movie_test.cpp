@@ -191,8 +191,8 @@ class Movie : public ::testing::Test {
     MACIBM_startwind(-1);
     clock_ = 100.0;
     frame_at(clock_);
+    qtim.reset();
     qtim.fps = 25;
-    qtim.width = 320;
   }
   void TearDown() override {
     qtim.stop_thread();

@@ -38,7 +38,7 @@ class WindowContext : public ::testing::Test {
     ASSERT_EQ(MACIBM_make_context(0), 1) << SDL_GetError();
   }
   void TearDown() override {
-    MACIBM_nuke_context(0);
+    g_window_state.reset();
     PLAT_video_quit();
     xer.close();
     testing_support::run_command("rm -rf '" + folder_ + "'");
