@@ -200,109 +200,153 @@ void show_in_the_way(const install_state& in, const in_the_way& way) {
 
 // [SECTION] Unpacking
 
-unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
-                                      const std::string& destination,
-                                      const file_version_struct& want) {
-  size_t search_end = destination.size() > 1 ? destination.size() - 2 : 0;
-  size_t slash = destination.rfind('/', search_end);
-  const std::string folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
-  const std::string leaf = destination.substr(folder.size());
-  std::string rel;
-  const bool under_dest = dest_rel(in, destination, &rel);
-  const std::string folder_rel = under_dest ? rel.substr(0, rel.size() - leaf.size()) : "";
-  const std::string scratch = app_path + folder + kScratch;
+namespace {
 
-  unpack_result result = unpack_done;
+// Where one file goes: its folder and leaf as the manifest spells them, and
+// the same beneath the destination when it lies there.
+struct unpack_target {
+  std::string folder;      // the destination's folder, ending in '/'
+  std::string leaf;        // the file's name in it
+  std::string rel;         // the destination, beneath the destination folder
+  bool under_dest;         // false: the destination lies outside it
+  std::string folder_rel;  // the folder, beneath the destination folder
+  std::string scratch;     // the scratch folder beside the file, from the root
+};
+
+// How the unpacking went: the first problem met (empty when none), the code
+// behind it as the log reports it, and what of the user's stood in the way.
+struct unpack_outcome {
   int code = 0;
   std::string problem;
   in_the_way way;
+};
+
+unpack_target target_of(const install_state& in, const std::string& destination) {
+  unpack_target t;
+  // A trailing slash belongs to the leaf, not to the folder.
+  size_t search_end = destination.size() > 1 ? destination.size() - 2 : 0;
+  size_t slash = destination.rfind('/', search_end);
+  t.folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
+  t.leaf = destination.substr(t.folder.size());
+  t.under_dest = dest_rel(in, destination, &t.rel);
+  t.folder_rel = t.under_dest ? t.rel.substr(0, t.rel.size() - t.leaf.size()) : "";
+  t.scratch = app_path + t.folder + kScratch;
+  return t;
+}
+
+void check_entries(const std::string& archive, const unpack_target& t,
+                   const file_version_struct& want, unpack_outcome* out) {
   std::vector<zip_entry_info> entries;
-  if ((code = zip_list_entries(archive, entries)) != 0) {
-    problem = "an archive that cannot be read";
-  } else {
-    problem = entries_problem(entries, leaf, want);
-  }
-  if (problem.empty()) {
-    // The folders on the way are made (or made free) beneath the
-    // destination; a way that leads out of it is refused.
-    if (!under_dest) {
-      code = EXDEV;
-    } else if ((code = make_way(in, rel, &way)) == 0 && way.users.empty()) {
-      std::string ignored;
-      const int parent = beneath_open_parent(dest_root(in), rel, walk_links_inside, &ignored);
-      if (parent < 0)
-        code = -parent;
-      else
-        close(parent);
-    }
-    if (!way.users.empty()) {
-      problem = "something of the user's is in the way";
-    } else if (code == EXDEV || code == ELOOP) {
-      code = EACCES;
-      problem = "a target outside the destination";
-    } else if (code != 0) {
-      problem = "its folder could not be made";
-    }
-  }
-  if (problem.empty()) {
-    clear_scratch(in, folder_rel);
-    if ((code = beneath_mkdir(dest_root(in), folder_rel + kScratch, 0700)) != 0) {
-      problem = "no scratch folder";
-    } else if ((code = zip_to_file(archive, folder + kScratch)) != 0) {
-      problem = "the archive did not unpack";
-    } else {
-      problem = unpacked_problem(in, scratch + leaf, folder_rel, want);
-      // A folder where the file goes (a release that turns a folder into a
-      // file or a link) goes first, when all of it is the manifest's.
-      struct stat st;
-      if (problem.empty() && beneath_lstat(dest_root(in), rel, walk_links_inside, &st) == 0 &&
-          S_ISDIR(st.st_mode)) {
-        code = clear_folder(in, rel, manifest_takes(in, true), &way);
-        if (!way.users.empty())
-          problem = "something of the user's is in the way";
-        else if (code != 0)
-          problem = "it could not take the old folder's place";
-      }
-      if (problem.empty()) {
-        // Into place: the file, and its fork where the volume keeps forks
-        // beside files.
-        code = beneath_rename(dest_root(in), folder_rel + kScratch + leaf, rel, walk_links_inside);
-        if (code != 0) {
-          problem = "it could not take the old file's place";
-        } else {
-          beneath_rename(dest_root(in), folder_rel + kScratch + "._" + leaf,
-                         folder_rel + "._" + leaf, walk_links_inside);
-        }
-      }
-    }
-    clear_scratch(in, folder_rel);
-  }
+  if ((out->code = zip_list_entries(archive, entries)) != 0)
+    out->problem = "an archive that cannot be read";
+  else
+    out->problem = entries_problem(entries, t.leaf, want);
+}
 
-  if (!problem.empty()) {
-    xer << "Not installing " << destination << " from " << archive << ": " << problem << ".\n";
-    if (!way.users.empty()) {
-      result = unpack_failed;
-      in.stg.install_error = 1;
-      show_in_the_way(in, way);
-    } else if (local_failure(code)) {
-      result = unpack_failed;
-      in.stg.install_error = 1;
-      const std::string l2 = "Error: " + error_str(code);
-      const std::string l3 = "Compressed File: " + archive;
-      const std::string l4 = "Destination: " + destination;
-      // Source and line as the message has always carried them.
-      __MACIBM_alert(0, "The installer cannot extract a file.", l2.c_str(), l3.c_str(), l4.c_str(),
-                     t_alert, "Installer-f/utils", 390);
-    } else {
-      result = unpack_bad_archive;
-    }
-  }
+// The folders on the way are made (or made free) beneath the destination; a
+// way that leads out of it is refused. 0, or an errno.
+int reach_folder(const install_state& in, const unpack_target& t, in_the_way* way) {
+  if (!t.under_dest) return EXDEV;
+  int code = make_way(in, t.rel, way);
+  if (code != 0 || !way->users.empty()) return code;
+  std::string ignored;
+  const int parent = beneath_open_parent(dest_root(in), t.rel, walk_links_inside, &ignored);
+  if (parent < 0) return -parent;
+  close(parent);
+  return 0;
+}
 
-  // Programs of a Mac bundle; done even when the unpacking failed, but only
-  // beneath the destination.
+void make_room(const install_state& in, const unpack_target& t, unpack_outcome* out) {
+  out->code = reach_folder(in, t, &out->way);
+  if (!out->way.users.empty()) {
+    out->problem = "something of the user's is in the way";
+  } else if (out->code == EXDEV || out->code == ELOOP) {
+    out->code = EACCES;
+    out->problem = "a target outside the destination";
+  } else if (out->code != 0) {
+    out->problem = "its folder could not be made";
+  }
+}
+
+// True when the file lies unpacked in the scratch folder and is what the
+// manifest wants.
+bool unpack_to_scratch(const install_state& in, const std::string& archive, const unpack_target& t,
+                       const file_version_struct& want, unpack_outcome* out) {
+  if ((out->code = beneath_mkdir(dest_root(in), t.folder_rel + kScratch, 0700)) != 0)
+    out->problem = "no scratch folder";
+  else if ((out->code = zip_to_file(archive, t.folder + kScratch)) != 0)
+    out->problem = "the archive did not unpack";
+  else
+    out->problem = unpacked_problem(in, t.scratch + t.leaf, t.folder_rel, want);
+  return out->problem.empty();
+}
+
+// A folder where the file goes (a release that turns a folder into a file or
+// a link) goes first, when all of it is the manifest's. True when the place
+// is free for the file.
+bool clear_old_folder(const install_state& in, const unpack_target& t, unpack_outcome* out) {
+  struct stat st;
+  if (beneath_lstat(dest_root(in), t.rel, walk_links_inside, &st) != 0 || !S_ISDIR(st.st_mode))
+    return true;
+  out->code = clear_folder(in, t.rel, manifest_takes(in, true), &out->way);
+  if (!out->way.users.empty())
+    out->problem = "something of the user's is in the way";
+  else if (out->code != 0)
+    out->problem = "it could not take the old folder's place";
+  return out->problem.empty();
+}
+
+// Into place: the file, and its fork where the volume keeps forks beside
+// files.
+void move_into_place(const install_state& in, const unpack_target& t, unpack_outcome* out) {
+  out->code =
+      beneath_rename(dest_root(in), t.folder_rel + kScratch + t.leaf, t.rel, walk_links_inside);
+  if (out->code != 0) {
+    out->problem = "it could not take the old file's place";
+    return;
+  }
+  beneath_rename(dest_root(in), t.folder_rel + kScratch + "._" + t.leaf,
+                 t.folder_rel + "._" + t.leaf, walk_links_inside);
+}
+
+// The scratch folder goes before and after, whatever happened in between.
+void unpack_and_place(const install_state& in, const std::string& archive, const unpack_target& t,
+                      const file_version_struct& want, unpack_outcome* out) {
+  clear_scratch(in, t.folder_rel);
+  if (unpack_to_scratch(in, archive, t, want, out) && clear_old_folder(in, t, out))
+    move_into_place(in, t, out);
+  clear_scratch(in, t.folder_rel);
+}
+
+// Logs the problem and shows its alert; a failure of the file system or
+// something of the user's in the way stops the install, while a bad archive
+// is the mirror's and may be fetched again.
+unpack_result report_problem(install_state& in, const std::string& archive,
+                             const std::string& destination, const unpack_outcome& out) {
+  xer << "Not installing " << destination << " from " << archive << ": " << out.problem << ".\n";
+  if (!out.way.users.empty()) {
+    in.stg.install_error = 1;
+    show_in_the_way(in, out.way);
+    return unpack_failed;
+  }
+  if (!local_failure(out.code)) return unpack_bad_archive;
+  in.stg.install_error = 1;
+  const std::string l2 = "Error: " + error_str(out.code);
+  const std::string l3 = "Compressed File: " + archive;
+  const std::string l4 = "Destination: " + destination;
+  // Source and line as the message has always carried them.
+  __MACIBM_alert(0, "The installer cannot extract a file.", l2.c_str(), l3.c_str(), l4.c_str(),
+                 t_alert, "Installer-f/utils", 390);
+  return unpack_failed;
+}
+
+// Programs of a Mac bundle are made runnable even when the unpacking failed,
+// but only beneath the destination; the archive goes unless it is the DVD's.
+void finish_file(const install_state& in, const std::string& archive,
+                 const std::string& destination, const unpack_target& t, int code) {
   int chmod_result = 0;
   if (destination.find("Contents/MacOS/") != std::string::npos)
-    chmod_result = under_dest ? beneath_chmod(dest_root(in), rel, 0755) : EACCES;
+    chmod_result = t.under_dest ? beneath_chmod(dest_root(in), t.rel, 0755) : EACCES;
   if (in.stg.log_actions) {
     xer << "EXPANDING file " << destination << ", with result=" << code << ".\n";
     xer << "CHMODING  file " << destination << ", with result=" << chmod_result << ".\n";
@@ -311,5 +355,20 @@ unpack_result extract_and_delete_file(install_state& in, const std::string& arch
     int r = delete_file(archive);
     if (in.stg.log_actions) xer << "DELETING  file " << archive << ", with result=" << r << ".\n";
   }
+}
+
+}  // namespace
+
+unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
+                                      const std::string& destination,
+                                      const file_version_struct& want) {
+  const unpack_target t = target_of(in, destination);
+  unpack_outcome out;
+  check_entries(archive, t, want, &out);
+  if (out.problem.empty()) make_room(in, t, &out);
+  if (out.problem.empty()) unpack_and_place(in, archive, t, want, &out);
+  const unpack_result result =
+      out.problem.empty() ? unpack_done : report_problem(in, archive, destination, out);
+  finish_file(in, archive, destination, t, out.code);
   return result;
 }
