@@ -220,85 +220,102 @@ void give_up(install_state& in) {
                line2.c_str(), line3.c_str(), "", t_alert);
 }
 
-void step_stream(install_state& in, int s, int i) {
-  file_version_struct& e = in.sim_info[i].back();
-  in.next.stream_takes_next[s] = 0;
+// What one stream fetches and where the file goes.
+struct stream_file {
+  int mirror;               // the stream's mirror
+  bool mirror_ok;           // false: the stream has no mirror to ask
+  std::string remote;       // the archive's address on the mirror
+  std::string source;       // the archive the stream reads: the mirror's or the DVD's
+  std::string destination;  // where the file goes
+};
 
+// The stream keeps its mirror; one that has none yet takes the install's.
+stream_file locate_file(install_state& in, int s, const file_version_struct& e) {
   std::string rest = e.path;
   trim_dest_folder(rest);
   stream_retry& st = in.retries[s];
   if (in.is_net && st.mirror < 0) st.mirror = in.stg.server_index;
-  const int index = st.mirror;
-  const bool mirror_ok = index >= 0 && index < kMirrorCount;
-  const std::string remote = (mirror_ok ? in.server_path[index] : std::string()) + e.path + ".zip";
-  const std::string source =
-      in.is_net ? remote : dvd_path + in.install_name + "/" + e.path + ".zip";
-  const std::string destination = in.dest_dir_path + rest;
-  in.crnt_file_path = source;
-  in.crnt_file_name = leaf_of(source);
+  stream_file f;
+  f.mirror = st.mirror;
+  f.mirror_ok = f.mirror >= 0 && f.mirror < kMirrorCount;
+  f.remote = (f.mirror_ok ? in.server_path[f.mirror] : std::string()) + e.path + ".zip";
+  f.source = in.is_net ? f.remote : dvd_path + in.install_name + "/" + e.path + ".zip";
+  f.destination = in.dest_dir_path + rest;
+  return f;
+}
 
-  // Kept as the fatal alert it always was (source and line as printed).
-  if (path_has_no_file(e.path))
-    __MACIBM_alert(0, "I am working through the list and found a path that has no file!",
-                   "This is impossible to download or delete!", "It is:", e.path.c_str(), t_exit,
-                   "Installer-f/utils", 461);
-
-  if (!e.want_delete && !e.want_download) {
-    in.stg.file_action = e.same ? action_current : action_skipped;
-    if (e.same) record_placed(in, i);
-    stream_finished(in, s);
-    return;
-  }
+// A file the manifest keeps or deletes needs no download: true when e was
+// one, and is done with.
+bool settled_without_download(install_state& in, int s, int i, const file_version_struct& e,
+                              const std::string& destination) {
+  if (e.want_download && !e.want_delete) return false;
   if (e.want_delete) {
     in.stg.file_action = action_deleting;
     delete_obsolete(in, destination);
-    stream_finished(in, s);
-    return;
-  }
-
-  in.stg.file_action = action_downloading;
-  int unpacked;
-  // A bad archive is the mirror's answer: refused, like a reply of "not found".
-  download_failure failure = failure_refused;
-  if (!in.is_net) {
-    // Kept as the fatal alert it always was (source and line as printed).
-    if (s != 0)
-      __MACIBM_alert(0, "Trying to do a DVD install with multiple streams!",
-                     "The shark with the laser on his head is getting very dizzy!", "", "", t_exit,
-                     "Installer-f/utils", 498);
-    unpacked = extract_and_delete_file(in, source, destination, e);
-    in.stg.file_fraction = 1.0f;
   } else {
-    if (xtim.act_time < st.resume_at) return;  // pausing before a retry
-    if (!mirror_ok) {
-      give_up(in);
-      stream_finished(in, s);
-      return;
-    }
-    const int64_t cap = static_cast<int64_t>(e.zip_size) * 1000 + 1000;
-    const net_result r = net_check_capped(slot_of(in, s), in.server_name[index], remote,
-                                          temp_archive(in, s), cap, &failure);
-    if (r == net_busy) {
-      const down_class* d = http.slots[slot_of(in, s)];
-      // Bytes of the file arriving: whatever outage there was is over.
-      if (d && d->written > 0 && http_success(d->response_code)) st.away_since = -1.0f;
-      if (!d) {
-        in.stg.file_fraction = 0.0f;
-      } else if (d->content_length <= 0) {
-        // Unknown yet: nothing counts toward the progress until it is.
-        in.stg.file_fraction = -0.01f;
-      } else {
-        const int64_t percent =
-            std::min<int64_t>(100, std::max<int64_t>(0, d->written * 100 / d->content_length));
-        in.stg.file_fraction = static_cast<float>(percent) / 100.0f;
-        in.next.running_kb += in.stg.file_fraction * e.zip_size;
-      }
-      return;
-    }
-    unpacked = r == net_finished ? extract_and_delete_file(in, temp_archive(in, s), destination, e)
-                                 : unpack_bad_archive;
+    in.stg.file_action = e.same ? action_current : action_skipped;
+    if (e.same) record_placed(in, i);
   }
+  stream_finished(in, s);
+  return true;
+}
 
+int unpack_from_dvd(install_state& in, int s, const file_version_struct& e, const stream_file& f) {
+  // Kept as the fatal alert it always was (source and line as printed).
+  if (s != 0)
+    __MACIBM_alert(0, "Trying to do a DVD install with multiple streams!",
+                   "The shark with the laser on his head is getting very dizzy!", "", "", t_exit,
+                   "Installer-f/utils", 498);
+  const int unpacked = extract_and_delete_file(in, f.source, f.destination, e);
+  in.stg.file_fraction = 1.0f;
+  return unpacked;
+}
+
+// The file's share of the progress while its bytes arrive.
+void note_download_progress(install_state& in, int s, const file_version_struct& e) {
+  const down_class* d = http.slots[slot_of(in, s)];
+  // Bytes of the file arriving: whatever outage there was is over.
+  if (d && d->written > 0 && http_success(d->response_code)) in.retries[s].away_since = -1.0f;
+  if (!d) {
+    in.stg.file_fraction = 0.0f;
+  } else if (d->content_length <= 0) {
+    // Unknown yet: nothing counts toward the progress until it is.
+    in.stg.file_fraction = -0.01f;
+  } else {
+    const int64_t percent =
+        std::min<int64_t>(100, std::max<int64_t>(0, d->written * 100 / d->content_length));
+    in.stg.file_fraction = static_cast<float>(percent) / 100.0f;
+    in.next.running_kb += in.stg.file_fraction * e.zip_size;
+  }
+}
+
+// Downloads the archive and unpacks it. False while the stream waits (a pause
+// before a retry, bytes still arriving) or when it has no mirror left to ask
+// and has given the file up.
+bool download_and_unpack(install_state& in, int s, const file_version_struct& e,
+                         const stream_file& f, int* unpacked, download_failure* failure) {
+  if (xtim.act_time < in.retries[s].resume_at) return false;  // pausing before a retry
+  if (!f.mirror_ok) {
+    give_up(in);
+    stream_finished(in, s);
+    return false;
+  }
+  const int64_t cap = static_cast<int64_t>(e.zip_size) * 1000 + 1000;
+  const net_result r = net_check_capped(slot_of(in, s), in.server_name[f.mirror], f.remote,
+                                        temp_archive(in, s), cap, failure);
+  if (r == net_busy) {
+    note_download_progress(in, s, e);
+    return false;
+  }
+  *unpacked = r == net_finished ? extract_and_delete_file(in, temp_archive(in, s), f.destination, e)
+                                : unpack_bad_archive;
+  return true;
+}
+
+// A bad archive is fetched again from another mirror, or given up; a file in
+// place counts toward the progress.
+void settle_download(install_state& in, int s, int i, file_version_struct& e, int unpacked,
+                     download_failure failure) {
   if (unpacked == unpack_bad_archive) {
     in.stg.download_error = 1;
     if (plan_retry(in, s, failure)) return;
@@ -314,6 +331,31 @@ void step_stream(install_state& in, int s, int i) {
   // A local failure has set install_error and shown its alert; the file
   // counts as handled and the install stops after this call.
   stream_finished(in, s);
+}
+
+void step_stream(install_state& in, int s, int i) {
+  file_version_struct& e = in.sim_info[i].back();
+  in.next.stream_takes_next[s] = 0;
+  const stream_file f = locate_file(in, s, e);
+  in.crnt_file_path = f.source;
+  in.crnt_file_name = leaf_of(f.source);
+
+  // Kept as the fatal alert it always was (source and line as printed).
+  if (path_has_no_file(e.path))
+    __MACIBM_alert(0, "I am working through the list and found a path that has no file!",
+                   "This is impossible to download or delete!", "It is:", e.path.c_str(), t_exit,
+                   "Installer-f/utils", 461);
+  if (settled_without_download(in, s, i, e, f.destination)) return;
+
+  in.stg.file_action = action_downloading;
+  int unpacked;
+  // A bad archive is the mirror's answer: refused, like a reply of "not found".
+  download_failure failure = failure_refused;
+  if (!in.is_net)
+    unpacked = unpack_from_dvd(in, s, e, f);
+  else if (!download_and_unpack(in, s, e, f, &unpacked, &failure))
+    return;
+  settle_download(in, s, i, e, unpacked, failure);
 }
 
 }  // namespace
