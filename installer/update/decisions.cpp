@@ -88,94 +88,111 @@ bool behind_a_gone_link(const install_state& in, const std::string& local,
   return false;
 }
 
-}  // namespace
-
-int choose_files(install_state& in) {
-  std::vector<file_history_struct>& sim_info = in.sim_info;
-  std::vector<std::string> act_all_folders, keep_all_folders;
-  const std::set<std::string> ours_elsewhere = ours_under_another_path(in);
-  std::set<std::string> gone_paths;
+// The local paths of the files this install wants that go (gone) or that
+// stay.
+std::set<std::string> wanted_paths(const install_state& in, bool gone) {
+  const std::vector<file_history_struct>& sim_info = in.sim_info;
+  std::set<std::string> paths;
   for (size_t i = 0; i < sim_info.size(); ++i) {
     const file_version_struct& e = sim_info[i].back();
-    if (e.sig_want == "GONE" &&
+    if ((e.sig_want == "GONE") == gone &&
         want_this_f(in, static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
-      gone_paths.insert(local_path_of(in, e));
+      paths.insert(local_path_of(in, e));
   }
-  for (size_t i = 0; i < sim_info.size(); ++i) {
-    file_history_struct& h = sim_info[i];
-    file_version_struct& e = h.back();
-    const int last = static_cast<int>(h.size()) - 1;
-    int act = want_this_f(in, static_cast<int>(i), last, e.type);
-    const bool gone = e.sig_want == "GONE";
-    if (act && gone && link_on_the_way(in, local_path_of(in, e))) {
-      // Its folder has become a link (or leads through one): the old file
-      // is not there, and what the link reaches is not ours to delete.
-      xer << "Not deleting " << local_path_of(in, e) << ": a link stands on its way.\n";
-      act = 0;
-    }
-    if (act && !gone && e.sig_have != "NONE" &&
-        behind_a_gone_link(in, local_path_of(in, e), gone_paths)) {
-      xer << "Not counting " << local_path_of(in, e)
-          << " as installed: a link that goes stands on its way.\n";
-      e.sig_have = "NONE";
-      e.same = 0;
-    }
-    if (act) {
-      const std::string local = local_path_of(in, e);
-      const bool older = has_signature(h, e.sig_have) || ours_elsewhere.count(local);
-      if (e.sig_have == "NONE") {
-        act = gone ? 0 : 1;
-      } else if (e.sig_have == e.sig_want) {
-        act = 0;
-      } else if (older) {
-        act = 1;  // a release of ours: updated or deleted without asking
-      } else {
-        const std::string folder = folder_of(local);
-        if (listed(act_all_folders, folder)) {
-          act = 1;
-        } else if (listed(keep_all_folders, folder)) {
-          act = 0;
-        } else {
-          xer << "File: " << local << "  sig_want=" << e.sig_want << "  sig_have=" << e.sig_have
-              << "\n";
-          switch (select_alert(local, gone ? 1 : 0)) {
-            case answer_act:
-              act = 1;
-              break;
-            case answer_keep:
-              act = 0;
-              break;
-            case answer_act_all:
-              act_all_folders.push_back(folder);
-              act = 1;
-              break;
-            case answer_keep_all:
-              keep_all_folders.push_back(folder);
-              act = 0;
-              break;
-            case answer_cancel:
-              return 0;
-            default:
-              break;
-          }
-        }
-      }
-    }
-    e.want_download = act && !gone ? 1 : 0;
-    e.want_delete = act && gone ? 1 : 0;
-  }
+  return paths;
+}
 
-  // A file that left one platform folder for another keeps its local path: a
-  // GONE history must not delete what a current one installs there, in
-  // whichever order the streams reach them.
-  std::set<std::string> installed;
-  for (size_t i = 0; i < sim_info.size(); ++i) {
-    const file_version_struct& e = sim_info[i].back();
-    if (e.sig_want != "GONE" &&
-        want_this_f(in, static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
-      installed.insert(local_path_of(in, e));
+// The answers given for a whole folder during one pass.
+struct folder_answers {
+  std::vector<std::string> act_all, keep_all;
+};
+
+// Whether the file is this install's to act on before its installed copy is
+// judged; a link on the way takes it out of reach, or makes its copy none.
+int in_reach(const install_state& in, int i, file_version_struct& e, bool gone,
+             const std::set<std::string>& gone_paths) {
+  const int last = static_cast<int>(in.sim_info[i].size()) - 1;
+  int act = want_this_f(in, i, last, e.type);
+  if (act && gone && link_on_the_way(in, local_path_of(in, e))) {
+    // Its folder has become a link (or leads through one): the old file
+    // is not there, and what the link reaches is not ours to delete.
+    xer << "Not deleting " << local_path_of(in, e) << ": a link stands on its way.\n";
+    act = 0;
   }
-  for (file_history_struct& h : sim_info) {
+  if (act && !gone && e.sig_have != "NONE" &&
+      behind_a_gone_link(in, local_path_of(in, e), gone_paths)) {
+    xer << "Not counting " << local_path_of(in, e)
+        << " as installed: a link that goes stands on its way.\n";
+    e.sig_have = "NONE";
+    e.same = 0;
+  }
+  return act;
+}
+
+// A copy the user changed: a folder-wide answer covers it, or the user is
+// asked. False when the user cancelled.
+bool ask_about_changed(const std::string& local, const file_version_struct& e, bool gone,
+                       folder_answers* answers, int* act) {
+  const std::string folder = folder_of(local);
+  if (listed(answers->act_all, folder)) {
+    *act = 1;
+    return true;
+  }
+  if (listed(answers->keep_all, folder)) {
+    *act = 0;
+    return true;
+  }
+  xer << "File: " << local << "  sig_want=" << e.sig_want << "  sig_have=" << e.sig_have << "\n";
+  switch (select_alert(local, gone ? 1 : 0)) {
+    case answer_act:
+      *act = 1;
+      break;
+    case answer_keep:
+      *act = 0;
+      break;
+    case answer_act_all:
+      answers->act_all.push_back(folder);
+      *act = 1;
+      break;
+    case answer_keep_all:
+      answers->keep_all.push_back(folder);
+      *act = 0;
+      break;
+    case answer_cancel:
+      return false;
+    default:
+      break;
+  }
+  return true;
+}
+
+// Whether the installed copy is replaced (or deleted): a missing one is
+// installed unless the file goes, the wanted one left, a release of ours
+// acted on without asking, and anything else asked about. False when the
+// user cancelled.
+bool judge_installed(const install_state& in, const file_history_struct& h,
+                     const file_version_struct& e, bool gone,
+                     const std::set<std::string>& ours_elsewhere, folder_answers* answers,
+                     int* act) {
+  const std::string local = local_path_of(in, e);
+  const bool older = has_signature(h, e.sig_have) || ours_elsewhere.count(local);
+  if (e.sig_have == "NONE")
+    *act = gone ? 0 : 1;
+  else if (e.sig_have == e.sig_want)
+    *act = 0;
+  else if (older)
+    *act = 1;  // a release of ours: updated or deleted without asking
+  else
+    return ask_about_changed(local, e, gone, answers, act);
+  return true;
+}
+
+// A file that left one platform folder for another keeps its local path: a
+// GONE history must not delete what a current one installs there, in
+// whichever order the streams reach them.
+void spare_what_is_installed(install_state& in) {
+  const std::set<std::string> installed = wanted_paths(in, false);
+  for (file_history_struct& h : in.sim_info) {
     file_version_struct& e = h.back();
     if (e.want_delete && installed.count(local_path_of(in, e))) {
       xer << "Not deleting " << local_path_of(in, e)
@@ -183,5 +200,24 @@ int choose_files(install_state& in) {
       e.want_delete = 0;
     }
   }
+}
+
+}  // namespace
+
+int choose_files(install_state& in) {
+  std::vector<file_history_struct>& sim_info = in.sim_info;
+  folder_answers answers;
+  const std::set<std::string> ours_elsewhere = ours_under_another_path(in);
+  const std::set<std::string> gone_paths = wanted_paths(in, true);
+  for (size_t i = 0; i < sim_info.size(); ++i) {
+    file_history_struct& h = sim_info[i];
+    file_version_struct& e = h.back();
+    const bool gone = e.sig_want == "GONE";
+    int act = in_reach(in, static_cast<int>(i), e, gone, gone_paths);
+    if (act && !judge_installed(in, h, e, gone, ours_elsewhere, &answers, &act)) return 0;
+    e.want_download = act && !gone ? 1 : 0;
+    e.want_delete = act && gone ? 1 : 0;
+  }
+  spare_what_is_installed(in);
   return 1;
 }
