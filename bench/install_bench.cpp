@@ -17,9 +17,9 @@
 #include "core/clock.h"
 #include "core/globals.h"
 #include "core/threads/threads.h"
-#include "installer/start.h"
 #include "installer/update/decisions.h"
 #include "installer/update/folders.h"
+#include "installer/update/install.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
 #include "tests/net/peers.h"
@@ -103,6 +103,9 @@ const bench_set& the_set() {
   return s;
 }
 
+// The install the benchmarks run, reporting through the program's block.
+install_state g_bench(stg);
+
 bool tree_matches(const std::string& dest) {
   int status = 0;
   testing_support::run_command(
@@ -116,28 +119,28 @@ void BM_install_ours(benchmark::State& state) {
   for (auto _ : state) {
     testing_support::run_command("rm -rf '" + s.root + "ours' '" + s.root + "tmp' && mkdir '" +
                                  s.root + "tmp'");
-    temp_path = s.root + "tmp/";
-    dest_dir_path = s.root + "ours/";
-    server_name[0] = kAddress;
-    server_path[0] = "/v1/";
+    g_bench.temp_path = s.root + "tmp/";
+    g_bench.dest_dir_path = s.root + "ours/";
+    g_bench.server_name[0] = kAddress;
+    g_bench.server_path[0] = "/v1/";
     stg.server_count = 1;
     stg.server_index = 0;
-    stg.download_os = 3;
+    stg.download_os = platform_linux;
     stg.stream_count = 0;
     stg.rename_folder = 0;
     timed(state, "install_ours", [&] {
-      if (read_directory(s.root + "directory.txt", "bench") != dir_read) return false;
-      install_prepare();
-      if (!choose_files()) return false;
-      make_dirs();
-      stg.install_phase = phase_installing;
+      if (read_directory(g_bench, s.root + "directory.txt", "bench") != dir_read) return false;
+      install_prepare(g_bench);
+      if (!choose_files(g_bench)) return false;
+      make_dirs(g_bench);
+      install_start(g_bench);
       while (stg.install_phase == phase_installing) {
         xtim.xtim_update();
-        install_frame_step(0.01);
+        install_frame_step(g_bench, 0.01);
       }
-      return stg.install_error == 0 && next.all_done == 1;
+      return stg.install_error == 0 && g_bench.next.all_done == 1;
     });
-    if (!tree_matches(dest_dir_path)) state.SkipWithError("installed tree differs");
+    if (!tree_matches(g_bench.dest_dir_path)) state.SkipWithError("installed tree differs");
   }
   state.SetBytesProcessed(int64_t(s.bytes));
 }
@@ -180,11 +183,11 @@ void BM_install_pipeline(benchmark::State& state) {
 // The installed tree read against the manifest: every file hashed.
 void examine(benchmark::State& state, const char* label) {
   const bench_set& s = the_set();
-  dest_dir_path = s.root + "ours/";
-  read_directory(s.root + "directory.txt", "bench");  // the cache warm for everyone
+  g_bench.dest_dir_path = s.root + "ours/";
+  read_directory(g_bench, s.root + "directory.txt", "bench");  // the cache warm for everyone
   for (auto _ : state) {
     timed(state, label, [&] {
-      if (read_directory(s.root + "directory.txt", "bench") != dir_read) return false;
+      if (read_directory(g_bench, s.root + "directory.txt", "bench") != dir_read) return false;
       return stg.disk_req == 0.0f;  // every file found current
     });
   }
@@ -233,7 +236,7 @@ int main(int argc, char** argv) {
   ratio("install_ours", "install_pipeline");
   ratio("examine_one_thread", "examine_md5sum");
   ratio("examine_workers", "examine_md5sum");
-  reset_streams();
+  reset_streams(g_bench);
   if (THREAD_worker_count()) THREAD_shutdown();
   benchmark::Shutdown();
   testing_support::remove_temp_dirs();

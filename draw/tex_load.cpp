@@ -206,7 +206,8 @@ std::string map_first_variant(const char* name, xmap_class& map) {
 // place (its levels then point into the map). 0 for anything else or a
 // failed decode.
 int decode_mapped(const std::string& used, const xmap_class& map, signed char bpp, int follow_alpha,
-                  unsigned char* dest, TEX_image_desc& desc, const unsigned char*& dds_levels) {
+                  TEX_bad_file on_bad, unsigned char* dest, TEX_image_desc& desc,
+                  const unsigned char*& dds_levels) {
   const size_t length = size_t(map.map_end - map.map_begin);
   const auto* bytes = reinterpret_cast<const unsigned char*>(map.map_begin);
   const int desired = bpp == 1 ? GL_ALPHA : bpp == 4 ? GL_RGBA : GL_RGB;
@@ -218,10 +219,10 @@ int decode_mapped(const std::string& used, const xmap_class& map, signed char bp
     ok = TEX_load_dds_mem(used.c_str(), bytes, length, dds_levels, desc) && desc.has_mips;
   } else if (length >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
     ok = TEX_load_bmp_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1,
-                          desc);
+                          desc, on_bad);
   } else if (length >= 8 && memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0) {
     ok = TEX_load_png_mem(used.c_str(), bytes, length, data, TEX_max_image_bytes, desired, 0, 1,
-                          follow_alpha, desc);
+                          follow_alpha, desc, on_bad);
   }
   return ok;
 }
@@ -252,8 +253,8 @@ void set_bpp_of_format(int format, signed char& bpp) {
 }  // namespace
 
 int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
-                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
-                          int& tex_dy) {
+                          signed char& bpp, int follow_alpha, TEX_bad_file on_bad, int& dx_out,
+                          int& dy_out, int& tex_dx, int& tex_dy) {
   if (bpp < 1 || bpp > 4)
     tman_fatal_with_value("Trying to bind too low or high a number of bytes!", name, bpp);
   unsigned char* dest = (flags & tex_flag_scratch) ? scratch_array : scratch_array_temp;
@@ -263,7 +264,7 @@ int load_any_into_scratch(const char* name, int ref, int flags, int& format, int
   if (!map.map_begin) return 0;
   TEX_image_desc desc;
   const unsigned char* dds_levels = nullptr;
-  if (!decode_mapped(used, map, bpp, follow_alpha, dest, desc, dds_levels)) return 0;
+  if (!decode_mapped(used, map, bpp, follow_alpha, on_bad, dest, desc, dds_levels)) return 0;
 
   format = desc.format;
   has_mips = desc.has_mips;
@@ -333,8 +334,13 @@ int load_texture_io(tex_load_vars& v) {
     v.data = scratch_array;
     result = tex_io_staged;
   } else if (!v.name.empty()) {
+    // A load that may fail quietly (a file the user's folders hold, such as a
+    // preview's icon) takes a damaged or foreign image as no image; the
+    // program's own images stay fatal.
+    const TEX_bad_file on_bad =
+        v.fail_mode == tex_fail_none ? TEX_bad_file_fails : TEX_bad_file_fatal;
     if (load_any_into_scratch(v.name.c_str(), v.ref, v.flags, v.format, v.has_mips, v.bpp,
-                              v.follow_alpha, v.dx, v.dy, v.tex_dx, v.tex_dy)) {
+                              v.follow_alpha, on_bad, v.dx, v.dy, v.tex_dx, v.tex_dy)) {
       v.data = scratch_array_temp;
       result = tex_io_file;
     }

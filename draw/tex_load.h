@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "TEX/image_desc.h"
+
 // One load's work record.
 struct tex_load_vars {
   int fail_mode = 0;
@@ -47,10 +49,11 @@ std::vector<std::string> tex_file_variants(const std::string& name, bool no_dds)
 
 // Decodes the first of the name's variants that exists into the staging
 // buffer (scratch_array_temp, or scratch_array with the scratch flag), scaled
-// and laid out as the texture will be. 1 on success, 0 on failure.
+// and laid out as the texture will be. 1 on success, 0 on failure (a damaged
+// or foreign file too, when on_bad is TEX_bad_file_fails; else it ends the run).
 int load_any_into_scratch(const char* name, int ref, int flags, int& format, int& has_mips,
-                          signed char& bpp, int follow_alpha, int& dx_out, int& dy_out, int& tex_dx,
-                          int& tex_dy);
+                          signed char& bpp, int follow_alpha, TEX_bad_file on_bad, int& dx_out,
+                          int& dy_out, int& tex_dx, int& tex_dy);
 
 // What a decode gave.
 enum tex_io_result {

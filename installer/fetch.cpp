@@ -9,6 +9,7 @@
 #include "core/globals.h"
 #include "Files/io_utils.h"
 #include "Files/zip_entries.h"
+#include "installer/sizes.h"
 #include "installer/start.h"
 #include "installer/update/manifest.h"
 #include "installer/update/server_list.h"
@@ -76,12 +77,13 @@ void mirror_chosen(int i) {
 
 void server_list_step() {
   if (!g_fetch.list_pause.ready(xtim.act_time)) return;
-  const int r = net_check_capped(kServerListSlot, web_host, "/serverlist.txt", server_list_file(),
-                                 kServerListCap);
+  const net_result r = net_check_capped(kServerListSlot, web_host, "/serverlist.txt",
+                                        server_list_file(), kServerListCap);
   if (r == net_busy) return;
   if (r == net_finished) {
-    // A newer list has shown its message and ends the run.
-    const int read = read_server_list(server_list_file());
+    const server_list_result read = read_server_list(g_install, server_list_file());
+    // A newer list: the message, and the run ends.
+    if (read == server_list_newer) new_format(server_list_file());
     if (read != server_list_unusable) {
       g_fetch.list_pause.reset();
       return;
@@ -99,7 +101,7 @@ void manifest_fetch_step() {
   const int i = stg.server_index;
   if (g_fetch.none_left || i < 0 || i >= mirror_count()) return;
   if (!g_fetch.manifest_pause.ready(xtim.act_time)) return;
-  const int r =
+  const net_result r =
       net_check_capped(kManifestSlot, server_name[i], server_path[i] + "directory.txt.zip",
                        manifest_archive_file(), kManifestArchiveCap);
   if (r == net_busy) return;
@@ -124,11 +126,14 @@ void manifest_read_step(const std::string& title) {
   // Gone from the temporary folder since it was fetched: fetched again.
   if (!file_exists(manifest_file())) {
     xer << "The manifest " << manifest_file() << " is gone: fetching it again.\n";
-    dir_examine_cancel();
+    dir_examine_cancel(g_install);
     stg.dir_state = dir_fetching;
     return;
   }
-  const int state = dir_read_step(manifest_file(), title, 0.01);
+  const dir_state_code state = dir_read_step(g_install, manifest_file(), title, 0.01);
+  // Servers that hold a newer manifest than this program reads: the message,
+  // and the run ends.
+  if (state == dir_no_version && g_install.is_net) new_format(manifest_file());
   if (state == dir_fetching) {
     delete_file(manifest_file());
     mirror_failed(true);

@@ -31,7 +31,7 @@ const char kReadingTitle[] =
 enum pending_window { no_window, destination_window, prefs_window, install_windows };
 
 void change_destination() {
-  if (pick_dest_path()) install_destination_changed();
+  if (pick_dest_path()) install_destination_changed(g_install);
 }
 
 void globe_turns() {
@@ -48,20 +48,18 @@ void globe_turns() {
 // the user changed), and only then the folders: declining or cancelling
 // leaves the disk as it was.
 void APP_start_install() {
-  install_prepare();
+  install_prepare(g_install);
   if (handle_EULA() != 1) return;
-  if (!choose_files()) {
-    stg.install_phase = phase_idle;
+  if (!choose_files(g_install)) {
+    install_cancelled(g_install);
     return;
   }
-  make_dirs();
-  stg.install_phase = phase_installing;
+  make_dirs(g_install);
+  install_start(g_install);
 }
 
 void APP_quit() {
-  dir_examine_cancel();
-  reset_streams();
-  stg.install_phase = phase_ended;
+  install_stop(g_install);
   app_done = 1;
 }
 
@@ -81,7 +79,7 @@ void APP_update() {
   if (stg.dir_state == dir_fetched) manifest_read_step(kReadingTitle);
 
   globe_turns();
-  for (int i = 0; i < stg.server_count && i < 10; ++i)
+  for (int i = 0; i < stg.server_count && i < kMirrorCount; ++i)
     // The leading "|" makes the description the label's right part, drawn to the right of its
     // button inside the panel; as a left part it would end at the button and run off the panel.
     if (BTN_is_int(142, 578 - 20.0f * i, &stg.server_index, i, "|" + server_desc[i]))
@@ -91,7 +89,7 @@ void APP_update() {
   interface_icon(29, 608, g_screen.wrl_i);
 
   look_at_destination(g_screen);
-  const mirror_wait wait = install_waiting();
+  const mirror_wait wait = install_waiting(g_install);
   const status_inputs in = {next.all_done,
                             stg.server_count,
                             stg.dir_state,
@@ -101,7 +99,7 @@ void APP_update() {
                             manifest_percent(),
                             wait.waited,
                             wait.retry_in,
-                            mirror_patience};
+                            g_install.mirror_patience};
   const screen_text status = status_line(in);
 
   if (stg.install_phase == phase_idle) {
@@ -114,10 +112,10 @@ void APP_update() {
   if (interface_rect(960, 78, 780, 166, 51, 22, 1, 1)) APP_quit();
 
   if (stg.install_phase == phase_installing) {
-    install_frame_step(0.01);
-    if (stg.install_phase == phase_ended) {
-      xer << (stg.install_error ? "The installation was not completed: an error occurred.\n"
-                                : "INSTALLATION COMPLETE: " + dest_dir_path + "\n");
+    const install_step_result step = install_frame_step(g_install, 0.01);
+    if (step != install_running) {
+      xer << (step == install_failed ? "The installation was not completed: an error occurred.\n"
+                                     : "INSTALLATION COMPLETE: " + dest_dir_path + "\n");
       xer.flush();
     }
   }

@@ -9,6 +9,17 @@
 #include "installer/builtin_images.h"
 #include "TEX/image_desc.h"
 
+namespace {
+
+// Colour mode 2 of the texture flag word: RGBA.
+constexpr int kColourRgba = 2;
+// The built-in images load at full resolution whatever the setting, RGBA,
+// with the flag the images have always carried.
+constexpr int kBuiltinImageFlags = tex_flag_carried | tex_flag_full_res | kColourRgba;
+static_assert(kBuiltinImageFlags == 1282, "the flag word the built-in images load with");
+
+}  // namespace
+
 void stage_builtin_image(const builtin_image& image) {
   // The loader uploads whole texture rows from the staging buffer, so each
   // image row goes into a row as wide as the texture, and what the image
@@ -26,6 +37,7 @@ void stage_builtin_image(const builtin_image& image) {
 void recall_ins_texes() {
   for (const builtin_image& image : kBuiltinImages) {
     stage_builtin_image(image);
-    tman.load_texture(4, image.slot, 1282, 100, "scratch_array:hardwired textures");
+    tman.load_texture(tex_fail_fatal, image.slot, kBuiltinImageFlags, tex_load_now,
+                      "scratch_array:hardwired textures");
   }
 }

@@ -7,6 +7,7 @@
 #include "draw/colors.h"
 #include "draw/prims.h"
 #include "draw/text.h"
+#include "installer/start.h"
 #include "installer/update/transfer.h"
 #include "net/http.h"
 #include "platform/frame.h"
@@ -35,7 +36,7 @@ void platform_choice() {
   int selection = stg.download_os - 1;
   if (stg.install_phase != phase_installing) {
     if (BTN_textlist(200, 310, &selection, kPlatforms, kPlatformLabel))
-      set_download_os(selection + 1);
+      set_download_os(g_install, selection + 1);
     return;
   }
   static const char* const kNames[3] = {"Macintosh", "Windows", "Linux"};

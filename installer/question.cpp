@@ -11,7 +11,7 @@
 #include "widgets/buttons.h"
 #include "widgets/frames.h"
 
-int question_window(const std::string& local_path, int deleting) {
+select_answer question_window(const std::string& local_path, int deleting) {
   const char* line1 = deleting ? "I am about to DELETE:" : "I am about to install:";
   const char* line2 =
       deleting ? "because we no longer use this file, but it appears you have modified it. What "
@@ -23,7 +23,7 @@ int question_window(const std::string& local_path, int deleting) {
   const struct {
     float x, y, w;
     const char* label;
-    int answer;
+    select_answer answer;
   } buttons[] = {
       {96, 53, 160, act, answer_act},
       {96, 28, 160, "KEEP THE OLD FILE", answer_keep},

@@ -29,6 +29,8 @@
 
 screen_state g_screen;
 
+void screen_reset() { g_screen = screen_state(); }
+
 // [SECTION] Texts
 
 screen_text status_line(const status_inputs& in) {
@@ -144,7 +146,7 @@ void idle_lines(screen_state& s, screen_text out[3]) {
 }
 
 void installing_lines(screen_state& s, screen_text out[3]) {
-  const install_figures f = install_progress(s.tot_down_req, s.tot_disk_req);
+  const install_figures f = install_progress(g_install, s.tot_down_req, s.tot_disk_req);
   s.totl_inst_rat = smooth_progress(s.totl_inst_rat, f.fraction, xtim.prd_act);
   switch (stg.file_action) {
     case action_deleting:
@@ -152,7 +154,7 @@ void installing_lines(screen_state& s, screen_text out[3]) {
       break;
     case action_downloading:
       out[0].text = "Downloading and installing " + crnt_file_name + ", currently " +
-                    std::to_string(file_percent()) + "% done with that file.";
+                    std::to_string(file_percent(g_install)) + "% done with that file.";
       break;
     case action_current:
       out[0].text = "duplicate filename through file " + crnt_file_name +
@@ -264,7 +266,7 @@ void draw_reading_progress(const std::string& title) {
   int stage = 0;
   double value = 0, total = 0;
   std::string detail;
-  dir_read_progress(&stage, &value, &total, &detail);
+  dir_read_progress(g_install, &stage, &value, &total, &detail);
   if (stage < 0) return;
   dir_progress_panel(0, static_cast<float>(value), static_cast<float>(total), stage, title, detail);
 }

@@ -47,6 +47,8 @@ struct screen_state {
   float free_kb_at = 0.0f;  // clock seconds of that measure
 };
 extern screen_state g_screen;
+// As at the start of a run.
+void screen_reset();
 
 inline constexpr float kFreeSpaceRecheck = 3.0f;
 

@@ -12,6 +12,7 @@
 #include "draw/text.h"
 #include "draw/tman.h"
 #include "installer/screen.h"
+#include "installer/update/transfer.h"
 #include "platform/frame.h"
 #include "platform/web.h"
 #include "widgets/frames.h"
@@ -37,7 +38,7 @@ void new_format(const std::string& path) {
                  "In other words, you need to get a new installer!", site.c_str(), path.c_str(),
                  t_alert, "Installer-f/utils", 141);
   go_to_URL("http://" + web_host + "/demo.html");
-  stg.install_phase = 2;
+  stg.install_phase = phase_ended;
   app_done = 1;
 }
 

@@ -15,20 +15,29 @@
 #include "installer/sizes.h"
 #include "installer/update/decisions.h"
 #include "installer/update/folders.h"
+#include "installer/update/hooks.h"
 #include "installer/update/manifest.h"
+#include "installer/update/transfer.h"
 #include "net/http.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/folders.h"
 #include "platform/shell.h"
 
-std::string dest_dir_path;
-std::string temp_path;
-std::string install_name;
-std::string crnt_file_name, crnt_file_path;
-std::string server_name[10], server_path[10], server_desc[10];
-next_struct next;
-std::set<std::string> deleted_files;
-int this_install_has_exes = 0;
+install_state g_install(stg);
+
+std::string& dest_dir_path = g_install.dest_dir_path;
+std::string& temp_path = g_install.temp_path;
+std::string& install_name = g_install.install_name;
+std::string& crnt_file_name = g_install.crnt_file_name;
+std::string& crnt_file_path = g_install.crnt_file_path;
+std::string (&server_name)[kMirrorCount] = g_install.server_name;
+std::string (&server_path)[kMirrorCount] = g_install.server_path;
+std::string (&server_desc)[kMirrorCount] = g_install.server_desc;
+next_struct& next = g_install.next;
+std::set<std::string>& deleted_files = g_install.deleted_files;
+int& this_install_has_exes = g_install.this_install_has_exes;
+std::vector<file_history_struct>& sim_info = g_install.sim_info;
+std::string& manifest_problem = g_install.manifest_problem;
 
 // Empty on purpose: the installer shows no bar menus.
 void APP_handlemenu(int /*item*/) {}
@@ -37,25 +46,20 @@ void APP_register_hooks() {
   g_app_hooks.update = APP_update;
   g_app_hooks.handlemenu = APP_handlemenu;
   g_app_hooks.load_images = recall_ins_texes;
-  dir_progress_hook = dir_progress_frame;
-  select_alert_hook = question_window;
+  g_engine_hooks.dir_progress = dir_progress_frame;
+  g_engine_hooks.select_alert = question_window;
 }
 
 // Empty on purpose: the installer binds nothing to function keys.
 void function_key(int /*key*/) {}
 
-void trim_dest_folder(std::string& path) {
-  size_t slash = path.find('/');
-  if (slash != std::string::npos) path.erase(0, slash + 1);
-}
-
 int path_is_to_a_sim() {
   std::vector<std::string> names;
   std::vector<int> kinds;
-  opensave_getitems(dest_dir_path, 0, names, kinds);
+  opensave_getitems(dest_dir_path, list_every_kind, names, kinds);
   bool airfoils = false, instructions = false, output = false, resources = false;
   for (size_t i = 0; i < names.size() && i < kinds.size(); ++i) {
-    if (kinds[i] != 1) continue;
+    if (kinds[i] != kind_folder) continue;
     const std::string& n = names[i];
     airfoils |= n.find("Airfoils") != std::string::npos;
     instructions |= n.find("Instructions") != std::string::npos;
@@ -88,15 +92,15 @@ int pick_dest_path() {
 }
 
 static void set_stg_defaults() {
-  stg.dir_state = 0;
+  stg.dir_state = dir_fetching;
   // The files of the platform the program runs on.
-  stg.download_os = 3;
-  stg.install_phase = 0;
+  stg.download_os = platform_linux;
+  stg.install_phase = phase_idle;
   stg.download_error = 0;
   stg.install_error = 0;
   stg.server_count = -1;
   stg.server_index = 0;
-  stg.file_action = 3;
+  stg.file_action = action_skipped;
   stg.file_fraction = 0.0f;
   stg.use_max_cpu = 0;
   stg.rename_folder = 1;
@@ -110,7 +114,7 @@ namespace {
 
 int installer_prefs_path(std::string& path) {
   std::string folder;
-  if (int err = get_OS_abs_path(4, folder)) return err;
+  if (int err = get_OS_abs_path(os_dir_prefs, folder)) return err;
   path = folder + "Nimbrel Installer.prf";
   return 0;
 }
@@ -136,10 +140,10 @@ void APP_start_run(int argc, const char** argv) {
   static const char* const labels[5] = {
       "os_dir_this_app\t\t=", "os_dir_desktop\t\t=", "os_dir_default_apps\t=", "os_dir_temp\t\t\t=",
       "os_dir_prefs\t\t\t="};
-  for (int which = 0; which < 5; ++which) {
+  for (int which = os_dir_this_app; which <= os_dir_prefs; ++which) {
     std::string folder;
     get_OS_abs_path(which, folder);
-    xer << labels[which] << folder << (which == 4 ? "\n\n" : "\n");
+    xer << labels[which] << folder << (which == os_dir_prefs ? "\n\n" : "\n");
   }
 
   // The home folder, not the root the applications folder would give: a
@@ -148,7 +152,7 @@ void APP_start_run(int argc, const char** argv) {
   dest_dir_path = default_dest;
   xer << "dest_dir_path=" << dest_dir_path << "\n";
 
-  get_OS_abs_path(3, temp_path);
+  get_OS_abs_path(os_dir_temp, temp_path);
   stls.ok_label = "OK";
   install_name = "Not Yet Scanned";
   set_stg_defaults();
@@ -158,7 +162,7 @@ void APP_start_run(int argc, const char** argv) {
   // land beside the system's own folders.
   if (!usable_dest_dir(dest_dir_path)) dest_dir_path = default_dest;
   // Four download slots: 0 keeps the automatic count.
-  stg.stream_count = stg.stream_count < 0 ? 0 : stg.stream_count > 4 ? 4 : stg.stream_count;
+  stg.stream_count = stg.stream_count < 0 ? 0 : std::min(stg.stream_count, kStreams);
   xer << "After searching, I think that dvd_path=" << dvd_path << "\n";
 
   // An empty argument names no folder.

@@ -4,29 +4,27 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
-// The four download streams. The first two words are zero at start; all are
-// zeroed at exit.
-struct next_struct {
-  int next_file = 0;
-  int all_done = 0;
-  int stream_on[4] = {};
-  int stream_takes_next[4] = {};
-  int stream_file[4] = {};
-  float reset_time = 0.0f;
-  float running_kb = 0.0f;
-  float finished_kb = 0.0f;
-  float installed_kb = 0.0f;
-};
+#include "installer/update/install.h"
 
-extern std::string dest_dir_path;  // always meant to end in "/"
-extern std::string temp_path;
-extern std::string install_name;
-extern std::string crnt_file_name, crnt_file_path;
-extern std::string server_name[10], server_path[10], server_desc[10];
-extern next_struct next;
-extern std::set<std::string> deleted_files;
-extern int this_install_has_exes;
+// The program's install, which the frame hands to the engine, reporting
+// through stg. Its records go by the names the rest of the installer knows
+// them by.
+extern install_state g_install;
+
+extern std::string& dest_dir_path;  // always meant to end in "/"
+extern std::string& temp_path;
+extern std::string& install_name;
+extern std::string &crnt_file_name, &crnt_file_path;
+extern std::string (&server_name)[kMirrorCount];
+extern std::string (&server_path)[kMirrorCount];
+extern std::string (&server_desc)[kMirrorCount];
+extern next_struct& next;
+extern std::set<std::string>& deleted_files;
+extern int& this_install_has_exes;
+extern std::vector<file_history_struct>& sim_info;
+extern std::string& manifest_problem;
 
 // Binds the installer's settings (and the download manager's) to the keys of
 // its preferences file, in the file's order.
@@ -34,8 +32,6 @@ void APP_register_prefs();
 // Everything between the shell's start-up and the first frame: the system
 // folders in the log, the defaults, the preferences and the destination.
 void APP_start_run(int argc, const char** argv);
-// Removes everything up to and including the first "/" (the platform folder).
-void trim_dest_folder(std::string& path);
 // 1 when dest_dir_path already holds an installation.
 int path_is_to_a_sim();
 // The folder dialog for the destination; 1 when the user chose one.

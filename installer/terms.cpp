@@ -107,8 +107,12 @@ void terms_panel(const std::vector<std::string>& lines, int* first) {
   }
 }
 
+terms_state g_terms;
+
+void terms_reset() { g_terms = terms_state(); }
+
 int handle_EULA() {
-  static int agreed = 0;
+  int& agreed = g_terms.agreed;
   if (agreed) return 1;
   xer << "Showing the terms of use.\n";
   xer.flush();

@@ -15,6 +15,14 @@ int interface_rect(float x, float y, float u, float v, float w, float h, int hov
 // Icon cell i (64 x 64, eight a row from texel row 66) at (x, y), no hover.
 int interface_icon(float x, float y, int i);
 
+// The terms' record of the run.
+struct terms_state {
+  int agreed = 0;  // the user has agreed: the window is not shown again
+};
+extern terms_state g_terms;
+// As at the start of a run: not agreed.
+void terms_reset();
+
 // The terms window (window 1); 1 once the user has agreed in this run.
 // Declining, closing the window or closing the program leave it 0.
 int handle_EULA();

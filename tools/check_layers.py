@@ -4,6 +4,8 @@
 The order is the order of the nimbrel_layer() lines in CMakeLists.txt, lowest
 first. A source may include only headers of its own layer or a lower one, and
 a layer's library may refer only to symbols of its own layer or lower ones.
+Within a layer, a sealed folder (the install engine) includes nothing of its
+layer outside itself: the frame and the screen above it register hooks.
 
 Usage: check_layers.py SOURCE_DIR [BUILD_DIR]   (symbols are checked when a
 build folder is given). Exit status 1 with one line per fault.
@@ -38,6 +40,21 @@ def sources(src, folder):
                 yield os.path.join(root, f)
 
 
+# Sealed folders: within the layer folder on the right, a source of the folder
+# on the left includes only headers of its own folder.
+SEALED = {"installer/update": "installer"}
+
+
+def sealed_fault(rel, included):
+    """Why a source at rel may not include the header `included`, or None."""
+    for folder, layer_folder in SEALED.items():
+        if not rel.startswith(folder + "/"):
+            continue
+        if included.startswith(layer_folder + "/") and not included.startswith(folder + "/"):
+            return f"{rel} includes {included} from above {folder}/"
+    return None
+
+
 def check_includes(src, layers, dirs):
     faults = []
     for rank, (name, folders) in enumerate(layers):
@@ -51,6 +68,9 @@ def check_includes(src, layers, dirs):
                 if other is not None and other > rank:
                     faults.append(f"{rel}:{n} includes {m.group(1)} from the higher layer "
                                   f"{layers[other][0]}")
+                sealed = sealed_fault(rel, m.group(1))
+                if sealed:
+                    faults.append(sealed.replace(rel, f"{rel}:{n}", 1))
     return faults
 
 

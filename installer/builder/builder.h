@@ -21,12 +21,12 @@
 
 // Where the master copy, the previous manifest and the sets lie. Folders
 // end in "/".
-extern std::string old_dir_path;
-extern std::string src_fold;
-extern std::string dst_fold_base;
-extern std::string dst_folder;  // the current set's parent folder
-extern std::string sim_name;    // the current set's name, also its folder's
-extern std::string prev_dir;    // the folder of the last DIR line written
+extern std::string& old_dir_path;
+extern std::string& src_fold;
+extern std::string& dst_fold_base;
+extern std::string& dst_folder;  // the current set's parent folder
+extern std::string& sim_name;    // the current set's name, also its folder's
+extern std::string& prev_dir;    // the folder of the last DIR line written
 
 // The master's platform folders, in platform order 0 to 3.
 extern const char* const ALL_str;
@@ -35,11 +35,11 @@ extern const char* const WIN_str;
 extern const char* const LIN_str;
 
 // Master paths derived from src_fold when the locations are set.
-extern std::string str_all_fold, str_apl_fold, str_win_fold, str_LIN_fold;
-extern std::string str_ins_fold, str_wpn_fold, str_afl_fold, str_acf_fold, str_pfc_fold;
-extern std::string str_res_fold, str_out_fold, str_cus_fold, str_plug, str_redt, str_orbt;
-extern std::string str_erth1, str_erth2, str_mars, str_moon;  // no trailing "/": contained
-extern std::string str_men_file, str_tex_file, str_com_file;
+extern std::string &str_all_fold, &str_apl_fold, &str_win_fold, &str_LIN_fold;
+extern std::string &str_ins_fold, &str_wpn_fold, &str_afl_fold, &str_acf_fold, &str_pfc_fold;
+extern std::string &str_res_fold, &str_out_fold, &str_cus_fold, &str_plug, &str_redt, &str_orbt;
+extern std::string &str_erth1, &str_erth2, &str_mars, &str_moon;  // no trailing "/": contained
+extern std::string &str_men_file, &str_tex_file, &str_com_file;
 
 // Sets the three locations (a folder without its "/" gets one) and derives
 // the master paths from the master folder.
@@ -60,7 +60,7 @@ enum install_type_code {
   install_mars = 3,   // two Mars scenery sets
   install_moon = 4,   // one Moon scenery set
 };
-extern int install_type;
+extern int& install_type;
 
 // The version every packed file and every GONE line is written with.
 inline constexpr int kBuildVersion = 90017;
@@ -70,15 +70,15 @@ struct no_case_compare_string {
   bool operator()(const std::string& a, const std::string& b) const;
 };
 
-extern int reg;                              // the world region of the set being built, 0 for all
-extern std::vector<std::string> comp_files;  // master paths to pack, in scan order
-extern std::set<std::string> comp_paths;     // folders to make in the set
-extern std::map<std::string, int, no_case_compare_string> sim_info_index;
-extern int num_files_rec, num_files_use, num_files_com;
-extern int found_all_fold, found_apl_fold, found_win_fold, found_LIN_fold, found_ins_fold;
-extern int found_wpn_fold, found_afl_fold, found_acf_fold, found_pfc_fold, found_res_fold;
-extern int found_out_fold, found_cus_fold, found_plug, found_redt, found_orbt;
-extern int found_men_file, found_tex_file, found_com_file;
+extern int& reg;                              // the world region of the set being built, 0 for all
+extern std::vector<std::string>& comp_files;  // master paths to pack, in scan order
+extern std::set<std::string>& comp_paths;     // folders to make in the set
+extern std::map<std::string, int, no_case_compare_string>& sim_info_index;
+extern int &num_files_rec, &num_files_use, &num_files_com;
+extern int &found_all_fold, &found_apl_fold, &found_win_fold, &found_LIN_fold, &found_ins_fold;
+extern int &found_wpn_fold, &found_afl_fold, &found_acf_fold, &found_pfc_fold, &found_res_fold;
+extern int &found_out_fold, &found_cus_fold, &found_plug, &found_redt, &found_orbt;
+extern int &found_men_file, &found_tex_file, &found_com_file;
 
 // What the current set has packed so far; emptied at the start of a set.
 struct set_record {
@@ -93,7 +93,36 @@ struct set_record {
   int lines_carried = 0;  // old history lines written again
   int gone_lines = 0;
 };
-extern set_record set_packed;
+extern set_record& set_packed;
+
+// Everything a run of the builder changes; the names above are bound to its
+// members.
+struct builder_state {
+  std::string old_dir_path, src_fold, dst_fold_base, dst_folder;
+  std::string sim_name = "-";
+  std::string prev_dir;
+  std::string str_all_fold, str_apl_fold, str_win_fold, str_LIN_fold;
+  std::string str_ins_fold, str_wpn_fold, str_afl_fold, str_acf_fold, str_pfc_fold;
+  std::string str_res_fold, str_out_fold, str_cus_fold, str_plug, str_redt, str_orbt;
+  std::string str_erth1, str_erth2, str_mars, str_moon;
+  std::string str_men_file, str_tex_file, str_com_file;
+  int install_type = install_net;
+  int reg = 0;
+  std::vector<std::string> comp_files;
+  std::set<std::string> comp_paths;
+  std::map<std::string, int, no_case_compare_string> sim_info_index;
+  int num_files_rec = 0, num_files_use = 0, num_files_com = 0;
+  int found_all_fold = 0, found_apl_fold = 0, found_win_fold = 0, found_LIN_fold = 0;
+  int found_ins_fold = 0, found_wpn_fold = 0, found_afl_fold = 0, found_acf_fold = 0;
+  int found_pfc_fold = 0, found_res_fold = 0, found_out_fold = 0, found_cus_fold = 0;
+  int found_plug = 0, found_redt = 0, found_orbt = 0;
+  int found_men_file = 0, found_tex_file = 0, found_com_file = 0;
+  set_record set_packed;
+};
+extern builder_state g_builder;
+// Back to the start of a run: every record empty, the locations the
+// build's settings give.
+void builder_reset();
 
 // [SECTION] The driver
 

@@ -32,10 +32,6 @@
 #include "installer/start.h"
 #include "installer/update/manifest.h"
 
-int install_type = install_net;
-int reg = 0;
-set_record set_packed;
-
 // [SECTION] Fatal problems
 
 void builder_fatal(const std::string& l1, const std::string& l2, const std::string& l3,
@@ -102,8 +98,10 @@ void read_old_manifest() {
     return;
   }
   // The reader ends the run itself when the file is missing.
-  const int result = read_directory(
-      old_dir_path, "Scanning old directory text file to get change log!", dir_read_builder);
+  // The builder's reading goes into the program's install record.
+  const int result =
+      read_directory(g_install, old_dir_path, "Scanning old directory text file to get change log!",
+                     dir_read_builder);
   if (result != dir_read) {
     xer << "The old manifest " << old_dir_path << " gave " << result << ": " << manifest_problem
         << "\n";
@@ -321,7 +319,7 @@ void sub_install() {
   // is written under that name in this run's private folder, and only the
   // archive takes a hidden name until it is whole.
   std::string private_folder;
-  if (int err = get_OS_abs_path(3, private_folder))
+  if (int err = get_OS_abs_path(os_dir_temp, private_folder))
     builder_fatal("I could not make a private folder to write in!", error_str(err), "", "",
                   __LINE__);
   const std::string manifest_path = private_folder + "directory.txt";

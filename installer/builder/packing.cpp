@@ -35,8 +35,6 @@
 #include "platform/frame.h"
 #include "platform/startup.h"
 
-int num_files_rec = 0, num_files_use = 0, num_files_com = 0;
-
 // [SECTION] One file, on any thread
 
 namespace {

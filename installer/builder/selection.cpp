@@ -19,12 +19,6 @@
 #include "Files/io_utils.h"
 #include "installer/builder/builder.h"
 
-int found_all_fold = 0, found_apl_fold = 0, found_win_fold = 0, found_LIN_fold = 0;
-int found_ins_fold = 0, found_wpn_fold = 0, found_afl_fold = 0, found_acf_fold = 0;
-int found_pfc_fold = 0, found_res_fold = 0, found_out_fold = 0, found_cus_fold = 0;
-int found_plug = 0, found_redt = 0, found_orbt = 0;
-int found_men_file = 0, found_tex_file = 0, found_com_file = 0;
-
 // [SECTION] Names and entries
 
 namespace {
@@ -79,7 +73,7 @@ void test_entry_kind(const std::string& full, int listed_kind) {
   if (lstat(path.c_str(), &st) != 0)
     builder_fatal("I could not look at an entry of the master copy!", full, error_str(errno), "",
                   __LINE__);
-  if (S_ISDIR(st.st_mode) && listed_kind != 1)
+  if (S_ISDIR(st.st_mode) && listed_kind != kind_folder)
     idiot("found a folder named like a file: nothing in it would be packed!", full, __LINE__);
   if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
     idiot("found something that is neither a file, a folder nor a link!", full, __LINE__);
@@ -124,7 +118,7 @@ void pref_level(const std::string& folder) {
   std::vector<std::string> names;
   std::vector<int> kinds;
   int read_error = 0;
-  opensave_getitems(folder, 0, names, kinds, &read_error);
+  opensave_getitems(folder, list_every_kind, names, kinds, &read_error);
   if (read_error)
     builder_fatal("I could not read a folder of the master copy to its end!", folder,
                   error_str(read_error), "", __LINE__);
@@ -134,7 +128,7 @@ void pref_level(const std::string& folder) {
       "Resources/", "Weapons/",  "Custom Scenery/"};
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string& name = names[i];
-    const bool is_folder = kinds[i] == 1;
+    const bool is_folder = kinds[i] == kind_folder;
     const std::string full = folder + name + (is_folder ? "/" : "");
     test_name(name, full);
     test_entry_kind(full, kinds[i]);

@@ -14,16 +14,12 @@
 
 #include "core/globals.h"
 #include "Files/beneath.h"
-#include "installer/start.h"
 #include "installer/update/folders.h"
-#include "installer/update/manifest.h"
+#include "installer/update/hooks.h"
+#include "installer/update/install.h"
 
-select_alert_fn select_alert_hook = nullptr;
-
-int select_alert(const std::string& local_path, int deleting) {
-  if (select_alert_hook) return select_alert_hook(local_path, deleting);
-  xer << "No one to ask about " << local_path << ": the file is kept.\n";
-  return answer_keep;
+select_answer select_alert(const std::string& local_path, int deleting) {
+  return g_engine_hooks.select_alert(local_path, deleting);
 }
 
 namespace {
@@ -50,26 +46,27 @@ bool has_signature(const file_history_struct& h, const std::string& sig) {
 // a line of another history that installs to the same place: a file that
 // moved between the shared folder and a platform folder left its older
 // releases under the other path, and such a copy is still one of ours.
-std::set<std::string> ours_under_another_path() {
+std::set<std::string> ours_under_another_path(const install_state& in) {
+  const std::vector<file_history_struct>& sim_info = in.sim_info;
   std::map<std::string, std::string> unmatched;  // local path -> the installed copy's MD5
   for (const file_history_struct& h : sim_info) {
     const file_version_struct& e = h.back();
     if (e.sig_have.empty() || e.sig_have == "NONE" || has_signature(h, e.sig_have)) continue;
-    unmatched.emplace(local_path_of(e), e.sig_have);
+    unmatched.emplace(local_path_of(in, e), e.sig_have);
   }
   std::set<std::string> ours;
   if (unmatched.empty()) return ours;
   for (const file_history_struct& h : sim_info) {
-    auto it = unmatched.find(local_path_of(h.back()));
+    auto it = unmatched.find(local_path_of(in, h.back()));
     if (it != unmatched.end() && has_signature(h, it->second)) ours.insert(it->first);
   }
   return ours;
 }
 
-bool link_on_the_way(const std::string& local) {
+bool link_on_the_way(const install_state& in, const std::string& local) {
   std::string rel, leaf;
-  if (!dest_rel(local, &rel)) return false;
-  const int folder = beneath_open_parent(dest_root(), rel, walk_no_links, &leaf);
+  if (!dest_rel(in, local, &rel)) return false;
+  const int folder = beneath_open_parent(dest_root(in), rel, walk_no_links, &leaf);
   if (folder >= 0) close(folder);
   return folder == -ELOOP || folder == -EXDEV;
 }
@@ -77,13 +74,14 @@ bool link_on_the_way(const std::string& local) {
 // Whether a folder on the way to local is a link that this manifest
 // removes: what is read through it is not the file, which comes to a new
 // folder of that name.
-bool behind_a_gone_link(const std::string& local, const std::set<std::string>& gone_paths) {
+bool behind_a_gone_link(const install_state& in, const std::string& local,
+                        const std::set<std::string>& gone_paths) {
   std::string rel;
-  if (gone_paths.empty() || !dest_rel(local, &rel) || !link_on_the_way(local)) return false;
+  if (gone_paths.empty() || !dest_rel(in, local, &rel) || !link_on_the_way(in, local)) return false;
   for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
     struct stat st;
-    if (gone_paths.count(dest_dir_path + rel.substr(0, slash)) &&
-        beneath_lstat(dest_root(), rel.substr(0, slash), walk_no_links, &st) == 0 &&
+    if (gone_paths.count(in.dest_dir_path + rel.substr(0, slash)) &&
+        beneath_lstat(dest_root(in), rel.substr(0, slash), walk_no_links, &st) == 0 &&
         S_ISLNK(st.st_mode))
       return true;
   }
@@ -92,36 +90,38 @@ bool behind_a_gone_link(const std::string& local, const std::set<std::string>& g
 
 }  // namespace
 
-int choose_files() {
+int choose_files(install_state& in) {
+  std::vector<file_history_struct>& sim_info = in.sim_info;
   std::vector<std::string> act_all_folders, keep_all_folders;
-  const std::set<std::string> ours_elsewhere = ours_under_another_path();
+  const std::set<std::string> ours_elsewhere = ours_under_another_path(in);
   std::set<std::string> gone_paths;
   for (size_t i = 0; i < sim_info.size(); ++i) {
     const file_version_struct& e = sim_info[i].back();
     if (e.sig_want == "GONE" &&
-        want_this_f(static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
-      gone_paths.insert(local_path_of(e));
+        want_this_f(in, static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
+      gone_paths.insert(local_path_of(in, e));
   }
   for (size_t i = 0; i < sim_info.size(); ++i) {
     file_history_struct& h = sim_info[i];
     file_version_struct& e = h.back();
     const int last = static_cast<int>(h.size()) - 1;
-    int act = want_this_f(static_cast<int>(i), last, e.type);
+    int act = want_this_f(in, static_cast<int>(i), last, e.type);
     const bool gone = e.sig_want == "GONE";
-    if (act && gone && link_on_the_way(local_path_of(e))) {
+    if (act && gone && link_on_the_way(in, local_path_of(in, e))) {
       // Its folder has become a link (or leads through one): the old file
       // is not there, and what the link reaches is not ours to delete.
-      xer << "Not deleting " << local_path_of(e) << ": a link stands on its way.\n";
+      xer << "Not deleting " << local_path_of(in, e) << ": a link stands on its way.\n";
       act = 0;
     }
-    if (act && !gone && e.sig_have != "NONE" && behind_a_gone_link(local_path_of(e), gone_paths)) {
-      xer << "Not counting " << local_path_of(e)
+    if (act && !gone && e.sig_have != "NONE" &&
+        behind_a_gone_link(in, local_path_of(in, e), gone_paths)) {
+      xer << "Not counting " << local_path_of(in, e)
           << " as installed: a link that goes stands on its way.\n";
       e.sig_have = "NONE";
       e.same = 0;
     }
     if (act) {
-      const std::string local = local_path_of(e);
+      const std::string local = local_path_of(in, e);
       const bool older = has_signature(h, e.sig_have) || ours_elsewhere.count(local);
       if (e.sig_have == "NONE") {
         act = gone ? 0 : 1;
@@ -172,13 +172,13 @@ int choose_files() {
   for (size_t i = 0; i < sim_info.size(); ++i) {
     const file_version_struct& e = sim_info[i].back();
     if (e.sig_want != "GONE" &&
-        want_this_f(static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
-      installed.insert(local_path_of(e));
+        want_this_f(in, static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
+      installed.insert(local_path_of(in, e));
   }
   for (file_history_struct& h : sim_info) {
     file_version_struct& e = h.back();
-    if (e.want_delete && installed.count(local_path_of(e))) {
-      xer << "Not deleting " << local_path_of(e)
+    if (e.want_delete && installed.count(local_path_of(in, e))) {
+      xer << "Not deleting " << local_path_of(in, e)
           << ": a current file of the manifest lives there.\n";
       e.want_delete = 0;
     }

@@ -5,8 +5,11 @@
 
 #include <string>
 
-// The answers of the keep/overwrite question.
-enum select_answer {
+struct install_state;
+
+// The answers of the keep/overwrite question (a hook may give any other
+// value: the file is then acted on).
+enum select_answer : int {
   answer_act = 1,       // overwrite (or delete) this file
   answer_keep = 2,      // keep this file
   answer_cancel = 3,    // cancel the whole installation
@@ -16,15 +19,18 @@ enum select_answer {
 
 // Asks about one file: its local path, and 1 when it is to be deleted, 0 when
 // it is to be installed. Returns a select_answer.
-using select_alert_fn = int (*)(const std::string& local_path, int deleting);
-// The question window installs itself here; tests install their answers.
-extern select_alert_fn select_alert_hook;
+using select_alert_fn = select_answer (*)(const std::string& local_path, int deleting);
+// The default when no question window is installed (g_engine_hooks,
+// installer/update/hooks.h): the user's file is kept, nothing of theirs is
+// lost unasked.
+select_answer keep_unasked(const std::string& local_path, int deleting);
 
-// Asks through select_alert_hook. With no question window to ask in, the
-// user's file is kept (answer_keep): nothing of theirs is lost unasked.
-int select_alert(const std::string& local_path, int deleting);
+// Asks through the engine's select_alert hook, where the question window
+// installs itself and tests install their answers.
+select_answer select_alert(const std::string& local_path, int deleting);
 
-// Sets want_download and want_delete on the last record of every history.
-// Returns 1 to go on with the install, 0 when the user cancelled it (the
-// flags of that history and the later ones are then left as they were).
-int choose_files();
+// Sets want_download and want_delete on the last record of every history of
+// the install's manifest. Returns 1 to go on with the install, 0 when the
+// user cancelled it (the flags of that history and the later ones are then
+// left as they were).
+int choose_files(install_state& in);

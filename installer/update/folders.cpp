@@ -14,8 +14,7 @@
 #include "Files/beneath.h"
 #include "Files/errors.h"
 #include "Files/io_utils.h"
-#include "installer/start.h"
-#include "installer/update/manifest.h"
+#include "installer/update/install.h"
 
 const char* const kFixedFolders[7] = {
     "Output",    "Output/FMS plans",     "Output/logbooks", "Output/movies", "Output/situations",
@@ -32,9 +31,10 @@ bool usable_dest_dir(std::string& path) {
   return true;
 }
 
-std::string dest_root() { return app_path + dest_dir_path; }
+std::string dest_root(const install_state& in) { return app_path + in.dest_dir_path; }
 
-bool dest_rel(const std::string& path, std::string* rel) {
+bool dest_rel(const install_state& in, const std::string& path, std::string* rel) {
+  const std::string& dest_dir_path = in.dest_dir_path;
   if (dest_dir_path.empty() || path.compare(0, dest_dir_path.size(), dest_dir_path) != 0)
     return false;
   *rel = path.substr(dest_dir_path.size());
@@ -65,9 +65,9 @@ bool real_folder_of(const std::string& path, std::string* out) {
 
 }  // namespace
 
-int depth_in_dest(const std::string& path) {
+int depth_in_dest(const install_state& in, const std::string& path) {
   std::string dest, folder;
-  if (!real_path(app_path + dest_dir_path, &dest) || !real_folder_of(app_path + path, &folder))
+  if (!real_path(app_path + in.dest_dir_path, &dest) || !real_folder_of(app_path + path, &folder))
     return -1;
   if (folder == dest) return 0;
   if (dest != "/") dest += '/';
@@ -77,7 +77,9 @@ int depth_in_dest(const std::string& path) {
   return depth;
 }
 
-bool inside_dest(const std::string& path) { return depth_in_dest(path) >= 0; }
+bool inside_dest(const install_state& in, const std::string& path) {
+  return depth_in_dest(in, path) >= 0;
+}
 
 // [SECTION] Standard folders
 
@@ -87,9 +89,9 @@ std::string leaf_name(const std::string& path) { return path.substr(path.rfind('
 
 }  // namespace
 
-void make_dir_error(const std::string& path, int code) {
+void make_dir_error(const install_state& in, const std::string& path, int code) {
   const std::string error = "Error: " + error_str(code);
-  const std::string location = "Install Location: " + dest_dir_path;
+  const std::string location = "Install Location: " + in.dest_dir_path;
   const std::string where = "Install Path:" + path;
   // Source and line as the message has always carried them.
   __MACIBM_alert(0,
@@ -98,7 +100,8 @@ void make_dir_error(const std::string& path, int code) {
                  error.c_str(), location.c_str(), where.c_str(), t_alert, "Installer-f/utils", 177);
 }
 
-void make_dirs() {
+void make_dirs(install_state& in) {
+  const std::string& dest_dir_path = in.dest_dir_path;
   // The destination and every folder above it; the part before the first
   // "/" is never made on its own.
   const std::string p =
@@ -108,7 +111,7 @@ void make_dirs() {
     if (!folder.empty()) {
       int r = make_folder(folder);
       if (show_make_dir_err(r)) {
-        make_dir_error(folder, r);
+        make_dir_error(in, folder, r);
         break;
       }
     }
@@ -117,10 +120,10 @@ void make_dirs() {
 
   // The folders of the wanted files, a folder before its sub-folders.
   std::set<std::string> folders;
-  for (size_t i = 0; i < sim_info.size(); ++i) {
-    const file_version_struct& e = sim_info[i].back();
+  for (size_t i = 0; i < in.sim_info.size(); ++i) {
+    const file_version_struct& e = in.sim_info[i].back();
     if (e.sig_want == "GONE" ||
-        !want_this_f(static_cast<int>(i), static_cast<int>(sim_info[i].size()) - 1, e.type))
+        !want_this_f(in, static_cast<int>(i), static_cast<int>(in.sim_info[i].size()) - 1, e.type))
       continue;
     std::string rel = e.path;
     trim_dest_folder(rel);
@@ -128,31 +131,32 @@ void make_dirs() {
       folders.insert(rel.substr(0, slash));
   }
   struct stat dest_stat;
-  const bool dest_there = stat(dest_root().c_str(), &dest_stat) == 0 && S_ISDIR(dest_stat.st_mode);
+  const bool dest_there =
+      stat(dest_root(in).c_str(), &dest_stat) == 0 && S_ISDIR(dest_stat.st_mode);
   // Made beneath the destination: a link on the way that leads outside
   // refuses the folder. Where a file stands in a folder's way, the unpacking
   // decides what may go.
   for (const std::string& folder : folders) {
     const std::string path = dest_dir_path + folder;
-    int r = beneath_mkdir(dest_root(), folder, 0755);
+    int r = beneath_mkdir(dest_root(in), folder, 0755);
     if (r == EXDEV || r == ELOOP) {
       xer << "Not making " << path << ": a link takes it outside the destination.\n";
       continue;
     }
     if (r == ENOTDIR && dest_there) continue;
     if (show_make_dir_err(r)) {
-      make_dir_error(path, r);
+      make_dir_error(in, path, r);
       break;
     }
   }
 
   for (const char* folder : kFixedFolders) {
-    int r = beneath_mkdir(dest_root(), folder, 0755);
+    int r = beneath_mkdir(dest_root(in), folder, 0755);
     if (r == EXDEV || r == ELOOP)
       xer << "Not making " << dest_dir_path << folder
           << ": a link takes it outside the destination.\n";
     else if (show_make_dir_err(r))
-      make_dir_error(dest_dir_path + folder, r);
+      make_dir_error(in, dest_dir_path + folder, r);
   }
 
   // Framework entries that should be links but are folders make way for the
@@ -163,8 +167,8 @@ void make_dirs() {
       const std::string from = base + entry;
       const std::string to = from.substr(0, from.rfind('/') + 1) + "_" + leaf_name(entry);
       struct stat st;
-      if (beneath_lstat(dest_root(), from, walk_links_inside, &st) == 0 && !S_ISLNK(st.st_mode))
-        beneath_rename(dest_root(), from, to, walk_links_inside);
+      if (beneath_lstat(dest_root(in), from, walk_links_inside, &st) == 0 && !S_ISLNK(st.st_mode))
+        beneath_rename(dest_root(in), from, to, walk_links_inside);
     }
   }
 }

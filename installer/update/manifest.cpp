@@ -3,6 +3,13 @@
 // copy by its MD5 (on the worker threads as well as the main one, results in
 // manifest order), the sums of what the install downloads and occupies, and
 // the small queries on the histories.
+//
+// Contents
+//   [SECTION] Hashing an installed copy
+//   [SECTION] The reading under way
+//   [SECTION] Reading
+//   [SECTION] Queries
+//   [SECTION] Writing
 #include "installer/update/manifest.h"
 
 #include <fcntl.h>
@@ -20,13 +27,8 @@
 #include "core/util/md5.h"
 #include "Files/beneath.h"
 #include "Files/io_utils.h"
-#include "installer/sizes.h"
-#include "installer/start.h"
-#include "installer/update/transfer.h"
-
-std::vector<file_history_struct> sim_info;
-dir_progress_fn dir_progress_hook = nullptr;
-std::string manifest_problem;
+#include "installer/update/hooks.h"
+#include "installer/update/install.h"
 
 // [SECTION] Hashing an installed copy
 
@@ -92,14 +94,17 @@ const size_t kLinesPerSlice = 2048;
 // Files summed between two looks at the clock.
 const size_t kSumsPerSlice = 4096;
 
+}  // namespace
+
 // One reading: the mapped manifest and its scan, then the examination of
 // the destination. Every thread takes the next file by an atomic counter and
 // writes only that file's sig_have; the main thread sums the results in
 // manifest order, so the sums and the progress come out the same however
 // many threads hashed. Nothing but the results is kept per file.
-struct reading {
+struct manifest_reading {
+  install_state* in = nullptr;
   int mode = dir_read_install;
-  bool blocking = false;  // one call: the progress goes through dir_progress_hook
+  bool blocking = false;  // one call: the progress goes through the engine's hook
   int stage = stage_scanning;
   std::string path, title;
   std::unique_ptr<xmap_class> file;
@@ -120,7 +125,7 @@ struct reading {
   bool has_exes = false;
 
   std::string local_path(size_t i) const {
-    const std::string& path = sim_info[i].back().path;
+    const std::string& path = in->sim_info[i].back().path;
     const size_t slash = path.find('/');
     return slash == std::string::npos ? local_prefix + path : local_prefix + path.substr(slash + 1);
   }
@@ -131,7 +136,8 @@ struct reading {
     size_t i = next.fetch_add(1, std::memory_order_relaxed);
     if (i >= count) return false;
     std::string sig;
-    sim_info[i].back().sig_have = installed_md5(local_path(i), &sig, root, &stop) ? sig : "NONE";
+    in->sim_info[i].back().sig_have =
+        installed_md5(local_path(i), &sig, root, &stop) ? sig : "NONE";
     done[i].store(1, std::memory_order_release);
     return true;
   }
@@ -141,10 +147,10 @@ struct reading {
     for (size_t k = 0; summed < count && done[summed].load(std::memory_order_acquire); ++k) {
       if (k % kSumsPerSlice == kSumsPerSlice - 1 && xtim_class::microsecs() >= deadline) return;
       const size_t i = summed++;
-      file_version_struct& r = sim_info[i].back();
+      file_version_struct& r = in->sim_info[i].back();
       r.same = r.sig_have == r.sig_want ? 1 : 0;
-      const int last = static_cast<int>(sim_info[i].size()) - 1;
-      if (r.sig_want != "GONE" && !r.same && want_this_f(static_cast<int>(i), last, r.type)) {
+      const int last = static_cast<int>(in->sim_info[i].size()) - 1;
+      if (r.sig_want != "GONE" && !r.same && want_this_f(*in, static_cast<int>(i), last, r.type)) {
         down_req += r.zip_size;
         disk_req += r.ext_size;
         has_exes |= r.platform == platform_mac || r.platform == platform_windows ||
@@ -157,10 +163,10 @@ struct reading {
   // naming the next file.
   void draw_progress() {
     size_t mark = summed / step * step;
-    if (!blocking || !dir_progress_hook || mark >= count || mark == last_drawn) return;
+    if (!blocking || mark >= count || mark == last_drawn) return;
     last_drawn = mark;
-    dir_progress_hook(0, static_cast<float>(mark), static_cast<float>(count), stage_examining,
-                      title, local_path(mark));
+    g_engine_hooks.dir_progress(0, static_cast<float>(mark), static_cast<float>(count),
+                                stage_examining, title, local_path(mark));
   }
 
   // Waits for the worker calls, at most until the deadline (microseconds);
@@ -182,7 +188,17 @@ struct reading {
   }
 };
 
-reading* g_read = nullptr;
+// A reading let go of stops first: its workers write into the records.
+void manifest_reading_end::operator()(manifest_reading* r) const {
+  if (!r) return;
+  r->stop.store(true);
+  r->wait_workers(UINT64_MAX);
+  delete r;
+}
+
+namespace {
+
+using reading = manifest_reading;
 
 void* examine_worker(void* arg) {
   reading* r = static_cast<reading*>(arg);
@@ -192,9 +208,8 @@ void* examine_worker(void* arg) {
 }
 
 void scan_progress(void* context, size_t offset, size_t size, const std::string& name) {
-  if (dir_progress_hook)
-    dir_progress_hook(0, static_cast<float>(offset), static_cast<float>(size), stage_scanning,
-                      *static_cast<const std::string*>(context), name);
+  g_engine_hooks.dir_progress(0, static_cast<float>(offset), static_cast<float>(size),
+                              stage_scanning, *static_cast<const std::string*>(context), name);
 }
 
 // The file is let go of once scanned; the workers start on the destination.
@@ -202,9 +217,9 @@ void start_examination(reading* r) {
   r->scanner.reset();
   r->file.reset();
   r->stage = stage_examining;
-  r->local_prefix = app_path + dest_dir_path;
+  r->local_prefix = app_path + r->in->dest_dir_path;
   r->root = r->local_prefix;
-  r->count = sim_info.size();
+  r->count = r->in->sim_info.size();
   r->done.reset(new std::atomic<unsigned char>[r->count ? r->count : 1]);
   for (size_t i = 0; i < r->count; ++i) r->done[i].store(0, std::memory_order_relaxed);
   r->step = r->count / 200 > 1 ? r->count / 200 : 1;
@@ -234,29 +249,28 @@ bool examine_slice(reading* r, uint64_t deadline) {
   r->draw_progress();
   if (r->summed < r->count) return false;
   r->wait_workers(UINT64_MAX);
-  stg.down_req = r->down_req;
-  stg.disk_req = r->disk_req;
-  if (r->has_exes) this_install_has_exes = 1;
+  r->in->stg.down_req = r->down_req;
+  r->in->stg.disk_req = r->disk_req;
+  if (r->has_exes) r->in->this_install_has_exes = 1;
   return true;
 }
 
-void end_reading() {
-  delete g_read;
-  g_read = nullptr;
-}
+void end_reading(install_state& in) { in.reading.reset(); }
 
 // Empties what the last reading left, maps the file and tests its header;
-// dir_read when the scan can begin, with g_read set.
-int begin_reading(const std::string& path, const std::string& title, int mode, bool blocking) {
-  dir_examine_cancel();
-  deleted_files.clear();
-  stg.down_req = 0.0f;
-  stg.disk_req = 0.0f;
-  sim_info.clear();
-  sim_info.shrink_to_fit();
-  manifest_problem.clear();
+// dir_read when the scan can begin, with the install's reading set.
+dir_state_code begin_reading(install_state& in, const std::string& path, const std::string& title,
+                             int mode, bool blocking) {
+  dir_examine_cancel(in);
+  in.deleted_files.clear();
+  in.stg.down_req = 0.0f;
+  in.stg.disk_req = 0.0f;
+  in.sim_info.clear();
+  in.sim_info.shrink_to_fit();
+  in.manifest_problem.clear();
 
-  std::unique_ptr<reading> r(new reading);
+  std::unique_ptr<reading, manifest_reading_end> r(new reading);
+  r->in = &in;
   r->mode = mode;
   r->blocking = blocking;
   r->path = path;
@@ -267,60 +281,58 @@ int begin_reading(const std::string& path, const std::string& title, int mode, b
                    "The file is:", path.c_str(), "", t_exit, "Installer-f/utils", 628);
 
   manifest_scan_options options;
-  options.dest_length = mode == dir_read_install ? dest_dir_path.size() : 0;
-  options.drop_net_excluded = is_net != 0;
+  options.dest_length = mode == dir_read_install ? in.dest_dir_path.size() : 0;
+  options.drop_net_excluded = in.is_net != 0;
+  options.file_lines = &in.file_lines;
   if (blocking) {
     options.progress = scan_progress;
     options.context = &r->title;
   }
-  r->scanner.reset(new manifest_scanner(r->file->map_begin, r->file->map_end, options, sim_info));
+  r->scanner.reset(
+      new manifest_scanner(r->file->map_begin, r->file->map_end, options, in.sim_info));
   int version = 0;
-  const int result = r->scanner->begin(&manifest_problem, &version);
+  const dir_state_code result = r->scanner->begin(&in.manifest_problem, &version);
   if (result == dir_no_version) {
     xer << "The manifest " << path << " has version " << version << ", newer than we read.\n";
-    if (is_net && mode == dir_read_install) new_format(path);
     return result;
   }
   if (result != dir_read) {
-    xer << "The manifest " << path << " is unusable: " << manifest_problem << "\n";
+    xer << "The manifest " << path << " is unusable: " << in.manifest_problem << "\n";
     xer.flush();
     return result;
   }
-  g_read = r.release();
+  in.reading = std::move(r);
   return result;
 }
 
 // One slice of the scan; manifest_scan_more while lines remain, then the
 // scan's result (the reading ends there unless an examination follows).
 int scan_slice(reading* r, uint64_t deadline, size_t lines) {
+  install_state& in = *r->in;
   int result;
   do {
-    result = r->scanner->step(lines, &manifest_problem);
+    result = r->scanner->step(lines, &in.manifest_problem);
   } while (result == manifest_scan_more && xtim_class::microsecs() < deadline);
   if (result == manifest_scan_more) return result;
   if (result != dir_read) {
-    xer << "The manifest " << r->path << " is unusable: " << manifest_problem << "\n";
+    xer << "The manifest " << r->path << " is unusable: " << in.manifest_problem << "\n";
     xer.flush();
-    end_reading();
+    end_reading(in);
   } else if (r->mode == dir_read_install) {
     start_examination(r);
   } else {
-    end_reading();
+    end_reading(in);
   }
   return result;
 }
 
 }  // namespace
 
-void dir_examine_cancel() {
-  if (!g_read) return;
-  g_read->stop.store(true);
-  g_read->wait_workers(UINT64_MAX);
-  end_reading();
-}
+void dir_examine_cancel(install_state& in) { in.reading.reset(); }
 
-void dir_read_progress(int* stage, double* value, double* total, std::string* detail) {
-  const reading* r = g_read;
+void dir_read_progress(const install_state& in, int* stage, double* value, double* total,
+                       std::string* detail) {
+  const reading* r = in.reading.get();
   if (stage) *stage = r ? r->stage : -1;
   double v = 0, t = 0;
   std::string d;
@@ -340,45 +352,48 @@ void dir_read_progress(int* stage, double* value, double* total, std::string* de
 
 // [SECTION] Reading
 
-int read_directory(const std::string& path, const std::string& title, int mode) {
-  int result = begin_reading(path, title, mode, true);
+dir_state_code read_directory(install_state& in, const std::string& path, const std::string& title,
+                              int mode) {
+  dir_state_code result = begin_reading(in, path, title, mode, true);
   if (result != dir_read) return result;
-  result = scan_slice(g_read, UINT64_MAX, SIZE_MAX);
+  result = static_cast<dir_state_code>(scan_slice(in.reading.get(), UINT64_MAX, SIZE_MAX));
   if (result != dir_read || mode != dir_read_install) return result;
   // A twentieth of a second per round keeps the panel moving, and the
   // progress hook keeps the window's events flowing between rounds.
-  while (!examine_slice(g_read, xtim_class::microsecs() + 50000)) {
+  while (!examine_slice(in.reading.get(), xtim_class::microsecs() + 50000)) {
   }
-  end_reading();
+  end_reading(in);
   return result;
 }
 
-int dir_read_step(const std::string& path, const std::string& title, double seconds) {
+dir_state_code dir_read_step(install_state& in, const std::string& path, const std::string& title,
+                             double seconds) {
   const uint64_t deadline = xtim_class::microsecs() + static_cast<uint64_t>(seconds * 1e6);
-  if (!g_read) {
-    const int result = begin_reading(path, title, dir_read_install, false);
+  if (!in.reading) {
+    const dir_state_code result = begin_reading(in, path, title, dir_read_install, false);
     if (result != dir_read) return result;
   }
-  if (g_read->stage == stage_scanning) {
-    const int result = scan_slice(g_read, deadline, kLinesPerSlice);
+  if (in.reading->stage == stage_scanning) {
+    const int result = scan_slice(in.reading.get(), deadline, kLinesPerSlice);
     if (result == manifest_scan_more) return dir_fetched;
-    if (result != dir_read) return result;
+    if (result != dir_read) return static_cast<dir_state_code>(result);
   }
-  if (!examine_slice(g_read, deadline)) return dir_fetched;
-  end_reading();
+  if (!examine_slice(in.reading.get(), deadline)) return dir_fetched;
+  end_reading(in);
   return dir_read;
 }
 
 // [SECTION] Queries
 
-int want_this_f(int history, int record, int type) {
-  if (history < 0 || history >= static_cast<int>(sim_info.size())) return 0;
-  const file_history_struct& h = sim_info[history];
+int want_this_f(const install_state& in, int history, int record, int type) {
+  if (history < 0 || history >= static_cast<int>(in.sim_info.size())) return 0;
+  const file_history_struct& h = in.sim_info[history];
   if (record < 0 || record >= static_cast<int>(h.size())) return 0;
   const file_version_struct& r = h[record];
   if (r.type != type) return 0;
-  return r.platform == platform_all || r.platform == stg.download_os ||
-                 (r.platform == platform_linux_with_all && stg.download_os == platform_linux)
+  const int os = in.stg.download_os;
+  return r.platform == platform_all || r.platform == os ||
+                 (r.platform == platform_linux_with_all && os == platform_linux)
              ? 1
              : 0;
 }
@@ -393,10 +408,15 @@ void chop_platform(std::string& path, int platform) {
   path = prefix + path.substr(slash);
 }
 
-std::string local_path_of(const file_version_struct& record) {
+void trim_dest_folder(std::string& path) {
+  size_t slash = path.find('/');
+  if (slash != std::string::npos) path.erase(0, slash + 1);
+}
+
+std::string local_path_of(const install_state& in, const file_version_struct& record) {
   std::string rest = record.path;
   trim_dest_folder(rest);
-  return dest_dir_path + rest;
+  return in.dest_dir_path + rest;
 }
 
 // [SECTION] Writing

@@ -16,6 +16,8 @@
 
 #include "installer/update/manifest_rules.h"
 
+struct install_state;
+
 // [SECTION] Records
 
 // One FILE line. A manifest may hold a million of them, so the small fields
@@ -38,11 +40,8 @@ struct file_version_struct {
 };
 
 // The records of one path, oldest first; the last is the file's current state.
+// An install keeps its manifest's histories in file order (sim_info).
 typedef std::vector<file_version_struct> file_history_struct;
-
-// The manifest in file order; a file's index here is the index the transfer
-// engine hands to its streams.
-extern std::vector<file_history_struct> sim_info;
 
 // The platform field of a FILE line; download_os takes the values 1 to 3.
 enum manifest_platform {
@@ -82,38 +81,44 @@ inline constexpr size_t kManifestLineCap = 1000000;
 
 // [SECTION] Reading
 
-// The whole reading in one call, drawing its progress through
-// dir_progress_hook: scans path (relative to the application's folder, or
-// absolute) and, to install, examines every file at dest_dir_path. Returns
-// dir_read, dir_no_version, or dir_fetching when the manifest is unusable.
-// A missing manifest is a fatal alert.
-int read_directory(const std::string& path, const std::string& title, int mode = dir_read_install);
+// The whole reading in one call into the install's sim_info, drawing its
+// progress through the engine's dir_progress hook: scans path (relative to the
+// application's folder, or absolute) and, to install, examines every file at
+// the install's dest_dir_path. Returns dir_read, dir_no_version, or
+// dir_fetching when the manifest is unusable (the reason in
+// manifest_problem). A missing manifest is a fatal alert. dir_no_version is
+// only the answer: the caller tells the user that a newer installer is
+// needed.
+dir_state_code read_directory(install_state& in, const std::string& path, const std::string& title,
+                              int mode = dir_read_install);
 
 // The same in slices for a frame function: while stg.dir_state is dir_fetched,
-//   stg.dir_state = dir_read_step(path, title, 0.01);
+//   stg.dir_state = dir_read_step(in, path, title, 0.01);
 // maps the file and tests its header at the first call, then scans, examines
 // and sums for about the seconds given per call (the examination on the
 // worker threads too, when there are any), returning dir_fetched until the
 // reading is done. After dir_examine_cancel the next call reads the file
 // again.
-int dir_read_step(const std::string& path, const std::string& title, double seconds);
+dir_state_code dir_read_step(install_state& in, const std::string& path, const std::string& title,
+                             double seconds);
 // Where a reading under way is, for the progress panel: stage 0 scanning
 // (value the bytes read of total) or 1 examining (the files examined in
 // manifest order of total), and the line or local path at hand. Stage -1
 // when no reading is under way.
-void dir_read_progress(int* stage, double* value, double* total, std::string* detail);
+void dir_read_progress(const install_state& in, int* stage, double* value, double* total,
+                       std::string* detail);
 // Stops a reading that is under way (a new destination was chosen, or the
 // program ends) and lets go of the file.
-void dir_examine_cancel();
+void dir_examine_cancel(install_state& in);
 
 // Progress of a reading: stage 0 while scanning, 1 while examining; lo, value
-// and hi as dir_progress_bar takes them. Null draws nothing.
+// and hi as dir_progress_bar takes them. The frame installs the panel in
+// g_engine_hooks (installer/update/hooks.h).
 using dir_progress_fn = void (*)(float lo, float value, float hi, int stage,
                                  const std::string& title, const std::string& detail);
-extern dir_progress_fn dir_progress_hook;
-
-// Why the last reading found the manifest unusable ("" when it did not).
-extern std::string manifest_problem;
+// The default: nothing is drawn.
+void no_dir_progress(float lo, float value, float hi, int stage, const std::string& title,
+                     const std::string& detail);
 
 // [SECTION] Scanning bytes (no files, no globals: the fuzzers call it)
 
@@ -127,13 +132,18 @@ struct manifest_scan_options {
   // cursor's offset, the size of the data and the line's name.
   void (*progress)(void* context, size_t offset, size_t size, const std::string& name) = nullptr;
   void* context = nullptr;
+  // Where the FILE lines are counted for the progress, across scans; null:
+  // each scan counts its own.
+  size_t* file_lines = nullptr;
 };
 
 // Tests the header and reads every line into out. Returns dir_read,
 // dir_no_version (a well-formed header of a newer version; *version holds
 // it) or dir_fetching with the reason in *problem.
-int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
-                  std::vector<file_history_struct>& out, std::string* problem, int* version);
+dir_state_code scan_manifest(const char* begin, const char* end,
+                             const manifest_scan_options& options,
+                             std::vector<file_history_struct>& out, std::string* problem,
+                             int* version);
 
 // What manifest_scanner::step returns while lines remain.
 inline constexpr int manifest_scan_more = -1;
@@ -146,7 +156,7 @@ class manifest_scanner {
  public:
   manifest_scanner(const char* begin, const char* end, const manifest_scan_options& options,
                    std::vector<file_history_struct>& out);
-  int begin(std::string* problem, int* version);
+  dir_state_code begin(std::string* problem, int* version);
   int step(size_t max_lines, std::string* problem);
   size_t offset() const { return static_cast<size_t>(at_ - begin_); }
   size_t size() const { return static_cast<size_t>(end_ - begin_); }
@@ -162,13 +172,14 @@ class manifest_scanner {
   std::string folder_, previous_path_, name_;
   bool any_file_ = false;
   size_t kept_ = 0;
+  size_t own_file_lines_ = 0;
 };
 
 // [SECTION] Queries
 
-// 1 when record `record` of history `history` of sim_info has install type
-// `type` and a platform that the chosen download_os installs.
-int want_this_f(int history, int record, int type);
+// 1 when record `record` of history `history` of the install's sim_info has
+// install type `type` and a platform that its download_os installs.
+int want_this_f(const install_state& in, int history, int record, int type);
 // The builder's history key: the path from its first "/" on, after the
 // platform's prefix ("ALL_os", "APL_os", "IBM_os", "LIN_os" for 0 to 3).
 void chop_platform(std::string& path, int platform);
@@ -180,8 +191,10 @@ int path_has_no_file(const std::string& path);
 // root that path starts with, only what lies beneath the root is read.
 bool installed_md5(const std::string& path, std::string* out, const std::string& root = "",
                    const std::atomic<bool>* stop = nullptr);
-// dest_dir_path + the path less its platform folder.
-std::string local_path_of(const file_version_struct& record);
+// Removes everything up to and including the first "/" (the platform folder).
+void trim_dest_folder(std::string& path);
+// The install's dest_dir_path + the path less its platform folder.
+std::string local_path_of(const install_state& in, const file_version_struct& record);
 
 // [SECTION] Writing (the install-set builder writes with these)
 

@@ -12,10 +12,6 @@
 
 namespace {
 
-// FILE lines seen in this run, dropped ones included: the progress panel is
-// drawn on every 500th of them, counting across readings.
-size_t g_file_lines = 0;
-
 class line_reader {
  public:
   line_reader(const char* at, const char* begin, const char* end)
@@ -73,7 +69,7 @@ manifest_scanner::manifest_scanner(const char* begin, const char* end,
                                    std::vector<file_history_struct>& out)
     : begin_(begin), end_(end), at_(begin), options_(options), out_(out) {}
 
-int manifest_scanner::begin(std::string* problem, int* version) {
+dir_state_code manifest_scanner::begin(std::string* problem, int* version) {
   out_.clear();
   if (problem) problem->clear();
   if (version) *version = 0;
@@ -107,6 +103,9 @@ int manifest_scanner::step(size_t max_lines, std::string* problem) {
     return dir_fetching;
   };
 
+  // FILE lines seen, dropped ones included: the progress panel is drawn on
+  // every 500th of them, counting across the scans that share the count.
+  size_t& file_lines = options_.file_lines ? *options_.file_lines : own_file_lines_;
   line_reader in(at_, begin_, end_);
   for (size_t lines = 0; lines < max_lines && !in.done(); ++lines) {
     in.skip_blanks();
@@ -137,7 +136,7 @@ int manifest_scanner::step(size_t max_lines, std::string* problem) {
     in.skip_white();
     name_ = name;
 
-    if (++g_file_lines % 500 == 1 && options_.progress)
+    if (++file_lines % 500 == 1 && options_.progress)
       options_.progress(options_.context, line_offset, size(), name);
     if (options_.drop_net_excluded && manifest_name_dropped(name)) continue;
 
@@ -172,14 +171,17 @@ int manifest_scanner::step(size_t max_lines, std::string* problem) {
 
 // [SECTION] The scan in one call
 
-int scan_manifest(const char* begin, const char* end, const manifest_scan_options& options,
-                  std::vector<file_history_struct>& out, std::string* problem, int* version) {
+dir_state_code scan_manifest(const char* begin, const char* end,
+                             const manifest_scan_options& options,
+                             std::vector<file_history_struct>& out, std::string* problem,
+                             int* version) {
   manifest_scanner scanner(begin, end, options, out);
-  int result = scanner.begin(problem, version);
+  const dir_state_code result = scanner.begin(problem, version);
   if (result != dir_read) return result;
-  while ((result = scanner.step(SIZE_MAX, problem)) == manifest_scan_more) {
+  int step;
+  while ((step = scanner.step(SIZE_MAX, problem)) == manifest_scan_more) {
   }
-  return result;
+  return static_cast<dir_state_code>(step);
 }
 
 int path_has_no_file(const std::string& path) { return path.empty() || path.back() == '/' ? 1 : 0; }

@@ -8,32 +8,31 @@
 
 #include "core/files/xmap.h"
 #include "core/globals.h"
-#include "installer/sizes.h"
-#include "installer/start.h"
+#include "installer/update/install.h"
 
-int read_server_list(const std::string& path) {
+server_list_result read_server_list(install_state& in, const std::string& path) {
   xmap_class file(path.c_str());
   server_list list;
   int version = 0;
-  int result = file.map_begin ? scan_server_list(file.map_begin, file.map_end, list, &version)
-                              : server_list_unusable;
+  const server_list_result result =
+      file.map_begin ? scan_server_list(file.map_begin, file.map_end, list, &version)
+                     : server_list_unusable;
   if (result == server_list_newer) {
     xer << "The server list " << path << " has version " << version << ", newer than we read.\n";
-    new_format(path);
     return result;
   }
   if (result != server_list_read) {
     xer << "The server list " << path << " is not one; it counts as a failed download.\n";
     return result;
   }
-  if (!list.install_name.empty()) install_name = list.install_name;
-  stg.server_count = list.count;
-  for (int i = 0; i < 10; ++i) {
-    server_name[i] = list.name[i];
-    server_path[i] = list.path[i];
-    server_desc[i] = list.desc[i];
+  if (!list.install_name.empty()) in.install_name = list.install_name;
+  in.stg.server_count = list.count;
+  for (int i = 0; i < kMirrorCount; ++i) {
+    in.server_name[i] = list.name[i];
+    in.server_path[i] = list.path[i];
+    in.server_desc[i] = list.desc[i];
   }
-  stg.server_index = draw_mirror(list.count);
+  in.stg.server_index = draw_mirror(list.count);
   return result;
 }
 

@@ -5,15 +5,17 @@
 
 #include <string>
 
+struct install_state;
+
 // The most mirrors a list can give: the mirror arrays hold this many.
 inline constexpr int kMirrorCount = 10;
 
 struct server_list {
   std::string install_name;  // the first usable FINAL line's name; empty when none
   int count = 0;
-  std::string name[10];  // host
-  std::string path[10];  // folder + install_name + "/"
-  std::string desc[10];
+  std::string name[kMirrorCount];  // host
+  std::string path[kMirrorCount];  // folder + install_name + "/"
+  std::string desc[kMirrorCount];
 };
 
 // What the readers return.
@@ -24,11 +26,13 @@ enum server_list_result {
 };
 
 // Reads the bytes of a list. Bounds: one pass, at most ten mirrors kept.
-int scan_server_list(const char* begin, const char* end, server_list& out, int* version);
-// Reads the list at path into install_name, the server arrays,
-// stg.server_count and a randomly chosen stg.server_index; a newer list shows
-// the new-format message.
-int read_server_list(const std::string& path);
+server_list_result scan_server_list(const char* begin, const char* end, server_list& out,
+                                    int* version);
+// Reads the list at path into the install's install_name, server arrays,
+// stg.server_count and a randomly chosen stg.server_index. A newer list
+// changes nothing: the caller tells the user that a newer installer is
+// needed.
+server_list_result read_server_list(install_state& in, const std::string& path);
 
 // A mirror index in 0..count-1, the first ones favoured (u to the power 1.5
 // of a uniform u); -1 when there is none.

@@ -30,7 +30,8 @@ bool usable_folder_name(const std::string& name) {
   return true;
 }
 
-int scan_server_list(const char* begin, const char* end, server_list& out, int* version) {
+server_list_result scan_server_list(const char* begin, const char* end, server_list& out,
+                                    int* version) {
   out = server_list();
   static const int kVersions[] = {kServerListVersion, 0};
   text_header header = classify_text_header(begin, end, "SERVERS", kVersions);
@@ -77,7 +78,8 @@ int scan_server_list(const char* begin, const char* end, server_list& out, int* 
       std::string host = field(), folder = field(), desc = field();
       // A mirror needs the version's folder: one listed before a usable FINAL
       // line would be asked for the wrong files.
-      if (have_name && http_host_name_ok(host) && usable_folder(folder) && out.count < 10) {
+      if (have_name && http_host_name_ok(host) && usable_folder(folder) &&
+          out.count < kMirrorCount) {
         out.name[out.count] = host;
         out.path[out.count] = folder + out.install_name + "/";
         out.desc[out.count] = desc;

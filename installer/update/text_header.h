@@ -16,7 +16,7 @@ enum header_verdict {
 };
 
 struct text_header {
-  int verdict = header_unusable;
+  header_verdict verdict = header_unusable;
   int version = 0;
   const char* body = nullptr;  // the first byte after the header when accepted
 };

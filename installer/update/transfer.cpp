@@ -27,7 +27,6 @@
 #include "Files/errors.h"
 #include "Files/folder_list.h"
 #include "Files/io_utils.h"
-#include "installer/start.h"
 #include "installer/update/folders.h"
 #include "installer/update/server_list.h"
 #include "net/capped_download.h"
@@ -36,10 +35,6 @@
 #include "net/retry_pause.h"
 #include "Sockets/PCSBSocket.h"
 
-int is_net = 1;
-int is_dvd = 0;
-float mirror_patience = kMirrorPatience;
-
 // [SECTION] State
 
 namespace {
@@ -47,56 +42,30 @@ namespace {
 // The failure count of a mirror that refused the file: never drawn for it again.
 const int kRefused = 1 << 20;
 
-// A stream's own mirror, and the retries of the file it holds.
-struct stream_retry {
-  int mirror = -1;  // -1 until its first download, which takes stg.server_index
-  net_retry_pause pause;
-  float resume_at = 0.0f;           // clock seconds when it may try again
-  float away_since = -1.0f;         // its first failure since a mirror last sent the file; -1 none
-  int failures[kMirrorCount] = {};  // per mirror; kRefused once that mirror refused the file
-};
-
-struct retry_state {
-  stream_retry streams[kStreams];
-};
-retry_state g_retry;
-
-// Each wanted file as the run last saw it in place with the manifest's MD5
-// (unpacked and checked, or found current): the end of the install finds it
-// the same, after every deletion and removal, or the install is incomplete.
-struct placed_file {
-  bool wanted = false;
-  bool known = false;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  timespec mtime = {}, ctime = {};
-};
-std::vector<placed_file> g_placed;
-
-// Files finished since the start of the run: with the slots' byte counts it
-// tells the frame step whether a call did anything.
-uint64_t g_finished_files = 0;
-
-std::string temp_archive(int stream) { return temp_path + char('0' + stream) + ".zip"; }
+std::string temp_archive(const install_state& in, int stream) {
+  return in.temp_path + char('0' + stream) + ".zip";
+}
 
 std::string leaf_of(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-int streams_on() {
+int streams_on(const install_state& in) {
   int on = 0;
-  for (int s = 0; s < kStreams; ++s) on += next.stream_on[s] ? 1 : 0;
+  for (int s = 0; s < in.streams(); ++s) on += in.next.stream_on[s] ? 1 : 0;
   return on;
 }
+
+// The download slot of stream s.
+int slot_of(const install_state& in, int s) { return in.first_slot + s; }
 
 }  // namespace
 
 // [SECTION] Downloads and mirrors
 
-int stream_mirror(int stream) {
-  return stream >= 0 && stream < kStreams ? g_retry.streams[stream].mirror : -1;
+int stream_mirror(const install_state& in, int stream) {
+  return stream >= 0 && stream < kStreams ? in.retries[stream].mirror : -1;
 }
 
 namespace {
@@ -111,10 +80,10 @@ namespace {
 // file is given up.
 // A failed file is retried by its own stream; next_file is not set back to it,
 // since the other streams would fetch the files after it a second time.
-bool plan_retry(int stream, download_failure failure) {
-  const int mirrors = std::max(0, std::min(stg.server_count, kMirrorCount));
-  if (!is_net || mirrors == 0) return false;
-  stream_retry& st = g_retry.streams[stream];
+bool plan_retry(install_state& in, int stream, download_failure failure) {
+  const int mirrors = std::max(0, std::min(in.stg.server_count, kMirrorCount));
+  if (!in.is_net || mirrors == 0) return false;
+  stream_retry& st = in.retries[stream];
   const float now = xtim.act_time;
   if (st.mirror >= 0 && st.mirror < mirrors) {
     int& failed = st.failures[st.mirror];
@@ -122,8 +91,8 @@ bool plan_retry(int stream, download_failure failure) {
   }
   if (failure == failure_unreachable) {
     if (st.away_since < 0) st.away_since = now;
-    if (now - st.away_since >= mirror_patience) {
-      xer << "Giving up " << crnt_file_path << ": no server has sent it for "
+    if (now - st.away_since >= in.mirror_patience) {
+      xer << "Giving up " << in.crnt_file_path << ": no server has sent it for "
           << static_cast<int>(now - st.away_since) << " s.\n";
       return false;
     }
@@ -133,13 +102,13 @@ bool plan_retry(int stream, download_failure failure) {
   st.mirror = next_mirror;
   // Where the install now fetches from, for the screen and the streams that
   // start later; the other streams keep theirs.
-  stg.server_index = next_mirror;
+  in.stg.server_index = next_mirror;
 
   st.pause.failed(now);
   st.resume_at = st.pause.resume_at();
   // The last try comes when the patience runs out, not a long pause after.
-  if (st.away_since >= 0) st.resume_at = std::min(st.resume_at, st.away_since + mirror_patience);
-  xer << "Trying " << crnt_file_path << " again from " << server_name[next_mirror] << " in "
+  if (st.away_since >= 0) st.resume_at = std::min(st.resume_at, st.away_since + in.mirror_patience);
+  xer << "Trying " << in.crnt_file_path << " again from " << in.server_name[next_mirror] << " in "
       << st.resume_at - now << " s.\n";
   xer.flush();
   return true;
@@ -153,52 +122,53 @@ namespace {
 
 // After a finished file: the number of streams follows the rate measured
 // since the reset (or the preference, clamped to 1..4 when set).
-void stream_finished(int s) {
-  ++g_finished_files;
-  stream_retry& st = g_retry.streams[s];
+void stream_finished(install_state& in, int s) {
+  ++in.finished_files;
+  stream_retry& st = in.retries[s];
   const int mirror = st.mirror;
   st = stream_retry();
   st.mirror = mirror;
 
-  const float elapsed = std::max(xtim.act_time - next.reset_time, 1.0f);
-  const float rate = (next.finished_kb + next.running_kb) / elapsed;
+  const float elapsed = std::max(xtim.act_time - in.next.reset_time, 1.0f);
+  const float rate = (in.next.finished_kb + in.next.running_kb) / elapsed;
   int wanted = rate > 200 ? 9 : rate > 150 ? 8 : rate > 100 ? 6 : rate > 50 ? 4 : 2;
-  const int preferred = std::max(0, std::min(stg.stream_count, kStreams));
+  const int preferred = std::max(0, std::min(in.stg.stream_count, kStreams));
   if (preferred) wanted = preferred;
-  if (is_dvd) wanted = 1;
+  if (in.is_dvd) wanted = 1;
 
-  const int on = streams_on();
+  const int on = streams_on(in);
   if (on < wanted)
-    for (int k = 0; k < kStreams; ++k)
-      if (!next.stream_on[k]) {
-        next.stream_on[k] = 1;
-        next.stream_takes_next[k] = 1;
+    for (int k = 0; k < in.streams(); ++k)
+      if (!in.next.stream_on[k]) {
+        in.next.stream_on[k] = 1;
+        in.next.stream_takes_next[k] = 1;
         break;
       }
   // The last stream that is on carries on whatever the count asks.
   if (wanted < on && on > 1)
-    next.stream_on[s] = 0;
+    in.next.stream_on[s] = 0;
   else
-    next.stream_takes_next[s] = 1;
+    in.next.stream_takes_next[s] = 1;
 }
 
 // A deletion never follows a link on its way: what lies behind a link is
 // not the old file (a release may have turned its folder into that link).
-void delete_obsolete(const std::string& destination) {
+void delete_obsolete(install_state& in, const std::string& destination) {
   std::string rel;
-  int r = dest_rel(destination, &rel) ? beneath_unlink(dest_root(), rel, walk_no_links) : EXDEV;
+  int r =
+      dest_rel(in, destination, &rel) ? beneath_unlink(dest_root(in), rel, walk_no_links) : EXDEV;
   const bool through_link = r == ELOOP || r == EXDEV;
   if (through_link) {
     r = EACCES;
     xer << "Not deleting " << destination << ": a link stands on its way.\n";
   }
-  if (stg.log_actions)
+  if (in.stg.log_actions)
     xer << "now we want to nuke a file: DELETING  file " << destination << ", with result=" << r
         << ".\n";
   if (!through_link) {
     std::string folder = destination.substr(0, destination.rfind('/') + 1);
-    while (folder.size() > dest_dir_path.size()) {
-      deleted_files.insert(folder);
+    while (folder.size() > in.dest_dir_path.size()) {
+      in.deleted_files.insert(folder);
       folder.pop_back();
       folder.erase(folder.rfind('/') + 1);
     }
@@ -211,19 +181,19 @@ void delete_obsolete(const std::string& destination) {
   }
 }
 
-bool stat_in_place(int file, struct stat* st) {
+bool stat_in_place(const install_state& in, int file, struct stat* st) {
   std::string rel;
-  return dest_rel(local_path_of(sim_info[file].back()), &rel) &&
-         beneath_lstat(dest_root(), rel, walk_links_inside, st) == 0;
+  return dest_rel(in, local_path_of(in, in.sim_info[file].back()), &rel) &&
+         beneath_lstat(dest_root(in), rel, walk_links_inside, st) == 0;
 }
 
-void record_placed(int file) {
-  if (g_placed.size() < sim_info.size()) g_placed.resize(sim_info.size());
-  placed_file& p = g_placed[file];
+void record_placed(install_state& in, int file) {
+  if (in.placed.size() < in.sim_info.size()) in.placed.resize(in.sim_info.size());
+  placed_file& p = in.placed[file];
   struct stat st;
   p = placed_file();
   p.wanted = true;
-  if (!stat_in_place(file, &st)) return;
+  if (!stat_in_place(in, file, &st)) return;
   p.known = true;
   p.dev = st.st_dev;
   p.ino = st.st_ino;
@@ -232,39 +202,40 @@ void record_placed(int file) {
   p.ctime = st.st_ctim;
 }
 
-bool still_placed(int file) {
-  const placed_file& p = g_placed[file];
+bool still_placed(const install_state& in, int file) {
+  const placed_file& p = in.placed[file];
   struct stat st;
-  return stat_in_place(file, &st) && st.st_dev == p.dev && st.st_ino == p.ino &&
+  return stat_in_place(in, file, &st) && st.st_dev == p.dev && st.st_ino == p.ino &&
          st.st_size == p.size && st.st_mtim.tv_sec == p.mtime.tv_sec &&
          st.st_mtim.tv_nsec == p.mtime.tv_nsec && st.st_ctim.tv_sec == p.ctime.tv_sec &&
          st.st_ctim.tv_nsec == p.ctime.tv_nsec;
 }
 
-void give_up() {
-  stg.install_error = 1;
-  stg.download_error = 0;
-  const std::string line2 = "File: " + crnt_file_path;
-  const std::string line3 = "Servers tried: " + std::to_string(std::max(stg.server_count, 0));
+void give_up(install_state& in) {
+  in.stg.install_error = 1;
+  in.stg.download_error = 0;
+  const std::string line2 = "File: " + in.crnt_file_path;
+  const std::string line3 = "Servers tried: " + std::to_string(std::max(in.stg.server_count, 0));
   MACIBM_alert(0, "The installer could not get a good copy of a file from any server.",
                line2.c_str(), line3.c_str(), "", t_alert);
 }
 
-void step_stream(int s, int i) {
-  file_version_struct& e = sim_info[i].back();
-  next.stream_takes_next[s] = 0;
+void step_stream(install_state& in, int s, int i) {
+  file_version_struct& e = in.sim_info[i].back();
+  in.next.stream_takes_next[s] = 0;
 
   std::string rest = e.path;
   trim_dest_folder(rest);
-  stream_retry& st = g_retry.streams[s];
-  if (is_net && st.mirror < 0) st.mirror = stg.server_index;
+  stream_retry& st = in.retries[s];
+  if (in.is_net && st.mirror < 0) st.mirror = in.stg.server_index;
   const int index = st.mirror;
   const bool mirror_ok = index >= 0 && index < kMirrorCount;
-  const std::string remote = (mirror_ok ? server_path[index] : std::string()) + e.path + ".zip";
-  const std::string source = is_net ? remote : dvd_path + install_name + "/" + e.path + ".zip";
-  const std::string destination = dest_dir_path + rest;
-  crnt_file_path = source;
-  crnt_file_name = leaf_of(source);
+  const std::string remote = (mirror_ok ? in.server_path[index] : std::string()) + e.path + ".zip";
+  const std::string source =
+      in.is_net ? remote : dvd_path + in.install_name + "/" + e.path + ".zip";
+  const std::string destination = in.dest_dir_path + rest;
+  in.crnt_file_path = source;
+  in.crnt_file_name = leaf_of(source);
 
   // Kept as the fatal alert it always was (source and line as printed).
   if (path_has_no_file(e.path))
@@ -273,76 +244,76 @@ void step_stream(int s, int i) {
                    "Installer-f/utils", 461);
 
   if (!e.want_delete && !e.want_download) {
-    stg.file_action = e.same ? action_current : action_skipped;
-    if (e.same) record_placed(i);
-    stream_finished(s);
+    in.stg.file_action = e.same ? action_current : action_skipped;
+    if (e.same) record_placed(in, i);
+    stream_finished(in, s);
     return;
   }
   if (e.want_delete) {
-    stg.file_action = action_deleting;
-    delete_obsolete(destination);
-    stream_finished(s);
+    in.stg.file_action = action_deleting;
+    delete_obsolete(in, destination);
+    stream_finished(in, s);
     return;
   }
 
-  stg.file_action = action_downloading;
+  in.stg.file_action = action_downloading;
   int unpacked;
   // A bad archive is the mirror's answer: refused, like a reply of "not found".
   download_failure failure = failure_refused;
-  if (!is_net) {
+  if (!in.is_net) {
     // Kept as the fatal alert it always was (source and line as printed).
     if (s != 0)
       __MACIBM_alert(0, "Trying to do a DVD install with multiple streams!",
                      "The shark with the laser on his head is getting very dizzy!", "", "", t_exit,
                      "Installer-f/utils", 498);
-    unpacked = extract_and_delete_file(source, destination, e);
-    stg.file_fraction = 1.0f;
+    unpacked = extract_and_delete_file(in, source, destination, e);
+    in.stg.file_fraction = 1.0f;
   } else {
     if (xtim.act_time < st.resume_at) return;  // pausing before a retry
     if (!mirror_ok) {
-      give_up();
-      stream_finished(s);
+      give_up(in);
+      stream_finished(in, s);
       return;
     }
     const int64_t cap = static_cast<int64_t>(e.zip_size) * 1000 + 1000;
-    const int r = net_check_capped(stream_slot(s), server_name[index], remote, temp_archive(s), cap,
-                                   &failure);
+    const net_result r = net_check_capped(slot_of(in, s), in.server_name[index], remote,
+                                          temp_archive(in, s), cap, &failure);
     if (r == net_busy) {
-      const down_class* d = http.slots[stream_slot(s)];
+      const down_class* d = http.slots[slot_of(in, s)];
       // Bytes of the file arriving: whatever outage there was is over.
       if (d && d->written > 0 && http_success(d->response_code)) st.away_since = -1.0f;
       if (!d) {
-        stg.file_fraction = 0.0f;
+        in.stg.file_fraction = 0.0f;
       } else if (d->content_length <= 0) {
         // Unknown yet: nothing counts toward the progress until it is.
-        stg.file_fraction = -0.01f;
+        in.stg.file_fraction = -0.01f;
       } else {
         const int64_t percent =
             std::min<int64_t>(100, std::max<int64_t>(0, d->written * 100 / d->content_length));
-        stg.file_fraction = static_cast<float>(percent) / 100.0f;
-        next.running_kb += stg.file_fraction * e.zip_size;
+        in.stg.file_fraction = static_cast<float>(percent) / 100.0f;
+        in.next.running_kb += in.stg.file_fraction * e.zip_size;
       }
       return;
     }
-    unpacked = r == net_finished ? extract_and_delete_file(temp_archive(s), destination, e)
+    unpacked = r == net_finished ? extract_and_delete_file(in, temp_archive(in, s), destination, e)
                                  : unpack_bad_archive;
   }
 
   if (unpacked == unpack_bad_archive) {
-    stg.download_error = 1;
-    if (plan_retry(s, failure)) return;
-    give_up();
+    in.stg.download_error = 1;
+    if (plan_retry(in, s, failure)) return;
+    give_up(in);
   } else if (unpacked == unpack_done) {
-    stg.download_error = 0;
+    in.stg.download_error = 0;
     e.same = 1;
     e.sig_have = e.sig_want;
-    next.finished_kb += e.zip_size;
-    next.installed_kb += e.ext_size;
-    record_placed(i);
+    in.next.finished_kb += e.zip_size;
+    in.next.installed_kb += e.ext_size;
+    record_placed(in, i);
   }
   // A local failure has set install_error and shown its alert; the file
   // counts as handled and the install stops after this call.
-  stream_finished(s);
+  stream_finished(in, s);
 }
 
 }  // namespace
@@ -351,9 +322,9 @@ void step_stream(int s, int i) {
 
 namespace {
 
-bool fixed_folder(const std::string& folder) {
-  if (folder.size() <= dest_dir_path.size()) return true;  // never the destination itself
-  std::string rel = folder.substr(dest_dir_path.size());
+bool fixed_folder(const install_state& in, const std::string& folder) {
+  if (folder.size() <= in.dest_dir_path.size()) return true;  // never the destination itself
+  std::string rel = folder.substr(in.dest_dir_path.size());
   while (!rel.empty() && rel.back() == '/') rel.pop_back();
   for (const char* f : kFixedFolders)
     if (rel == f) return true;
@@ -371,29 +342,30 @@ bool is_link(const std::string& folder) {
 // left in it stays (a name starting with "." lists as empty but makes the
 // removal fail), and so do the fixed folders and anything reached through a
 // link.
-void clean_up() {
+void clean_up(install_state& in) {
   std::vector<std::string> names;
   std::vector<int> kinds;
-  for (auto it = deleted_files.rbegin(); it != deleted_files.rend(); ++it) {
+  for (auto it = in.deleted_files.rbegin(); it != in.deleted_files.rend(); ++it) {
     const std::string& folder = *it;
-    if (fixed_folder(folder) || is_link(folder) || !inside_dest(folder)) continue;
-    if (opensave_getitems(folder, 0, names, kinds) != 0) continue;
+    if (fixed_folder(in, folder) || is_link(folder) || !inside_dest(in, folder)) continue;
+    if (opensave_getitems(folder, list_every_kind, names, kinds) != 0) continue;
     std::string rel;
-    if (!dest_rel(folder, &rel)) continue;
-    int r = beneath_unlink(dest_root(), rel, walk_no_links);
-    if (stg.log_actions)
+    if (!dest_rel(in, folder, &rel)) continue;
+    int r = beneath_unlink(dest_root(in), rel, walk_no_links);
+    if (in.stg.log_actions)
       xer << "cleanup: DELETING  file " << folder << ", with result=" << r << ".\n";
   }
 }
 
 // Checked after the deletions and the clean-up, so that nothing they did
 // passes for a complete install.
-bool wanted_files_in_place() {
+bool wanted_files_in_place(const install_state& in) {
   std::string first;
   size_t missing = 0;
-  for (size_t i = 0; i < g_placed.size() && i < sim_info.size(); ++i) {
-    if (!g_placed[i].wanted || (g_placed[i].known && still_placed(static_cast<int>(i)))) continue;
-    const std::string local = local_path_of(sim_info[i].back());
+  for (size_t i = 0; i < in.placed.size() && i < in.sim_info.size(); ++i) {
+    if (!in.placed[i].wanted || (in.placed[i].known && still_placed(in, static_cast<int>(i))))
+      continue;
+    const std::string local = local_path_of(in, in.sim_info[i].back());
     xer << "Not in place at the end of the install: " << local << ".\n";
     if (missing++ == 0) first = local;
   }
@@ -405,102 +377,114 @@ bool wanted_files_in_place() {
   return false;
 }
 
-void rename_installation() {
-  if (!this_install_has_exes || !stg.rename_folder) return;
-  if (!usable_folder_name(install_name)) {
-    xer << "Not renaming the installation: \"" << install_name << "\" is no folder name.\n";
+void rename_installation(install_state& in) {
+  if (!in.this_install_has_exes || !in.stg.rename_folder) return;
+  if (!usable_folder_name(in.install_name)) {
+    xer << "Not renaming the installation: \"" << in.install_name << "\" is no folder name.\n";
     return;
   }
-  std::string folder = dest_dir_path;
+  std::string folder = in.dest_dir_path;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   size_t slash = folder.rfind('/');
   if (slash == std::string::npos) return;
   const std::string parent = folder.substr(0, slash + 1), leaf = folder.substr(slash + 1);
-  if (leaf.empty() || leaf == install_name) return;
-  if (rename_file(parent, leaf, install_name) == 0) dest_dir_path = parent + install_name + "/";
+  if (leaf.empty() || leaf == in.install_name) return;
+  if (rename_file(parent, leaf, in.install_name) == 0)
+    in.dest_dir_path = parent + in.install_name + "/";
 }
 
 }  // namespace
 
-int grab_files() {
-  const int n = static_cast<int>(sim_info.size());
-  next.running_kb = 0.0f;
-  for (int s = 0; s < kStreams; ++s) {
-    if (!next.stream_on[s]) continue;
-    if (next.stream_takes_next[s]) {
-      next.stream_file[s] = std::max(0, std::min(next.next_file, n));
-      next.next_file = std::min(next.stream_file[s] + 1, n);
+int grab_files(install_state& in) {
+  const int n = static_cast<int>(in.sim_info.size());
+  in.next.running_kb = 0.0f;
+  for (int s = 0; s < in.streams(); ++s) {
+    if (!in.next.stream_on[s]) continue;
+    if (in.next.stream_takes_next[s]) {
+      in.next.stream_file[s] = std::max(0, std::min(in.next.next_file, n));
+      in.next.next_file = std::min(in.next.stream_file[s] + 1, n);
     }
-    if (next.stream_file[s] < n) step_stream(s, next.stream_file[s]);
+    if (in.next.stream_file[s] < n) step_stream(in, s, in.next.stream_file[s]);
   }
-  for (int s = 0; s < kStreams; ++s)
-    if (next.stream_on[s] && next.stream_file[s] < n) return stg.install_error;
+  for (int s = 0; s < in.streams(); ++s)
+    if (in.next.stream_on[s] && in.next.stream_file[s] < n) return in.stg.install_error;
 
-  clean_up();
-  if (stg.install_error) return 1;
-  if (!wanted_files_in_place()) {
-    stg.install_error = 1;
+  clean_up(in);
+  if (in.stg.install_error) return 1;
+  if (!wanted_files_in_place(in)) {
+    in.stg.install_error = 1;
     return 1;
   }
-  next.all_done = 1;
-  rename_installation();
+  in.next.all_done = 1;
+  rename_installation(in);
   return 1;
 }
 
 // [SECTION] Driving an install
 
-void reset_streams() {
-  for (int s = 0; s < kStreams; ++s) {
-    http.net_abandon(stream_slot(s));
-    if (!temp_path.empty()) delete_file(temp_archive(s));
+void reset_streams(install_state& in) {
+  for (int s = 0; s < in.streams(); ++s) {
+    http.net_abandon(slot_of(in, s));
+    if (!in.temp_path.empty()) delete_file(temp_archive(in, s));
   }
-  next.next_file = 0;
-  const int streams = is_net ? 2 : 1;
+  in.next.next_file = 0;
+  const int streams = std::min(in.is_net ? 2 : 1, in.streams());
   for (int s = 0; s < kStreams; ++s) {
-    next.stream_on[s] = next.stream_takes_next[s] = s < streams ? 1 : 0;
-    next.stream_file[s] = 0;
+    in.next.stream_on[s] = in.next.stream_takes_next[s] = s < streams ? 1 : 0;
+    in.next.stream_file[s] = 0;
   }
-  next.reset_time = xtim.act_time;
-  next.running_kb = next.finished_kb = next.installed_kb = 0.0f;
-  g_retry = retry_state();
-  g_placed.clear();
+  in.next.reset_time = xtim.act_time;
+  in.next.running_kb = in.next.finished_kb = in.next.installed_kb = 0.0f;
+  for (stream_retry& st : in.retries) st = stream_retry();
+  in.placed.clear();
 }
 
-void install_prepare() {
-  reset_streams();
-  stg.install_error = 0;
-  stg.download_error = 0;
-  next.all_done = 0;
+void install_prepare(install_state& in) {
+  reset_streams(in);
+  in.stg.install_error = 0;
+  in.stg.download_error = 0;
+  in.next.all_done = 0;
 }
 
-void install_destination_changed() {
-  reset_streams();
-  stg.install_error = 0;
-  stg.download_error = 0;
-  stg.install_phase = phase_idle;
-  next.all_done = 0;
-  dir_examine_cancel();
-  if (stg.dir_state == dir_read) stg.dir_state = dir_fetched;
+void install_start(install_state& in) { in.stg.install_phase = phase_installing; }
+
+void install_cancelled(install_state& in) { in.stg.install_phase = phase_idle; }
+
+void install_stop(install_state& in) {
+  dir_examine_cancel(in);
+  reset_streams(in);
+  in.stg.install_phase = phase_ended;
 }
 
-int set_download_os(int os) {
-  if (stg.install_phase == phase_installing || os < platform_mac || os > platform_linux) return 0;
-  if (os == stg.download_os) return 1;
-  stg.download_os = os;
+void install_destination_changed(install_state& in) {
+  reset_streams(in);
+  in.stg.install_error = 0;
+  in.stg.download_error = 0;
+  in.stg.install_phase = phase_idle;
+  in.next.all_done = 0;
+  dir_examine_cancel(in);
+  if (in.stg.dir_state == dir_read) in.stg.dir_state = dir_fetched;
+}
+
+int set_download_os(install_state& in, int os) {
+  if (in.stg.install_phase == phase_installing || os < platform_mac || os > platform_linux)
+    return 0;
+  if (os == in.stg.download_os) return 1;
+  in.stg.download_os = os;
   // The platform's executables decide the rename: the new reading tells.
-  this_install_has_exes = 0;
-  dir_examine_cancel();
-  if (stg.dir_state == dir_read) stg.dir_state = dir_fetched;
+  in.this_install_has_exes = 0;
+  dir_examine_cancel(in);
+  if (in.stg.dir_state == dir_read) in.stg.dir_state = dir_fetched;
   return 1;
 }
 
 namespace {
 
 // Changes whenever a stream moved: a file finished, or bytes went either way.
-uint64_t activity() {
-  uint64_t token = g_finished_files * 1000003u;
-  for (int s = 0; s < kStreams; ++s)
-    if (const down_class* d = http.slots[stream_slot(s)])
+uint64_t activity(const install_state& in) {
+  uint64_t token = in.finished_files * 1000003u;
+  for (int slot = slot_of(in, 0); slot < slot_of(in, in.streams()); ++slot)
+    if (const down_class* d = http.slots[slot])
       token += static_cast<uint64_t>(d->written) + d->send_buf.size() * 7 +
                (d->sock ? static_cast<uint64_t>(d->sock->mStatus) * 131 : 0) +
                (d->headers_done ? 17 : 0) + reinterpret_cast<uintptr_t>(d);
@@ -508,13 +492,13 @@ uint64_t activity() {
 }
 
 // Sleeps until a stream's socket is ready or the time is up.
-void wait_for_sockets(uint64_t until) {
+void wait_for_sockets(const install_state& in, uint64_t until) {
   uint64_t now = xtim_class::microsecs();
   if (now >= until) return;
   pollfd fds[kStreams];
   nfds_t count = 0;
-  for (int s = 0; s < kStreams; ++s) {
-    const down_class* d = http.slots[stream_slot(s)];
+  for (int slot = slot_of(in, 0); slot < slot_of(in, in.streams()); ++slot) {
+    const down_class* d = http.slots[slot];
     if (!d || !d->sock || d->sock->mSocket < 0) continue;
     const bool reading = d->send_buf.empty() && d->sock->mStatus == PCSBSocket::StatusConnected;
     fds[count++] = {d->sock->mSocket, static_cast<short>(reading ? POLLIN : POLLOUT), 0};
@@ -525,34 +509,35 @@ void wait_for_sockets(uint64_t until) {
 
 }  // namespace
 
-void install_frame_step(double seconds) {
+install_step_result install_frame_step(install_state& in, double seconds) {
   const uint64_t until = xtim_class::microsecs() + static_cast<uint64_t>(seconds * 1e6);
-  while (stg.install_phase == phase_installing) {
-    const uint64_t before = activity();
-    if (grab_files()) {
-      stg.install_phase = phase_ended;
-      reset_streams();
-      break;
+  while (in.stg.install_phase == phase_installing) {
+    const uint64_t before = activity(in);
+    if (grab_files(in)) {
+      in.stg.install_phase = phase_ended;
+      reset_streams(in);
+      return in.stg.install_error ? install_failed : install_complete;
     }
     if (xtim_class::microsecs() >= until) break;
-    if (activity() == before) wait_for_sockets(until);
+    if (activity(in) == before) wait_for_sockets(in, until);
     if (xtim_class::microsecs() >= until) break;
   }
+  return install_running;
 }
 
 // [SECTION] Read-outs
 
-install_figures install_progress(float tot_down_req, float tot_disk_req) {
+install_figures install_progress(const install_state& in, float tot_down_req, float tot_disk_req) {
   auto finite_or = [](float v, float fallback) { return std::isfinite(v) ? v : fallback; };
   install_figures f;
-  f.streams = streams_on();
-  f.downloaded_kb = std::max(0.0f, finite_or(next.finished_kb + next.running_kb, 0.0f));
-  const float elapsed = std::max(finite_or(xtim.act_time - next.reset_time, 1.0f), 1.0f);
+  f.streams = streams_on(in);
+  f.downloaded_kb = std::max(0.0f, finite_or(in.next.finished_kb + in.next.running_kb, 0.0f));
+  const float elapsed = std::max(finite_or(xtim.act_time - in.next.reset_time, 1.0f), 1.0f);
   f.rate = std::max(0.0f, finite_or(f.downloaded_kb / elapsed, 0.0f));
   const float remaining = std::max(0.0f, finite_or(tot_down_req - f.downloaded_kb, 0.0f));
   f.seconds_left = f.rate > 0.0f ? finite_or(remaining / f.rate, -1.0f) : -1.0f;
   // Nothing to install (only deletions): full as soon as it starts.
-  const float fraction = tot_disk_req > 0.0f ? next.installed_kb / tot_disk_req : 1.0f;
+  const float fraction = tot_disk_req > 0.0f ? in.next.installed_kb / tot_disk_req : 1.0f;
   f.fraction = std::min(1.0f, std::max(0.0f, finite_or(fraction, 0.0f)));
   return f;
 }
@@ -576,19 +561,19 @@ std::string time_left_text(float seconds) {
   return std::to_string(static_cast<int64_t>(s / 3600)) + " hours";
 }
 
-int file_percent() {
-  const float f = stg.file_fraction;
+int file_percent(const install_state& in) {
+  const float f = in.stg.file_fraction;
   if (!std::isfinite(f) || f <= 0.0f) return 0;
   if (f >= 1.0f) return 100;
   return static_cast<int>(f * 100.0f);
 }
 
-mirror_wait install_waiting() {
+mirror_wait install_waiting(const install_state& in) {
   mirror_wait w = {-1.0f, 0.0f};
-  const int n = static_cast<int>(sim_info.size());
-  for (int s = 0; s < kStreams; ++s) {
-    const stream_retry& st = g_retry.streams[s];
-    if (!next.stream_on[s] || next.stream_file[s] >= n || st.away_since < 0) continue;
+  const int n = static_cast<int>(in.sim_info.size());
+  for (int s = 0; s < in.streams(); ++s) {
+    const stream_retry& st = in.retries[s];
+    if (!in.next.stream_on[s] || in.next.stream_file[s] >= n || st.away_since < 0) continue;
     const float waited = std::max(0.0f, xtim.act_time - st.away_since);
     if (waited <= w.waited) continue;
     w.waited = waited;

@@ -2,24 +2,21 @@
 // unpack each wanted file, delete the obsolete ones, retry failed files from
 // other mirrors, and finish with the clean-up and the folder's new name.
 //
-// A frame function drives it without waiting on the network:
-//   at INSTALL       install_prepare(); choose_files(); make_dirs(); phase 1
-//   every frame      install_frame_step(0.01) while stg.install_phase is 1
-//   on screen        install_progress(), file_percent(), time_left_text()
-//   destination      install_destination_changed()
-//   quitting         reset_streams()
+// A frame function drives it without waiting on the network, handing in
+// the install (installer/update/install.h) it works on:
+//   at INSTALL       install_prepare(in); choose_files(in); make_dirs(in);
+//                    install_start(in)
+//   every frame      install_frame_step(in, 0.01) while stg.install_phase is 1
+//   on screen        install_progress(in), file_percent(in), time_left_text()
+//   destination      install_destination_changed(in)
+//   quitting         install_stop(in)
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "installer/update/install.h"
 #include "installer/update/manifest.h"
-
-// Build switches, variables so that tests can take the other branch: files
-// come from the mirrors (is_net 1) or from the local source folder dvd_path;
-// an install from a disc (is_dvd 1) leaves its archives where they are.
-extern int is_net;
-extern int is_dvd;
 
 // stg.install_phase.
 enum install_phase_code {
@@ -47,27 +44,41 @@ inline constexpr int64_t kServerListCap = 64 * 1024;
 // handled. The clean-up of emptied folders runs either way; only an install
 // without a failure, whose wanted files are all still in place after it, ends
 // in all_done and the rename.
-int grab_files();
+int grab_files(install_state& in);
+
+// What a frame step of an install came to.
+enum install_step_result {
+  install_running = 0,   // work remains (or no install runs)
+  install_complete = 1,  // ended in this step: every file is in place
+  install_failed = 2,    // ended in this step: an error stopped it
+};
 
 // The frame's share of the work: grab_files until the seconds are used or the
 // install ends (then stg.install_phase becomes phase_ended and the streams are
-// reset). While every stream waits on the network the rest of the time is
-// spent waiting on its sockets, not spinning.
-void install_frame_step(double seconds);
+// reset, and the result says how it ended). While every stream waits on the
+// network the rest of the time is spent waiting on its sockets, not spinning.
+install_step_result install_frame_step(install_state& in, double seconds);
 
 // The stream reset: abandons the streams' transfers, deletes this run's
 // temporary archives (never a file of the destination), and starts the
 // record `next` afresh with two streams (one from a local source).
-void reset_streams();
+void reset_streams(install_state& in);
 // INSTALL: the stream reset with the errors and all_done cleared.
-void install_prepare();
+void install_prepare(install_state& in);
+// The decisions made and the folders made: the install runs (phase_installing).
+void install_start(install_state& in);
+// The decisions cancelled: the install stays idle.
+void install_cancelled(install_state& in);
+// The program ends: a reading under way stopped, the streams reset (their
+// temporary archives gone), the install ended.
+void install_stop(install_state& in);
 // A new destination: the reset, the phase back to idle, and a read manifest
 // to be read again against the new folder.
-void install_destination_changed();
+void install_destination_changed(install_state& in);
 // Changes stg.download_os; the manifest is read again so that sizes, the disk
 // check and the executables follow the platform. Refused (0) while an
 // install runs.
-int set_download_os(int os);
+int set_download_os(install_state& in, int os);
 
 // [SECTION] Unpacking
 
@@ -78,29 +89,22 @@ enum unpack_result {
   unpack_failed = 2,       // a local failure (a full disk...): shown, and the install stops
 };
 
-// Unpacks the archive of record `want` into place at destination: only when
-// it holds that one file (and its "__MACOSX" twin) within the manifest's
-// size, through a scratch folder beside the target, and only once the
-// unpacked file's size and MD5 are the manifest's. Then makes programs under
-// "Contents/MacOS/" executable and deletes the archive (unless is_dvd).
-int extract_and_delete_file(const std::string& archive, const std::string& destination,
-                            const file_version_struct& want);
+// Unpacks the archive of record `want` into place at destination (beneath
+// the install's destination): only when it holds that one file (and its
+// "__MACOSX" twin) within the manifest's size, through a scratch folder
+// beside the target, and only once the unpacked file's size and MD5 are the
+// manifest's. Then makes programs under "Contents/MacOS/" executable and
+// deletes the archive (unless is_dvd). A local failure sets install_error.
+unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
+                                      const std::string& destination,
+                                      const file_version_struct& want);
 
 // [SECTION] Downloads and mirrors
-
-// How long the mirrors may stay out of reach (no connection, no reply, a
-// server error) before the file being fetched is given up and the install
-// ends: a mirror that comes back within it finds the install still going.
-// A mirror that answers that it lacks the file, or sends one that is not
-// the manifest's, is given up for that file at once.
-inline constexpr float kMirrorPatience = 120.0f;
-// The patience in use: kMirrorPatience, shortened by tests.
-extern float mirror_patience;
 
 // The mirror a stream fetches from (each stream keeps its own, so that one
 // stream's failure never moves another's transfer); -1 before its first
 // download, which starts from stg.server_index.
-int stream_mirror(int stream);
+int stream_mirror(const install_state& in, int stream);
 
 // [SECTION] Read-outs for the screen
 
@@ -113,7 +117,7 @@ struct install_figures {
 };
 // Every figure is finite. tot_down_req and tot_disk_req: the sizes of the
 // install as the screen took them before it started.
-install_figures install_progress(float tot_down_req, float tot_disk_req);
+install_figures install_progress(const install_state& in, float tot_down_req, float tot_disk_req);
 // The smoothed progress bar: moves toward target by 5 frame periods a
 // second; stays within 0..1.
 float smooth_progress(float ratio, float target, float frame_period);
@@ -121,7 +125,7 @@ float smooth_progress(float ratio, float target, float frame_period);
 // finite.
 std::string time_left_text(float seconds);
 // The current file's percentage, 0..100 (0 while its length is unknown).
-int file_percent();
+int file_percent(const install_state& in);
 
 // The install waiting for a mirror to come back: the stream whose mirror
 // has been out of reach longest.
@@ -129,4 +133,4 @@ struct mirror_wait {
   float waited;    // seconds since its mirror stopped answering; -1 when no stream waits
   float retry_in;  // seconds until its next try; 0 while it is trying
 };
-mirror_wait install_waiting();
+mirror_wait install_waiting(const install_state& in);

@@ -1,6 +1,11 @@
 // Unpacking one downloaded archive into place, judged before and after: the
 // expected entries within the manifest's size, then the manifest's file
 // itself (size, MD5, a link that stays inside) before it replaces the old one.
+//
+// Contents
+//   [SECTION] Judging the archive and the file
+//   [SECTION] Making way
+//   [SECTION] Unpacking
 #include <dirent.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -18,10 +23,11 @@
 #include "Files/io_utils.h"
 #include "Files/zip.h"
 #include "Files/zip_entries.h"
-#include "installer/start.h"
 #include "installer/update/folders.h"
-#include "installer/update/manifest.h"
+#include "installer/update/install.h"
 #include "installer/update/transfer.h"
+
+// [SECTION] Judging the archive and the file
 
 namespace {
 
@@ -35,8 +41,8 @@ const uint64_t kForkLimit = 64ull << 20;
 // Empties and removes the scratch folder (a leftover of an interrupted run
 // included). Only a real folder of that name is touched, never one that a
 // link stands for.
-void clear_scratch(const std::string& folder_rel) {
-  beneath_remove_tree(dest_root(), folder_rel + kScratch, walk_links_inside);
+void clear_scratch(const install_state& in, const std::string& folder_rel) {
+  beneath_remove_tree(dest_root(in), folder_rel + kScratch, walk_links_inside);
 }
 
 // The entries must be exactly the file (regular or link) and optionally its
@@ -62,8 +68,8 @@ std::string entries_problem(const std::vector<zip_entry_info>& entries, const st
 }
 
 // What the unpacked file must be before it may take the target's place.
-std::string unpacked_problem(const std::string& file, const std::string& folder_rel,
-                             const file_version_struct& want) {
+std::string unpacked_problem(const install_state& in, const std::string& file,
+                             const std::string& folder_rel, const file_version_struct& want) {
   struct stat st;
   if (lstat(file.c_str(), &st) != 0) return "the archive left no file";
   const bool link = S_ISLNK(st.st_mode);
@@ -73,7 +79,7 @@ std::string unpacked_problem(const std::string& file, const std::string& folder_
     if (UTL_read_link(file.c_str(), &text) != 0 || text.empty()) return "an unreadable link";
     // Judged where it will stand, against the destination as it is on disk:
     // links already there (this release's own included) are followed.
-    if (!beneath_link_stays_inside(dest_root(), folder_rel, text))
+    if (!beneath_link_stays_inside(dest_root(in), folder_rel, text))
       return "a link that leads out of the destination";
   } else if (static_cast<uint64_t>(st.st_size) >
              static_cast<uint64_t>(want.ext_size) * 1000 + 1000) {
@@ -103,12 +109,13 @@ struct in_the_way {
 
 // The local paths, beneath the destination, that this manifest deletes (and
 // those it replaces, when asked): only these may go to make way.
-std::set<std::string> manifest_takes(bool replaced_too) {
+std::set<std::string> manifest_takes(const install_state& in, bool replaced_too) {
   std::set<std::string> takes;
-  for (const file_history_struct& h : sim_info) {
+  for (const file_history_struct& h : in.sim_info) {
     const file_version_struct& e = h.back();
     std::string rel;
-    if ((e.want_delete || (replaced_too && e.want_download)) && dest_rel(local_path_of(e), &rel))
+    if ((e.want_delete || (replaced_too && e.want_download)) &&
+        dest_rel(in, local_path_of(in, e), &rel))
       takes.insert(rel);
   }
   return takes;
@@ -127,59 +134,60 @@ bool taken(const std::set<std::string>& takes, const std::string& rel) {
 // Removes the folder that stands where the file rel goes, when everything in
 // it is the manifest's to delete or replace; else names what is the user's.
 // 0, or an errno.
-int clear_folder(const std::string& rel, const std::set<std::string>& takes, in_the_way* way) {
+int clear_folder(const install_state& in, const std::string& rel,
+                 const std::set<std::string>& takes, in_the_way* way) {
   std::vector<std::string> entries;
-  int r = beneath_list_tree(dest_root(), rel, walk_links_inside, &entries);
+  int r = beneath_list_tree(dest_root(in), rel, walk_links_inside, &entries);
   if (r != 0) return r;
   for (const std::string& entry : entries)
     if (entry.back() != '/' && !taken(takes, entry)) way->users.push_back(entry);
   if (!way->users.empty()) {
-    way->path = dest_dir_path + rel;
+    way->path = in.dest_dir_path + rel;
     return 0;
   }
-  xer << "Removing the folder " << dest_dir_path << rel
+  xer << "Removing the folder " << in.dest_dir_path << rel
       << ": a file of the manifest takes its place.\n";
-  return beneath_remove_tree(dest_root(), rel, walk_links_inside);
+  return beneath_remove_tree(dest_root(in), rel, walk_links_inside);
 }
 
 // Makes every folder on the way to rel: a missing one is made; a file or a
 // link that this manifest deletes gives way to it; anything else of the
 // user's stops the unpacking. 0, or an errno (EXDEV: the way leads out of
 // the destination).
-int make_way(const std::string& rel, in_the_way* way) {
+int make_way(const install_state& in, const std::string& rel, in_the_way* way) {
   std::set<std::string> takes;
   bool takes_known = false;
   for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
     const std::string folder = rel.substr(0, slash);
     struct stat st;
-    int r = beneath_lstat(dest_root(), folder, walk_links_inside, &st);
+    int r = beneath_lstat(dest_root(in), folder, walk_links_inside, &st);
     if (r == 0 && S_ISDIR(st.st_mode)) continue;
     if (r == 0) {
-      if (!takes_known) takes = manifest_takes(false);
+      if (!takes_known) takes = manifest_takes(in, false);
       takes_known = true;
       if (!takes.count(folder)) {
         if (S_ISLNK(st.st_mode)) continue;  // followed: the next step judges where it leads
-        way->path = dest_dir_path + folder;
+        way->path = in.dest_dir_path + folder;
         way->users.push_back(folder);
         return 0;
       }
-      xer << "Removing " << dest_dir_path << folder
+      xer << "Removing " << in.dest_dir_path << folder
           << ": a folder of the manifest takes its place.\n";
-      if ((r = beneath_unlink(dest_root(), folder, walk_links_inside)) != 0) return r;
+      if ((r = beneath_unlink(dest_root(in), folder, walk_links_inside)) != 0) return r;
     } else if (r != ENOENT) {
       return r;
     }
-    r = beneath_mkdir(dest_root(), folder, 0755);
+    r = beneath_mkdir(dest_root(in), folder, 0755);
     if (r != 0) return r;
   }
   return 0;
 }
 
 // The alert that stops an install rather than delete what is the user's.
-void show_in_the_way(const in_the_way& way) {
-  std::string what = way.users.front() == way.path.substr(dest_dir_path.size())
+void show_in_the_way(const install_state& in, const in_the_way& way) {
+  std::string what = way.users.front() == way.path.substr(in.dest_dir_path.size())
                          ? way.path
-                         : dest_dir_path + way.users.front();
+                         : in.dest_dir_path + way.users.front();
   if (way.users.size() > 1) what += " and " + std::to_string(way.users.size() - 1) + " more";
   const std::string l2 = "In the way: " + way.path;
   const std::string l3 = "Move this out of the installation folder: " + what;
@@ -190,18 +198,21 @@ void show_in_the_way(const in_the_way& way) {
 
 }  // namespace
 
-int extract_and_delete_file(const std::string& archive, const std::string& destination,
-                            const file_version_struct& want) {
+// [SECTION] Unpacking
+
+unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
+                                      const std::string& destination,
+                                      const file_version_struct& want) {
   size_t search_end = destination.size() > 1 ? destination.size() - 2 : 0;
   size_t slash = destination.rfind('/', search_end);
   const std::string folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
   const std::string leaf = destination.substr(folder.size());
   std::string rel;
-  const bool under_dest = dest_rel(destination, &rel);
+  const bool under_dest = dest_rel(in, destination, &rel);
   const std::string folder_rel = under_dest ? rel.substr(0, rel.size() - leaf.size()) : "";
   const std::string scratch = app_path + folder + kScratch;
 
-  int result = unpack_done;
+  unpack_result result = unpack_done;
   int code = 0;
   std::string problem;
   in_the_way way;
@@ -216,9 +227,9 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
     // destination; a way that leads out of it is refused.
     if (!under_dest) {
       code = EXDEV;
-    } else if ((code = make_way(rel, &way)) == 0 && way.users.empty()) {
+    } else if ((code = make_way(in, rel, &way)) == 0 && way.users.empty()) {
       std::string ignored;
-      const int parent = beneath_open_parent(dest_root(), rel, walk_links_inside, &ignored);
+      const int parent = beneath_open_parent(dest_root(in), rel, walk_links_inside, &ignored);
       if (parent < 0)
         code = -parent;
       else
@@ -234,19 +245,19 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
     }
   }
   if (problem.empty()) {
-    clear_scratch(folder_rel);
-    if ((code = beneath_mkdir(dest_root(), folder_rel + kScratch, 0700)) != 0) {
+    clear_scratch(in, folder_rel);
+    if ((code = beneath_mkdir(dest_root(in), folder_rel + kScratch, 0700)) != 0) {
       problem = "no scratch folder";
     } else if ((code = zip_to_file(archive, folder + kScratch)) != 0) {
       problem = "the archive did not unpack";
     } else {
-      problem = unpacked_problem(scratch + leaf, folder_rel, want);
+      problem = unpacked_problem(in, scratch + leaf, folder_rel, want);
       // A folder where the file goes (a release that turns a folder into a
       // file or a link) goes first, when all of it is the manifest's.
       struct stat st;
-      if (problem.empty() && beneath_lstat(dest_root(), rel, walk_links_inside, &st) == 0 &&
+      if (problem.empty() && beneath_lstat(dest_root(in), rel, walk_links_inside, &st) == 0 &&
           S_ISDIR(st.st_mode)) {
-        code = clear_folder(rel, manifest_takes(true), &way);
+        code = clear_folder(in, rel, manifest_takes(in, true), &way);
         if (!way.users.empty())
           problem = "something of the user's is in the way";
         else if (code != 0)
@@ -255,27 +266,27 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
       if (problem.empty()) {
         // Into place: the file, and its fork where the volume keeps forks
         // beside files.
-        code = beneath_rename(dest_root(), folder_rel + kScratch + leaf, rel, walk_links_inside);
+        code = beneath_rename(dest_root(in), folder_rel + kScratch + leaf, rel, walk_links_inside);
         if (code != 0) {
           problem = "it could not take the old file's place";
         } else {
-          beneath_rename(dest_root(), folder_rel + kScratch + "._" + leaf, folder_rel + "._" + leaf,
-                         walk_links_inside);
+          beneath_rename(dest_root(in), folder_rel + kScratch + "._" + leaf,
+                         folder_rel + "._" + leaf, walk_links_inside);
         }
       }
     }
-    clear_scratch(folder_rel);
+    clear_scratch(in, folder_rel);
   }
 
   if (!problem.empty()) {
     xer << "Not installing " << destination << " from " << archive << ": " << problem << ".\n";
     if (!way.users.empty()) {
       result = unpack_failed;
-      stg.install_error = 1;
-      show_in_the_way(way);
+      in.stg.install_error = 1;
+      show_in_the_way(in, way);
     } else if (local_failure(code)) {
       result = unpack_failed;
-      stg.install_error = 1;
+      in.stg.install_error = 1;
       const std::string l2 = "Error: " + error_str(code);
       const std::string l3 = "Compressed File: " + archive;
       const std::string l4 = "Destination: " + destination;
@@ -291,14 +302,14 @@ int extract_and_delete_file(const std::string& archive, const std::string& desti
   // beneath the destination.
   int chmod_result = 0;
   if (destination.find("Contents/MacOS/") != std::string::npos)
-    chmod_result = under_dest ? beneath_chmod(dest_root(), rel, 0755) : EACCES;
-  if (stg.log_actions) {
+    chmod_result = under_dest ? beneath_chmod(dest_root(in), rel, 0755) : EACCES;
+  if (in.stg.log_actions) {
     xer << "EXPANDING file " << destination << ", with result=" << code << ".\n";
     xer << "CHMODING  file " << destination << ", with result=" << chmod_result << ".\n";
   }
-  if (!is_dvd) {
+  if (!in.is_dvd) {
     int r = delete_file(archive);
-    if (stg.log_actions) xer << "DELETING  file " << archive << ", with result=" << r << ".\n";
+    if (in.stg.log_actions) xer << "DELETING  file " << archive << ", with result=" << r << ".\n";
   }
   return result;
 }

@@ -430,6 +430,35 @@ TEST_F(TmanTest, MissingFilesShowNoTextureAndRaiseTheirFlagOnce) {
   EXPECT_TRUE(tman.has_instl_load_fail());
 }
 
+// A file from the user's folders (a preview's icon) may be anything: loaded
+// with no failure mode, a damaged or foreign image is no texture, never the
+// end of the run; the program's own images still end it.
+TEST_F(TmanTest, DamagedFilesLoadedWithoutFailureModeAreNoTexture) {
+  const std::string good = magick("good.png", "-size 8x8 xc:red", "PNG24:");
+  const std::string cut = dir_ + "cut_icon.png";
+  int status = -1;
+  run_command("head -c 60 '" + good + "' > '" + cut + "'", &status);
+  ASSERT_EQ(status, 0);
+  // A 24-bit bitmap whose header says it is compressed.
+  const std::string compressed = magick("rle_icon.bmp", "-size 8x8 xc:blue", "BMP3:");
+  run_command("printf '\\001' | dd of='" + compressed + "' bs=1 seek=30 conv=notrunc 2>&1",
+              &status);
+  ASSERT_EQ(status, 0);
+  const std::string wide = magick("wide_icon.png", "-size 3000x2 xc:green", "PNG24:");
+  for (const std::string& path : {cut, compressed, wide}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(tman.load_texture(tex_fail_none, 422, tex_colour_rgba, tex_load_now, path.c_str()),
+              0);
+    EXPECT_EQ(tman.record(422).vram, 0);
+  }
+  // The same slot still takes a good file afterwards.
+  EXPECT_EQ(tman.load_texture(tex_fail_none, 422, tex_colour_rgba, tex_load_now, good.c_str()),
+            422);
+  EXPECT_GT(tman.record(422).vram, 0);
+  EXPECT_EXIT(tman.load_texture(tex_fail_fatal, 423, tex_colour_rgba, tex_load_now, cut.c_str()),
+              ::testing::ExitedWithCode(1), "");
+}
+
 TEST_F(TmanTest, FailedLoadShowsTheBlankTextureOnceOneIsRegistered) {
   stage_coded(2, 2, 2);
   ASSERT_EQ(tman.load_texture(tex_fail_fatal, tex_slot_blank, tex_colour_rgba, tex_load_now,

@@ -2,6 +2,10 @@
 // field keeps, every element at the texels its widget reads, interface
 // colours that stand out from the art, the embedded pixels equal to the
 // reviewed PNGs, and a generator that reproduces them.
+//
+// Contents
+//   [SECTION] The committed images
+//   [SECTION] The embedded pixels and the generator
 #include "installer/builtin_images.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +97,8 @@ double contrast(double l1, double l2) {
 }
 
 }  // namespace
+
+// [SECTION] The committed images
 
 TEST(BuiltinImages, CommittedPngsHaveTheirSizes) {
   const struct {
@@ -278,6 +284,8 @@ TEST(BuiltinImages, InstallerAtlasHoldsButtonsIconsAndPanel) {
   for (int s = 774 + 15; s < 774 + 26; ++s) EXPECT_TRUE(columns_equal(a, 774 + 15, s, 78, 119));
   for (int t = 78 + 13; t < 78 + 28; ++t) EXPECT_TRUE(rows_equal(a, 78 + 13, t, 774, 815));
 }
+
+// [SECTION] The embedded pixels and the generator
 
 TEST(BuiltinImages, EmbeddedPixelsEqualTheCommittedPngs) {
 #if !NIMBREL_HAVE_BUILTIN_IMAGES

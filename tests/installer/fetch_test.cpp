@@ -2,6 +2,12 @@
 // serving from unprivileged ports: the server list, the manifest archive in
 // every shape a mirror might send, mirrors that fail and the growing pauses
 // between their attempts, and the manifest's reading.
+//
+// Contents
+//   [SECTION] The server list and the manifest
+//   [SECTION] Archives a mirror sends
+//   [SECTION] Mirrors that fail
+//   [SECTION] Newer formats
 #include "installer/fetch.h"
 
 #include <gtest/gtest.h>
@@ -52,14 +58,14 @@ class Fetch : public testing_support::TempFolderTest {
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    g_install.reset();
     temp_path = dir + "tmp/";
     dest_dir_path = dir + "dest/";
     run_command("mkdir -p '" + temp_path + "' '" + dest_dir_path + "'");
     stg = stg_block();
     stg.server_count = -1;
-    stg.download_os = 3;
+    stg.download_os = platform_linux;
     install_name = no_install_name;
-    for (int i = 0; i < 10; ++i) server_name[i] = server_path[i] = server_desc[i] = "";
     web_host = "127.0.15.10:" + std::to_string(kPort);
     app_done = 0;
     xtim.act_time = 100.0f;
@@ -68,7 +74,7 @@ class Fetch : public testing_support::TempFolderTest {
   void TearDown() override {
     http.net_abandon(kServerListSlot);
     http.net_abandon(kManifestSlot);
-    dir_examine_cancel();
+    dir_examine_cancel(g_install);
     servers_.clear();
     TempFolderTest::TearDown();
   }
@@ -130,6 +136,8 @@ class Fetch : public testing_support::TempFolderTest {
   std::vector<std::unique_ptr<net_peers::Peer>> servers_;
 };
 
+// [SECTION] The server list and the manifest
+
 TEST_F(Fetch, TheListAndTheManifestComeFromHostsWithPortsAndAreRead) {
   const std::string web = serve("127.0.15.10");
   const std::string mirror = serve("127.0.15.11");
@@ -176,6 +184,8 @@ TEST_F(Fetch, APageThatIsNoListIsAFailedFetchTriedAgainAfterAPause) {
   ASSERT_TRUE(poll(server_list_step, [] { return stg.server_count != -1; }));
   EXPECT_EQ(stg.server_count, 1);
 }
+
+// [SECTION] Archives a mirror sends
 
 // Whatever a mirror sends in place of the manifest's archive gives that
 // mirror up for the next one; nothing of it reaches the temporary folder.
@@ -229,6 +239,8 @@ TEST_F(Fetch, AManifestTextOverItsCapIsNotUnpacked) {
   EXPECT_FALSE(file_exists(manifest_file()));
 }
 
+// [SECTION] Mirrors that fail
+
 // Mirrors that take no connection: each is tried three times, with pauses
 // of 1, 2, 4, 8 and 16 s between the attempts, then the screen says no mirror
 // is left; choosing one on the screen tries it again at once.
@@ -280,6 +292,55 @@ TEST_F(Fetch, AManifestGoneOrUnusableAtItsReadingIsFetchedAgain) {
   EXPECT_EQ(stg.dir_state, dir_fetching);
   EXPECT_EQ(stg.server_index, 1) << "the mirror that served it is given up";
   EXPECT_EQ(read_file(manifest_file()), "");
+}
+
+// [SECTION] Newer formats
+
+// A server list or a manifest of a newer version than this program reads
+// tells the user to get a new installer, opens the maker's page and ends the
+// run; the engine's readers only answer, the fetch shows it.
+TEST_F(Fetch, ANewerListOrManifestTellsTheUserAndEndsTheRun) {
+  const std::string old_path = testing_support::stand_in_on_path(
+      dir, "xdg-open", "#!/bin/sh\necho \"$1\" >> \"$0.calls\"\n");
+  const std::string web = serve("127.0.15.10");
+  write_file(web + "serverlist.txt", "I\n821 version\nSERVERS\nFINAL v1\n");
+  const std::string newer_manifest = "I\n901 version\nINSTALLER\n\n";
+  const std::string page = "http://127.0.15.10:" + std::to_string(kPort) + "/demo.html\n";
+  const struct {
+    const char* name;
+    std::function<void()> step;
+    std::function<bool()> done;
+    const char* logged;
+  } cases[] = {
+      {"the server list", server_list_step, [] { return app_done != 0 || stg.server_count != -1; },
+       "/serverlist.txt has version 821"},
+      {"the manifest",
+       [&] {
+         write_file(manifest_file(), newer_manifest);
+         manifest_read_step("t");
+       },
+       [] { return app_done != 0; }, "directory.txt has version 901"},
+  };
+  for (const auto& c : cases) {
+    app_done = 0;
+    stg.install_phase = phase_idle;
+    stg.dir_state = dir_fetched;
+    run_command("rm -f '" + dir + "xdg-open.calls'");
+    const size_t log_from = log().size();
+    ASSERT_TRUE(poll(c.step, c.done)) << c.name;
+    EXPECT_EQ(app_done, 1) << c.name;
+    EXPECT_EQ(stg.install_phase, phase_ended) << c.name;
+    EXPECT_EQ(stg.server_count, -1) << c.name << ": a newer list fills no mirror";
+    const std::string text = log().substr(log_from);
+    EXPECT_NE(text.find(c.logged), std::string::npos) << c.name << "\n" << text;
+    EXPECT_NE(text.find("In other words, you need to get a new installer!"), std::string::npos)
+        << c.name;
+    for (int i = 0; i < 100 && read_file(dir + "xdg-open.calls").empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(read_file(dir + "xdg-open.calls"), page) << c.name;
+  }
+  setenv("PATH", old_path.c_str(), 1);
+  app_done = 0;
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // lines for every state, the destination looked at once per change, and the
 // image buttons, the question, terms and preferences windows run in the real
 // frame loop (SDL offscreen, Mesa) with input pushed onto SDL's queue.
+//
+// Contents
+//   [SECTION] The status line and the message box
+//   [SECTION] Windows in the frame loop
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
@@ -34,6 +38,7 @@
 #include "installer/start.h"
 #include "installer/terms.h"
 #include "installer/update/decisions.h"
+#include "installer/update/hooks.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
 #include "net/down_class.h"
@@ -133,7 +138,7 @@ class MessageBox : public ::testing::Test {
  protected:
   void SetUp() override {
     stg = stg_block();
-    next = next_struct();
+    g_install.reset();
     install_name = "v2";
     crnt_file_name = "a.txt.zip";
     crnt_file_path = "/sets/v2/All/a.txt.zip";
@@ -372,14 +377,16 @@ class Windows : public testing_support::TempFolderTest {
     app_done = 0;
     stg = stg_block();
     stg.download_os = platform_linux;
-    next = next_struct();
+    g_install.reset();
+    terms_reset();
+    screen_reset();
     temp_path = dir + "tmp/";
     run_command("mkdir -p '" + temp_path + "'");
   }
   void TearDown() override {
     close_requested = 0;
     app_done = 0;
-    select_alert_hook = nullptr;
+    engine_hooks_reset();
     testing_support::close_shell_window();
     TempFolderTest::TearDown();
   }
@@ -514,17 +521,17 @@ TEST_F(Windows, InstallAsksTheTermsThenDecidesThenMakesTheFolders) {
   write_file(dir + "directory.txt",
              "I\n900 version\nINSTALLER\n\nDIR All/Resources/\nFILE 0 0 90017 1 1 " + md5 +
                  " a.txt\nDIR All/Resources/sub/\nFILE 0 0 90017 1 1 " + md5 + " b.txt\n");
-  ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read) << manifest_problem;
+  ASSERT_EQ(read_directory(g_install, dir + "directory.txt", "t"), dir_read) << manifest_problem;
 
   static std::string s_dest;
   static int s_asked;
   static bool s_folder_then;
   s_dest = dest;
   s_asked = 0;
-  select_alert_hook = [](const std::string&, int) {
+  g_engine_hooks.select_alert = [](const std::string&, int) {
     ++s_asked;
     s_folder_then = dir_exists(s_dest + "Resources/sub/") != 0;
-    return s_asked == 1 ? int(answer_cancel) : int(answer_keep);
+    return s_asked == 1 ? answer_cancel : answer_keep;
   };
   auto nothing_changed = [&](const char* when) {
     EXPECT_EQ(stg.install_phase, phase_idle) << when;
@@ -566,7 +573,7 @@ TEST_F(Windows, InstallAsksTheTermsThenDecidesThenMakesTheFolders) {
   EXPECT_EQ(read_file(dest + "Resources/a.txt"), "mine\n");
   const std::string text = log();
   EXPECT_LT(text.find("The terms were declined."), text.find("The terms were agreed to."));
-  reset_streams();
+  reset_streams(g_install);
 }
 
 // A large manifest is read over many frames, each of them short; QUIT ends
@@ -594,7 +601,7 @@ TEST_F(Windows, ALargeManifestIsReadOverShortFramesAndQuitEndsItAtOnce) {
     const double took = (xtim_class::microsecs() - t0) * 1e-6;
     longest = std::max(longest, took);
     whole += took;
-    dir_read_progress(&stage, nullptr, nullptr, nullptr);
+    dir_read_progress(g_install, &stage, nullptr, nullptr, nullptr);
     if (stage == 0) ++scanning_frames;
   }
   EXPECT_GT(scanning_frames, 3);
@@ -605,7 +612,7 @@ TEST_F(Windows, ALargeManifestIsReadOverShortFramesAndQuitEndsItAtOnce) {
   push_click(960 + 25, 78 + 11);  // QUIT
   MACIBM_event_proc();
   EXPECT_EQ(app_done, 1);
-  dir_read_progress(&stage, nullptr, nullptr, nullptr);
+  dir_read_progress(g_install, &stage, nullptr, nullptr, nullptr);
   EXPECT_EQ(stage, -1) << "the reading stopped with the program";
 
   g_app_hooks.update = update;

@@ -12,6 +12,7 @@
 
 #include "core/constants.h"
 #include "installer/builder/builder.h"
+#include "installer/update/install.h"
 #include "installer/update/manifest.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
@@ -153,6 +154,9 @@ class BuilderTest : public testing_support::TempFolderTest {
   // a folder that user may write its log into.
   std::string as_user;
   std::string log_folder;
+  // The install the tests read the sets' manifests into (and install them
+  // with), reporting through the program's block.
+  install_state in{stg};
 };
 
 }  // namespace builder_tests

@@ -3,6 +3,11 @@
 // installer's reader and by a reader in Python, a second release carrying
 // the first one's histories forward, and every house rule and check that
 // must stop a build.
+//
+// Contents
+//   [SECTION] The first release
+//   [SECTION] The next release
+//   [SECTION] What stops a build
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -23,9 +28,9 @@ int kb_of_size(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? int(double(st.st_size) * 0.001) : -1;
 }
 
-// The current record of a path in the manifest last read, or null.
-const file_version_struct* last_record(const std::string& path) {
-  for (const file_history_struct& h : sim_info)
+// The current record of a path in the manifest last read into in, or null.
+const file_version_struct* last_record(const install_state& in, const std::string& path) {
+  for (const file_history_struct& h : in.sim_info)
     if (h.back().path == path) return &h.back();
   return nullptr;
 }
@@ -62,13 +67,13 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
   const std::string manifest = manifest_of(out, "directory.txt");
 
   // Two readers, one reading.
-  ASSERT_EQ(read_directory(manifest, "t", dir_read_builder), dir_read) << manifest_problem;
-  EXPECT_EQ(dump_histories(sim_info), python_dump(manifest));
+  ASSERT_EQ(read_directory(in, manifest, "t", dir_read_builder), dir_read) << in.manifest_problem;
+  EXPECT_EQ(dump_histories(in.sim_info), python_dump(manifest));
 
   // Exactly these files, in the walk's order: junk, the empty file, the
   // hidden one and other sets' scenery stay out.
   std::string paths;
-  for (const file_history_struct& h : sim_info) paths += h.back().path + "\n";
+  for (const file_history_struct& h : in.sim_info) paths += h.back().path + "\n";
   EXPECT_EQ(paths,
             "All/Aircraft/Trainer/Trainer.acf\nAll/Airfoils/naca 0012.afl\n"
             "All/Custom Scenery/README.txt\nAll/Instructions/Manual with blanks.txt\n"
@@ -83,7 +88,7 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
 
   // Each archive is whole, holds one entry named like its file, and its
   // bytes are those the line's signature and sizes speak of.
-  for (const file_history_struct& h : sim_info) {
+  for (const file_history_struct& h : in.sim_info) {
     ASSERT_EQ(h.size(), 1u);
     const file_version_struct& r = h.back();
     const std::string archive = set + r.path + ".zip";
@@ -113,7 +118,7 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
                {"All/Resources/exactly 999.txt", 0, 0},
                {"All/Resources/exactly 1000.txt", 0, 1}};
   for (const auto& l : lines) {
-    const file_version_struct* r = last_record(l.path);
+    const file_version_struct* r = last_record(in, l.path);
     ASSERT_NE(r, nullptr) << l.path;
     EXPECT_EQ(r->platform, l.platform) << l.path;
     EXPECT_EQ(int(r->ext_size), l.ext_kb) << l.path;
@@ -136,7 +141,7 @@ TEST_F(BuilderTest, ArchivesAndManifestAgreeWithThePeers) {
   EXPECT_EQ(exe[64 + 22] & 0x20, 0x20);
   EXPECT_EQ(read_file(master + "All/Resources/plugins/tool.exe")[64 + 22] & 0x20, 0);
   EXPECT_EQ(sh("md5sum < " + shq(master + "Windows/nimbrel.exe") + " | cut -c1-32"),
-            last_record("Windows/nimbrel.exe")->sig_want + "\n");
+            last_record(in, "Windows/nimbrel.exe")->sig_want + "\n");
 
   // The manifest's archive, the version file, and nothing half-written.
   EXPECT_EQ(sh("unzip -Z1 " + shq(set + "directory.txt.zip")), "directory.txt\n");
@@ -257,16 +262,16 @@ TEST_F(BuilderTest, ASecondReleaseCarriesHistoriesForward) {
 
   ASSERT_EQ(build(dir + "out2/", old), 0) << log_tail();
   const std::string manifest = manifest_of(dir + "out2/", "second.txt");
-  ASSERT_EQ(read_directory(manifest, "t", dir_read_builder), dir_read) << manifest_problem;
+  ASSERT_EQ(read_directory(in, manifest, "t", dir_read_builder), dir_read) << in.manifest_problem;
   const std::string now = python_dump(manifest);
-  EXPECT_EQ(dump_histories(sim_info), now);
+  EXPECT_EQ(dump_histories(in.sim_info), now);
   const std::string before = python_dump(old);
 
   auto sig = [&](const std::string& path) {
     return records_of(before, path).substr(records_of(before, path).size() - 33, 32);
   };
   auto packed = [&](const std::string& path) {
-    const file_version_struct* r = last_record(path);
+    const file_version_struct* r = last_record(in, path);
     return r ? r->sig_want : std::string("(none)");
   };
   const std::string manual = "All/Instructions/Manual with blanks.txt";

@@ -26,10 +26,10 @@ class ReleaseLoop : public BuilderTest {
     ASSERT_NO_FATAL_FAILURE(BuilderTest::SetUp());
     sh("mkdir -p " + shq(dir + "tmp") + " " + shq(dir + "root/Nimbrel") + " " +
        shq(dir + "mirror/www"));
-    engine_tests::engine_defaults(dir + "root/Nimbrel/", dir + "tmp/");
+    engine_tests::engine_defaults(in, dir + "root/Nimbrel/", dir + "tmp/");
   }
   void TearDown() override {
-    reset_streams();
+    reset_streams(in);
     server_.reset();
     BuilderTest::TearDown();
   }
@@ -42,16 +42,16 @@ class ReleaseLoop : public BuilderTest {
     server_ = std::make_unique<net_peers::Peer>(net_peers::nginx_argv(root, kAddress), kAddress, 80,
                                                 root + "nginx.out");
     ASSERT_TRUE(server_->ready()) << server_->failure();
-    server_name[0] = kAddress;
-    server_path[0] = "/v1/";
+    in.server_name[0] = kAddress;
+    in.server_path[0] = "/v1/";
     stg.server_count = 1;
   }
 
   // The set's manifest fetched and read, INSTALL, and frames until the end.
   void install(const std::string& manifest) {
-    engine_tests::install_frames(manifest);
+    engine_tests::install_frames(in, manifest);
     EXPECT_EQ(stg.install_error, 0);
-    EXPECT_EQ(next.all_done, 1);
+    EXPECT_EQ(in.next.all_done, 1);
   }
 
   // Every current file of the manifest for Linux, read by the Python
@@ -59,7 +59,7 @@ class ReleaseLoop : public BuilderTest {
   // files, the link text's digest for links. A GONE file, or one for
   // another system, is absent unless a current Linux file lands there.
   void expect_tree_matches(const std::string& manifest) {
-    std::istringstream in(python_dump(manifest));
+    std::istringstream dump(python_dump(manifest));
     std::string line, path, last, sums;
     std::set<std::string> installed;
     std::vector<std::pair<std::string, std::string>> absent;  // place, why
@@ -72,7 +72,7 @@ class ReleaseLoop : public BuilderTest {
       fields >> type >> platform >> version >> zip >> ext >> sig;
       const std::string local = path.substr(path.find('/') + 1);
       struct stat st;
-      const bool present = lstat((dest_dir_path + local).c_str(), &st) == 0;
+      const bool present = lstat((in.dest_dir_path + local).c_str(), &st) == 0;
       if (sig == "GONE") {
         absent.emplace_back(local, " should be gone");
         return;
@@ -85,14 +85,14 @@ class ReleaseLoop : public BuilderTest {
       ++files;
       if (present && S_ISLNK(st.st_mode)) {
         char text[4096];
-        const ssize_t n = readlink((dest_dir_path + local).c_str(), text, sizeof text);
+        const ssize_t n = readlink((in.dest_dir_path + local).c_str(), text, sizeof text);
         EXPECT_EQ(testing_support::md5sum_of(std::string(text, size_t(n > 0 ? n : 0))), sig)
             << local;
       } else {
         sums += sig + "  " + local + "\n";
       }
     };
-    while (std::getline(in, line)) {
+    while (std::getline(dump, line)) {
       if (line.compare(0, 2, "  ") == 0) {
         last = line.substr(2);
         continue;
@@ -104,16 +104,16 @@ class ReleaseLoop : public BuilderTest {
     for (const auto& place : absent) {
       struct stat st;
       if (!installed.count(place.first)) {
-        EXPECT_NE(lstat((dest_dir_path + place.first).c_str(), &st), 0)
+        EXPECT_NE(lstat((in.dest_dir_path + place.first).c_str(), &st), 0)
             << place.first << place.second;
       }
     }
     EXPECT_GT(files, 10);
     write_file(dir + "expect.md5", sums);
     int status = -1;
-    const std::string said = sh(
-        "cd " + shq(dest_dir_path) + " && md5sum -c --quiet " + shq(dir + "expect.md5") + " 2>&1",
-        &status);
+    const std::string said = sh("cd " + shq(in.dest_dir_path) + " && md5sum -c --quiet " +
+                                    shq(dir + "expect.md5") + " 2>&1",
+                                &status);
     EXPECT_EQ(status, 0) << said;
   }
 
@@ -128,9 +128,9 @@ TEST_F(ReleaseLoop, BuildServeInstallThenUpdate) {
   ASSERT_NO_FATAL_FAILURE(install(first));
   expect_tree_matches(first);
   struct stat st;
-  ASSERT_EQ(stat((dest_dir_path + "nimbrel").c_str(), &st), 0);
+  ASSERT_EQ(stat((in.dest_dir_path + "nimbrel").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0755u);  // the master's copy was group-writable
-  EXPECT_EQ(lstat((dest_dir_path + "Weapons/bomb.wpn").c_str(), &st), 0);
+  EXPECT_EQ(lstat((in.dest_dir_path + "Weapons/bomb.wpn").c_str(), &st), 0);
 
   // The next release: one file changed, one removed, one added, one moved
   // from All to the Linux folder (it stays where it was installed).
@@ -147,10 +147,10 @@ TEST_F(ReleaseLoop, BuildServeInstallThenUpdate) {
   // The moved file is gone for a Macintosh installation of the first
   // release; the Linux one below keeps it, now from the Linux folder.
   stg.download_os = platform_mac;
-  ASSERT_EQ(read_directory(second, "t"), dir_read) << manifest_problem;
-  ASSERT_EQ(choose_files(), 1);
+  ASSERT_EQ(read_directory(in, second, "t"), dir_read) << in.manifest_problem;
+  ASSERT_EQ(choose_files(in), 1);
   int deleted = 0;
-  for (const file_history_struct& h : sim_info) {
+  for (const file_history_struct& h : in.sim_info) {
     if (h.back().path != "All/Resources/plugins/other.txt") continue;
     EXPECT_EQ(h.back().sig_want, "GONE");
     deleted += h.back().want_delete;
@@ -159,9 +159,10 @@ TEST_F(ReleaseLoop, BuildServeInstallThenUpdate) {
   stg.download_os = platform_linux;
   ASSERT_NO_FATAL_FAILURE(install(second));
   expect_tree_matches(second);
-  EXPECT_NE(lstat((dest_dir_path + "Weapons/bomb.wpn").c_str(), &st), 0);
-  EXPECT_EQ(read_file(dest_dir_path + "Resources/plugins/other.txt"), "shared\n");
-  EXPECT_EQ(read_file(dest_dir_path + "Instructions/Manual with blanks.txt"), "Read me second.\n");
+  EXPECT_NE(lstat((in.dest_dir_path + "Weapons/bomb.wpn").c_str(), &st), 0);
+  EXPECT_EQ(read_file(in.dest_dir_path + "Resources/plugins/other.txt"), "shared\n");
+  EXPECT_EQ(read_file(in.dest_dir_path + "Instructions/Manual with blanks.txt"),
+            "Read me second.\n");
 }
 
 }  // namespace

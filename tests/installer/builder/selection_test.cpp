@@ -1,6 +1,10 @@
 // The builder's rules in one process: which files each set type takes, the
 // world regions of tile names, platform codes, and whole disc and regional
 // sets (the builder program itself only makes internet sets).
+//
+// Contents
+//   [SECTION] Disc and regional sets
+//   [SECTION] The status lines
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
 #include <sys/resource.h>
@@ -30,9 +34,8 @@ class Selection : public testing_support::TempFolderTest {
     cmdline.init_unix(2, argv);
     // House rules judge the path below the master, wherever the master lies.
     master = dir + "work. copy/";
+    builder_reset();
     builder_set_locations(master, dir + "old.txt", dir + "out/");
-    install_type = install_net;
-    reg = 0;
   }
   void TearDown() override {
     PLAT_remove_temp_folder();

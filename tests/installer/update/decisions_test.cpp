@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "core/globals.h"
-#include "installer/start.h"
 #include "installer/update/decisions.h"
+#include "installer/update/hooks.h"
+#include "installer/update/install.h"
 #include "installer/update/manifest.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
@@ -22,10 +23,10 @@ const std::string A(32, 'a'), B(32, 'b'), C(32, 'c'), D(32, 'd');
 std::deque<int> g_answers;
 std::vector<std::string> g_asked;
 
-int answer(const std::string& path, int deleting) {
+select_answer answer(const std::string& path, int deleting) {
   g_asked.push_back((deleting ? "delete " : "install ") + path);
   if (g_answers.empty()) return answer_cancel;
-  int a = g_answers.front();
+  const select_answer a = static_cast<select_answer>(g_answers.front());
   g_answers.pop_front();
   return a;
 }
@@ -35,15 +36,14 @@ class Decisions : public testing_support::TempFolderTest {
   Decisions() : TempFolderTest("decisions", with_log) {}
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
-    dest_dir_path = "/dest/";
-    stg.download_os = 3;
-    sim_info.clear();
+    in.dest_dir_path = "/dest/";
+    stg.download_os = platform_linux;
     g_answers.clear();
     g_asked.clear();
-    select_alert_hook = answer;
+    g_engine_hooks.select_alert = answer;
   }
   void TearDown() override {
-    select_alert_hook = nullptr;
+    engine_hooks_reset();
     TempFolderTest::TearDown();
   }
   // A history of the given signatures, oldest first, with the installed copy.
@@ -58,16 +58,18 @@ class Decisions : public testing_support::TempFolderTest {
       h.push_back(r);
     }
     h.back().sig_have = have;
-    sim_info.push_back(h);
+    in.sim_info.push_back(h);
   }
   // "d" download, "x" delete, "-" neither, for every history.
-  static std::string flags() {
+  std::string flags() const {
     std::string out;
-    for (const file_history_struct& h : sim_info)
+    for (const file_history_struct& h : in.sim_info)
       out += h.back().want_download ? (h.back().want_delete ? "?" : "d")
                                     : (h.back().want_delete ? "x" : "-");
     return out;
   }
+  // The install whose files are decided, reporting through the program's block.
+  install_state in{stg};
 };
 
 TEST_F(Decisions, EachFileByItsInstalledCopy) {
@@ -79,7 +81,7 @@ TEST_F(Decisions, EachFileByItsInstalledCopy) {
   add("Windows/other", {A}, "NONE", 2);          // another platform
   add("Windows/other-changed", {A}, D, 2);       // another platform, whatever it holds
   add("Linux/with-all", {A}, "NONE", 6);         // Linux kept with the rest
-  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(choose_files(in), 1);
   EXPECT_EQ(flags(), "d--dx--d");
   EXPECT_TRUE(g_asked.empty());
 }
@@ -95,11 +97,11 @@ TEST_F(Decisions, ChangedFilesAreAskedAboutAndEveryAnswerCounts) {
                                                         // the file to be acted on
   };
   for (const auto& c : cases) {
-    sim_info.clear();
+    in.sim_info.clear();
     g_asked.clear();
     add("All/Res/f", c.sigs, D);
     g_answers = {c.answer};
-    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(choose_files(in), 1);
     EXPECT_EQ(flags(), c.flag) << c.answer;
     const std::string kind = c.sigs.back() == "GONE" ? "delete " : "install ";
     EXPECT_EQ(g_asked, std::vector<std::string>{kind + "/dest/Res/f"});
@@ -110,14 +112,14 @@ TEST_F(Decisions, ChangedFilesAreAskedAboutAndEveryAnswerCounts) {
 
 TEST_F(Decisions, AFolderWideAnswerHoldsForThatFolderOnly) {
   for (int all : {answer_act_all, answer_keep_all}) {
-    sim_info.clear();
+    in.sim_info.clear();
     g_asked.clear();
     add("All/Res/one", {A}, D);
     add("All/Res/two", {A, "GONE"}, D);
     add("All/Res/sub/three", {A}, D);
     add("All/Res/four", {A}, D);
     g_answers = {all, answer_keep};
-    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(choose_files(in), 1);
     EXPECT_EQ(g_asked,
               (std::vector<std::string>{"install /dest/Res/one", "install /dest/Res/sub/three"}));
     EXPECT_EQ(flags(), all == answer_act_all ? "dx-d" : "----");
@@ -127,7 +129,7 @@ TEST_F(Decisions, AFolderWideAnswerHoldsForThatFolderOnly) {
   // Each pass starts without the last pass's answers.
   g_asked.clear();
   g_answers = {answer_keep, answer_keep, answer_keep, answer_keep};
-  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(choose_files(in), 1);
   EXPECT_EQ(g_asked.size(), 4u);
 }
 
@@ -135,16 +137,16 @@ TEST_F(Decisions, CancelStopsAtOnceAndLeavesTheRestAlone) {
   add("All/first", {A}, "NONE");
   add("All/changed", {A}, D);
   add("All/later", {A}, "NONE");
-  sim_info[2].back().want_delete = 1;  // as an earlier pass might have left it
+  in.sim_info[2].back().want_delete = 1;  // as an earlier pass might have left it
   g_answers = {answer_cancel};
-  EXPECT_EQ(choose_files(), 0);
+  EXPECT_EQ(choose_files(in), 0);
   EXPECT_EQ(flags(), "d-x");
 }
 
 TEST_F(Decisions, WithoutAQuestionWindowTheUsersFileIsKept) {
-  select_alert_hook = nullptr;
+  engine_hooks_reset();
   add("All/changed", {A}, D);
-  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(choose_files(in), 1);
   EXPECT_EQ(flags(), "-");
 }
 
@@ -157,7 +159,7 @@ TEST_F(Decisions, AGoneHistoryNeverDeletesWhatACurrentOneInstallsThere) {
   add("Linux/Res/moved-in-order", {B, C}, B, 3);  // and updated: fetched, not deleted first
   add("Windows/Res/elsewhere", {A}, "NONE", 2);   // another platform protects nothing
   add("All/Res/elsewhere", {A, "GONE"}, A);
-  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(choose_files(in), 1);
   EXPECT_EQ(flags(), "---d-x");
 }
 
@@ -190,12 +192,12 @@ TEST_F(Decisions, ACopyMatchingAnyPathThatInstallsThereIsOursAndReplacedUnasked)
       {"All/Res/other", {A, "GONE"}, 0, "Linux/Res/prog", {B}, 3, A, "x-", true},
   };
   for (const auto& c : cases) {
-    sim_info.clear();
+    in.sim_info.clear();
     g_asked.clear();
     add(c.first_path, c.first, c.have, c.first_platform);
     add(c.second_path, c.second, c.have, c.second_platform);
     g_answers = {answer_keep, answer_keep};
-    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(choose_files(in), 1);
     EXPECT_EQ(flags(), c.flags) << c.first_path << " then " << c.second_path;
     EXPECT_EQ(!g_asked.empty(), c.asked) << c.first_path << " then " << c.second_path;
   }
@@ -204,14 +206,14 @@ TEST_F(Decisions, ACopyMatchingAnyPathThatInstallsThereIsOursAndReplacedUnasked)
 TEST_F(Decisions, AGoneFileBehindALinkIsNeitherDeletedNorAskedAbout) {
   // A release turned the folder Old into a link to New: the old files are
   // no longer there, and what the link reaches is New's, whatever it holds.
-  dest_dir_path = dir;
+  in.dest_dir_path = dir;
   testing_support::run_command("mkdir -p '" + dir + "New' '" + dir + "Real' && ln -s New '" + dir +
                                "Old'");
   add("All/Old/same", {A, "GONE"}, A);     // the moved file, as read through the link
   add("All/Old/changed", {A, "GONE"}, D);  // New's copy differs from every old one
   add("All/Real/gone", {A, "GONE"}, A);    // a real folder: deleted as ever
   add("All/Missing/gone", {A, "GONE"}, A);
-  EXPECT_EQ(choose_files(), 1);
+  EXPECT_EQ(choose_files(in), 1);
   EXPECT_EQ(flags(), "--xx");
   EXPECT_TRUE(g_asked.empty());
   EXPECT_NE(log().find("Not deleting " + dir + "Old/same: a link stands on its way.\n"),

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/globals.h"
-#include "installer/start.h"
+#include "installer/update/install.h"
 #include "installer/update/server_list.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
@@ -123,21 +123,23 @@ TEST(ServerList, ARetryDrawsOnlyAmongTheLeastFailedMirrors) {
 class ServerListFile : public testing_support::TempFolderTest {
  protected:
   ServerListFile() : TempFolderTest("server-list", with_log) {}
+  // The install the list is read into, reporting through the program's block.
+  install_state in{stg};
 };
 
 TEST_F(ServerListFile, ReadingFillsTheMirrorsOrCountsAsAFailedFetch) {
-  install_name = "Not Yet Scanned";
+  in.install_name = "Not Yet Scanned";
   stg.server_count = -1;
   testing_support::write_file(dir + "list.txt", "<html>portal</html>");
-  EXPECT_EQ(read_server_list(dir + "list.txt"), server_list_unusable);
+  EXPECT_EQ(read_server_list(in, dir + "list.txt"), server_list_unusable);
   EXPECT_EQ(stg.server_count, -1);
   testing_support::write_file(dir + "list.txt",
                               kHeader + "FINAL v9\nSERVER a\n/m/\nA\nSERVER b\n/n/\nB\n");
-  EXPECT_EQ(read_server_list(dir + "list.txt"), server_list_read);
-  EXPECT_EQ(install_name, "v9");
+  EXPECT_EQ(read_server_list(in, dir + "list.txt"), server_list_read);
+  EXPECT_EQ(in.install_name, "v9");
   EXPECT_EQ(stg.server_count, 2);
-  EXPECT_EQ(server_path[1], "/n/v9/");
-  EXPECT_EQ(server_desc[0], "A");
+  EXPECT_EQ(in.server_path[1], "/n/v9/");
+  EXPECT_EQ(in.server_desc[0], "A");
   EXPECT_TRUE(stg.server_index == 0 || stg.server_index == 1);
 }
 

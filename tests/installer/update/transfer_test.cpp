@@ -1,6 +1,14 @@
 // The transfer engine driven frame by frame without a window, against sets
 // made by a test script and served by nginx on loopback: installs checked
 // with md5sum, failing and hostile mirrors, a full disk, streams and figures.
+//
+// Contents
+//   [SECTION] Install sets
+//   [SECTION] Installs and updates
+//   [SECTION] Mirrors that fail
+//   [SECTION] A hostile mirror
+//   [SECTION] Releases that change the shape of the tree
+//   [SECTION] Without a network
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -18,9 +26,9 @@
 #include "core/clock.h"
 #include "core/globals.h"
 #include "installer/screen.h"
-#include "installer/start.h"
 #include "installer/update/decisions.h"
 #include "installer/update/folders.h"
+#include "installer/update/install.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
 #include "tests/installer/update/engine_fixture.h"
@@ -37,7 +45,7 @@ using testing_support::write_file;
 // mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that
 // run out, .9 renames, .31-.32 releases that change the tree's shape, .171 a
 // mirror that comes back, .172-.173 nothing listening, .174-.175 streams apart,
-// .176 a server in trouble.
+// .176 a server in trouble; 127.0.23.1-.2 two installs side by side.
 namespace {
 
 // [SECTION] Install sets
@@ -118,13 +126,12 @@ class Engine : public testing_support::TempFolderTest {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
     mkdir((dir + "tmp/").c_str(), 0700);
     run_command("mkdir -p '" + dir + "root/Nimbrel/'");
-    engine_tests::engine_defaults(dir + "root/Nimbrel/", dir + "tmp/");
+    engine_tests::engine_defaults(in, dir + "root/Nimbrel/", dir + "tmp/");
     stg.log_actions = 1;
-    for (int i = 0; i < 10; ++i) server_name[i] = server_path[i] = "";
   }
 
   void TearDown() override {
-    reset_streams();
+    reset_streams(in);
     mirrors_.clear();
     umount2((dir + "disk").c_str(), MNT_DETACH);  // the full-disk case's, if it got that far
     TempFolderTest::TearDown();
@@ -173,16 +180,19 @@ class Engine : public testing_support::TempFolderTest {
   }
 
   // nginx serving dir + "<mirror>/www/" on the address, as mirror `index`
-  // whose version folder is `folder` ("/v1/", "/slow/v1/").
+  // of the install (the fixture's when none is given) whose version folder
+  // is `folder` ("/v1/", "/slow/v1/").
   void serve(int index, const std::string& mirror, const std::string& addr,
-             const std::string& folder = "/v1/", const std::string& rate = "64k") {
+             const std::string& folder = "/v1/", const std::string& rate = "64k",
+             install_state* to = nullptr) {
+    install_state& target = to ? *to : in;
     const std::string root = dir + mirror + "/";
     mirrors_.push_back(std::make_unique<net_peers::Peer>(
         net_peers::nginx_argv(root, addr, rate, 80, true), addr, 80, root + "nginx.out"));
     ASSERT_TRUE(mirrors_.back()->ready()) << mirrors_.back()->failure();
-    server_name[index] = addr;
-    server_path[index] = folder;
-    stg.server_count = std::max(stg.server_count, index + 1);
+    target.server_name[index] = addr;
+    target.server_path[index] = folder;
+    target.stg.server_count = std::max(target.stg.server_count, index + 1);
   }
   void stop_mirror(size_t k) { mirrors_[k].reset(); }
   // What the mirror's nginx logged for each request of path, in order:
@@ -198,20 +208,20 @@ class Engine : public testing_support::TempFolderTest {
   // What the frame does at INSTALL with the set's manifest, then frames
   // until the install ends.
   int install(double seconds = 60, const std::function<void()>& observe = nullptr) {
-    return engine_tests::install_frames(dir + "directory.txt", seconds, observe);
+    return engine_tests::install_frames(in, dir + "directory.txt", seconds, observe);
   }
 
-  // md5sum over the installed tree against what the script expects, and
-  // every link's text.
-  void expect_tree(const std::string& dest) {
+  // md5sum over the installed tree against what the script expects (in
+  // expect.md5 and expect.links, or the files of another name), and every
+  // link's text.
+  void expect_tree(const std::string& dest, const std::string& expect = "expect") {
     int status = 0;
     // A set of links only has no sums to check.
-    std::string out =
-        run_command("cd '" + dest + "' && ! test -s '" + dir +
-                        "expect.md5' || md5sum -c --quiet '" + dir + "expect.md5' 2>&1",
-                    &status);
+    std::string out = run_command("cd '" + dest + "' && ! test -s '" + dir + expect +
+                                      ".md5' || md5sum -c --quiet '" + dir + expect + ".md5' 2>&1",
+                                  &status);
     EXPECT_EQ(status, 0) << out;
-    std::istringstream links(read_file(dir + "expect.links"));
+    std::istringstream links(read_file(dir + expect + ".links"));
     for (std::string line; std::getline(links, line);) {
       size_t tab = line.find('\t');
       char text[4096];
@@ -231,6 +241,8 @@ class Engine : public testing_support::TempFolderTest {
   }
 
   std::vector<std::unique_ptr<net_peers::Peer>> mirrors_;
+  // The install under test, reporting through the program's block.
+  install_state in{stg};
 };
 
 // [SECTION] Installs and updates
@@ -253,21 +265,21 @@ TEST_F(Engine, FreshInstallThenAnUpdateWithGoneLines) {
   make_set(release1);
   serve(0, "m1", "127.0.12.1");
   int most_streams = 0;
-  install(60, [&] { most_streams = std::max(most_streams, install_progress(1, 1).streams); });
+  install(60, [&] { most_streams = std::max(most_streams, install_progress(in, 1, 1).streams); });
   EXPECT_EQ(stg.install_error, 0);
-  EXPECT_EQ(next.all_done, 1);
-  expect_tree(dest_dir_path);
-  EXPECT_FALSE(exists(dest_dir_path + "nimbrel.exe"));  // another platform
-  EXPECT_EQ(mode_of(dest_dir_path + "nimbrel"), 0755);  // executable, never group-writable
-  EXPECT_EQ(mode_of(dest_dir_path + "read-only.txt"), 0600);
+  EXPECT_EQ(in.next.all_done, 1);
+  expect_tree(in.dest_dir_path);
+  EXPECT_FALSE(exists(in.dest_dir_path + "nimbrel.exe"));  // another platform
+  EXPECT_EQ(mode_of(in.dest_dir_path + "nimbrel"), 0755);  // executable, never group-writable
+  EXPECT_EQ(mode_of(in.dest_dir_path + "read-only.txt"), 0600);
   EXPECT_EQ(most_streams, 4);  // loopback is fast: the count grows to four
-  EXPECT_EQ(run_command("ls -A '" + temp_path + "'"), "");  // no archive left behind
-  EXPECT_NE(log().find("EXPANDING file " + dest_dir_path + "Resources/a.txt, with result=0.\n"),
+  EXPECT_EQ(run_command("ls -A '" + in.temp_path + "'"), "");  // no archive left behind
+  EXPECT_NE(log().find("EXPANDING file " + in.dest_dir_path + "Resources/a.txt, with result=0.\n"),
             std::string::npos);
 
   // The user keeps a dotfile in Keep/. Release 2 drops Old/, Keep/three.txt
   // and the note, changes a.txt and adds a file.
-  write_file(dest_dir_path + "Keep/.hidden", "x");
+  write_file(in.dest_dir_path + "Keep/.hidden", "x");
   std::vector<set_file> release2 = {
       set_file("All/Resources/a.txt", "alpha 2").after({"alpha"}),
       set_file("All/Resources/new.txt", "new"),
@@ -280,20 +292,23 @@ TEST_F(Engine, FreshInstallThenAnUpdateWithGoneLines) {
   make_set(release2);
   install();
   EXPECT_EQ(stg.install_error, 0);
-  expect_tree(dest_dir_path);
-  EXPECT_FALSE(exists(dest_dir_path + "Old"));  // emptied folders go, deepest first
-  EXPECT_TRUE(exists(dest_dir_path + "Keep/.hidden"));
-  EXPECT_FALSE(exists(dest_dir_path + "Keep/three.txt"));
-  EXPECT_TRUE(exists(dest_dir_path + "Output"));   // a fixed folder stays even when empty
-  EXPECT_TRUE(exists(dest_dir_path + "Many/f3"));  // not in release 2: not the engine's to remove
+  expect_tree(in.dest_dir_path);
+  EXPECT_FALSE(exists(in.dest_dir_path + "Old"));  // emptied folders go, deepest first
+  EXPECT_TRUE(exists(in.dest_dir_path + "Keep/.hidden"));
+  EXPECT_FALSE(exists(in.dest_dir_path + "Keep/three.txt"));
+  EXPECT_TRUE(exists(in.dest_dir_path + "Output"));  // a fixed folder stays even when empty
+  EXPECT_TRUE(
+      exists(in.dest_dir_path + "Many/f3"));  // not in release 2: not the engine's to remove
   const std::string text = log();
-  EXPECT_NE(text.find("cleanup: DELETING  file " + dest_dir_path + "Old/deeper/, with result=0.\n"),
-            std::string::npos);
-  EXPECT_LT(text.find("cleanup: DELETING  file " + dest_dir_path + "Old/deeper/"),
-            text.find("cleanup: DELETING  file " + dest_dir_path + "Old/,"));
-  EXPECT_NE(text.find("cleanup: DELETING  file " + dest_dir_path + "Keep/, with result=39.\n"),
+  EXPECT_NE(
+      text.find("cleanup: DELETING  file " + in.dest_dir_path + "Old/deeper/, with result=0.\n"),
+      std::string::npos);
+  EXPECT_LT(text.find("cleanup: DELETING  file " + in.dest_dir_path + "Old/deeper/"),
+            text.find("cleanup: DELETING  file " + in.dest_dir_path + "Old/,"));
+  EXPECT_NE(text.find("cleanup: DELETING  file " + in.dest_dir_path + "Keep/, with result=39.\n"),
             std::string::npos);  // ENOTEMPTY: the dotfile
-  EXPECT_EQ(text.find("cleanup: DELETING  file " + dest_dir_path + "Output/"), std::string::npos);
+  EXPECT_EQ(text.find("cleanup: DELETING  file " + in.dest_dir_path + "Output/"),
+            std::string::npos);
 }
 
 TEST_F(Engine, RenameFollowsTheExecutablesThePreferenceAndASafeName) {
@@ -308,25 +323,104 @@ TEST_F(Engine, RenameFollowsTheExecutablesThePreferenceAndASafeName) {
                {1, "Not Yet Scanned", false},
                {1, "Nimbrel 9", true}};
   for (const auto& c : cases) {
-    dest_dir_path = dir + "root/Nimbrel/";
-    run_command("rm -rf '" + dir + "root' && mkdir -p '" + dest_dir_path + "'");
+    in.dest_dir_path = dir + "root/Nimbrel/";
+    run_command("rm -rf '" + dir + "root' && mkdir -p '" + in.dest_dir_path + "'");
     stg.rename_folder = c.rename;
-    install_name = c.name;
-    this_install_has_exes = 0;
+    in.install_name = c.name;
+    in.this_install_has_exes = 0;
     install();
-    EXPECT_EQ(next.all_done, 1);
-    EXPECT_EQ(dest_dir_path, dir + "root/" + (c.renamed ? c.name : "Nimbrel") + "/") << c.name;
-    expect_tree(dest_dir_path);
+    EXPECT_EQ(in.next.all_done, 1);
+    EXPECT_EQ(in.dest_dir_path, dir + "root/" + (c.renamed ? c.name : "Nimbrel") + "/") << c.name;
+    expect_tree(in.dest_dir_path);
     EXPECT_EQ(run_command("ls '" + dir + "root'"), (c.renamed ? c.name : "Nimbrel") + "\n");
   }
   // Nothing platform-specific changed: no rename.
-  dest_dir_path = dir + "root/Nimbrel 9/";
-  run_command("printf a > '" + dest_dir_path + "a.txt' && rm '" + dest_dir_path + "prog'");
-  this_install_has_exes = 0;  // a new run
+  in.dest_dir_path = dir + "root/Nimbrel 9/";
+  run_command("printf a > '" + in.dest_dir_path + "a.txt' && rm '" + in.dest_dir_path + "prog'");
+  in.this_install_has_exes = 0;  // a new run
   make_set({set_file("All/a.txt", "a"), set_file("All/b.txt", "b")});
-  install_name = "Nimbrel 10";
+  in.install_name = "Nimbrel 10";
   install();
-  EXPECT_EQ(dest_dir_path, dir + "root/Nimbrel 9/");
+  EXPECT_EQ(in.dest_dir_path, dir + "root/Nimbrel 9/");
+}
+
+// Two installs driven side by side, frame by frame, each with its own
+// destination, temporary folder, mirror and download slots: neither takes
+// the other's files, archives or transfers, and both end complete.
+TEST_F(Engine, TwoInstallsSideBySideEachEndComplete) {
+  const struct {
+    const char* mirror;
+    const char* addr;
+    int seed;
+  } sets[] = {{"m1", "127.0.23.1", 100}, {"m2", "127.0.23.2", 200}};
+  for (const auto& set : sets) {
+    std::vector<set_file> files = {set_file("All/which.txt", set.mirror),
+                                   set_file("Linux/prog", set.mirror).with_mode(0755).on(3)};
+    // The same paths in both, with other bytes.
+    for (int i = 0; i < 6; ++i)
+      files.push_back(noise("All/f" + std::to_string(i), 120000, set.seed + i));
+    // Sent slowly (past a second's worth, a second more each): each install
+    // is still under way while the other runs.
+    ASSERT_NO_FATAL_FAILURE(make_set(files, set.mirror, "slow/v1"));
+    const std::string name = set.mirror;
+    run_command("cd '" + dir + "' && mv directory.txt " + name + ".txt && mv expect.md5 " + name +
+                ".md5 && mv expect.links " + name + ".links");
+  }
+
+  // The fixture's install, and a second one reporting through a block of
+  // its own; two streams each, on slots apart.
+  stg_block other_block;
+  install_state other(other_block);
+  engine_tests::engine_defaults(other, dir + "root2/Nimbrel/", dir + "tmp2/");
+  run_command("mkdir -p '" + other.dest_dir_path + "' '" + other.temp_path + "'");
+  in.first_slot = kFirstStreamSlot;
+  in.slot_count = 2;
+  other.first_slot = kFirstStreamSlot + 2;
+  other.slot_count = 2;
+  ASSERT_NO_FATAL_FAILURE(serve(0, "m1", sets[0].addr, "/slow/v1/", "60k"));
+  ASSERT_NO_FATAL_FAILURE(serve(0, "m2", sets[1].addr, "/slow/v1/", "60k", &other));
+  struct stop_streams {
+    install_state& in;
+    ~stop_streams() { reset_streams(in); }
+  } stop_other{other};
+
+  ASSERT_TRUE(engine_tests::start_install(in, dir + "m1.txt"));
+  ASSERT_TRUE(engine_tests::start_install(other, dir + "m2.txt"));
+  int most[2] = {0, 0};
+  bool both_fetching = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  install_step_result ended[2] = {install_running, install_running};
+  while (
+      (in.stg.install_phase == phase_installing || other.stg.install_phase == phase_installing) &&
+      std::chrono::steady_clock::now() < deadline) {
+    xtim.xtim_update();
+    if (in.stg.install_phase == phase_installing) ended[0] = install_frame_step(in, 0.01);
+    if (other.stg.install_phase == phase_installing) ended[1] = install_frame_step(other, 0.01);
+    most[0] = std::max(most[0], install_progress(in, 1, 1).streams);
+    most[1] = std::max(most[1], install_progress(other, 1, 1).streams);
+    both_fetching |= (http.slots[stream_slot(0)] || http.slots[stream_slot(1)]) &&
+                     (http.slots[stream_slot(2)] || http.slots[stream_slot(3)]);
+  }
+  for (install_state* each : {&in, &other}) {
+    SCOPED_TRACE(each->dest_dir_path);
+    EXPECT_EQ(each->stg.install_phase, phase_ended);
+    EXPECT_EQ(each->stg.install_error, 0);
+    EXPECT_EQ(each->next.all_done, 1);
+    EXPECT_EQ(run_command("ls -A '" + each->temp_path + "'"), "");
+  }
+  EXPECT_EQ(ended[0], install_complete);
+  EXPECT_EQ(ended[1], install_complete);
+  EXPECT_TRUE(both_fetching) << "the installs ran one after the other";
+  EXPECT_EQ(most[0], 2);
+  EXPECT_EQ(most[1], 2);
+  expect_tree(in.dest_dir_path, "m1");
+  expect_tree(other.dest_dir_path, "m2");
+  EXPECT_EQ(read_file(in.dest_dir_path + "which.txt"), "m1");
+  EXPECT_EQ(read_file(other.dest_dir_path + "which.txt"), "m2");
+  // Each mirror was asked only by its own install.
+  mirrors_.clear();  // every request logged
+  EXPECT_EQ(served("m1", "/slow/v1/All/f0.zip").size(), 1u);
+  EXPECT_EQ(served("m2", "/slow/v1/All/f0.zip").size(), 1u);
 }
 
 // [SECTION] Mirrors that fail
@@ -360,42 +454,43 @@ TEST_F(Engine, AFailingMirrorIsLeftForAnotherWithoutCountingFilesTwice) {
        "more than 201000 bytes"},
   };
   for (const auto& c : cases) {
-    run_command("rm -rf '" + dir + "m1/www' '" + dir + "m2/www' '" + dest_dir_path + "'");
+    run_command("rm -rf '" + dir + "m1/www' '" + dir + "m2/www' '" + in.dest_dir_path + "'");
     make_set(files);
     run_command("mkdir -p '" + dir + "m2' && cp -a '" + dir + "m1/www' '" + dir + "m2/www'");
     run_command(c.tamper);
     // Only the victim is fetched: the next finished download clears the
     // error flag, and a finish of another file in the very call that failed
     // would hide it from these frames.
-    run_command("mkdir -p '" + dest_dir_path + "' && for z in '" + dir + "m1/www/v1/All/'f*.zip; " +
-                "do unzip -qo \"$z\" -d '" + dest_dir_path + "'; done");
+    run_command("mkdir -p '" + in.dest_dir_path + "' && for z in '" + dir +
+                "m1/www/v1/All/'f*.zip; " + "do unzip -qo \"$z\" -d '" + in.dest_dir_path +
+                "'; done");
     mirrors_.clear();
     serve(0, "m1", "127.0.12.2");
     serve(1, "m2", "127.0.12.3");
     stg.server_index = 0;
     // The engine alone, without the frame's reset at the end, to see its counts.
-    ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
+    ASSERT_EQ(read_directory(in, dir + "directory.txt", "t"), dir_read);
     const float down = stg.down_req, disk = stg.disk_req;
-    install_prepare();
-    make_dirs();
-    ASSERT_EQ(choose_files(), 1);
+    install_prepare(in);
+    make_dirs(in);
+    ASSERT_EQ(choose_files(in), 1);
     int r = 0, saw_error = 0;
     for (int frame = 0; frame < 20000 && !r; ++frame) {
       xtim.xtim_update();
-      r = grab_files();
+      r = grab_files(in);
       saw_error |= stg.download_error;
       usleep(500);
     }
     EXPECT_EQ(r, 1) << c.name;
     EXPECT_EQ(stg.install_error, 0) << c.name;
-    EXPECT_EQ(next.all_done, 1) << c.name;
+    EXPECT_EQ(in.next.all_done, 1) << c.name;
     EXPECT_EQ(saw_error, 1) << c.name;
     EXPECT_EQ(stg.server_index, 1) << c.name;
-    EXPECT_FLOAT_EQ(next.finished_kb, down) << c.name;
-    EXPECT_FLOAT_EQ(next.installed_kb, disk) << c.name;
-    expect_tree(dest_dir_path);
+    EXPECT_FLOAT_EQ(in.next.finished_kb, down) << c.name;
+    EXPECT_FLOAT_EQ(in.next.installed_kb, disk) << c.name;
+    expect_tree(in.dest_dir_path);
     EXPECT_NE(log().find(c.logged), std::string::npos) << c.name;
-    reset_streams();
+    reset_streams(in);
   }
 }
 
@@ -419,8 +514,8 @@ TEST_F(Engine, AMirrorThatDiesMidTransferIsLeftForAnother) {
   });
   EXPECT_TRUE(stopped);
   EXPECT_EQ(stg.install_error, 0);
-  EXPECT_EQ(next.all_done, 1);
-  expect_tree(dest_dir_path);
+  EXPECT_EQ(in.next.all_done, 1);
+  expect_tree(in.dest_dir_path);
   EXPECT_EQ(stg.server_index, 1);
   EXPECT_NE(log().find("the server closed the connection after"), std::string::npos);
 }
@@ -451,11 +546,11 @@ TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
        ": no server has sent it for 3 s."},
   };
   for (const auto& c : cases) {
-    run_command("rm -rf '" + dir + "m1' '" + dir + "root' && mkdir -p '" + dest_dir_path + "'");
+    run_command("rm -rf '" + dir + "m1' '" + dir + "root' && mkdir -p '" + in.dest_dir_path + "'");
     make_set({set_file("All/doc.txt", "new text").after({"old text"}),
               set_file("Linux/prog", "p").with_mode(0755).on(3)});
     run_command(c.tamper);
-    write_file(dest_dir_path + "doc.txt", "old text");
+    write_file(in.dest_dir_path + "doc.txt", "old text");
     mirrors_.clear();
     if (c.kind == nginx) {
       serve(0, "m1", c.mirror);
@@ -465,23 +560,23 @@ TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
                                                              c.mirror, 80, dir + "peer.out"));
         ASSERT_TRUE(mirrors_.back()->ready()) << mirrors_.back()->failure();
       }
-      server_name[0] = c.mirror;
-      server_path[0] = c.folder;
+      in.server_name[0] = c.mirror;
+      in.server_path[0] = c.folder;
       stg.server_count = 1;
     }
     stg.server_index = 0;
     stg.rename_folder = 1;
-    this_install_has_exes = 0;
-    mirror_patience = 3;
+    in.this_install_has_exes = 0;
+    in.mirror_patience = 3;
     const size_t log_before = log().size();
     const auto start = std::chrono::steady_clock::now();
     install();
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(stg.install_error, 1) << c.name;
-    EXPECT_EQ(next.all_done, 0) << c.name;  // never "INSTALLATION COMPLETE!"
-    EXPECT_EQ(read_file(dest_dir_path + "doc.txt"), "old text") << c.name;
-    EXPECT_EQ(dest_dir_path, dir + "root/Nimbrel/") << c.name;
+    EXPECT_EQ(in.next.all_done, 0) << c.name;  // never "INSTALLATION COMPLETE!"
+    EXPECT_EQ(read_file(in.dest_dir_path + "doc.txt"), "old text") << c.name;
+    EXPECT_EQ(in.dest_dir_path, dir + "root/Nimbrel/") << c.name;
     EXPECT_GE(took, c.least) << c.name;
     EXPECT_LT(took, c.most) << c.name;
     const std::string text = log().substr(log_before);
@@ -504,13 +599,13 @@ TEST_F(Engine, WhenEveryMirrorFailsTheInstallEndsWithTheOldFileInPlace) {
 // a number of tries.
 TEST_F(Engine, AMirrorOutOfReachIsWaitedForTwoMinutes) {
   make_set({set_file("All/doc.txt", "new text")});
-  server_name[0] = "127.0.12.173";
-  server_path[0] = "/v1/";
+  in.server_name[0] = "127.0.12.173";
+  in.server_path[0] = "/v1/";
   stg.server_count = 1;
-  ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
-  install_prepare();
-  ASSERT_EQ(choose_files(), 1);
-  make_dirs();
+  ASSERT_EQ(read_directory(in, dir + "directory.txt", "t"), dir_read);
+  install_prepare(in);
+  ASSERT_EQ(choose_files(in), 1);
+  make_dirs(in);
   int r = 0;
   float gave_up_at = -1;
   mirror_wait at_100 = {-1, 0}, at_200ms = {-1, 0};
@@ -518,13 +613,13 @@ TEST_F(Engine, AMirrorOutOfReachIsWaitedForTwoMinutes) {
     xtim.act_time = quarter * 0.25f;
     // Until this try's refusal has come back (at once, on loopback).
     for (int k = 0; k < 5000 && !r; ++k) {
-      r = grab_files();
+      r = grab_files(in);
       if (!http.slots[stream_slot(0)]) break;
       usleep(100);
     }
     if (r) gave_up_at = xtim.act_time;
-    if (quarter == 1) at_200ms = install_waiting();
-    if (quarter == 400) at_100 = install_waiting();
+    if (quarter == 1) at_200ms = install_waiting(in);
+    if (quarter == 400) at_100 = install_waiting(in);
   }
   xtim.xtim_update();
   EXPECT_EQ(r, 1);
@@ -567,21 +662,21 @@ TEST_F(Engine, TheOnlyMirrorComingBackFindsTheInstallWaiting) {
   install(60, [&] {
     if (!stopped) {
       // A file's worth is down: most of the set is still to come.
-      if (install_progress(0, 1).downloaded_kb > 150) {
+      if (install_progress(in, 0, 1).downloaded_kb > 150) {
         stop_mirror(0);
         stopped = true;
         stopped_at = steady::now();
       }
       return;
     }
-    const mirror_wait w = install_waiting();
+    const mirror_wait w = install_waiting(in);
     if (w.waited > longest.waited) {
       longest = w;
-      status_inputs in = {0, 1, dir_read, false, true, false, 0};
-      in.waited = w.waited;
-      in.retry_in = w.retry_in;
-      in.patience = mirror_patience;
-      status = status_line(in).text;
+      status_inputs shown = {0, 1, dir_read, false, true, false, 0};
+      shown.waited = w.waited;
+      shown.retry_in = w.retry_in;
+      shown.patience = in.mirror_patience;
+      status = status_line(shown).text;
     }
     if (!restarted && steady::now() - stopped_at > std::chrono::seconds(6)) {
       serve(0, "m1", addr, "/slow/v1/", "200k");
@@ -591,8 +686,8 @@ TEST_F(Engine, TheOnlyMirrorComingBackFindsTheInstallWaiting) {
   EXPECT_TRUE(stopped);
   EXPECT_TRUE(restarted) << "the install ended while the mirror was away";
   EXPECT_EQ(stg.install_error, 0);
-  EXPECT_EQ(next.all_done, 1);
-  expect_tree(dest_dir_path);
+  EXPECT_EQ(in.next.all_done, 1);
+  expect_tree(in.dest_dir_path);
   EXPECT_GT(longest.waited, 5.0f);
   EXPECT_EQ(status.rfind("Waiting for the server to come back: ", 0), 0u) << status;
   EXPECT_NE(status.find(", giving up after 2 minutes..."), std::string::npos) << status;
@@ -616,16 +711,16 @@ TEST_F(Engine, OneStreamsFailureLeavesTheOtherStreamsTransfersAlone) {
   bool apart = false, big_moved = false;
   install(60, [&] {
     // Stream 0 holds the big file, stream 1 the victim.
-    if (stream_mirror(1) == 1 && http.slots[stream_slot(0)]) {
+    if (stream_mirror(in, 1) == 1 && http.slots[stream_slot(0)]) {
       apart = true;
-      big_moved |= stream_mirror(0) != 0;
+      big_moved |= stream_mirror(in, 0) != 0;
     }
   });
   EXPECT_TRUE(apart) << "the victim moved only after the big file was done";
   EXPECT_FALSE(big_moved);
   EXPECT_EQ(stg.install_error, 0);
-  EXPECT_EQ(next.all_done, 1);
-  expect_tree(dest_dir_path);
+  EXPECT_EQ(in.next.all_done, 1);
+  expect_tree(in.dest_dir_path);
   mirrors_.clear();  // every request logged
   const std::string whole = "200 " + std::to_string(big.st_size);
   EXPECT_EQ(served("m1", "/slow/v1/All/big.bin.zip"), std::vector<std::string>{whole});
@@ -640,17 +735,17 @@ TEST_F(Engine, AFullDiskShowsTheFailureAndLeavesNothingHalfWritten) {
   mkdir(disk.c_str(), 0755);
   if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=400k") != 0)
     GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
-  dest_dir_path = disk + "/Nimbrel/";
+  in.dest_dir_path = disk + "/Nimbrel/";
   make_set(
       {set_file("All/small.txt", "small"), noise("All/big.bin", 1000000, 3).after({"old big"})});
-  run_command("mkdir -p '" + dest_dir_path + "' && printf 'old big' > '" + dest_dir_path +
+  run_command("mkdir -p '" + in.dest_dir_path + "' && printf 'old big' > '" + in.dest_dir_path +
               "big.bin'");
   serve(0, "m1", "127.0.12.6");
   install();
   EXPECT_EQ(stg.install_error, 1);
-  EXPECT_EQ(next.all_done, 0);
-  EXPECT_EQ(read_file(dest_dir_path + "big.bin"), "old big");  // the old file stays
-  EXPECT_EQ(run_command("ls -A '" + dest_dir_path + "'").find(".nimbrel"), std::string::npos);
+  EXPECT_EQ(in.next.all_done, 0);
+  EXPECT_EQ(read_file(in.dest_dir_path + "big.bin"), "old big");  // the old file stays
+  EXPECT_EQ(run_command("ls -A '" + in.dest_dir_path + "'").find(".nimbrel"), std::string::npos);
   const std::string text = log();
   EXPECT_NE(text.find("The installer cannot extract a file."), std::string::npos);
   EXPECT_NE(text.find("Error: No space left on device"), std::string::npos);
@@ -677,7 +772,7 @@ TEST_F(Engine, AHostileMirrorChangesNothingOutsideTheDestination) {
                                 "DIR /tmp/\nFILE 0 0 1 1 1 " + sig + " x\n",
                                 "DIR All/\nFILE 0 0 1 0 0 GONE ../canary.txt\n"}) {
     write_file(dir + "directory.txt", "I\n900 version\nINSTALLER\n\n" + body);
-    EXPECT_EQ(read_directory(dir + "directory.txt", "t"), dir_fetching) << body;
+    EXPECT_EQ(read_directory(in, dir + "directory.txt", "t"), dir_fetching) << body;
     outside_unchanged();
   }
 
@@ -696,17 +791,17 @@ TEST_F(Engine, AHostileMirrorChangesNothingOutsideTheDestination) {
       {link("All/abs", "/etc/passwd"), "abs", "a link that leads out of the destination"},
   };
   for (const auto& c : cases) {
-    run_command("rm -rf '" + dir + "m1' '" + dest_dir_path + "' && mkdir -p '" + dest_dir_path +
-                "'");
+    run_command("rm -rf '" + dir + "m1' '" + in.dest_dir_path + "' && mkdir -p '" +
+                in.dest_dir_path + "'");
     make_set({c.hostile, set_file("All/sub/after", "after")});
     mirrors_.clear();
     serve(0, "m1", "127.0.12.7");
     const size_t log_before = log().size();
     install();
     EXPECT_EQ(stg.install_error, 1) << c.kept_out;
-    EXPECT_EQ(next.all_done, 0) << c.kept_out;
+    EXPECT_EQ(in.next.all_done, 0) << c.kept_out;
     outside_unchanged();
-    EXPECT_FALSE(exists(dest_dir_path + c.kept_out));
+    EXPECT_FALSE(exists(in.dest_dir_path + c.kept_out));
     EXPECT_NE(log().find(c.logged, log_before), std::string::npos) << c.kept_out;
   }
 }
@@ -763,7 +858,7 @@ class Shapes : public Engine {
       for (int run = 0; run < (c.complete[k] == 1 ? 2 : 1); ++run) {
         install();
         if (c.complete[k] >= 0) {
-          EXPECT_EQ(next.all_done, c.complete[k]) << "run " << run + 1;
+          EXPECT_EQ(in.next.all_done, c.complete[k]) << "run " << run + 1;
           EXPECT_EQ(stg.install_error, 1 - c.complete[k]) << "run " << run + 1;
         }
         if (c.complete[k] == 1) expect_tree(dest);
@@ -778,8 +873,8 @@ class Shapes : public Engine {
     for (const auto& kept : c.kept) EXPECT_EQ(read_file(dest + kept.first), kept.second);
     // Reading the last manifest again: what lies behind a link out of the
     // destination counts as missing, never as the file outside.
-    ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
-    for (const file_history_struct& h : sim_info)
+    ASSERT_EQ(read_directory(in, dir + "directory.txt", "t"), dir_read);
+    for (const file_history_struct& h : in.sim_info)
       for (const std::string& path : c.unread)
         if (h.back().path == path) {
           EXPECT_EQ(h.back().sig_have, "NONE") << path;
@@ -885,34 +980,35 @@ TEST_F(Shapes, AFolderBecomesALinkAFileOrAFolderInOneRun) {
 TEST_F(Engine, StreamsFollowThePreferenceAndFinishAtOnceWhenNothingIsWanted) {
   // An empty manifest: the first call hands out index 0 (= n) and finishes.
   write_file(dir + "directory.txt", "I\n900 version\nINSTALLER\n\n");
-  ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
-  install_prepare();
-  EXPECT_EQ(grab_files(), 1);
-  EXPECT_EQ(next.all_done, 1);
+  ASSERT_EQ(read_directory(in, dir + "directory.txt", "t"), dir_read);
+  install_prepare(in);
+  EXPECT_EQ(grab_files(in), 1);
+  EXPECT_EQ(in.next.all_done, 1);
 
   // Every file current: two a call, none downloaded, two streams stay on.
   std::string body = "I\n900 version\nINSTALLER\n\nDIR All/\n";
   for (int i = 0; i < 6; ++i) {
-    write_file(dest_dir_path + "c" + std::to_string(i), "same");
+    write_file(in.dest_dir_path + "c" + std::to_string(i), "same");
     body +=
         "FILE 0 0 1 1 1 " + testing_support::md5sum_of("same") + " c" + std::to_string(i) + "\n";
   }
   write_file(dir + "directory.txt", body);
   for (int preferred : {0, 1, 9, -3}) {
     stg.stream_count = preferred;
-    ASSERT_EQ(read_directory(dir + "directory.txt", "t"), dir_read);
-    install_prepare();
-    ASSERT_EQ(choose_files(), 1);
-    EXPECT_EQ(grab_files(), 0);
+    ASSERT_EQ(read_directory(in, dir + "directory.txt", "t"), dir_read);
+    install_prepare(in);
+    ASSERT_EQ(choose_files(in), 1);
+    EXPECT_EQ(grab_files(in), 0);
     EXPECT_EQ(stg.file_action, action_current);
     // One stream wanted: the first stream's finished file turns it off.
-    const std::string on = std::to_string(next.stream_on[0]) + std::to_string(next.stream_on[1]) +
-                           std::to_string(next.stream_on[2]) + std::to_string(next.stream_on[3]);
+    const std::string on =
+        std::to_string(in.next.stream_on[0]) + std::to_string(in.next.stream_on[1]) +
+        std::to_string(in.next.stream_on[2]) + std::to_string(in.next.stream_on[3]);
     EXPECT_EQ(on, preferred == 1 ? "0100" : preferred <= 0 ? "1100" : "1111") << preferred;
     int calls = 1;
-    while (!grab_files()) ++calls;
-    EXPECT_EQ(next.all_done, 1);
-    EXPECT_FLOAT_EQ(next.finished_kb, 0);
+    while (!grab_files(in)) ++calls;
+    EXPECT_EQ(in.next.all_done, 1);
+    EXPECT_FLOAT_EQ(in.next.finished_kb, 0);
     if (preferred == 0) {
       EXPECT_EQ(calls, 3) << "two files a call";
     }
@@ -923,9 +1019,9 @@ TEST_F(Engine, DeletionsAndTheCleanUpNeverReachThroughALinkOutOfTheDestination) 
   // The user keeps a folder of the installation elsewhere, through a link.
   const std::string elsewhere = dir + "elsewhere/";
   run_command("mkdir -p '" + elsewhere + "sub' && printf old > '" + elsewhere +
-              "sub/victim.txt' && ln -s '" + elsewhere + "' '" + dest_dir_path +
-              "ext' && mkdir -p '" + dest_dir_path + "gone' && printf old > '" + dest_dir_path +
-              "gone/file.txt'");
+              "sub/victim.txt' && ln -s '" + elsewhere + "' '" + in.dest_dir_path +
+              "ext' && mkdir -p '" + in.dest_dir_path + "gone' && printf old > '" +
+              in.dest_dir_path + "gone/file.txt'");
   const std::string old = testing_support::md5sum_of("old");
   write_file(dir + "directory.txt",
              "I\n900 version\nINSTALLER\n\nDIR All/ext/sub/\nFILE 0 0 1 1 1 " + old +
@@ -935,63 +1031,65 @@ TEST_F(Engine, DeletionsAndTheCleanUpNeverReachThroughALinkOutOfTheDestination) 
                  " file.txt\n"
                  "FILE 0 0 2 0 0 GONE file.txt\n");
   install();
-  EXPECT_EQ(next.all_done, 1);
+  EXPECT_EQ(in.next.all_done, 1);
   EXPECT_EQ(read_file(elsewhere + "sub/victim.txt"), "old");
   EXPECT_TRUE(exists(elsewhere + "sub"));
-  EXPECT_FALSE(exists(dest_dir_path + "gone"));  // inside: deleted, and its folder tidied away
-  EXPECT_NE(log().find("Not deleting " + dest_dir_path + "ext/sub/victim.txt"), std::string::npos);
+  EXPECT_FALSE(exists(in.dest_dir_path + "gone"));  // inside: deleted, and its folder tidied away
+  EXPECT_NE(log().find("Not deleting " + in.dest_dir_path + "ext/sub/victim.txt"),
+            std::string::npos);
 }
 
 TEST_F(Engine, InstallControlsClearWhatTheyMust) {
   stg.dir_state = dir_read;
-  next.all_done = 1;
+  in.next.all_done = 1;
   stg.install_error = 1;
-  install_prepare();
-  EXPECT_EQ(next.all_done, 0);
+  install_prepare(in);
+  EXPECT_EQ(in.next.all_done, 0);
   EXPECT_EQ(stg.install_error, 0);
-  EXPECT_EQ(next.stream_on[0] + next.stream_on[1] + next.stream_on[2] + next.stream_on[3], 2);
+  EXPECT_EQ(
+      in.next.stream_on[0] + in.next.stream_on[1] + in.next.stream_on[2] + in.next.stream_on[3], 2);
 
   // The platform: refused while installing; otherwise the manifest is read again.
   stg.install_phase = phase_installing;
-  EXPECT_EQ(set_download_os(platform_windows), 0);
+  EXPECT_EQ(set_download_os(in, platform_windows), 0);
   EXPECT_EQ(stg.download_os, platform_linux);
   stg.install_phase = phase_idle;
-  this_install_has_exes = 1;
-  EXPECT_EQ(set_download_os(platform_windows), 1);
+  in.this_install_has_exes = 1;
+  EXPECT_EQ(set_download_os(in, platform_windows), 1);
   EXPECT_EQ(stg.download_os, platform_windows);
-  EXPECT_EQ(this_install_has_exes, 0);
+  EXPECT_EQ(in.this_install_has_exes, 0);
   EXPECT_EQ(stg.dir_state, dir_fetched);
-  EXPECT_EQ(set_download_os(7), 0);
+  EXPECT_EQ(set_download_os(in, 7), 0);
 
   // A new destination.
   stg.dir_state = dir_read;
   stg.install_phase = phase_ended;
-  next.all_done = 1;
-  install_destination_changed();
-  EXPECT_EQ(next.all_done, 0);
+  in.next.all_done = 1;
+  install_destination_changed(in);
+  EXPECT_EQ(in.next.all_done, 0);
   EXPECT_EQ(stg.install_phase, phase_idle);
   EXPECT_EQ(stg.dir_state, dir_fetched);
 }
 
 TEST_F(Engine, FiguresStayFiniteAndSayNothingTheyCannotKnow) {
-  next = next_struct();
+  in.next = next_struct();
   xtim.xtim_update();
-  next.reset_time = xtim.act_time;
+  in.next.reset_time = xtim.act_time;
   // Nothing downloaded, only deletions: full, no rate, no time.
-  install_figures f = install_progress(0, 0);
+  install_figures f = install_progress(in, 0, 0);
   EXPECT_FLOAT_EQ(f.fraction, 1);
   EXPECT_FLOAT_EQ(f.rate, 0);
   EXPECT_FLOAT_EQ(f.seconds_left, -1);
   EXPECT_EQ(time_left_text(f.seconds_left), "");
-  next.finished_kb = 500;
-  next.installed_kb = 250;
-  f = install_progress(1500, 1000);
+  in.next.finished_kb = 500;
+  in.next.installed_kb = 250;
+  f = install_progress(in, 1500, 1000);
   EXPECT_FLOAT_EQ(f.fraction, 0.25f);
   EXPECT_GT(f.rate, 0);
   EXPECT_FLOAT_EQ(f.seconds_left, 1000 / f.rate);
-  next.installed_kb = NAN;
-  next.finished_kb = INFINITY;
-  f = install_progress(NAN, 1000);
+  in.next.installed_kb = NAN;
+  in.next.finished_kb = INFINITY;
+  f = install_progress(in, NAN, 1000);
   EXPECT_TRUE(std::isfinite(f.fraction) && std::isfinite(f.rate) && std::isfinite(f.seconds_left) &&
               std::isfinite(f.downloaded_kb));
 
@@ -1008,23 +1106,23 @@ TEST_F(Engine, FiguresStayFiniteAndSayNothingTheyCannotKnow) {
   EXPECT_FLOAT_EQ(smooth_progress(0.5f, NAN, 0.02f), 0.5f);
   EXPECT_FLOAT_EQ(smooth_progress(0.5f, 2, 1), 1);
   stg.file_fraction = -0.01f;
-  EXPECT_EQ(file_percent(), 0);
+  EXPECT_EQ(file_percent(in), 0);
   stg.file_fraction = 0.426f;
-  EXPECT_EQ(file_percent(), 42);
+  EXPECT_EQ(file_percent(in), 42);
 }
 
 TEST_F(Engine, ALocalSourceInstallsWithOneStreamAndKeepsADiscsArchives) {
   make_set({set_file("All/a.txt", "a"), set_file("All/b/c.txt", "c"),
             set_file("Linux/run", "r").with_mode(0755).on(3)});
-  is_net = 0;
-  is_dvd = 1;
+  in.is_net = 0;
+  in.is_dvd = 1;
   dvd_path = dir + "m1/www/";
   install();
   EXPECT_EQ(stg.install_error, 0);
-  EXPECT_EQ(next.all_done, 1);
-  expect_tree(dest_dir_path);
+  EXPECT_EQ(in.next.all_done, 1);
+  expect_tree(in.dest_dir_path);
   EXPECT_TRUE(exists(dir + "m1/www/v1/All/a.txt.zip"));
-  EXPECT_EQ(next.stream_on[1], 0);
+  EXPECT_EQ(in.next.stream_on[1], 0);
   dvd_path.clear();
 }
 
