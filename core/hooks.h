@@ -4,7 +4,14 @@
 // caller calls a hook without asking whether one is installed.
 #pragma once
 
+#include <cstdint>
+
 #include "core/memory/memory_report.h"
+
+// Told of one region of the address space, lowest first; returns false to
+// stop the walk.
+typedef bool (*memory_region_visitor)(uintptr_t lo, uintptr_t hi, bool readable, bool writable,
+                                      void* context);
 
 namespace core_hook_defaults {
 inline void finishup(int) {}
@@ -15,6 +22,7 @@ inline int set_thread_context(void*) { return 0; }
 inline void free_thread_context(void*) {}
 inline int load_alpha_image(const char*, unsigned char**, int*, int*) { return 0; }
 inline void read_memory_facts(mem_facts&) {}
+inline void walk_memory_map(memory_region_visitor, void*) {}
 }  // namespace core_hook_defaults
 
 struct core_hooks {
@@ -42,6 +50,13 @@ struct core_hooks {
   // Fills in what the system tells about memory for the memory report; by
   // default it tells nothing, and the report shows zeros and an empty map.
   void (*read_memory_facts)(mem_facts& facts) = core_hook_defaults::read_memory_facts;
+  // Walks the address-space map for the crash handler, which checks each
+  // stack frame against it before reading it; called from a signal handler,
+  // so it must be async-signal-safe. By default it visits no region: no
+  // memory counts as readable, and a crash log lists only the faulting
+  // instruction.
+  void (*walk_memory_map)(memory_region_visitor visit,
+                          void* context) = core_hook_defaults::walk_memory_map;
 };
 
 extern core_hooks g_core_hooks;

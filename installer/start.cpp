@@ -22,6 +22,7 @@
 #include "platform/dialogs/dialogs.h"
 #include "platform/folders.h"
 #include "platform/shell.h"
+#include "widgets/hooks.h"
 
 install_state g_install(stg);
 
@@ -71,7 +72,7 @@ int path_is_to_a_sim() {
 
 int pick_dest_path() {
   std::string path = dest_dir_path;
-  if (!GetFilePathFromUser(2,
+  if (!GetFilePathFromUser(choose_folder,
                            "Pick a folder to install Nimbrel to! Be sure to pick your existing "
                            "folder if you already have one!",
                            "This is my Nimbrel destination", 1, dest_dir_path.c_str(), path))

@@ -41,7 +41,7 @@ about_record g_about;
 
 std::string private_file(const char* name) {
   std::string folder;
-  PLAT_system_folder(3, folder);
+  PLAT_system_folder(folder_temp, folder);
   return folder + name;
 }
 
@@ -182,7 +182,7 @@ void about_update_step() {
       return;
     }
     std::string folder, name;
-    PLAT_system_folder(3, folder);
+    PLAT_system_folder(folder_temp, folder);
     const int err = zip_unpack_single(zip, folder, &name, kInstallerCap);
     delete_file(zip);
     if (err) {

@@ -13,6 +13,7 @@
 #include "platform/frame.h"
 #include "platform/gl_loader.h"
 #include "platform/memory_facts.h"
+#include "platform/memory_map.h"
 #include "platform/menus.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
@@ -22,27 +23,27 @@
 #include "widgets/hooks.h"
 
 app_hooks g_app_hooks;
+display_prefs_state g_display_prefs;
 
 namespace {
 
 // The display file keeps a size per world kind; only the shared one is used.
 void display_prefs_io(scan_class& scan) {
-  static int x_res_req_pln = 0, y_res_req_pln = 0, x_res_req_wrl = 0, y_res_req_wrl = 0,
-             x_res_req_all = 0, y_res_req_all = 0;
+  display_prefs_state& d = g_display_prefs;
   if (scan.mode == 1) {
     mnw.prefs_found = 1;
-    x_res_req_all = mnw.x_res_req;
-    y_res_req_all = mnw.y_res_req;
+    d.x_res_req_all = mnw.x_res_req;
+    d.y_res_req_all = mnw.y_res_req;
   }
-  scan.int_io(&x_res_req_pln, "_x_res_req_PLN");
-  scan.int_io(&y_res_req_pln, "_y_res_req_PLN");
-  scan.int_io(&x_res_req_wrl, "_x_res_req_WRL");
-  scan.int_io(&y_res_req_wrl, "_y_res_req_WRL");
-  scan.int_io(&x_res_req_all, "_x_res_req_ALL");
-  scan.int_io(&y_res_req_all, "_y_res_req_ALL");
+  scan.int_io(&d.x_res_req_pln, "_x_res_req_PLN");
+  scan.int_io(&d.y_res_req_pln, "_y_res_req_PLN");
+  scan.int_io(&d.x_res_req_wrl, "_x_res_req_WRL");
+  scan.int_io(&d.y_res_req_wrl, "_y_res_req_WRL");
+  scan.int_io(&d.x_res_req_all, "_x_res_req_ALL");
+  scan.int_io(&d.y_res_req_all, "_y_res_req_ALL");
   if (scan.mode == 0) {
-    mnw.x_res_req = x_res_req_all;
-    mnw.y_res_req = y_res_req_all;
+    mnw.x_res_req = d.x_res_req_all;
+    mnw.y_res_req = d.y_res_req_all;
   }
   scan.int_io(&mnw.col_res_req, "_col_res_req");
   scan.int_io(&mnw.may_switch_depth, "_set_res");
@@ -85,6 +86,7 @@ void PLAT_install_hooks() {
   g_core_hooks.free_thread_context = PLAT_free_loader_context;
   g_core_hooks.load_alpha_image = TEX_load_alpha_ext;
   g_core_hooks.read_memory_facts = PLAT_read_memory_facts;
+  g_core_hooks.walk_memory_map = PLAT_walk_memory_map;
   g_draw_hooks.swap_buffers = MACIBM_swap_buffers;
   g_draw_hooks.show_init = MACIBM_show_init;
   g_widget_hooks.fill_popup = MACIBM_fill_popup_slot;

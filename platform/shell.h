@@ -25,6 +25,18 @@ struct app_hooks {
 };
 extern app_hooks g_app_hooks;
 
+// The display file's sizes as last read or written: one per world kind and a
+// shared one. reset() puts them back as they stand at start-up (tests call it
+// between cases).
+struct display_prefs_state {
+  int x_res_req_pln = 0, y_res_req_pln = 0;
+  int x_res_req_wrl = 0, y_res_req_wrl = 0;
+  int x_res_req_all = 0, y_res_req_all = 0;
+
+  void reset() { *this = display_prefs_state(); }
+};
+extern display_prefs_state g_display_prefs;
+
 // Fills the hooks of the lower layers (the alert's, the core's with the
 // memory figures from /proc, the drawing layer's and the widgets') with the
 // shell's own work. MACIBM_init calls it first; the test programs of the

@@ -75,7 +75,8 @@ void quad(float l, float b, float r, float t, float s0, float t0, float s1, floa
 }
 
 void begin_frame(int slot, int colour) {
-  OGL_setstate(1, 1, 3, 5, 9, 11);
+  OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,
+               ogl_depth_write_off);
   tman.bind_ref(slot, 0, 0);
   OGL_setcolor(colour, 1.0f);
   glBegin(GL_QUADS);

@@ -12,6 +12,9 @@ struct popup_row {
   int l, b, r, t;
 };
 
+// What the desktop's chooser asks the user for (widget_hooks::choose_path).
+enum choose_path_mode { choose_file = 0, choose_save_name = 1, choose_folder = 2 };
+
 namespace widget_hook_defaults {
 inline void fill_popup(int, int, int, int, const std::vector<popup_row>&) {}
 inline void start_window(int) {}
@@ -34,7 +37,7 @@ struct widget_hooks {
   // frame with no widget taking them; untouched when nothing tells.
   void (*key_hits)(int* return_hit, int* escape_hit,
                    int* delete_hit) = widget_hook_defaults::key_hits;
-  // The desktop's chooser: mode 0 a file, 1 a name to save, 2 a folder;
+  // The desktop's chooser, for a choose_path_mode;
   // folder (or null) is where it starts. 1 with the path chosen in path, 0
   // on cancel or failure with path unchanged. The shell's window stays alive
   // while it is open. Without a shell every choice is a cancel.

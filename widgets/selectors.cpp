@@ -55,8 +55,8 @@ int BTN_select_path_stl(float x, float y, int window, int kind, std::string* pat
   stls.help_text = help;
   if (!mnw.mouse_down) return 0;
   std::string chosen = *path;
-  if (!g_widget_hooks.choose_path(2, "Please pick an Flyhouse to update", "Update", nullptr,
-                                  chosen))
+  if (!g_widget_hooks.choose_path(choose_folder, "Please pick an Flyhouse to update", "Update",
+                                  nullptr, chosen))
     return 0;
   *path = chosen;
   return 1;

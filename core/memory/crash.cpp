@@ -4,7 +4,7 @@
 //
 // Contents
 //   [SECTION] Signal-safe output
-//   [SECTION] Memory map walk (/proc/self/maps, read without allocating)
+//   [SECTION] Memory map walk (through the platform's hook)
 //   [SECTION] Symbols and the stack walk
 //   [SECTION] Memory helpers
 //   [SECTION] The handler
@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/hooks.h"
 #include "Files/io_utils.h"
 
 // [SECTION] Signal-safe output
@@ -91,78 +92,37 @@ void copy_text(char* dst, size_t cap, const char* src) {
   dst[i] = 0;
 }
 
-// [SECTION] Memory map walk (/proc/self/maps, read without allocating)
-class maps_reader {
- public:
-  maps_reader() : fd_(open("/proc/self/maps", O_RDONLY | O_CLOEXEC)) {}
-  ~maps_reader() {
-    if (fd_ >= 0) close(fd_);
-  }
-  // Next region in ascending order; readable/writable from its permissions.
-  bool next(uintptr_t& lo, uintptr_t& hi, bool& readable, bool& writable) {
-    if (fd_ < 0) return false;
-    int c = getc();
-    if (c < 0) return false;
-    lo = read_hex(c);  // stops at '-'
-    hi = read_hex(getc());
-    readable = getc() == 'r';
-    writable = getc() == 'w';
-    while (c >= 0 && c != '\n') c = getc();
-    return true;
-  }
-
- private:
-  int getc() {
-    if (pos_ == len_) {
-      ssize_t n;
-      do n = read(fd_, buf_, sizeof buf_);
-      while (n < 0 && errno == EINTR);
-      if (n <= 0) return -1;
-      len_ = static_cast<size_t>(n);
-      pos_ = 0;
-    }
-    return static_cast<unsigned char>(buf_[pos_++]);
-  }
-  uintptr_t read_hex(int c) {
-    uintptr_t v = 0;
-    for (;; c = getc()) {
-      if (c >= '0' && c <= '9')
-        v = v * 16 + (c - '0');
-      else if (c >= 'a' && c <= 'f')
-        v = v * 16 + (c - 'a' + 10);
-      else
-        return v;
-    }
-  }
-  int fd_;
-  char buf_[4096];
-  size_t len_ = 0, pos_ = 0;
-};
-
+// [SECTION] Memory map walk (through the platform's hook)
 // Checks the range and, when one region holds all of it, reports that region
 // so that a stack walk need not read the map again for every frame.
 int valid_range(uintptr_t start, size_t count, int read, int write, uintptr_t* region_lo,
                 uintptr_t* region_hi) {
   if (count == 0) return 1;
-  uintptr_t cur = start, end = start + count;
-  if (end < start) return 0;
-  maps_reader maps;
-  uintptr_t lo, hi;
-  bool r, w;
-  bool first = true;
-  while (maps.next(lo, hi, r, w)) {
-    if (hi <= cur) continue;
-    if (lo > cur) return 0;
-    if ((read && !r) || (write && !w)) return 0;
-    if (first && hi >= end && region_lo) {
-      *region_lo = lo;
-      *region_hi = hi;
-    }
-    first = false;
-    cur = hi;
-    if (cur >= end) return 1;
-  }
-  return 0;
+  struct range_check {
+    uintptr_t cur, end;
+    int read, write;
+    uintptr_t *region_lo, *region_hi;
+    bool first = true;
+    int valid = 0;
+  } check{start, start + count, read, write, region_lo, region_hi};
+  if (check.end < start) return 0;
+  g_core_hooks.walk_memory_map(
+      [](uintptr_t lo, uintptr_t hi, bool r, bool w, void* context) {
+        range_check& c = *static_cast<range_check*>(context);
+        if (hi <= c.cur) return true;
+        if (lo > c.cur) return false;
+        if ((c.read && !r) || (c.write && !w)) return false;
+        if (c.first && hi >= c.end && c.region_lo) {
+          *c.region_lo = lo;
+          *c.region_hi = hi;
+        }
+        c.first = false;
+        c.cur = hi;
+        if (c.cur >= c.end) c.valid = 1;
+        return !c.valid;
+      },
+      &check);
+  return check.valid;
 }
 
 // The crash handler's state. Nothing resets it: the first fault ends the

@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <string>
 
-// mode 0 choose an existing file, 1 name a file to save (path_inout holds the
-// proposed name), 2 choose a folder; any other mode shows nothing. The
+// mode (a choose_path_mode of widgets/hooks.h) 0 choose an existing file, 1
+// name a file to save (path_inout holds the proposed name), 2 choose a
+// folder; any other mode shows nothing. The
 // message and the button's word make the title; preference_key is kept for
 // callers and unused here. 1 with the chosen path in path_inout; 0 on cancel
 // or failure (a missing zenity too), path_inout unchanged. With the window

@@ -96,7 +96,7 @@ TEST_F(Frame, FirstFrameSwitchesFromStartUpToWindowZeroOnce) {
   MACIBM_event_proc();
   EXPECT_EQ(mnw.cur_window, 0);
   EXPECT_EQ(plot_init_lights, 1);
-  // The static flag is never reset: a later -1 just becomes 0 without a switch.
+  // The flag stays set for the run: a later -1 just becomes 0 without a switch.
   mnw.cur_window = -1;
   mnw.open_menu = 5;
   MACIBM_event_proc();

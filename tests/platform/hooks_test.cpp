@@ -5,6 +5,7 @@
 #include "platform/memory_facts.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -21,8 +22,10 @@
 #include "core/exception.h"
 #include "core/globals.h"
 #include "core/memory/memory_report.h"
+#include "core/prefs.h"
 #include "core/threads/threads.h"
 #include "draw/colors.h"
+#include "platform/shell.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 #include "widgets/focus.h"
@@ -59,6 +62,7 @@ class ShellHooks : public TempFolderTest {
   }
   void TearDown() override {
     mem_report.reset();
+    g_display_prefs.reset();
     app_path.clear();
     TempFolderTest::TearDown();
   }
@@ -163,4 +167,41 @@ TEST_F(ShellHooks, TheClocksPressTakesTheFocusAndItsPulseReachesTheColours) {
   xtim_class::xtim_reset();
   mnw = mnw_block();
   colr = colr_class();
+}
+
+// The display file holds a size per world kind besides the shared one; only
+// the shared one is used, and the others go back into the file as read.
+TEST_F(ShellHooks, DisplayFileKeepsTheSizesItDoesNotUse) {
+  const std::string header = "I\n9001 version\n";
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  ASSERT_EQ(mkdir("Resources", 0755), 0);
+  ASSERT_EQ(mkdir("Resources/preferences", 0755), 0);
+  const std::string file = "Resources/preferences/Res Flyhouse.prf";
+  write_file(file, header +
+                       "_x_res_req_PLN 800\n_y_res_req_WRL 900\n_x_res_req_ALL 1280\n"
+                       "_y_res_req_ALL 1024\n");
+  const mnw_block saved = mnw;
+  pref.IO_set(pref_set_display, 0);
+  EXPECT_EQ(mnw.x_res_req, 1280);
+  EXPECT_EQ(mnw.y_res_req, 1024);
+  EXPECT_EQ(g_display_prefs.x_res_req_pln, 800);
+  EXPECT_EQ(g_display_prefs.y_res_req_wrl, 900);
+  pref.IO_set(pref_set_display, 1);
+  EXPECT_EQ(
+      read_file(file).rfind(header + "_x_res_req_PLN 800\n_y_res_req_PLN 0\n_x_res_req_WRL 0\n"
+                                     "_y_res_req_WRL 900\n_x_res_req_ALL 1280\n_y_res_req_ALL "
+                                     "1024\n",
+                            0),
+      0u)
+      << read_file(file);
+  // The reset forgets them: a file read afresh starts from zeros.
+  g_display_prefs.reset();
+  write_file(file, header + "_x_res_req_ALL 1280\n_y_res_req_ALL 1024\n");
+  pref.IO_set(pref_set_display, 0);
+  EXPECT_EQ(g_display_prefs.x_res_req_pln, 0);
+  EXPECT_EQ(g_display_prefs.y_res_req_wrl, 0);
+  mnw = saved;
+  ASSERT_EQ(chdir(cwd), 0);
 }

@@ -34,12 +34,13 @@ class Keys : public ::testing::Test {
     mnw.cur_window = -1;
     MACIBM_startwind(-1);
     MACIBM_event_proc();
+    commands_reset();
     keys.reset();
     g_ran.clear();
     cmnd.action = [](int command, cmnd_class::phase what) { g_ran.push_back({command, what}); };
   }
   void TearDown() override {
-    cmnd.action = nullptr;
+    commands_reset();
     MACIBM_nuke_context(0);
     PLAT_video_quit();
   }
