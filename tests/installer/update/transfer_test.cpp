@@ -260,8 +260,10 @@ TEST_F(Engine, FreshInstallThenAnUpdateWithGoneLines) {
       set_file("All/read-only.txt", "mine to change").with_mode(0400),
       set_file("Windows/nimbrel.exe", "MZ").on(2),
   };
+  // Enough bytes that the measured rate passes what four streams ask for
+  // while most files are still to come, however loaded the machine is.
   for (int i = 0; i < 12; ++i)
-    release1.push_back(noise("All/Many/f" + std::to_string(i), 20000 + 1000 * size_t(i), i));
+    release1.push_back(noise("All/Many/f" + std::to_string(i), 200000 + 1000 * size_t(i), i));
   make_set(release1);
   serve(0, "m1", "127.0.12.1");
   int most_streams = 0;
