@@ -1,13 +1,13 @@
 // The seams of the lower layers, filled with the shell's own work, and the
 // application's hooks that the entry point registers.
-#include <dlfcn.h>
 
-#include "core/globals.h"
 #include "core/hooks.h"
+#include "core/globals.h"
 #include "core/prefs.h"
 #include "draw/colors.h"
 #include "draw/hooks.h"
 #include "OGL/extensions.h"
+#include "OGL/leak_check.h"
 #include "platform/alert.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/frame.h"
@@ -56,24 +56,10 @@ void display_prefs_io(scan_class& scan) {
   if (mnw.y_res_req < 600 || mnw.y_res_req > 9999) mnw.y_res_req = 768;
 }
 
-// Under the address sanitizer the leak check runs at exit, after the OpenGL
-// vendor libraries and the driver have been unloaded: what they keep for the
-// process's life then shows with no module name, and no suppression
-// (tools/lsan.supp) can set it aside. Loaded once more here, never to be
-// unloaded, they keep their names, and their blocks stay reachable.
-void keep_gl_libraries_for_the_leak_check() {
-#if defined(__SANITIZE_ADDRESS__)
-  const char* const libraries[] = {"libEGL_mesa.so.0", "libGLX_mesa.so.0",
-                                   "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
-                                   "/usr/lib/x86_64-linux-gnu/dri/kms_swrast_dri.so"};
-  for (const char* library : libraries) dlopen(library, RTLD_LAZY | RTLD_GLOBAL | RTLD_NODELETE);
-#endif
-}
-
 }  // namespace
 
 void PLAT_install_hooks() {
-  keep_gl_libraries_for_the_leak_check();
+  OGL_keep_libraries_for_leak_check();
   g_alert_hooks.show = PLAT_show_alert;
   g_core_hooks.finishup = MACIBM_finishup;
   g_core_hooks.mouse_pressed = BTN_unfocus_any;

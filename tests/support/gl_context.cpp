@@ -5,10 +5,12 @@
 #include <SDL.h>
 
 #include "OGL/extensions.h"
+#include "OGL/leak_check.h"
 
 namespace testing_support {
 
 GLContext::GLContext(int width, int height) {
+  OGL_keep_libraries_for_leak_check();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     error_ = SDL_GetError();
     return;
