@@ -1,6 +1,12 @@
 // The scenery library's registry: chain order, the candidates of a lookup,
 // the weighted choice drawn from the random table, the list lookups, and the
 // reporters of scenery errors.
+//
+// Contents
+//   [SECTION] Chains and candidates
+//   [SECTION] Weighted choice
+//   [SECTION] List lookups
+//   [SECTION] Error reports
 #include "Files/dsf_library.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,13 @@
 // Archives we write are checked with Info-ZIP and Python's zipfile; archives
 // they write (and crafted hostile ones) are unpacked by ours.
+//
+// Contents
+//   [SECTION] Helpers and the fixture
+//   [SECTION] Packing, read back by the peers
+//   [SECTION] Round trips through our own unpacking
+//   [SECTION] Resource forks and Finder information
+//   [SECTION] Archives made by Info-ZIP
+//   [SECTION] Crafted archives
 #include "Files/zip.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +30,8 @@ using testing_support::run_command;
 using testing_support::write_file;
 
 namespace {
+
+// [SECTION] Helpers and the fixture
 
 class ZipTest : public testing_support::TempFolderTest {
  protected:
@@ -127,8 +137,7 @@ std::string apple_double(const std::string& finder16, const std::string& fork) {
   return b;
 }
 
-// ---------------------------------------------------------------------------
-// Packing, read back by the peers
+// [SECTION] Packing, read back by the peers
 
 TEST_F(ZipTest, PackedFileIsReadByInfoZipAndPython) {
   std::string content = "line of text\n" + pseudo_random(200000, 7);
@@ -210,8 +219,7 @@ TEST_F(ZipTest, LongLinksKeepTheirWholeTextAndOversizedForksAreNotPacked) {
   EXPECT_NE(access((dir + "big.zip").c_str(), F_OK), 0) << "no half-made archive";
 }
 
-// ---------------------------------------------------------------------------
-// Round trips through our own unpacking
+// [SECTION] Round trips through our own unpacking
 
 TEST_F(ZipTest, RoundTripKeepsBytesModeAndReplacesReadOnlyTarget) {
   std::string content = pseudo_random(3 << 20, 11);
@@ -292,8 +300,7 @@ TEST_F(ZipTest, TimesOutsideTheDosDateRangeAreClamped) {
             expected);
 }
 
-// ---------------------------------------------------------------------------
-// Resource forks and Finder information
+// [SECTION] Resource forks and Finder information
 
 TEST_F(ZipTest, ForkAndFinderInfoRoundTripThroughAttributes) {
   if (!xattrs_work()) GTEST_SKIP() << "file system refuses user attributes";
@@ -340,8 +347,7 @@ TEST_F(ZipTest, OversizedForkFallsBackToAppleDoubleFile) {
   EXPECT_NE(log().find("kept in " + dir + "out/._big"), std::string::npos) << log();
 }
 
-// ---------------------------------------------------------------------------
-// Archives made by Info-ZIP
+// [SECTION] Archives made by Info-ZIP
 
 TEST_F(ZipTest, UnpacksInfoZipTreeWithFoldersModesAndLinks) {
   mkdir((dir + "tree").c_str(), 0755);
@@ -360,8 +366,7 @@ TEST_F(ZipTest, UnpacksInfoZipTreeWithFoldersModesAndLinks) {
   EXPECT_EQ(read_file(dir + "out/tree/go"), "#!/bin/sh\n");
 }
 
-// ---------------------------------------------------------------------------
-// Crafted archives
+// [SECTION] Crafted archives
 
 struct crafted_case {
   const char* label;

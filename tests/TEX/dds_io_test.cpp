@@ -1,6 +1,13 @@
 // DDS files written by us and read by ImageMagick, written by ImageMagick and
 // read by us, the header field by field, the reader's refusals, and the S3TC
 // conversions checked against libsquish's own decoder.
+//
+// Contents
+//   [SECTION] Helpers and the fixture
+//   [SECTION] Our files and ImageMagick's
+//   [SECTION] The reader's refusals
+//   [SECTION] S3TC conversion
+//   [SECTION] Failed and refused writes
 #include "TEX/dds_io.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +30,8 @@ using testing_support::run_command;
 using testing_support::write_file;
 
 namespace {
+
+// [SECTION] Helpers and the fixture
 
 constexpr int kDxt1 = GL_COMPRESSED_RGB_S3TC_DXT1_EXT;
 constexpr int kDxt3 = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
@@ -70,6 +79,8 @@ class DdsTest : public ::testing::Test {
   void SetUp() override { dir_ = make_temp_dir("dds"); }
   std::string dir_;
 };
+
+// [SECTION] Our files and ImageMagick's
 
 TEST_F(DdsTest, HeaderFieldsOfWrittenFiles) {
   struct {
@@ -196,6 +207,8 @@ TEST_F(DdsTest, ImageMagickFilesAreRead) {
   }
 }
 
+// [SECTION] The reader's refusals
+
 // A valid 8x8 DXT5 file with its chain, to be broken one field at a time.
 std::string dxt5_file(int w = 8, int h = 8) {
   std::string b(128, '\0');
@@ -288,6 +301,8 @@ TEST(DdsRead, FormatsAndRefusals) {
   }
 }
 
+// [SECTION] S3TC conversion
+
 TEST(DdsS3tc, EncodeTakesFourBytePixelsAndTheirRowPitch) {
   const int w = 8, h = 4;
   std::vector<unsigned char> rgba = picture(w, h, 4);
@@ -320,6 +335,8 @@ TEST(DdsS3tc, EncodeTakesFourBytePixelsAndTheirRowPitch) {
   EXPECT_EQ(TEX_decode_s3tc({GL_RGBA, w, h, 0, 0}, {GL_RGBA, w, h, 0, 0}, want.data(), got.data()),
             0);
 }
+
+// [SECTION] Failed and refused writes
 
 TEST_F(DdsTest, FailedWritesLeaveNoFile) {
   const std::vector<unsigned char> px = picture(64, 64, 4);

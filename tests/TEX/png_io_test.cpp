@@ -1,5 +1,12 @@
 // PNG reader and writer: exact round trips, files made by ImageMagick in
 // every colour type the reader expands, padding, and hostile inputs.
+//
+// Contents
+//   [SECTION] Helpers
+//   [SECTION] Saving
+//   [SECTION] Files made by ImageMagick
+//   [SECTION] Padding
+//   [SECTION] Hostile and broken files
 #include "TEX/png_io.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +29,8 @@ using testing_support::run_command;
 using testing_support::write_file;
 
 namespace {
+
+// [SECTION] Helpers
 
 struct Decoded {
   int ok = 0;
@@ -91,6 +100,8 @@ std::string convert(const std::string& dir, const std::string& input, const std:
 
 }  // namespace
 
+// [SECTION] Saving
+
 TEST(PngIo, SaveThenLoadIsExact) {
   const std::string dir = make_temp_dir("png-round");
   struct Case {
@@ -157,6 +168,8 @@ TEST(PngIo, SaveThatCannotBeWrittenWholeFailsAndLeavesNoFile) {
   EXPECT_EQ(TEX_save_png((dir + "fifo.png").c_str(), desc, px.data()), 0);
   alarm(0);
 }
+
+// [SECTION] Files made by ImageMagick
 
 TEST(PngIo, ReadsImageMagickFilesOfEveryColourType) {
   const std::string dir = make_temp_dir("png-im");
@@ -264,6 +277,8 @@ TEST(PngIo, PaletteWithTransparencyKeepsItsBytesPerPixel) {
   EXPECT_EQ(rgba_file.desc.format, GL_RGBA);
 }
 
+// [SECTION] Padding
+
 TEST(PngIo, PowerOfTwoPaddingClearsAndFlips) {
   const std::string dir = make_temp_dir("png-pad");
   const std::string file = convert(dir, write_ppm(dir + "in.ppm", 5, 3, false), "PNG24:", "p.png");
@@ -284,6 +299,8 @@ TEST(PngIo, PowerOfTwoPaddingClearsAndFlips) {
   EXPECT_EQ(w.desc.row_pad, 8);
   EXPECT_EQ(w.pixels.size(), size_t(7 * 4) * 3);
 }
+
+// [SECTION] Hostile and broken files
 
 TEST(PngIo, RefusesWhatWouldNotFitBeforeWriting) {
   const std::string dir = make_temp_dir("png-cap");

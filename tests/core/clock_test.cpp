@@ -1,6 +1,13 @@
 // The frame clock driven by a set time: period smoothing, once-every flags,
 // mouse timing words, pulsing colours and the calendar helpers. Each test
 // starts from a fresh clock and window block.
+//
+// Contents
+//   [SECTION] Helpers and the fixture
+//   [SECTION] The frame period
+//   [SECTION] Once-every flags and mouse timing
+//   [SECTION] Pulsing colours and the profile chart
+//   [SECTION] The real clock, the calendar and start values
 #include "core/clock.h"
 
 #include <unistd.h>
@@ -18,6 +25,8 @@
 using namespace testing_support;
 
 namespace {
+
+// [SECTION] Helpers and the fixture
 
 const float kMaxPeriod = 0.05263158f;
 
@@ -61,6 +70,8 @@ struct frame_driver {
     for (int k = 0; k < n; ++k) frame(seconds);
   }
 };
+
+// [SECTION] The frame period
 
 TEST_F(Clock, PeriodSettlesAtTheFrameRateAndFollowsAChangeSmoothly) {
   mnw.cur_window = 0;
@@ -172,6 +183,8 @@ TEST_F(Clock, SpeedModesSignThePeriod) {
   mnw.speed_mode = 0;
 }
 
+// [SECTION] Once-every flags and mouse timing
+
 // Each flag is 1 for exactly the update in which more than its interval has
 // passed since it last fired, on real and on simulation time alike.
 TEST_F(Clock, OnceEveryFlagsFireOncePerInterval) {
@@ -261,6 +274,8 @@ TEST_F(Clock, MouseTimingWords) {
   EXPECT_EQ(mnw.mouse_move_time, xtim.act_time);
 }
 
+// [SECTION] Pulsing colours and the profile chart
+
 TEST_F(Clock, PulsingColours) {
   frame_driver clock;
   float lo = 2.0f, hi = 0.0f;
@@ -306,6 +321,8 @@ TEST_F(Clock, DelTimeAndProfileChart) {
             "app= 48765 |    total: 0.488 sec for topwi=2\n"
             "x= 25000 |    total: 0.250 sec for topwi=2\n");
 }
+
+// [SECTION] The real clock, the calendar and start values
 
 TEST_F(Clock, RealClockCountsMicrosecondsAndHandsOverToTheTestClock) {
   uint64_t first = xtim_class::microsecs();

@@ -1,4 +1,9 @@
 // The global allocator and the memory report.
+//
+// Contents
+//   [SECTION] Scaling and texts
+//   [SECTION] The report file
+//   [SECTION] The allocator
 #include "core/memory/memory_report.h"
 
 #include <gtest/gtest.h>
@@ -23,9 +28,8 @@
 
 using namespace testing_support;
 
-// ---------------------------------------------------------------------------
-// Scaling and texts
-// ---------------------------------------------------------------------------
+// [SECTION] Scaling and texts
+
 TEST(MemoryReport, ScalingTable) {
   struct Case {
     uint64_t bytes;
@@ -76,9 +80,8 @@ TEST(MemoryReport, AllocatorStatisticsColumnsAreRead) {
   EXPECT_FALSE(mem_allocator_stat("  reserved:   junk\n", "reserved", &v));
 }
 
-// ---------------------------------------------------------------------------
-// The report file
-// ---------------------------------------------------------------------------
+// [SECTION] The report file
+
 namespace {
 
 // The scaled figure of a report line "    <label> <n><unit>...".
@@ -231,9 +234,8 @@ TEST_F(MemoryReportFile, FirstReportTruncatesAndLaterOnesAppend) {
             std::string::npos);
 }
 
-// ---------------------------------------------------------------------------
-// The allocator
-// ---------------------------------------------------------------------------
+// [SECTION] The allocator
+
 #ifdef NIMBREL_NO_ALLOCATOR
 #define SKIP_WITHOUT_ALLOCATOR() GTEST_SKIP() << "the sanitizer's allocator serves this build"
 #else

@@ -1,5 +1,11 @@
 // Locks, message queues, thread primitives and the worker pool, on real
 // threads.
+//
+// Contents
+//   [SECTION] Helpers
+//   [SECTION] Message queues
+//   [SECTION] Critical sections and primitives
+//   [SECTION] Thread layer and worker pool
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <stdlib.h>
@@ -21,6 +27,8 @@
 using namespace testing_support;
 using clk = std::chrono::steady_clock;
 
+// [SECTION] Helpers
+
 namespace {
 
 void* msg(uintptr_t v) { return reinterpret_cast<void*>(v); }
@@ -31,9 +39,8 @@ long long ms_since(clk::time_point t0) {
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Message queues
-// ---------------------------------------------------------------------------
+// [SECTION] Message queues
+
 TEST(MessageQueue, PollReturnsOldestFirstThenNull) {
   UTL_message_queue* q;
   UTL_message_queue_create(&q);
@@ -122,9 +129,8 @@ TEST(TsanQueue, ManyProducersManyConsumersLoseNothingAndKeepOrder) {
   UTL_message_queue_destroy(q);
 }
 
-// ---------------------------------------------------------------------------
-// Critical sections and primitives
-// ---------------------------------------------------------------------------
+// [SECTION] Critical sections and primitives
+
 TEST(CriticalSection, OwnerLocksTwiceAndOthersWaitForBothUnlocks) {
   UTL_critical_section cs;
   UTL_critical_section_create(&cs);
@@ -225,9 +231,8 @@ TEST(LazyMempool, BlocksAreCountedWhileHeld) {
   EXPECT_EQ(UTL_lazy_mempool::global_total, before);
 }
 
-// ---------------------------------------------------------------------------
-// Thread layer and worker pool
-// ---------------------------------------------------------------------------
+// [SECTION] Thread layer and worker pool
+
 class ThreadLayer : public TempFolderTest {
  protected:
   ThreadLayer() : TempFolderTest("threads", with_log) {}

@@ -1,5 +1,12 @@
 // The whole-file reader: mapping, the data-file header (written by ouf_open,
 // read by check_file), the byte-order reader and the text scanners.
+//
+// Contents
+//   [SECTION] The fixture
+//   [SECTION] Header written by ouf_open and read by check_file
+//   [SECTION] Mapping
+//   [SECTION] Fatal alerts
+//   [SECTION] Text scanning
 #include "core/files/xmap.h"
 
 #include <fcntl.h>
@@ -20,6 +27,8 @@ using testing_support::write_file;
 
 namespace {
 
+// [SECTION] The fixture
+
 class XmapTest : public testing_support::TempFolderTest {
  protected:
   XmapTest() : TempFolderTest("xmap") {}
@@ -35,9 +44,7 @@ class XmapTest : public testing_support::TempFolderTest {
 
 const int k900[] = {900, 0};
 
-// ---------------------------------------------------------------------------
-// Header written by ouf_open, byte for byte, and read back by check_file
-// ---------------------------------------------------------------------------
+// [SECTION] Header written by ouf_open and read by check_file
 
 TEST_F(XmapTest, HeaderRoundTripThroughOufOpen) {
   struct Case {
@@ -148,9 +155,7 @@ TEST_F(XmapTest, BinaryHeaderOfOtherByteOrderSwapsWords) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Mapping
-// ---------------------------------------------------------------------------
+// [SECTION] Mapping
 
 TEST_F(XmapTest, EmptyFileIsNonNullAndZeroLength) {
   std::string path = file("empty.txt", "");
@@ -235,9 +240,7 @@ TEST_F(XmapTest, IoFileOpenBothWays) {
   EXPECT_EQ(r.io_file_open(7, path, k900, kind_text), 0);
 }
 
-// ---------------------------------------------------------------------------
-// Fatal alerts
-// ---------------------------------------------------------------------------
+// [SECTION] Fatal alerts
 
 TEST_F(XmapTest, FatalAlerts) {
   std::string path = file("data.bin", std::string("i\x84\x03\x00\x00"
@@ -313,9 +316,7 @@ TEST_F(XmapTest, PathLengthLimit) {
   EXPECT_EXIT(xmap_class m2((ok + "b").c_str()), ::testing::ExitedWithCode(1), "String too long!");
 }
 
-// ---------------------------------------------------------------------------
-// Text scanning
-// ---------------------------------------------------------------------------
+// [SECTION] Text scanning
 
 TEST_F(XmapTest, WordAndLineScanners) {
   xmap_class m(file("scan.txt", "  FILE 1\r\nname with blanks  \n\n\nnext\rlast").c_str());

@@ -1,5 +1,12 @@
 // Preference files: byte-exact writing, lenient reading, "--pref:" overrides,
 // values that could not read back, and the display file's size rules.
+//
+// Contents
+//   [SECTION] Helpers and the fixture
+//   [SECTION] Writing and reading
+//   [SECTION] Overrides and round trips
+//   [SECTION] Values and files that cannot be kept
+//   [SECTION] The display file
 #include "core/prefs.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +30,8 @@ using testing_support::read_file;
 using testing_support::write_file;
 
 namespace {
+
+// [SECTION] Helpers and the fixture
 
 const char kHeader[] = "I\n9001 version\n";
 
@@ -61,6 +70,8 @@ class PrefsTest : public testing_support::TempFolderTest {
   }
   std::string config, prf;
 };
+
+// [SECTION] Writing and reading
 
 TEST_F(PrefsTest, WritesEveryKeyInOrder) {
   stg.use_max_cpu = 1;
@@ -162,6 +173,8 @@ TEST_F(PrefsTest, UnusableFilesChangeNothing) {
   EXPECT_EQ(stg.rename_folder, 1);
 }
 
+// [SECTION] Overrides and round trips
+
 TEST_F(PrefsTest, CommandLineOverrides) {
   write_prefs(std::string(kHeader) +
               "_use_max_cpu 0\n_log_actions 1\n_dest_dir_path /from/file/\n");
@@ -204,6 +217,8 @@ TEST_F(PrefsTest, RoundTrip) {
   EXPECT_EQ(web_host, "www.other.test");
   EXPECT_EQ(shop_host, kDefaultShopHost);
 }
+
+// [SECTION] Values and files that cannot be kept
 
 // A folder name with a line end would read back as a shorter folder plus a
 // stray key; such a value is left out and the next run uses the default.
@@ -269,6 +284,8 @@ TEST_F(PrefsTest, FileThatCannotBeWrittenWholeIsRemoved) {
             std::string::npos)
       << log();
 }
+
+// [SECTION] The display file
 
 TEST_F(PrefsTest, DisplayFile) {
   ASSERT_EQ(chdir(dir.c_str()), 0);

@@ -3,6 +3,13 @@
 // the progress window it records what it reads on its standard input, and
 // with a "lines" file it reads only that many lines and ends, as zenity does
 // when the user closes its window.
+//
+// Contents
+//   [SECTION] Helpers and the fixture
+//   [SECTION] Choosers
+//   [SECTION] The progress window
+//   [SECTION] The chooser and our window
+//   [SECTION] Box texts and byte order
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -32,6 +39,8 @@ using testing_support::read_file;
 using testing_support::write_file;
 
 namespace {
+
+// [SECTION] Helpers and the fixture
 
 class Dialogs : public ::testing::Test {
  protected:
@@ -95,6 +104,8 @@ int ended_child() {
   if (waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0) return -1;
   return info.si_pid != 0;
 }
+
+// [SECTION] Choosers
 
 TEST_F(Dialogs, EachModeAsksZenityForItsKindOfChoice) {
   struct {
@@ -179,6 +190,8 @@ TEST_F(Dialogs, TextsReachZenityAsTheyAreNeverThroughAShell) {
   EXPECT_NE(stat((folder_ + "pwned").c_str(), &st), 0);
   EXPECT_NE(stat((folder_ + "pwned2").c_str(), &st), 0);
 }
+
+// [SECTION] The progress window
 
 // The progress window stays for the run and only the run's end closes
 // zenity's input, so each case runs in a fresh process that ends by exiting.
@@ -284,6 +297,8 @@ TEST_F(Dialogs, ProgressResetClosesTheWindowAndTheNextCallOpensANewOne) {
   EXPECT_EQ(lines_of("runs").size(), 2u);
 }
 
+// [SECTION] The chooser and our window
+
 // The chooser opened from inside the frame loop: our window keeps taking its
 // events while the chooser is open, keeping back only the releases.
 TEST_F(Dialogs, WhileTheChooserIsOpenTheWindowTakesItsEvents) {
@@ -336,6 +351,8 @@ TEST_F(Dialogs, OnXTheChooserIsAttachedToTheWindow) {
   setenv("SDL_VIDEODRIVER", "offscreen", 1);
   unsetenv("DISPLAY");
 }
+
+// [SECTION] Box texts and byte order
 
 // Lines of a box text, split at its line feeds.
 std::vector<std::string> box_lines(const std::string& text) {

@@ -1,6 +1,14 @@
 // Key translation and key bindings: SDL events pushed through the frame's
 // real pump (offscreen window, SDL's default US keymap), read back from what
 // the frame and the bindings made of them.
+//
+// Contents
+//   [SECTION] Helpers and the fixture
+//   [SECTION] Key events
+//   [SECTION] Bindings
+//   [SECTION] Modal windows and redraws
+//   [SECTION] Editing bindings
+//   [SECTION] Names
 #include "platform/keys/keys.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +28,8 @@
 #include "widgets/focus.h"
 
 namespace {
+
+// [SECTION] Helpers and the fixture
 
 // What the bindings did, in order: (command, phase).
 std::vector<std::pair<int, int>> g_ran;
@@ -65,6 +75,8 @@ class Keys : public ::testing::Test {
     return command;
   }
 };
+
+// [SECTION] Key events
 
 TEST_F(Keys, EventsBecomeVirtualKeysCharactersFlagsAndHitFlags) {
   enum { R = 1, E = 2, D = 4 };  // return, escape, delete hit
@@ -170,6 +182,8 @@ TEST_F(Keys, TextWithoutAKeyTypesOneKeyPerCharacter) {
   release(SDL_SCANCODE_B);
 }
 
+// [SECTION] Bindings
+
 TEST_F(Keys, BindingsPressHoldAndReleaseTheirCommand) {
   const int shift_a = bind(VYKO_VK_A, vyko_ShiftFlag, "test/shift_a");
   const int plain_f1 = bind(VYKO_VK_F1, 0, "test/f1");
@@ -226,6 +240,8 @@ TEST_F(Keys, BindingsPressHoldAndReleaseTheirCommand) {
   release(SDL_SCANCODE_F1);
 }
 
+// [SECTION] Modal windows and redraws
+
 TEST_F(Keys, ReturnClosesTheInstallersModalWindowsOnly) {
   const int ret = bind(VYKO_VK_RETURN, 0, "test/return");
   struct {
@@ -272,6 +288,8 @@ TEST_F(Keys, AnExposeRedrawsWithoutSwitchingTheWindow) {
   release(SDL_SCANCODE_Q);
 }
 
+// [SECTION] Editing bindings
+
 TEST_F(Keys, EditsTakeEffectBetweenFramesOneKeyOneBinding) {
   const int first = bind(VYKO_VK_A, 0, "test/first");
   const int second = bind(VYKO_VK_B, 0, "test/second");
@@ -307,6 +325,8 @@ TEST_F(Keys, EditsTakeEffectBetweenFramesOneKeyOneBinding) {
   EXPECT_EQ(keys.bindings.size(), 3u);
   EXPECT_EQ(keys.bindings[0].command, first);
 }
+
+// [SECTION] Names
 
 TEST_F(Keys, NamesOfKeysFlagsAndBindings) {
   EXPECT_EQ(keys_class::vkey_to_str(VYKO_VK_PRIOR), "PageUp");

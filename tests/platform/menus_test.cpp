@@ -1,6 +1,11 @@
 // The framework's menus: menu files read into the table, clicks routed
 // through the real frame (offscreen window), and the open menu drawn on an
 // offscreen context from the coded atlas, whose texels name their place.
+//
+// Contents
+//   [SECTION] Menu files and the table
+//   [SECTION] Clicks through the frame
+//   [SECTION] Drawing
 #include "platform/menus.h"
 
 #include <GL/gl.h>

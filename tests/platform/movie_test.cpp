@@ -2,6 +2,13 @@
 // known pictures driven through the frame loop on a hand-driven clock, read
 // back with libavformat and libavcodec. The "Tsan" cases also run under the
 // thread sanitizer: they hand every picture to the compressor thread and back.
+//
+// Contents
+//   [SECTION] Reading a movie back
+//   [SECTION] The window and its pictures
+//   [SECTION] Takes
+//   [SECTION] Refusals and failures
+//   [SECTION] Odd widths
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
