@@ -100,12 +100,14 @@ int load_bundle_by_filename(const char* name, int alert, void** bundle) {
   const char* library = library_for(n);
   if (!library) {
     if (alert)
-      MACIBM_alert(0, "Could not find bundle in frameworks folder", "", "", n.c_str(), t_exit);
+      MACIBM_alert(wind_main, "Could not find bundle in frameworks folder", "", "", n.c_str(),
+                   t_exit);
     return kMacFileNotFound;
   }
   void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
-    if (alert) MACIBM_alert(0, "Could not load code for framework", "", "", n.c_str(), t_exit);
+    if (alert)
+      MACIBM_alert(wind_main, "Could not load code for framework", "", "", n.c_str(), t_exit);
     return kMacBadName;
   }
   if (bundle)

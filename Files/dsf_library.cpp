@@ -249,11 +249,11 @@ void __DSF_NonFatalError(const char* source_file, int source_line, const char* f
   const int package = log_and_blame(source_file, source_line, file, format, args);
   va_end(args);
   if (package < 0) {
-    __MACIBM_alert(0, kHeadLine, file, "The scenery may not look correct.", kSeeLog, t_alert,
-                   __FILE__, 481);
+    __MACIBM_alert(wind_main, kHeadLine, file, "The scenery may not look correct.", kSeeLog,
+                   t_alert, __FILE__, 481);
   } else if (!problem_of(package)) {
     problem_of(package) = 1;
-    __MACIBM_alert(0, kHeadLine, scenery_packages[size_t(package)].c_str(),
+    __MACIBM_alert(wind_main, kHeadLine, scenery_packages[size_t(package)].c_str(),
                    "The scenery may not look correct.", kSeeLog, t_alert, __FILE__, 487);
   }
   xer.flush();
@@ -266,13 +266,13 @@ void __DSF_FatalError(const char* source_file, int source_line, const char* file
   const int package = log_and_blame(source_file, source_line, file, format, args);
   va_end(args);
   if (package < 0) {
-    __MACIBM_alert(0, kHeadLine, file, "Nimbrel cannot run with this corrupt file.", kSeeLog,
-                   t_exit, __FILE__, 516);
+    __MACIBM_alert(wind_main, kHeadLine, file, "Nimbrel cannot run with this corrupt file.",
+                   kSeeLog, t_exit, __FILE__, 516);
   } else {
     problem_of(package) = 1;
     const bool custom =
         size_t(package) < package_is_custom.size() && package_is_custom[size_t(package)] != 0;
-    __MACIBM_alert(0, kHeadLine, scenery_packages[size_t(package)].c_str(),
+    __MACIBM_alert(wind_main, kHeadLine, scenery_packages[size_t(package)].c_str(),
                    custom ? "Nimbrel cannot run with this package installed - you may need to "
                             "remove the custom  scenery package."
                           : "Nimbrel cannot run with this package installed - You may need to "

@@ -89,7 +89,7 @@ int opensave_getitems(const std::string& folder, int mode, std::vector<std::stri
 
   std::string path = app_path + folder;
   if (path.size() > 1 && path.back() != '/')
-    MACIBM_alert(0, "Working path does not appear to be a directory!",
+    MACIBM_alert(wind_main, "Working path does not appear to be a directory!",
                  "This is not consistent with my labelling practices!",
                  "I need to end all paths with the directory indicator!", path.c_str(), t_exit);
 

@@ -42,7 +42,7 @@ static int fail_here(const char* file, int line) {
 
 void check_path_length(const std::string& text) {
   if (text.size() > kPathBufferChars)
-    MACIBM_alert(0, "String too long!", text.c_str(), "", "", t_exit);
+    MACIBM_alert(wind_main, "String too long!", text.c_str(), "", "", t_exit);
 }
 
 std::string prefixed_path(const std::string& path) {

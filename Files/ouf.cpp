@@ -49,7 +49,7 @@ static bool ouf_attempt(const std::string& path, int kind, int version, const st
 
 int ouf_open(const std::string& path, int kind, int version, const std::string& notice) {
   if (kind != kind_binary && kind != kind_text)
-    MACIBM_alert(0, "Bad ouf_open type!", path.c_str(), "", "", t_exit);
+    MACIBM_alert(wind_main, "Bad ouf_open type!", path.c_str(), "", "", t_exit);
   std::string full = prefixed_path(path);
   // Extensions are always written in lower case.
   if (full.size() >= 4)

@@ -376,7 +376,7 @@ void OGL_extensions::check_hardware(int ver) {
     const std::string site =
         "Go to " + web_host + " for system requirements and tech support information.";
     const std::string mail = "For tech support, email " + support_address();
-    MACIBM_alert(0,
+    MACIBM_alert(wind_main,
                  "Your graphics hardware cannot support Nimbrel. Nimbrel requires a graphics card "
                  "with 16 MB of VRAM and multitexturing.",
                  force ? "Your system does not meet Nimbrel's hardware requirements."
@@ -392,7 +392,7 @@ void OGL_extensions::check_hardware(int ver) {
     if (std::strcmp(ren.gl_renderer, name) != 0) continue;
     const std::string see =
         "See " + web_host + " for a list of the currently-compatible 3-D video cards.";
-    MACIBM_alert(0,
+    MACIBM_alert(wind_main,
                  "I can not find a 3-D accelerator card that can handle OpenGL that has correctly "
                  "installed drivers.",
                  "I will still let you run the simulator, but the frame rate will NOT allow for a "

@@ -52,7 +52,7 @@ std::vector<std::string> names_of(const char** list) {
 }
 
 void shader_misuse(const char* what, int value) {
-  MACIBM_alert(0, what, "value:", UTL_format_number("%1.0f", value).c_str(), "", t_exit);
+  MACIBM_alert(wind_main, what, "value:", UTL_format_number("%1.0f", value).c_str(), "", t_exit);
 }
 
 }  // namespace
@@ -151,7 +151,7 @@ bool OGL_shader::compile(GLenum kind, const std::string& path, const std::string
   {
     xmap_class map(path.c_str());
     if (!map.map_begin)
-      MACIBM_alert(0, "We were unable to load the shader file:", path.c_str(), "",
+      MACIBM_alert(wind_main, "We were unable to load the shader file:", path.c_str(), "",
                    "Re-run the Nimbrel installer/updater to correct this problem.", t_exit);
     else
       text.assign(map.map_begin, map.map_end);
@@ -183,7 +183,7 @@ void OGL_shader::reload(int warn_only) {
     for (size_t i = 0; i < uniform_names_.size(); ++i)
       uniform_locs_[i] = glExt.glGetUniformLocationARB(program_, uniform_names_[i].c_str());
     if (ok) return;
-    MACIBM_alert(0, "There was a problem processing a GLSL pixel shader.",
+    MACIBM_alert(wind_main, "There was a problem processing a GLSL pixel shader.",
                  "You may need to rerun the installer or update your graphics drivers.",
                  vertex_path_.c_str(), fragment_path_.c_str(), warn_only ? t_alert : t_exit);
     // An alert that returns at once (as with "--fps_test") must not keep the
@@ -314,7 +314,7 @@ void OGL_shader_prog::reload(int /*unused*/) {
   glExt.glBindProgramARB(target, id_);
   xmap_class map(path_.c_str());
   if (!map.map_begin)
-    MACIBM_alert(0, "Unable to load shader", path_.c_str(), "",
+    MACIBM_alert(wind_main, "Unable to load shader", path_.c_str(), "",
                  "You may need to reinstall Nimbrel.", t_exit);
   for (int attempt = 1; map.map_begin; ++attempt) {
     // An error left by earlier calls would be taken for this program's.
@@ -327,7 +327,7 @@ void OGL_shader_prog::reload(int /*unused*/) {
     glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &position);
     if (position != -1) {
       const char* message = reinterpret_cast<const char*>(glGetString(GL_PROGRAM_ERROR_STRING_ARB));
-      MACIBM_alert(0, "There was an error with your fragment program",
+      MACIBM_alert(wind_main, "There was an error with your fragment program",
                    UTL_format_number("%f", position).c_str(), "", message ? message : "", t_alert);
     }
     if (attempt >= kShaderAttempts) {

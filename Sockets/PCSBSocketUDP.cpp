@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/globals.h"
 
 PCSBSocketUDP::PCSBSocketUDP() : mWinSocket(-1) { memset(&mSockAddr, 0, sizeof mSockAddr); }
 
@@ -37,7 +38,7 @@ bool PCSBSocketUDP::udp_init(uint16_t inPort, int inMode) {
   if (inMode == udp_non_blocking) {
     int flags = fcntl(mWinSocket, F_GETFL, 0);
     if (flags == -1 || fcntl(mWinSocket, F_SETFL, flags | O_NONBLOCK) == -1) {
-      MACIBM_alert(0, "Could not set net to non-blocking!", "", "", "", t_alert);
+      MACIBM_alert(wind_main, "Could not set net to non-blocking!", "", "", "", t_alert);
       close(mWinSocket);
       mWinSocket = -1;
       return false;
@@ -55,7 +56,7 @@ void PCSBSocketUDP::size_buffer() {
   len = sizeof got;
   ok = ok && setsockopt(mWinSocket, SOL_SOCKET, SO_RCVBUF, &rcv, sizeof rcv) == 0 &&
        getsockopt(mWinSocket, SOL_SOCKET, SO_RCVBUF, &got, &len) == 0;
-  if (!ok) MACIBM_alert(0, "Could not set socket size!", "", "", "", t_exit);
+  if (!ok) MACIBM_alert(wind_main, "Could not set socket size!", "", "", "", t_exit);
 }
 
 int PCSBSocketUDP::udp_WriteData(const void* inBuf, long inBufSize, unsigned long inAddress,
@@ -71,7 +72,7 @@ int PCSBSocketUDP::udp_WriteData(const void* inBuf, long inBufSize, unsigned lon
 
 int PCSBSocketUDP::ReadData(void* outBuf, long inBufSize, unsigned long* outAddress,
                             uint16_t* outPort) {
-  if (mWinSocket < 0) MACIBM_alert(0, "Bad mWinSocket!", "", "", "", t_exit);
+  if (mWinSocket < 0) MACIBM_alert(wind_main, "Bad mWinSocket!", "", "", "", t_exit);
   sockaddr_in from;
   memset(&from, 0, sizeof from);
   socklen_t len = sizeof from;

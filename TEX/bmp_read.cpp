@@ -40,7 +40,7 @@ int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length
                   : desired_format == GL_ALPHA ? 1
                                                : 0;
   if (bpp == 0) {
-    MACIBM_alert(0, "Illegal desired format for bmp.", path, "", "", t_exit);
+    MACIBM_alert(wind_main, "Illegal desired format for bmp.", path, "", "", t_exit);
     return 0;
   }
   const size_t offset = read_u32(bytes, length, 10);
@@ -48,13 +48,13 @@ int TEX_load_bmp_mem(const char* path, const unsigned char* bytes, size_t length
   const int height = int(read_u32(bytes, length, 22));
   if (read_u16(bytes, length, 28) != 24) {
     if (on_bad == TEX_bad_file_fails) return bmp_refuse(path, "not 24-bit colour");
-    MACIBM_alert(0, "Wrong bitmap color depth for texture!", "We need 24-bit color.", path, "",
-                 t_exit);
+    MACIBM_alert(wind_main, "Wrong bitmap color depth for texture!", "We need 24-bit color.", path,
+                 "", t_exit);
     return 0;
   }
   if (read_u32(bytes, length, 30) != 0) {
     if (on_bad == TEX_bad_file_fails) return bmp_refuse(path, "compressed");
-    MACIBM_alert(0, "Bitmap is compressed!", path, "", "", t_exit);
+    MACIBM_alert(wind_main, "Bitmap is compressed!", path, "", "", t_exit);
     return 0;
   }
   // Top-down bitmaps (negative height) are not used by this program; a

@@ -173,7 +173,7 @@ void halve_rgba(unsigned char* p, int& w, int& h) {
 
 int TEX_save_dds(const char* path, const unsigned char* data, const TEX_image_desc& desc) {
   if (desc.format != GL_RGBA && desc.format != GL_RGB) {
-    MACIBM_alert(0,
+    MACIBM_alert(wind_main,
                  "rel_assert Error! Possibly an out of range vector! Attach the debugger and see "
                  "who called this!",
                  "in_desc.format == GL_RGBA || in_desc.format == GL_RGB", "TEX_save_dds",

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/globals.h"
 
 // [SECTION] Formats and sizes
 
@@ -218,7 +219,7 @@ void nv_flip(int format, unsigned char* data, int dx, int dy, size_t bytes) {
     return;
   }
   if (!TEX_is_s3tc(format)) {
-    MACIBM_alert(0, "Illegal format!", "", "", "", t_exit);
+    MACIBM_alert(wind_main, "Illegal format!", "", "", "", t_exit);
     return;
   }
   if (dx <= 0 || dy <= 0) return;

@@ -52,7 +52,7 @@ static void my_error(png_structp png, png_const_charp message) {
   if (job && job->on_bad == TEX_bad_file_fails) {
     if (xer.is_open()) xer << "PNG error! " << message << "\n";
   } else {
-    MACIBM_alert(0, "PNG error!", message, "", "", t_alert);
+    MACIBM_alert(wind_main, "PNG error!", message, "", "", t_alert);
   }
   png_longjmp(png, 1);
 }
@@ -71,7 +71,7 @@ static void my_readbuf(png_structp png, png_bytep dest, png_size_t n) {
 }
 
 static void png_fatal(const char* condition, const char* path) {
-  MACIBM_alert(0, "PING-FILE ERROR!", condition, path, "", t_exit);
+  MACIBM_alert(wind_main, "PING-FILE ERROR!", condition, path, "", t_exit);
 }
 
 static void png_refuse(const char* path, const char* why) {
@@ -249,7 +249,7 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
   int bpp = png_bytes_per_pixel(desired_format);
   if (bpp == 0) {
     png_destroy_read_struct(&png, &info, nullptr);
-    MACIBM_alert(0, "Illegal bits per pixel", path, "", "", t_exit);
+    MACIBM_alert(wind_main, "Illegal bits per pixel", path, "", "", t_exit);
     return 0;
   }
   if (width > TEX_max_side || height > TEX_max_side) {
@@ -295,7 +295,7 @@ static int png_decode(png_structp png, png_infop info, png_read_job& job, const 
 int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned char* data) {
   const int bpp = png_bytes_per_pixel(desc.format);
   if (bpp == 0) {
-    MACIBM_alert(0, "Illegal pixel format for png-write.", path, "", "", t_exit);
+    MACIBM_alert(wind_main, "Illegal pixel format for png-write.", path, "", "", t_exit);
     return 0;
   }
   const std::string full = app_path + path;

@@ -47,7 +47,8 @@ void exce_class::Report() {
     THREAD_send_exception(*this);
     return;
   }
-  __MACIBM_alert(0, msg1.c_str(), msg2.c_str(), msg3.c_str(), msg4.c_str(), severity, file, line);
+  __MACIBM_alert(wind_main, msg1.c_str(), msg2.c_str(), msg3.c_str(), msg4.c_str(), severity, file,
+                 line);
 }
 
 void exce_class::LogAndContinue() {

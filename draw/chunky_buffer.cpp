@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/globals.h"
 #include "core/stats.h"
 #include "draw/render_state.h"
 #include "OGL/extensions.h"
@@ -136,7 +137,7 @@ void OGL_chunkybuffer::map() {
   array_binding bound(vbo);
   data = glExt.glMapBufferARB(GL_ARRAY_BUFFER_ARB, GL_READ_WRITE_ARB);
   if (!data)
-    MACIBM_alert(0, "Nimbrel has run out of video card memory.",
+    MACIBM_alert(wind_main, "Nimbrel has run out of video card memory.",
                  "I was unable to shift the scenery.",
                  "Try running Nimbrel with lower rendering settings.",
                  "If that does not help, please report this to Tessaly Works!", t_exit);

@@ -143,7 +143,7 @@ void colr_class::set_lit_col(int kind) {
       break;
     default:
       // The line users have always reported with this message, kept on purpose.
-      __MACIBM_alert(0, "bad col_type!", "", "", "", t_exit, __FILE__, 43);
+      __MACIBM_alert(wind_main, "bad col_type!", "", "", "", t_exit, __FILE__, 43);
   }
 }
 

@@ -73,7 +73,7 @@ void OGL_framebuffer::begin_render(int use_fbo) {
       }
       const GLenum status = glExt.glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
       if (status != GL_FRAMEBUFFER_COMPLETE_EXT)
-        MACIBM_alert(0, "ERROR: incomplete framebuffer.",
+        MACIBM_alert(wind_main, "ERROR: incomplete framebuffer.",
                      UTL_format_number("%f", double(status)).c_str(), "", "", t_exit);
       attached_dx_ = cur_dx;
       attached_dy_ = cur_dy;

@@ -168,7 +168,7 @@ void OGL_make_back_tex() {
   if (!TEX_load_any(path, data, TEX_max_image_bytes, GL_RGBA, 0, 0, desc)) {
     const std::string ask = "Please get a new download from " + web_host + ". The missing file is:";
     // The line number is the one this alert has always named.
-    __MACIBM_alert(0, "Trying to load a texture that you do not have!",
+    __MACIBM_alert(wind_main, "Trying to load a texture that you do not have!",
                    "This smacks of a mis-installed copy of Nimbrel!", ask.c_str(), path, t_exit,
                    __FILE__, 992);
     return;
@@ -178,8 +178,8 @@ void OGL_make_back_tex() {
 
   unsigned char* copy = new (std::nothrow) unsigned char[TEX_max_image_bytes];
   if (!copy) {
-    MACIBM_alert(0, "There is not enough memory to load the background image.", path, "", "",
-                 t_exit);
+    MACIBM_alert(wind_main, "There is not enough memory to load the background image.", path, "",
+                 "", t_exit);
     return;
   }
   memcpy(copy, scratch_array, TEX_max_image_bytes);

@@ -316,7 +316,8 @@ int load_texture_io(tex_load_vars& v) {
       v.bpp = 1;
       break;
     case tex_colour_invalid:
-      MACIBM_alert(0, "BAD color enum for tman - see tman for valid colors!  We cannot pass 0.",
+      MACIBM_alert(wind_main,
+                   "BAD color enum for tman - see tman for valid colors!  We cannot pass 0.",
                    v.name.c_str(), "", "", t_exit);
       break;
     default:
@@ -366,7 +367,7 @@ struct upload_plan {
 
 void check_slot(const tman_class& t, int ref) {
   if (ref < 0 || size_t(ref) >= t.ref_dat.size())
-    MACIBM_alert(0, "(manual_ref>=ref_dat.size()!",
+    MACIBM_alert(wind_main, "(manual_ref>=ref_dat.size()!",
                  "maybe we tried to load some texture thatis not avail, and we have not loaded the "
                  "t_blank_gray yet?",
                  "", "", t_exit);
@@ -399,7 +400,7 @@ int record_failure(tman_class& t, ref_dat_struct& r, const tex_load_vars& v) {
   if (v.fail_mode == tex_fail_fatal) {
     const std::string ask =
         "Please get a new download of the installer from " + web_host + ". The missing file is:";
-    MACIBM_alert(0, "Trying to load a texture that you do not have!",
+    MACIBM_alert(wind_main, "Trying to load a texture that you do not have!",
                  "This smacks of a mis-installed copy of Nimbrel!", ask.c_str(), v.name.c_str(),
                  t_exit);
   }
@@ -462,10 +463,10 @@ void check_sides(const tex_load_vars& v) {
   if (!(v.flags & tex_flag_any_size)) {
     if (!is_pow2(v.tex_dx) || !is_pow2(v.tex_dy)) {
       if (!is_pow2(v.tex_dx))
-        MACIBM_alert(0, "load_tex: Trying to read a texture that is not a power of 2!",
+        MACIBM_alert(wind_main, "load_tex: Trying to read a texture that is not a power of 2!",
                      v.name.c_str(), "", "", t_exit);
       if (!is_pow2(v.tex_dy))
-        MACIBM_alert(0, "load_tex: Trying to read a texture that is not a power of 2!",
+        MACIBM_alert(wind_main, "load_tex: Trying to read a texture that is not a power of 2!",
                      v.name.c_str(), "", "", t_exit);
     }
   }

@@ -49,7 +49,7 @@ int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_dx, fl
       break;
     default:
       // The line users have always reported with this message, kept on purpose.
-      __MACIBM_alert(0, "String proc with bad charset!", "", "", "", t_exit, __FILE__, 493);
+      __MACIBM_alert(wind_main, "String proc with bad charset!", "", "", "", t_exit, __FILE__, 493);
       return 0;
   }
   OGL_setstate(ogl_fog_off, 1, ogl_lighting_off, ogl_alpha_blend, ogl_depth_test_off,

@@ -46,8 +46,8 @@ bool silent_slot(int slot) {
 }  // namespace
 
 void tman_fatal_with_value(const char* message, const std::string& name, double value) {
-  MACIBM_alert(0, message, name.c_str(), "value:", UTL_format_number("%1.0f", value).c_str(),
-               t_exit);
+  MACIBM_alert(wind_main, message, name.c_str(),
+               "value:", UTL_format_number("%1.0f", value).c_str(), t_exit);
 }
 
 size_t tex_hash_of(const std::string& name) {
@@ -199,7 +199,7 @@ void tman_class::bind_ref(int ref, int unit, int mode) {
     return;
   }
   if (r.load_time != tex_load_deferred)
-    MACIBM_alert(0, "missing non-scenery texture - how?", "",
+    MACIBM_alert(wind_main, "missing non-scenery texture - how?", "",
                  UTL_format_number("ref=%6.0f", ref).c_str(), r.name.c_str(), t_alert);
   // Without a blank texture registered the slot shows no texture at all.
   int blank = 0;
@@ -211,7 +211,7 @@ void tman_class::bind_ref(int ref, int unit, int mode) {
 void tman_class::unload_texture(int ref) {
   UTL_scoped_lock hold(&lock);
   if (ref > tex_last_manual)
-    MACIBM_alert(0, "Error: dynamic textures should be released, not unloaded.",
+    MACIBM_alert(wind_main, "Error: dynamic textures should be released, not unloaded.",
                  "value:", UTL_format_number("%1.0f", ref).c_str(), "", t_exit);
   unload_texture_internal(ref);
 }
@@ -219,16 +219,16 @@ void tman_class::unload_texture(int ref) {
 void tman_class::release_texture(int ref) {
   UTL_scoped_lock hold(&lock);
   if (ref < tex_first_dynamic)
-    MACIBM_alert(0, "Trying to release a manual texture - use unload_texture.",
+    MACIBM_alert(wind_main, "Trying to release a manual texture - use unload_texture.",
                  "value:", UTL_format_number("%1.0f", ref).c_str(), "", t_exit);
   // A slot beyond the records was never handed out: its count reads -1.
   int* count = size_t(ref) < ref_dat.size() ? &ref_dat[size_t(ref)].ref_count : nullptr;
   if (!count || *count == -1)
-    MACIBM_alert(0, "Ref count is negative - was never reffed.",
+    MACIBM_alert(wind_main, "Ref count is negative - was never reffed.",
                  "value:", UTL_format_number("%1.0f", ref).c_str(), "", t_exit);
   if (--*count < 0)
-    MACIBM_alert(0, "Ref count went negative", "value:", UTL_format_number("%1.0f", ref).c_str(),
-                 "", t_exit);
+    MACIBM_alert(wind_main, "Ref count went negative",
+                 "value:", UTL_format_number("%1.0f", ref).c_str(), "", t_exit);
 }
 
 void tman_class::purge_unused_texes() {

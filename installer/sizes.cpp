@@ -32,7 +32,7 @@ void set_size_str(float kb, std::string& out) {
 void new_format(const std::string& path) {
   const std::string site = "No problem... grab it at the download section of " + web_host + ".";
   // Source and line as the message has always carried them.
-  __MACIBM_alert(0,
+  __MACIBM_alert(wind_main,
                  "OK I am checking the Tessaly Works servers and I am finding file formats that "
                  "are newer than I can understand!",
                  "In other words, you need to get a new installer!", site.c_str(), path.c_str(),

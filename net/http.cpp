@@ -72,7 +72,7 @@ void http_class::reset() {
 int http_class::net_check(int slot, const std::string& server, const std::string& path,
                           const std::string& local_file) {
   if (slot < 0 || slot >= kHttpSlots)
-    MACIBM_alert(0, "Too many download objects requested!", "", "", "", t_exit);
+    MACIBM_alert(wind_main, "Too many download objects requested!", "", "", "", t_exit);
 
   if (!networking_started_) {
     networking_started_ = true;

@@ -48,13 +48,13 @@ bool xmap_class::can_take(const std::string& path) {
 const char* xmap_class::retry(const char* p) {
   std::string given = p ? p : "";
   if (!app_path.empty() && given.find(app_path) != std::string::npos)
-    MACIBM_alert(0, "retry: We are getting a file string that is not Flyhouse relative!",
+    MACIBM_alert(wind_main, "retry: We are getting a file string that is not Flyhouse relative!",
                  "This is illegal! All paths must be Flyhouse relative!",
                  "The path in question is:", given.c_str(), t_exit);
   // ':' is an ordinary file-name byte on Linux; only the backslash betrays a
   // path built for another system.
   if (given.find('\\') != std::string::npos)
-    MACIBM_alert(0, "OOPS!", "I got a bad dirchar! I only want '/'!",
+    MACIBM_alert(wind_main, "OOPS!", "I got a bad dirchar! I only want '/'!",
                  "The path in question is:", given.c_str(), t_exit);
 
   std::string full = app_path + given;
@@ -95,11 +95,11 @@ const char* xmap_class::retry(const char* p) {
     if (err == ENOMEM) {
       char line[64];
       snprintf(line, sizeof line, "errno=%f", static_cast<double>(err));
-      MACIBM_alert(0, "Xmapped out of memory", "c_path=", c_path, line, t_exit);
+      MACIBM_alert(wind_main, "Xmapped out of memory", "c_path=", c_path, line, t_exit);
     }
     return nullptr;
   }
-  if (m == nullptr) MACIBM_alert(0, "Xmapped file ran out of memory", "", "", "", t_exit);
+  if (m == nullptr) MACIBM_alert(wind_main, "Xmapped file ran out of memory", "", "", "", t_exit);
   map_begin = cursor = static_cast<const char*>(m);
   map_end = map_begin + length;
   map_length = length;
@@ -126,7 +126,7 @@ void xmap_class::skip_white() {
 // at the end of the mapping.
 int xmap_class::check_file(int kind, const int* versions, const char* kind_word, std::string* out) {
   if (kind != kind_binary && kind != kind_text)
-    MACIBM_alert(0, "Bad check_file type!", path.c_str(), "", "", t_exit);
+    MACIBM_alert(wind_main, "Bad check_file type!", path.c_str(), "", "", t_exit);
   if (!map_begin || map_begin == map_end) return 0;
   cursor = map_begin;
 
@@ -190,7 +190,7 @@ int xmap_class::check_file(int kind, const int* versions, const char* kind_word,
 
 void xmap_class::read_n_rev(void* dest, size_t n) {
   if (n > static_cast<size_t>(map_end - cursor))
-    MACIBM_alert(0, "Invalid read_n_rev read!", "", "", "", t_exit);
+    MACIBM_alert(wind_main, "Invalid read_n_rev read!", "", "", "", t_exit);
   if (n == 0) return;
   memcpy(dest, cursor, n);
   cursor += n;

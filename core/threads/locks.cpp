@@ -22,7 +22,7 @@ namespace {
 void os_fail(const char* call, int err, int line) {
   char num[64];
   snprintf(num, sizeof num, "err=%f", static_cast<double>(err));
-  __MACIBM_alert(0, call, num, "", "", t_exit, __FILE__, line);
+  __MACIBM_alert(wind_main, call, num, "", "", t_exit, __FILE__, line);
 }
 
 }  // namespace

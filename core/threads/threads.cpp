@@ -214,7 +214,8 @@ void* THREAD_cleanup(THREAD_call* call) {
   }
   // Line 484 on purpose: the record names the line it always named.
   if (!done)
-    __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, __FILE__, 484);
+    __MACIBM_alert(wind_main, "Thread cleanup called on not-done call.", "", "", "", t_exit,
+                   __FILE__, 484);
   UTL_scoped_lock hold(&free_calls_lock);
   call->next = free_calls;
   free_calls = call;

@@ -38,7 +38,7 @@ void builder_fatal(const std::string& l1, const std::string& l2, const std::stri
                    const std::string& l4, int line, const char* source) {
   // No worker may write into the set while the program shuts down.
   builder_stop_packing();
-  __MACIBM_alert(0, l1.c_str(), l2.c_str(), l3.c_str(), l4.c_str(), t_exit, source, line);
+  __MACIBM_alert(wind_main, l1.c_str(), l2.c_str(), l3.c_str(), l4.c_str(), t_exit, source, line);
   // A fatal alert never returns; should a handler, the run still ends here.
   exit(1);
 }
@@ -377,7 +377,7 @@ void build_install() {
       sub_install();
     }
   }
-  __MACIBM_alert(0, "OK compression is done. Checklist if doing net:",
+  __MACIBM_alert(wind_main, "OK compression is done. Checklist if doing net:",
                  "Copy the version string and number of core/constants.h into the serverlist.txt "
                  "of the internet folder and send that to the web site.",
                  "Upload the -NET uploads- folder stuff.",

@@ -94,7 +94,7 @@ void make_dir_error(const install_state& in, const std::string& path, int code) 
   const std::string location = "Install Location: " + in.dest_dir_path;
   const std::string where = "Install Path:" + path;
   // Source and line as the message has always carried them.
-  __MACIBM_alert(0,
+  __MACIBM_alert(wind_main,
                  "I am unable to install or update Nimbrel. An error occurred while creating new "
                  "folders. Make sure you are installing to a directory that you have access to!",
                  error.c_str(), location.c_str(), where.c_str(), t_alert, "Installer-f/utils", 177);

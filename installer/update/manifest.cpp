@@ -277,7 +277,7 @@ dir_state_code begin_reading(install_state& in, const std::string& path, const s
   r->title = title;
   r->file.reset(new xmap_class(path.c_str()));
   if (!r->file->map_begin)
-    __MACIBM_alert(0, "I tried to read a directory file that does not exist!",
+    __MACIBM_alert(wind_main, "I tried to read a directory file that does not exist!",
                    "The file is:", path.c_str(), "", t_exit, "Installer-f/utils", 628);
 
   manifest_scan_options options;
@@ -401,7 +401,7 @@ int want_this_f(const install_state& in, int history, int record, int type) {
 void chop_platform(std::string& path, int platform) {
   size_t slash = path.find('/');
   if (slash == std::string::npos)
-    __MACIBM_alert(0, "Could not find the dir char!", path.c_str(), "", "", t_exit,
+    __MACIBM_alert(wind_main, "Could not find the dir char!", path.c_str(), "", "", t_exit,
                    "Installer-f/make_installer", 180);
   static const char* const kPrefixes[4] = {"ALL_os", "APL_os", "IBM_os", "LIN_os"};
   std::string prefix = platform >= 0 && platform <= 3 ? kPrefixes[platform] : "";

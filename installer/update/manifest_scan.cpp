@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/globals.h"
 #include "core/util/text_util.h"
 #include "installer/update/manifest.h"
 #include "installer/update/manifest_rules.h"
@@ -148,7 +149,8 @@ int manifest_scanner::step(size_t max_lines, std::string* problem) {
     r.ext_size = ext_kb;
     // Kept as the fatal alert it always was (source and line as printed).
     if (path_has_no_file(r.path))
-      __MACIBM_alert(0, "I am reading the directory text file and found a path that has no file!",
+      __MACIBM_alert(wind_main,
+                     "I am reading the directory text file and found a path that has no file!",
                      "This is impossible to download or delete!", "It is:", r.path.c_str(), t_exit,
                      "Installer-f/utils", 659);
     std::string why = manifest_path_problem(r.path, options_.dest_length);

@@ -176,8 +176,8 @@ void delete_obsolete(install_state& in, const std::string& destination) {
   // show_del_err never asks for it; the alert stays as it always read.
   if (show_del_err(r)) {
     const std::string text = error_str(r);
-    __MACIBM_alert(0, "Could not delete a file that I no longer want to have!", text.c_str(),
-                   destination.c_str(), "", t_exit, "Installer-f/utils", 482);
+    __MACIBM_alert(wind_main, "Could not delete a file that I no longer want to have!",
+                   text.c_str(), destination.c_str(), "", t_exit, "Installer-f/utils", 482);
   }
 }
 
@@ -216,7 +216,7 @@ void give_up(install_state& in) {
   in.stg.download_error = 0;
   const std::string line2 = "File: " + in.crnt_file_path;
   const std::string line3 = "Servers tried: " + std::to_string(std::max(in.stg.server_count, 0));
-  MACIBM_alert(0, "The installer could not get a good copy of a file from any server.",
+  MACIBM_alert(wind_main, "The installer could not get a good copy of a file from any server.",
                line2.c_str(), line3.c_str(), "", t_alert);
 }
 
@@ -263,7 +263,7 @@ bool settled_without_download(install_state& in, int s, int i, const file_versio
 int unpack_from_dvd(install_state& in, int s, const file_version_struct& e, const stream_file& f) {
   // Kept as the fatal alert it always was (source and line as printed).
   if (s != 0)
-    __MACIBM_alert(0, "Trying to do a DVD install with multiple streams!",
+    __MACIBM_alert(wind_main, "Trying to do a DVD install with multiple streams!",
                    "The shark with the laser on his head is getting very dizzy!", "", "", t_exit,
                    "Installer-f/utils", 498);
   const int unpacked = extract_and_delete_file(in, f.source, f.destination, e);
@@ -342,7 +342,7 @@ void step_stream(install_state& in, int s, int i) {
 
   // Kept as the fatal alert it always was (source and line as printed).
   if (path_has_no_file(e.path))
-    __MACIBM_alert(0, "I am working through the list and found a path that has no file!",
+    __MACIBM_alert(wind_main, "I am working through the list and found a path that has no file!",
                    "This is impossible to download or delete!", "It is:", e.path.c_str(), t_exit,
                    "Installer-f/utils", 461);
   if (settled_without_download(in, s, i, e, f.destination)) return;
@@ -414,7 +414,8 @@ bool wanted_files_in_place(const install_state& in) {
   if (missing == 0) return true;
   const std::string line2 =
       "File: " + first + (missing > 1 ? " and " + std::to_string(missing - 1) + " more" : "");
-  MACIBM_alert(0, "The installation is not complete: a file it put in place is missing or changed.",
+  MACIBM_alert(wind_main,
+               "The installation is not complete: a file it put in place is missing or changed.",
                line2.c_str(), "Install again to put it back.", "", t_alert);
   return false;
 }

@@ -192,7 +192,8 @@ void show_in_the_way(const install_state& in, const in_the_way& way) {
   const std::string l2 = "In the way: " + way.path;
   const std::string l3 = "Move this out of the installation folder: " + what;
   xer << "Not installing over " << way.path << ": it holds files that are not the manifest's.\n";
-  MACIBM_alert(0, "The installer cannot put a new file in place: something of yours is in the way.",
+  MACIBM_alert(wind_main,
+               "The installer cannot put a new file in place: something of yours is in the way.",
                l2.c_str(), l3.c_str(), "Then install again.", t_alert);
 }
 
@@ -335,8 +336,8 @@ unpack_result report_problem(install_state& in, const std::string& archive,
   const std::string l3 = "Compressed File: " + archive;
   const std::string l4 = "Destination: " + destination;
   // Source and line as the message has always carried them.
-  __MACIBM_alert(0, "The installer cannot extract a file.", l2.c_str(), l3.c_str(), l4.c_str(),
-                 t_alert, "Installer-f/utils", 390);
+  __MACIBM_alert(wind_main, "The installer cannot extract a file.", l2.c_str(), l3.c_str(),
+                 l4.c_str(), t_alert, "Installer-f/utils", 390);
   return unpack_failed;
 }
 

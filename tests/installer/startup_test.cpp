@@ -54,7 +54,7 @@ int scenario_fatal_in_window(int argc, const char** argv) {
   key.type = SDL_KEYDOWN;
   key.key.keysym.sym = SDLK_RETURN;
   SDL_PushEvent(&key);
-  MACIBM_alert(0, "Disk on fire.", "Second line.", "", "Fourth line.", t_exit);
+  MACIBM_alert(wind_main, "Disk on fire.", "Second line.", "", "Fourth line.", t_exit);
   return 0;  // not reached
 }
 

@@ -139,7 +139,9 @@ TEST_F(ShellHooks, AFatalRecordEndsTheRunThroughTheShutDownThatStopsTheWorkers) 
         xer.open(child_log);
         THREAD_init();
         THREAD_make_workers();
-        std::thread([] { MACIBM_alert(0, "the fatal one", "second line", "", "", t_exit); }).join();
+        std::thread([] {
+          MACIBM_alert(wind_main, "the fatal one", "second line", "", "", t_exit);
+        }).join();
         THREAD_check_exception(1);
         _exit(7);  // not reached
       },

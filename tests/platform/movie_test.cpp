@@ -518,7 +518,7 @@ TEST_F(Movie, AFatalAlertDuringATakeFinishesItAndDoesNotHang) {
       {
         start_and_capture(dir, 4);
         ASSERT_TRUE(wait_for_compressor(clock_, 3));
-        MACIBM_alert(0, "Something else failed.", "", "", "", t_exit);
+        MACIBM_alert(wind_main, "Something else failed.", "", "", "", t_exit);
       },
       ::testing::ExitedWithCode(1), "Something else failed.");
   const std::vector<std::string> takes = takes_in(dir);
