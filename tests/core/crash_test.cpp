@@ -17,6 +17,7 @@
 #include <string>
 
 #include "core/hooks.h"
+#include "tests/core/crash_child.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
@@ -25,44 +26,9 @@ using namespace testing_support;
 volatile int g_zero = 0;
 __attribute__((noinline)) int crash_divide_by_zero() { return 7 / g_zero; }
 
-namespace {
-
-struct ChildResult {
-  int term_signal = 0;  // 0 when the child did not die of a signal
-  std::string crash_log;
-  std::string log;
-};
-
-// Runs body in a child process whose working folder is a fresh temp folder
-// holding a "Log.txt", with the crash handler installed.
-ChildResult crash_child(const std::function<void()>& body) {
-  std::string dir = make_temp_dir("crash");
-  write_file(dir + "Log.txt", "log header\n");
-  pid_t pid = fork();
-  if (pid == 0) {
-    rlimit no_core{0, 0};
-    setrlimit(RLIMIT_CORE, &no_core);
-    if (chdir(dir.c_str()) != 0) _exit(2);
-    UTL_debug_init();
-    body();
-    _exit(3);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ChildResult r;
-  if (WIFSIGNALED(status)) r.term_signal = WTERMSIG(status);
-  r.crash_log = read_file(dir + "crash_log.txt");
-  r.log = read_file(dir + "Log.txt");
-  return r;
-}
-
-int numbered_lines(const std::string& text) {
-  std::regex numbered("^ {1,2}[0-9]{1,3}\\) ", std::regex::multiline);
-  return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), numbered),
-                                        std::sregex_iterator()));
-}
-
-}  // namespace
+using crash_testing::ChildResult;
+using crash_testing::crash_child;
+using crash_testing::numbered_lines;
 
 TEST(CrashHandler, UnknownSignalIsNamedByNumber) {
   ChildResult r = crash_child([] { fatal_signal_handler(40, nullptr, nullptr); });

@@ -15,6 +15,7 @@
 #include <regex>
 #include <string>
 
+#include "tests/core/crash_child.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
@@ -44,44 +45,9 @@ __attribute__((noinline)) int crash_deep_recursion(int depth, volatile char* bel
   return crash_deep_recursion(depth + 1, pad) + pad[1];
 }
 
-namespace {
-
-struct ChildResult {
-  int term_signal = 0;  // 0 when the child did not die of a signal
-  std::string crash_log;
-  std::string log;
-};
-
-// Runs body in a child process whose working folder is a fresh temp folder
-// holding a "Log.txt", with the crash handler installed.
-ChildResult crash_child(const std::function<void()>& body) {
-  std::string dir = make_temp_dir("crash");
-  write_file(dir + "Log.txt", "log header\n");
-  pid_t pid = fork();
-  if (pid == 0) {
-    rlimit no_core{0, 0};
-    setrlimit(RLIMIT_CORE, &no_core);
-    if (chdir(dir.c_str()) != 0) _exit(2);
-    UTL_debug_init();
-    body();
-    _exit(3);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ChildResult r;
-  if (WIFSIGNALED(status)) r.term_signal = WTERMSIG(status);
-  r.crash_log = read_file(dir + "crash_log.txt");
-  r.log = read_file(dir + "Log.txt");
-  return r;
-}
-
-int numbered_lines(const std::string& text) {
-  std::regex numbered("^ {1,2}[0-9]{1,3}\\) ", std::regex::multiline);
-  return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), numbered),
-                                        std::sregex_iterator()));
-}
-
-}  // namespace
+using crash_testing::ChildResult;
+using crash_testing::crash_child;
+using crash_testing::numbered_lines;
 
 TEST(CrashHandler, CrashingChildrenLeaveASymbolisedLogAndAbort) {
   if (UTL_sanitizer_owns_signals()) GTEST_SKIP() << "the sanitizer owns the fault signals";
