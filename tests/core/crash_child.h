@@ -2,6 +2,7 @@
 // the ground floor and with the shell.
 #pragma once
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +51,18 @@ inline int numbered_lines(const std::string& text) {
   std::regex numbered("^ {1,2}[0-9]{1,3}\\) ", std::regex::multiline);
   return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), numbered),
                                         std::sregex_iterator()));
+}
+
+// Everything a function writes to a descriptor, read back.
+inline std::string written_by(const std::function<void(int)>& write_to) {
+  int fd = memfd_create("crash-test", 0);
+  write_to(fd);
+  std::string out;
+  char buf[4096];
+  lseek(fd, 0, SEEK_SET);
+  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) out.append(buf, n);
+  close(fd);
+  return out;
 }
 
 }  // namespace crash_testing

@@ -29,6 +29,7 @@ __attribute__((noinline)) int crash_divide_by_zero() { return 7 / g_zero; }
 using crash_testing::ChildResult;
 using crash_testing::crash_child;
 using crash_testing::numbered_lines;
+using crash_testing::written_by;
 
 TEST(CrashHandler, UnknownSignalIsNamedByNumber) {
   ChildResult r = crash_child([] { fatal_signal_handler(40, nullptr, nullptr); });
@@ -57,22 +58,6 @@ TEST(CrashHandler, SecondReportAppends) {
 // ---------------------------------------------------------------------------
 // Stack walk and symbol lines
 // ---------------------------------------------------------------------------
-namespace {
-
-// Everything a function writes to a descriptor, read back.
-std::string written_by(const std::function<void(int)>& write_to) {
-  int fd = memfd_create("crash-test", 0);
-  write_to(fd);
-  std::string out;
-  char buf[4096];
-  lseek(fd, 0, SEEK_SET);
-  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) out.append(buf, n);
-  close(fd);
-  return out;
-}
-
-}  // namespace
-
 TEST(StackWalk, SymbolLineNamesFunctionAndImage) {
   const char* fn = reinterpret_cast<const char*>(&crash_divide_by_zero);
   std::string line = written_by([&](int fd) { print_symbol(fd, fn + 4); });

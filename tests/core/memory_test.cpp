@@ -24,6 +24,7 @@
 #include "core/globals.h"
 #include "core/hooks.h"
 #include "core/memory/allocator.h"
+#include "tests/core/report_figure.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
@@ -84,14 +85,7 @@ TEST(MemoryReport, AllocatorStatisticsColumnsAreRead) {
 
 namespace {
 
-// The scaled figure of a report line "    <label> <n><unit>...".
-bool figure(const std::string& report, const std::string& label, uint64_t* number, char* unit) {
-  size_t at = report.find("\n    " + label);
-  if (at == std::string::npos) return false;
-  std::istringstream rest(report.substr(at + 5 + label.size()));
-  rest >> *number >> *unit;
-  return !rest.fail();
-}
+using report_testing::figure;
 
 // Somewhere inside this program's own image, for the map's image column.
 void inside_this_program() {}

@@ -48,6 +48,7 @@ __attribute__((noinline)) int crash_deep_recursion(int depth, volatile char* bel
 using crash_testing::ChildResult;
 using crash_testing::crash_child;
 using crash_testing::numbered_lines;
+using crash_testing::written_by;
 
 TEST(CrashHandler, CrashingChildrenLeaveASymbolisedLogAndAbort) {
   if (UTL_sanitizer_owns_signals()) GTEST_SKIP() << "the sanitizer owns the fault signals";
@@ -93,22 +94,6 @@ TEST(CrashHandler, DeepStackStopsAtOneHundredLines) {
 // ---------------------------------------------------------------------------
 // Stack walk and symbol lines
 // ---------------------------------------------------------------------------
-namespace {
-
-// Everything a function writes to a descriptor, read back.
-std::string written_by(const std::function<void(int)>& write_to) {
-  int fd = memfd_create("crash-test", 0);
-  write_to(fd);
-  std::string out;
-  char buf[4096];
-  lseek(fd, 0, SEEK_SET);
-  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) out.append(buf, n);
-  close(fd);
-  return out;
-}
-
-}  // namespace
-
 TEST(StackWalk, FrameChainEndsWhereItStopsLeadingUpwards) {
   void* ret = reinterpret_cast<void*>(&crash_null_deref);
   // Chains in a stack array: each frame's caller a later element, or not.

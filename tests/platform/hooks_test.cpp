@@ -26,6 +26,7 @@
 #include "core/threads/threads.h"
 #include "draw/colors.h"
 #include "platform/shell.h"
+#include "tests/core/report_figure.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
 #include "widgets/focus.h"
@@ -34,6 +35,8 @@ using namespace testing_support;
 
 namespace {
 
+using report_testing::figure;
+
 uint64_t status_bytes(const char* key) {
   std::ifstream in("/proc/self/status");
   std::string line;
@@ -41,15 +44,6 @@ uint64_t status_bytes(const char* key) {
     if (line.rfind(std::string(key) + ":", 0) == 0)
       return strtoull(line.c_str() + strlen(key) + 1, nullptr, 10) * 1024;
   return 0;
-}
-
-// The scaled figure of a report line "    <label> <n><unit>...".
-bool figure(const std::string& report, const std::string& label, uint64_t* number, char* unit) {
-  size_t at = report.find("\n    " + label);
-  if (at == std::string::npos) return false;
-  std::istringstream rest(report.substr(at + 5 + label.size()));
-  rest >> *number >> *unit;
-  return !rest.fail();
 }
 
 class ShellHooks : public TempFolderTest {
