@@ -18,7 +18,7 @@ build-asan: setup
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 # Only the programs holding the "Tsan*" tests: the rest gains nothing from this build.
-TSAN_TARGETS = core_threads_test draw_tex_async_test platform_movie_test
+TSAN_TARGETS = core_threads_test draw_tex_async_test platform_movie_test installer_update_transfer_test
 
 build-tsan: setup
 	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DNIMBREL_TSAN=ON -DNIMBREL_BENCHMARKS=OFF >/dev/null

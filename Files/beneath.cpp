@@ -24,7 +24,10 @@
 
 beneath_state g_beneath;
 
-void beneath_reset() { g_beneath = beneath_state(); }
+void beneath_reset() {
+  g_beneath.kernel_resolver = -1;
+  g_beneath.force_walk = false;
+}
 
 namespace {
 

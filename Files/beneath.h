@@ -8,6 +8,8 @@
 // errno, file descriptors are >= 0 or a negated errno.
 #pragma once
 
+#include <atomic>
+
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -25,7 +27,9 @@ enum beneath_walk {
 // RESOLVE_BENEATH), else a walk of the components that opens each one without
 // following it. Tests force the walk to try both.
 struct beneath_state {
-  int kernel_resolver = -1;  // -1 not yet tried, 0 missing, 1 present
+  // -1 not yet tried, 0 missing, 1 present; the first threads to resolve
+  // may find out at once.
+  std::atomic<int> kernel_resolver{-1};
   bool force_walk = false;
 };
 extern beneath_state g_beneath;

@@ -2,8 +2,13 @@
 // installer registers.
 #pragma once
 
+#include <poll.h>
+
 // The installer's frame function: once per frame while no modal window is current.
 void APP_update();
+// The install's sockets and finished unpackings, which end the frame's wait
+// for events while the install runs in the frame (no modal window up).
+int APP_ready_fds(pollfd* fds, int room);
 // What QUIT does, and so every other way the program ends while it runs:
 // the reading stopped, the streams reset (their temporary archives gone),
 // the install ended, the frame loop told to end.
@@ -14,7 +19,8 @@ void APP_quit();
 void APP_start_install();
 // Called when an item of a bar menu is picked; the installer has none.
 void APP_handlemenu(int item);
-// Registers the three with the platform shell (and the built-in images as its
+// Registers them with the platform shell (the frame function, the menu, the
+// install's descriptors) (and the built-in images as its
 // start-up images) and the question window with the file decisions; the
 // entry point calls it before MACIBM_init.
 void APP_register_hooks();

@@ -63,6 +63,11 @@ void APP_quit() {
   app_done = 1;
 }
 
+int APP_ready_fds(pollfd* fds, int room) {
+  if (stg.install_phase != phase_installing || mnw.modal) return 0;
+  return install_ready_fds(g_install, fds, room);
+}
+
 void APP_update() {
   pending_window pending = no_window;
   draw_background();

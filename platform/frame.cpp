@@ -26,6 +26,7 @@
 #include "platform/keys/sdl_keys.h"
 #include "platform/menus.h"
 #include "platform/movie/movie.h"
+#include "platform/ready_watch.h"
 #include "platform/shell.h"
 #include "widgets/atlas_layout.h"
 #include "widgets/focus.h"
@@ -82,6 +83,18 @@ void handle_event(const SDL_Event& e) {
   }
 }
 
+// Waits up to the given ticks for an event, or for one of the application's
+// descriptors to be ready (then the ready event comes). True when an event
+// came, in e.
+bool wait_for_event(SDL_Event* e, int ticks) {
+  pollfd fds[kMaxReadyFds];
+  const int count = g_app_hooks.ready_fds(fds, kMaxReadyFds);
+  if (count > 0) PLAT_ready_watch_begin(fds, count);
+  const bool got = SDL_WaitEventTimeout(e, ticks * 1000 / 60) != 0;
+  if (count > 0) PLAT_ready_watch_end();
+  return got;
+}
+
 // Waits up to the given ticks (1/60 s) for the first event, then takes what
 // else is queued. Mouse motion is not dispatched: the mouse is read once per
 // frame after the pump.
@@ -89,10 +102,14 @@ void pump_events(int ticks) {
   SDL_Event e;
   bool first = true;
   for (;;) {
-    int got = first && ticks > 0 ? SDL_WaitEventTimeout(&e, ticks * 1000 / 60) : SDL_PollEvent(&e);
+    bool got = first && ticks > 0 ? wait_for_event(&e, ticks) : SDL_PollEvent(&e) != 0;
     first = false;
     if (!got) break;
     if (e.type == SDL_MOUSEMOTION) continue;
+    if (e.type == PLAT_ready_event_type()) {
+      ++g_frame.ready_wakes;
+      continue;
+    }
     if (!PLAT_key_event(e)) handle_event(e);
   }
   PLAT_key_flush();

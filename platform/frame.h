@@ -48,6 +48,8 @@ struct frame_state {
   // A button event this frame already placed the mouse (events pushed by a
   // test carry their position but do not move SDL's own mouse state).
   bool mouse_placed_by_event = false;
+  // Waits that ended because the application's descriptors were ready.
+  int ready_wakes = 0;
 
   void reset() { *this = frame_state(); }
 };

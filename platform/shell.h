@@ -2,12 +2,15 @@
 // the core, file and installer code read.
 #pragma once
 
+#include <poll.h>
+
 #include <string>
 
 namespace app_hook_defaults {
 inline void update() {}
 inline void handlemenu(int) {}
 inline void load_images() {}
+inline int ready_fds(pollfd*, int) { return 0; }
 }  // namespace app_hook_defaults
 
 // What the shell calls of the application above it. The entry point registers
@@ -22,7 +25,13 @@ struct app_hooks {
   // Loads the built-in images at start-up, leaving the widget atlas staged in
   // scratch_array for the interface colours.
   void (*load_images)() = app_hook_defaults::load_images;
+  // What the application has to do beside the window's events: descriptors
+  // (at most `room`) whose readiness ends the frame's wait for events as an
+  // event would. Asked before each wait; they stay open until it ends.
+  int (*ready_fds)(pollfd* fds, int room) = app_hook_defaults::ready_fds;
 };
+// The most descriptors the frame's wait asks the application for.
+inline constexpr int kMaxReadyFds = 16;
 extern app_hooks g_app_hooks;
 
 // The display file's sizes as last read or written: one per world kind and a

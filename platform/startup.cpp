@@ -32,6 +32,7 @@
 #include "platform/keys/keys.h"
 #include "platform/menus.h"
 #include "platform/movie/movie.h"
+#include "platform/ready_watch.h"
 #include "platform/shell.h"
 #include "platform/startup.h"
 #include "platform/window.h"
@@ -273,6 +274,7 @@ void MACIBM_finishup(int full) {
   // destroyed; a take in progress is finished first.
   if (!THREAD_is_inited() || THREAD_is_main_thread()) qtim.shutdown();
   if (THREAD_is_inited() && THREAD_is_main_thread()) THREAD_shutdown();
+  PLAT_ready_watch_shutdown();
   MACIBM_setres(0);
   if (mnw.aux_in_use) MACIBM_nuke_context(1);
   MACIBM_nuke_context(0);

@@ -34,6 +34,6 @@ LP_NUM_THREADS=0 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
   bash "$here/run_whole_tests.sh" "$asan" "$daily_seed" || status=1
 if [ -d "$tsan" ]; then
   # Only the tests written for it: the rest gains nothing from the slow build.
-  TSAN_OPTIONS=halt_on_error=1 run "$tsan" -R Tsan
+  TSAN_OPTIONS="halt_on_error=1 suppressions=$here/tsan.supp" run "$tsan" -R Tsan
 fi
 exit $status

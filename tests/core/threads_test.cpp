@@ -6,7 +6,9 @@
 //   [SECTION] Message queues
 //   [SECTION] Critical sections and primitives
 //   [SECTION] Thread layer and worker pool
+//   [SECTION] Work taken back in order
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pthread.h>
 #include <stdlib.h>
 
@@ -14,12 +16,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/globals.h"
 #include "core/threads/locks.h"
+#include "core/threads/ordered_jobs.h"
 #include "core/threads/threads.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_support.h"
@@ -360,5 +364,107 @@ TEST(TsanThreads, PoolServesCallsFromSeveralThreads) {
   }
   for (auto& c : callers) c.join();
   EXPECT_EQ(wrong.load(), 0);
+  THREAD_shutdown();
+}
+
+// [SECTION] Work taken back in order
+
+namespace {
+
+// Job 0 ends only once every other job has: the workers end them in the
+// reverse of the order they were handed over in.
+struct gated_job {
+  int index = 0;
+  int count = 0;
+  std::atomic<int>* ended = nullptr;
+  std::thread::id ran_on;
+  int result = -1;
+  void run() {
+    ran_on = std::this_thread::get_id();
+    if (index == 0) {
+      const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (ended->load() < count - 1 && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    result = index * index;
+    ended->fetch_add(1);
+  }
+};
+
+bool readable(int fd, int ms) {
+  pollfd p = {fd, POLLIN, 0};
+  return poll(&p, 1, ms) == 1;
+}
+
+}  // namespace
+
+TEST_F(ThreadLayer, TsanOrderedJobsComeBackInHandOverOrderWhicheverWorkerEndsFirst) {
+  THREAD_init();
+  THREAD_make_workers();
+  ASSERT_GE(THREAD_worker_count(), 2) << "one worker cannot end them out of order";
+  std::atomic<int> ended{0};
+  const int count = 12;
+  std::vector<int> taken;
+  {
+    THREAD_ordered_jobs<gated_job> jobs;
+    for (int i = 0; i < count; ++i) {
+      auto job = std::make_unique<gated_job>();
+      job->index = i;
+      job->count = count;
+      job->ended = &ended;
+      jobs.submit(std::move(job));
+    }
+    // Every job but the first ends, and each end is told: none can be taken.
+    while (ended.load() < count - 1) ASSERT_TRUE(readable(jobs.ended_fd(), 20000));
+    jobs.drain();
+    EXPECT_EQ(jobs.front_done(), nullptr);
+    EXPECT_EQ(jobs.size(), size_t(count));
+    // The first one's end wakes the waiter; then all come back, in order.
+    while (taken.size() < size_t(count)) {
+      if (!jobs.front_done()) {
+        ASSERT_TRUE(readable(jobs.ended_fd(), 20000));
+        jobs.drain();
+        continue;
+      }
+      std::unique_ptr<gated_job> job = jobs.pop();
+      EXPECT_NE(job->ran_on, std::this_thread::get_id());
+      EXPECT_EQ(job->result, job->index * job->index);
+      taken.push_back(job->index);
+    }
+    EXPECT_TRUE(jobs.empty());
+  }
+  std::vector<int> in_order(count);
+  for (int i = 0; i < count; ++i) in_order[i] = i;
+  EXPECT_EQ(taken, in_order);
+  THREAD_shutdown();
+}
+
+TEST_F(ThreadLayer, OrderedJobsRunAtOnceWithoutWorkersAndWaitForTheRestWhenDropped) {
+  std::atomic<int> ended{0};
+  {
+    THREAD_ordered_jobs<gated_job> jobs;
+    auto job = std::make_unique<gated_job>();
+    job->index = 3;
+    job->ended = &ended;
+    jobs.submit(std::move(job));
+    ASSERT_NE(jobs.front_done(), nullptr);
+    EXPECT_EQ(jobs.front_done()->ran_on, std::this_thread::get_id());
+    EXPECT_EQ(jobs.pop()->result, 9);
+  }
+  // Dropped with jobs out: it returns only once they have run.
+  THREAD_init();
+  THREAD_make_workers();
+  ended = 0;
+  {
+    THREAD_ordered_jobs<gated_job> jobs;
+    for (int i = 0; i < 2; ++i) {
+      auto job = std::make_unique<gated_job>();
+      job->index = i;
+      job->count = 2;
+      job->ended = &ended;
+      jobs.submit(std::move(job));
+    }
+  }
+  EXPECT_EQ(ended.load(), 2);
   THREAD_shutdown();
 }

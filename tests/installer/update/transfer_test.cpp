@@ -32,6 +32,7 @@
 #include "installer/update/install.h"
 #include "installer/update/manifest.h"
 #include "installer/update/transfer.h"
+#include "installer/update/unpack.h"
 #include "tests/installer/update/engine_fixture.h"
 #include "tests/net/peers.h"
 #include "tests/support/temp_folder.h"
@@ -42,11 +43,11 @@ using testing_support::run_command;
 using testing_support::write_file;
 
 // Loopback addresses (each case runs as its own process, beside the rest of
-// the suite): 127.0.12.1 installs and updates, .2-.3 failing mirrors, .4-.5 a
-// mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that
-// run out, .9 renames, .31-.32 releases that change the tree's shape, .171 a
-// mirror that comes back, .172-.173 nothing listening, .174-.175 streams apart,
-// .176 a server in trouble; 127.0.23.1-.2 two installs side by side.
+// the suite): 127.0.12.1 installs and updates, .10 unpacking on workers, .2-.3 failing mirrors,
+// .4-.5 a mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that run out, .9
+// renames, .31-.32 releases that change the tree's shape, .171 a mirror that comes back, .172-.173
+// nothing listening, .174-.175 streams apart, .176 a server in trouble; 127.0.23.1-.2 two installs
+// side by side.
 namespace {
 
 // [SECTION] Install sets
@@ -316,6 +317,70 @@ TEST_F(Engine, FreshInstallThenAnUpdateWithGoneLines) {
             std::string::npos);  // ENOTEMPTY: the dotfile
   EXPECT_EQ(text.find("cleanup: DELETING  file " + in.dest_dir_path + "Output/"),
             std::string::npos);
+}
+
+// The workers end the archives in whatever order they like (a large file
+// first, small ones after it, one stream handing them over in the
+// manifest's order): the install's log, figures and records read exactly as
+// when one thread unpacks each archive in turn.
+TEST_F(Engine, TsanUnpackingOnWorkersReadsAsOneThreadDoingItInOrder) {
+  std::vector<set_file> files = {noise("All/big.bin", 6000000, 3),
+                                 set_file("All/gone.txt", "").after({"old"}).now_gone()};
+  for (int i = 0; i < 16; ++i)
+    files.push_back(i % 2 ? noise("All/d" + std::to_string(i % 3) + "/f" + std::to_string(i),
+                                  1000 + 700 * size_t(i), i)
+                          : set_file("All/d" + std::to_string(i % 3) + "/t" + std::to_string(i),
+                                     std::string(500 + 100 * size_t(i), 'a' + char(i))));
+  make_set(files);
+  serve(0, "m1", "127.0.12.10");
+  // The lines an install logs for its files, with each archive's name (the
+  // stream's, or the one it waits under for a worker) made one.
+  auto file_lines = [&](const std::string& text) {
+    std::string out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("cleanup:", 0) == 0 || line.rfind("now we want to nuke", 0) == 0) continue;
+      const size_t tmp = line.find(in.temp_path);
+      if (tmp != std::string::npos) line.replace(tmp, line.find(',', tmp) - tmp, "ARCHIVE");
+      out += line + "\n";
+    }
+    return out;
+  };
+  struct run {
+    std::string lines;
+    float finished_kb, installed_kb;
+    std::vector<std::string> sums;
+  };
+  auto install_once = [&](bool workers) {
+    if (!workers) THREAD_shutdown();
+    run_command("rm -rf '" + in.dest_dir_path + "' && mkdir -p '" + in.dest_dir_path + "'");
+    write_file(in.dest_dir_path + "gone.txt", "old");
+    stg.stream_count = 1;
+    const size_t from = log().size();
+    size_t most_out = 0;
+    install(60, [&] { most_out = std::max(most_out, unpack_pending(in)); });
+    // With workers, the small files are handed over while the large one is
+    // still out.
+    EXPECT_EQ(most_out > 1, workers);
+    EXPECT_EQ(stg.install_error, 0);
+    EXPECT_EQ(in.next.all_done, 1);
+    expect_tree(in.dest_dir_path);
+    run r = {file_lines(log().substr(from)), in.next.finished_kb, in.next.installed_kb, {}};
+    for (const file_history_struct& h : in.sim_info) r.sums.push_back(h.back().sig_have);
+    return r;
+  };
+  const run alone = install_once(false);
+  THREAD_init();
+  THREAD_make_workers();
+  const run pooled = install_once(true);
+  EXPECT_NE(alone.lines.find("EXPANDING file " + in.dest_dir_path + "big.bin, with result=0."),
+            std::string::npos)
+      << alone.lines;
+  EXPECT_EQ(pooled.lines, alone.lines);
+  EXPECT_EQ(pooled.finished_kb, alone.finished_kb);
+  EXPECT_EQ(pooled.installed_kb, alone.installed_kb);
+  EXPECT_EQ(pooled.sums, alone.sums);
+  EXPECT_EQ(run_command("ls -A '" + in.temp_path + "'"), "");  // no archive left behind
 }
 
 TEST_F(Engine, RenameFollowsTheExecutablesThePreferenceAndASafeName) {
