@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "core/globals.h"
 #include "platform/frame.h"
 #include "platform/menus.h"
+#include "platform/ready_watch.h"
 #include "platform/shell.h"
 #include "platform/window.h"
 #include "tests/support/shell_input.h"
@@ -31,6 +36,9 @@ class Frame : public ::testing::Test {
   }
   void TearDown() override {
     g_app_hooks.update = app_hooks{}.update;
+    g_app_hooks.ready_fds = app_hooks{}.ready_fds;
+    PLAT_ready_watch_shutdown();
+    stg.use_max_cpu = 0;
     g_frame.reset();
     MACIBM_nuke_context(0);
     PLAT_video_quit();
@@ -165,6 +173,62 @@ TEST_F(Frame, CloseRequestQuitsAtOnceInWindowZeroAndWaitsInAModalWindow) {
   MACIBM_event_proc();
   EXPECT_EQ(app_done, 1);
   app_done = 0;
+}
+
+// The application's descriptors (an install's sockets, its workers'
+// finished files) end the frame's wait for events as an event would, and are
+// asked for only when the frame waits.
+namespace ready_test {
+int fds[2] = {-1, -1};
+int asked = 0;
+int give_pipe(pollfd* out, int room) {
+  ++asked;
+  if (room < 1) return 0;
+  out[0] = {fds[0], POLLIN, 0};
+  return 1;
+}
+}  // namespace ready_test
+
+TEST_F(Frame, AReadyDescriptorEndsTheWaitAsAnEventWould) {
+  using namespace ready_test;
+  ASSERT_EQ(pipe(fds), 0);
+  g_app_hooks.ready_fds = give_pipe;
+  MACIBM_event_proc();  // the first frame switches windows
+  const int wakes = g_frame.ready_wakes;
+
+  // Nothing ready: the frame waits out its tick.
+  asked = 0;
+  MACIBM_event_proc();
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(g_frame.ready_wakes, wakes);
+
+  // Ready before the frame, and ready while a long wait runs (an alert's
+  // frame waits ten ticks): each ends the wait.
+  ASSERT_EQ(write(fds[1], "x", 1), 1);
+  MACIBM_event_proc();
+  EXPECT_EQ(g_frame.ready_wakes, wakes + 1);
+  char byte;
+  ASSERT_EQ(read(fds[0], &byte, 1), 1);
+  MACIBM_startwind(wind_alert);
+  std::thread writer([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    (void)!write(fds[1], "y", 1);
+  });
+  // The wait may end first for the window's own events; it ends for the
+  // descriptor within a few frames.
+  for (int frame = 0; frame < 20 && g_frame.ready_wakes == wakes + 1; ++frame) MACIBM_event_proc();
+  writer.join();
+  EXPECT_EQ(g_frame.ready_wakes, wakes + 2);
+
+  // A frame that takes all the time it needs never waits, and never asks.
+  ASSERT_EQ(read(fds[0], &byte, 1), 1);
+  stg.use_max_cpu = 1;
+  MACIBM_startwind(wind_main);
+  asked = 0;
+  MACIBM_event_proc();
+  EXPECT_EQ(asked, 0);
+  close(fds[0]);
+  close(fds[1]);
 }
 
 // A long task outside the frame loop takes the events itself: a close
