@@ -4,11 +4,12 @@
 // (many files of a few hundred KB); then the examination of the installed
 // large tree beside md5sum over it.
 //
-// [SECTION] The sets
-// [SECTION] Timing
-// [SECTION] The installs
-// [SECTION] The examination
-// [SECTION] The run
+// Contents:
+//   [SECTION] The sets
+//   [SECTION] Timing
+//   [SECTION] The installs
+//   [SECTION] The examination
+//   [SECTION] The run
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
