@@ -134,7 +134,7 @@ file_result read_resource_fork(const std::string& path, unsigned char** fork, si
     if (note)
       *note = line;
     else
-      xer << line;
+      thread_log() << line;
     delete[] block;
     return kFileOk;
   }
@@ -170,7 +170,8 @@ int write_resource_fork(const std::string& target, const unsigned char* block, s
 
   // Whatever the reason, a fork is never worth failing an install for.
   std::string side = sidecar_path(target);
-  xer << "Resource fork of " << target << " kept in " << side << " (" << strerror(refused) << ")\n";
+  thread_log() << "Resource fork of " << target << " kept in " << side << " (" << strerror(refused)
+               << ")\n";
   unlink(side.c_str());
   int fd = open(side.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {

@@ -26,9 +26,9 @@
 
 // [SECTION] The failure record and path buffers
 
-io_utils_state g_io_utils;
-std::string& sErrFile = g_io_utils.err_file;
-int& sErrLine = g_io_utils.err_line;
+thread_local io_utils_state g_io_utils;
+thread_local std::string& sErrFile = g_io_utils.err_file;
+thread_local int& sErrLine = g_io_utils.err_line;
 
 void io_utils_reset() { g_io_utils = io_utils_state(); }
 

@@ -22,15 +22,16 @@ struct HFSUniStr255 {
 };
 
 // The file layer's state: the source file and line of the last failing step,
-// which the log lines of the file and archive functions print.
+// which the log lines of the file and archive functions print. Each thread
+// has its own: archives are unpacked on several workers at once.
 struct io_utils_state {
   std::string err_file;
   int err_line = -1;
 };
-extern io_utils_state g_io_utils;
-extern std::string& sErrFile;  // g_io_utils.err_file
-extern int& sErrLine;          // g_io_utils.err_line
-// Back to the state at start: no failure recorded.
+extern thread_local io_utils_state g_io_utils;
+extern thread_local std::string& sErrFile;  // g_io_utils.err_file
+extern thread_local int& sErrLine;          // g_io_utils.err_line
+// This thread's back to the state at start: no failure recorded.
 void io_utils_reset();
 
 // Opens a path that must name a regular file, without ever waiting: a FIFO

@@ -298,11 +298,11 @@ file_result zip_pack_file(const std::string& full_src, const std::string& full_z
 int file_to_zip(const std::string& src, const std::string& zip_path) {
   zip_pack_result result;
   int err = zip_pack_file(app_path + src, app_path + zip_path, 0, &result);
-  if (!result.note.empty()) xer << result.note;
+  if (!result.note.empty()) thread_log() << result.note;
   if (err) {
     record_failure(result.line);
-    xer << "file_to_zip failed with error " << err << ".\nfile = " << sErrFile
-        << " line = " << sErrLine << "\n";
+    thread_log() << "file_to_zip failed with error " << err << ".\nfile = " << sErrFile
+                 << " line = " << sErrLine << "\n";
   }
   return err;
 }
@@ -493,8 +493,8 @@ bool crosses_link(const std::string& base, const std::string& rel) {
 }
 
 void log_entry_failure(const char* what, int code, const std::string& target) {
-  xer << what << code << ". file = " << sErrFile << " line = " << sErrLine << ". inFile=" << target
-      << ".\n";
+  thread_log() << what << code << ". file = " << sErrFile << " line = " << sErrLine
+               << ". inFile=" << target << ".\n";
 }
 
 // Regular entries stream through a buffer of this size into the file. One the
@@ -672,7 +672,7 @@ int unzip_resource_fork(unzFile uf, const std::string& entry_target, const unz_f
   size_t slash = entry_target.rfind('/');
   size_t leaf = slash == std::string::npos ? 0 : slash + 1;
   if (entry_target.compare(leaf, 2, "._") != 0) {
-    xer << "Skipping a __MACOSX entry that names no fork: " << entry_target << "\n";
+    thread_log() << "Skipping a __MACOSX entry that names no fork: " << entry_target << "\n";
     return 0;
   }
   std::string target = entry_target.substr(0, leaf) + entry_target.substr(leaf + 2);
@@ -718,10 +718,10 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::st
 
   unzFile uf = unzOpen64(full_zip.c_str());
   if (!uf) {
-    xer << "OK I am about to report that I could not open a zip file for extraction!\n"
-        << "That incoming file is " << full_zip << "\n"
-        << "In c-form, it is " << full_zip << "\n"
-        << "The size is " << full_zip.size() << "\n";
+    thread_log() << "OK I am about to report that I could not open a zip file for extraction!\n"
+                 << "That incoming file is " << full_zip << "\n"
+                 << "In c-form, it is " << full_zip << "\n"
+                 << "The size is " << full_zip.size() << "\n";
     record_failure(__LINE__);
     err = kZipCannotOpen;
   } else {
@@ -732,7 +732,7 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::st
       char name_buf[256];
       err = unzGetCurrentFileInfo(uf, &info, name_buf, sizeof name_buf, nullptr, 0, nullptr, 0);
       if (err != UNZ_OK) {
-        xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
+        thread_log() << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
         record_failure(__LINE__);
         break;
       }
@@ -753,7 +753,7 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::st
 
       if (name.empty() || !name_is_safe(name) ||
           (!is_folder && !rel.empty() && !name_is_safe(rel)) || crosses_link(full_out, rel)) {
-        xer << "Refusing zip entry " << (name.empty() ? "(bad name)" : name) << "\n";
+        thread_log() << "Refusing zip entry " << (name.empty() ? "(bad name)" : name) << "\n";
         record_failure(__LINE__);
         result = kZipBadEntryName;
       } else if (is_folder) {
@@ -770,7 +770,7 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::st
         if (result) log_entry_failure("Zip to file failed with error ", result, full_out + rel);
       }
       if (result) {
-        xer << "UNZIP zip_to_file failed with err=" << result << "\n";
+        thread_log() << "UNZIP zip_to_file failed with err=" << result << "\n";
         err = result;
         break;
       }
@@ -780,9 +780,9 @@ int zip_to_file(const std::string& zip_path, const std::string& out_dir, std::st
     unzClose(uf);
   }
   if (err) {
-    xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile
-        << " line = " << sErrLine << ". zip_file=" << full_zip << ", out_directory=" << full_out
-        << ".\n";
+    thread_log() << "Zip to file failed with error err = " << err << ". file = " << sErrFile
+                 << " line = " << sErrLine << ". zip_file=" << full_zip
+                 << ", out_directory=" << full_out << ".\n";
   }
   return err;
 }

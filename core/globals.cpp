@@ -10,6 +10,15 @@ std::string app_path;
 std::string dvd_path;
 std::ofstream ouf;
 std::ofstream xer;
+
+namespace {
+thread_local std::ostream* t_log_capture = nullptr;
+}  // namespace
+
+std::ostream& thread_log() { return t_log_capture ? *t_log_capture : xer; }
+
+log_capture::log_capture(std::ostream& to) : before_(t_log_capture) { t_log_capture = &to; }
+log_capture::~log_capture() { t_log_capture = before_; }
 std::ofstream cyc;
 std::ofstream dat;
 stls_block stls;

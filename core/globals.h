@@ -132,6 +132,21 @@ extern std::string app_path;
 extern std::string dvd_path;
 extern std::ofstream ouf;
 extern std::ofstream xer;
+// The log as this thread writes it: xer, or the buffer that a job on a worker
+// has put in its place (log_capture), whose lines reach xer when the main
+// thread takes the job's result, in the order it handed the jobs over.
+std::ostream& thread_log();
+// While it lives, this thread's thread_log() lines go to `to`.
+class log_capture {
+ public:
+  explicit log_capture(std::ostream& to);
+  ~log_capture();
+  log_capture(const log_capture&) = delete;
+  log_capture& operator=(const log_capture&) = delete;
+
+ private:
+  std::ostream* before_;
+};
 extern std::ofstream cyc;
 extern std::ofstream dat;
 extern stls_block stls;

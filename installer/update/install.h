@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <memory>
 #include <set>
 #include <string>
@@ -69,6 +70,20 @@ struct manifest_reading_end {
   void operator()(manifest_reading* r) const;
 };
 
+// The archives handed to the workers for unpacking (unpack.cpp keeps its
+// insides); the deleter waits for the jobs out and deletes their archives.
+struct unpack_queue;
+struct unpack_queue_end {
+  void operator()(unpack_queue* q) const;
+};
+
+// A file whose archive a worker found bad, to be fetched again: the next
+// stream that takes a file takes it first, with its tries so far.
+struct refetch {
+  int file = 0;
+  stream_retry retry;
+};
+
 // Everything of one install but the block it reports through; reset as a
 // whole.
 struct install_record {
@@ -111,9 +126,16 @@ struct install_record {
   std::string crnt_file_name, crnt_file_path;
   stream_retry retries[kStreams];
   std::vector<placed_file> placed;
-  // Files finished since the start of the run: with the slots' byte counts
-  // it tells the frame step whether a call did anything.
+  // Files finished since the start of the run, and unpacking results taken
+  // back: with the slots' byte counts they tell the frame step whether a call
+  // did anything.
   uint64_t finished_files = 0;
+  uint64_t results_taken = 0;
+  std::unique_ptr<unpack_queue, unpack_queue_end> unpacking;
+  std::deque<refetch> again;
+  // A stream whose archive finished while the workers were full: it waits
+  // under the stream's name until they have room.
+  int archive_held[kStreams] = {};
 
   // Deletions.
   // Folders that held a deleted file: the clean-up removes those left empty.
@@ -133,8 +155,10 @@ struct install_state : install_record {
   // Everything of the record back to its start (a reading under way
   // stopped); the block is left as it is.
   void reset() {
-    // The workers of a reading write into the records: stopped first.
+    // The workers of a reading write into the records, and those of the
+    // unpacking beneath the destination: stopped first.
     reading.reset();
+    unpacking.reset();
     static_cast<install_record&>(*this) = install_record();
   }
   // How many streams the install may run: its slots, at most kStreams.

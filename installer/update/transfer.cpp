@@ -18,17 +18,21 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "core/alert.h"
 #include "core/clock.h"
 #include "core/globals.h"
+#include "core/threads/threads.h"
 #include "Files/beneath.h"
 #include "Files/errors.h"
 #include "Files/folder_list.h"
 #include "Files/io_utils.h"
 #include "installer/update/folders.h"
 #include "installer/update/server_list.h"
+#include "installer/update/unpack.h"
 #include "net/capped_download.h"
 #include "net/down_class.h"
 #include "net/http.h"
@@ -44,6 +48,12 @@ const int kRefused = 1 << 20;
 
 std::string temp_archive(const install_state& in, int stream) {
   return in.temp_path + char('0' + stream) + ".zip";
+}
+
+// Where a finished archive waits for its worker, so that its stream may
+// fetch the next one under its own name meanwhile.
+std::string handed_over_archive(const install_state& in, int file) {
+  return in.temp_path + "unpacking-" + std::to_string(file) + ".zip";
 }
 
 std::string leaf_of(const std::string& path) {
@@ -78,12 +88,13 @@ namespace {
 // since a mirror last sent bytes of the file. Only this stream moves: the
 // others' transfers carry on from their own mirrors. Returns false when the
 // file is given up.
-// A failed file is retried by its own stream; next_file is not set back to it,
-// since the other streams would fetch the files after it a second time.
-bool plan_retry(install_state& in, int stream, download_failure failure) {
+// A failed download is retried by its own stream, a bad archive by the next
+// stream that takes a file; next_file is not set back to it, since the other
+// streams would fetch the files after it a second time.
+bool plan_retry(install_state& in, stream_retry& st, const std::string& file_path,
+                download_failure failure) {
   const int mirrors = std::max(0, std::min(in.stg.server_count, kMirrorCount));
   if (!in.is_net || mirrors == 0) return false;
-  stream_retry& st = in.retries[stream];
   const float now = xtim.act_time;
   if (st.mirror >= 0 && st.mirror < mirrors) {
     int& failed = st.failures[st.mirror];
@@ -92,7 +103,7 @@ bool plan_retry(install_state& in, int stream, download_failure failure) {
   if (failure == failure_unreachable) {
     if (st.away_since < 0) st.away_since = now;
     if (now - st.away_since >= in.mirror_patience) {
-      xer << "Giving up " << in.crnt_file_path << ": no server has sent it for "
+      xer << "Giving up " << file_path << ": no server has sent it for "
           << static_cast<int>(now - st.away_since) << " s.\n";
       return false;
     }
@@ -108,7 +119,7 @@ bool plan_retry(install_state& in, int stream, download_failure failure) {
   st.resume_at = st.pause.resume_at();
   // The last try comes when the patience runs out, not a long pause after.
   if (st.away_since >= 0) st.resume_at = std::min(st.resume_at, st.away_since + in.mirror_patience);
-  xer << "Trying " << in.crnt_file_path << " again from " << in.server_name[next_mirror] << " in "
+  xer << "Trying " << file_path << " again from " << in.server_name[next_mirror] << " in "
       << st.resume_at - now << " s.\n";
   xer.flush();
   return true;
@@ -154,6 +165,7 @@ void stream_finished(install_state& in, int s) {
 // A deletion never follows a link on its way: what lies behind a link is
 // not the old file (a release may have turned its folder into that link).
 void delete_obsolete(install_state& in, const std::string& destination) {
+  std::unique_lock<std::mutex> turn = unpack_tree_turn(in);
   std::string rel;
   int r =
       dest_rel(in, destination, &rel) ? beneath_unlink(dest_root(in), rel, walk_no_links) : EXDEV;
@@ -211,10 +223,10 @@ bool still_placed(const install_state& in, int file) {
          st.st_ctim.tv_nsec == p.ctime.tv_nsec;
 }
 
-void give_up(install_state& in) {
+void give_up(install_state& in, const std::string& file_path) {
   in.stg.install_error = 1;
   in.stg.download_error = 0;
-  const std::string line2 = "File: " + in.crnt_file_path;
+  const std::string line2 = "File: " + file_path;
   const std::string line3 = "Servers tried: " + std::to_string(std::max(in.stg.server_count, 0));
   MACIBM_alert(wind_main, "The installer could not get a good copy of a file from any server.",
                line2.c_str(), line3.c_str(), "", t_alert);
@@ -260,15 +272,54 @@ bool settled_without_download(install_state& in, int s, int i, const file_versio
   return true;
 }
 
-int unpack_from_dvd(install_state& in, int s, const file_version_struct& e, const stream_file& f) {
+// What a worker made of a file's archive, taken back on the main thread: a
+// bad archive is fetched again from another mirror by the next stream that
+// takes a file, or given up, and no longer counts as downloaded; a file in
+// place counts toward the progress. A local failure has set install_error
+// and shown its alert; the file counts as handled and the install stops.
+void settle_unpacked(install_state& in, const unpack_job& job, unpack_result unpacked) {
+  file_version_struct& e = in.sim_info[job.file].back();
+  if (unpacked == unpack_bad_archive) {
+    in.stg.download_error = 1;
+    in.next.finished_kb -= e.zip_size;
+    stream_retry retry = job.retry;
+    // A bad archive is the mirror's answer: refused, like a reply of "not found".
+    if (plan_retry(in, retry, job.source, failure_refused))
+      in.again.push_back({job.file, retry});
+    else
+      give_up(in, job.source);
+  } else if (unpacked == unpack_done) {
+    in.stg.download_error = 0;
+    e.same = 1;
+    e.sig_have = e.sig_want;
+    in.next.installed_kb += e.ext_size;
+    record_placed(in, job.file);
+  }
+}
+
+// The results that are in, in the order their archives were handed over.
+void take_results(install_state& in) {
+  while (const unpack_job* job = unpack_next_result(in)) {
+    settle_unpacked(in, *job, unpack_report(in, *job));
+    unpack_pop(in);
+    ++in.results_taken;
+  }
+}
+
+void unpack_from_dvd(install_state& in, int s, int i, const file_version_struct& e,
+                     const stream_file& f) {
   // Kept as the fatal alert it always was (source and line as printed).
   if (s != 0)
     __MACIBM_alert(wind_main, "Trying to do a DVD install with multiple streams!",
                    "The shark with the laser on his head is getting very dizzy!", "", "", t_exit,
                    "Installer-f/utils", 498);
-  const int unpacked = extract_and_delete_file(in, f.source, f.destination, e);
+  std::unique_ptr<unpack_job> job = make_unpack_job(in, i, f.source, f.destination, e);
+  job->source = f.source;
+  job->run();
+  in.next.finished_kb += e.zip_size;
+  settle_unpacked(in, *job, unpack_report(in, *job));
   in.stg.file_fraction = 1.0f;
-  return unpacked;
+  stream_finished(in, s);
 }
 
 // The file's share of the progress while its bytes arrive.
@@ -289,51 +340,67 @@ void note_download_progress(install_state& in, int s, const file_version_struct&
   }
 }
 
-// Downloads the archive and unpacks it. False while the stream waits (a pause
-// before a retry, bytes still arriving) or when it has no mirror left to ask
-// and has given the file up.
-bool download_and_unpack(install_state& in, int s, const file_version_struct& e,
-                         const stream_file& f, int* unpacked, download_failure* failure) {
+// The finished archive goes to the workers and the stream is free for its
+// next file. With workers it first takes a name of its own; without them it
+// is unpacked here and now, under the stream's name.
+void hand_over(install_state& in, int s, int i, const file_version_struct& e,
+               const stream_file& f) {
+  in.archive_held[s] = 0;
+  std::string archive = temp_archive(in, s);
+  if (THREAD_worker_count() > 0 && rename(archive.c_str(), handed_over_archive(in, i).c_str()) == 0)
+    archive = handed_over_archive(in, i);
+  std::unique_ptr<unpack_job> job = make_unpack_job(in, i, archive, f.destination, e);
+  job->stream = s;
+  job->source = f.source;
+  job->retry = in.retries[s];
+  unpack_hand_over(in, std::move(job));
+  // Downloaded: the rate and the figures count it from now on.
+  in.next.finished_kb += e.zip_size;
+  stream_finished(in, s);
+}
+
+// Downloads the archive and hands it over. True once handed over; false
+// while the stream waits (a pause before a retry, bytes still arriving, the
+// workers full), after a failed download (retried by this stream), or when
+// it has no mirror left to ask and has given the file up.
+bool download(install_state& in, int s, int i, const file_version_struct& e, const stream_file& f) {
+  if (in.archive_held[s]) {
+    if (!unpack_room(in)) return false;
+    hand_over(in, s, i, e, f);
+    return true;
+  }
   if (xtim.act_time < in.retries[s].resume_at) return false;  // pausing before a retry
   if (!f.mirror_ok) {
-    give_up(in);
+    give_up(in, f.source);
     stream_finished(in, s);
     return false;
   }
   const int64_t cap = static_cast<int64_t>(e.zip_size) * 1000 + 1000;
+  download_failure failure = failure_refused;
   const net_result r = net_check_capped(slot_of(in, s), in.server_name[f.mirror], f.remote,
-                                        temp_archive(in, s), cap, failure);
+                                        temp_archive(in, s), cap, &failure);
   if (r == net_busy) {
     note_download_progress(in, s, e);
     return false;
   }
-  *unpacked = r == net_finished ? extract_and_delete_file(in, temp_archive(in, s), f.destination, e)
-                                : unpack_bad_archive;
+  if (r != net_finished) {
+    in.stg.download_error = 1;
+    if (!plan_retry(in, in.retries[s], f.source, failure)) {
+      give_up(in, f.source);
+      stream_finished(in, s);
+    }
+    return false;
+  }
+  // The archive waits under the stream's name until the workers have room.
+  in.archive_held[s] = 1;
+  if (!unpack_room(in)) return false;
+  hand_over(in, s, i, e, f);
   return true;
 }
 
-// A bad archive is fetched again from another mirror, or given up; a file in
-// place counts toward the progress.
-void settle_download(install_state& in, int s, int i, file_version_struct& e, int unpacked,
-                     download_failure failure) {
-  if (unpacked == unpack_bad_archive) {
-    in.stg.download_error = 1;
-    if (plan_retry(in, s, failure)) return;
-    give_up(in);
-  } else if (unpacked == unpack_done) {
-    in.stg.download_error = 0;
-    e.same = 1;
-    e.sig_have = e.sig_want;
-    in.next.finished_kb += e.zip_size;
-    in.next.installed_kb += e.ext_size;
-    record_placed(in, i);
-  }
-  // A local failure has set install_error and shown its alert; the file
-  // counts as handled and the install stops after this call.
-  stream_finished(in, s);
-}
-
-void step_stream(install_state& in, int s, int i) {
+// One step of stream s on file i. True when it handed an archive over and
+// takes its next file.
+bool step_stream(install_state& in, int s, int i) {
   file_version_struct& e = in.sim_info[i].back();
   in.next.stream_takes_next[s] = 0;
   const stream_file f = locate_file(in, s, e);
@@ -345,17 +412,27 @@ void step_stream(install_state& in, int s, int i) {
     __MACIBM_alert(wind_main, "I am working through the list and found a path that has no file!",
                    "This is impossible to download or delete!", "It is:", e.path.c_str(), t_exit,
                    "Installer-f/utils", 461);
-  if (settled_without_download(in, s, i, e, f.destination)) return;
+  if (settled_without_download(in, s, i, e, f.destination)) return false;
 
   in.stg.file_action = action_downloading;
-  int unpacked;
-  // A bad archive is the mirror's answer: refused, like a reply of "not found".
-  download_failure failure = failure_refused;
-  if (!in.is_net)
-    unpacked = unpack_from_dvd(in, s, e, f);
-  else if (!download_and_unpack(in, s, e, f, &unpacked, &failure))
+  if (!in.is_net) {
+    unpack_from_dvd(in, s, i, e, f);
+    return false;
+  }
+  return download(in, s, i, e, f);
+}
+
+// The stream's next file: one whose archive proved bad first, with its
+// tries so far, else the next of the manifest.
+void take_next(install_state& in, int s, int n) {
+  if (!in.again.empty()) {
+    in.next.stream_file[s] = in.again.front().file;
+    in.retries[s] = in.again.front().retry;
+    in.again.pop_front();
     return;
-  settle_download(in, s, i, e, unpacked, failure);
+  }
+  in.next.stream_file[s] = std::max(0, std::min(in.next.next_file, n));
+  in.next.next_file = std::min(in.next.stream_file[s] + 1, n);
 }
 
 }  // namespace
@@ -441,14 +518,20 @@ void rename_installation(install_state& in) {
 int grab_files(install_state& in) {
   const int n = static_cast<int>(in.sim_info.size());
   in.next.running_kb = 0.0f;
+  take_results(in);
   for (int s = 0; s < in.streams(); ++s) {
     if (!in.next.stream_on[s]) continue;
-    if (in.next.stream_takes_next[s]) {
-      in.next.stream_file[s] = std::max(0, std::min(in.next.next_file, n));
-      in.next.next_file = std::min(in.next.stream_file[s] + 1, n);
+    if (in.next.stream_takes_next[s]) take_next(in, s, n);
+    // A stream that handed its archive over asks for its next file in the
+    // same step, so that its connection never idles for a frame.
+    if (in.next.stream_file[s] < n && step_stream(in, s, in.next.stream_file[s]) &&
+        in.next.stream_on[s] && in.next.stream_takes_next[s]) {
+      take_next(in, s, n);
+      if (in.next.stream_file[s] < n) step_stream(in, s, in.next.stream_file[s]);
     }
-    if (in.next.stream_file[s] < n) step_stream(in, s, in.next.stream_file[s]);
   }
+  take_results(in);
+  if (unpack_pending(in) || !in.again.empty()) return in.stg.install_error;
   for (int s = 0; s < in.streams(); ++s)
     if (in.next.stream_on[s] && in.next.stream_file[s] < n) return in.stg.install_error;
 
@@ -466,7 +549,12 @@ int grab_files(install_state& in) {
 // [SECTION] Driving an install
 
 void reset_streams(install_state& in) {
+  // The workers finish what they hold (a file they place is a checked one)
+  // and the archives still waiting for them go.
+  in.unpacking.reset();
+  in.again.clear();
   for (int s = 0; s < in.streams(); ++s) {
+    in.archive_held[s] = 0;
     http.net_abandon(slot_of(in, s));
     if (!in.temp_path.empty()) delete_file(temp_archive(in, s));
   }
@@ -523,9 +611,10 @@ int set_download_os(install_state& in, int os) {
 
 namespace {
 
-// Changes whenever a stream moved: a file finished, or bytes went either way.
+// Changes whenever a stream moved: a file finished, a result came back, or
+// bytes went either way.
 uint64_t activity(const install_state& in) {
-  uint64_t token = in.finished_files * 1000003u;
+  uint64_t token = in.finished_files * 1000003u + in.results_taken * 998244353u;
   for (int slot = slot_of(in, 0); slot < slot_of(in, in.streams()); ++slot)
     if (const down_class* d = http.slots[slot])
       token += static_cast<uint64_t>(d->written) + d->send_buf.size() * 7 +
@@ -534,23 +623,31 @@ uint64_t activity(const install_state& in) {
   return token;
 }
 
-// Sleeps until a stream's socket is ready or the time is up.
-void wait_for_sockets(const install_state& in, uint64_t until) {
+// Sleeps until a stream's socket or a finished unpacking is ready, or the
+// time is up.
+void wait_for_work(const install_state& in, uint64_t until) {
   uint64_t now = xtim_class::microsecs();
   if (now >= until) return;
-  pollfd fds[kStreams];
-  nfds_t count = 0;
-  for (int slot = slot_of(in, 0); slot < slot_of(in, in.streams()); ++slot) {
+  pollfd fds[kInstallReadyFds];
+  const int count = install_ready_fds(in, fds, kInstallReadyFds);
+  const int ms = static_cast<int>((until - now + 999) / 1000);
+  poll(count ? fds : nullptr, static_cast<nfds_t>(count), ms);
+}
+
+}  // namespace
+
+int install_ready_fds(const install_state& in, pollfd* fds, int room) {
+  int count = 0;
+  for (int slot = slot_of(in, 0); slot < slot_of(in, in.streams()) && count < room; ++slot) {
     const down_class* d = http.slots[slot];
     if (!d || !d->sock || d->sock->mSocket < 0) continue;
     const bool reading = d->send_buf.empty() && d->sock->mStatus == PCSBSocket::StatusConnected;
     fds[count++] = {d->sock->mSocket, static_cast<short>(reading ? POLLIN : POLLOUT), 0};
   }
-  const int ms = static_cast<int>((until - now + 999) / 1000);
-  poll(count ? fds : nullptr, count, ms);
+  const int ended = unpack_ended_fd(in);
+  if (ended >= 0 && count < room) fds[count++] = {ended, POLLIN, 0};
+  return count;
 }
-
-}  // namespace
 
 install_step_result install_frame_step(install_state& in, double seconds) {
   const uint64_t until = xtim_class::microsecs() + static_cast<uint64_t>(seconds * 1e6);
@@ -562,7 +659,7 @@ install_step_result install_frame_step(install_state& in, double seconds) {
       return in.stg.install_error ? install_failed : install_complete;
     }
     if (xtim_class::microsecs() >= until) break;
-    if (activity(in) == before) wait_for_sockets(in, until);
+    if (activity(in) == before) wait_for_work(in, until);
     if (xtim_class::microsecs() >= until) break;
   }
   return install_running;

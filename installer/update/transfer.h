@@ -12,6 +12,8 @@
 //   quitting         install_stop(in)
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 #include <string>
 
@@ -53,6 +55,14 @@ enum install_step_result {
   install_failed = 2,    // ended in this step: an error stopped it
 };
 
+// What an install waits on: the streams' sockets and, while archives are
+// being unpacked, the descriptor that a finished one makes readable. Fills
+// at most `room` entries of fds and returns how many. The frame's wait for
+// events ends as soon as one of them is ready.
+int install_ready_fds(const install_state& in, pollfd* fds, int room);
+// The most install_ready_fds may give.
+inline constexpr int kInstallReadyFds = kStreams + 1;
+
 // The frame's share of the work: grab_files until the seconds are used or the
 // install ends (then stg.install_phase becomes phase_ended and the streams are
 // reset, and the result says how it ended). While every stream waits on the
@@ -79,25 +89,6 @@ void install_destination_changed(install_state& in);
 // check and the executables follow the platform. Refused (0) while an
 // install runs.
 int set_download_os(install_state& in, int os);
-
-// [SECTION] Unpacking
-
-// What unpacking an archive came to.
-enum unpack_result {
-  unpack_done = 0,
-  unpack_bad_archive = 1,  // not the file the manifest promises: fetch it again elsewhere
-  unpack_failed = 2,       // a local failure (a full disk...): shown, and the install stops
-};
-
-// Unpacks the archive of record `want` into place at destination (beneath
-// the install's destination): only when it holds that one file (and its
-// "__MACOSX" twin) within the manifest's size, through a scratch folder
-// beside the target, and only once the unpacked file's size and MD5 are the
-// manifest's. Then makes programs under "Contents/MacOS/" executable and
-// deletes the archive (unless is_dvd). A local failure sets install_error.
-unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
-                                      const std::string& destination,
-                                      const file_version_struct& want);
 
 // [SECTION] Downloads and mirrors
 

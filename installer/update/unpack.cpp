@@ -1,16 +1,20 @@
 // Unpacking one downloaded archive into place, judged before and after: the
 // expected entries within the manifest's size, then the manifest's file
-// itself (size, MD5, a link that stays inside) before it replaces the old one.
+// itself (size, MD5, a link that stays inside) before it replaces the old one;
+// and the queue that runs these on the worker pool.
 //
 // Contents
 //   [SECTION] Judging the archive and the file
 //   [SECTION] Making way
 //   [SECTION] Unpacking
+//   [SECTION] Reporting
+//   [SECTION] The queue
 #include <dirent.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 #include <string>
@@ -18,6 +22,7 @@
 
 #include "core/alert.h"
 #include "core/globals.h"
+#include "core/threads/ordered_jobs.h"
 #include "Files/beneath.h"
 #include "Files/errors.h"
 #include "Files/io_utils.h"
@@ -26,14 +31,30 @@
 #include "installer/update/folders.h"
 #include "installer/update/install.h"
 #include "installer/update/transfer.h"
+#include "installer/update/unpack.h"
 
 // [SECTION] Judging the archive and the file
 
 namespace {
 
-// The scratch folder's name, beside the target; only ours, so a leftover of
-// an interrupted run may be cleared.
-const char kScratch[] = ".nimbrel-unpacking/";
+// The scratch folders' names, beside the target: the first job out uses
+// the stem, the others the stem with "-" and their number. Only ours, so a
+// leftover of an interrupted run may be cleared.
+const char kScratchStem[] = ".nimbrel-unpacking";
+
+std::string scratch_name(int slot) {
+  return std::string(kScratchStem) + (slot ? "-" + std::to_string(slot) : "") + "/";
+}
+
+bool is_scratch_name(const std::string& name) {
+  const size_t stem = sizeof kScratchStem - 1;
+  if (name.compare(0, stem, kScratchStem) != 0) return false;
+  if (name.size() == stem) return true;
+  if (name[stem] != '-' || name.size() == stem + 1) return false;
+  for (size_t k = stem + 1; k < name.size(); ++k)
+    if (name[k] < '0' || name[k] > '9') return false;
+  return true;
+}
 // A fork entry holds the file's resource fork, which no manifest size
 // covers; this is more than any of ours.
 const uint64_t kForkLimit = 64ull << 20;
@@ -41,8 +62,8 @@ const uint64_t kForkLimit = 64ull << 20;
 // Empties and removes the scratch folder (a leftover of an interrupted run
 // included). Only a real folder of that name is touched, never one that a
 // link stands for.
-void clear_scratch(const install_state& in, const std::string& folder_rel) {
-  beneath_remove_tree(dest_root(in), folder_rel + kScratch, walk_links_inside);
+void clear_scratch(const unpack_job& job, const std::string& folder_rel) {
+  beneath_remove_tree(dest_root(*job.in), folder_rel + job.scratch, walk_links_inside);
 }
 
 // The entries must be exactly the file (regular or link) and optionally its
@@ -100,13 +121,6 @@ bool local_failure(int code) { return is_posix_error(code); }
 
 // [SECTION] Making way
 
-// What stands in the way of a new file when a release turns a folder into a
-// file or a link, or a file or link into a folder.
-struct in_the_way {
-  std::string path;                // the entry in the way, as the user sees it
-  std::vector<std::string> users;  // what of the user's it holds, beneath the destination
-};
-
 // The local paths, beneath the destination, that this manifest deletes (and
 // those it replaces, when asked): only these may go to make way.
 std::set<std::string> manifest_takes(const install_state& in, bool replaced_too) {
@@ -127,8 +141,12 @@ bool taken(const std::set<std::string>& takes, const std::string& rel) {
   const size_t slash = rel.rfind('/') + 1;
   if (rel.compare(slash, 2, "._") == 0 && takes.count(rel.substr(0, slash) + rel.substr(slash + 2)))
     return true;
-  return rel.find(std::string("/") + kScratch) != std::string::npos ||
-         rel.compare(0, sizeof kScratch - 1, kScratch) == 0;
+  for (size_t start = 0, end; start < rel.size(); start = end + 1) {
+    end = rel.find('/', start);
+    if (end == std::string::npos) break;  // the leaf: a scratch folder's is a folder
+    if (is_scratch_name(rel.substr(start, end - start))) return true;
+  }
+  return false;
 }
 
 // Removes the folder that stands where the file rel goes, when everything in
@@ -145,8 +163,8 @@ int clear_folder(const install_state& in, const std::string& rel,
     way->path = in.dest_dir_path + rel;
     return 0;
   }
-  xer << "Removing the folder " << in.dest_dir_path << rel
-      << ": a file of the manifest takes its place.\n";
+  thread_log() << "Removing the folder " << in.dest_dir_path << rel
+               << ": a file of the manifest takes its place.\n";
   return beneath_remove_tree(dest_root(in), rel, walk_links_inside);
 }
 
@@ -171,8 +189,8 @@ int make_way(const install_state& in, const std::string& rel, in_the_way* way) {
         way->users.push_back(folder);
         return 0;
       }
-      xer << "Removing " << in.dest_dir_path << folder
-          << ": a folder of the manifest takes its place.\n";
+      thread_log() << "Removing " << in.dest_dir_path << folder
+                   << ": a folder of the manifest takes its place.\n";
       if ((r = beneath_unlink(dest_root(in), folder, walk_links_inside)) != 0) return r;
     } else if (r != ENOENT) {
       return r;
@@ -214,34 +232,26 @@ struct unpack_target {
   std::string scratch;     // the scratch folder beside the file, from the root
 };
 
-// How the unpacking went: the first problem met (empty when none), the code
-// behind it as the log reports it, and what of the user's stood in the way.
-struct unpack_outcome {
-  int code = 0;
-  std::string problem;
-  in_the_way way;
-};
-
-unpack_target target_of(const install_state& in, const std::string& destination) {
+unpack_target target_of(const unpack_job& job) {
+  const std::string& destination = job.destination;
   unpack_target t;
   // A trailing slash belongs to the leaf, not to the folder.
   size_t search_end = destination.size() > 1 ? destination.size() - 2 : 0;
   size_t slash = destination.rfind('/', search_end);
   t.folder = slash == std::string::npos ? "" : destination.substr(0, slash + 1);
   t.leaf = destination.substr(t.folder.size());
-  t.under_dest = dest_rel(in, destination, &t.rel);
+  t.under_dest = dest_rel(*job.in, destination, &t.rel);
   t.folder_rel = t.under_dest ? t.rel.substr(0, t.rel.size() - t.leaf.size()) : "";
-  t.scratch = app_path + t.folder + kScratch;
+  t.scratch = app_path + t.folder + job.scratch;
   return t;
 }
 
-void check_entries(const std::string& archive, const unpack_target& t,
-                   const file_version_struct& want, unpack_outcome* out) {
+void check_entries(unpack_job& job, const unpack_target& t) {
   std::vector<zip_entry_info> entries;
-  if ((out->code = zip_list_entries(archive, entries)) != 0)
-    out->problem = "an archive that cannot be read";
+  if ((job.code = zip_list_entries(job.archive, entries)) != 0)
+    job.problem = "an archive that cannot be read";
   else
-    out->problem = entries_problem(entries, t.leaf, want);
+    job.problem = entries_problem(entries, t.leaf, job.want);
 }
 
 // The folders on the way are made (or made free) beneath the destination; a
@@ -257,119 +267,235 @@ int reach_folder(const install_state& in, const unpack_target& t, in_the_way* wa
   return 0;
 }
 
-void make_room(const install_state& in, const unpack_target& t, unpack_outcome* out) {
-  out->code = reach_folder(in, t, &out->way);
-  if (!out->way.users.empty()) {
-    out->problem = "something of the user's is in the way";
-  } else if (out->code == EXDEV || out->code == ELOOP) {
-    out->code = EACCES;
-    out->problem = "a target outside the destination";
-  } else if (out->code != 0) {
-    out->problem = "its folder could not be made";
+void make_room(unpack_job& job, const unpack_target& t) {
+  job.code = reach_folder(*job.in, t, &job.way);
+  if (!job.way.users.empty()) {
+    job.problem = "something of the user's is in the way";
+  } else if (job.code == EXDEV || job.code == ELOOP) {
+    job.code = EACCES;
+    job.problem = "a target outside the destination";
+  } else if (job.code != 0) {
+    job.problem = "its folder could not be made";
   }
 }
 
-// True when the file lies unpacked in the scratch folder and is what the
-// manifest wants.
-bool unpack_to_scratch(const install_state& in, const std::string& archive, const unpack_target& t,
-                       const file_version_struct& want, unpack_outcome* out) {
-  if ((out->code = beneath_mkdir(dest_root(in), t.folder_rel + kScratch, 0700)) != 0)
-    out->problem = "no scratch folder";
-  else if ((out->code = zip_to_file(archive, t.folder + kScratch)) != 0)
-    out->problem = "the archive did not unpack";
-  else
-    out->problem = unpacked_problem(in, t.scratch + t.leaf, t.folder_rel, want);
-  return out->problem.empty();
+// The job's turn at changing the tree's shape.
+std::unique_lock<std::mutex> tree_turn(const unpack_job& job) {
+  return job.tree_lock ? std::unique_lock<std::mutex>(*job.tree_lock)
+                       : std::unique_lock<std::mutex>();
+}
+
+// True when the archive lies unpacked in the scratch folder.
+bool unpack_to_scratch(unpack_job& job, const unpack_target& t) {
+  if ((job.code = beneath_mkdir(dest_root(*job.in), t.folder_rel + job.scratch, 0700)) != 0)
+    job.problem = "no scratch folder";
+  else if ((job.code = zip_to_file(job.archive, t.folder + job.scratch)) != 0)
+    job.problem = "the archive did not unpack";
+  return job.problem.empty();
+}
+
+// Whether the unpacked file is what the manifest wants.
+void judge_unpacked(unpack_job& job, const unpack_target& t) {
+  job.problem = unpacked_problem(*job.in, t.scratch + t.leaf, t.folder_rel, job.want);
 }
 
 // A folder where the file goes (a release that turns a folder into a file or
 // a link) goes first, when all of it is the manifest's. True when the place
 // is free for the file.
-bool clear_old_folder(const install_state& in, const unpack_target& t, unpack_outcome* out) {
+bool clear_old_folder(unpack_job& job, const unpack_target& t) {
+  const install_state& in = *job.in;
   struct stat st;
   if (beneath_lstat(dest_root(in), t.rel, walk_links_inside, &st) != 0 || !S_ISDIR(st.st_mode))
     return true;
-  out->code = clear_folder(in, t.rel, manifest_takes(in, true), &out->way);
-  if (!out->way.users.empty())
-    out->problem = "something of the user's is in the way";
-  else if (out->code != 0)
-    out->problem = "it could not take the old folder's place";
-  return out->problem.empty();
+  job.code = clear_folder(in, t.rel, manifest_takes(in, true), &job.way);
+  if (!job.way.users.empty())
+    job.problem = "something of the user's is in the way";
+  else if (job.code != 0)
+    job.problem = "it could not take the old folder's place";
+  return job.problem.empty();
 }
 
 // Into place: the file, and its fork where the volume keeps forks beside
 // files.
-void move_into_place(const install_state& in, const unpack_target& t, unpack_outcome* out) {
-  out->code =
-      beneath_rename(dest_root(in), t.folder_rel + kScratch + t.leaf, t.rel, walk_links_inside);
-  if (out->code != 0) {
-    out->problem = "it could not take the old file's place";
+void move_into_place(unpack_job& job, const unpack_target& t) {
+  const std::string root = dest_root(*job.in);
+  job.code = beneath_rename(root, t.folder_rel + job.scratch + t.leaf, t.rel, walk_links_inside);
+  if (job.code != 0) {
+    job.problem = "it could not take the old file's place";
     return;
   }
-  beneath_rename(dest_root(in), t.folder_rel + kScratch + "._" + t.leaf,
-                 t.folder_rel + "._" + t.leaf, walk_links_inside);
+  beneath_rename(root, t.folder_rel + job.scratch + "._" + t.leaf, t.folder_rel + "._" + t.leaf,
+                 walk_links_inside);
 }
 
 // The scratch folder goes before and after, whatever happened in between.
-void unpack_and_place(const install_state& in, const std::string& archive, const unpack_target& t,
-                      const file_version_struct& want, unpack_outcome* out) {
-  clear_scratch(in, t.folder_rel);
-  if (unpack_to_scratch(in, archive, t, want, out) && clear_old_folder(in, t, out))
-    move_into_place(in, t, out);
-  clear_scratch(in, t.folder_rel);
+// A link is judged by where it leads in the tree as it is, so in the job's
+// turn; a file's size and MD5, beside the other jobs.
+void unpack_and_place(unpack_job& job, const unpack_target& t) {
+  clear_scratch(job, t.folder_rel);
+  if (unpack_to_scratch(job, t)) {
+    struct stat st;
+    const bool link = lstat((t.scratch + t.leaf).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    if (!link) judge_unpacked(job, t);
+    std::unique_lock<std::mutex> turn = tree_turn(job);
+    if (link) judge_unpacked(job, t);
+    if (job.problem.empty() && clear_old_folder(job, t)) move_into_place(job, t);
+  }
+  clear_scratch(job, t.folder_rel);
 }
+
+// Programs of a Mac bundle are made runnable even when the unpacking failed,
+// but only beneath the destination; the archive goes unless it is kept.
+void finish_file(unpack_job& job, const unpack_target& t) {
+  if (job.destination.find("Contents/MacOS/") != std::string::npos)
+    job.chmod_result = t.under_dest ? beneath_chmod(dest_root(*job.in), t.rel, 0755) : EACCES;
+  if (!job.keep_archive) job.delete_result = delete_file(job.archive);
+}
+
+}  // namespace
+
+void unpack_job::run() {
+  log_capture capture(log);
+  const unpack_target t = target_of(*this);
+  check_entries(*this, t);
+  if (problem.empty()) {
+    std::unique_lock<std::mutex> turn = tree_turn(*this);
+    make_room(*this, t);
+  }
+  if (problem.empty()) unpack_and_place(*this, t);
+  finish_file(*this, t);
+}
+
+std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
+                                            const std::string& archive,
+                                            const std::string& destination,
+                                            const file_version_struct& want) {
+  auto job = std::make_unique<unpack_job>();
+  job->in = &in;
+  job->file = file;
+  job->archive = archive;
+  job->destination = destination;
+  job->source = archive;
+  job->want = want;
+  job->scratch = scratch_name(0);
+  job->keep_archive = in.is_dvd != 0;
+  job->log_actions = in.stg.log_actions != 0;
+  return job;
+}
+
+// [SECTION] Reporting
+
+namespace {
 
 // Logs the problem and shows its alert; a failure of the file system or
 // something of the user's in the way stops the install, while a bad archive
 // is the mirror's and may be fetched again.
-unpack_result report_problem(install_state& in, const std::string& archive,
-                             const std::string& destination, const unpack_outcome& out) {
-  xer << "Not installing " << destination << " from " << archive << ": " << out.problem << ".\n";
-  if (!out.way.users.empty()) {
+unpack_result report_problem(install_state& in, const unpack_job& job) {
+  xer << "Not installing " << job.destination << " from " << job.archive << ": " << job.problem
+      << ".\n";
+  if (!job.way.users.empty()) {
     in.stg.install_error = 1;
-    show_in_the_way(in, out.way);
+    show_in_the_way(in, job.way);
     return unpack_failed;
   }
-  if (!local_failure(out.code)) return unpack_bad_archive;
+  if (!local_failure(job.code)) return unpack_bad_archive;
   in.stg.install_error = 1;
-  const std::string l2 = "Error: " + error_str(out.code);
-  const std::string l3 = "Compressed File: " + archive;
-  const std::string l4 = "Destination: " + destination;
+  const std::string l2 = "Error: " + error_str(job.code);
+  const std::string l3 = "Compressed File: " + job.archive;
+  const std::string l4 = "Destination: " + job.destination;
   // Source and line as the message has always carried them.
   __MACIBM_alert(wind_main, "The installer cannot extract a file.", l2.c_str(), l3.c_str(),
                  l4.c_str(), t_alert, "Installer-f/utils", 390);
   return unpack_failed;
 }
 
-// Programs of a Mac bundle are made runnable even when the unpacking failed,
-// but only beneath the destination; the archive goes unless it is the DVD's.
-void finish_file(const install_state& in, const std::string& archive,
-                 const std::string& destination, const unpack_target& t, int code) {
-  int chmod_result = 0;
-  if (destination.find("Contents/MacOS/") != std::string::npos)
-    chmod_result = t.under_dest ? beneath_chmod(dest_root(in), t.rel, 0755) : EACCES;
-  if (in.stg.log_actions) {
-    xer << "EXPANDING file " << destination << ", with result=" << code << ".\n";
-    xer << "CHMODING  file " << destination << ", with result=" << chmod_result << ".\n";
-  }
-  if (!in.is_dvd) {
-    int r = delete_file(archive);
-    if (in.stg.log_actions) xer << "DELETING  file " << archive << ", with result=" << r << ".\n";
-  }
-}
-
 }  // namespace
+
+unpack_result unpack_report(install_state& in, const unpack_job& job) {
+  xer << job.log.str();
+  const unpack_result result = job.problem.empty() ? unpack_done : report_problem(in, job);
+  if (job.log_actions) {
+    xer << "EXPANDING file " << job.destination << ", with result=" << job.code << ".\n";
+    xer << "CHMODING  file " << job.destination << ", with result=" << job.chmod_result << ".\n";
+    if (!job.keep_archive)
+      xer << "DELETING  file " << job.archive << ", with result=" << job.delete_result << ".\n";
+  }
+  return result;
+}
 
 unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
                                       const std::string& destination,
                                       const file_version_struct& want) {
-  const unpack_target t = target_of(in, destination);
-  unpack_outcome out;
-  check_entries(archive, t, want, &out);
-  if (out.problem.empty()) make_room(in, t, &out);
-  if (out.problem.empty()) unpack_and_place(in, archive, t, want, &out);
-  const unpack_result result =
-      out.problem.empty() ? unpack_done : report_problem(in, archive, destination, out);
-  finish_file(in, archive, destination, t, out.code);
-  return result;
+  std::unique_ptr<unpack_job> job = make_unpack_job(in, -1, archive, destination, want);
+  job->run();
+  return unpack_report(in, *job);
+}
+
+// [SECTION] The queue
+
+struct unpack_queue {
+  THREAD_ordered_jobs<unpack_job> jobs;
+  std::vector<char> scratch_in_use;  // by slot
+  std::mutex tree_lock;
+};
+
+// The jobs out finish (they may be placing a file); the archives handed over
+// and not unpacked go with the queue.
+void unpack_queue_end::operator()(unpack_queue* q) const {
+  if (!q) return;
+  q->jobs.wait_all();
+  q->jobs.for_each([](const unpack_job& job) {
+    if (!job.keep_archive) delete_file(job.archive);
+  });
+  delete q;
+}
+
+namespace {
+
+int jobs_allowed() { return std::max(1, 2 * THREAD_worker_count()); }
+
+}  // namespace
+
+bool unpack_room(const install_state& in) {
+  return !in.unpacking || static_cast<int>(in.unpacking->jobs.size()) < jobs_allowed();
+}
+
+void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job) {
+  if (!in.unpacking) in.unpacking.reset(new unpack_queue);
+  unpack_queue& q = *in.unpacking;
+  // Two jobs never share a scratch folder: each clears its own before and
+  // after.
+  size_t slot = 0;
+  while (slot < q.scratch_in_use.size() && q.scratch_in_use[slot]) ++slot;
+  if (slot == q.scratch_in_use.size()) q.scratch_in_use.push_back(0);
+  q.scratch_in_use[slot] = 1;
+  job->scratch = scratch_name(static_cast<int>(slot));
+  job->tree_lock = &q.tree_lock;
+  q.jobs.submit(std::move(job));
+}
+
+unpack_job* unpack_next_result(install_state& in) {
+  if (!in.unpacking) return nullptr;
+  in.unpacking->jobs.drain();
+  return in.unpacking->jobs.front_done();
+}
+
+void unpack_pop(install_state& in) {
+  unpack_queue& q = *in.unpacking;
+  std::unique_ptr<unpack_job> job = q.jobs.pop();
+  for (size_t slot = 0; slot < q.scratch_in_use.size(); ++slot)
+    if (scratch_name(static_cast<int>(slot)) == job->scratch) q.scratch_in_use[slot] = 0;
+}
+
+size_t unpack_pending(const install_state& in) {
+  return in.unpacking ? in.unpacking->jobs.size() : 0;
+}
+
+std::unique_lock<std::mutex> unpack_tree_turn(install_state& in) {
+  return in.unpacking ? std::unique_lock<std::mutex>(in.unpacking->tree_lock)
+                      : std::unique_lock<std::mutex>();
+}
+
+int unpack_ended_fd(const install_state& in) {
+  return in.unpacking && !in.unpacking->jobs.empty() ? in.unpacking->jobs.ended_fd() : -1;
 }

@@ -25,6 +25,7 @@
 
 #include "core/clock.h"
 #include "core/globals.h"
+#include "core/threads/threads.h"
 #include "installer/screen.h"
 #include "installer/update/decisions.h"
 #include "installer/update/folders.h"
@@ -124,6 +125,9 @@ class Engine : public testing_support::TempFolderTest {
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
+    // As the program runs: archives are unpacked on the worker pool.
+    THREAD_init();
+    THREAD_make_workers();
     mkdir((dir + "tmp/").c_str(), 0700);
     run_command("mkdir -p '" + dir + "root/Nimbrel/'");
     engine_tests::engine_defaults(in, dir + "root/Nimbrel/", dir + "tmp/");
@@ -132,6 +136,7 @@ class Engine : public testing_support::TempFolderTest {
 
   void TearDown() override {
     reset_streams(in);
+    THREAD_shutdown();
     mirrors_.clear();
     umount2((dir + "disk").c_str(), MNT_DETACH);  // the full-disk case's, if it got that far
     TempFolderTest::TearDown();

@@ -1,0 +1,105 @@
+// Unpacking downloaded archives into place on the worker pool. A stream hands
+// its finished archive over and takes its next file at once; the main thread
+// takes the results back in the order they were handed over and reports
+// them (log lines, alerts), so the install reads the same whichever worker
+// ends first.
+//
+//   hand over       unpack_room(in), then unpack_hand_over(in, job)
+//   every step      unpack_next_result(in) until null, each then unpack_pop(in)
+//   waits           unpack_ended_fd(in) becomes readable when a job ends
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "installer/update/install.h"
+#include "installer/update/manifest.h"
+
+// What unpacking an archive came to.
+enum unpack_result {
+  unpack_done = 0,
+  unpack_bad_archive = 1,  // not the file the manifest promises: fetch it again elsewhere
+  unpack_failed = 2,       // a local failure (a full disk...): shown, and the install stops
+};
+
+// What stands in the way of a new file when a release turns a folder into a
+// file or a link, or a file or link into a folder.
+struct in_the_way {
+  std::string path;                // the entry in the way, as the user sees it
+  std::vector<std::string> users;  // what of the user's it holds, beneath the destination
+};
+
+// One archive unpacked into place: into a scratch folder beside the target,
+// only when it holds that one file (and its "__MACOSX" twin) within the
+// manifest's size, and only once the unpacked file's size and MD5 are the
+// manifest's; then programs under "Contents/MacOS/" made executable and the
+// archive deleted (unless kept). run() may run on a worker: it reads of the
+// install only what stays fixed while files are fetched (the destination,
+// the manifest's paths and wishes), writes only the job and the files
+// beneath the destination, and keeps its log lines in `log`.
+struct unpack_job {
+  // Handed over.
+  const install_state* in = nullptr;
+  int stream = -1;  // the stream that fetched it; -1 for none
+  int file = -1;    // its index in the manifest
+  std::string archive, destination;
+  std::string source;  // the archive's address, for the messages
+  file_version_struct want;
+  stream_retry retry;   // the stream's tries of the file so far
+  std::string scratch;  // the scratch folder's name, ending in "/"
+  bool keep_archive = false;
+  bool log_actions = false;
+  // Taken while the job changes the tree's shape; null when nothing runs
+  // beside it.
+  std::mutex* tree_lock = nullptr;
+
+  // Found by run().
+  int code = 0;         // behind the problem, as the log reports it
+  std::string problem;  // the first problem met; empty when none
+  in_the_way way;       // what of the user's stood in the way
+  int chmod_result = 0, delete_result = 0;
+  std::ostringstream log;
+
+  void run();
+};
+
+// A job for the archive of record `want` (file index `file`, -1 for none) that
+// goes to destination.
+std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
+                                            const std::string& archive,
+                                            const std::string& destination,
+                                            const file_version_struct& want);
+
+// Logs what the job did and reports its problem: a failure of the file system
+// or something of the user's in the way sets install_error and shows its
+// alert; a bad archive is the mirror's and may be fetched again.
+unpack_result unpack_report(install_state& in, const unpack_job& job);
+
+// The whole of it here and now: the job run on this thread and reported.
+unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
+                                      const std::string& destination,
+                                      const file_version_struct& want);
+
+// The archives handed over and not yet taken back. Whether another may be
+// handed over: at most two a worker wait, so that a slow disk holds back the
+// streams rather than filling the temporary folder.
+bool unpack_room(const install_state& in);
+// The job gets its scratch folder's name and goes to a worker (run at once
+// without workers).
+void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job);
+// The oldest job handed over, once it has run; null while it runs or when
+// none is out.
+unpack_job* unpack_next_result(install_state& in);
+void unpack_pop(install_state& in);
+size_t unpack_pending(const install_state& in);
+// Held while the tree beneath the destination changes shape (folders made or
+// removed, files deleted or renamed into place), so that the jobs and the
+// main thread's deletions take turns; the unpacking and the MD5 check, the
+// long part, run beside. Holds nothing while no job is out.
+std::unique_lock<std::mutex> unpack_tree_turn(install_state& in);
+// Readable once a job has ended since the last unpack_next_result; -1 when
+// no job is out.
+int unpack_ended_fd(const install_state& in);
