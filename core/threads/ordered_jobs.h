@@ -30,13 +30,14 @@ class THREAD_ordered_jobs {
   THREAD_ordered_jobs(const THREAD_ordered_jobs&) = delete;
   THREAD_ordered_jobs& operator=(const THREAD_ordered_jobs&) = delete;
 
-  // To a worker when the pool runs, else run here and now.
-  void submit(std::unique_ptr<Job> job) {
+  // To a worker when the pool runs (and `here` is false), else run here and
+  // now; either way it is taken back in its turn.
+  void submit(std::unique_ptr<Job> job, bool here = false) {
     entries_.push_back(std::make_unique<entry>());
     entry& e = *entries_.back();
     e.job = std::move(job);
     e.ended_fd = ended_fd_;
-    if (THREAD_worker_count() > 0) {
+    if (!here && THREAD_worker_count() > 0) {
       e.call = THREAD_run_async(run_entry, &e);
     } else {
       e.job->run();

@@ -341,19 +341,21 @@ void note_download_progress(install_state& in, int s, const file_version_struct&
 }
 
 // The finished archive goes to the workers and the stream is free for its
-// next file. With workers it first takes a name of its own; without them it
-// is unpacked here and now, under the stream's name.
+// next file. It first takes a name of its own, since the stream's next
+// download takes the stream's; without workers, or when it cannot be
+// renamed, it is unpacked here and now under the stream's name.
 void hand_over(install_state& in, int s, int i, const file_version_struct& e,
                const stream_file& f) {
   in.archive_held[s] = 0;
   std::string archive = temp_archive(in, s);
-  if (THREAD_worker_count() > 0 && rename(archive.c_str(), handed_over_archive(in, i).c_str()) == 0)
-    archive = handed_over_archive(in, i);
+  const bool to_worker =
+      THREAD_worker_count() > 0 && rename(archive.c_str(), handed_over_archive(in, i).c_str()) == 0;
+  if (to_worker) archive = handed_over_archive(in, i);
   std::unique_ptr<unpack_job> job = make_unpack_job(in, i, archive, f.destination, e);
   job->stream = s;
   job->source = f.source;
   job->retry = in.retries[s];
-  unpack_hand_over(in, std::move(job));
+  unpack_hand_over(in, std::move(job), !to_worker);
   // Downloaded: the rate and the figures count it from now on.
   in.next.finished_kb += e.zip_size;
   stream_finished(in, s);

@@ -460,7 +460,7 @@ bool unpack_room(const install_state& in) {
   return !in.unpacking || static_cast<int>(in.unpacking->jobs.size()) < jobs_allowed();
 }
 
-void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job) {
+void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool here) {
   if (!in.unpacking) in.unpacking.reset(new unpack_queue);
   unpack_queue& q = *in.unpacking;
   // Two jobs never share a scratch folder: each clears its own before and
@@ -471,7 +471,7 @@ void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job) {
   q.scratch_in_use[slot] = 1;
   job->scratch = scratch_name(static_cast<int>(slot));
   job->tree_lock = &q.tree_lock;
-  q.jobs.submit(std::move(job));
+  q.jobs.submit(std::move(job), here);
 }
 
 unpack_job* unpack_next_result(install_state& in) {

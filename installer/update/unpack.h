@@ -87,9 +87,9 @@ unpack_result extract_and_delete_file(install_state& in, const std::string& arch
 // handed over: at most two a worker wait, so that a slow disk holds back the
 // streams rather than filling the temporary folder.
 bool unpack_room(const install_state& in);
-// The job gets its scratch folder's name and goes to a worker (run at once
-// without workers).
-void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job);
+// The job gets its scratch folder's name and goes to a worker, or is run at
+// once on this thread (`here`, or without workers).
+void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool here = false);
 // The oldest job handed over, once it has run; null while it runs or when
 // none is out.
 unpack_job* unpack_next_result(install_state& in);
