@@ -277,30 +277,31 @@ bool settled_without_download(install_state& in, int s, int i, const file_versio
 // takes a file, or given up, and no longer counts as downloaded; a file in
 // place counts toward the progress. A local failure has set install_error
 // and shown its alert; the file counts as handled and the install stops.
-void settle_unpacked(install_state& in, const unpack_job& job, unpack_result unpacked) {
-  file_version_struct& e = in.sim_info[job.file].back();
+void settle_unpacked(install_state& in, int file, const std::string& source,
+                     const stream_retry& tries, unpack_result unpacked) {
+  file_version_struct& e = in.sim_info[file].back();
   if (unpacked == unpack_bad_archive) {
     in.stg.download_error = 1;
     in.next.finished_kb -= e.zip_size;
-    stream_retry retry = job.retry;
+    stream_retry retry = tries;
     // A bad archive is the mirror's answer: refused, like a reply of "not found".
-    if (plan_retry(in, retry, job.source, failure_refused))
-      in.again.push_back({job.file, retry});
+    if (plan_retry(in, retry, source, failure_refused))
+      in.again.push_back({file, retry});
     else
-      give_up(in, job.source);
+      give_up(in, source);
   } else if (unpacked == unpack_done) {
     in.stg.download_error = 0;
     e.same = 1;
     e.sig_have = e.sig_want;
     in.next.installed_kb += e.ext_size;
-    record_placed(in, job.file);
+    record_placed(in, file);
   }
 }
 
 // The results that are in, in the order their archives were handed over.
 void take_results(install_state& in) {
   while (const unpack_job* job = unpack_next_result(in)) {
-    settle_unpacked(in, *job, unpack_report(in, *job));
+    settle_unpacked(in, job->file, job->source, job->retry, unpack_report(in, *job));
     unpack_pop(in);
     ++in.results_taken;
   }
@@ -313,11 +314,9 @@ void unpack_from_dvd(install_state& in, int s, int i, const file_version_struct&
     __MACIBM_alert(wind_main, "Trying to do a DVD install with multiple streams!",
                    "The shark with the laser on his head is getting very dizzy!", "", "", t_exit,
                    "Installer-f/utils", 498);
-  std::unique_ptr<unpack_job> job = make_unpack_job(in, i, f.source, f.destination, e);
-  job->source = f.source;
-  job->run();
+  const unpack_result unpacked = extract_and_delete_file(in, f.source, f.destination, e);
   in.next.finished_kb += e.zip_size;
-  settle_unpacked(in, *job, unpack_report(in, *job));
+  settle_unpacked(in, i, f.source, in.retries[s], unpacked);
   in.stg.file_fraction = 1.0f;
   stream_finished(in, s);
 }

@@ -371,19 +371,20 @@ TEST(TsanThreads, PoolServesCallsFromSeveralThreads) {
 
 namespace {
 
-// Job 0 ends only once every other job has: the workers end them in the
-// reverse of the order they were handed over in.
+// Job 0 ends only once its gate opens, which the test opens after every
+// other job has ended: the workers end them out of the order they were
+// handed over in.
 struct gated_job {
   int index = 0;
-  int count = 0;
   std::atomic<int>* ended = nullptr;
+  std::atomic<bool>* gate = nullptr;
   std::thread::id ran_on;
   int result = -1;
   void run() {
     ran_on = std::this_thread::get_id();
-    if (index == 0) {
+    if (gate) {
       const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-      while (ended->load() < count - 1 && std::chrono::steady_clock::now() < give_up)
+      while (!gate->load() && std::chrono::steady_clock::now() < give_up)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     result = index * index;
@@ -403,6 +404,7 @@ TEST_F(ThreadLayer, TsanOrderedJobsComeBackInHandOverOrderWhicheverWorkerEndsFir
   THREAD_make_workers();
   ASSERT_GE(THREAD_worker_count(), 2) << "one worker cannot end them out of order";
   std::atomic<int> ended{0};
+  std::atomic<bool> gate{false};
   const int count = 12;
   std::vector<int> taken;
   {
@@ -410,8 +412,8 @@ TEST_F(ThreadLayer, TsanOrderedJobsComeBackInHandOverOrderWhicheverWorkerEndsFir
     for (int i = 0; i < count; ++i) {
       auto job = std::make_unique<gated_job>();
       job->index = i;
-      job->count = count;
       job->ended = &ended;
+      job->gate = i == 0 ? &gate : nullptr;
       jobs.submit(std::move(job));
     }
     // Every job but the first ends, and each end is told: none can be taken.
@@ -419,6 +421,7 @@ TEST_F(ThreadLayer, TsanOrderedJobsComeBackInHandOverOrderWhicheverWorkerEndsFir
     jobs.drain();
     EXPECT_EQ(jobs.front_done(), nullptr);
     EXPECT_EQ(jobs.size(), size_t(count));
+    gate = true;
     // The first one's end wakes the waiter; then all come back, in order.
     while (taken.size() < size_t(count)) {
       if (!jobs.front_done()) {
@@ -455,16 +458,24 @@ TEST_F(ThreadLayer, OrderedJobsRunAtOnceWithoutWorkersAndWaitForTheRestWhenDropp
   THREAD_init();
   THREAD_make_workers();
   ended = 0;
+  std::atomic<bool> late{false};
+  std::thread opener;
   {
     THREAD_ordered_jobs<gated_job> jobs;
     for (int i = 0; i < 2; ++i) {
       auto job = std::make_unique<gated_job>();
       job->index = i;
-      job->count = 2;
       job->ended = &ended;
+      job->gate = i == 0 ? &late : nullptr;
       jobs.submit(std::move(job));
     }
+    // The first ends a moment after the jobs are dropped.
+    opener = std::thread([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      late = true;
+    });
   }
   EXPECT_EQ(ended.load(), 2);
+  opener.join();
   THREAD_shutdown();
 }
