@@ -136,6 +136,9 @@ struct install_record {
   // A stream whose archive finished while the workers were full: it waits
   // under the stream's name until they have room.
   int archive_held[kStreams] = {};
+  // How many archives may be out with the workers at once: 0 for two a
+  // worker (tests set fewer).
+  int unpacks_out_limit = 0;
 
   // Deletions.
   // Folders that held a deleted file: the clean-up removes those left empty.

@@ -452,12 +452,14 @@ void unpack_queue_end::operator()(unpack_queue* q) const {
 
 namespace {
 
-int jobs_allowed() { return std::max(1, 2 * THREAD_worker_count()); }
+int jobs_allowed(const install_state& in) {
+  return in.unpacks_out_limit > 0 ? in.unpacks_out_limit : std::max(1, 2 * THREAD_worker_count());
+}
 
 }  // namespace
 
 bool unpack_room(const install_state& in) {
-  return !in.unpacking || static_cast<int>(in.unpacking->jobs.size()) < jobs_allowed();
+  return !in.unpacking || static_cast<int>(in.unpacking->jobs.size()) < jobs_allowed(in);
 }
 
 void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool here) {
@@ -469,7 +471,8 @@ void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool h
   while (slot < q.scratch_in_use.size() && q.scratch_in_use[slot]) ++slot;
   if (slot == q.scratch_in_use.size()) q.scratch_in_use.push_back(0);
   q.scratch_in_use[slot] = 1;
-  job->scratch = scratch_name(static_cast<int>(slot));
+  job->scratch_slot = static_cast<int>(slot);
+  job->scratch = scratch_name(job->scratch_slot);
   job->tree_lock = &q.tree_lock;
   q.jobs.submit(std::move(job), here);
 }
@@ -482,9 +485,7 @@ unpack_job* unpack_next_result(install_state& in) {
 
 void unpack_pop(install_state& in) {
   unpack_queue& q = *in.unpacking;
-  std::unique_ptr<unpack_job> job = q.jobs.pop();
-  for (size_t slot = 0; slot < q.scratch_in_use.size(); ++slot)
-    if (scratch_name(static_cast<int>(slot)) == job->scratch) q.scratch_in_use[slot] = 0;
+  q.scratch_in_use[q.jobs.pop()->scratch_slot] = 0;
 }
 
 size_t unpack_pending(const install_state& in) {

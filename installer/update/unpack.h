@@ -48,8 +48,9 @@ struct unpack_job {
   std::string archive, destination;
   std::string source;  // the archive's address, for the messages
   file_version_struct want;
-  stream_retry retry;   // the stream's tries of the file so far
-  std::string scratch;  // the scratch folder's name, ending in "/"
+  stream_retry retry;    // the stream's tries of the file so far
+  int scratch_slot = 0;  // one per job out: the scratch folder's number
+  std::string scratch;   // that folder's name, ending in "/"
   bool keep_archive = false;
   bool log_actions = false;
   // Taken while the job changes the tree's shape; null when nothing runs

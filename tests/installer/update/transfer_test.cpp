@@ -43,7 +43,7 @@ using testing_support::run_command;
 using testing_support::write_file;
 
 // Loopback addresses (each case runs as its own process, beside the rest of
-// the suite): 127.0.12.1 installs and updates, .10 unpacking on workers, .2-.3 failing mirrors,
+// the suite): 127.0.12.1 installs and updates, .10-.11 unpacking on workers, .2-.3 failing mirrors,
 // .4-.5 a mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that run out, .9
 // renames, .31-.32 releases that change the tree's shape, .171 a mirror that comes back, .172-.173
 // nothing listening, .174-.175 streams apart, .176 a server in trouble; 127.0.23.1-.2 two installs
@@ -381,6 +381,36 @@ TEST_F(Engine, TsanUnpackingOnWorkersReadsAsOneThreadDoingItInOrder) {
   EXPECT_EQ(pooled.installed_kb, alone.installed_kb);
   EXPECT_EQ(pooled.sums, alone.sums);
   EXPECT_EQ(run_command("ls -A '" + in.temp_path + "'"), "");  // no archive left behind
+}
+
+// Workers that cannot keep up hold the streams back: a finished archive
+// waits under its stream's name until one is out of the way, and nothing is
+// lost or unpacked twice.
+TEST_F(Engine, FullWorkersHoldTheStreamsBack) {
+  std::vector<set_file> files;
+  for (int i = 0; i < 12; ++i) files.push_back(noise("All/f" + std::to_string(i), 400000, 60 + i));
+  make_set(files);
+  serve(0, "m1", "127.0.12.11");
+  in.unpacks_out_limit = 1;
+  stg.stream_count = 4;
+  size_t most_out = 0;
+  bool held = false;
+  install(60, [&] {
+    most_out = std::max(most_out, unpack_pending(in));
+    for (int s = 0; s < kStreams; ++s) held |= in.archive_held[s] != 0;
+  });
+  EXPECT_EQ(stg.install_error, 0);
+  EXPECT_EQ(in.next.all_done, 1);
+  expect_tree(in.dest_dir_path);
+  EXPECT_EQ(most_out, 1u);
+  EXPECT_TRUE(held) << "no stream waited for the workers";
+  const std::string text = log();
+  size_t expanded = 0;
+  for (size_t at = text.find("EXPANDING file"); at != std::string::npos;
+       at = text.find("EXPANDING file", at + 1))
+    ++expanded;
+  EXPECT_EQ(expanded, files.size());
+  EXPECT_EQ(run_command("ls -A '" + in.temp_path + "'"), "");
 }
 
 TEST_F(Engine, RenameFollowsTheExecutablesThePreferenceAndASafeName) {
