@@ -60,10 +60,6 @@ class THREAD_ordered_jobs {
 
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
-  template <typename Fn>
-  void for_each(Fn fn) const {
-    for (const auto& e : entries_) fn(*e->job);
-  }
 
   // Readable once a job has ended since the last drain(); -1 when the
   // system gave no descriptor (then nothing wakes a waiter early).

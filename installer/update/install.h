@@ -71,7 +71,7 @@ struct manifest_reading_end {
 };
 
 // The archives handed to the workers for unpacking (unpack.cpp keeps its
-// insides); the deleter waits for the jobs out and deletes their archives.
+// insides); the deleter waits for the jobs out, which delete their archives.
 struct unpack_queue;
 struct unpack_queue_end {
   void operator()(unpack_queue* q) const;

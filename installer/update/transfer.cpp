@@ -351,7 +351,6 @@ void hand_over(install_state& in, int s, int i, const file_version_struct& e,
       THREAD_worker_count() > 0 && rename(archive.c_str(), handed_over_archive(in, i).c_str()) == 0;
   if (to_worker) archive = handed_over_archive(in, i);
   std::unique_ptr<unpack_job> job = make_unpack_job(in, i, archive, f.destination, e);
-  job->stream = s;
   job->source = f.source;
   job->retry = in.retries[s];
   unpack_hand_over(in, std::move(job), !to_worker);

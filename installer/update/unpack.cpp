@@ -439,16 +439,9 @@ struct unpack_queue {
   std::mutex tree_lock;
 };
 
-// The jobs out finish (they may be placing a file); the archives handed over
-// and not unpacked go with the queue.
-void unpack_queue_end::operator()(unpack_queue* q) const {
-  if (!q) return;
-  q->jobs.wait_all();
-  q->jobs.for_each([](const unpack_job& job) {
-    if (!job.keep_archive) delete_file(job.archive);
-  });
-  delete q;
-}
+// The jobs out finish (they may be placing a file), each deleting its
+// archive as it always does.
+void unpack_queue_end::operator()(unpack_queue* q) const { delete q; }
 
 namespace {
 

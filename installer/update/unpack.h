@@ -43,8 +43,7 @@ struct in_the_way {
 struct unpack_job {
   // Handed over.
   const install_state* in = nullptr;
-  int stream = -1;  // the stream that fetched it; -1 for none
-  int file = -1;    // its index in the manifest
+  int file = -1;  // its index in the manifest
   std::string archive, destination;
   std::string source;  // the archive's address, for the messages
   file_version_struct want;

@@ -43,7 +43,7 @@ using testing_support::run_command;
 using testing_support::write_file;
 
 // Loopback addresses (each case runs as its own process, beside the rest of
-// the suite): 127.0.12.1 installs and updates, .10-.11 unpacking on workers, .2-.3 failing mirrors,
+// the suite): 127.0.12.1 installs and updates, .10-.12 unpacking on workers, .2-.3 failing mirrors,
 // .4-.5 a mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that run out, .9
 // renames, .31-.32 releases that change the tree's shape, .171 a mirror that comes back, .172-.173
 // nothing listening, .174-.175 streams apart, .176 a server in trouble; 127.0.23.1-.2 two installs
@@ -411,6 +411,37 @@ TEST_F(Engine, FullWorkersHoldTheStreamsBack) {
     ++expanded;
   EXPECT_EQ(expanded, files.size());
   EXPECT_EQ(run_command("ls -A '" + in.temp_path + "'"), "");
+}
+
+// QUIT while archives are out with the workers and a stream holds one for
+// them: the jobs out finish, nothing is left in the temporary folder or
+// half-written beneath the destination.
+TEST_F(Engine, AStopWithArchivesOutLeavesNoArchiveAndNoHalfFile) {
+  std::vector<set_file> files;
+  for (int i = 0; i < 12; ++i) files.push_back(noise("All/f" + std::to_string(i), 900000, 80 + i));
+  make_set(files);
+  serve(0, "m1", "127.0.12.12");
+  in.unpacks_out_limit = 1;
+  stg.stream_count = 4;
+  bool stopped = false;
+  install(60, [&] {
+    bool held = false;
+    for (int s = 0; s < kStreams; ++s) held |= in.archive_held[s] != 0;
+    if (!stopped && held && unpack_pending(in) > 0) {
+      install_stop(in);
+      stopped = true;
+    }
+  });
+  ASSERT_TRUE(stopped) << "no stream ever waited for the workers";
+  EXPECT_EQ(in.next.all_done, 0);
+  EXPECT_EQ(unpack_pending(in), 0u);
+  EXPECT_EQ(run_command("ls -A '" + in.temp_path + "'"), "");
+  EXPECT_EQ(run_command("find '" + in.dest_dir_path + "' -name '.nimbrel-unpacking*'"), "");
+  int status = 0;
+  const std::string out = run_command("cd '" + in.dest_dir_path + "' && md5sum -c --quiet " +
+                                          "--ignore-missing '" + dir + "expect.md5' 2>&1",
+                                      &status);
+  EXPECT_EQ(status, 0) << out;
 }
 
 TEST_F(Engine, RenameFollowsTheExecutablesThePreferenceAndASafeName) {
