@@ -10,7 +10,6 @@ set -uo pipefail
 plain=$1 asan=$2 tsan=$3
 here=$(cd "$(dirname "$0")" && pwd)
 jobs=$(nproc)
-status=0
 
 run() {
   local dir=$1; shift
@@ -23,17 +22,33 @@ run() {
 fixed_seed=1
 daily_seed=$(( $(date -u +%s) / 86400 % 99999 + 1 ))
 
-run "$plain"
-bash "$here/run_whole_tests.sh" "$plain" "$fixed_seed" "$daily_seed" || status=1
-# Mesa's rasterizer threads are set aside (LP_NUM_THREADS=0: it draws on the
-# calling thread): with them, the leak checker's own thread-stopping tracer
-# crashes at exit in some orders of the drawing tests, before it checks anything.
-LP_NUM_THREADS=0 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
-  LSAN_OPTIONS=suppressions=$here/lsan.supp:print_suppressions=0 \
-  UBSAN_OPTIONS=print_stacktrace=1 \
-  bash "$here/run_whole_tests.sh" "$asan" "$daily_seed" || status=1
-if [ -d "$tsan" ]; then
-  # Only the tests written for it: the rest gains nothing from the slow build.
-  TSAN_OPTIONS="halt_on_error=1 suppressions=$here/tsan.supp" run "$tsan" -R Tsan
+all_tests() {
+  status=0
+  run "$plain"
+  bash "$here/run_whole_tests.sh" "$plain" "$fixed_seed" "$daily_seed" || status=1
+  # Mesa's rasterizer threads are set aside (LP_NUM_THREADS=0: it draws on the
+  # calling thread): with them, the leak checker's own thread-stopping tracer
+  # crashes at exit in some orders of the drawing tests, before it checks anything.
+  LP_NUM_THREADS=0 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+    LSAN_OPTIONS=suppressions=$here/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1 \
+    bash "$here/run_whole_tests.sh" "$asan" "$daily_seed" || status=1
+  if [ -d "$tsan" ]; then
+    # Only the tests written for it: the rest gains nothing from the slow build.
+    TSAN_OPTIONS="halt_on_error=1 suppressions=$here/tsan.supp" run "$tsan" -R Tsan
+  fi
+  return $status
+}
+
+# A failure is repeated at the end, where a log cut short in the middle
+# still shows it: the failed programs and cases, and each assertion.
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+all_tests 2>&1 | tee "$output"
+status=${PIPESTATUS[0]}
+if [ "$status" -ne 0 ]; then
+  echo "== what failed: each assertion, then the programs and cases"
+  grep -E -A4 ': Failure$|ERROR: .*Sanitizer|runtime error:' "$output" | head -80
+  grep -E '^FAIL |^\[  FAILED  \] [A-Za-z]|\(Failed\)|\(Timeout\)|\*\*\*Exception' "$output" | sort -u
 fi
-exit $status
+exit "$status"

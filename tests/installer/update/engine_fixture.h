@@ -49,12 +49,13 @@ inline bool start_install(install_state& in, const std::string& manifest) {
 
 // What the frame does at INSTALL with the manifest, then frames until the
 // install ends or the seconds pass. Each frame: the clock, then the
-// transfer step's hundredth of a second; observe runs after every frame.
-// Returns the frames it took.
+// transfer step's hundredth of a second; observe runs as the install starts
+// and after every frame. Returns the frames it took.
 inline int install_frames(install_state& in, const std::string& manifest, double seconds = 60,
                           const std::function<void()>& observe = nullptr) {
   if (!start_install(in, manifest)) return 0;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  if (observe) observe();
   int frames = 0;
   while (in.stg.install_phase == phase_installing && std::chrono::steady_clock::now() < deadline) {
     xtim.xtim_update();

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -104,6 +105,42 @@ set_file noise(const std::string& path, size_t bytes, int seed) {
 set_file link(const std::string& path, const std::string& to) {
   return set_file(path, "").as_link(to);
 }
+
+// Holds every worker of the pool on a call of its own until opened, so that
+// the test, not the machine's load, decides when the archives handed over
+// begin to unpack. The calls queue ahead of any job handed over after it, and
+// no worker is free for a job until it opens (at the latest when it goes).
+class worker_gate {
+ public:
+  worker_gate() {
+    for (int k = 0; k < THREAD_worker_count(); ++k) calls_.push_back(THREAD_run_async(hold, &open_));
+  }
+  ~worker_gate() { open(); }
+  worker_gate(const worker_gate&) = delete;
+  worker_gate& operator=(const worker_gate&) = delete;
+
+  void open() {
+    open_.store(true);
+    for (THREAD_call* call : calls_) {
+      THREAD_is_done(call, -1);
+      THREAD_cleanup(call);
+    }
+    calls_.clear();
+  }
+
+ private:
+  static void* hold(void* arg) {
+    const auto* open = static_cast<const std::atomic<bool>*>(arg);
+    // A test that never opens it fails on its own; the pool is not held
+    // past that.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    while (!open->load() && std::chrono::steady_clock::now() < give_up) UTL_sleep(1);
+    return nullptr;
+  }
+
+  std::atomic<bool> open_{false};
+  std::vector<THREAD_call*> calls_;
+};
 
 std::string json_string(const std::string& s) {
   std::string out = "\"";
@@ -358,9 +395,16 @@ TEST_F(Engine, TsanUnpackingOnWorkersReadsAsOneThreadDoingItInOrder) {
     stg.stream_count = 1;
     const size_t from = log().size();
     size_t most_out = 0;
-    install(60, [&] { most_out = std::max(most_out, unpack_pending(in)); });
-    // With workers, the small files are handed over while the large one is
-    // still out.
+    // The workers wait until a second archive is out, so that later ones are
+    // handed over while earlier ones are still unpacking.
+    std::unique_ptr<worker_gate> gate;
+    bool started = false;
+    install(60, [&] {
+      if (!started) gate = std::make_unique<worker_gate>();
+      started = true;
+      most_out = std::max(most_out, unpack_pending(in));
+      if (most_out > 1) gate.reset();
+    });
     EXPECT_EQ(most_out > 1, workers);
     EXPECT_EQ(stg.install_error, 0);
     EXPECT_EQ(in.next.all_done, 1);
@@ -395,9 +439,13 @@ TEST_F(Engine, FullWorkersHoldTheStreamsBack) {
   stg.stream_count = 4;
   size_t most_out = 0;
   bool held = false;
+  // The workers wait until a stream holds a finished archive for them.
+  std::unique_ptr<worker_gate> gate;
   install(60, [&] {
+    if (!held && !gate) gate = std::make_unique<worker_gate>();
     most_out = std::max(most_out, unpack_pending(in));
     for (int s = 0; s < kStreams; ++s) held |= in.archive_held[s] != 0;
+    if (held) gate.reset();
   });
   EXPECT_EQ(stg.install_error, 0);
   EXPECT_EQ(in.next.all_done, 1);
@@ -424,10 +472,15 @@ TEST_F(Engine, AStopWithArchivesOutLeavesNoArchiveAndNoHalfFile) {
   in.unpacks_out_limit = 1;
   stg.stream_count = 4;
   bool stopped = false;
+  // The workers wait until a stream holds a finished archive for them; they
+  // are let go just before the stop, which waits for the jobs out.
+  std::unique_ptr<worker_gate> gate;
   install(60, [&] {
+    if (!stopped && !gate) gate = std::make_unique<worker_gate>();
     bool held = false;
     for (int s = 0; s < kStreams; ++s) held |= in.archive_held[s] != 0;
     if (!stopped && held && unpack_pending(in) > 0) {
+      gate.reset();
       install_stop(in);
       stopped = true;
     }
