@@ -113,7 +113,8 @@ set_file link(const std::string& path, const std::string& to) {
 class worker_gate {
  public:
   worker_gate() {
-    for (int k = 0; k < THREAD_worker_count(); ++k) calls_.push_back(THREAD_run_async(hold, &open_));
+    for (int k = 0; k < THREAD_worker_count(); ++k)
+      calls_.push_back(THREAD_run_async(hold, &open_));
   }
   ~worker_gate() { open(); }
   worker_gate(const worker_gate&) = delete;
@@ -238,6 +239,23 @@ class Engine : public testing_support::TempFolderTest {
     target.stg.server_count = std::max(target.stg.server_count, index + 1);
   }
   void stop_mirror(size_t k) { mirrors_[k].reset(); }
+  // Twelve random files of `bytes` on addr, fetched by four streams for
+  // workers with room for one job at a time; returns the set.
+  std::vector<set_file> serve_for_one_job(const std::string& addr, size_t bytes, int seed) {
+    std::vector<set_file> files;
+    for (int i = 0; i < 12; ++i)
+      files.push_back(noise("All/f" + std::to_string(i), bytes, seed + i));
+    make_set(files);
+    serve(0, "m1", addr);
+    in.unpacks_out_limit = 1;
+    stg.stream_count = 4;
+    return files;
+  }
+  bool a_stream_holds_an_archive() const {
+    for (int s = 0; s < kStreams; ++s)
+      if (in.archive_held[s]) return true;
+    return false;
+  }
   // What the mirror's nginx logged for each request of path, in order:
   // "status body-bytes-sent".
   std::vector<std::string> served(const std::string& mirror, const std::string& path) {
@@ -431,12 +449,7 @@ TEST_F(Engine, TsanUnpackingOnWorkersReadsAsOneThreadDoingItInOrder) {
 // waits under its stream's name until one is out of the way, and nothing is
 // lost or unpacked twice.
 TEST_F(Engine, FullWorkersHoldTheStreamsBack) {
-  std::vector<set_file> files;
-  for (int i = 0; i < 12; ++i) files.push_back(noise("All/f" + std::to_string(i), 400000, 60 + i));
-  make_set(files);
-  serve(0, "m1", "127.0.12.11");
-  in.unpacks_out_limit = 1;
-  stg.stream_count = 4;
+  const std::vector<set_file> files = serve_for_one_job("127.0.12.11", 400000, 60);
   size_t most_out = 0;
   bool held = false;
   // The workers wait until a stream holds a finished archive for them.
@@ -444,7 +457,7 @@ TEST_F(Engine, FullWorkersHoldTheStreamsBack) {
   install(60, [&] {
     if (!held && !gate) gate = std::make_unique<worker_gate>();
     most_out = std::max(most_out, unpack_pending(in));
-    for (int s = 0; s < kStreams; ++s) held |= in.archive_held[s] != 0;
+    held |= a_stream_holds_an_archive();
     if (held) gate.reset();
   });
   EXPECT_EQ(stg.install_error, 0);
@@ -465,21 +478,14 @@ TEST_F(Engine, FullWorkersHoldTheStreamsBack) {
 // them: the jobs out finish, nothing is left in the temporary folder or
 // half-written beneath the destination.
 TEST_F(Engine, AStopWithArchivesOutLeavesNoArchiveAndNoHalfFile) {
-  std::vector<set_file> files;
-  for (int i = 0; i < 12; ++i) files.push_back(noise("All/f" + std::to_string(i), 900000, 80 + i));
-  make_set(files);
-  serve(0, "m1", "127.0.12.12");
-  in.unpacks_out_limit = 1;
-  stg.stream_count = 4;
+  serve_for_one_job("127.0.12.12", 900000, 80);
   bool stopped = false;
   // The workers wait until a stream holds a finished archive for them; they
   // are let go just before the stop, which waits for the jobs out.
   std::unique_ptr<worker_gate> gate;
   install(60, [&] {
     if (!stopped && !gate) gate = std::make_unique<worker_gate>();
-    bool held = false;
-    for (int s = 0; s < kStreams; ++s) held |= in.archive_held[s] != 0;
-    if (!stopped && held && unpack_pending(in) > 0) {
+    if (!stopped && a_stream_holds_an_archive() && unpack_pending(in) > 0) {
       gate.reset();
       install_stop(in);
       stopped = true;
