@@ -27,6 +27,8 @@ beneath_state g_beneath;
 void beneath_reset() {
   g_beneath.kernel_resolver = -1;
   g_beneath.force_walk = false;
+  g_beneath.kernel_attempts = 8;
+  g_beneath.kernel_gave_way = 0;
 }
 
 namespace {
@@ -166,14 +168,14 @@ int walk(int root_fd, std::deque<std::string> parts, beneath_walk how, bool lexi
 }
 
 // The kernel's resolver: -errno, or ENOSYS-like results that send us to the
-// walk for good.
+// walk for good; -EAGAIN when every attempt met a rename somewhere.
 int kernel_open_folder(int root_fd, const std::string& rel, beneath_walk how) {
   open_how h;
   memset(&h, 0, sizeof h);
   h.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
   h.resolve =
       RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | (how == walk_no_links ? RESOLVE_NO_SYMLINKS : 0);
-  for (int attempt = 0; attempt < 8; ++attempt) {
+  for (int attempt = 0; attempt < g_beneath.kernel_attempts; ++attempt) {
     long fd = syscall(SYS_openat2, root_fd, rel.c_str(), &h, sizeof h);
     if (fd >= 0) return static_cast<int>(fd);
     // EAGAIN: something was renamed during the lookup; ask again.
@@ -194,11 +196,16 @@ int open_folder_beneath(int root_fd, const std::string& folder_rel, beneath_walk
   }
   if (!g_beneath.force_walk && g_beneath.kernel_resolver != 0) {
     int fd = kernel_open_folder(root_fd, folder_rel, how);
-    if (fd >= 0 || kernel_resolver_usable(-fd)) {
+    if (fd == -EAGAIN) {
+      // The walk holds each folder it passes, so renames cannot mislead it:
+      // it answers this lookup, and the kernel the next.
+      ++g_beneath.kernel_gave_way;
+    } else if (fd >= 0 || kernel_resolver_usable(-fd)) {
       g_beneath.kernel_resolver = 1;
       return fd;
+    } else {
+      g_beneath.kernel_resolver = 0;
     }
-    g_beneath.kernel_resolver = 0;
   }
   int fd = -1, depth = 0;
   int err = walk(root_fd, components(folder_rel), how, false, &fd, &depth);

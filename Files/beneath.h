@@ -31,6 +31,12 @@ struct beneath_state {
   // may find out at once.
   std::atomic<int> kernel_resolver{-1};
   bool force_walk = false;
+  // How often the kernel is asked before the walk answers instead: a rename
+  // anywhere on the system during a lookup through ".." makes the kernel
+  // refuse it (EAGAIN), which a busy machine can do several times running.
+  int kernel_attempts = 8;
+  // Lookups the walk answered for that reason.
+  std::atomic<int> kernel_gave_way{0};
 };
 extern beneath_state g_beneath;
 void beneath_reset();

@@ -6,10 +6,14 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/temp_folder.h"
@@ -171,6 +175,37 @@ TEST_P(Beneath, TreesAreListedAndRemovedWithoutFollowingTheirLinks) {
   struct stat st;
   EXPECT_EQ(lstat((root + "t").c_str(), &st), -1);
   EXPECT_EQ(read_file(dir + "outside/secret"), "secret");
+}
+
+// A rename anywhere on the system while the kernel resolves ".." makes it
+// refuse the lookup (EAGAIN). Asked only once, under a storm of renames
+// beside the root, it refuses often: the walk answers those lookups, and
+// none of them fails.
+TEST_P(Beneath, RenamesElsewhereNeverFailALookupThroughALinkUp) {
+  struct stat st;
+  ASSERT_EQ(beneath_lstat(root, "d/up/a/f", walk_links_inside, &st), 0);
+  if (GetParam() || g_beneath.kernel_resolver != 1) GTEST_SKIP() << "no kernel resolver to refuse";
+  g_beneath.kernel_attempts = 1;
+  write_file(dir + "r0", "r");
+  std::atomic<bool> stop{false};
+  std::thread renamer([&] {
+    const std::string a = dir + "r0", b = dir + "r1";
+    while (!stop) {
+      rename(a.c_str(), b.c_str());
+      rename(b.c_str(), a.c_str());
+    }
+  });
+  int lookups = 0, failures = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while ((lookups < 2000 || g_beneath.kernel_gave_way < 20) &&
+         std::chrono::steady_clock::now() < until) {
+    if (beneath_lstat(root, "d/up/a/f", walk_links_inside, &st) != 0) ++failures;
+    ++lookups;
+  }
+  stop = true;
+  renamer.join();
+  EXPECT_EQ(failures, 0) << "of " << lookups << " lookups";
+  if (g_beneath.kernel_gave_way == 0) GTEST_SKIP() << "no rename met a lookup in " << lookups;
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolvers, Beneath, ::testing::Values(false, true),
