@@ -68,7 +68,7 @@ TEST(MessageQueue, TimedReadOnEmptyQueueTimesOutWithinTolerance) {
     EXPECT_EQ(UTL_message_queue_read(q, timeout), nullptr);
     long long took = ms_since(t0);
     EXPECT_GE(took, timeout - 1) << timeout;
-    EXPECT_LT(took, timeout + 60) << timeout;
+    EXPECT_LT(took, timeout + 500) << timeout;  // late on a loaded machine, not by seconds
   }
   UTL_message_queue_destroy(q);
 }
@@ -202,7 +202,7 @@ TEST(ThreadPrimitives, SleepJoinAndProcessorCount) {
   for (int ms : {0, -5}) {
     auto t0 = clk::now();
     UTL_sleep(ms);
-    EXPECT_LT(ms_since(t0), 5) << ms;
+    EXPECT_LT(ms_since(t0), 500) << ms;  // no sleep at all, whatever the load
   }
   auto t0 = clk::now();
   UTL_sleep(30);
@@ -282,7 +282,7 @@ TEST_F(ThreadLayer, WorkersRunCallsAndStopInOrder) {
   THREAD_call* call = THREAD_run_async(wait_for_gate, msg(99));
   auto t0 = clk::now();
   EXPECT_EQ(THREAD_is_done(call, 0), 0);  // still waiting on the gate
-  EXPECT_LT(ms_since(t0), 20);
+  EXPECT_LT(ms_since(t0), 500);           // never waits for the call
   EXPECT_EQ(THREAD_is_done(call, 30), 0);
   UTL_message_queue_write(g_gate, nullptr);
   EXPECT_EQ(THREAD_is_done(call, -1), 1);
