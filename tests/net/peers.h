@@ -66,6 +66,13 @@ class Peer {
   Peer(const std::vector<std::string>& argv, const std::string& host, int port,
        const std::string& log_path)
       : log_path_(log_path) {
+    // Someone else's server there would pass for this one: another test run
+    // on this machine serves on the same addresses.
+    if (accepts(host, port)) {
+      failure_ = host + ":" + std::to_string(port) +
+                 " is served already, by another process (another test run on this machine?)";
+      return;
+    }
     pid_ = fork();
     if (pid_ == 0) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);
