@@ -222,6 +222,14 @@ void* THREAD_cleanup(THREAD_call* call) {
   return result;
 }
 
+void THREAD_finish_calls(std::vector<THREAD_call*>* calls) {
+  for (THREAD_call* call : *calls) {
+    THREAD_is_done(call, -1);
+    THREAD_cleanup(call);
+  }
+  calls->clear();
+}
+
 // [SECTION] Shut-down
 void THREAD_shutdown() {
   if (!threads_inited.load()) return;

@@ -3,6 +3,8 @@
 // through a call queue.
 #pragma once
 
+#include <vector>
+
 #include "core/threads/locks.h"
 
 struct THREAD_call {
@@ -31,6 +33,9 @@ THREAD_call* THREAD_run_async(void* (*fn)(void*), void* arg);
 int THREAD_is_done(THREAD_call* call, int timeout_ms);
 // Returns a done call's result and recycles the record.
 void* THREAD_cleanup(THREAD_call* call);
+// Waits for every call, recycles each record (their results unread) and
+// empties the list.
+void THREAD_finish_calls(std::vector<THREAD_call*>* calls);
 void THREAD_shutdown();
 // Back to before THREAD_init: shut down, and no thread is the main one.
 void THREAD_reset();

@@ -338,11 +338,7 @@ class packing_pool {
   // whole or removed) before it returns.
   void stop() {
     stop_.store(true);
-    for (THREAD_call* call : calls_) {
-      THREAD_is_done(call, -1);
-      THREAD_cleanup(call);
-    }
-    calls_.clear();
+    THREAD_finish_calls(&calls_);
     if (finished_) UTL_message_queue_destroy(finished_);
     finished_ = nullptr;
   }

@@ -122,11 +122,7 @@ class worker_gate {
 
   void open() {
     open_.store(true);
-    for (THREAD_call* call : calls_) {
-      THREAD_is_done(call, -1);
-      THREAD_cleanup(call);
-    }
-    calls_.clear();
+    THREAD_finish_calls(&calls_);
   }
 
  private:
