@@ -6,6 +6,7 @@
 # open real windows, or serve on one fixed loopback address) run one at a time
 # after the rest. Replay a failure with
 #   (cd BUILD/tests && SDL_VIDEODRIVER=offscreen ./PROG --gtest_shuffle --gtest_random_seed=SEED)
+# (in the sanitizer build, with the sanitizer options tools/run_tests.sh sets).
 # Usage: run_whole_tests.sh BUILD_DIR SEED...
 set -uo pipefail
 build=$1
@@ -22,31 +23,16 @@ trap 'rm -rf "$logs"' EXIT
 # One program, one seed: quiet on success, its output on failure.
 run_one() {
   local prog=$1 seed=$2 log=$3/$1.$2.log
-  if run_logged "$prog" "$seed" "$log" "$4"; then
+  if (cd "$4" && SDL_VIDEODRIVER=offscreen timeout 900 "./$prog" --gtest_shuffle \
+        --gtest_random_seed="$seed" --gtest_brief=1 >"$log" 2>&1); then
     echo "ok   $prog seed $seed"
-  elif checker_died "$log" && run_logged "$prog" "$seed" "$log" "$4"; then
-    # The leak checker's own thread-stopping tracer now and then crashes
-    # before it checks anything (rarely, and never in the same place twice):
-    # that says nothing of the program, whose cases all passed. The second
-    # run must pass whole, leak check included.
-    echo "ok   $prog seed $seed (run again: the leak checker died in the first run)"
   else
     echo "FAIL $prog seed $seed"
     cat "$log"
     return 1
   fi
 }
-run_logged() {
-  (cd "$4" && SDL_VIDEODRIVER=offscreen timeout 900 "./$1" --gtest_shuffle \
-    --gtest_random_seed="$2" --gtest_brief=1 >"$3" 2>&1)
-}
-# Every case passed and the leak checker itself failed, before reporting a leak.
-checker_died() {
-  grep -q 'LeakSanitizer has encountered a fatal error' "$1" &&
-    grep -q '^\[  PASSED  \]' "$1" && ! grep -q '^\[  FAILED  \]' "$1" &&
-    ! grep -q 'ERROR: LeakSanitizer: detected memory leaks' "$1"
-}
-export -f run_one run_logged checker_died
+export -f run_one
 
 together=() by_itself=()
 for path in "$tests_dir"/*_test; do
