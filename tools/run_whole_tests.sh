@@ -56,5 +56,5 @@ done
 passed=$(grep -c '^ok ' "$logs/results")
 failed=$(grep -c '^FAIL ' "$logs/results")
 [ "$failed" -eq 0 ] || status=1
-echo "whole: $passed passed, $failed failed"
+echo "whole: $passed passed, $failed failed, in $SECONDS s"
 exit $status
