@@ -298,6 +298,10 @@ int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned ch
     MACIBM_alert(wind_main, "Illegal pixel format for png-write.", path, "", "", t_exit);
     return 0;
   }
+  const int colour_type = bpp == 4   ? PNG_COLOR_TYPE_RGB_ALPHA
+                          : bpp == 3 ? PNG_COLOR_TYPE_RGB
+                                     : PNG_COLOR_TYPE_GRAY;
+  const size_t row_len = size_t(desc.dx) * bpp + size_t(desc.row_pad);
   const std::string full = app_path + path;
   FILE* f = UTL_fopen_regular(full.c_str(), "wb");
   if (!f) return 0;
@@ -330,14 +334,10 @@ int TEX_save_png(const char* path, const TEX_image_desc& desc, const unsigned ch
   png_set_compression_method(png, 8);
   png_set_compression_buffer_size(png, 8192);
   png_set_gAMA(png, info, 1.0 / 1.8);
-  const int colour_type = bpp == 4   ? PNG_COLOR_TYPE_RGB_ALPHA
-                          : bpp == 3 ? PNG_COLOR_TYPE_RGB
-                                     : PNG_COLOR_TYPE_GRAY;
   png_set_IHDR(png, info, png_uint_32(desc.dx), png_uint_32(desc.dy), 8, colour_type,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
 
-  const size_t row_len = size_t(desc.dx) * bpp + size_t(desc.row_pad);
   rows = static_cast<png_bytep*>(
       ::operator new(sizeof(png_bytep) * size_t(desc.dy > 0 ? desc.dy : 1)));
   for (int i = 0; i < desc.dy; ++i)
