@@ -34,10 +34,8 @@ all_tests() {
   # the leak check then crashes reading a made-up address (LLVM's later
   # runtimes ask the allocator instead). Without the guess nothing is lost:
   # the check counts every block the dynamic linker allocates, thread-local
-  # ones among them, as reachable, and scans it. Mesa's rasterizer threads are
-  # set aside (LP_NUM_THREADS=0: it draws on the calling thread), which keeps
-  # the drawing tests light on a two-core machine.
-  LP_NUM_THREADS=0 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:intercept_tls_get_addr=0 \
+  # ones among them, as reachable, and scans it.
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:intercept_tls_get_addr=0 \
     LSAN_OPTIONS=suppressions=$here/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1 \
     bash "$here/run_whole_tests.sh" "$asan" "$daily_seed" || status=1
