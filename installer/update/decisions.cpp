@@ -1,6 +1,6 @@
 // The file decisions: every history's last record against the installed
 // copy, the question about files the user changed, and the folder-wide
-// answers of one decision pass.
+// answers that stand for the rest of the install.
 #include "installer/update/decisions.h"
 
 #include <sys/stat.h>
@@ -102,14 +102,9 @@ std::set<std::string> wanted_paths(const install_state& in, bool gone) {
   return paths;
 }
 
-// The answers given for a whole folder during one pass.
-struct folder_answers {
-  std::vector<std::string> act_all, keep_all;
-};
-
 // Whether the file is this install's to act on before its installed copy is
 // judged; a link on the way takes it out of reach, or makes its copy none.
-int in_reach(const install_state& in, int i, file_version_struct& e, bool gone,
+int in_reach(install_state& in, int i, file_version_struct& e, bool gone,
              const std::set<std::string>& gone_paths) {
   const int last = static_cast<int>(in.sim_info[i].size()) - 1;
   int act = want_this_f(in, i, last, e.type);
@@ -125,25 +120,27 @@ int in_reach(const install_state& in, int i, file_version_struct& e, bool gone,
         << " as installed: a link that goes stands on its way.\n";
     e.sig_have = "NONE";
     e.same = 0;
+    if (static_cast<size_t>(i) < in.examined.size()) in.examined[i] = kNothingThere;
   }
   return act;
 }
 
-// A copy the user changed: a folder-wide answer covers it, or the user is
-// asked. False when the user cancelled.
-bool ask_about_changed(const std::string& local, const file_version_struct& e, bool gone,
-                       folder_answers* answers, int* act) {
+}  // namespace
+
+bool answer_about_copy(install_state& in, const std::string& local, int deleting,
+                       const std::string& why, int* act) {
   const std::string folder = folder_of(local);
-  if (listed(answers->act_all, folder)) {
+  folder_answers& answers = in.answers;
+  if (listed(answers.act_all, folder)) {
     *act = 1;
     return true;
   }
-  if (listed(answers->keep_all, folder)) {
+  if (listed(answers.keep_all, folder)) {
     *act = 0;
     return true;
   }
-  xer << "File: " << local << "  sig_want=" << e.sig_want << "  sig_have=" << e.sig_have << "\n";
-  switch (select_alert(local, gone ? 1 : 0)) {
+  xer << "File: " << local << why << "\n";
+  switch (select_alert(local, deleting)) {
     case answer_act:
       *act = 1;
       break;
@@ -151,11 +148,11 @@ bool ask_about_changed(const std::string& local, const file_version_struct& e, b
       *act = 0;
       break;
     case answer_act_all:
-      answers->act_all.push_back(folder);
+      answers.act_all.push_back(folder);
       *act = 1;
       break;
     case answer_keep_all:
-      answers->keep_all.push_back(folder);
+      answers.keep_all.push_back(folder);
       *act = 0;
       break;
     case answer_cancel:
@@ -166,14 +163,14 @@ bool ask_about_changed(const std::string& local, const file_version_struct& e, b
   return true;
 }
 
+namespace {
+
 // Whether the installed copy is replaced (or deleted): a missing one is
 // installed unless the file goes, the wanted one left, a release of ours
 // acted on without asking, and anything else asked about. False when the
 // user cancelled.
-bool judge_installed(const install_state& in, const file_history_struct& h,
-                     const file_version_struct& e, bool gone,
-                     const std::set<std::string>& ours_elsewhere, folder_answers* answers,
-                     int* act) {
+bool judge_installed(install_state& in, const file_history_struct& h, const file_version_struct& e,
+                     bool gone, const std::set<std::string>& ours_elsewhere, int* act) {
   const std::string local = local_path_of(in, e);
   const bool older = has_signature(h, e.sig_have) || ours_elsewhere.count(local);
   if (e.sig_have == "NONE")
@@ -182,9 +179,9 @@ bool judge_installed(const install_state& in, const file_history_struct& h,
     *act = 0;
   else if (older)
     *act = 1;  // a release of ours: updated or deleted without asking
-  else
-    return ask_about_changed(local, e, gone, answers, act);
-  return true;
+  if (e.sig_have == "NONE" || e.sig_have == e.sig_want || older) return true;
+  return answer_about_copy(in, local, gone ? 1 : 0,
+                           "  sig_want=" + e.sig_want + "  sig_have=" + e.sig_have, act);
 }
 
 // A file that left one platform folder for another keeps its local path: a
@@ -206,7 +203,7 @@ void spare_what_is_installed(install_state& in) {
 
 int choose_files(install_state& in) {
   std::vector<file_history_struct>& sim_info = in.sim_info;
-  folder_answers answers;
+  in.answers = folder_answers();
   const std::set<std::string> ours_elsewhere = ours_under_another_path(in);
   const std::set<std::string> gone_paths = wanted_paths(in, true);
   for (size_t i = 0; i < sim_info.size(); ++i) {
@@ -214,7 +211,7 @@ int choose_files(install_state& in) {
     file_version_struct& e = h.back();
     const bool gone = e.sig_want == "GONE";
     int act = in_reach(in, static_cast<int>(i), e, gone, gone_paths);
-    if (act && !judge_installed(in, h, e, gone, ours_elsewhere, &answers, &act)) return 0;
+    if (act && !judge_installed(in, h, e, gone, ours_elsewhere, &act)) return 0;
     e.want_download = act && !gone ? 1 : 0;
     e.want_delete = act && gone ? 1 : 0;
   }

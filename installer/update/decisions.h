@@ -29,6 +29,14 @@ select_answer keep_unasked(const std::string& local_path, int deleting);
 // installs itself and tests install their answers.
 select_answer select_alert(const std::string& local_path, int deleting);
 
+// Asks about a copy of the user's at local (deleting: 1 when the file is to be
+// deleted), unless a folder-wide answer of this install covers its folder;
+// an answer for the whole folder stands for the rest of the install. A
+// question asked is logged as "File: " + local + why. *act becomes 1 to act
+// on the copy, 0 to keep it. False when the user cancelled.
+bool answer_about_copy(install_state& in, const std::string& local, int deleting,
+                       const std::string& why, int* act);
+
 // Sets want_download and want_delete on the last record of every history of
 // the install's manifest. Returns 1 to go on with the install, 0 when the
 // user cancelled it (the flags of that history and the later ones are then

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <deque>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -51,16 +52,14 @@ struct stream_retry {
   int failures[kMirrorCount] = {};  // per mirror; kRefused once that mirror refused the file
 };
 
-// Each wanted file as the run last saw it in place with the manifest's MD5
-// (unpacked and checked, or found current): the end of the install finds it
-// the same, after every deletion and removal, or the install is incomplete.
+// Each wanted file as the run saw it in place with the manifest's MD5, taken
+// by the thread that checked that MD5 when it checked it (the examination
+// for a current file, the unpacking job for a new one): the end of the
+// install finds it the same, after every deletion and removal, or the
+// install is incomplete.
 struct placed_file {
   bool wanted = false;
-  bool known = false;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  timespec mtime = {}, ctime = {};
+  file_identity id = kNothingThere;  // kNothingThere: never seen in place
 };
 
 // A reading of the manifest under way (manifest.cpp keeps its insides); the
@@ -82,6 +81,12 @@ struct unpack_queue_end {
 struct refetch {
   int file = 0;
   stream_retry retry;
+};
+
+// The answers given for a whole folder, by the decisions or by a question
+// while the install runs: they stand until the next decisions.
+struct folder_answers {
+  std::vector<std::string> act_all, keep_all;
 };
 
 // Everything of one install but the block it reports through; reset as a
@@ -107,6 +112,10 @@ struct install_record {
   // The manifest in file order; a file's index here is the index the
   // streams are handed.
   std::vector<file_history_struct> sim_info;
+  // What the examination found at each file's place when it took its MD5
+  // (kNothingThere: no copy). A file is put in place only over what was
+  // judged, or over what this run put there itself.
+  std::vector<file_identity> examined;
   // Why the last reading found the manifest unusable ("" when it did not).
   std::string manifest_problem;
   std::unique_ptr<manifest_reading, manifest_reading_end> reading;
@@ -126,6 +135,10 @@ struct install_record {
   std::string crnt_file_name, crnt_file_path;
   stream_retry retries[kStreams];
   std::vector<placed_file> placed;
+  // The places of fetched files that other fetched files lie beneath, with
+  // how many of their histories are not in place yet: the jobs beneath wait
+  // for them.
+  std::map<std::string, int> unsettled_above;
   // Files finished since the start of the run, and unpacking results taken
   // back: with the slots' byte counts they tell the frame step whether a call
   // did anything.
@@ -139,6 +152,9 @@ struct install_record {
   // How many archives may be out with the workers at once: 0 for two a
   // worker (tests set fewer).
   int unpacks_out_limit = 0;
+
+  // Questions.
+  folder_answers answers;
 
   // Deletions.
   // Folders that held a deleted file: the clean-up removes those left empty.

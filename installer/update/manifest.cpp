@@ -34,8 +34,31 @@
 
 // No letter-case repair: the program that uses the installation looks its
 // files up by their exact names, so a file spelled otherwise is not there.
+file_identity identity_of(const struct stat& st) {
+  // FNV-1a over the fields: a place keeps its identity only while nothing
+  // replaces, rewrites, renames or re-modes what stands there.
+  file_identity h = 14695981039346656037ull;
+  auto mix = [&h](uint64_t v) {
+    for (int k = 0; k < 8; ++k) {
+      h ^= (v >> (8 * k)) & 0xff;
+      h *= 1099511628211ull;
+    }
+  };
+  mix(st.st_dev);
+  mix(st.st_ino);
+  mix(st.st_mode & S_IFMT);
+  mix(static_cast<uint64_t>(st.st_size));
+  mix(static_cast<uint64_t>(st.st_mtim.tv_sec));
+  mix(static_cast<uint64_t>(st.st_mtim.tv_nsec));
+  mix(static_cast<uint64_t>(st.st_ctim.tv_sec));
+  mix(static_cast<uint64_t>(st.st_ctim.tv_nsec));
+  return h == kNothingThere ? 1 : h;
+}
+
 bool installed_md5(const std::string& path, std::string* out, const std::string& root,
-                   const std::atomic<bool>* stop) {
+                   const std::atomic<bool>* stop, file_identity* seen) {
+  if (seen) *seen = kNothingThere;
+  file_identity id = kNothingThere;
   // Beneath the root, a copy reached through a link that leads outside is
   // not read: it counts as missing.
   const bool beneath = !root.empty() && path.compare(0, root.size(), root) == 0;
@@ -51,12 +74,15 @@ bool installed_md5(const std::string& path, std::string* out, const std::string&
         text.empty())
       return false;
     MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    id = identity_of(st);
   } else if (S_ISREG(st.st_mode)) {
     // Whatever took the file's place since the lstat, a FIFO must not hold
     // the examination.
     int fd = beneath ? beneath_open_read(root, rel, walk_links_inside)
                      : UTL_open_regular(path.c_str(), O_RDONLY | O_NOFOLLOW);
     if (fd < 0) return false;
+    struct stat opened;
+    if (fstat(fd, &opened) == 0) id = identity_of(opened);
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     const size_t kChunk = 256 * 1024;
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk]);
@@ -80,6 +106,7 @@ bool installed_md5(const std::string& path, std::string* out, const std::string&
   }
   MD5Final(&ctx);
   *out = MD5HexDigest(ctx);
+  if (seen) *seen = id;
   return true;
 }
 
@@ -137,7 +164,7 @@ struct manifest_reading {
     if (i >= count) return false;
     std::string sig;
     in->sim_info[i].back().sig_have =
-        installed_md5(local_path(i), &sig, root, &stop) ? sig : "NONE";
+        installed_md5(local_path(i), &sig, root, &stop, &in->examined[i]) ? sig : "NONE";
     done[i].store(1, std::memory_order_release);
     return true;
   }
@@ -220,6 +247,7 @@ void start_examination(reading* r) {
   r->local_prefix = app_path + r->in->dest_dir_path;
   r->root = r->local_prefix;
   r->count = r->in->sim_info.size();
+  r->in->examined.assign(r->count, kNothingThere);
   r->done.reset(new std::atomic<unsigned char>[r->count ? r->count : 1]);
   for (size_t i = 0; i < r->count; ++i) r->done[i].store(0, std::memory_order_relaxed);
   r->step = r->count / 200 > 1 ? r->count / 200 : 1;
@@ -267,6 +295,8 @@ dir_state_code begin_reading(install_state& in, const std::string& path, const s
   in.stg.disk_req = 0.0f;
   in.sim_info.clear();
   in.sim_info.shrink_to_fit();
+  in.examined.clear();
+  in.examined.shrink_to_fit();
   in.manifest_problem.clear();
 
   std::unique_ptr<reading, manifest_reading_end> r(new reading);

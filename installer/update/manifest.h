@@ -16,6 +16,8 @@
 
 #include "installer/update/manifest_rules.h"
 
+struct stat;
+
 struct install_state;
 
 // [SECTION] Records
@@ -185,12 +187,22 @@ int want_this_f(const install_state& in, int history, int record, int type);
 void chop_platform(std::string& path, int platform);
 // 1 when the path names a folder, not a file.
 int path_has_no_file(const std::string& path);
+// What stands at a place on disk, as far as a later look can tell it apart
+// from anything else that could stand there: a digest of its device, inode,
+// kind, size and times. kNothingThere for nothing (or nothing usable).
+using file_identity = uint64_t;
+inline constexpr file_identity kNothingThere = 0;
+file_identity identity_of(const struct stat& st);
+
 // The MD5 of the file at exactly this path, or of a link's text, as 32
 // lower-case hex digits; false for anything else or what cannot be read, or
 // once *stop is set. Safe on any thread: it neither alerts nor logs. With a
 // root that path starts with, only what lies beneath the root is read.
+// *seen (when given) is the identity of exactly what was read, taken as it
+// was opened, so that a later look tells whether the copy judged by this MD5
+// is still the one in place.
 bool installed_md5(const std::string& path, std::string* out, const std::string& root = "",
-                   const std::atomic<bool>* stop = nullptr);
+                   const std::atomic<bool>* stop = nullptr, file_identity* seen = nullptr);
 // Removes everything up to and including the first "/" (the platform folder).
 void trim_dest_folder(std::string& path);
 // The install's dest_dir_path + the path less its platform folder.

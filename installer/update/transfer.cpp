@@ -19,7 +19,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/alert.h"
@@ -30,6 +32,7 @@
 #include "Files/errors.h"
 #include "Files/folder_list.h"
 #include "Files/io_utils.h"
+#include "installer/update/decisions.h"
 #include "installer/update/folders.h"
 #include "installer/update/server_list.h"
 #include "installer/update/unpack.h"
@@ -199,28 +202,68 @@ bool stat_in_place(const install_state& in, int file, struct stat* st) {
          beneath_lstat(dest_root(in), rel, walk_links_inside, st) == 0;
 }
 
-void record_placed(install_state& in, int file) {
+// A wanted file as it stood when its MD5 was checked: by the examination
+// for a current file, by its unpacking job for a new one.
+void record_placed(install_state& in, int file, file_identity id) {
   if (in.placed.size() < in.sim_info.size()) in.placed.resize(in.sim_info.size());
-  placed_file& p = in.placed[file];
-  struct stat st;
-  p = placed_file();
-  p.wanted = true;
-  if (!stat_in_place(in, file, &st)) return;
-  p.known = true;
-  p.dev = st.st_dev;
-  p.ino = st.st_ino;
-  p.size = st.st_size;
-  p.mtime = st.st_mtim;
-  p.ctime = st.st_ctim;
+  in.placed[file] = {true, id};
+}
+
+file_identity examined_identity(const install_state& in, int file) {
+  return static_cast<size_t>(file) < in.examined.size() ? in.examined[file] : kNothingThere;
 }
 
 bool still_placed(const install_state& in, int file) {
-  const placed_file& p = in.placed[file];
   struct stat st;
-  return stat_in_place(in, file, &st) && st.st_dev == p.dev && st.st_ino == p.ino &&
-         st.st_size == p.size && st.st_mtim.tv_sec == p.mtime.tv_sec &&
-         st.st_mtim.tv_nsec == p.mtime.tv_nsec && st.st_ctim.tv_sec == p.ctime.tv_sec &&
-         st.st_ctim.tv_nsec == p.ctime.tv_nsec;
+  return in.placed[file].id != kNothingThere && stat_in_place(in, file, &st) &&
+         identity_of(st) == in.placed[file].id;
+}
+
+// [SECTION] Files beneath files
+
+// Whether file lies beneath a file of this install that is not in place
+// yet (a link the release adds, say): its job waits for that one, so that
+// what it finds at its place is the same whichever worker ends first.
+bool waits_for_a_file_above(const install_state& in, int file) {
+  if (in.unsettled_above.empty()) return false;
+  std::string rel;
+  if (!dest_rel(in, local_path_of(in, in.sim_info[file].back()), &rel)) return false;
+  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+    auto it = in.unsettled_above.find(rel.substr(0, slash));
+    if (it != in.unsettled_above.end() && it->second > 0) return true;
+  }
+  return false;
+}
+
+// The files this install fetches that others it fetches lie beneath, with
+// how many of their histories are still to be put in place.
+void find_files_above(install_state& in) {
+  in.unsettled_above.clear();
+  std::map<std::string, int> fetched;
+  std::string rel;
+  for (const file_history_struct& h : in.sim_info)
+    if (h.back().want_download && !h.back().want_delete &&
+        dest_rel(in, local_path_of(in, h.back()), &rel))
+      ++fetched[rel];
+  for (const auto& f : fetched)
+    for (size_t slash = f.first.find('/'); slash != std::string::npos;
+         slash = f.first.find('/', slash + 1)) {
+      auto above = fetched.find(f.first.substr(0, slash));
+      if (above != fetched.end()) in.unsettled_above.insert(*above);
+    }
+}
+
+// A fetched file is in place, kept or given up: the files beneath it that
+// waited for it go to the workers.
+void settle_above(install_state& in, int file) {
+  std::string rel;
+  if (in.unsettled_above.empty() ||
+      !dest_rel(in, local_path_of(in, in.sim_info[file].back()), &rel))
+    return;
+  auto it = in.unsettled_above.find(rel);
+  if (it != in.unsettled_above.end() && it->second > 0) --it->second;
+  unpack_release(in,
+                 [&in](const unpack_job& job) { return !waits_for_a_file_above(in, job.file); });
 }
 
 void give_up(install_state& in, const std::string& file_path) {
@@ -266,7 +309,7 @@ bool settled_without_download(install_state& in, int s, int i, const file_versio
     delete_obsolete(in, destination);
   } else {
     in.stg.file_action = e.same ? action_current : action_skipped;
-    if (e.same) record_placed(in, i);
+    if (e.same) record_placed(in, i, examined_identity(in, i));
   }
   stream_finished(in, s);
   return true;
@@ -278,7 +321,7 @@ bool settled_without_download(install_state& in, int s, int i, const file_versio
 // place counts toward the progress. A local failure has set install_error
 // and shown its alert; the file counts as handled and the install stops.
 void settle_unpacked(install_state& in, int file, const std::string& source,
-                     const stream_retry& tries, unpack_result unpacked) {
+                     const stream_retry& tries, unpack_result unpacked, file_identity placed) {
   file_version_struct& e = in.sim_info[file].back();
   if (unpacked == unpack_bad_archive) {
     in.stg.download_error = 1;
@@ -294,16 +337,60 @@ void settle_unpacked(install_state& in, int file, const std::string& source,
     e.same = 1;
     e.sig_have = e.sig_want;
     in.next.installed_kb += e.ext_size;
-    record_placed(in, file);
+    record_placed(in, file, placed);
+    settle_above(in, file);
   }
+}
+
+// What became of a file whose place held something the decisions never
+// judged: the user's answer, as for a copy the user changed.
+enum found_answer { found_cancelled = -1, found_kept = 0, found_replaced = 1 };
+
+found_answer answer_found(install_state& in, int file) {
+  const std::string local = local_path_of(in, in.sim_info[file].back());
+  int act = 0;
+  if (!answer_about_copy(in, local, 0, ": its place holds something the install did not judge",
+                         &act)) {
+    xer << "The install was cancelled at " << local << ".\n";
+    in.stg.install_error = 1;
+    return found_cancelled;
+  }
+  if (act) return found_replaced;
+  xer << "Keeping " << local << ": what stands there stays.\n";
+  // The user's copy stays; the end of the install does not look for ours.
+  in.sim_info[file].back().want_download = 0;
+  if (static_cast<size_t>(file) < in.placed.size()) in.placed[file] = placed_file();
+  settle_above(in, file);
+  return found_kept;
+}
+
+// The job's file goes in place over what was found, once the user agrees;
+// the archive was kept for that.
+void place_over_found(install_state& in, std::unique_ptr<unpack_job> job) {
+  const found_answer answer = answer_found(in, job->file);
+  if (answer != found_replaced) {
+    if (!job->keep_archive) delete_file(job->archive);
+    return;
+  }
+  std::unique_ptr<unpack_job> again =
+      make_unpack_job(in, job->file, job->archive, job->destination, job->want);
+  again->source = job->source;
+  again->retry = job->retry;
+  again->accept = job->found;
+  again->here = job->here;
+  unpack_hand_over(in, std::move(again), job->here);
 }
 
 // The results that are in, in the order their archives were handed over.
 void take_results(install_state& in) {
-  while (const unpack_job* job = unpack_next_result(in)) {
-    settle_unpacked(in, job->file, job->source, job->retry, unpack_report(in, *job));
-    unpack_pop(in);
+  while (unpack_next_result(in)) {
+    std::unique_ptr<unpack_job> job = unpack_pop(in);
+    const unpack_result unpacked = unpack_report(in, *job);
     ++in.results_taken;
+    if (unpacked == unpack_changed)
+      place_over_found(in, std::move(job));
+    else
+      settle_unpacked(in, job->file, job->source, job->retry, unpacked, job->placed);
   }
 }
 
@@ -314,9 +401,24 @@ void unpack_from_dvd(install_state& in, int s, int i, const file_version_struct&
     __MACIBM_alert(wind_main, "Trying to do a DVD install with multiple streams!",
                    "The shark with the laser on his head is getting very dizzy!", "", "", t_exit,
                    "Installer-f/utils", 498);
-  const unpack_result unpacked = extract_and_delete_file(in, f.source, f.destination, e);
+  if (waits_for_a_file_above(in, i)) {
+    // Unpacked from the disc once the file above it is in place.
+    std::unique_ptr<unpack_job> job = make_unpack_job(in, i, f.source, f.destination, e);
+    job->here = true;
+    unpack_hold(in, std::move(job));
+    in.next.finished_kb += e.zip_size;
+    in.stg.file_fraction = 1.0f;
+    stream_finished(in, s);
+    return;
+  }
+  unpack_outcome done;
+  unpack_result unpacked =
+      extract_and_delete_file(in, f.source, f.destination, e, i, kNothingThere, &done);
+  if (unpacked == unpack_changed && answer_found(in, i) == found_replaced)
+    unpacked = extract_and_delete_file(in, f.source, f.destination, e, i, done.found, &done);
   in.next.finished_kb += e.zip_size;
-  settle_unpacked(in, i, f.source, in.retries[s], unpacked);
+  if (unpacked != unpack_changed)
+    settle_unpacked(in, i, f.source, in.retries[s], unpacked, done.placed);
   in.stg.file_fraction = 1.0f;
   stream_finished(in, s);
 }
@@ -347,13 +449,21 @@ void hand_over(install_state& in, int s, int i, const file_version_struct& e,
                const stream_file& f) {
   in.archive_held[s] = 0;
   std::string archive = temp_archive(in, s);
-  const bool to_worker =
-      THREAD_worker_count() > 0 && rename(archive.c_str(), handed_over_archive(in, i).c_str()) == 0;
-  if (to_worker) archive = handed_over_archive(in, i);
+  // A job that waits for a file above it needs a name of its own as well.
+  const bool waits = waits_for_a_file_above(in, i);
+  const bool renamed = (THREAD_worker_count() > 0 || waits) &&
+                       rename(archive.c_str(), handed_over_archive(in, i).c_str()) == 0;
+  if (renamed) archive = handed_over_archive(in, i);
   std::unique_ptr<unpack_job> job = make_unpack_job(in, i, archive, f.destination, e);
   job->source = f.source;
   job->retry = in.retries[s];
-  unpack_hand_over(in, std::move(job), !to_worker);
+  job->here = !renamed || THREAD_worker_count() == 0;
+  if (waits && renamed) {
+    unpack_hold(in, std::move(job));
+  } else {
+    const bool here = job->here;
+    unpack_hand_over(in, std::move(job), here);
+  }
   // Downloaded: the rate and the figures count it from now on.
   in.next.finished_kb += e.zip_size;
   stream_finished(in, s);
@@ -482,8 +592,7 @@ bool wanted_files_in_place(const install_state& in) {
   std::string first;
   size_t missing = 0;
   for (size_t i = 0; i < in.placed.size() && i < in.sim_info.size(); ++i) {
-    if (!in.placed[i].wanted || (in.placed[i].known && still_placed(in, static_cast<int>(i))))
-      continue;
+    if (!in.placed[i].wanted || still_placed(in, static_cast<int>(i))) continue;
     const std::string local = local_path_of(in, in.sim_info[i].back());
     xer << "Not in place at the end of the install: " << local << ".\n";
     if (missing++ == 0) first = local;
@@ -495,6 +604,37 @@ bool wanted_files_in_place(const install_state& in) {
                "The installation is not complete: a file it put in place is missing or changed.",
                line2.c_str(), "Install again to put it back.", "", t_alert);
   return false;
+}
+
+// A link is judged when it is put in place, against the tree as it stood;
+// a later link of the same run (or one of an earlier run that this one
+// completes into a chain) can make it lead outside after all. Judged all
+// again against the tree as the run leaves it, however it ended, before any
+// goes, so that the verdict is the same whichever was placed first: those
+// that lead outside are removed (a complete install then misses them).
+// Only the places of the manifest's files that are fetched or current
+// count: a copy the user kept stays theirs.
+void remove_links_leading_out(install_state& in) {
+  const std::string root = dest_root(in);
+  std::vector<std::string> out;
+  for (const file_history_struct& h : in.sim_info) {
+    const file_version_struct& e = h.back();
+    std::string rel, text;
+    struct stat st;
+    if (!(e.want_download || e.same) || e.sig_want == "GONE" ||
+        !dest_rel(in, local_path_of(in, e), &rel) ||
+        beneath_lstat(root, rel, walk_links_inside, &st) != 0 || !S_ISLNK(st.st_mode) ||
+        beneath_read_link(root, rel, &text) != 0)
+      continue;
+    if (!beneath_link_stays_inside(root, rel.substr(0, rel.rfind('/') + 1), text))
+      out.push_back(rel);
+  }
+  for (const std::string& rel : out) {
+    const int r = beneath_unlink(root, rel, walk_links_inside);
+    xer << "Removing the link " << in.dest_dir_path << rel
+        << ": with the install's other links in place it leads out of the destination (result=" << r
+        << ").\n";
+  }
 }
 
 void rename_installation(install_state& in) {
@@ -537,6 +677,7 @@ int grab_files(install_state& in) {
 
   clean_up(in);
   if (in.stg.install_error) return 1;
+  remove_links_leading_out(in);
   if (!wanted_files_in_place(in)) {
     in.stg.install_error = 1;
     return 1;
@@ -577,13 +718,18 @@ void install_prepare(install_state& in) {
   in.next.all_done = 0;
 }
 
-void install_start(install_state& in) { in.stg.install_phase = phase_installing; }
+void install_start(install_state& in) {
+  find_files_above(in);
+  in.stg.install_phase = phase_installing;
+}
 
 void install_cancelled(install_state& in) { in.stg.install_phase = phase_idle; }
 
 void install_stop(install_state& in) {
+  const bool running = in.stg.install_phase == phase_installing;
   dir_examine_cancel(in);
   reset_streams(in);
+  if (running) remove_links_leading_out(in);
   in.stg.install_phase = phase_ended;
 }
 
@@ -655,7 +801,10 @@ install_step_result install_frame_step(install_state& in, double seconds) {
     const uint64_t before = activity(in);
     if (grab_files(in)) {
       in.stg.install_phase = phase_ended;
+      const bool failed = in.stg.install_error != 0;
       reset_streams(in);
+      // Once the jobs still out have placed what they hold.
+      if (failed) remove_links_leading_out(in);
       return in.stg.install_error ? install_failed : install_complete;
     }
     if (xtim_class::microsecs() >= until) break;

@@ -149,16 +149,28 @@ bool taken(const std::set<std::string>& takes, const std::string& rel) {
   return false;
 }
 
+// Whether this run put the entry rel in place (a file the install wants,
+// which no other file of it may push aside).
+bool placed_by_this_run(const install_state& in, const std::string& rel,
+                        const std::set<file_identity>* placed_ids) {
+  struct stat st;
+  return placed_ids && !placed_ids->empty() &&
+         beneath_lstat(dest_root(in), rel, walk_links_inside, &st) == 0 &&
+         placed_ids->count(identity_of(st));
+}
+
 // Removes the folder that stands where the file rel goes, when everything in
-// it is the manifest's to delete or replace; else names what is the user's.
-// 0, or an errno.
+// it is the manifest's to delete or replace and none of it was placed by
+// this run; else names what stops it. 0, or an errno.
 int clear_folder(const install_state& in, const std::string& rel,
-                 const std::set<std::string>& takes, in_the_way* way) {
+                 const std::set<std::string>& takes, const std::set<file_identity>* placed_ids,
+                 in_the_way* way) {
   std::vector<std::string> entries;
   int r = beneath_list_tree(dest_root(in), rel, walk_links_inside, &entries);
   if (r != 0) return r;
   for (const std::string& entry : entries)
-    if (entry.back() != '/' && !taken(takes, entry)) way->users.push_back(entry);
+    if (entry.back() != '/' && (!taken(takes, entry) || placed_by_this_run(in, entry, placed_ids)))
+      way->users.push_back(entry);
   if (!way->users.empty()) {
     way->path = in.dest_dir_path + rel;
     return 0;
@@ -307,7 +319,7 @@ bool clear_old_folder(unpack_job& job, const unpack_target& t) {
   struct stat st;
   if (beneath_lstat(dest_root(in), t.rel, walk_links_inside, &st) != 0 || !S_ISDIR(st.st_mode))
     return true;
-  job.code = clear_folder(in, t.rel, manifest_takes(in, true), &job.way);
+  job.code = clear_folder(in, t.rel, manifest_takes(in, true), job.placed_ids, &job.way);
   if (!job.way.users.empty())
     job.problem = "something of the user's is in the way";
   else if (job.code != 0)
@@ -315,14 +327,38 @@ bool clear_old_folder(unpack_job& job, const unpack_target& t) {
   return job.problem.empty();
 }
 
+// Whether the place holds what the decisions judged there: nothing, a
+// folder (which gives way only when all of it is the manifest's), the copy
+// the examination hashed, one the user agreed to replace, or a file this run
+// placed. Anything else came since (a copy the user changed, or the user's
+// file that a link this run placed now leads to): not replaced unasked.
+bool place_is_as_judged(unpack_job& job, const unpack_target& t) {
+  struct stat st;
+  if (beneath_lstat(dest_root(*job.in), t.rel, walk_links_inside, &st) != 0 || S_ISDIR(st.st_mode))
+    return true;  // nothing there, or what the move itself will report
+  job.found = identity_of(st);
+  if (job.found == job.judged || job.found == job.accept ||
+      (job.placed_ids && job.placed_ids->count(job.found)))
+    return true;
+  job.changed = true;
+  job.problem = "its place holds something other than the copy the install judged";
+  return false;
+}
+
 // Into place: the file, and its fork where the volume keeps forks beside
-// files.
+// files. What was placed is taken as it stands, in the same turn, for the
+// end of the install and for the jobs after this one.
 void move_into_place(unpack_job& job, const unpack_target& t) {
   const std::string root = dest_root(*job.in);
   job.code = beneath_rename(root, t.folder_rel + job.scratch + t.leaf, t.rel, walk_links_inside);
   if (job.code != 0) {
     job.problem = "it could not take the old file's place";
     return;
+  }
+  struct stat st;
+  if (beneath_lstat(root, t.rel, walk_links_inside, &st) == 0) {
+    job.placed = identity_of(st);
+    if (job.placed_ids) job.placed_ids->insert(job.placed);
   }
   beneath_rename(root, t.folder_rel + job.scratch + "._" + t.leaf, t.folder_rel + "._" + t.leaf,
                  walk_links_inside);
@@ -339,7 +375,8 @@ void unpack_and_place(unpack_job& job, const unpack_target& t) {
     if (!link) judge_unpacked(job, t);
     std::unique_lock<std::mutex> turn = tree_turn(job);
     if (link) judge_unpacked(job, t);
-    if (job.problem.empty() && clear_old_folder(job, t)) move_into_place(job, t);
+    if (job.problem.empty() && place_is_as_judged(job, t) && clear_old_folder(job, t))
+      move_into_place(job, t);
   }
   clear_scratch(job, t.folder_rel);
 }
@@ -347,9 +384,18 @@ void unpack_and_place(unpack_job& job, const unpack_target& t) {
 // Programs of a Mac bundle are made runnable even when the unpacking failed,
 // but only beneath the destination; the archive goes unless it is kept.
 void finish_file(unpack_job& job, const unpack_target& t) {
-  if (job.destination.find("Contents/MacOS/") != std::string::npos)
+  if (job.destination.find("Contents/MacOS/") != std::string::npos) {
+    std::unique_lock<std::mutex> turn = tree_turn(job);
     job.chmod_result = t.under_dest ? beneath_chmod(dest_root(*job.in), t.rel, 0755) : EACCES;
-  if (!job.keep_archive) job.delete_result = delete_file(job.archive);
+    struct stat st;
+    if (job.placed != kNothingThere &&
+        beneath_lstat(dest_root(*job.in), t.rel, walk_links_inside, &st) == 0) {
+      job.placed = identity_of(st);
+      if (job.placed_ids) job.placed_ids->insert(job.placed);
+    }
+  }
+  // An archive whose file is asked about stays for the answer.
+  if (!job.keep_archive && !job.changed) job.delete_result = delete_file(job.archive);
 }
 
 }  // namespace
@@ -377,6 +423,7 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
   job->destination = destination;
   job->source = archive;
   job->want = want;
+  if (file >= 0 && static_cast<size_t>(file) < in.examined.size()) job->judged = in.examined[file];
   job->scratch = scratch_name(0);
   job->keep_archive = in.is_dvd != 0;
   job->log_actions = in.stg.log_actions != 0;
@@ -384,6 +431,28 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
 }
 
 // [SECTION] Reporting
+
+// The jobs out and what they share (the queue's own section is below).
+struct unpack_queue {
+  THREAD_ordered_jobs<unpack_job> jobs;
+  std::vector<char> scratch_in_use;  // by slot
+  std::mutex tree_lock;
+  std::set<file_identity> placed_ids;  // under tree_lock
+  // Jobs not handed over yet: their place lies beneath a file of this
+  // install that is not in place yet.
+  std::vector<std::unique_ptr<unpack_job>> held;
+
+  // What a job leaves of the temporary folder when it is never taken back:
+  // an archive held, or one kept for a question never asked.
+  ~unpack_queue() {
+    for (const std::unique_ptr<unpack_job>& job : held)
+      if (!job->keep_archive) delete_file(job->archive);
+    while (!jobs.empty()) {
+      std::unique_ptr<unpack_job> job = jobs.pop();
+      if (job->changed && !job->keep_archive) delete_file(job->archive);
+    }
+  }
+};
 
 namespace {
 
@@ -393,6 +462,7 @@ namespace {
 unpack_result report_problem(install_state& in, const unpack_job& job) {
   xer << "Not installing " << job.destination << " from " << job.archive << ": " << job.problem
       << ".\n";
+  if (job.changed) return unpack_changed;
   if (!job.way.users.empty()) {
     in.stg.install_error = 1;
     show_in_the_way(in, job.way);
@@ -425,19 +495,18 @@ unpack_result unpack_report(install_state& in, const unpack_job& job) {
 
 unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
                                       const std::string& destination,
-                                      const file_version_struct& want) {
-  std::unique_ptr<unpack_job> job = make_unpack_job(in, -1, archive, destination, want);
+                                      const file_version_struct& want, int file,
+                                      file_identity accept, unpack_outcome* done) {
+  std::unique_ptr<unpack_job> job = make_unpack_job(in, file, archive, destination, want);
+  job->accept = accept;
+  if (!in.unpacking) in.unpacking.reset(new unpack_queue);
+  job->placed_ids = &in.unpacking->placed_ids;
   job->run();
+  if (done) *done = {job->found, job->placed};
   return unpack_report(in, *job);
 }
 
 // [SECTION] The queue
-
-struct unpack_queue {
-  THREAD_ordered_jobs<unpack_job> jobs;
-  std::vector<char> scratch_in_use;  // by slot
-  std::mutex tree_lock;
-};
 
 // The jobs out finish (they may be placing a file), each deleting its
 // archive as it always does.
@@ -467,6 +536,7 @@ void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool h
   job->scratch_slot = static_cast<int>(slot);
   job->scratch = scratch_name(job->scratch_slot);
   job->tree_lock = &q.tree_lock;
+  job->placed_ids = &q.placed_ids;
   q.jobs.submit(std::move(job), here);
 }
 
@@ -476,13 +546,36 @@ unpack_job* unpack_next_result(install_state& in) {
   return in.unpacking->jobs.front_done();
 }
 
-void unpack_pop(install_state& in) {
+std::unique_ptr<unpack_job> unpack_pop(install_state& in) {
   unpack_queue& q = *in.unpacking;
-  q.scratch_in_use[q.jobs.pop()->scratch_slot] = 0;
+  std::unique_ptr<unpack_job> job = q.jobs.pop();
+  q.scratch_in_use[job->scratch_slot] = 0;
+  return job;
 }
 
 size_t unpack_pending(const install_state& in) {
-  return in.unpacking ? in.unpacking->jobs.size() : 0;
+  return in.unpacking ? in.unpacking->jobs.size() + in.unpacking->held.size() : 0;
+}
+
+void unpack_hold(install_state& in, std::unique_ptr<unpack_job> job) {
+  if (!in.unpacking) in.unpacking.reset(new unpack_queue);
+  in.unpacking->held.push_back(std::move(job));
+}
+
+void unpack_release(install_state& in, const std::function<bool(const unpack_job&)>& ready) {
+  if (!in.unpacking) return;
+  std::vector<std::unique_ptr<unpack_job>>& held = in.unpacking->held;
+  // In the order they were held, so that the results come back in it.
+  for (size_t k = 0; k < held.size();) {
+    if (!ready(*held[k])) {
+      ++k;
+      continue;
+    }
+    std::unique_ptr<unpack_job> job = std::move(held[k]);
+    held.erase(held.begin() + static_cast<std::ptrdiff_t>(k));
+    const bool here = job->here;
+    unpack_hand_over(in, std::move(job), here);
+  }
 }
 
 std::unique_lock<std::mutex> unpack_tree_turn(install_state& in) {

@@ -9,8 +9,10 @@
 //   waits           unpack_ended_fd(in) becomes readable when a job ends
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +25,10 @@ enum unpack_result {
   unpack_done = 0,
   unpack_bad_archive = 1,  // not the file the manifest promises: fetch it again elsewhere
   unpack_failed = 2,       // a local failure (a full disk...): shown, and the install stops
+  // The place holds something other than what the decisions judged (a copy
+  // that changed since, or one reached through a link this run placed): the
+  // archive is kept, and the user is asked as about any file of theirs.
+  unpack_changed = 3,
 };
 
 // What stands in the way of a new file when a release turns a folder into a
@@ -48,6 +54,7 @@ struct unpack_job {
   std::string source;  // the archive's address, for the messages
   file_version_struct want;
   stream_retry retry;    // the stream's tries of the file so far
+  bool here = false;     // run on the handing thread (its archive has no name of its own)
   int scratch_slot = 0;  // one per job out: the scratch folder's number
   std::string scratch;   // that folder's name, ending in "/"
   bool keep_archive = false;
@@ -55,12 +62,21 @@ struct unpack_job {
   // Taken while the job changes the tree's shape; null when nothing runs
   // beside it.
   std::mutex* tree_lock = nullptr;
+  // What may stand at the place when the file goes there: what the
+  // examination judged, what the user agreed to replace, or any file this
+  // run placed (the set, shared by the jobs, under tree_lock).
+  file_identity judged = kNothingThere;
+  file_identity accept = kNothingThere;
+  std::set<file_identity>* placed_ids = nullptr;
 
   // Found by run().
   int code = 0;         // behind the problem, as the log reports it
   std::string problem;  // the first problem met; empty when none
   in_the_way way;       // what of the user's stood in the way
   int chmod_result = 0, delete_result = 0;
+  bool changed = false;                  // the place did not hold what was judged
+  file_identity found = kNothingThere;   // what stood at the place
+  file_identity placed = kNothingThere;  // the file as put in place
   std::ostringstream log;
 
   void run();
@@ -79,9 +95,18 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
 unpack_result unpack_report(install_state& in, const unpack_job& job);
 
 // The whole of it here and now: the job run on this thread and reported.
+// file: the manifest's index (-1 none), whose examined copy may be replaced;
+// accept: what else the user agreed to replace; *done (when given) gets
+// what stood at the place and what was put there.
+struct unpack_outcome {
+  file_identity found = kNothingThere;
+  file_identity placed = kNothingThere;
+};
 unpack_result extract_and_delete_file(install_state& in, const std::string& archive,
                                       const std::string& destination,
-                                      const file_version_struct& want);
+                                      const file_version_struct& want, int file = -1,
+                                      file_identity accept = kNothingThere,
+                                      unpack_outcome* done = nullptr);
 
 // The archives handed over and not yet taken back. Whether another may be
 // handed over: at most two a worker wait, so that a slow disk holds back the
@@ -93,8 +118,16 @@ void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool h
 // The oldest job handed over, once it has run; null while it runs or when
 // none is out.
 unpack_job* unpack_next_result(install_state& in);
-void unpack_pop(install_state& in);
+std::unique_ptr<unpack_job> unpack_pop(install_state& in);
+// The jobs handed over and not taken back, and those held.
 size_t unpack_pending(const install_state& in);
+// A job whose place lies beneath another file of this install that is not
+// in place yet waits, so that what it replaces is what stands once that
+// file is there whichever finishes first; unpack_release hands over, in
+// the order they were held, those for which ready() now holds. A held
+// job's archive goes when the install stops.
+void unpack_hold(install_state& in, std::unique_ptr<unpack_job> job);
+void unpack_release(install_state& in, const std::function<bool(const unpack_job&)>& ready);
 // Held while the tree beneath the destination changes shape (folders made or
 // removed, files deleted or renamed into place), so that the jobs and the
 // main thread's deletions take turns; the unpacking and the MD5 check, the

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -46,9 +47,9 @@ using testing_support::write_file;
 // Loopback addresses (each case runs as its own process, beside the rest of
 // the suite): 127.0.12.1 installs and updates, .10-.12 unpacking on workers, .2-.3 failing mirrors,
 // .4-.5 a mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that run out, .9
-// renames, .31-.32 releases that change the tree's shape, .171 a mirror that comes back, .172-.173
-// nothing listening, .174-.175 streams apart, .176 a server in trouble; 127.0.23.1-.2 two installs
-// side by side.
+// renames, .31-.35 releases that change the tree's shape and what a run places, .171 a mirror that
+// comes back, .172-.173 nothing listening, .174-.175 streams apart, .176 a server in trouble;
+// 127.0.23.1-.2 two installs side by side.
 namespace {
 
 // [SECTION] Install sets
@@ -154,6 +155,22 @@ std::string json_string(const std::string& s) {
   return out + "\"";
 }
 
+// The answers the user gives to the questions of one test, in turn (keep
+// once they run out), and the places asked about.
+struct question_log {
+  std::deque<select_answer> answers;
+  std::vector<std::string> asked;
+};
+question_log g_questions;
+
+select_answer answer_in_turn(const std::string& local_path, int) {
+  g_questions.asked.push_back(local_path);
+  if (g_questions.answers.empty()) return answer_keep;
+  const select_answer a = g_questions.answers.front();
+  g_questions.answers.pop_front();
+  return a;
+}
+
 class Engine : public testing_support::TempFolderTest {
  protected:
   Engine() : TempFolderTest("engine", with_log) {}
@@ -172,6 +189,7 @@ class Engine : public testing_support::TempFolderTest {
   void TearDown() override {
     reset_streams(in);
     THREAD_shutdown();
+    g_questions = question_log();
     mirrors_.clear();
     umount2((dir + "disk").c_str(), MNT_DETACH);  // the full-disk case's, if it got that far
     TempFolderTest::TearDown();
@@ -235,6 +253,15 @@ class Engine : public testing_support::TempFolderTest {
     target.stg.server_count = std::max(target.stg.server_count, index + 1);
   }
   void stop_mirror(size_t k) { mirrors_[k].reset(); }
+  // Without workers every archive is unpacked as it is handed over, and
+  // with one stream they are handed over in the manifest's order: the test
+  // decides which file is placed first.
+  static void workers(bool on) {
+    THREAD_shutdown();
+    if (!on) return;
+    THREAD_init();
+    THREAD_make_workers();
+  }
   // Twelve random files of `bytes` on addr, fetched by four streams for
   // workers with room for one job at a time; returns the set.
   std::vector<set_file> serve_for_one_job(const std::string& addr, size_t bytes, int seed) {
@@ -999,6 +1026,14 @@ TEST_F(Engine, AHostileMirrorChangesNothingOutsideTheDestination) {
 
 // [SECTION] Releases that change the shape of the tree
 
+// Every link beneath dest that leads out of it once every link on its way
+// is followed, one a line.
+std::string links_leading_out(const std::string& dest) {
+  return run_command("cd '" + dest + "' && d=\"$(pwd -P)/\" && find . -type l | " +
+                     "while read -r l; do case \"$(realpath -m \"$l\")/\" in \"$d\"*) ;; " +
+                     "*) echo \"$l\";; esac; done");
+}
+
 // Every entry beneath a folder with its kind, mode, size, modification time
 // and link text: what an install must leave alone outside its destination.
 std::string tree_snapshot(const std::string& folder) {
@@ -1054,6 +1089,7 @@ class Shapes : public Engine {
         }
         if (c.complete[k] == 1) expect_tree(dest);
         EXPECT_EQ(tree_snapshot(outside_), before_) << "run " << run + 1;
+        EXPECT_EQ(links_leading_out(dest), "") << "run " << run + 1;
       }
       const std::string said = log().substr(log_from);
       if (k + 1 == c.releases.size()) {
@@ -1097,14 +1133,25 @@ TEST_F(Shapes, NothingOutsideTheDestinationIsReachedThroughAChainOfLinks) {
        {{up}, {up, esc, link("All/Resources/plugins", "../d/up/../outside")}, with({up}, through)},
        {1, 0, 1}},
       // The chain completed by its first link, in a later release: the links
-      // were inside when placed, and no operation passes through them now.
+      // were inside when placed, and lead out once it is there. The run
+      // removes them and is not complete; no operation passes through them.
       {"the chain's first link last",
+       {{esc, link("All/Resources/plugins", "../esc")},
+        {esc, link("All/Resources/plugins", "../esc"), up}},
+       {1, 0},
+       nullptr,
+       {},
+       {},
+       {"Removing the link " + dir +
+            "root/Nimbrel/esc: with the install's other links in place "
+            "it leads out",
+        "Removing the link " + dir + "root/Nimbrel/Resources/plugins:",
+        "The installation is not complete"}},
+      {"the chain's first link last, then files through it",
        {{esc, link("All/Resources/plugins", "../esc")},
         {esc, link("All/Resources/plugins", "../esc"), up},
         with({esc, link("All/Resources/plugins", "../esc"), up}, through)},
-       {1, 1, 0},
-       nullptr,
-       {"All/esc/secret.txt", "All/Resources/plugins/secret.txt"}},
+       {1, 0, 0}},
   };
   for (const shape_case& c : cases) run_case(c);
 }
@@ -1167,6 +1214,101 @@ TEST_F(Shapes, AFolderBecomesALinkAFileOrAFolderInOneRun) {
 }
 
 // [SECTION] Without a network
+
+// Releases whose links change where a later file of the same run lands:
+// each run ends with the same verdict and the same question whichever of
+// its files the workers place first (the manifest's order with one stream
+// and no workers decides it; with workers, the machine).
+TEST_F(Shapes, NoLinkLeadsOutWhenTheRunEndsWhicheverIsPlacedFirst) {
+  serve(0, "m1", "127.0.12.33");
+  stg.stream_count = 1;
+  const set_file up = link("All/d/up", "..");
+  const set_file esc = link("All/esc", "d/up/../outside");
+  const set_file plugins = link("All/Resources/plugins", "../d/up/../outside");
+  const std::vector<std::vector<set_file>> orders = {
+      {up, esc, plugins}, {esc, plugins, up}, {plugins, esc, up}};
+  for (bool with_workers : {false, true}) {
+    workers(with_workers);
+    for (const std::vector<set_file>& order : orders)
+      run_case({with_workers ? "with workers" : "in the manifest's order", {order}, {0}});
+  }
+}
+
+TEST_F(Shapes, AFileThatALinkOfTheRunLeadsToIsTheUsersToKeep) {
+  serve(0, "m1", "127.0.12.34");
+  const std::string dest = dir + "root/Nimbrel/";
+  std::vector<set_file> between;
+  for (int k = 0; k < 8; ++k) between.push_back(noise("All/f" + std::to_string(k), 20000, 40 + k));
+  auto release = [&](bool link_first) {
+    std::vector<set_file> files = {link("All/notes", "Output/logbooks")};
+    files.insert(files.end(), between.begin(), between.end());
+    files.push_back(set_file("All/notes/Logbook.txt", "the mirror's"));
+    if (!link_first) std::swap(files.front(), files.back());
+    return files;
+  };
+  // From the mirror with and without workers, and from a disc.
+  for (int source : {0, 1, 2})
+    for (bool link_first : {true, false})
+      for (select_answer answer : {answer_keep, answer_act}) {
+        const bool with_workers = source == 1;
+        SCOPED_TRACE(std::string(source == 2    ? "disc, "
+                                 : with_workers ? "workers, "
+                                                : "no workers, ") +
+                     (link_first ? "the link first, " : "the link last, ") +
+                     (answer == answer_keep ? "kept" : "replaced"));
+        workers(with_workers);
+        in.is_net = source == 2 ? 0 : 1;
+        in.is_dvd = source == 2 ? 1 : 0;
+        dvd_path = source == 2 ? dir + "m1/www/" : "";
+        stg.stream_count = with_workers ? 4 : 1;
+        g_engine_hooks.select_alert = answer_in_turn;
+        g_questions = question_log();
+        g_questions.answers = {answer};
+        run_command("rm -rf '" + dest + "' && mkdir -p '" + dest + "Output/logbooks'");
+        write_file(dest + "Output/logbooks/Logbook.txt", "mine");
+        run_command("rm -rf '" + dir + "m1/www/v1'");
+        ASSERT_NO_FATAL_FAILURE(make_set(release(link_first)));
+        install();
+        EXPECT_EQ(g_questions.asked, std::vector<std::string>{dest + "notes/Logbook.txt"});
+        EXPECT_EQ(read_file(dest + "Output/logbooks/Logbook.txt"),
+                  answer == answer_keep ? "mine" : "the mirror's");
+        EXPECT_EQ(stg.install_error, 0);
+        EXPECT_EQ(in.next.all_done, 1);
+        EXPECT_EQ(run_command("ls -A '" + dir + "tmp/'"), "");
+      }
+  dvd_path.clear();
+}
+
+TEST_F(Engine, TwoLinesForOnePlaceWithDifferentMD5sAreNeverComplete) {
+  run_command("mkdir -p '" + dir + "m1/www'");
+  serve(0, "m1", "127.0.12.35");
+  const set_file b = set_file("Linux/x.txt", "B").on(3);
+  std::vector<set_file> release2 = {set_file("All/x.txt", "A")};
+  for (int k = 0; k < 4; ++k) release2.push_back(set_file("All/f" + std::to_string(k), "f"));
+  release2.push_back(b);
+  for (bool with_workers : {false, true})
+    for (bool all_first : {true, false}) {
+      SCOPED_TRACE(std::string(with_workers ? "workers, " : "no workers, ") +
+                   (all_first ? "the new line first" : "the current line first"));
+      workers(with_workers);
+      stg.stream_count = with_workers ? 4 : 1;
+      run_command("rm -rf '" + in.dest_dir_path + "' '" + dir + "m1/www/v1' && mkdir -p '" +
+                  in.dest_dir_path + "'");
+      ASSERT_NO_FATAL_FAILURE(make_set({b}));
+      install();
+      ASSERT_EQ(in.next.all_done, 1);
+      std::vector<set_file> files = release2;
+      if (!all_first) std::swap(files.front(), files.back());
+      run_command("rm -rf '" + dir + "m1/www/v1'");
+      ASSERT_NO_FATAL_FAILURE(make_set(files));
+      const size_t log_from = log().size();
+      install();
+      EXPECT_EQ(in.next.all_done, 0);
+      EXPECT_EQ(stg.install_error, 1);
+      EXPECT_NE(log().find("The installation is not complete", log_from), std::string::npos);
+      EXPECT_NE(log().find("File: " + in.dest_dir_path + "x.txt", log_from), std::string::npos);
+    }
+}
 
 TEST_F(Engine, StreamsFollowThePreferenceAndFinishAtOnceWhenNothingIsWanted) {
   // An empty manifest: the first call hands out index 0 (= n) and finishes.
