@@ -47,7 +47,7 @@ using testing_support::write_file;
 // Loopback addresses (each case runs as its own process, beside the rest of
 // the suite): 127.0.12.1 installs and updates, .10-.12 unpacking on workers, .2-.3 failing mirrors,
 // .4-.5 a mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that run out, .9
-// renames, .31-.35 releases that change the tree's shape and what a run places, .171 a mirror that
+// renames, .31-.36 releases that change the tree's shape and what a run places, .171 a mirror that
 // comes back, .172-.173 nothing listening, .174-.175 streams apart, .176 a server in trouble;
 // 127.0.23.1-.2 two installs side by side.
 namespace {
@@ -1277,6 +1277,36 @@ TEST_F(Shapes, AFileThatALinkOfTheRunLeadsToIsTheUsersToKeep) {
         EXPECT_EQ(run_command("ls -A '" + dir + "tmp/'"), "");
       }
   dvd_path.clear();
+}
+
+TEST_F(Engine, ACopyChangedAfterItWasJudgedIsAskedAbout) {
+  run_command("mkdir -p '" + dir + "m1/www'");
+  serve(0, "m1", "127.0.12.36");
+  g_engine_hooks.select_alert = answer_in_turn;
+  const struct {
+    select_answer answer;
+    const char* left;
+    int complete;
+  } cases[] = {{answer_keep, "mine", 1}, {answer_act, "new", 1}, {answer_cancel, "mine", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.left + std::string(c.complete ? "" : ", cancelled"));
+    g_questions = question_log();
+    g_questions.answers = {c.answer};
+    run_command("rm -rf '" + dir + "m1/www/v1'");
+    ASSERT_NO_FATAL_FAILURE(make_set({set_file("All/a.txt", "new").after({"old"})}));
+    write_file(in.dest_dir_path + "a.txt", "old");
+    // Judged as our old release; the user saves over it before it is replaced.
+    bool saved = false;
+    install(60, [&] {
+      if (!saved) write_file(in.dest_dir_path + "a.txt", "mine");
+      saved = true;
+    });
+    EXPECT_EQ(g_questions.asked, std::vector<std::string>{in.dest_dir_path + "a.txt"});
+    EXPECT_EQ(read_file(in.dest_dir_path + "a.txt"), c.left);
+    EXPECT_EQ(in.next.all_done, c.complete);
+    EXPECT_EQ(stg.install_error, 1 - c.complete);
+    EXPECT_EQ(run_command("ls -A '" + dir + "tmp/'"), "");
+  }
 }
 
 TEST_F(Engine, TwoLinesForOnePlaceWithDifferentMD5sAreNeverComplete) {
