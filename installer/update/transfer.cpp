@@ -5,6 +5,7 @@
 // Contents
 //   [SECTION] State
 //   [SECTION] Downloads and mirrors
+//   [SECTION] Files beneath files
 //   [SECTION] One step of a stream
 //   [SECTION] Finishing
 //   [SECTION] Driving an install
@@ -130,6 +131,56 @@ bool plan_retry(install_state& in, stream_retry& st, const std::string& file_pat
 
 }  // namespace
 
+// [SECTION] Files beneath files
+
+namespace {
+
+// Whether file lies beneath a file of this install that is not in place
+// yet (a link the release adds, say): its job waits for that one, so that
+// what it finds at its place is the same whichever worker ends first.
+bool waits_for_a_file_above(const install_state& in, int file) {
+  if (in.unsettled_above.empty()) return false;
+  std::string rel;
+  if (!dest_rel(in, local_path_of(in, in.sim_info[file].back()), &rel)) return false;
+  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
+    auto it = in.unsettled_above.find(rel.substr(0, slash));
+    if (it != in.unsettled_above.end() && it->second > 0) return true;
+  }
+  return false;
+}
+
+// The files this install fetches that others it fetches lie beneath, with
+// how many of their histories are still to be put in place.
+void find_files_above(install_state& in) {
+  in.unsettled_above.clear();
+  std::map<std::string, int> fetched;
+  std::string rel;
+  for (const file_history_struct& h : in.sim_info)
+    if (h.back().want_download && dest_rel(in, local_path_of(in, h.back()), &rel))
+      ++fetched[rel];
+  for (const auto& f : fetched)
+    for (size_t slash = f.first.find('/'); slash != std::string::npos;
+         slash = f.first.find('/', slash + 1)) {
+      auto above = fetched.find(f.first.substr(0, slash));
+      if (above != fetched.end()) in.unsettled_above.insert(*above);
+    }
+}
+
+// A fetched file is in place, kept or given up: the files beneath it that
+// waited for it go to the workers.
+void settle_above(install_state& in, int file) {
+  std::string rel;
+  if (in.unsettled_above.empty() ||
+      !dest_rel(in, local_path_of(in, in.sim_info[file].back()), &rel))
+    return;
+  auto it = in.unsettled_above.find(rel);
+  if (it != in.unsettled_above.end() && it->second > 0) --it->second;
+  unpack_release(in,
+                 [&in](const unpack_job& job) { return !waits_for_a_file_above(in, job.file); });
+}
+
+}  // namespace
+
 // [SECTION] One step of a stream
 
 namespace {
@@ -217,53 +268,6 @@ bool still_placed(const install_state& in, int file) {
   struct stat st;
   return in.placed[file].id != kNothingThere && stat_in_place(in, file, &st) &&
          identity_of(st) == in.placed[file].id;
-}
-
-// [SECTION] Files beneath files
-
-// Whether file lies beneath a file of this install that is not in place
-// yet (a link the release adds, say): its job waits for that one, so that
-// what it finds at its place is the same whichever worker ends first.
-bool waits_for_a_file_above(const install_state& in, int file) {
-  if (in.unsettled_above.empty()) return false;
-  std::string rel;
-  if (!dest_rel(in, local_path_of(in, in.sim_info[file].back()), &rel)) return false;
-  for (size_t slash = rel.find('/'); slash != std::string::npos; slash = rel.find('/', slash + 1)) {
-    auto it = in.unsettled_above.find(rel.substr(0, slash));
-    if (it != in.unsettled_above.end() && it->second > 0) return true;
-  }
-  return false;
-}
-
-// The files this install fetches that others it fetches lie beneath, with
-// how many of their histories are still to be put in place.
-void find_files_above(install_state& in) {
-  in.unsettled_above.clear();
-  std::map<std::string, int> fetched;
-  std::string rel;
-  for (const file_history_struct& h : in.sim_info)
-    if (h.back().want_download && !h.back().want_delete &&
-        dest_rel(in, local_path_of(in, h.back()), &rel))
-      ++fetched[rel];
-  for (const auto& f : fetched)
-    for (size_t slash = f.first.find('/'); slash != std::string::npos;
-         slash = f.first.find('/', slash + 1)) {
-      auto above = fetched.find(f.first.substr(0, slash));
-      if (above != fetched.end()) in.unsettled_above.insert(*above);
-    }
-}
-
-// A fetched file is in place, kept or given up: the files beneath it that
-// waited for it go to the workers.
-void settle_above(install_state& in, int file) {
-  std::string rel;
-  if (in.unsettled_above.empty() ||
-      !dest_rel(in, local_path_of(in, in.sim_info[file].back()), &rel))
-    return;
-  auto it = in.unsettled_above.find(rel);
-  if (it != in.unsettled_above.end() && it->second > 0) --it->second;
-  unpack_release(in,
-                 [&in](const unpack_job& job) { return !waits_for_a_file_above(in, job.file); });
 }
 
 void give_up(install_state& in, const std::string& file_path) {
