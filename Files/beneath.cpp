@@ -295,12 +295,17 @@ int beneath_chmod(const std::string& root, const std::string& rel, mode_t mode) 
     if (!split_rel(path, &folder_rel, &leaf)) return EXDEV;
     fd_holder folder(beneath_open_parent(root, path, walk_links_inside, &leaf));
     if (folder.get() < 0) return -folder.get();
-    struct stat st;
-    if (fstatat(folder.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    if (!S_ISLNK(st.st_mode)) return fchmodat(folder.get(), leaf.c_str(), mode, 0) == 0 ? 0 : errno;
-    // The link's own text continues the way from its folder.
+    // The mode changes on what was opened, never on whatever takes the name
+    // after a look at it. Non-blocking: a FIFO must not hold the call.
+    fd_holder entry(openat(folder.get(), leaf.c_str(),
+                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (entry.get() >= 0) return fchmod(entry.get(), mode) == 0 ? 0 : errno;
+    if (errno != ELOOP) return errno;
+    // A link: its own text continues the way from its folder. One that has
+    // just given way to something else is looked at again.
     char text[PATH_MAX];
     ssize_t n = readlinkat(folder.get(), leaf.c_str(), text, sizeof text);
+    if (n < 0 && errno == EINVAL) continue;
     if (n <= 0 || n >= static_cast<ssize_t>(sizeof text)) return n <= 0 ? errno : ENAMETOOLONG;
     if (text[0] == '/') return EXDEV;
     path = (folder_rel.empty() ? "" : folder_rel + "/") + std::string(text, static_cast<size_t>(n));

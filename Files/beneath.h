@@ -55,7 +55,9 @@ int beneath_unlink(const std::string& root, const std::string& rel, beneath_walk
 int beneath_rename(const std::string& root, const std::string& from, const std::string& to,
                    beneath_walk how);
 // Changes the mode of what rel names, its own link followed too while it
-// stays beneath the root.
+// stays beneath the root; the entry is opened for reading (never followed)
+// and changed through that descriptor, so one its owner may not read is
+// refused.
 int beneath_chmod(const std::string& root, const std::string& rel, mode_t mode);
 // The text of the link rel.
 int beneath_read_link(const std::string& root, const std::string& rel, std::string* text);

@@ -18,6 +18,7 @@
 #include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "core/alert.h"
@@ -167,10 +168,17 @@ int delete_file(const std::string& path) {
   return 0;
 }
 
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
 int rename_file(const std::string& folder, const std::string& old_name,
                 const std::string& new_name) {
   std::string from = folder + old_name, to = folder + new_name;
-  if (rename(from.c_str(), to.c_str()) != 0) return FAIL_ERRNO();
+  // Asked of the kernel directly: older C libraries lack the call, and
+  // rename(2) would put a folder over an empty one of the new name.
+  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+    return FAIL_ERRNO();
   return 0;
 }
 

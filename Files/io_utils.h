@@ -56,6 +56,8 @@ int file_exists(const std::string& path);
 int dir_exists(const std::string& path);
 int is_sim_link(const char* path, std::string* link_text);
 int delete_file(const std::string& path);
+// Renames within one folder; never replaces what has the new name (EEXIST,
+// even for an empty folder).
 int rename_file(const std::string& folder, const std::string& old_name,
                 const std::string& new_name);
 int make_folder(const std::string& path);

@@ -653,8 +653,14 @@ void rename_installation(install_state& in) {
   if (slash == std::string::npos) return;
   const std::string parent = folder.substr(0, slash + 1), leaf = folder.substr(slash + 1);
   if (leaf.empty() || leaf == in.install_name) return;
-  if (rename_file(parent, leaf, in.install_name) == 0)
+  // Whatever has the name already stays, and the installation keeps its
+  // folder.
+  const int r = rename_file(parent, leaf, in.install_name);
+  if (r == 0)
     in.dest_dir_path = parent + in.install_name + "/";
+  else
+    xer << "Not renaming the installation to \"" << in.install_name << "\": " << error_str(r)
+        << ".\n";
 }
 
 }  // namespace
@@ -723,6 +729,7 @@ void install_prepare(install_state& in) {
 }
 
 void install_start(install_state& in) {
+  unpack_sweep_leftovers(in);
   find_files_above(in);
   in.stg.install_phase = phase_installing;
 }

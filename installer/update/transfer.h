@@ -75,7 +75,8 @@ install_step_result install_frame_step(install_state& in, double seconds);
 void reset_streams(install_state& in);
 // INSTALL: the stream reset with the errors and all_done cleared.
 void install_prepare(install_state& in);
-// The decisions made and the folders made: the install runs (phase_installing).
+// The decisions made and the folders made: the scratch folders an
+// interrupted run left go, and the install runs (phase_installing).
 void install_start(install_state& in);
 // The decisions cancelled: the install stays idle.
 void install_cancelled(install_state& in);

@@ -4,18 +4,22 @@
 // and the queue that runs these on the worker pool.
 //
 // Contents
+//   [SECTION] Scratch folders
 //   [SECTION] Judging the archive and the file
 //   [SECTION] Making way
 //   [SECTION] Unpacking
 //   [SECTION] Reporting
 //   [SECTION] The queue
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,38 +37,134 @@
 #include "installer/update/transfer.h"
 #include "installer/update/unpack.h"
 
+// [SECTION] Scratch folders
+
+namespace {
+
+// A job unpacks into a folder of its own beside the target, made by the job
+// and named for the run and the job's slot: the stem tells a person what a
+// leftover is. What tells the installer is the note inside, naming the file
+// unpacked there; a folder is never taken for ours by its name alone.
+const char kScratchStem[] = ".nimbrel-unpacking";
+const char kScratchNote[] = ".nimbrel-unpacking";
+const char kScratchNoteHead[] = "Unpacked here by the Nimbrel installer:\n";
+// A name taken already (by anything) is passed over for the next one.
+const int kScratchTries = 16;
+// A longer note is not ours: it holds one name.
+const size_t kScratchNoteMost = 4096;
+// The token's bytes of randomness, written as hex.
+const int kScratchTokenBytes = 6;
+
+std::string scratch_token() {
+  std::random_device entropy;
+  std::string token;
+  for (int k = 0; k < kScratchTokenBytes; ++k) {
+    char hex[3];
+    snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(entropy() & 0xff));
+    token += hex;
+  }
+  return token;
+}
+
+std::string scratch_name(const std::string& token, int slot) {
+  return std::string(kScratchStem) + "-" + token + "-" + std::to_string(slot) + "/";
+}
+
+bool is_leaf_name(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
+// The names in the open folder folder_fd; false when it cannot be read.
+bool folder_names(int folder_fd, std::vector<std::string>* names) {
+  const int fd = openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* d = fd >= 0 ? fdopendir(fd) : nullptr;
+  if (!d) {
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  while (struct dirent* e = readdir(d))
+    if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names->push_back(e->d_name);
+  closedir(d);
+  return true;
+}
+
+// The file a note in the folder names; "" when the folder holds no note of
+// ours.
+std::string note_names(int folder_fd) {
+  const int fd = openat(folder_fd, kScratchNote, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "";
+  struct stat st;
+  std::string text;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<uint64_t>(st.st_size) <= kScratchNoteMost) {
+    char buffer[kScratchNoteMost + 1];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) text.assign(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  const size_t head = sizeof kScratchNoteHead - 1;
+  if (text.compare(0, head, kScratchNoteHead) != 0) return "";
+  const std::string leaf = text.substr(head);
+  return is_leaf_name(leaf) ? leaf : "";
+}
+
+// Removes the folder `name` in parent_fd when it is a scratch folder left by
+// an earlier run: a real folder with our note, holding nothing but the note,
+// the file it names and that file's fork. Anything else there, and it stays
+// whole. True when removed.
+bool remove_leftover(int parent_fd, const std::string& name) {
+  const int fd = openat(parent_fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::string leaf = note_names(fd);
+  std::vector<std::string> names;
+  bool ours = !leaf.empty() && folder_names(fd, &names);
+  for (const std::string& entry : names) {
+    struct stat st;
+    ours = ours && (entry == kScratchNote || entry == leaf || entry == "._" + leaf) &&
+           fstatat(fd, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode);
+  }
+  if (ours)
+    for (const std::string& entry : names) unlinkat(fd, entry.c_str(), 0);
+  close(fd);
+  return ours && unlinkat(parent_fd, name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+// The leftovers in the folder folder_rel beneath the destination.
+void sweep_folder(const install_state& in, const std::string& folder_rel) {
+  std::string ignored;
+  const int folder =
+      beneath_open_parent(dest_root(in), folder_rel + kScratchStem, walk_links_inside, &ignored);
+  if (folder < 0) return;
+  std::vector<std::string> names;
+  folder_names(folder, &names);
+  for (const std::string& name : names)
+    if (name.compare(0, sizeof kScratchStem - 1, kScratchStem) == 0 &&
+        remove_leftover(folder, name))
+      xer << "Removed " << in.dest_dir_path << folder_rel << name
+          << "/: an earlier run was unpacking there.\n";
+  close(folder);
+}
+
+}  // namespace
+
+void unpack_sweep_leftovers(const install_state& in) {
+  std::set<std::string> folders = {""};
+  for (const file_history_struct& h : in.sim_info) {
+    std::string rel;
+    if (!h.empty() && dest_rel(in, local_path_of(in, h.back()), &rel))
+      folders.insert(rel.substr(0, rel.rfind('/') + 1));
+  }
+  for (const std::string& folder : folders) sweep_folder(in, folder);
+}
+
 // [SECTION] Judging the archive and the file
 
 namespace {
 
-// The scratch folders' names, beside the target: the first job out uses
-// the stem, the others the stem with "-" and their number. Only ours, so a
-// leftover of an interrupted run may be cleared.
-const char kScratchStem[] = ".nimbrel-unpacking";
-
-std::string scratch_name(int slot) {
-  return std::string(kScratchStem) + (slot ? "-" + std::to_string(slot) : "") + "/";
-}
-
-bool is_scratch_name(const std::string& name) {
-  const size_t stem = sizeof kScratchStem - 1;
-  if (name.compare(0, stem, kScratchStem) != 0) return false;
-  if (name.size() == stem) return true;
-  if (name[stem] != '-' || name.size() == stem + 1) return false;
-  for (size_t k = stem + 1; k < name.size(); ++k)
-    if (name[k] < '0' || name[k] > '9') return false;
-  return true;
-}
 // A fork entry holds the file's resource fork, which no manifest size
 // covers; this is more than any of ours.
 const uint64_t kForkLimit = 64ull << 20;
-
-// Empties and removes the scratch folder (a leftover of an interrupted run
-// included). Only a real folder of that name is touched, never one that a
-// link stands for.
-void clear_scratch(const unpack_job& job, const std::string& folder_rel) {
-  beneath_remove_tree(dest_root(*job.in), folder_rel + job.scratch, walk_links_inside);
-}
 
 // The entries must be exactly the file (regular or link) and optionally its
 // fork twin with the "__MACOSX/" folder entry, within the size the manifest
@@ -137,16 +237,11 @@ std::set<std::string> manifest_takes(const install_state& in, bool replaced_too)
 
 bool taken(const std::set<std::string>& takes, const std::string& rel) {
   if (takes.count(rel)) return true;
-  // A fork twin goes with its file; our scratch folder is ours.
+  // A fork twin goes with its file. A scratch folder of a job still out is
+  // not the manifest's: the folder it stands in stays.
   const size_t slash = rel.rfind('/') + 1;
-  if (rel.compare(slash, 2, "._") == 0 && takes.count(rel.substr(0, slash) + rel.substr(slash + 2)))
-    return true;
-  for (size_t start = 0, end; start < rel.size(); start = end + 1) {
-    end = rel.find('/', start);
-    if (end == std::string::npos) break;  // the leaf: a scratch folder's is a folder
-    if (is_scratch_name(rel.substr(start, end - start))) return true;
-  }
-  return false;
+  return rel.compare(slash, 2, "._") == 0 &&
+         takes.count(rel.substr(0, slash) + rel.substr(slash + 2));
 }
 
 // Whether this run put the entry rel in place (a file the install wants,
@@ -297,11 +392,60 @@ std::unique_lock<std::mutex> tree_turn(const unpack_job& job) {
                        : std::unique_lock<std::mutex>();
 }
 
+// Removes what the job put in its scratch folder, then the folder: nothing
+// else, whatever its name.
+void clear_scratch(const unpack_job& job, const unpack_target& t) {
+  const std::string root = dest_root(*job.in), scratch = t.folder_rel + job.scratch;
+  for (const std::string& name : {t.leaf, "._" + t.leaf, std::string(kScratchNote)})
+    beneath_unlink(root, scratch + name, walk_links_inside);
+  beneath_unlink(root, scratch, walk_links_inside);
+}
+
+// The note that tells a leftover of this job from a folder of the user's.
+// A file of the note's own name goes without one: such a leftover stays.
+int write_note(const unpack_job& job, const unpack_target& t) {
+  if (t.leaf == kScratchNote) return 0;
+  std::string name;
+  const int folder = beneath_open_parent(
+      dest_root(*job.in), t.folder_rel + job.scratch + kScratchNote, walk_links_inside, &name);
+  if (folder < 0) return -folder;
+  const int fd =
+      openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  int r = fd < 0 ? errno : 0;
+  close(folder);
+  const std::string text = kScratchNoteHead + t.leaf;
+  if (r == 0) {
+    const ssize_t n = write(fd, text.data(), text.size());
+    if (n != static_cast<ssize_t>(text.size())) r = n < 0 ? errno : ENOSPC;
+  }
+  if (fd >= 0 && close(fd) != 0 && r == 0) r = errno;
+  return r;
+}
+
+// The job's scratch folder, made by the job in its turn (a folder being
+// cleared never loses it half-way): a name taken already, by anything, is
+// passed over for the next. True when it is made, with its note.
+bool make_scratch(unpack_job& job, unpack_target* t) {
+  std::unique_lock<std::mutex> turn = tree_turn(job);
+  const std::string first = job.scratch.substr(0, job.scratch.size() - 1);
+  for (int k = 0; k < kScratchTries; ++k) {
+    const std::string name = k ? first + "-" + std::to_string(k) : first;
+    job.code = beneath_mkdir(dest_root(*job.in), t->folder_rel + name, 0700);
+    if (job.code == EEXIST) continue;
+    if (job.code != 0) break;
+    job.scratch = name + "/";
+    t->scratch = app_path + t->folder + job.scratch;
+    if ((job.code = write_note(job, *t)) == 0) return true;
+    clear_scratch(job, *t);
+    break;
+  }
+  job.problem = "no scratch folder";
+  return false;
+}
+
 // True when the archive lies unpacked in the scratch folder.
 bool unpack_to_scratch(unpack_job& job, const unpack_target& t) {
-  if ((job.code = beneath_mkdir(dest_root(*job.in), t.folder_rel + job.scratch, 0700)) != 0)
-    job.problem = "no scratch folder";
-  else if ((job.code = zip_to_file(job.archive, t.folder + job.scratch)) != 0)
+  if ((job.code = zip_to_file(job.archive, t.folder + job.scratch)) != 0)
     job.problem = "the archive did not unpack";
   return job.problem.empty();
 }
@@ -364,37 +508,39 @@ void move_into_place(unpack_job& job, const unpack_target& t) {
                  walk_links_inside);
 }
 
-// The scratch folder goes before and after, whatever happened in between.
-// A link is judged by where it leads in the tree as it is, so in the job's
-// turn; a file's size and MD5, beside the other jobs.
-void unpack_and_place(unpack_job& job, const unpack_target& t) {
-  clear_scratch(job, t.folder_rel);
+// The unpacked file's mode is set on the file opened without following it,
+// never on a link or what one leads to: a program of a Mac bundle is made
+// runnable here, once its unpacking proved good, before it takes its place.
+void make_runnable(unpack_job& job, const unpack_target& t) {
+  if (job.destination.find("Contents/MacOS/") == std::string::npos) return;
+  const int fd =
+      beneath_open_read(dest_root(*job.in), t.folder_rel + job.scratch + t.leaf, walk_links_inside);
+  job.chmod_result = fd < 0 ? -fd : fchmod(fd, 0755) == 0 ? 0 : errno;
+  if (fd >= 0) close(fd);
+}
+
+// The scratch folder is made first and goes last, whatever happened in
+// between. A link is judged by where it leads in the tree as it is, so in
+// the job's turn; a file's size and MD5, beside the other jobs.
+void unpack_and_place(unpack_job& job, unpack_target t) {
+  if (!make_scratch(job, &t)) return;
   if (unpack_to_scratch(job, t)) {
     struct stat st;
     const bool link = lstat((t.scratch + t.leaf).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
     if (!link) judge_unpacked(job, t);
+    if (!link && job.problem.empty()) make_runnable(job, t);
     std::unique_lock<std::mutex> turn = tree_turn(job);
     if (link) judge_unpacked(job, t);
     if (job.problem.empty() && place_is_as_judged(job, t) && clear_old_folder(job, t))
       move_into_place(job, t);
   }
-  clear_scratch(job, t.folder_rel);
+  std::unique_lock<std::mutex> turn = tree_turn(job);
+  clear_scratch(job, t);
 }
 
-// Programs of a Mac bundle are made runnable even when the unpacking failed,
-// but only beneath the destination; the archive goes unless it is kept.
-void finish_file(unpack_job& job, const unpack_target& t) {
-  if (job.destination.find("Contents/MacOS/") != std::string::npos) {
-    std::unique_lock<std::mutex> turn = tree_turn(job);
-    job.chmod_result = t.under_dest ? beneath_chmod(dest_root(*job.in), t.rel, 0755) : EACCES;
-    struct stat st;
-    if (job.placed != kNothingThere &&
-        beneath_lstat(dest_root(*job.in), t.rel, walk_links_inside, &st) == 0) {
-      job.placed = identity_of(st);
-      if (job.placed_ids) job.placed_ids->insert(job.placed);
-    }
-  }
-  // An archive whose file is asked about stays for the answer.
+// The archive goes unless it is kept, or its file is asked about (it stays
+// for the answer).
+void finish_file(unpack_job& job) {
   if (!job.keep_archive && !job.changed) job.delete_result = delete_file(job.archive);
 }
 
@@ -409,7 +555,7 @@ void unpack_job::run() {
     make_room(*this, t);
   }
   if (problem.empty()) unpack_and_place(*this, t);
-  finish_file(*this, t);
+  finish_file(*this);
 }
 
 std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
@@ -424,7 +570,7 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
   job->source = archive;
   job->want = want;
   if (file >= 0 && static_cast<size_t>(file) < in.examined.size()) job->judged = in.examined[file];
-  job->scratch = scratch_name(0);
+  job->scratch = scratch_name(scratch_token(), 0);
   job->keep_archive = in.is_dvd != 0;
   job->log_actions = in.stg.log_actions != 0;
   return job;
@@ -434,6 +580,7 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
 
 // The jobs out and what they share (the queue's own section is below).
 struct unpack_queue {
+  std::string token = scratch_token();  // the run's, in its scratch folders' names
   THREAD_ordered_jobs<unpack_job> jobs;
   std::vector<char> scratch_in_use;  // by slot
   std::mutex tree_lock;
@@ -534,7 +681,7 @@ void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool h
   if (slot == q.scratch_in_use.size()) q.scratch_in_use.push_back(0);
   q.scratch_in_use[slot] = 1;
   job->scratch_slot = static_cast<int>(slot);
-  job->scratch = scratch_name(job->scratch_slot);
+  job->scratch = scratch_name(q.token, job->scratch_slot);
   job->tree_lock = &q.tree_lock;
   job->placed_ids = &q.placed_ids;
   q.jobs.submit(std::move(job), here);

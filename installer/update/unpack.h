@@ -38,14 +38,14 @@ struct in_the_way {
   std::vector<std::string> users;  // what of the user's it holds, beneath the destination
 };
 
-// One archive unpacked into place: into a scratch folder beside the target,
-// only when it holds that one file (and its "__MACOSX" twin) within the
-// manifest's size, and only once the unpacked file's size and MD5 are the
-// manifest's; then programs under "Contents/MacOS/" made executable and the
-// archive deleted (unless kept). run() may run on a worker: it reads of the
-// install only what stays fixed while files are fetched (the destination,
-// the manifest's paths and wishes), writes only the job and the files
-// beneath the destination, and keeps its log lines in `log`.
+// One archive unpacked into place: into a scratch folder of its own beside
+// the target, only when it holds that one file (and its "__MACOSX" twin)
+// within the manifest's size, and only once the unpacked file's size and MD5
+// are the manifest's (a program under "Contents/MacOS/" then made
+// executable, there); then the archive deleted (unless kept). run() may run on a worker: it reads
+// of the install only what stays fixed while files are fetched (the destination, the manifest's
+// paths and wishes), writes only the job and the files beneath the destination, and keeps its log
+// lines in `log`.
 struct unpack_job {
   // Handed over.
   const install_state* in = nullptr;
@@ -56,7 +56,8 @@ struct unpack_job {
   stream_retry retry;    // the stream's tries of the file so far
   bool here = false;     // run on the handing thread (its archive has no name of its own)
   int scratch_slot = 0;  // one per job out: the scratch folder's number
-  std::string scratch;   // that folder's name, ending in "/"
+  std::string scratch;   // that folder's name, ending in "/": the first one
+                         // tried, then the one the job made
   bool keep_archive = false;
   bool log_actions = false;
   // Taken while the job changes the tree's shape; null when nothing runs
@@ -93,6 +94,12 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
 // or something of the user's in the way sets install_error and shows its
 // alert; a bad archive is the mirror's and may be fetched again.
 unpack_result unpack_report(install_state& in, const unpack_job& job);
+
+// Removes, from every folder that holds a file of the manifest, the scratch
+// folders an interrupted run left there: those that hold the note a job
+// writes and nothing but what the job unpacked. A folder of the user's is
+// never taken for one by its name.
+void unpack_sweep_leftovers(const install_state& in);
 
 // The whole of it here and now: the job run on this thread and reported.
 // file: the manifest's index (-1 none), whose examined copy may be replaced;

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -206,6 +207,39 @@ TEST_P(Beneath, RenamesElsewhereNeverFailALookupThroughALinkUp) {
   renamer.join();
   EXPECT_EQ(failures, 0) << "of " << lookups << " lookups";
   if (g_beneath.kernel_gave_way == 0) GTEST_SKIP() << "no rename met a lookup in " << lookups;
+}
+
+// The entry whose mode changes trades places, again and again, with a link
+// to the secret beside the root: whenever the mode changes, it changes on
+// the file inside, never through the link (the fixture checks the outside).
+TEST_P(Beneath, AModeChangesOnlyOnWhatWasLookedAt) {
+  write_file(root + "swap", "inside");
+  ASSERT_EQ(symlink("../outside/secret", (root + "swap_link").c_str()), 0);
+  std::atomic<bool> stop{false};
+  std::atomic<int> swaps{0};
+  std::thread swapper([&] {
+    const std::string a = root + "swap", b = root + "swap_link";
+    while (!stop)
+      if (syscall(SYS_renameat2, AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0)
+        ++swaps;
+  });
+  // Changed inside, refused as leading out, or anything else (none).
+  int changed = 0, refused = 0, other = 0, last_other = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  for (int k = 0; k < 20000 && std::chrono::steady_clock::now() < until; ++k) {
+    const int r = beneath_chmod(root, "swap", k % 2 ? 0640 : 0604);
+    (r == 0 ? changed : r == EXDEV ? refused : other) += 1;
+    if (r != 0 && r != EXDEV) last_other = r;
+  }
+  stop = true;
+  swapper.join();
+  struct stat st;
+  ASSERT_EQ(lstat((dir + "outside/secret").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  EXPECT_EQ(other, 0) << "the last: " << last_other;
+  EXPECT_GT(changed, 0);
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(swaps.load(), 100);
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolvers, Beneath, ::testing::Values(false, true),

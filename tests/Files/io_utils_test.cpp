@@ -140,6 +140,41 @@ TEST_F(IoUtilsTest, MakeAndRename) {
   EXPECT_GT(sErrLine, 0);
 }
 
+// What has the new name already stays, whatever it is, and so does what
+// was to be renamed.
+TEST_F(IoUtilsTest, RenameNeverReplaces) {
+  struct {
+    const char* from;  // made beside dir + "taken", in dir + "r/"
+    const char* taken;
+  } cases[] = {{"folder/", "empty folder/"},
+               {"folder/", "file"},
+               {"file", "other file"},
+               {"file", "empty folder/"},
+               {"folder/", "link"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " onto " + c.taken);
+    testing_support::run_command("rm -rf '" + dir + "r' && mkdir -p '" + dir + "r'");
+    const std::string r = dir + "r/";
+    auto make = [&](const std::string& what, const std::string& name) {
+      if (what.back() == '/')
+        ASSERT_EQ(mkdir((r + name).c_str(), 0755), 0);
+      else if (what == "link")
+        ASSERT_EQ(symlink("somewhere", (r + name).c_str()), 0);
+      else
+        write_file(r + name, what);
+    };
+    make(c.from, "old");
+    if (std::string(c.from) == "folder/") write_file(r + "old/inside", "inside");
+    make(c.taken, "new");
+    const std::string before =
+        testing_support::run_command("cd '" + r + "' && find . -printf '%p %y %s %l\\n' | sort");
+    EXPECT_EQ(rename_file(r, "old", "new"), EEXIST);
+    EXPECT_EQ(
+        testing_support::run_command("cd '" + r + "' && find . -printf '%p %y %s %l\\n' | sort"),
+        before);
+  }
+}
+
 TEST_F(IoUtilsTest, CaseRepair) {
   std::string wrong = dir + "REAL/sub/data.txt";
   EXPECT_EQ(file_exists(wrong), 0);  // no repair unless the volume is case-sensitive

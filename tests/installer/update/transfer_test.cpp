@@ -8,7 +8,9 @@
 //   [SECTION] Mirrors that fail
 //   [SECTION] A hostile mirror
 //   [SECTION] Releases that change the shape of the tree
+//   [SECTION] Beside the user's own files
 //   [SECTION] Without a network
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -49,7 +51,7 @@ using testing_support::write_file;
 // .4-.5 a mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that run out, .9
 // renames, .31-.36 releases that change the tree's shape and what a run places, .171 a mirror that
 // comes back, .172-.173 nothing listening, .174-.175 streams apart, .176 a server in trouble;
-// 127.0.23.1-.2 two installs side by side.
+// 127.0.23.1-.2 two installs side by side; 127.0.28.21-.24 beside the user's own files.
 namespace {
 
 // [SECTION] Install sets
@@ -1211,6 +1213,228 @@ TEST_F(Shapes, AFolderBecomesALinkAFileOrAFolderInOneRun) {
         "Move this out of the installation folder: " + dir + "root/Nimbrel/G\n"}},
   };
   for (const shape_case& c : cases) run_case(c);
+}
+
+// [SECTION] Beside the user's own files
+
+// The scratch folders a run unpacks in are its own: the user's folders of
+// those names stay, whatever the run unpacks beside them and however many
+// jobs are out at once; a scratch folder an interrupted run left goes, and
+// one the user has put something in stays whole.
+TEST_F(Engine, TsanScratchFoldersAreTheRunsOwnAndOnlyItsLeftoversGo) {
+  const std::string addr = "127.0.28.21";
+  const std::vector<std::string> root_files = {"a.txt", "c.txt", "d.txt"};
+  std::vector<set_file> release1 = {noise("All/sub/big.bin", 12000000, 5),
+                                    set_file("All/sub/b.txt", "b")};
+  std::vector<set_file> release2 = release1;
+  for (const std::string& name : root_files) {
+    release1.push_back(set_file("All/" + name, name + " 1"));
+    release2.push_back(set_file("All/" + name, name + " 2").after({name + " 1"}));
+  }
+  const std::string captured = dir + "captured/";
+  // A scratch folder as a job has it, copied while the job is out (in the
+  // tree's turn, so that the folder is whole): what a run that ends there
+  // leaves behind.
+  auto capture = [&] {
+    if (exists(captured)) return;
+    std::unique_lock<std::mutex> turn = unpack_tree_turn(in);
+    DIR* d = opendir((in.dest_dir_path + "sub").c_str());
+    if (!d) return;
+    std::string found;
+    while (struct dirent* e = readdir(d))
+      if (std::string(e->d_name).rfind(".nimbrel-unpacking", 0) == 0) found = e->d_name;
+    closedir(d);
+    if (!found.empty())
+      run_command("cp -a '" + in.dest_dir_path + "sub/" + found + "' '" + captured + "'");
+  };
+  const std::string mine = ".nimbrel-unpacking/mine.txt";
+  // Each way: the workers free, or held until jobs are out side by side.
+  for (bool held : {false, true}) {
+    SCOPED_TRACE(held ? "the jobs held until several are out" : "the jobs free");
+    const std::string dest = in.dest_dir_path;
+    run_command("rm -rf '" + dest + "' '" + dir + "m1/www/v1' && mkdir -p '" + dest + "'");
+    ASSERT_NO_FATAL_FAILURE(make_set(release1));
+    if (mirrors_.empty()) {
+      ASSERT_NO_FATAL_FAILURE(serve(0, "m1", addr));
+    }
+    install(60, capture);
+    ASSERT_EQ(in.next.all_done, 1);
+    ASSERT_TRUE(exists(captured)) << "no job was seen with its scratch folder";
+    EXPECT_EQ(run_command("find '" + dest + "' -name '.nimbrel-unpacking*'"), "");
+
+    // The user's folders under the names the scratch folders had, beside
+    // the files that change; the captured leftover beside a file that stays
+    // as it is, and a copy of it that the user has put a file in.
+    for (const std::string& name : {std::string(""), std::string("-1"), std::string("-2")})
+      run_command("mkdir -p '" + dest + ".nimbrel-unpacking" + name + "' && printf mine > '" +
+                  dest + ".nimbrel-unpacking" + name + "/mine.txt'");
+    run_command("cp -a '" + captured + "' '" + dest + "sub/.nimbrel-unpacking-7' && cp -a '" +
+                captured + "' '" + dest + "sub/.nimbrel-unpacking-8' && printf mine > '" + dest +
+                "sub/.nimbrel-unpacking-8/mine.txt'");
+    const std::string kept_before = run_command(
+        "cd '" + dest + "sub/.nimbrel-unpacking-8' && find . -printf '%p %y %s\\n' | sort");
+
+    run_command("rm -rf '" + dir + "m1/www/v1'");
+    ASSERT_NO_FATAL_FAILURE(make_set(release2));
+    stg.stream_count = 4;
+    std::unique_ptr<worker_gate> gate;
+    size_t most_out = 0;
+    install(60, [&] {
+      if (held && !gate && unpack_pending(in) == 0) gate = std::make_unique<worker_gate>();
+      most_out = std::max(most_out, unpack_pending(in));
+      if (unpack_pending(in) >= 2 || a_stream_holds_an_archive()) gate.reset();
+    });
+    gate.reset();
+    if (held) {
+      EXPECT_GE(most_out, 2u);
+    }
+    EXPECT_EQ(stg.install_error, 0);
+    EXPECT_EQ(in.next.all_done, 1);
+    expect_tree(dest);
+    for (const std::string& name : {std::string(""), std::string("-1"), std::string("-2")})
+      EXPECT_EQ(read_file(dest + ".nimbrel-unpacking" + name + "/mine.txt"), "mine") << name;
+    EXPECT_FALSE(exists(dest + "sub/.nimbrel-unpacking-7"));
+    EXPECT_EQ(run_command("cd '" + dest +
+                          "sub/.nimbrel-unpacking-8' && find . -printf '%p %y %s\\n' | sort"),
+              kept_before);
+    EXPECT_NE(log().find("Removed " + dest + "sub/.nimbrel-unpacking-7/"), std::string::npos);
+    EXPECT_EQ(log().find("Removed " + dest + "sub/.nimbrel-unpacking-8/"), std::string::npos);
+  }
+}
+
+// A folder that a release turns into a file, holding a folder of the
+// user's under a scratch folder's name: it stops the install as any file of
+// the user's there does, whichever comes first, the file or the deletions
+// of the old folder's files, and whenever the worker runs.
+TEST_F(Engine, AUsersScratchNamedFolderInAFolderThatBecomesAFileIsInTheWay) {
+  const std::string addr = "127.0.28.22";
+  const std::vector<set_file> folder = {set_file("All/x/one", "one"), set_file("All/x/two", "two")};
+  const std::vector<set_file> old_gone = {set_file("All/x/one", "").after({"one"}).now_gone(),
+                                          set_file("All/x/two", "").after({"two"}).now_gone()};
+  const set_file x_file = set_file("All/x", "now a file");
+  for (bool file_first : {true, false})
+    for (bool held : {false, true}) {
+      SCOPED_TRACE(std::string(file_first ? "the file first" : "the file last") +
+                   (held ? ", the job held until the streams are done" : ""));
+      const std::string dest = in.dest_dir_path;
+      run_command("rm -rf '" + dest + "' '" + dir + "m1/www/v1' && mkdir -p '" + dest + "'");
+      ASSERT_NO_FATAL_FAILURE(make_set(folder));
+      if (mirrors_.empty()) {
+        ASSERT_NO_FATAL_FAILURE(serve(0, "m1", addr));
+      }
+      install();
+      ASSERT_EQ(in.next.all_done, 1);
+      run_command("mkdir -p '" + dest + "x/.nimbrel-unpacking-7' && printf mine > '" + dest +
+                  "x/.nimbrel-unpacking-7/mine.txt'");
+      run_command("rm -rf '" + dir + "m1/www/v1'");
+      std::vector<set_file> release2 = old_gone;
+      release2.insert(file_first ? release2.begin() : release2.end(), x_file);
+      ASSERT_NO_FATAL_FAILURE(make_set(release2));
+      const size_t from = log().size();
+      std::unique_ptr<worker_gate> gate;
+      install(60, [&] {
+        if (held && !gate && unpack_pending(in) == 0) gate = std::make_unique<worker_gate>();
+        if (in.next.next_file >= static_cast<int>(in.sim_info.size())) gate.reset();
+      });
+      gate.reset();
+      EXPECT_EQ(in.next.all_done, 0);
+      EXPECT_EQ(stg.install_error, 1);
+      EXPECT_EQ(read_file(dest + "x/.nimbrel-unpacking-7/mine.txt"), "mine");
+      const std::string said = log().substr(from);
+      EXPECT_NE(said.find("In the way: " + dest + "x\n"), std::string::npos) << said;
+      EXPECT_NE(said.find("Move this out of the installation folder: " + dest +
+                          "x/.nimbrel-unpacking-7/mine.txt\n"),
+                std::string::npos);
+    }
+}
+
+// A program of a Mac bundle is made runnable only when it is a file this
+// run unpacked and judged good: never through a link the release puts at
+// its place (to a file or a folder of the user's), never after a failed
+// unpacking; and the line that says so stays.
+TEST_F(Engine, OnlyAProgramThisRunPlacedIsMadeRunnable) {
+  const std::string addr = "127.0.28.23";
+  const std::vector<set_file> release = {
+      link("All/Apps/Contents/MacOS/tool", "../../../Output/logbooks/private.txt"),
+      link("All/Apps2/Contents/MacOS/tool", "../../../Output"),
+      set_file("All/Apps3/Contents/MacOS/tool", "#!/bin/sh\n"),
+  };
+  for (bool held : {false, true}) {
+    SCOPED_TRACE(held ? "the jobs held until every archive is out" : "the jobs free");
+    const std::string dest = in.dest_dir_path;
+    run_command("rm -rf '" + dest + "' '" + dir + "m1/www/v1' && mkdir -p '" + dest +
+                "Output/logbooks'");
+    write_file(dest + "Output/logbooks/private.txt", "mine");
+    chmod((dest + "Output/logbooks/private.txt").c_str(), 0600);
+    chmod((dest + "Output").c_str(), 0700);
+    ASSERT_NO_FATAL_FAILURE(make_set(release));
+    if (mirrors_.empty()) {
+      ASSERT_NO_FATAL_FAILURE(serve(0, "m1", addr));
+    }
+    std::unique_ptr<worker_gate> gate;
+    size_t most_out = 0;
+    install(60, [&] {
+      if (held && !gate && unpack_pending(in) == 0) gate = std::make_unique<worker_gate>();
+      most_out = std::max(most_out, unpack_pending(in));
+      if (unpack_pending(in) >= 2 || a_stream_holds_an_archive()) gate.reset();
+    });
+    gate.reset();
+    if (held) {
+      EXPECT_GE(most_out, 2u);
+    }
+    EXPECT_EQ(in.next.all_done, 1);
+    expect_tree(dest);
+    EXPECT_EQ(mode_of(dest + "Output/logbooks/private.txt"), 0600);
+    EXPECT_EQ(mode_of(dest + "Output"), 0700);
+    EXPECT_EQ(mode_of(dest + "Apps3/Contents/MacOS/tool"), 0755);
+    EXPECT_NE(log().find("CHMODING  file " + dest + "Apps3/Contents/MacOS/tool, with result=0.\n"),
+              std::string::npos);
+  }
+
+  // An update whose archive is not the manifest's file: the old program
+  // stays as it was.
+  const std::string tool = in.dest_dir_path + "Apps3/Contents/MacOS/tool";
+  chmod(tool.c_str(), 0644);
+  run_command("rm -rf '" + dir + "m1/www/v1'");
+  ASSERT_NO_FATAL_FAILURE(make_set({set_file("All/Apps3/Contents/MacOS/tool", "#!/bin/sh\necho 2\n")
+                                        .after({"#!/bin/sh\n"})
+                                        .holding({{"tool", "not the program"}})}));
+  install();
+  EXPECT_EQ(in.next.all_done, 0);
+  EXPECT_EQ(read_file(tool), "#!/bin/sh\n");
+  EXPECT_EQ(mode_of(tool), 0644);
+}
+
+// The folder's new name at the end of an install is taken already: what
+// has it stays, and the installation keeps its folder, saying why.
+TEST_F(Engine, TheInstallationsNewNameNeverReplacesWhatHasIt) {
+  make_set({set_file("All/a.txt", "a"), set_file("Linux/prog", "p").with_mode(0755).on(3)});
+  serve(0, "m1", "127.0.28.24");
+  for (const std::string& taken : {std::string("an empty folder"), std::string("a file")}) {
+    SCOPED_TRACE(taken);
+    in.dest_dir_path = dir + "root/Nimbrel/";
+    const std::string beside = dir + "root/Nimbrel 9";
+    run_command("rm -rf '" + dir + "root' && mkdir -p '" + in.dest_dir_path + "'");
+    if (taken == "a file")
+      write_file(beside, "mine");
+    else
+      mkdir(beside.c_str(), 0700);
+    auto what_is_beside = [&] {
+      return run_command("stat -c '%F %a %s' '" + beside + "' && cat '" + beside + "' 2>/dev/null");
+    };
+    const std::string before = what_is_beside();
+    stg.rename_folder = 1;
+    in.install_name = "Nimbrel 9";
+    in.this_install_has_exes = 0;
+    const size_t from = log().size();
+    install();
+    EXPECT_EQ(in.next.all_done, 1);
+    EXPECT_EQ(in.dest_dir_path, dir + "root/Nimbrel/");
+    expect_tree(in.dest_dir_path);
+    EXPECT_EQ(what_is_beside(), before);
+    EXPECT_NE(log().find("Not renaming the installation to \"Nimbrel 9\": ", from),
+              std::string::npos);
+  }
 }
 
 // [SECTION] Without a network
