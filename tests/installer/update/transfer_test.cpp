@@ -276,6 +276,21 @@ class Engine : public testing_support::TempFolderTest {
     stg.stream_count = 4;
     return files;
   }
+  // An install; when held, its workers are held on a gate until two jobs
+  // are out (or a stream waits for room), so that they run side by side.
+  void install_with_jobs_out(bool held) {
+    std::unique_ptr<worker_gate> gate;
+    size_t most_out = 0;
+    install(60, [&] {
+      if (held && !gate && unpack_pending(in) == 0) gate = std::make_unique<worker_gate>();
+      most_out = std::max(most_out, unpack_pending(in));
+      if (unpack_pending(in) >= 2 || a_stream_holds_an_archive()) gate.reset();
+    });
+    gate.reset();
+    if (held) {
+      EXPECT_GE(most_out, 2u);
+    }
+  }
   bool a_stream_holds_an_archive() const {
     for (int s = 0; s < kStreams; ++s)
       if (in.archive_held[s]) return true;
@@ -1277,17 +1292,7 @@ TEST_F(Engine, TsanScratchFoldersAreTheRunsOwnAndOnlyItsLeftoversGo) {
     run_command("rm -rf '" + dir + "m1/www/v1'");
     ASSERT_NO_FATAL_FAILURE(make_set(release2));
     stg.stream_count = 4;
-    std::unique_ptr<worker_gate> gate;
-    size_t most_out = 0;
-    install(60, [&] {
-      if (held && !gate && unpack_pending(in) == 0) gate = std::make_unique<worker_gate>();
-      most_out = std::max(most_out, unpack_pending(in));
-      if (unpack_pending(in) >= 2 || a_stream_holds_an_archive()) gate.reset();
-    });
-    gate.reset();
-    if (held) {
-      EXPECT_GE(most_out, 2u);
-    }
+    install_with_jobs_out(held);
     EXPECT_EQ(stg.install_error, 0);
     EXPECT_EQ(in.next.all_done, 1);
     expect_tree(dest);
@@ -1371,17 +1376,7 @@ TEST_F(Engine, OnlyAProgramThisRunPlacedIsMadeRunnable) {
     if (mirrors_.empty()) {
       ASSERT_NO_FATAL_FAILURE(serve(0, "m1", addr));
     }
-    std::unique_ptr<worker_gate> gate;
-    size_t most_out = 0;
-    install(60, [&] {
-      if (held && !gate && unpack_pending(in) == 0) gate = std::make_unique<worker_gate>();
-      most_out = std::max(most_out, unpack_pending(in));
-      if (unpack_pending(in) >= 2 || a_stream_holds_an_archive()) gate.reset();
-    });
-    gate.reset();
-    if (held) {
-      EXPECT_GE(most_out, 2u);
-    }
+    install_with_jobs_out(held);
     EXPECT_EQ(in.next.all_done, 1);
     expect_tree(dest);
     EXPECT_EQ(mode_of(dest + "Output/logbooks/private.txt"), 0600);
