@@ -4,6 +4,7 @@
 //
 // Contents
 //   [SECTION] State
+//   [SECTION] Failing
 //   [SECTION] Downloads and mirrors
 //   [SECTION] One step of a stream
 //   [SECTION] Finishing
@@ -71,6 +72,21 @@ int streams_on(const install_state& in) {
 int slot_of(const install_state& in, int s) { return in.first_slot + s; }
 
 }  // namespace
+
+// [SECTION] Failing
+
+void install_failure(install_state& in, const char* line1, const char* line2, const char* line3,
+                     const char* line4, const char* source_file, int source_line) {
+  if (!in.stg.install_error) {
+    in.stg.install_error = 1;
+    __MACIBM_alert(wind_main, line1, line2, line3, line4, t_alert, source_file, source_line);
+    return;
+  }
+  xer << "Not shown, the install has already failed: " << line1;
+  for (const char* line : {line2, line3, line4})
+    if (line && *line) xer << " / " << line;
+  xer << "\n";
+}
 
 // [SECTION] Downloads and mirrors
 
@@ -185,7 +201,10 @@ void delete_obsolete(install_state& in, const std::string& destination) {
       folder.erase(folder.rfind('/') + 1);
     }
   }
-  // show_del_err never asks for it; the alert stays as it always read.
+  // show_del_err never asks for it; the alert stays as it always read. A
+  // fatal alert stops the install, which waits for the jobs out: they need
+  // the turn.
+  turn = std::unique_lock<std::mutex>();
   if (show_del_err(r)) {
     const std::string text = error_str(r);
     __MACIBM_alert(wind_main, "Could not delete a file that I no longer want to have!",
@@ -224,12 +243,24 @@ bool still_placed(const install_state& in, int file) {
 }
 
 void give_up(install_state& in, const std::string& file_path) {
-  in.stg.install_error = 1;
   in.stg.download_error = 0;
   const std::string line2 = "File: " + file_path;
   const std::string line3 = "Servers tried: " + std::to_string(std::max(in.stg.server_count, 0));
-  MACIBM_alert(wind_main, "The installer could not get a good copy of a file from any server.",
-               line2.c_str(), line3.c_str(), "", t_alert);
+  install_failure(in, "The installer could not get a good copy of a file from any server.",
+                  line2.c_str(), line3.c_str(), "", __FILE__, __LINE__);
+}
+
+// A download that could not be written to the temporary folder (a full
+// disk, a quota, an I/O error): the machine's failure, not the mirror's, so
+// no other mirror is tried and no patience runs; the install ends.
+void temp_folder_failed(install_state& in, int code) {
+  in.stg.download_error = 0;
+  xer << "The download could not be written to " << in.temp_path << ": " << error_str(code)
+      << ".\n";
+  const std::string line2 = "Folder: " + in.temp_path;
+  const std::string line3 = "Error: " + error_str(code);
+  install_failure(in, "The installer cannot write to its temporary folder.", line2.c_str(),
+                  line3.c_str(), "", __FILE__, __LINE__);
 }
 
 // What one stream fetches and where the file goes.
@@ -383,6 +414,11 @@ bool download(install_state& in, int s, int i, const file_version_struct& e, con
     note_download_progress(in, s, e);
     return false;
   }
+  if (r != net_finished && failure == failure_local) {
+    temp_folder_failed(in, http.final_file_error[slot_of(in, s)]);
+    stream_finished(in, s);
+    return false;
+  }
   if (r != net_finished) {
     in.stg.download_error = 1;
     if (!plan_retry(in, in.retries[s], f.source, failure)) {
@@ -520,7 +556,8 @@ int grab_files(install_state& in) {
   in.next.running_kb = 0.0f;
   take_results(in);
   for (int s = 0; s < in.streams(); ++s) {
-    if (!in.next.stream_on[s]) continue;
+    // Once the run has failed no stream takes up more work: the install ends.
+    if (!in.next.stream_on[s] || in.stg.install_error) continue;
     if (in.next.stream_takes_next[s]) take_next(in, s, n);
     // A stream that handed its archive over asks for its next file in the
     // same step, so that its connection never idles for a frame.
@@ -551,7 +588,7 @@ int grab_files(install_state& in) {
 void reset_streams(install_state& in) {
   // The workers finish what they hold (a file they place is a checked one)
   // and the archives still waiting for them go.
-  in.unpacking.reset();
+  unpack_drop_all(in);
   in.again.clear();
   for (int s = 0; s < in.streams(); ++s) {
     in.archive_held[s] = 0;

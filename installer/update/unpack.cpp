@@ -202,7 +202,7 @@ int make_way(const install_state& in, const std::string& rel, in_the_way* way) {
 }
 
 // The alert that stops an install rather than delete what is the user's.
-void show_in_the_way(const install_state& in, const in_the_way& way) {
+void show_in_the_way(install_state& in, const in_the_way& way) {
   std::string what = way.users.front() == way.path.substr(in.dest_dir_path.size())
                          ? way.path
                          : in.dest_dir_path + way.users.front();
@@ -210,9 +210,9 @@ void show_in_the_way(const install_state& in, const in_the_way& way) {
   const std::string l2 = "In the way: " + way.path;
   const std::string l3 = "Move this out of the installation folder: " + what;
   xer << "Not installing over " << way.path << ": it holds files that are not the manifest's.\n";
-  MACIBM_alert(wind_main,
-               "The installer cannot put a new file in place: something of yours is in the way.",
-               l2.c_str(), l3.c_str(), "Then install again.", t_alert);
+  install_failure(in,
+                  "The installer cannot put a new file in place: something of yours is in the way.",
+                  l2.c_str(), l3.c_str(), "Then install again.", __FILE__, __LINE__);
 }
 
 }  // namespace
@@ -366,6 +366,14 @@ void unpack_job::run() {
   finish_file(*this, t);
 }
 
+void unpack_job::failed(const std::string& what) {
+  thrown = what;
+  problem = "the unpacking stopped: " + what;
+  const unpack_target t = target_of(*this);
+  if (t.under_dest) clear_scratch(*this, t.folder_rel);
+  if (!keep_archive) delete_result = delete_file(archive);
+}
+
 std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
                                             const std::string& archive,
                                             const std::string& destination,
@@ -394,18 +402,16 @@ unpack_result report_problem(install_state& in, const unpack_job& job) {
   xer << "Not installing " << job.destination << " from " << job.archive << ": " << job.problem
       << ".\n";
   if (!job.way.users.empty()) {
-    in.stg.install_error = 1;
     show_in_the_way(in, job.way);
     return unpack_failed;
   }
-  if (!local_failure(job.code)) return unpack_bad_archive;
-  in.stg.install_error = 1;
-  const std::string l2 = "Error: " + error_str(job.code);
+  if (job.thrown.empty() && !local_failure(job.code)) return unpack_bad_archive;
+  const std::string l2 = "Error: " + (job.thrown.empty() ? error_str(job.code) : job.thrown);
   const std::string l3 = "Compressed File: " + job.archive;
   const std::string l4 = "Destination: " + job.destination;
   // Source and line as the message has always carried them.
-  __MACIBM_alert(wind_main, "The installer cannot extract a file.", l2.c_str(), l3.c_str(),
-                 l4.c_str(), t_alert, "Installer-f/utils", 390);
+  install_failure(in, "The installer cannot extract a file.", l2.c_str(), l3.c_str(), l4.c_str(),
+                  "Installer-f/utils", 390);
   return unpack_failed;
 }
 
@@ -433,10 +439,11 @@ unpack_result extract_and_delete_file(install_state& in, const std::string& arch
 
 // [SECTION] The queue
 
+// The jobs go first, and wait for the jobs out, which take the tree lock.
 struct unpack_queue {
-  THREAD_ordered_jobs<unpack_job> jobs;
-  std::vector<char> scratch_in_use;  // by slot
   std::mutex tree_lock;
+  std::vector<char> scratch_in_use;  // by slot
+  THREAD_ordered_jobs<unpack_job> jobs;
 };
 
 // The jobs out finish (they may be placing a file), each deleting its
@@ -479,6 +486,19 @@ unpack_job* unpack_next_result(install_state& in) {
 void unpack_pop(install_state& in) {
   unpack_queue& q = *in.unpacking;
   q.scratch_in_use[q.jobs.pop()->scratch_slot] = 0;
+}
+
+void unpack_drop_all(install_state& in) {
+  if (!in.unpacking) return;
+  while (!in.unpacking->jobs.empty()) {
+    const std::unique_ptr<unpack_job> job = in.unpacking->jobs.pop();
+    xer << job->log.str() << "The install had stopped: " << job->destination;
+    if (job->problem.empty())
+      xer << " was put in place, not counted.\n";
+    else
+      xer << " not installed from " << job->archive << ": " << job->problem << ".\n";
+  }
+  in.unpacking.reset();
 }
 
 size_t unpack_pending(const install_state& in) {

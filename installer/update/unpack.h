@@ -61,9 +61,13 @@ struct unpack_job {
   std::string problem;  // the first problem met; empty when none
   in_the_way way;       // what of the user's stood in the way
   int chmod_result = 0, delete_result = 0;
+  std::string thrown;  // what run() threw, when it did
   std::ostringstream log;
 
   void run();
+  // run() was cut short (it threw, or its thread ended): a local failure,
+  // and what it left (its scratch folder, the archive) goes.
+  void failed(const std::string& what);
 };
 
 // A job for the archive of record `want` (file index `file`, -1 for none) that
@@ -75,7 +79,8 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
 
 // Logs what the job did and reports its problem: a failure of the file system
 // or something of the user's in the way sets install_error and shows its
-// alert; a bad archive is the mirror's and may be fetched again.
+// alert (only logged once the run has failed); a bad archive is the mirror's
+// and may be fetched again.
 unpack_result unpack_report(install_state& in, const unpack_job& job);
 
 // The whole of it here and now: the job run on this thread and reported.
@@ -95,6 +100,9 @@ void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool h
 unpack_job* unpack_next_result(install_state& in);
 void unpack_pop(install_state& in);
 size_t unpack_pending(const install_state& in);
+// The install stops: the jobs out finish (each deleting its archive), their
+// results are logged, never shown or counted, and the queue goes.
+void unpack_drop_all(install_state& in);
 // Held while the tree beneath the destination changes shape (folders made or
 // removed, files deleted or renamed into place), so that the jobs and the
 // main thread's deletions take turns; the unpacking and the MD5 check, the
