@@ -19,8 +19,10 @@ void APP_quit();
 void APP_start_install();
 // Called when an item of a bar menu is picked; the installer has none.
 void APP_handlemenu(int item);
-// Registers the frame function, the menu handler, the install's descriptors
-// and the built-in images (as the start-up images) with the platform shell,
+// Registers the frame function, the menu handler, the install's descriptors,
+// its stop (so that a shut-down of any kind, a fatal alert's included, ends
+// the install before the threads) and the built-in images (as the start-up
+// images) with the platform shell,
 // and the question window with the file decisions; the entry point calls it
 // before MACIBM_init.
 void APP_register_hooks();

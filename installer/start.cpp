@@ -48,6 +48,7 @@ void APP_register_hooks() {
   g_app_hooks.handlemenu = APP_handlemenu;
   g_app_hooks.load_images = recall_ins_texes;
   g_app_hooks.ready_fds = APP_ready_fds;
+  g_app_hooks.stop = [] { install_stop(g_install); };
   g_engine_hooks.dir_progress = dir_progress_frame;
   g_engine_hooks.select_alert = question_window;
 }

@@ -53,6 +53,8 @@ net_result net_check_capped(int slot, const std::string& server, const std::stri
       why = failure_refused;
       r = net_failed;
     }
+  } else if (http.final_file_error[slot] != 0) {
+    why = failure_local;
   } else if (reply_refuses(http.final_response[slot])) {
     why = failure_refused;
   }

@@ -196,7 +196,7 @@ void down_class::scan_head() {
           if (file)
             opened_file_ = true;
           else
-            error = errno;
+            error = file_error = errno ? errno : EIO;
         }
         auto len = headers.find("Content-Length");
         if (len != headers.end()) content_length = parse_length(len->second);
@@ -238,7 +238,7 @@ void down_class::write_body() {
     written += static_cast<int64_t>(recv_buf.size());
     errno = 0;
     if (fwrite(recv_buf.data(), 1, recv_buf.size(), file) != recv_buf.size())
-      error = errno ? errno : EIO;
+      error = file_error = errno ? errno : EIO;
     recv_buf.clear();
   }
   // The owner judges the transfer in this same call, so the file must already
@@ -249,8 +249,8 @@ void down_class::write_body() {
 void down_class::close_file() {
   if (!file) return;
   errno = 0;
-  if (fflush(file) != 0 && error == 0) error = errno ? errno : EIO;
-  if (fclose(file) != 0 && error == 0) error = errno ? errno : EIO;
+  if (fflush(file) != 0 && error == 0) error = file_error = errno ? errno : EIO;
+  if (fclose(file) != 0 && error == 0) error = file_error = errno ? errno : EIO;
   file = nullptr;
 }
 

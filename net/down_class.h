@@ -73,6 +73,9 @@ class down_class {
   FILE* file;
   std::string file_path;
   int error;
+  // The system error of creating, writing, flushing or closing the local
+  // file (also in `error`); 0 when none.
+  int file_error = 0;
   int64_t content_length;
   int64_t written;
   float last_activity;

@@ -93,6 +93,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
           << "   a server is a host name with an optional port, and a path starts with a slash\n\n";
       xer.flush();
       final_response[slot] = 0;
+      final_file_error[slot] = 0;
       return net_failed;
     }
     std::map<std::string, std::string> fields;
@@ -130,6 +131,7 @@ int http_class::net_check(int slot, const std::string& server, const std::string
     result = net_failed;
   }
   final_response[slot] = d->response_code;
+  final_file_error[slot] = d->file_error;
   delete d;
   slots[slot] = nullptr;
   req = slot_request();

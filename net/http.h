@@ -55,6 +55,9 @@ class http_class {
   // when net_check answers 1 or 2 (the transfer is gone by then); 0 or -1
   // when no reply head came.
   int final_response[kHttpSlots] = {};
+  // The system error that writing the local file met in each slot's last
+  // transfer (a full disk...), kept as final_response is; 0 when none.
+  int final_file_error[kHttpSlots] = {};
   // Server-name endings that never go through the proxy (gProxyExclude).
   std::vector<std::string> proxy_exclude;
 

@@ -96,8 +96,11 @@ void PLAT_show_alert(int return_window, const std::string (&lines)[4], const std
     for (const std::string& l : lines) xer << l << "\n";
     xer << where << "\n";
     xer.flush();
-    if (type == t_exit) exit(1);
-    return;
+    if (type != t_exit) return;
+    // No orderly shut-down on this path, but the application's jobs out
+    // still end before the process does.
+    if (!THREAD_is_inited() || THREAD_is_main_thread()) g_app_hooks.stop();
+    exit(1);
   }
 
   int& in_alert = g_alert.in_alert;

@@ -11,6 +11,7 @@ inline void update() {}
 inline void handlemenu(int) {}
 inline void load_images() {}
 inline int ready_fds(pollfd*, int) { return 0; }
+inline void stop() {}
 }  // namespace app_hook_defaults
 
 // What the shell calls of the application above it. The entry point registers
@@ -29,6 +30,11 @@ struct app_hooks {
   // (at most `room`) whose readiness ends the frame's wait for events as an
   // event would. Asked before each wait; they stay open until it ends.
   int (*ready_fds)(pollfd* fds, int room) = app_hook_defaults::ready_fds;
+  // Stops the application's work that runs on the worker pool, waiting for
+  // (or abandoning) what is out and removing what it leaves: the orderly
+  // shut-down calls it on the main thread before the threads stop, on the
+  // fatal alert's path too, and may call it more than once.
+  void (*stop)() = app_hook_defaults::stop;
 };
 // The most descriptors the frame's wait asks the application for.
 inline constexpr int kMaxReadyFds = 16;

@@ -269,9 +269,12 @@ void MACIBM_finishup(int full) {
     pref.IO_set(pref_set_installer, 1);
     keys.keys_io(1);
   }
-  // The worker pool and the movie compressor stop on every path, the fatal
-  // one too, so no thread runs while the process exits and its globals are
-  // destroyed; a take in progress is finished first.
+  // The application's work on the workers stops first (its jobs out use
+  // the pool and its locks); then the worker pool and the movie compressor
+  // stop on every path, the fatal one too, so no thread runs while the
+  // process exits and its globals are destroyed; a take in progress is
+  // finished first.
+  if (!THREAD_is_inited() || THREAD_is_main_thread()) g_app_hooks.stop();
   if (!THREAD_is_inited() || THREAD_is_main_thread()) qtim.shutdown();
   if (THREAD_is_inited() && THREAD_is_main_thread()) THREAD_shutdown();
   PLAT_ready_watch_shutdown();

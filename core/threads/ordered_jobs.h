@@ -4,18 +4,26 @@
 // scheduler. A descriptor becomes readable each time a job ends, so that a
 // thread waiting in poll() on sockets wakes for it as well.
 //
-// Job: any type with `void run()`. run() is called on a worker (or at once
-// on the handing thread when the program has no workers) and must touch
-// nothing the handing thread changes meanwhile.
+// Job: any type with `void run()` and `void failed(const std::string& what)`.
+// run() is called on a worker (or at once on the handing thread when the
+// program has no workers) and must touch nothing the handing thread changes
+// meanwhile. A run() that throws, or whose thread ends inside it, is followed
+// by failed() on the same thread, and the job comes back all the same: the
+// handing thread never waits for a reply that cannot come, and the worker
+// stays in the pool.
 #pragma once
 
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cxxabi.h>
+
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
+#include <string>
 
 #include "core/threads/threads.h"
 
@@ -40,7 +48,7 @@ class THREAD_ordered_jobs {
     if (!here && THREAD_worker_count() > 0) {
       e.call = THREAD_run_async(run_entry, &e);
     } else {
-      e.job->run();
+      run_job(*e.job);
       e.done.store(true, std::memory_order_release);
     }
   }
@@ -83,25 +91,72 @@ class THREAD_ordered_jobs {
     std::atomic<bool> done{false};
     bool reaped = false;
     int ended_fd = -1;
+    // The worker's thread ended inside run(): its call never returns.
+    std::atomic<bool> call_lost{false};
   };
+
+  // What run() throws is the job's failure, not the worker's: an exception
+  // that left the call would end the worker's thread without a reply.
+  static void run_job(Job& job) {
+    try {
+      job.run();
+    } catch (std::exception& x) {
+      failed(job, x.what());
+    } catch (...) {
+      failed(job, "an unknown exception");
+    }
+  }
+  static void failed(Job& job, const std::string& what) {
+    try {
+      job.failed(what);
+    } catch (...) {
+    }
+  }
+
+  static void ended(entry* e) {
+    e->done.store(true, std::memory_order_release);
+    // The entry outlives this write: it is only freed once its call has
+    // returned or is known lost (reap).
+    const uint64_t one = 1;
+    if (e->ended_fd >= 0) (void)!write(e->ended_fd, &one, sizeof one);
+  }
 
   static void* run_entry(void* arg) {
     entry* e = static_cast<entry*>(arg);
-    e->job->run();
-    e->done.store(true, std::memory_order_release);
-    // The entry outlives this write: it is only freed once its call has
-    // returned (reap).
-    const uint64_t one = 1;
-    if (e->ended_fd >= 0) (void)!write(e->ended_fd, &one, sizeof one);
+    try {
+      run_job(*e->job);
+    } catch (abi::__forced_unwind&) {
+      // The thread is ending (a fatal alert on it): the job still comes
+      // back, and nobody waits for the call.
+      failed(*e->job, "its worker's thread ended");
+      e->call_lost.store(true, std::memory_order_release);
+      ended(e);
+      throw;
+    }
+    ended(e);
     return nullptr;
   }
 
+  static constexpr int kWaitStepMs = 1;
+
   // True once the job has run and its call is handed back to the pool;
-  // timeout_ms -1 waits for it.
+  // timeout_ms 0 asks, -1 waits for it.
   static bool reap(entry& e, int timeout_ms) {
     if (e.reaped) return true;
     if (!e.call) return e.reaped = e.done.load(std::memory_order_acquire);
-    if (timeout_ms == 0 && !e.done.load(std::memory_order_acquire)) return false;
+    // Waited for by the job's flag, not by the call's reply, which a thread
+    // that ended never sends.
+    while (!e.done.load(std::memory_order_acquire)) {
+      if (timeout_ms == 0) return false;
+      UTL_sleep(kWaitStepMs);
+    }
+    // A call whose thread ended, or one of a pool already shut down (whose
+    // workers ran every call queued before they stopped), is let go: neither
+    // can hand its record back.
+    if (e.call_lost.load(std::memory_order_acquire) || !THREAD_is_inited()) {
+      e.call = nullptr;
+      return e.reaped = true;
+    }
     // Done: the call returns within moments of the flag.
     if (!THREAD_is_done(e.call, -1)) return false;
     THREAD_cleanup(e.call);

@@ -4,6 +4,7 @@
 //
 // Contents
 //   [SECTION] State
+//   [SECTION] Failing
 //   [SECTION] Downloads and mirrors
 //   [SECTION] Files beneath files
 //   [SECTION] One step of a stream
@@ -75,6 +76,21 @@ int streams_on(const install_state& in) {
 int slot_of(const install_state& in, int s) { return in.first_slot + s; }
 
 }  // namespace
+
+// [SECTION] Failing
+
+void install_failure(install_state& in, const char* line1, const char* line2, const char* line3,
+                     const char* line4, const char* source_file, int source_line) {
+  if (!in.stg.install_error) {
+    in.stg.install_error = 1;
+    __MACIBM_alert(wind_main, line1, line2, line3, line4, t_alert, source_file, source_line);
+    return;
+  }
+  xer << "Not shown, the install has already failed: " << line1;
+  for (const char* line : {line2, line3, line4})
+    if (line && *line) xer << " / " << line;
+  xer << "\n";
+}
 
 // [SECTION] Downloads and mirrors
 
@@ -156,8 +172,7 @@ void find_files_above(install_state& in) {
   std::map<std::string, int> fetched;
   std::string rel;
   for (const file_history_struct& h : in.sim_info)
-    if (h.back().want_download && dest_rel(in, local_path_of(in, h.back()), &rel))
-      ++fetched[rel];
+    if (h.back().want_download && dest_rel(in, local_path_of(in, h.back()), &rel)) ++fetched[rel];
   for (const auto& f : fetched)
     for (size_t slash = f.first.find('/'); slash != std::string::npos;
          slash = f.first.find('/', slash + 1)) {
@@ -239,7 +254,10 @@ void delete_obsolete(install_state& in, const std::string& destination) {
       folder.erase(folder.rfind('/') + 1);
     }
   }
-  // show_del_err never asks for it; the alert stays as it always read.
+  // show_del_err never asks for it; the alert stays as it always read. A
+  // fatal alert stops the install, which waits for the jobs out: they need
+  // the turn.
+  turn = std::unique_lock<std::mutex>();
   if (show_del_err(r)) {
     const std::string text = error_str(r);
     __MACIBM_alert(wind_main, "Could not delete a file that I no longer want to have!",
@@ -271,12 +289,24 @@ bool still_placed(const install_state& in, int file) {
 }
 
 void give_up(install_state& in, const std::string& file_path) {
-  in.stg.install_error = 1;
   in.stg.download_error = 0;
   const std::string line2 = "File: " + file_path;
   const std::string line3 = "Servers tried: " + std::to_string(std::max(in.stg.server_count, 0));
-  MACIBM_alert(wind_main, "The installer could not get a good copy of a file from any server.",
-               line2.c_str(), line3.c_str(), "", t_alert);
+  install_failure(in, "The installer could not get a good copy of a file from any server.",
+                  line2.c_str(), line3.c_str(), "", __FILE__, __LINE__);
+}
+
+// A download that could not be written to the temporary folder (a full
+// disk, a quota, an I/O error): the machine's failure, not the mirror's, so
+// no other mirror is tried and no patience runs; the install ends.
+void temp_folder_failed(install_state& in, int code) {
+  in.stg.download_error = 0;
+  xer << "The download could not be written to " << in.temp_path << ": " << error_str(code)
+      << ".\n";
+  const std::string line2 = "Folder: " + in.temp_path;
+  const std::string line3 = "Error: " + error_str(code);
+  install_failure(in, "The installer cannot write to its temporary folder.", line2.c_str(),
+                  line3.c_str(), "", __FILE__, __LINE__);
 }
 
 // What one stream fetches and where the file goes.
@@ -391,9 +421,12 @@ void take_results(install_state& in) {
     std::unique_ptr<unpack_job> job = unpack_pop(in);
     const unpack_result unpacked = unpack_report(in, *job);
     ++in.results_taken;
-    if (unpacked == unpack_changed)
+    if (unpacked == unpack_changed && in.stg.install_error) {
+      // The install has failed: no more questions, and the archive goes.
+      if (!job->keep_archive) delete_file(job->archive);
+    } else if (unpacked == unpack_changed) {
       place_over_found(in, std::move(job));
-    else
+    } else
       settle_unpacked(in, job->file, job->source, job->retry, unpacked, job->placed);
   }
 }
@@ -495,6 +528,11 @@ bool download(install_state& in, int s, int i, const file_version_struct& e, con
                                         temp_archive(in, s), cap, &failure);
   if (r == net_busy) {
     note_download_progress(in, s, e);
+    return false;
+  }
+  if (r != net_finished && failure == failure_local) {
+    temp_folder_failed(in, http.final_file_error[slot_of(in, s)]);
+    stream_finished(in, s);
     return false;
   }
   if (r != net_finished) {
@@ -670,7 +708,8 @@ int grab_files(install_state& in) {
   in.next.running_kb = 0.0f;
   take_results(in);
   for (int s = 0; s < in.streams(); ++s) {
-    if (!in.next.stream_on[s]) continue;
+    // Once the run has failed no stream takes up more work: the install ends.
+    if (!in.next.stream_on[s] || in.stg.install_error) continue;
     if (in.next.stream_takes_next[s]) take_next(in, s, n);
     // A stream that handed its archive over asks for its next file in the
     // same step, so that its connection never idles for a frame.
@@ -702,7 +741,7 @@ int grab_files(install_state& in) {
 void reset_streams(install_state& in) {
   // The workers finish what they hold (a file they place is a checked one)
   // and the archives still waiting for them go.
-  in.unpacking.reset();
+  unpack_drop_all(in);
   in.again.clear();
   for (int s = 0; s < in.streams(); ++s) {
     in.archive_held[s] = 0;

@@ -91,6 +91,16 @@ void install_destination_changed(install_state& in);
 // install runs.
 int set_download_os(install_state& in, int os);
 
+// [SECTION] Failing
+
+// A failure that ends the run: the first one sets install_error and is
+// shown (a t_alert with the four lines, from source_file and source_line);
+// once the run has failed, every later one is only logged, so that one
+// failure (a full disk, a broken mirror) never piles up alerts while the
+// jobs out end.
+void install_failure(install_state& in, const char* line1, const char* line2, const char* line3,
+                     const char* line4, const char* source_file, int source_line);
+
 // [SECTION] Downloads and mirrors
 
 // The mirror a stream fetches from (each stream keeps its own, so that one

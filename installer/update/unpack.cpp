@@ -309,7 +309,7 @@ int make_way(const install_state& in, const std::string& rel, in_the_way* way) {
 }
 
 // The alert that stops an install rather than delete what is the user's.
-void show_in_the_way(const install_state& in, const in_the_way& way) {
+void show_in_the_way(install_state& in, const in_the_way& way) {
   std::string what = way.users.front() == way.path.substr(in.dest_dir_path.size())
                          ? way.path
                          : in.dest_dir_path + way.users.front();
@@ -317,9 +317,9 @@ void show_in_the_way(const install_state& in, const in_the_way& way) {
   const std::string l2 = "In the way: " + way.path;
   const std::string l3 = "Move this out of the installation folder: " + what;
   xer << "Not installing over " << way.path << ": it holds files that are not the manifest's.\n";
-  MACIBM_alert(wind_main,
-               "The installer cannot put a new file in place: something of yours is in the way.",
-               l2.c_str(), l3.c_str(), "Then install again.", t_alert);
+  install_failure(in,
+                  "The installer cannot put a new file in place: something of yours is in the way.",
+                  l2.c_str(), l3.c_str(), "Then install again.", __FILE__, __LINE__);
 }
 
 }  // namespace
@@ -558,6 +558,14 @@ void unpack_job::run() {
   finish_file(*this);
 }
 
+void unpack_job::failed(const std::string& what) {
+  thrown = what;
+  problem = "the unpacking stopped: " + what;
+  const unpack_target t = target_of(*this);
+  if (t.under_dest) clear_scratch(*this, t);
+  if (!keep_archive) delete_result = delete_file(archive);
+}
+
 std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
                                             const std::string& archive,
                                             const std::string& destination,
@@ -579,12 +587,14 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
 // [SECTION] Reporting
 
 // The jobs out and what they share (the queue's own section is below).
+// The lock and what it guards come before the jobs, which take it while
+// they run: they are destroyed after them.
 struct unpack_queue {
   std::string token = scratch_token();  // the run's, in its scratch folders' names
-  THREAD_ordered_jobs<unpack_job> jobs;
-  std::vector<char> scratch_in_use;  // by slot
   std::mutex tree_lock;
   std::set<file_identity> placed_ids;  // under tree_lock
+  std::vector<char> scratch_in_use;    // by slot
+  THREAD_ordered_jobs<unpack_job> jobs;
   // Jobs not handed over yet: their place lies beneath a file of this
   // install that is not in place yet.
   std::vector<std::unique_ptr<unpack_job>> held;
@@ -611,18 +621,16 @@ unpack_result report_problem(install_state& in, const unpack_job& job) {
       << ".\n";
   if (job.changed) return unpack_changed;
   if (!job.way.users.empty()) {
-    in.stg.install_error = 1;
     show_in_the_way(in, job.way);
     return unpack_failed;
   }
-  if (!local_failure(job.code)) return unpack_bad_archive;
-  in.stg.install_error = 1;
-  const std::string l2 = "Error: " + error_str(job.code);
+  if (job.thrown.empty() && !local_failure(job.code)) return unpack_bad_archive;
+  const std::string l2 = "Error: " + (job.thrown.empty() ? error_str(job.code) : job.thrown);
   const std::string l3 = "Compressed File: " + job.archive;
   const std::string l4 = "Destination: " + job.destination;
   // Source and line as the message has always carried them.
-  __MACIBM_alert(wind_main, "The installer cannot extract a file.", l2.c_str(), l3.c_str(),
-                 l4.c_str(), t_alert, "Installer-f/utils", 390);
+  install_failure(in, "The installer cannot extract a file.", l2.c_str(), l3.c_str(), l4.c_str(),
+                  "Installer-f/utils", 390);
   return unpack_failed;
 }
 
@@ -698,6 +706,20 @@ std::unique_ptr<unpack_job> unpack_pop(install_state& in) {
   std::unique_ptr<unpack_job> job = q.jobs.pop();
   q.scratch_in_use[job->scratch_slot] = 0;
   return job;
+}
+
+void unpack_drop_all(install_state& in) {
+  if (!in.unpacking) return;
+  while (!in.unpacking->jobs.empty()) {
+    const std::unique_ptr<unpack_job> job = in.unpacking->jobs.pop();
+    if (job->changed && !job->keep_archive) delete_file(job->archive);
+    xer << job->log.str() << "The install had stopped: " << job->destination;
+    if (job->problem.empty())
+      xer << " was put in place, not counted.\n";
+    else
+      xer << " not installed from " << job->archive << ": " << job->problem << ".\n";
+  }
+  in.unpacking.reset();
 }
 
 size_t unpack_pending(const install_state& in) {

@@ -78,9 +78,13 @@ struct unpack_job {
   bool changed = false;                  // the place did not hold what was judged
   file_identity found = kNothingThere;   // what stood at the place
   file_identity placed = kNothingThere;  // the file as put in place
+  std::string thrown;                    // what run() threw, when it did
   std::ostringstream log;
 
   void run();
+  // run() was cut short (it threw, or its thread ended): a local failure,
+  // and what it left (its scratch folder, the archive) goes.
+  void failed(const std::string& what);
 };
 
 // A job for the archive of record `want` (file index `file`, -1 for none) that
@@ -92,7 +96,8 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
 
 // Logs what the job did and reports its problem: a failure of the file system
 // or something of the user's in the way sets install_error and shows its
-// alert; a bad archive is the mirror's and may be fetched again.
+// alert (only logged once the run has failed); a bad archive is the mirror's
+// and may be fetched again.
 unpack_result unpack_report(install_state& in, const unpack_job& job);
 
 // Removes, from every folder that holds a file of the manifest, the scratch
@@ -135,6 +140,9 @@ size_t unpack_pending(const install_state& in);
 // job's archive goes when the install stops.
 void unpack_hold(install_state& in, std::unique_ptr<unpack_job> job);
 void unpack_release(install_state& in, const std::function<bool(const unpack_job&)>& ready);
+// The install stops: the jobs out finish (each deleting its archive), their
+// results are logged, never shown or counted, and the queue goes.
+void unpack_drop_all(install_state& in);
 // Held while the tree beneath the destination changes shape (folders made or
 // removed, files deleted or renamed into place), so that the jobs and the
 // main thread's deletions take turns; the unpacking and the MD5 check, the

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -390,6 +391,34 @@ struct gated_job {
     result = index * index;
     ended->fetch_add(1);
   }
+  void failed(const std::string&) {}
+};
+
+// A job that throws (a standard exception or anything else), or meets the
+// other workers: each of n such jobs waits until all n run at once.
+struct throwing_job {
+  enum kind { plain, throws_standard, throws_other, meets };
+  kind what = plain;
+  std::atomic<bool>* gate = nullptr;  // held until it opens, when given
+  std::atomic<int>* met = nullptr;    // for `meets`
+  int meeting = 0;                    // how many meet
+  bool ran_to_end = false;
+  std::string failure;
+  void run() {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (gate && !gate->load() && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (what == throws_standard) throw std::runtime_error("the disk is on fire");
+    if (what == throws_other) throw 7;
+    if (what == meets) {
+      met->fetch_add(1);
+      while (met->load() < meeting && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (met->load() < meeting) return;
+    }
+    ran_to_end = true;
+  }
+  void failed(const std::string& what_failed) { failure = what_failed; }
 };
 
 bool readable(int fd, int ms) {
@@ -477,5 +506,73 @@ TEST_F(ThreadLayer, OrderedJobsRunAtOnceWithoutWorkersAndWaitForTheRestWhenDropp
   }
   EXPECT_EQ(ended.load(), 2);
   opener.join();
+  THREAD_shutdown();
+}
+
+// A job that throws comes back in its turn with what it threw as its
+// failure, whether it ends before or after the jobs behind it, on a worker
+// or on the handing thread; no worker is lost and nothing is reported as a
+// fatal error of the thread.
+TEST_F(ThreadLayer, TsanAJobThatThrowsComesBackWithItsFailureAndTheWorkerStays) {
+  THREAD_init();
+  THREAD_make_workers();
+  const int workers = THREAD_worker_count();
+  ASSERT_GE(workers, 1);
+  using jobs_t = THREAD_ordered_jobs<throwing_job>;
+  // Takes every job back within the deadline; the jobs are left (not
+  // waited for) when one never comes back.
+  auto take_all = [](std::unique_ptr<jobs_t>& jobs, size_t count) {
+    std::vector<std::unique_ptr<throwing_job>> taken;
+    const auto deadline = clk::now() + std::chrono::seconds(20);
+    while (taken.size() < count && clk::now() < deadline) {
+      if (jobs->front_done())
+        taken.push_back(jobs->pop());
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (taken.size() < count) (void)jobs.release();
+    return taken;
+  };
+  for (const bool throwers_last : {false, true}) {
+    SCOPED_TRACE(throwers_last ? "the throwing jobs end last" : "as the workers go");
+    std::atomic<bool> gate{!throwers_last};
+    const throwing_job::kind kinds[] = {throwing_job::throws_standard, throwing_job::plain,
+                                        throwing_job::throws_other, throwing_job::plain};
+    auto jobs = std::make_unique<jobs_t>();
+    const size_t count = 3 * size_t(workers) + 4;
+    for (size_t i = 0; i < count; ++i) {
+      auto job = std::make_unique<throwing_job>();
+      job->what = kinds[i % 4];
+      if (job->what != throwing_job::plain) job->gate = &gate;
+      // Every fifth on the handing thread, which must not be held.
+      const bool here = i % 5 == 4 && job->what == throwing_job::plain;
+      jobs->submit(std::move(job), here);
+    }
+    gate = true;
+    std::vector<std::unique_ptr<throwing_job>> taken = take_all(jobs, count);
+    ASSERT_EQ(taken.size(), count) << "a job that threw never came back";
+    for (size_t i = 0; i < count; ++i) {
+      const throwing_job& job = *taken[i];
+      EXPECT_EQ(job.what, kinds[i % 4]) << i;  // in the order handed over
+      EXPECT_EQ(job.ran_to_end, job.what == throwing_job::plain) << i;
+      EXPECT_EQ(job.failure, job.what == throwing_job::throws_standard ? "the disk is on fire"
+                             : job.what == throwing_job::throws_other  ? "an unknown exception"
+                                                                       : "")
+          << i;
+    }
+    // Every worker still takes calls: as many jobs as workers all run at once.
+    std::atomic<int> met{0};
+    for (int i = 0; i < workers; ++i) {
+      auto job = std::make_unique<throwing_job>();
+      job->what = throwing_job::meets;
+      job->met = &met;
+      job->meeting = workers;
+      jobs->submit(std::move(job));
+    }
+    taken = take_all(jobs, size_t(workers));
+    ASSERT_EQ(taken.size(), size_t(workers));
+    for (const auto& job : taken) EXPECT_TRUE(job->ran_to_end) << "a worker was lost";
+  }
+  EXPECT_EQ(log().find("Caught an unhandled"), std::string::npos) << log();
   THREAD_shutdown();
 }

@@ -1,18 +1,24 @@
 // Start-up and shut-down of the whole shell, run in a copy of this test
 // program placed in a temp folder: the log is written beside the executable,
 // so each run needs a folder of its own.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <regex>
 #include <set>
 #include <string>
 
 #include "core/globals.h"
 #include "core/stats.h"
+#include "core/threads/threads.h"
 #include "installer/app.h"
 #include "installer/start.h"
+#include "installer/update/unpack.h"
 #include "platform/alert.h"
 #include "platform/frame.h"
 #include "platform/shell.h"
@@ -58,11 +64,73 @@ int scenario_fatal_in_window(int argc, const char** argv) {
   return 0;  // not reached
 }
 
+// The workers' holding calls: kept where the leak check still finds them,
+// since the process ends before they could be handed back.
+THREAD_call* g_held_workers[256];
+std::string g_left_file;
+
+// How many entries the temporary folder holds once the process ends.
+void note_what_is_left() {
+  size_t count = 0;
+  if (DIR* folder = opendir(temp_path.c_str())) {
+    while (dirent* e = readdir(folder))
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") ++count;
+    closedir(folder);
+  }
+  if (FILE* f = fopen(g_left_file.c_str(), "w")) {
+    fprintf(f, "%zu", count);
+    fclose(f);
+  }
+}
+
+// A fatal alert while the install has archives out with the workers (held a
+// moment, so that none has begun): the install stops before the threads, and
+// the exit shows nothing more.
+int scenario_fatal_with_jobs_out(int argc, const char** argv) {
+  APP_register_hooks();
+  MACIBM_init(argc, argv);
+  APP_start_run(argc, argv);
+  char here[4096];
+  const std::string folder = std::string(getcwd(here, sizeof here) ? here : ".") + "/";
+  g_left_file = folder + "left.txt";
+  temp_path = folder + "tmp/";
+  dest_dir_path = folder + "dest/";
+  mkdir(temp_path.c_str(), 0700);
+  mkdir(dest_dir_path.c_str(), 0755);
+  for (int k = 0; k < THREAD_worker_count() && k < 256; ++k)
+    g_held_workers[k] = THREAD_run_async(
+        [](void*) -> void* {
+          UTL_sleep(500);
+          return nullptr;
+        },
+        nullptr);
+  for (int i = 0; i < 3; ++i) {
+    const std::string archive = temp_path + "unpacking-" + std::to_string(i) + ".zip";
+    testing_support::write_file(archive, "not an archive");
+    file_version_struct want;
+    want.path = "All/x" + std::to_string(i);
+    want.ext_size = 1;
+    want.sig_want = std::string(32, 'a');
+    unpack_hand_over(g_install, make_unpack_job(g_install, i, archive,
+                                                dest_dir_path + "x" + std::to_string(i), want));
+  }
+  atexit(note_what_is_left);
+  SDL_Event key;
+  SDL_zero(key);
+  key.type = SDL_KEYDOWN;
+  key.key.keysym.sym = SDLK_RETURN;
+  SDL_PushEvent(&key);
+  MACIBM_alert(wind_main, "Disk on fire.", "Second line.", "", "Fourth line.", t_exit);
+  return 0;  // not reached
+}
+
 struct run_result {
   int status;
   std::string log;
   std::string folder;
   std::string prefs;
+  std::string err;   // what the program wrote on its standard error stream
+  std::string left;  // what a scenario noted at its exit
 };
 
 // Copies this program into a fresh folder and runs a scenario there with
@@ -78,13 +146,16 @@ run_result run_scenario(const std::string& name, const std::string& extra_env = 
   run_command("cp '" + std::string(self) + "' '" + exe + "'");
   std::string cmd = "cd '" + r.folder + "' && env -u DISPLAY HOME='" + r.folder +
                     "home' XDG_CONFIG_HOME='" + r.folder + "config' SDL_VIDEODRIVER=offscreen " +
-                    extra_env + " ./prog --scenario=" + name + " " + args + " >/dev/null 2>&1";
+                    extra_env + " timeout 60 ./prog --scenario=" + name + " " + args +
+                    " >/dev/null 2>stderr.txt";
   run_command("mkdir -p '" + r.folder + "home' '" + r.folder + "config'");
   int status = 0;
   run_command(cmd + "; echo $? > status", &status);
   r.status = atoi(read_file(r.folder + "status").c_str());
   r.log = read_file(r.folder + "Log.txt");
   r.prefs = read_file(r.folder + "config/Nimbrel Installer.prf");
+  r.err = read_file(r.folder + "stderr.txt");
+  r.left = read_file(r.folder + "left.txt");
   run_command("rm -rf '" + r.folder + "'");
   return r;
 }
@@ -155,6 +226,27 @@ TEST(Startup, FatalAlertInTheWindowEndsWithStatusOneAfterReturn) {
   EXPECT_TRUE(std::regex_search(r.log, std::regex("\\([^\\n]*startup_test\\.cpp line \\d+\\)\\n")));
 }
 
+// The install stops first (its jobs out end, their archives go), then the
+// threads; the process ends with the one alert, nothing waiting for ever and
+// no second alert from a lock the exit had destroyed.
+TEST(Startup, AFatalAlertWithJobsOutStopsTheInstallBeforeTheThreads) {
+  run_result r = run_scenario("fatal_with_jobs_out");
+  EXPECT_EQ(r.status, 1) << r.log;  // 124: it hung
+  size_t shown = 0;
+  for (size_t at = r.log.find("\nDisk on fire.\n"); at != std::string::npos;
+       at = r.log.find("\nDisk on fire.\n", at + 1))
+    ++shown;
+  EXPECT_EQ(shown, 1u) << r.log;
+  EXPECT_EQ(r.err, "");
+  const size_t stopped =
+      r.log.find("The install had stopped: " + r.folder + "dest/x2 not installed");
+  const size_t threads_ended = r.log.find("Clean exit from threads.");
+  ASSERT_NE(stopped, std::string::npos) << r.log;
+  ASSERT_NE(threads_ended, std::string::npos) << r.log;
+  EXPECT_LT(stopped, threads_ended);
+  EXPECT_EQ(r.left, "0");  // every archive gone
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,6 +257,7 @@ int main(int argc, char** argv) {
     const char** args = const_cast<const char**>(argv + 1);
     if (name == "run") return scenario_run(argc - 1, args);
     if (name == "fatal_in_window") return scenario_fatal_in_window(argc - 1, args);
+    if (name == "fatal_with_jobs_out") return scenario_fatal_with_jobs_out(argc - 1, args);
     return 99;
   }
   testing::InitGoogleTest(&argc, argv);

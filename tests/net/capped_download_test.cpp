@@ -3,6 +3,7 @@
 // and each failure is told apart as refused or out of reach.
 #include "net/capped_download.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
@@ -138,4 +139,24 @@ TEST_F(CappedDownload, TheFailureKindIsWrittenOnlyOnAFailure) {
     r = net_check_capped(stream_slot(1), kPeer, "/gone", dir + "g", 100);
   EXPECT_EQ(r, net_failed);
   EXPECT_NE(log.text().find("(#404)"), std::string::npos) << log.text();
+}
+
+// A body that cannot be written where it goes is this machine's failure,
+// whatever the server sent, and the slot keeps the system's error.
+TEST_F(CappedDownload, ALocalFileThatCannotBeWrittenIsALocalFailure) {
+  const std::string dir = make_temp_dir("net-capped-local");
+  LogCapture log(dir);
+  Peer peer(net_peers::handler_argv(kPeer, 80), kPeer, 80, dir + "peer.out");
+  ASSERT_TRUE(peer.ready()) << peer.failure();
+  xtim.act_time = 100.0f;
+  for (const char* path : {"/plain", "/gone"}) {
+    const outcome o = run_capped(stream_slot(0), kPeer, path, dir + "missing/f", 100);
+    EXPECT_EQ(o.result, net_failed) << path;
+    EXPECT_EQ(o.failure, failure_local) << path;
+    EXPECT_EQ(http.final_file_error[stream_slot(0)], ENOENT) << path;
+  }
+  // The next transfer of the slot starts clean.
+  const outcome o = run_capped(stream_slot(0), kPeer, "/busy", dir + "b", 100);
+  EXPECT_EQ(o.failure, failure_unreachable);
+  EXPECT_EQ(http.final_file_error[stream_slot(0)], 0);
 }

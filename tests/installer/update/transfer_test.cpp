@@ -9,6 +9,7 @@
 //   [SECTION] A hostile mirror
 //   [SECTION] Releases that change the shape of the tree
 //   [SECTION] Beside the user's own files
+//   [SECTION] Failing in the middle
 //   [SECTION] Without a network
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -51,7 +52,8 @@ using testing_support::write_file;
 // .4-.5 a mirror that dies, .6 the full disk, .7 the hostile mirror, .8 retries that run out, .9
 // renames, .31-.36 releases that change the tree's shape and what a run places, .171 a mirror that
 // comes back, .172-.173 nothing listening, .174-.175 streams apart, .176 a server in trouble;
-// 127.0.23.1-.2 two installs side by side; 127.0.28.21-.24 beside the user's own files.
+// 127.0.23.1-.2 two installs side by side; 127.0.28.1-.6 failing in the middle of an install,
+// .21-.24 beside the user's own files.
 namespace {
 
 // [SECTION] Install sets
@@ -115,9 +117,10 @@ set_file link(const std::string& path, const std::string& to) {
 // no worker is free for a job until it opens (at the latest when it goes).
 class worker_gate {
  public:
-  worker_gate() {
-    for (int k = 0; k < THREAD_worker_count(); ++k)
-      calls_.push_back(THREAD_run_async(hold, &open_));
+  // longest: the gate opens by itself after that long at the latest.
+  explicit worker_gate(std::chrono::seconds longest = std::chrono::seconds(90))
+      : opens_at_(std::chrono::steady_clock::now() + longest) {
+    for (int k = 0; k < THREAD_worker_count(); ++k) calls_.push_back(THREAD_run_async(hold, this));
   }
   ~worker_gate() { open(); }
   worker_gate(const worker_gate&) = delete;
@@ -130,14 +133,14 @@ class worker_gate {
 
  private:
   static void* hold(void* arg) {
-    const auto* open = static_cast<const std::atomic<bool>*>(arg);
+    const auto* gate = static_cast<const worker_gate*>(arg);
     // A test that never opens it fails on its own; the pool is not held
     // past that.
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    while (!open->load() && std::chrono::steady_clock::now() < give_up) UTL_sleep(1);
+    while (!gate->open_.load() && std::chrono::steady_clock::now() < gate->opens_at_) UTL_sleep(1);
     return nullptr;
   }
 
+  const std::chrono::steady_clock::time_point opens_at_;
   std::atomic<bool> open_{false};
   std::vector<THREAD_call*> calls_;
 };
@@ -1230,6 +1233,131 @@ TEST_F(Shapes, AFolderBecomesALinkAFileOrAFolderInOneRun) {
   for (const shape_case& c : cases) run_case(c);
 }
 
+// Releases whose links change where a later file of the same run lands:
+// each run ends with the same verdict and the same question whichever of
+// its files the workers place first (the manifest's order with one stream
+// and no workers decides it; with workers, the machine).
+TEST_F(Shapes, NoLinkLeadsOutWhenTheRunEndsWhicheverIsPlacedFirst) {
+  serve(0, "m1", "127.0.12.33");
+  stg.stream_count = 1;
+  const set_file up = link("All/d/up", "..");
+  const set_file esc = link("All/esc", "d/up/../outside");
+  const set_file plugins = link("All/Resources/plugins", "../d/up/../outside");
+  const std::vector<std::vector<set_file>> orders = {
+      {up, esc, plugins}, {esc, plugins, up}, {plugins, esc, up}};
+  for (bool with_workers : {false, true}) {
+    workers(with_workers);
+    for (const std::vector<set_file>& order : orders)
+      run_case({with_workers ? "with workers" : "in the manifest's order", {order}, {0}});
+  }
+}
+
+TEST_F(Shapes, AFileThatALinkOfTheRunLeadsToIsTheUsersToKeep) {
+  serve(0, "m1", "127.0.12.34");
+  const std::string dest = dir + "root/Nimbrel/";
+  std::vector<set_file> between;
+  for (int k = 0; k < 8; ++k) between.push_back(noise("All/f" + std::to_string(k), 20000, 40 + k));
+  auto release = [&](bool link_first) {
+    std::vector<set_file> files = {link("All/notes", "Output/logbooks")};
+    files.insert(files.end(), between.begin(), between.end());
+    files.push_back(set_file("All/notes/Logbook.txt", "the mirror's"));
+    if (!link_first) std::swap(files.front(), files.back());
+    return files;
+  };
+  // From the mirror with and without workers, and from a disc.
+  for (int source : {0, 1, 2})
+    for (bool link_first : {true, false})
+      for (select_answer answer : {answer_keep, answer_act}) {
+        const bool with_workers = source == 1;
+        SCOPED_TRACE(std::string(source == 2    ? "disc, "
+                                 : with_workers ? "workers, "
+                                                : "no workers, ") +
+                     (link_first ? "the link first, " : "the link last, ") +
+                     (answer == answer_keep ? "kept" : "replaced"));
+        workers(with_workers);
+        in.is_net = source == 2 ? 0 : 1;
+        in.is_dvd = source == 2 ? 1 : 0;
+        dvd_path = source == 2 ? dir + "m1/www/" : "";
+        stg.stream_count = with_workers ? 4 : 1;
+        g_engine_hooks.select_alert = answer_in_turn;
+        g_questions = question_log();
+        g_questions.answers = {answer};
+        run_command("rm -rf '" + dest + "' && mkdir -p '" + dest + "Output/logbooks'");
+        write_file(dest + "Output/logbooks/Logbook.txt", "mine");
+        run_command("rm -rf '" + dir + "m1/www/v1'");
+        ASSERT_NO_FATAL_FAILURE(make_set(release(link_first)));
+        install();
+        EXPECT_EQ(g_questions.asked, std::vector<std::string>{dest + "notes/Logbook.txt"});
+        EXPECT_EQ(read_file(dest + "Output/logbooks/Logbook.txt"),
+                  answer == answer_keep ? "mine" : "the mirror's");
+        EXPECT_EQ(stg.install_error, 0);
+        EXPECT_EQ(in.next.all_done, 1);
+        EXPECT_EQ(run_command("ls -A '" + dir + "tmp/'"), "");
+      }
+  dvd_path.clear();
+}
+
+TEST_F(Engine, ACopyChangedAfterItWasJudgedIsAskedAbout) {
+  run_command("mkdir -p '" + dir + "m1/www'");
+  serve(0, "m1", "127.0.12.36");
+  g_engine_hooks.select_alert = answer_in_turn;
+  const struct {
+    select_answer answer;
+    const char* left;
+    int complete;
+  } cases[] = {{answer_keep, "mine", 1}, {answer_act, "new", 1}, {answer_cancel, "mine", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.left + std::string(c.complete ? "" : ", cancelled"));
+    g_questions = question_log();
+    g_questions.answers = {c.answer};
+    run_command("rm -rf '" + dir + "m1/www/v1'");
+    ASSERT_NO_FATAL_FAILURE(make_set({set_file("All/a.txt", "new").after({"old"})}));
+    write_file(in.dest_dir_path + "a.txt", "old");
+    // Judged as our old release; the user saves over it before it is replaced.
+    bool saved = false;
+    install(60, [&] {
+      if (!saved) write_file(in.dest_dir_path + "a.txt", "mine");
+      saved = true;
+    });
+    EXPECT_EQ(g_questions.asked, std::vector<std::string>{in.dest_dir_path + "a.txt"});
+    EXPECT_EQ(read_file(in.dest_dir_path + "a.txt"), c.left);
+    EXPECT_EQ(in.next.all_done, c.complete);
+    EXPECT_EQ(stg.install_error, 1 - c.complete);
+    EXPECT_EQ(run_command("ls -A '" + dir + "tmp/'"), "");
+  }
+}
+
+TEST_F(Engine, TwoLinesForOnePlaceWithDifferentMD5sAreNeverComplete) {
+  run_command("mkdir -p '" + dir + "m1/www'");
+  serve(0, "m1", "127.0.12.35");
+  const set_file b = set_file("Linux/x.txt", "B").on(3);
+  std::vector<set_file> release2 = {set_file("All/x.txt", "A")};
+  for (int k = 0; k < 4; ++k) release2.push_back(set_file("All/f" + std::to_string(k), "f"));
+  release2.push_back(b);
+  for (bool with_workers : {false, true})
+    for (bool all_first : {true, false}) {
+      SCOPED_TRACE(std::string(with_workers ? "workers, " : "no workers, ") +
+                   (all_first ? "the new line first" : "the current line first"));
+      workers(with_workers);
+      stg.stream_count = with_workers ? 4 : 1;
+      run_command("rm -rf '" + in.dest_dir_path + "' '" + dir + "m1/www/v1' && mkdir -p '" +
+                  in.dest_dir_path + "'");
+      ASSERT_NO_FATAL_FAILURE(make_set({b}));
+      install();
+      ASSERT_EQ(in.next.all_done, 1);
+      std::vector<set_file> files = release2;
+      if (!all_first) std::swap(files.front(), files.back());
+      run_command("rm -rf '" + dir + "m1/www/v1'");
+      ASSERT_NO_FATAL_FAILURE(make_set(files));
+      const size_t log_from = log().size();
+      install();
+      EXPECT_EQ(in.next.all_done, 0);
+      EXPECT_EQ(stg.install_error, 1);
+      EXPECT_NE(log().find("The installation is not complete", log_from), std::string::npos);
+      EXPECT_NE(log().find("File: " + in.dest_dir_path + "x.txt", log_from), std::string::npos);
+    }
+}
+
 // [SECTION] Beside the user's own files
 
 // The scratch folders a run unpacks in are its own: the user's folders of
@@ -1432,132 +1560,227 @@ TEST_F(Engine, TheInstallationsNewNameNeverReplacesWhatHasIt) {
   }
 }
 
-// [SECTION] Without a network
+// [SECTION] Failing in the middle
 
-// Releases whose links change where a later file of the same run lands:
-// each run ends with the same verdict and the same question whichever of
-// its files the workers place first (the manifest's order with one stream
-// and no workers decides it; with workers, the machine).
-TEST_F(Shapes, NoLinkLeadsOutWhenTheRunEndsWhicheverIsPlacedFirst) {
-  serve(0, "m1", "127.0.12.33");
-  stg.stream_count = 1;
-  const set_file up = link("All/d/up", "..");
-  const set_file esc = link("All/esc", "d/up/../outside");
-  const set_file plugins = link("All/Resources/plugins", "../d/up/../outside");
-  const std::vector<std::vector<set_file>> orders = {
-      {up, esc, plugins}, {esc, plugins, up}, {plugins, esc, up}};
-  for (bool with_workers : {false, true}) {
-    workers(with_workers);
-    for (const std::vector<set_file>& order : orders)
-      run_case({with_workers ? "with workers" : "in the manifest's order", {order}, {0}});
+// How many alerts the shell showed: it logs a memory report with each.
+size_t alerts_shown(const std::string& text) {
+  size_t count = 0;
+  const std::string mark = "This is the dump_mem_stats call from";
+  for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + 1)) ++count;
+  return count;
+}
+
+// The orders the workers may end a run's jobs in: each as it comes, or every
+// archive handed over first and all of them ended before the engine takes
+// one back.
+enum job_order { as_they_come, all_at_once };
+
+class Failing : public Engine {
+ protected:
+  // A tmpfs of `size` at dir + "disk" (the one before it gone), as root.
+  bool small_disk(const std::string& size) {
+    const std::string disk = dir + "disk";
+    umount2(disk.c_str(), MNT_DETACH);
+    mkdir(disk.c_str(), 0755);
+    return mount("tmpfs", disk.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
   }
-}
 
-TEST_F(Shapes, AFileThatALinkOfTheRunLeadsToIsTheUsersToKeep) {
-  serve(0, "m1", "127.0.12.34");
-  const std::string dest = dir + "root/Nimbrel/";
-  std::vector<set_file> between;
-  for (int k = 0; k < 8; ++k) between.push_back(noise("All/f" + std::to_string(k), 20000, 40 + k));
-  auto release = [&](bool link_first) {
-    std::vector<set_file> files = {link("All/notes", "Output/logbooks")};
-    files.insert(files.end(), between.begin(), between.end());
-    files.push_back(set_file("All/notes/Logbook.txt", "the mirror's"));
-    if (!link_first) std::swap(files.front(), files.back());
-    return files;
-  };
-  // From the mirror with and without workers, and from a disc.
-  for (int source : {0, 1, 2})
-    for (bool link_first : {true, false})
-      for (select_answer answer : {answer_keep, answer_act}) {
-        const bool with_workers = source == 1;
-        SCOPED_TRACE(std::string(source == 2    ? "disc, "
-                                 : with_workers ? "workers, "
-                                                : "no workers, ") +
-                     (link_first ? "the link first, " : "the link last, ") +
-                     (answer == answer_keep ? "kept" : "replaced"));
-        workers(with_workers);
-        in.is_net = source == 2 ? 0 : 1;
-        in.is_dvd = source == 2 ? 1 : 0;
-        dvd_path = source == 2 ? dir + "m1/www/" : "";
-        stg.stream_count = with_workers ? 4 : 1;
-        g_engine_hooks.select_alert = answer_in_turn;
-        g_questions = question_log();
-        g_questions.answers = {answer};
-        run_command("rm -rf '" + dest + "' && mkdir -p '" + dest + "Output/logbooks'");
-        write_file(dest + "Output/logbooks/Logbook.txt", "mine");
-        run_command("rm -rf '" + dir + "m1/www/v1'");
-        ASSERT_NO_FATAL_FAILURE(make_set(release(link_first)));
-        install();
-        EXPECT_EQ(g_questions.asked, std::vector<std::string>{dest + "notes/Logbook.txt"});
-        EXPECT_EQ(read_file(dest + "Output/logbooks/Logbook.txt"),
-                  answer == answer_keep ? "mine" : "the mirror's");
-        EXPECT_EQ(stg.install_error, 0);
-        EXPECT_EQ(in.next.all_done, 1);
-        EXPECT_EQ(run_command("ls -A '" + dir + "tmp/'"), "");
-      }
-  dvd_path.clear();
-}
-
-TEST_F(Engine, ACopyChangedAfterItWasJudgedIsAskedAbout) {
-  run_command("mkdir -p '" + dir + "m1/www'");
-  serve(0, "m1", "127.0.12.36");
-  g_engine_hooks.select_alert = answer_in_turn;
-  const struct {
-    select_answer answer;
-    const char* left;
-    int complete;
-  } cases[] = {{answer_keep, "mine", 1}, {answer_act, "new", 1}, {answer_cancel, "mine", 0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.left + std::string(c.complete ? "" : ", cancelled"));
-    g_questions = question_log();
-    g_questions.answers = {c.answer};
-    run_command("rm -rf '" + dir + "m1/www/v1'");
-    ASSERT_NO_FATAL_FAILURE(make_set({set_file("All/a.txt", "new").after({"old"})}));
-    write_file(in.dest_dir_path + "a.txt", "old");
-    // Judged as our old release; the user saves over it before it is replaced.
-    bool saved = false;
+  // The set's install, with the workers ending its jobs in that order.
+  void install_in_order(job_order order, size_t files) {
+    std::unique_ptr<worker_gate> gate;
+    bool held = false;
+    in.unpacks_out_limit = static_cast<int>(files);
     install(60, [&] {
-      if (!saved) write_file(in.dest_dir_path + "a.txt", "mine");
-      saved = true;
+      if (order != all_at_once) return;
+      if (!held) gate = std::make_unique<worker_gate>();
+      held = true;
+      if (!gate || unpack_pending(in) < files) return;
+      gate.reset();
+      // Every job deletes its archive as it ends.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (run_command("ls '" + in.temp_path + "' | grep -c unpacking-") != "0\n" &&
+             std::chrono::steady_clock::now() < deadline)
+        UTL_sleep(5);
+      UTL_sleep(50);
     });
-    EXPECT_EQ(g_questions.asked, std::vector<std::string>{in.dest_dir_path + "a.txt"});
-    EXPECT_EQ(read_file(in.dest_dir_path + "a.txt"), c.left);
-    EXPECT_EQ(in.next.all_done, c.complete);
-    EXPECT_EQ(stg.install_error, 1 - c.complete);
-    EXPECT_EQ(run_command("ls -A '" + dir + "tmp/'"), "");
+  }
+
+  // Nothing of the run is left: no archive, no scratch folder, and every
+  // new file in place is whole (old files the run could not replace may
+  // stand where new ones were to go).
+  void nothing_left_behind(const std::string& old_prefix = "") {
+    EXPECT_EQ(run_command("ls -A '" + in.temp_path + "'"), "");
+    EXPECT_EQ(run_command("find '" + in.dest_dir_path + "' -name '.nimbrel-unpacking*'"), "");
+    std::istringstream lines(read_file(dir + "expect.md5"));
+    std::string placed;
+    for (std::string line; std::getline(lines, line);) {
+      const std::string name = line.substr(line.find("  ") + 2);
+      if (exists(in.dest_dir_path + name) && (old_prefix.empty() || name.rfind(old_prefix, 0) != 0))
+        placed += line + "\n";
+    }
+    if (placed.empty()) return;
+    write_file(dir + "placed.md5", placed);
+    int status = 0;
+    const std::string out = run_command(
+        "cd '" + in.dest_dir_path + "' && md5sum -c --quiet '" + dir + "placed.md5' 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+  }
+};
+
+// Several jobs fail at once (a full disk, old files that cannot be
+// replaced, a mirror whose every archive is corrupt): the first failure is
+// the one alert, every later one is logged, and the install ends with
+// nothing of it left behind, whichever order the workers end the jobs in.
+TEST_F(Failing, TsanTheFirstFailureIsTheOneAlertAndTheRestAreLogged) {
+  const bool root = geteuid() == 0;
+  struct failing_case {
+    const char* name;
+    bool needs_root;
+    const char* addr;
+    std::function<void(std::vector<set_file>&)> files;
+    std::function<bool()> prepare;  // false: this machine cannot show it
+    const char* alert;
+    const char* cause;
+    std::function<void()> after = nullptr;
+    std::string old_files = "";  // names of old files the run leaves
+  };
+  const std::string dest = dir + "root/Nimbrel/";
+  const failing_case cases[] = {
+      // 24 files of 150 KB on a disk of 1.5 MB.
+      {"a full disk", true, "127.0.28.1",
+       [](std::vector<set_file>& files) {
+         for (int i = 0; i < 24; ++i)
+           files.push_back(noise("All/f" + std::to_string(i), 150000, 300 + i));
+       },
+       [&] {
+         if (!small_disk("1500k")) return false;
+         in.dest_dir_path = dir + "disk/Nimbrel/";
+         return true;
+       },
+       "The installer cannot extract a file.", "Error: No space left on device"},
+      // Four old files that not even root may replace, among new ones.
+      {"unchangeable old files", true, "127.0.28.2",
+       [](std::vector<set_file>& files) {
+         for (int i = 0; i < 8; ++i) {
+           const std::string n = std::to_string(i);
+           files.push_back(i % 2 ? set_file("All/new" + n, "new " + n)
+                                 : set_file("All/old" + n, "new " + n).after({"old " + n}));
+         }
+       },
+       [&] {
+         for (int i = 0; i < 8; i += 2)
+           write_file(dest + "old" + std::to_string(i), "old " + std::to_string(i));
+         return run_command("chattr +i '" + dest + "'old* 2>/dev/null && echo ok") == "ok\n";
+       },
+       "The installer cannot extract a file.", "Error: Operation not permitted",
+       [&] {
+         run_command("chattr -i '" + dest + "'old*");
+         for (int i = 0; i < 8; i += 2)
+           EXPECT_EQ(read_file(dest + "old" + std::to_string(i)), "old " + std::to_string(i));
+       },
+       "old"},
+      {"a mirror whose every archive is corrupt", false, "127.0.28.3",
+       [](std::vector<set_file>& files) {
+         for (int i = 0; i < 8; ++i)
+           files.push_back(set_file("All/c" + std::to_string(i), "text " + std::to_string(i)));
+       },
+       [&] {
+         run_command("for z in '" + dir + "m1/www/v1/All/'*.zip; do printf corrupt > \"$z\"; done");
+         return true;
+       },
+       "The installer could not get a good copy of a file from any server.", "Servers tried: 1"},
+  };
+  for (const failing_case& c : cases) {
+    if (c.needs_root && !root) continue;
+    std::vector<set_file> files;
+    c.files(files);
+    mirrors_.clear();
+    run_command("rm -rf '" + dir + "m1'");
+    ASSERT_NO_FATAL_FAILURE(make_set(files));
+    ASSERT_NO_FATAL_FAILURE(serve(0, "m1", c.addr));
+    for (const job_order order : {all_at_once, as_they_come}) {
+      SCOPED_TRACE(std::string(c.name) +
+                   (order == all_at_once ? ", all at once" : ", as they come"));
+      in.dest_dir_path = dest;
+      run_command("rm -rf '" + dest + "' && mkdir -p '" + dest + "'");
+      if (!c.prepare()) {
+        ADD_FAILURE() << "this machine cannot show it";
+        continue;
+      }
+      run_command("mkdir -p '" + in.dest_dir_path + "'");
+      stg.stream_count = 4;
+      const size_t from = log().size();
+      install_in_order(order, files.size());
+      const std::string text = log().substr(from);
+      EXPECT_EQ(stg.install_error, 1);
+      EXPECT_EQ(in.next.all_done, 0);
+      EXPECT_EQ(alerts_shown(text), 1u) << text;
+      EXPECT_NE(text.find(c.alert), std::string::npos) << text;
+      EXPECT_NE(text.find(c.cause), std::string::npos) << text;
+      if (order == all_at_once) {
+        EXPECT_NE(text.find("Not shown, the install has already failed: " + std::string(c.alert)),
+                  std::string::npos)
+            << text;
+      }
+      EXPECT_EQ(unpack_pending(in), 0u);
+      nothing_left_behind(c.old_files);
+      if (c.after) c.after();
+    }
   }
 }
 
-TEST_F(Engine, TwoLinesForOnePlaceWithDifferentMD5sAreNeverComplete) {
-  run_command("mkdir -p '" + dir + "m1/www'");
-  serve(0, "m1", "127.0.12.35");
-  const set_file b = set_file("Linux/x.txt", "B").on(3);
-  std::vector<set_file> release2 = {set_file("All/x.txt", "A")};
-  for (int k = 0; k < 4; ++k) release2.push_back(set_file("All/f" + std::to_string(k), "f"));
-  release2.push_back(b);
-  for (bool with_workers : {false, true})
-    for (bool all_first : {true, false}) {
-      SCOPED_TRACE(std::string(with_workers ? "workers, " : "no workers, ") +
-                   (all_first ? "the new line first" : "the current line first"));
-      workers(with_workers);
-      stg.stream_count = with_workers ? 4 : 1;
-      run_command("rm -rf '" + in.dest_dir_path + "' '" + dir + "m1/www/v1' && mkdir -p '" +
-                  in.dest_dir_path + "'");
-      ASSERT_NO_FATAL_FAILURE(make_set({b}));
-      install();
-      ASSERT_EQ(in.next.all_done, 1);
-      std::vector<set_file> files = release2;
-      if (!all_first) std::swap(files.front(), files.back());
-      run_command("rm -rf '" + dir + "m1/www/v1'");
-      ASSERT_NO_FATAL_FAILURE(make_set(files));
-      const size_t log_from = log().size();
-      install();
-      EXPECT_EQ(in.next.all_done, 0);
-      EXPECT_EQ(stg.install_error, 1);
-      EXPECT_NE(log().find("The installation is not complete", log_from), std::string::npos);
-      EXPECT_NE(log().find("File: " + in.dest_dir_path + "x.txt", log_from), std::string::npos);
+// A download that cannot be written to the temporary folder is this
+// machine's failure, not the mirror's: no other try, no waiting for the
+// mirror's patience, one alert naming the folder and the cause, and the
+// install ends at once with nothing left in the folder, with the jobs out
+// held by the workers or not.
+TEST_F(Failing, AFullTemporaryFolderEndsTheInstallWithOneAlertNamingIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  if (!small_disk("300k"))
+    GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
+  in.temp_path = dir + "disk/";
+  std::vector<set_file> files;
+  for (int i = 0; i < 6; ++i) files.push_back(set_file("All/s" + std::to_string(i), "small"));
+  for (int i = 0; i < 3; ++i) files.push_back(noise("All/big" + std::to_string(i), 400000, 50 + i));
+  make_set(files);
+  serve(0, "m1", "127.0.28.4");
+  for (const bool held : {false, true}) {
+    SCOPED_TRACE(held ? "the workers held until the install ends" : "the workers free");
+    run_command("rm -rf '" + in.dest_dir_path + "' && mkdir -p '" + in.dest_dir_path + "'");
+    stg.stream_count = 4;
+    in.unpacks_out_limit = static_cast<int>(files.size());
+    const size_t from = log().size();
+    std::unique_ptr<worker_gate> gate;
+    bool started = false;
+    const auto start = std::chrono::steady_clock::now();
+    // Held past the failure (the folder fills within seconds at the
+    // mirror's rate), so that the jobs are still out when the install ends.
+    install(20, [&] {
+      if (held && !started) gate = std::make_unique<worker_gate>(std::chrono::seconds(8));
+      started = true;
+    });
+    gate.reset();
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::string text = log().substr(from);
+    EXPECT_EQ(stg.install_error, 1);
+    EXPECT_EQ(in.next.all_done, 0);
+    EXPECT_LT(took, 15);  // not a mirror out of reach: no patience waited out
+    EXPECT_EQ(alerts_shown(text), 1u) << text;
+    EXPECT_NE(text.find("The installer cannot write to its temporary folder.\nFolder: " +
+                        in.temp_path + "\nError: No space left on device"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find(" again from "), std::string::npos) << text;
+    if (held) {
+      EXPECT_NE(text.find("The install had stopped: "), std::string::npos) << "no job was out";
     }
+    EXPECT_EQ(text.find("could not get a good copy"), std::string::npos) << text;
+    nothing_left_behind();
+  }
 }
+
+// [SECTION] Without a network
 
 TEST_F(Engine, StreamsFollowThePreferenceAndFinishAtOnceWhenNothingIsWanted) {
   // An empty manifest: the first call hands out index 0 (= n) and finishes.
