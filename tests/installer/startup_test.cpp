@@ -52,9 +52,8 @@ int scenario_run(int argc, const char** argv) {
   return 0;
 }
 
-int scenario_fatal_in_window(int argc, const char** argv) {
-  APP_register_hooks();
-  MACIBM_init(argc, argv);
+// The fatal alert, its window answered with Return as a person would.
+int fatal_alert_answered() {
   SDL_Event key;
   SDL_zero(key);
   key.type = SDL_KEYDOWN;
@@ -62,6 +61,12 @@ int scenario_fatal_in_window(int argc, const char** argv) {
   SDL_PushEvent(&key);
   MACIBM_alert(wind_main, "Disk on fire.", "Second line.", "", "Fourth line.", t_exit);
   return 0;  // not reached
+}
+
+int scenario_fatal_in_window(int argc, const char** argv) {
+  APP_register_hooks();
+  MACIBM_init(argc, argv);
+  return fatal_alert_answered();
 }
 
 // The workers' holding calls: kept where the leak check still finds them,
@@ -115,13 +120,7 @@ int scenario_fatal_with_jobs_out(int argc, const char** argv) {
                                                 dest_dir_path + "x" + std::to_string(i), want));
   }
   atexit(note_what_is_left);
-  SDL_Event key;
-  SDL_zero(key);
-  key.type = SDL_KEYDOWN;
-  key.key.keysym.sym = SDLK_RETURN;
-  SDL_PushEvent(&key);
-  MACIBM_alert(wind_main, "Disk on fire.", "Second line.", "", "Fourth line.", t_exit);
-  return 0;  // not reached
+  return fatal_alert_answered();
 }
 
 struct run_result {
