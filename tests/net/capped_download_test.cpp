@@ -25,9 +25,13 @@ using testing_support::read_file;
 
 namespace {
 
-// Loopback: 127.0.4.40 the raw peer; nothing listens on 127.0.4.41.
+// Loopback (each case runs as its own process, beside the others): the raw
+// peer on 127.0.4.40 for the replies, .42 for the failure's kind and .43 for
+// a local file that cannot be written; nothing listens on 127.0.4.41.
 const char kPeer[] = "127.0.4.40";
 const char kNobody[] = "127.0.4.41";
+const char kKindPeer[] = "127.0.4.42";
+const char kLocalPeer[] = "127.0.4.43";
 
 bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
@@ -122,7 +126,7 @@ TEST_F(CappedDownload, EachReplyEndsAsItsCapAndItsServerSay) {
 TEST_F(CappedDownload, TheFailureKindIsWrittenOnlyOnAFailure) {
   const std::string dir = make_temp_dir("net-capped-kind");
   LogCapture log(dir);
-  Peer peer(net_peers::handler_argv(kPeer, 80), kPeer, 80, dir + "peer.out");
+  Peer peer(net_peers::handler_argv(kKindPeer, 80), kKindPeer, 80, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
 
   // Asked after a failure of the other kind: a success leaves it as it was.
@@ -130,13 +134,13 @@ TEST_F(CappedDownload, TheFailureKindIsWrittenOnlyOnAFailure) {
   o.failure = failure_refused;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (o.result == net_busy && std::chrono::steady_clock::now() < deadline)
-    o.result = net_check_capped(stream_slot(0), kPeer, "/plain", dir + "p", 5, &o.failure);
+    o.result = net_check_capped(stream_slot(0), kKindPeer, "/plain", dir + "p", 5, &o.failure);
   EXPECT_EQ(o.result, net_finished);
   EXPECT_EQ(o.failure, failure_refused);
 
   int r = net_busy;
   while (r == net_busy && std::chrono::steady_clock::now() < deadline)
-    r = net_check_capped(stream_slot(1), kPeer, "/gone", dir + "g", 100);
+    r = net_check_capped(stream_slot(1), kKindPeer, "/gone", dir + "g", 100);
   EXPECT_EQ(r, net_failed);
   EXPECT_NE(log.text().find("(#404)"), std::string::npos) << log.text();
 }
@@ -146,17 +150,17 @@ TEST_F(CappedDownload, TheFailureKindIsWrittenOnlyOnAFailure) {
 TEST_F(CappedDownload, ALocalFileThatCannotBeWrittenIsALocalFailure) {
   const std::string dir = make_temp_dir("net-capped-local");
   LogCapture log(dir);
-  Peer peer(net_peers::handler_argv(kPeer, 80), kPeer, 80, dir + "peer.out");
+  Peer peer(net_peers::handler_argv(kLocalPeer, 80), kLocalPeer, 80, dir + "peer.out");
   ASSERT_TRUE(peer.ready()) << peer.failure();
   xtim.act_time = 100.0f;
   for (const char* path : {"/plain", "/gone"}) {
-    const outcome o = run_capped(stream_slot(0), kPeer, path, dir + "missing/f", 100);
+    const outcome o = run_capped(stream_slot(0), kLocalPeer, path, dir + "missing/f", 100);
     EXPECT_EQ(o.result, net_failed) << path;
     EXPECT_EQ(o.failure, failure_local) << path;
     EXPECT_EQ(http.final_file_error[stream_slot(0)], ENOENT) << path;
   }
   // The next transfer of the slot starts clean.
-  const outcome o = run_capped(stream_slot(0), kPeer, "/busy", dir + "b", 100);
+  const outcome o = run_capped(stream_slot(0), kLocalPeer, "/busy", dir + "b", 100);
   EXPECT_EQ(o.failure, failure_unreachable);
   EXPECT_EQ(http.final_file_error[stream_slot(0)], 0);
 }
