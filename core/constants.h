@@ -1,5 +1,6 @@
-// The framework's shared constants: unit conversions, default paths and the
-// build-name list. Values are the framework's own, to float precision.
+// The framework's shared constants: unit conversions, default paths, the
+// build's version and the build-name list. Values are the framework's own,
+// to float precision.
 #pragma once
 
 inline constexpr float littogal = 0.264172018f, kgstolbs = 2.20462203f, mtrstoft = 3.28083992f;
@@ -27,6 +28,11 @@ inline constexpr const char* acf_path_def = "Aircraft/General Aviation/Trainer/T
 inline constexpr const char* apt_path_def = "LOWI";
 inline constexpr const char* data_path = "Resources/default data/";
 inline constexpr const char* no_install_name = "Not Yet Scanned";
+
+// The build's version: its number goes into every manifest line the builder
+// writes, the log's first line and the version check; its text is
+// build_name[0]. A release changes both here, and only here.
+inline constexpr int kVersionNumber = 90017;
 
 inline constexpr const char* build_name[11] = {"Nimbrel 9.00 Beta-17",
                                                "South America",

@@ -123,11 +123,11 @@ bool about_read_list(const std::string& path, about_record& r) {
   r.ins_state = ins_message;
   if (!header_ok || r.version_final == -1) {
     r.err_msg = no_net;
-  } else if (r.version_final == kProgramVersion) {
+  } else if (r.version_final == kVersionNumber) {
     r.err_msg = "Your version of Nimbrel is up to date.";
-  } else if (r.version_final > kProgramVersion) {
+  } else if (r.version_final > kVersionNumber) {
     r.is_latest = 0;
-  } else if (r.version_beta <= kProgramVersion) {
+  } else if (r.version_beta <= kVersionNumber) {
     r.err_msg = "You have the latest Nimbrel beta.";
   } else {
     r.is_latest = 0;
@@ -239,7 +239,7 @@ void MACIBM_about() {
       int colour;
     } lines[] = {
         {build_name[0], colr_art},
-        {"Nimbrel flight simulator, version " + std::to_string(kProgramVersion), colr_art},
+        {"Nimbrel flight simulator, version " + std::to_string(kVersionNumber), colr_art},
         {"Made by the Nimbrel team and its friends.", colr_art},
         {site, colr_art},
         {status, colr_help_text},

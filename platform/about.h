@@ -7,9 +7,6 @@
 
 #include "net/retry_pause.h"
 
-// The program's own version, as the version check compares it.
-inline constexpr int kProgramVersion = 90017;
-
 // about_record::ins_state: how far the update has come.
 enum about_ins_state : int {
   ins_nothing_yet = 0,

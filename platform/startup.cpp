@@ -80,7 +80,7 @@ void fill_tables() {
 
 void write_log_header() {
   xer << "log.txt for " << build_name[0] << " "
-      << "Installer " << 90017 << " compiled on " << __DATE__ << " " << __TIME__ << "\n\n";
+      << "Installer " << kVersionNumber << " compiled on " << __DATE__ << " " << __TIME__ << "\n\n";
   xer << "This log file is generated automatically by Tessaly Works applications and contains "
          "diagnostics about your graphics hardware, installation, and any error conditions.\n";
   xer << "If you need to contact tech support or file a bug, please send us this file. NOTE: this "

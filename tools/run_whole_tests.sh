@@ -4,21 +4,31 @@
 # runs one case per process, which hides a case that leans on what an earlier
 # one left behind; this run shows it. The programs that must run alone (they
 # open real windows, or serve on one fixed loopback address) run one at a time
-# after the rest. Replay a failure with
-#   (cd BUILD/tests && SDL_VIDEODRIVER=offscreen ./PROG --gtest_shuffle --gtest_random_seed=SEED)
-# (in the sanitizer build, with the sanitizer options tools/run_tests.sh sets).
+# after the rest. A failure prints the command that replays it, with the
+# sanitizer options the run was given.
 # Usage: run_whole_tests.sh BUILD_DIR SEED...
 set -uo pipefail
 build=$1
 shift
 seeds=("$@")
-tests_dir=$build/tests
+tests_dir=$(cd "$build/tests" && pwd) || exit 1
 jobs=${NIMBREL_TEST_JOBS:-$(nproc)}
 # Kept in step with NIMBREL_SERIAL_TESTS and NIMBREL_SHARED_ADDRESS_TESTS in tests/CMakeLists.txt.
 alone=" platform_message_box_test platform_keyboard_layout_test installer_fetch_test installer_about_test "
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
+
+# The command that runs one program with one seed as this run did.
+replay_line() {
+  local env_part="" name
+  for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS; do
+    [ -n "${!name:-}" ] && env_part+="$name=$(printf %q "${!name}") "
+  done
+  printf '(cd %q && %sSDL_VIDEODRIVER=offscreen ./%q --gtest_shuffle --gtest_random_seed=%q)' \
+    "$3" "$env_part" "$1" "$2"
+}
+export -f replay_line
 
 # One program, one seed: quiet on success, its output on failure.
 run_one() {
@@ -29,6 +39,7 @@ run_one() {
   else
     echo "FAIL $prog seed $seed"
     cat "$log"
+    echo "replay: $(replay_line "$prog" "$seed" "$4")"
     return 1
   fi
 }

@@ -62,9 +62,6 @@ enum install_type_code {
 };
 extern int& install_type;
 
-// The version every packed file and every GONE line is written with.
-inline constexpr int kBuildVersion = 90017;
-
 // Characters compared one by one in lower case; a prefix sorts first.
 struct no_case_compare_string {
   bool operator()(const std::string& a, const std::string& b) const;

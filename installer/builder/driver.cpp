@@ -126,9 +126,9 @@ void index_old_histories() {
     sim_info_index.emplace(key, static_cast<int>(i));
     first.want_download = 1;  // not yet met in the master copy
     for (const file_version_struct& r : sim_info[i])
-      if (r.version == kBuildVersion)
+      if (r.version == kVersionNumber)
         builder_fatal("You idiot! I already have a version:",
-                      UTL_format_number("version_number %f", kBuildVersion), "in file ", first.path,
+                      UTL_format_number("version_number %f", kVersionNumber), "in file ", first.path,
                       526);
   }
 }
@@ -236,7 +236,7 @@ void write_history(const file_history_struct& history) {
   file_version_struct gone;
   gone.type = last.type;
   gone.platform = last.platform;
-  gone.version = kBuildVersion;
+  gone.version = kVersionNumber;
   gone.sig_want = "GONE";
   gone.path = first.path;
   ouf << manifest_file_line(gone) << "\n";
@@ -378,8 +378,9 @@ void build_install() {
     }
   }
   __MACIBM_alert(wind_main, "OK compression is done. Checklist if doing net:",
-                 "Copy the version string and number of core/constants.h into the serverlist.txt "
-                 "of the internet folder and send that to the web site.",
+                 "Copy the version string and number (build_name[0] and kVersionNumber in "
+                 "core/constants.h) into the serverlist.txt of the internet folder and send "
+                 "that to the web site.",
                  "Upload the -NET uploads- folder stuff.",
                  "Extract directory.txt.zip to the next previous directory file for use next time.",
                  t_alert, "Installer-f/make_installer", 109);

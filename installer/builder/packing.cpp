@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "core/alert.h"
+#include "core/constants.h"
 #include "core/globals.h"
 #include "core/threads/threads.h"
 #include "core/util/text_util.h"
@@ -275,7 +276,7 @@ void record_packed(const pack_job& job) {
   file_version_struct now;
   now.type = install_type;
   now.platform = platform;
-  now.version = kBuildVersion;
+  now.version = kVersionNumber;
   now.zip_size = kb_of(job.zip_bytes);
   now.ext_size = kb_of(job.packed.bytes);
   now.sig_want = job.packed.md5;

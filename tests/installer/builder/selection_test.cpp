@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/cmdline.h"
+#include "core/constants.h"
 #include "core/globals.h"
 #include "installer/builder/builder.h"
 #include "platform/folders.h"
@@ -184,7 +185,7 @@ TEST_F(Selection, SizesPastAFloatsWholeNumbersStayExact) {
   for (const auto& s : sizes) EXPECT_EQ(kb_of(s.bytes), s.kb) << s.bytes;
 
   file_version_struct r;
-  r.version = kBuildVersion;
+  r.version = kVersionNumber;
   r.zip_size = kb_of(16777217999);
   r.ext_size = kb_of(5000000000123999);
   r.sig_want = std::string(32, 'a');
