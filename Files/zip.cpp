@@ -88,6 +88,20 @@ tm_zip dos_date_of(time_t when) {
 // [SECTION] Packing
 namespace {
 
+// minizip tells of a failed write, seek or close only as ZIP_ERRNO; the
+// system's cause (a full disk, a quota) is in errno right after the call,
+// and it is what the alert must name. EIO when the call left none.
+template <typename Call>
+int with_cause(Call call) {
+  errno = 0;
+  const int err = call();
+  return err == ZIP_ERRNO ? (errno ? errno : EIO) : err;
+}
+
+int close_entry(zipFile zf) {
+  return with_cause([&] { return zipCloseFileInZip(zf); });
+}
+
 // One packing under way. Every step hands its failure to fail(), which leaves
 // nothing behind.
 struct packing {
@@ -118,7 +132,7 @@ struct packing {
 
   // Closes the archive; the digest is final from here on.
   file_result finish(int line) {
-    int err = zipClose(zf, nullptr);
+    int err = with_cause([&] { return zipClose(zf, nullptr); });
     zf = nullptr;
     if (err) return fail(err, line);
     MD5Final(&ctx);
@@ -131,7 +145,7 @@ int write_slices(zipFile zf, const void* data, size_t length) {
   const char* p = static_cast<const char*>(data);
   while (length > 0) {
     unsigned n = (unsigned)(length < kSlice ? length : kSlice);
-    int err = zipWriteInFileInZip(zf, p, n);
+    int err = with_cause([&] { return zipWriteInFileInZip(zf, p, n); });
     if (err != ZIP_OK) return err;
     p += n;
     length -= n;
@@ -146,9 +160,11 @@ int write_slices(zipFile zf, const void* data, size_t length) {
 int open_entry(zipFile zf, const std::string& name, const zip_fileinfo& zi, int method,
                size_t size) {
   int zip64 = size >= 0xffffffffUL;
-  return zipOpenNewFileInZip4_64(zf, name.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, method,
-                                 Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, MAX_MEM_LEVEL,
-                                 Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, 0, zip64);
+  return with_cause([&] {
+    return zipOpenNewFileInZip4_64(zf, name.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, method,
+                                   Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, MAX_MEM_LEVEL,
+                                   Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, 0, zip64);
+  });
 }
 
 // Reads are this large: big enough that a read costs little beside deflate,
@@ -156,7 +172,8 @@ int open_entry(zipFile zf, const std::string& name, const zip_fileinfo& zi, int 
 const size_t kReadChunk = 1u << 20;
 
 // Streams the open file into the open entry and the digest, chunk by chunk,
-// to its end. Returns 0, a minizip code, ENOMEM, or the read's errno.
+// to its end. Returns 0, a minizip code, ENOMEM, or the errno of the read
+// or the write that failed.
 file_result pack_stream(zipFile zf, int fd, MD5_CTX* ctx, uint64_t* bytes, int* line) {
   unsigned char* buf = new (std::nothrow) unsigned char[kReadChunk];
   if (!buf) {
@@ -195,7 +212,7 @@ file_result pack_link(packing& p, const std::string& full_zip, const std::string
     return p.fail(err, __LINE__);
   if ((err = write_slices(p.zf, link_text.data(), link_text.size())) != ZIP_OK)
     return p.fail(err, __LINE__);
-  if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+  if ((err = close_entry(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
   MD5UpdateWide(&p.ctx, reinterpret_cast<const unsigned char*>(link_text.data()), link_text.size());
   if (file_result r = p.finish(__LINE__)) return r;
   p.result->bytes = link_text.size();
@@ -234,7 +251,7 @@ file_result pack_regular(packing& p, const std::string& canon, const std::string
   err = pack_stream(p.zf, fd, &p.ctx, &p.result->bytes, &line);
   close(fd);
   if (err) return p.fail(err, line);
-  if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+  if ((err = close_entry(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
   return kFileOk;
 }
 
@@ -262,7 +279,7 @@ file_result pack_fork(packing& p, const std::string& full_src) {
   memset(head + 66, 0, 16);
   if ((err = write_slices(p.zf, head, sizeof head)) != ZIP_OK) return p.fail(err, __LINE__);
   if ((err = write_slices(p.zf, p.fork, fork_length)) != ZIP_OK) return p.fail(err, __LINE__);
-  if ((err = zipCloseFileInZip(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
+  if ((err = close_entry(p.zf)) != ZIP_OK) return p.fail(err, __LINE__);
   delete[] p.fork;
   p.fork = nullptr;
   return kFileOk;

@@ -42,7 +42,8 @@ struct zip_pack_result {
 // once, and the digest is taken of the very bytes that go into the archive,
 // so the two can never disagree. The mode stored loses the bits of
 // clear_mode. Logs nothing and touches no shared record, so it is safe on
-// any thread; a half-written archive is removed. Returns 0 or an error code.
+// any thread; a half-written archive is removed. Returns 0 or an error code:
+// a write that failed gives the system's cause (ENOSPC for a full disk).
 file_result zip_pack_file(const std::string& src, const std::string& zip_path, unsigned clear_mode,
                           zip_pack_result* result);
 

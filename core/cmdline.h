@@ -11,9 +11,13 @@ class UTL_cmdline : public std::map<std::string, std::string> {
   void init_common();
   bool has_option(const char* name) const;
   std::string get_option(const char* name) const;
+  // What "--help" and "-h" print: the program's usage, registered by its
+  // entry point before the command line is read (nothing until then).
+  void set_usage(const std::string& text);
 
  private:
   void store(const std::string& name, const std::string& value);
+  std::string usage_;
 };
 
 extern UTL_cmdline cmdline;

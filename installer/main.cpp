@@ -1,10 +1,12 @@
 // The program's entry point: the application's hooks, the shell's start-up,
 // the frame loop, the orderly shut-down. Built with the builder switch on,
 // the same entry point builds install sets in the program's window instead.
+#include "core/cmdline.h"
 #include "core/globals.h"
 #include "installer/app.h"
 #include "installer/builder/builder.h"
 #include "installer/start.h"
+#include "installer/usage.h"
 #include "platform/frame.h"
 #include "platform/shell.h"
 
@@ -23,6 +25,7 @@ int main(int argc, const char** argv) {
     // Before the shell makes the program's folder the current one: relative
     // locations are the caller's.
     builder_take_environment();
+    cmdline.set_usage(builder_usage(NIMBREL_INSTALL_TYPE));
     MACIBM_init(argc, argv);
     install_type = NIMBREL_INSTALL_TYPE;
     build_install();
@@ -30,6 +33,7 @@ int main(int argc, const char** argv) {
     MACIBM_finishup(0);
     return 0;
   }
+  cmdline.set_usage(kInstallerUsage);
   MACIBM_init(argc, argv);
   APP_start_run(argc, argv);
   while (!app_done) MACIBM_event_proc();

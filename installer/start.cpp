@@ -156,7 +156,6 @@ void APP_start_run(int argc, const char** argv) {
   xer << "dest_dir_path=" << dest_dir_path << "\n";
 
   get_OS_abs_path(os_dir_temp, temp_path);
-  stls.ok_label = "OK";
   install_name = "Not Yet Scanned";
   set_stg_defaults();
   APP_register_prefs();

@@ -179,6 +179,9 @@ void MACIBM_setupforlang() {
   const int lang = mnw.lang < 0 || mnw.lang > 6 ? 0 : mnw.lang;
   std::string folder = folders[lang];
   (void)folder;
+  // Every program's alerts share this button; set here, in the start-up all
+  // of them run, no program's alert shows a blank one.
+  stls.ok_label = "OK";
 }
 
 // Kept empty on purpose: there is no screen saver or power setting to undo here.

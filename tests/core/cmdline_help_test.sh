@@ -1,36 +1,80 @@
 #!/bin/bash
-# The real program answers "--help" and "-h" with the usage text and status 0,
-# before any window opens (no display is given) and without writing preferences.
+# Each real program answers "--help" and "-h" with its own usage and status 0,
+# before any window opens (no display is given), without writing preferences
+# and, for the builder, without building anything. Each runs from a copy of
+# its own, since it writes its log beside itself.
 set -u
 build=$1
-bin="$build/nimbrel_installer"
-if [ ! -x "$bin" ]; then
-  echo "FAIL: $bin was not built"
-  exit 1
-fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-help-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+# Runs a copy of the program with the flag in $scratch/run; its usage lands
+# in $scratch/out.
+help_of() {
+  local program=$1 flag=$2
+  shift 2
+  rm -rf "$scratch/run" && mkdir -p "$scratch/run/config" "$scratch/run/sets"
+  cp "$build/$program" "$scratch/run/$program"
+  (cd "$scratch/run" && env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$scratch/run/config" \
+    HOME="$scratch/run" "$@" "./$program" "$flag" >"$scratch/out" 2>"$scratch/err")
+  local rc=$?
+  [ $rc -eq 0 ] || { fail "$program $flag exited with $rc"; cat "$scratch/err"; }
+  if [ -n "$(ls -A "$scratch/run/config")" ]; then
+    fail "$program $flag wrote preferences:"; ls -R "$scratch/run/config"
+  fi
+}
+
+# Each word must stand in the usage as written.
+expect_words() {
+  local what=$1 word
+  shift
+  for word in "$@"; do
+    grep -qF -- "$word" "$scratch/out" || fail "$what usage lacks: $word"
+  done
+}
 
 for flag in --help -h; do
-  env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$scratch/config" HOME="$scratch" \
-    "$bin" "$flag" >"$scratch/out" 2>"$scratch/err"
-  rc=$?
-  if [ $rc -ne 0 ]; then
-    echo "FAIL: $flag exited with $rc"; cat "$scratch/err"; failed=1
-  fi
+  help_of nimbrel_installer "$flag"
   size=$(wc -c <"$scratch/out")
-  if [ "$size" -lt 3500 ] || [ "$size" -gt 4500 ]; then
-    echo "FAIL: $flag printed $size bytes of usage"; failed=1
+  if [ "$size" -lt 4000 ] || [ "$size" -gt 6000 ]; then
+    fail "nimbrel_installer $flag printed $size bytes of usage"
   fi
-  for word in Nimbrel --no_sound --no_threaded_ogl --use_glsl --force_run \
-              --fps_test=n --require_fps=n; do
-    if ! grep -qF -- "$word" "$scratch/out"; then
-      echo "FAIL: $flag usage lacks $word"; failed=1
-    fi
+  expect_words "nimbrel_installer $flag" "Usage: nimbrel_installer [-path DIR] [option ...]" "--help, -h"
+  # Every option has an entry of its own: a line of its own, or the first
+  # of a pair.
+  for option in "-path DIR" --help --no_sound --no_vbos --no_fbos --no_pbos --no_sprites \
+                --no_pixel_counters --no_aniso_filtering --no_hw_mipmap --no_fshaders \
+                --no_vshaders --no_glsl --no_threaded_ogl --use_vbos --use_sprites \
+                --use_fshaders --use_vshaders --use_glsl --force_run --fps_test=n \
+                --require_fps=n --pref:key=value --cmnds=path; do
+    grep -qE -- "^  +$option(,|$)" "$scratch/out" ||
+      fail "nimbrel_installer $flag: $option has no entry of its own"
   done
-  if [ -e "$scratch/config" ] && [ -n "$(ls -A "$scratch/config")" ]; then
-    echo "FAIL: $flag wrote preferences:"; ls -R "$scratch/config"; failed=1
+  # What -path asks of its place, and what becomes of any other argument.
+  expect_words "nimbrel_installer $flag" "counts only as the first two arguments" \
+    "Any other argument"
+  grep -qF "simply have no effect" "$scratch/out" &&
+    fail "nimbrel_installer $flag still says other arguments have no effect"
+done
+
+if [ ! -x "$build/nimbrel_builder" ]; then
+  echo "The builder was not built (NIMBREL_BUILDER off): its usage is not checked."
+  exit $failed
+fi
+for flag in --help -h; do
+  # A relative location is the caller's: the usage names where this run
+  # would read and write.
+  help_of nimbrel_builder "$flag" NIMBREL_SRC_FOLD=my/master NIMBREL_DST_FOLD="$scratch/run/sets" \
+    NIMBREL_OLD_DIR=
+  expect_words "nimbrel_builder $flag" "Usage: nimbrel_builder [option ...]" \
+    "builds the install sets" --fps_test NIMBREL_SRC_FOLD NIMBREL_OLD_DIR NIMBREL_DST_FOLD \
+    TMPDIR SDL_VIDEODRIVER NIMBREL_INSTALL_TYPE "install type 0" \
+    "$scratch/run/my/master/" "$scratch/run/sets/"
+  grep -qF "nimbrel_installer [" "$scratch/out" && fail "nimbrel_builder $flag printed the installer's usage"
+  if [ -n "$(ls -A "$scratch/run/sets")" ]; then
+    fail "nimbrel_builder $flag built:"; ls -R "$scratch/run/sets"
   fi
 done
 exit $failed

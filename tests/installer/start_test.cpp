@@ -93,7 +93,6 @@ TEST_F(Start, DestinationFromDefaultsPathOptionAndPreferences) {
   EXPECT_EQ(stg.rename_folder, 1);
   EXPECT_EQ(stg.file_action, 3);
   EXPECT_EQ(install_name, "Not Yet Scanned");
-  EXPECT_EQ(stls.ok_label, "OK");
 }
 
 TEST_F(Start, LogsTheSystemFoldersAndTheDestination) {

@@ -69,6 +69,27 @@ int scenario_fatal_in_window(int argc, const char** argv) {
   return fatal_alert_answered();
 }
 
+// The builder starts with the shell's start-up alone, without the
+// installer's: its fatal alert is answered by a click on the button's label,
+// 14 units right of the button's middle, where a button with a label of two
+// letters or more still is, and a blank one (21 units wide) is not.
+int scenario_fatal_clicked_on_label(int argc, const char** argv) {
+  APP_register_hooks();
+  MACIBM_init(argc, argv);
+  const float alert_dx = 420, alert_dy = 250;  // window 995, centred
+  SDL_Event click;
+  SDL_zero(click);
+  click.type = SDL_MOUSEBUTTONDOWN;
+  click.button.button = SDL_BUTTON_LEFT;
+  click.button.x = static_cast<int>((mnw.pixel_dx - alert_dx) / 2 + alert_dx / 2 + 14);
+  click.button.y = static_cast<int>(mnw.pixel_dy - ((mnw.pixel_dy - alert_dy) / 2 + 18));
+  SDL_PushEvent(&click);
+  // A click that misses leaves the alert waiting: the alarm ends it.
+  alarm(20);
+  MACIBM_alert(wind_main, "Disk on fire.", "Second line.", "", "Fourth line.", t_exit);
+  return 0;  // not reached
+}
+
 // The workers' holding calls: kept where the leak check still finds them,
 // since the process ends before they could be handed back.
 THREAD_call* g_held_workers[256];
@@ -225,6 +246,15 @@ TEST(Startup, FatalAlertInTheWindowEndsWithStatusOneAfterReturn) {
   EXPECT_TRUE(std::regex_search(r.log, std::regex("\\([^\\n]*startup_test\\.cpp line \\d+\\)\\n")));
 }
 
+// A blank button would be a sliver no click on its label could find: the
+// alert would wait until the scenario's alarm ends the run (status 142).
+TEST(Startup, AFatalAlertWithoutTheInstallersStartHasALabelledButton) {
+  run_result r = run_scenario("fatal_clicked_on_label");
+  EXPECT_EQ(r.status, 1) << r.log;
+  EXPECT_NE(r.log.find("\nDisk on fire.\nSecond line.\n\nFourth line.\n("), std::string::npos)
+      << r.log;
+}
+
 // The install stops first (its jobs out end, their archives go), then the
 // threads; the process ends with the one alert, nothing waiting for ever and
 // no second alert from a lock the exit had destroyed.
@@ -256,6 +286,7 @@ int main(int argc, char** argv) {
     const char** args = const_cast<const char**>(argv + 1);
     if (name == "run") return scenario_run(argc - 1, args);
     if (name == "fatal_in_window") return scenario_fatal_in_window(argc - 1, args);
+    if (name == "fatal_clicked_on_label") return scenario_fatal_clicked_on_label(argc - 1, args);
     if (name == "fatal_with_jobs_out") return scenario_fatal_with_jobs_out(argc - 1, args);
     return 99;
   }

@@ -10,7 +10,11 @@
 //   [SECTION] What stops a build
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <fstream>
 #include <sstream>
@@ -465,6 +469,27 @@ TEST_F(BuilderStops, OldManifestsAndPlacesThatCannotBeUsed) {
   EXPECT_NE(builder_log.find("The sets would go inside the master copy"), std::string::npos);
   EXPECT_EQ(build(dir), 1);
   EXPECT_NE(builder_log.find("The sets would go inside the master copy"), std::string::npos);
+}
+
+// A full disk under the sets is the machine's failure, and the alert says
+// so in the system's words, not as a number of the archive library's.
+TEST_F(BuilderStops, AFullDiskNamesTheCause) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const std::string disk = dir + "disk/";
+  mkdir(disk.c_str(), 0755);
+  // Smaller than the master's big file, which does not compress.
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=200k") != 0)
+    GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
+  struct unmount {
+    std::string at;
+    ~unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount_at_end{disk};
+  EXPECT_EQ(build(disk + "out/"), 1) << log_tail();
+  EXPECT_NE(builder_log.find("I could not zip a file!\nNo space left on device"),
+            std::string::npos)
+      << log_tail();
+  EXPECT_EQ(builder_log.find("Unknown error occurred"), std::string::npos) << log_tail();
+  EXPECT_FALSE(std::ifstream(set_of(disk + "out/") + "directory.txt.zip").good());
 }
 
 // Only an ordinary user meets a file or folder it may not read (root reads
