@@ -8,10 +8,13 @@
 //   127.0.4.10-12  nginx        127.0.4.13     python3 http.server
 //   127.0.4.14-17  raw handlers 127.0.4.18-21  tinyproxy and its origins
 //   127.0.4.22-25  manager      127.0.4.30-32  single transfers
+//   127.0.4.40-43  capped downloads  127.0.4.50-52  the readiness of Peer itself
 //   127.0.11.10    endless heads  127.0.15.20     a server with a port
+//   127.0.17.1-3   the start of the end-to-end scripts' nginx (tests/support/e2e_lib_test.sh)
 #pragma once
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,7 +26,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,17 +66,19 @@ inline std::string peer_script() {
   return std::string(NIMBREL_SOURCE_DIR) + "/tests/net/http_peer.py";
 }
 
-// One server process, ready once it accepts connections on host:port.
+// One server process, ready once that very process listens on host:port.
+// A connection that goes through proves nothing: another test run on this
+// machine may serve the same address, and our server, failing to bind, would
+// pass for ready on its answers.
 class Peer {
  public:
   Peer(const std::vector<std::string>& argv, const std::string& host, int port,
        const std::string& log_path)
       : log_path_(log_path) {
-    // Someone else's server there would pass for this one: another test run
-    // on this machine serves on the same addresses.
+    const std::string where = host + ":" + std::to_string(port);
     if (accepts(host, port)) {
-      failure_ = host + ":" + std::to_string(port) +
-                 " is served already, by another process (another test run on this machine?)";
+      failure_ =
+          where + " is served already, by another process (another test run on this machine?)";
       return;
     }
     pid_ = fork();
@@ -95,13 +103,14 @@ class Peer {
         failure_ = argv[0] + " exited early: " + testing_support::read_file(log_path);
         return;
       }
-      if (accepts(host, port)) {
+      if (listens(pid_, host, port)) {
         ready_ = true;
         return;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    failure_ = argv[0] + " did not listen on " + host + ":" + std::to_string(port);
+    failure_ = argv[0] + " did not listen on " + where;
+    if (accepts(host, port)) failure_ += ", where another process serves (another test run?)";
   }
 
   ~Peer() {
@@ -132,7 +141,59 @@ class Peer {
     return ok;
   }
 
+  // Whether process pid holds a socket listening on exactly host:port. The
+  // sockets of this process do not count: a child between fork and exec
+  // still holds them all.
+  static bool listens(pid_t pid, const std::string& host, int port) {
+    std::set<unsigned long> listening = listening_inodes(host, port);
+    if (listening.empty()) return false;
+    std::set<unsigned long> ours = socket_inodes("self");
+    for (unsigned long inode : socket_inodes(std::to_string(pid)))
+      if (listening.count(inode) && !ours.count(inode)) return true;
+    return false;
+  }
+
  private:
+  // The kernel's table of TCP sockets names each by its inode, and its local
+  // address as the 32 bits of the address in memory order, then the port.
+  static std::set<unsigned long> listening_inodes(const std::string& host, int port) {
+    in_addr a = {};
+    if (inet_pton(AF_INET, host.c_str(), &a) != 1) return {};
+    char local[32];
+    snprintf(local, sizeof local, "%08X:%04X", unsigned(a.s_addr), unsigned(port));
+    std::set<unsigned long> inodes;
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the heading
+    while (std::getline(table, line)) {
+      std::istringstream fields(line);
+      std::string slot, address, remote, state, queues, timer, retransmits, uid, timeout;
+      unsigned long inode = 0;
+      fields >> slot >> address >> remote >> state >> queues >> timer >> retransmits >> uid >>
+          timeout >> inode;
+      if (state == "0A" && address == local) inodes.insert(inode);  // 0A: LISTEN
+    }
+    return inodes;
+  }
+
+  // The inodes of the sockets that /proc/<process>/fd holds.
+  static std::set<unsigned long> socket_inodes(const std::string& process) {
+    std::set<unsigned long> inodes;
+    const std::string fd_dir = "/proc/" + process + "/fd/";
+    DIR* d = opendir(fd_dir.c_str());
+    if (!d) return inodes;
+    while (dirent* e = readdir(d)) {
+      char target[64];
+      ssize_t n = readlink((fd_dir + e->d_name).c_str(), target, sizeof target - 1);
+      if (n <= 0) continue;
+      target[n] = 0;
+      unsigned long inode;
+      if (sscanf(target, "socket:[%lu]", &inode) == 1) inodes.insert(inode);
+    }
+    closedir(d);
+    return inodes;
+  }
+
   pid_t pid_ = -1;
   bool ready_ = false;
   std::string log_path_;

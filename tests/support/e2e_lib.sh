@@ -92,12 +92,50 @@ e2e_cleanup() {
   rm -rf "$work"
 }
 
+# Whether anything accepts connections on address:port.
+accepts() {  # address:port
+  python3 -c 'import socket, sys
+try:
+    socket.create_connection((sys.argv[1], int(sys.argv[2])), 1).close()
+except OSError:
+    sys.exit(1)' "${1%:*}" "${1##*:}"
+}
+
+# Whether process pid itself holds a socket listening on exactly
+# address:port. An answer on the address proves less: another test run may
+# serve there while our server failed to bind. The kernel's table names each
+# socket by its inode, its address as the 32 bits in memory order.
+listens() {  # pid, address:port
+  python3 -c 'import os, socket, struct, sys
+pid, host, port = sys.argv[1], sys.argv[2], int(sys.argv[3])
+local = "%08X:%04X" % (struct.unpack("=I", socket.inet_aton(host))[0], port)
+with open("/proc/net/tcp") as table:
+    next(table)
+    listening = {"socket:[%s]" % f[9] for f in map(str.split, table) if f[1] == local and f[3] == "0A"}
+held = set()
+try:
+    for fd in os.listdir("/proc/%s/fd" % pid):
+        try:
+            held.add(os.readlink("/proc/%s/fd/%s" % (pid, fd)))
+        except OSError:
+            pass
+except OSError:
+    pass
+sys.exit(0 if listening & held else 1)' "$1" "${2%:*}" "${2##*:}"
+}
+
 # Starts nginx in the foreground on the server blocks given, logging each
-# request with its time into $work/nginx-access.log, and waits until every
-# "address:port" given answers.
+# request with its time into $work/nginx-access.log, and waits until it
+# listens on every "address:port" given. Fails at once when another process
+# serves one of them already, or when nginx ends (it could not bind, say).
 start_nginx() {  # server blocks, address:port...
-  local servers=$1 door
+  local servers=$1 door _
   shift
+  for door in "$@"; do
+    if accepts "$door"; then
+      fail "$door is served already, by another process (another test run on this machine?)"
+    fi
+  done
   cat >"$work/nginx.conf" <<CONF
 daemon off;
 master_process off;
@@ -118,8 +156,15 @@ CONF
     -c "$work/nginx.conf" >"$work/nginx.out" 2>&1 &
   nginx_pid=$!
   for door in "$@"; do
-    wait_until 10 curl -s -o /dev/null "http://$door/" ||
-      fail "nginx did not start: $(cat "$work/nginx.out" "$work/nginx-error.log" 2>/dev/null)"
+    for _ in $(seq 100); do
+      listens "$nginx_pid" "$door" && continue 2
+      kill -0 "$nginx_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$nginx_pid" 2>/dev/null; then
+      fail "nginx did not listen on $door: $(cat "$work/nginx.out" "$work/nginx-error.log" 2>/dev/null)"
+    fi
+    fail "nginx did not start: $(cat "$work/nginx.out" "$work/nginx-error.log" 2>/dev/null)"
   done
 }
 
