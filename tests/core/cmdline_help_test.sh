@@ -5,6 +5,7 @@
 # its own, since it writes its log beside itself.
 set -u
 build=$1
+src=$2
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/nimbrel-help-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 failed=0
@@ -48,9 +49,16 @@ for flag in --help -h; do
                 --no_pixel_counters --no_aniso_filtering --no_hw_mipmap --no_fshaders \
                 --no_vshaders --no_glsl --no_threaded_ogl --use_vbos --use_sprites \
                 --use_fshaders --use_vshaders --use_glsl --force_run --fps_test=n \
-                --require_fps=n --pref:key=value --cmnds=path; do
+                --require_fps=n --pref:key=value --cmnds=path --no_sblend --no_dds \
+                --use_fprogs --use_vprogs --use_pixel_counters --use_threaded_ogl; do
     grep -qE -- "^  +$option(,|$)" "$scratch/out" ||
       fail "nimbrel_installer $flag: $option has no entry of its own"
+  done
+  # Every option the program's code asks about is named.
+  for option in $(grep -rhoE 'has_opt(ion)?\("--[a-z_]+"' "$src"/{core,Files,net,TEX,OGL,draw,widgets,platform,installer} |
+                  sed 's/.*"\(--[a-z_]*\)"/\1/' | sort -u); do
+    grep -qE -- "^  +$option(,|=|$)" "$scratch/out" ||
+      fail "nimbrel_installer $flag does not name $option, which the program reads"
   done
   # What -path asks of its place, and what becomes of any other argument.
   expect_words "nimbrel_installer $flag" "counts only as the first two arguments" \
