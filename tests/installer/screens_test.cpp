@@ -281,7 +281,6 @@ class Destination : public testing_support::TempFolderTest {
  protected:
   Destination() : TempFolderTest("screen-dest") {}
   void TearDown() override {
-    umount2((dir + "disk").c_str(), MNT_DETACH);  // the small disk's, if it got that far
     xtim.xtim_update();
     TempFolderTest::TearDown();
   }
@@ -312,11 +311,9 @@ TEST_F(Destination, IsLookedAtOncePerChange) {
 // Space the user frees while the screen shows is seen within a few
 // seconds, and INSTALL comes on; not every frame asks the volume.
 TEST_F(Destination, FreedSpaceIsSeenWithinAFewSeconds) {
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   const std::string disk = dir + "disk";
-  mkdir(disk.c_str(), 0755);
-  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=2m") != 0)
-    GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
+  testing_support::small_disk small(disk, "2m");
+  if (!small.mounted()) GTEST_SKIP() << small.why_not();
   run_command("head -c 1600000 /dev/zero > '" + disk + "/ballast'");
   stg = stg_block();
   stg.dir_state = dir_read;

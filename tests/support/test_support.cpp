@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -107,6 +111,20 @@ std::string md5sum_of(const std::string& bytes) {
   for (char c : bytes) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   quoted += "'";
   return run_command("printf %s " + quoted + " | md5sum").substr(0, 32);
+}
+
+small_disk::small_disk(const std::string& path, const std::string& size) : path_(path) {
+  if (geteuid() != 0) {
+    why_not_ = "mounting a small tmpfs needs root";
+    return;
+  }
+  mkdir(path.c_str(), 0755);
+  if (mount("tmpfs", path.c_str(), "tmpfs", 0, ("size=" + size).c_str()) != 0)
+    why_not_ = std::string("this machine does not let us mount a tmpfs: ") + strerror(errno);
+}
+
+small_disk::~small_disk() {
+  if (mounted()) umount2(path_.c_str(), MNT_DETACH);
 }
 
 }  // namespace testing_support

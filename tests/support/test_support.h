@@ -28,4 +28,20 @@ std::string run_command(const std::string& command, int* status = nullptr);
 // lower-case hex digits.
 std::string md5sum_of(const std::string& bytes);
 
+// A disk of `size` ("400k", "2m"), a tmpfs mounted at path (made when
+// missing) for as long as the object lives. Only root may mount one: where
+// it could not be, why_not() says why, for the test's skip.
+class small_disk {
+ public:
+  small_disk(const std::string& path, const std::string& size);
+  ~small_disk();
+  small_disk(const small_disk&) = delete;
+  small_disk& operator=(const small_disk&) = delete;
+  bool mounted() const { return why_not_.empty(); }
+  const std::string& why_not() const { return why_not_; }
+
+ private:
+  std::string path_, why_not_;
+};
+
 }  // namespace testing_support

@@ -474,16 +474,10 @@ TEST_F(BuilderStops, OldManifestsAndPlacesThatCannotBeUsed) {
 // A full disk under the sets is the machine's failure, and the alert says
 // so in the system's words, not as a number of the archive library's.
 TEST_F(BuilderStops, AFullDiskNamesTheCause) {
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   const std::string disk = dir + "disk/";
-  mkdir(disk.c_str(), 0755);
   // Smaller than the master's big file, which does not compress.
-  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=200k") != 0)
-    GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
-  struct unmount {
-    std::string at;
-    ~unmount() { umount2(at.c_str(), MNT_DETACH); }
-  } unmount_at_end{disk};
+  testing_support::small_disk small(disk, "200k");
+  if (!small.mounted()) GTEST_SKIP() << small.why_not();
   EXPECT_EQ(build(disk + "out/"), 1) << log_tail();
   EXPECT_NE(builder_log.find("I could not zip a file!\nNo space left on device"),
             std::string::npos)

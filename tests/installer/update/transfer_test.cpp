@@ -196,7 +196,7 @@ class Engine : public testing_support::TempFolderTest {
     THREAD_shutdown();
     g_questions = question_log();
     mirrors_.clear();
-    umount2((dir + "disk").c_str(), MNT_DETACH);  // the full-disk case's, if it got that far
+    umount2((dir + "disk").c_str(), MNT_DETACH);  // a failing case's small disk, if any
     TempFolderTest::TearDown();
   }
 
@@ -968,11 +968,9 @@ TEST_F(Engine, OneStreamsFailureLeavesTheOtherStreamsTransfersAlone) {
 }
 
 TEST_F(Engine, AFullDiskShowsTheFailureAndLeavesNothingHalfWritten) {
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   const std::string disk = dir + "disk";
-  mkdir(disk.c_str(), 0755);
-  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=400k") != 0)
-    GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
+  testing_support::small_disk small(disk, "400k");
+  if (!small.mounted()) GTEST_SKIP() << small.why_not();
   in.dest_dir_path = disk + "/Nimbrel/";
   make_set(
       {set_file("All/small.txt", "small"), noise("All/big.bin", 1000000, 3).after({"old big"})});
@@ -1577,13 +1575,17 @@ enum job_order { as_they_come, all_at_once };
 
 class Failing : public Engine {
  protected:
-  // A tmpfs of `size` at dir + "disk" (the one before it gone), as root.
-  bool small_disk(const std::string& size) {
-    const std::string disk = dir + "disk";
-    umount2(disk.c_str(), MNT_DETACH);
-    mkdir(disk.c_str(), 0755);
-    return mount("tmpfs", disk.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+  // A tmpfs of `size` at dir + "disk" (the one before it gone), as root;
+  // why_not says why there is none.
+  bool small_disk(const std::string& size, std::string* why_not = nullptr) {
+    disk_.reset();
+    disk_ = std::make_unique<testing_support::small_disk>(dir + "disk", size);
+    if (why_not) *why_not = disk_->why_not();
+    return disk_->mounted();
   }
+  // Engine's TearDown unmounts it once the workers are done, before the
+  // folder goes.
+  std::unique_ptr<testing_support::small_disk> disk_;
 
   // The set's install, with the workers ending its jobs in that order.
   void install_in_order(job_order order, size_t files) {
@@ -1735,9 +1737,8 @@ TEST_F(Failing, TsanTheFirstFailureIsTheOneAlertAndTheRestAreLogged) {
 // install ends at once with nothing left in the folder, with the jobs out
 // held by the workers or not.
 TEST_F(Failing, AFullTemporaryFolderEndsTheInstallWithOneAlertNamingIt) {
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
-  if (!small_disk("300k"))
-    GTEST_SKIP() << "this machine does not let us mount a tmpfs: " << strerror(errno);
+  std::string why_not;
+  if (!small_disk("300k", &why_not)) GTEST_SKIP() << why_not;
   in.temp_path = dir + "disk/";
   std::vector<set_file> files;
   for (int i = 0; i < 6; ++i) files.push_back(set_file("All/s" + std::to_string(i), "small"));
