@@ -23,7 +23,9 @@ printf 'The install keeps what the user changed.\nCheck your graphics card %ss.\
   > "$work/clean.md"
 [ -z "$(faults "$work/clean.md")" ] || { echo "FAIL: a clean file was flagged"; exit 1; }
 n=0
-for text in "as the $name says" "kept per $short" "see $part 3.108" "what the $short wants"; do
+# The faulty lines, base64-encoded so that this file never reads as one.
+for coded in YXMgdGhlIHNwZWNpZmljYXRpb24gc2F5cw== a2VwdCBwZXIgc3BlYw== c2VlIFBhcnQgMy4xMDg= d2hhdCB0aGUgc3BlYyB3YW50cw==; do
+  text=$(printf %s "$coded" | base64 -d)
   n=$((n + 1))
   printf 'A line.\n%s\n' "$text" > "$work/fault$n.md"
   [ -n "$(faults "$work/fault$n.md")" ] || { echo "FAIL: \"$text\" was not flagged"; exit 1; }
