@@ -179,9 +179,10 @@ bool judge_installed(install_state& in, const file_history_struct& h, const file
     *act = 0;
   else if (older)
     *act = 1;  // a release of ours: updated or deleted without asking
-  if (e.sig_have == "NONE" || e.sig_have == e.sig_want || older) return true;
-  return answer_about_copy(in, local, gone ? 1 : 0,
-                           "  sig_want=" + e.sig_want + "  sig_have=" + e.sig_have, act);
+  else
+    return answer_about_copy(in, local, gone ? 1 : 0,
+                             "  sig_want=" + e.sig_want + "  sig_have=" + e.sig_have, act);
+  return true;
 }
 
 // A file that left one platform folder for another keeps its local path: a

@@ -403,7 +403,7 @@ found_answer answer_found(install_state& in, int file) {
 void place_over_found(install_state& in, std::unique_ptr<unpack_job> job) {
   const found_answer answer = answer_found(in, job->file);
   if (answer != found_replaced) {
-    if (!job->keep_archive) delete_file(job->archive);
+    unpack_discard_archive(*job);
     return;
   }
   std::unique_ptr<unpack_job> again =
@@ -423,11 +423,12 @@ void take_results(install_state& in) {
     ++in.results_taken;
     if (unpacked == unpack_changed && in.stg.install_error) {
       // The install has failed: no more questions, and the archive goes.
-      if (!job->keep_archive) delete_file(job->archive);
+      unpack_discard_archive(*job);
     } else if (unpacked == unpack_changed) {
       place_over_found(in, std::move(job));
-    } else
+    } else {
       settle_unpacked(in, job->file, job->source, job->retry, unpacked, job->placed);
+    }
   }
 }
 

@@ -578,7 +578,6 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
   job->source = archive;
   job->want = want;
   if (file >= 0 && static_cast<size_t>(file) < in.examined.size()) job->judged = in.examined[file];
-  job->scratch = scratch_name(scratch_token(), 0);
   job->keep_archive = in.is_dvd != 0;
   job->log_actions = in.stg.log_actions != 0;
   return job;
@@ -604,12 +603,22 @@ struct unpack_queue {
   ~unpack_queue() {
     for (const std::unique_ptr<unpack_job>& job : held)
       if (!job->keep_archive) delete_file(job->archive);
-    while (!jobs.empty()) {
-      std::unique_ptr<unpack_job> job = jobs.pop();
-      if (job->changed && !job->keep_archive) delete_file(job->archive);
-    }
+    while (!jobs.empty()) unpack_discard_archive(*jobs.pop());
   }
 };
+
+namespace {
+
+unpack_queue& queue_of(install_state& in) {
+  if (!in.unpacking) in.unpacking.reset(new unpack_queue);
+  return *in.unpacking;
+}
+
+}  // namespace
+
+void unpack_discard_archive(const unpack_job& job) {
+  if (job.changed && !job.keep_archive) delete_file(job.archive);
+}
 
 namespace {
 
@@ -654,8 +663,10 @@ unpack_result extract_and_delete_file(install_state& in, const std::string& arch
                                       file_identity accept, unpack_outcome* done) {
   std::unique_ptr<unpack_job> job = make_unpack_job(in, file, archive, destination, want);
   job->accept = accept;
-  if (!in.unpacking) in.unpacking.reset(new unpack_queue);
-  job->placed_ids = &in.unpacking->placed_ids;
+  unpack_queue& q = queue_of(in);
+  // A slot no job out holds: its folder's name is this job's alone.
+  job->scratch = scratch_name(q.token, static_cast<int>(q.scratch_in_use.size()));
+  job->placed_ids = &q.placed_ids;
   job->run();
   if (done) *done = {job->found, job->placed};
   return unpack_report(in, *job);
@@ -680,10 +691,8 @@ bool unpack_room(const install_state& in) {
 }
 
 void unpack_hand_over(install_state& in, std::unique_ptr<unpack_job> job, bool here) {
-  if (!in.unpacking) in.unpacking.reset(new unpack_queue);
-  unpack_queue& q = *in.unpacking;
-  // Two jobs never share a scratch folder: each clears its own before and
-  // after.
+  unpack_queue& q = queue_of(in);
+  // Two jobs out never start from one scratch folder name.
   size_t slot = 0;
   while (slot < q.scratch_in_use.size() && q.scratch_in_use[slot]) ++slot;
   if (slot == q.scratch_in_use.size()) q.scratch_in_use.push_back(0);
@@ -712,7 +721,7 @@ void unpack_drop_all(install_state& in) {
   if (!in.unpacking) return;
   while (!in.unpacking->jobs.empty()) {
     const std::unique_ptr<unpack_job> job = in.unpacking->jobs.pop();
-    if (job->changed && !job->keep_archive) delete_file(job->archive);
+    unpack_discard_archive(*job);
     xer << job->log.str() << "The install had stopped: " << job->destination;
     if (job->problem.empty())
       xer << " was put in place, not counted.\n";
@@ -727,8 +736,7 @@ size_t unpack_pending(const install_state& in) {
 }
 
 void unpack_hold(install_state& in, std::unique_ptr<unpack_job> job) {
-  if (!in.unpacking) in.unpacking.reset(new unpack_queue);
-  in.unpacking->held.push_back(std::move(job));
+  queue_of(in).held.push_back(std::move(job));
 }
 
 void unpack_release(install_state& in, const std::function<bool(const unpack_job&)>& ready) {

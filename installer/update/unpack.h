@@ -42,9 +42,10 @@ struct in_the_way {
 // the target, only when it holds that one file (and its "__MACOSX" twin)
 // within the manifest's size, and only once the unpacked file's size and MD5
 // are the manifest's (a program under "Contents/MacOS/" then made
-// executable, there); then the archive deleted (unless kept). run() may run on a worker: it reads
-// of the install only what stays fixed while files are fetched (the destination, the manifest's
-// paths and wishes), writes only the job and the files beneath the destination, and keeps its log
+// executable, there); then the archive deleted (unless kept). run() may run
+// on a worker: it reads of the install only what stays fixed while files
+// are fetched (the destination, the manifest's paths and wishes), writes
+// only the job and the files beneath the destination, and keeps its log
 // lines in `log`.
 struct unpack_job {
   // Handed over.
@@ -99,6 +100,9 @@ std::unique_ptr<unpack_job> make_unpack_job(const install_state& in, int file,
 // alert (only logged once the run has failed); a bad archive is the mirror's
 // and may be fetched again.
 unpack_result unpack_report(install_state& in, const unpack_job& job);
+// The archive a job kept for its question (unpack_changed) goes, unless the
+// install keeps its archives.
+void unpack_discard_archive(const unpack_job& job);
 
 // Removes, from every folder that holds a file of the manifest, the scratch
 // folders an interrupted run left there: those that hold the note a job
